@@ -1,0 +1,3 @@
+palindor_benchmark(macros
+    SOURCES ${CMAKE_CURRENT_LIST_DIR}/macros_bench.cpp
+    DEPS palindor::macros)
