@@ -1,30 +1,10 @@
 // Expansions per second for a 1 KB text holding 20 references, and the allocations each
 // expansion makes; a text without "$" must make none.
+#include "allocationcounter.h"
 #include "project/macroexpander.h"
 #include "project/systemmacros.h"
 
 #include <benchmark/benchmark.h>
-
-#include <atomic>
-#include <cstdlib>
-#include <new>
-
-namespace {
-std::atomic<long> g_allocations{0};
-}
-
-void *operator new(std::size_t size) {
-    g_allocations.fetch_add(1, std::memory_order_relaxed);
-    if (void *p = std::malloc(size ? size : 1))
-        return p;
-    throw std::bad_alloc();
-}
-void operator delete(void *p) noexcept {
-    std::free(p);
-}
-void operator delete(void *p, std::size_t) noexcept {
-    std::free(p);
-}
 
 namespace {
 
@@ -67,12 +47,12 @@ void reportAllocations(benchmark::State &state, long allocations) {
 
 void BM_TwentyReferences(benchmark::State &state) {
     const Setup &s = setup();
-    long before = g_allocations.load();
+    long before = allocationCount();
     for (auto _ : state) {
         std::string text = s.expander.expand(s.references, s.local);
         benchmark::DoNotOptimize(text.data());
     }
-    reportAllocations(state, g_allocations.load() - before);
+    reportAllocations(state, allocationCount() - before);
     state.SetItemsProcessed(state.iterations());
     state.SetBytesProcessed(state.iterations() * static_cast<int64_t>(s.references.size()));
 }
@@ -81,10 +61,10 @@ BENCHMARK(BM_TwentyReferences);
 void BM_PlainTextInPlace(benchmark::State &state) {
     const Setup &s = setup();
     std::string text = s.plain;
-    long before = g_allocations.load();
+    long before = allocationCount();
     for (auto _ : state)
         benchmark::DoNotOptimize(s.expander.expandInPlace(text, s.local));
-    long allocations = g_allocations.load() - before;
+    long allocations = allocationCount() - before;
     reportAllocations(state, allocations);
     state.SetItemsProcessed(state.iterations());
     if (allocations != 0)
@@ -95,12 +75,12 @@ BENCHMARK(BM_PlainTextInPlace);
 void BM_PlainTextByValue(benchmark::State &state) {
     const Setup &s = setup();
     std::string text = s.plain;
-    long before = g_allocations.load();
+    long before = allocationCount();
     for (auto _ : state) {
         text = s.expander.expand(std::move(text), s.local);
         benchmark::DoNotOptimize(text.data());
     }
-    long allocations = g_allocations.load() - before;
+    long allocations = allocationCount() - before;
     reportAllocations(state, allocations);
     state.SetItemsProcessed(state.iterations());
     if (allocations != 0 || text != s.plain)

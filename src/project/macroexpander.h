@@ -14,6 +14,8 @@
 // $(Name:default) and $(Name::default) copy the default instead. "$$" gives one "$". A pass that
 // copied a reference text holding "$" is followed by another pass (except after a "::" default),
 // so defaults may themselves refer to macros.
+//
+// The const operations may run on several threads at once; the setters may not.
 class MacroExpander {
 public:
     static constexpr char kIntroducer = '$';

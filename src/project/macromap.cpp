@@ -2,6 +2,8 @@
 
 #include "core/namevaluelist.h"
 
+#include <atomic>
+
 MacroMap::MacroMap(std::initializer_list<Entries::value_type> entries) {
     if (entries.size() != 0)
         m_entries = std::make_shared<Entries>(entries);
@@ -50,9 +52,14 @@ const MacroMap::Entries &MacroMap::entries() const {
 }
 
 MacroMap::Entries &MacroMap::writable() {
-    if (!m_entries)
+    if (!m_entries) {
         m_entries = std::make_shared<Entries>();
-    else if (m_entries.use_count() > 1)
+    } else if (m_entries.use_count() > 1) {
         m_entries = std::make_shared<Entries>(*m_entries);
+    } else {
+        // The last other copy may have been dropped on another thread just after reading the
+        // entries; see its reads finished before they are changed here.
+        std::atomic_thread_fence(std::memory_order_acquire);
+    }
     return *m_entries;
 }

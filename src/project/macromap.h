@@ -12,7 +12,8 @@
 //
 // Copies share their entries until one of them is changed, so a walk over nested elements can
 // hand every level its own copy for the price of a reference count. An empty map owns nothing
-// and costs no allocation.
+// and costs no allocation. Copies may be used and changed on different threads; one map object
+// may not be changed while another thread uses it.
 class MacroMap {
 public:
     using Entries = std::map<std::string, std::string, std::less<>>;
