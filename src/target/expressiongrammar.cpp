@@ -6,8 +6,6 @@
 #include "target/expressiontypes.h"
 #include "target/parserexception.h"
 
-#include <charconv>
-
 namespace {
 
 using Node = std::unique_ptr<Expression>;
@@ -199,8 +197,7 @@ ExpressionGrammar::Node ExpressionGrammar::parsePrimary() {
         break;
     }
     case TokenFraction: {
-        double value = 0;
-        std::from_chars(text().data(), text().data() + text().size(), value);
+        const double value = readFractionLiteral(text());
         node = std::make_unique<FloatConstantExpression>(parser, ExpressionValue(8u, value));
         break;
     }

@@ -3,6 +3,8 @@
 #include "target/parserexception.h"
 
 #include <array>
+#include <charconv>
+#include <limits>
 
 namespace {
 
@@ -187,6 +189,7 @@ constexpr Lexer::Recogniser kCRecognisers[] = {
 };
 
 // Replacement texts may not grow without end (a macro that doubles at every level would).
+constexpr std::size_t kMaxReplacements = 10000;
 constexpr std::size_t kMaxReplacedBytes = std::size_t(1) << 20;
 
 } // namespace
@@ -194,8 +197,6 @@ constexpr std::size_t kMaxReplacedBytes = std::size_t(1) << 20;
 void Lexer::start(std::string_view text) {
     m_state = State();
     m_state.inputs.push_back({std::make_shared<const std::string>(text), 0});
-    m_tokenCount = 0;
-    m_replacedBytes = 0;
     advance();
 }
 
@@ -229,12 +230,13 @@ void Lexer::advance() {
             continue;
 
         Token token{found->token, found->precedence, std::string(rest.substr(0, length))};
-        ++m_tokenCount;
+        ++m_state.tokenCount;
         if (m_state.inputs.size() <= kMaxMacroDepth) {
             std::string text = replacement(token);
             if (!text.empty() && text != token.text) {
-                m_replacedBytes += text.size();
-                if (m_replacedBytes > kMaxReplacedBytes)
+                m_state.replacedBytes += text.size();
+                if (++m_state.replacements > kMaxReplacements ||
+                    m_state.replacedBytes > kMaxReplacedBytes)
                     throw ParserException("macro expansion too large");
                 m_state.inputs.push_back({std::make_shared<const std::string>(std::move(text)), 0});
                 continue;
@@ -284,6 +286,22 @@ std::optional<IntegerLiteral> readIntegerLiteral(std::string_view text) {
     return literal;
 }
 
+double readFractionLiteral(std::string_view token) {
+    double value = 0;
+    auto [end, error] = std::from_chars(token.data(), token.data() + token.size(), value);
+    if (error == std::errc::result_out_of_range) {
+        // Out of range is an overflow when the whole part is not zero, else an underflow.
+        const std::string_view whole = token.substr(0, token.find('.'));
+        return whole.find_first_not_of('0') == std::string_view::npos
+                   ? 0.0
+                   : std::numeric_limits<double>::infinity();
+    }
+    return value;
+}
+
+// Each escape letter followed by the character it stands for.
+constexpr std::string_view kSimpleEscapes = "a\ab\bf\fn\nr\rt\tv\v";
+
 std::string readStringLiteral(std::string_view token) {
     const std::string_view body = token.substr(1, token.size() >= 2 ? token.size() - 2 : 0);
     std::string text;
@@ -294,52 +312,24 @@ std::string readStringLiteral(std::string_view token) {
             continue;
         }
         const char escape = body[++i];
-        switch (escape) {
-        case 'a':
-            text += '\a';
-            break;
-        case 'b':
-            text += '\b';
-            break;
-        case 'f':
-            text += '\f';
-            break;
-        case 'n':
-            text += '\n';
-            break;
-        case 'r':
-            text += '\r';
-            break;
-        case 't':
-            text += '\t';
-            break;
-        case 'v':
-            text += '\v';
-            break;
-        case 'x': {
-            std::size_t end = digitsFrom(body, i + 1, isHexDigit);
-            if (end == i + 1) {
-                text += 'x';
-                break;
-            }
+        const std::size_t simple = kSimpleEscapes.find(escape);
+        if (simple != std::string_view::npos && simple % 2 == 0) {
+            text += kSimpleEscapes[simple + 1];
+        } else if (escape == 'x' && i + 1 < body.size() && isHexDigit(body[i + 1])) {
+            // As many hexadecimal digits as follow; the value is cut to a byte.
             unsigned value = 0;
-            for (std::size_t j = i + 1; j < end; ++j)
-                value = (value * 16 + hexValue(body[j])) & 0xff;
+            for (; i + 1 < body.size() && isHexDigit(body[i + 1]); ++i)
+                value = (value * 16 + hexValue(body[i + 1])) & 0xff;
             text += char(value);
-            i = end - 1;
-            break;
-        }
-        default:
-            if (escape >= '0' && escape <= '7') {
-                unsigned value = 0;
-                std::size_t j = i;
-                for (; j < body.size() && j < i + 3 && body[j] >= '0' && body[j] <= '7'; ++j)
-                    value = value * 8 + (body[j] - '0');
-                text += char(value & 0xff);
-                i = j - 1;
-            } else {
-                text += escape;
-            }
+        } else if (escape >= '0' && escape <= '7') {
+            unsigned value = escape - '0';
+            for (int digits = 1;
+                 digits < 3 && i + 1 < body.size() && body[i + 1] >= '0' && body[i + 1] <= '7';
+                 ++digits, ++i)
+                value = value * 8 + (body[i + 1] - '0');
+            text += char(value & 0xff);
+        } else {
+            text += escape;
         }
     }
     return text;

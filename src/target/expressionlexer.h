@@ -103,6 +103,9 @@ public:
         std::vector<Input> inputs;
         Token current;
         std::size_t currentStart = 0;
+        std::size_t tokenCount = 0;
+        std::size_t replacements = 0;
+        std::size_t replacedBytes = 0;
     };
 
     // Replacement texts are read inside each other at most this deep.
@@ -124,7 +127,7 @@ public:
     // replacement text, the offset just after the identifier that was replaced.
     std::size_t position() const { return m_state.currentStart; }
     // Tokens read since start(); lets the parser bound the work a text may cause.
-    std::size_t tokenCount() const { return m_tokenCount; }
+    std::size_t tokenCount() const { return m_state.tokenCount; }
 
     State save() const { return m_state; }
     void restore(State state) { m_state = std::move(state); }
@@ -137,8 +140,6 @@ protected:
 private:
     std::vector<Recogniser> m_recognisers;
     State m_state;
-    std::size_t m_tokenCount = 0;
-    std::size_t m_replacedBytes = 0;
 };
 
 // The lexer of C expressions, with macro expansion of identifiers.
@@ -161,5 +162,7 @@ struct IntegerLiteral {
 // Decimal, "0x" hexadecimal or "0b" binary with the lexer's suffixes; nothing when the text is
 // not exactly one such literal. Throws ParserException for a value above 64 bits.
 std::optional<IntegerLiteral> readIntegerLiteral(std::string_view text);
+// The value of a decimal fraction token ("1.5"); too large a fraction gives infinity.
+double readFractionLiteral(std::string_view token);
 // The characters of a C string literal token (quotes included), escapes resolved.
 std::string readStringLiteral(std::string_view token);

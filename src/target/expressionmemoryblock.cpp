@@ -65,14 +65,14 @@ void MemoryBlock::putInteger(std::uint64_t value, unsigned size) {
 }
 
 void MemoryBlock::getBytes(std::size_t count, void *destination) {
+    if (count == 0)
+        return;
     if (!fits(count)) {
         std::memset(destination, 0, count);
         return;
     }
-    if (count) {
-        std::memcpy(destination, m_data + m_position, count);
-        m_position += std::int64_t(count);
-    }
+    std::memcpy(destination, m_data + m_position, count);
+    m_position += std::int64_t(count);
 }
 
 void MemoryBlock::putBytes(std::size_t count, const void *source) {
@@ -92,7 +92,8 @@ void MemoryBlock::getString(std::size_t maxLength, char *destination) {
     std::size_t length = 0;
     while (length + 1 < maxLength && length < available && m_data[m_position + length] != 0)
         ++length;
-    std::memcpy(destination, m_data + m_position, length);
+    if (length)
+        std::memcpy(destination, m_data + m_position, length);
     destination[length] = '\0';
     const bool terminatorRead = length < available && m_data[m_position + length] == 0;
     m_position += std::int64_t(length + (terminatorRead ? 1 : 0));

@@ -6,6 +6,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <limits>
 #include <utility>
 #include <vector>
 
@@ -159,6 +160,13 @@ TEST(ExpressionLexer, IntegerLiterals) {
     EXPECT_THROW(readIntegerLiteral("18446744073709551616"), ParserException);
     EXPECT_THROW(readIntegerLiteral("0x10000000000000000"), ParserException);
     EXPECT_THROW(readIntegerLiteral("0b" + std::string(65, '1')), ParserException);
+}
+
+TEST(ExpressionLexer, FractionLiterals) {
+    EXPECT_EQ(readFractionLiteral("1.25"), 1.25);
+    EXPECT_EQ(readFractionLiteral("1" + std::string(400, '0') + ".5"),
+              std::numeric_limits<double>::infinity());
+    EXPECT_EQ(readFractionLiteral("000.0" + std::string(400, '0') + "1"), 0.0);
 }
 
 TEST(ExpressionLexer, StringLiteralEscapes) {

@@ -173,6 +173,11 @@ TEST(ExpressionParser, SimpleParserMessages) {
         {"1++", "this symbol not found"},
         // Without a type of that name, "(T)" is a parenthesised name.
         {"(T)1", "unexpected token 1"},
+        {"5/0", "divide by zero"},
+        {"5%0", "divide by zero"},
+        {"1.0/0.0", "divide by zero"},
+        {"1.5==1.5", "unsupported comparison operation"},
+        {"1<<2u", "integer shift value expected"},
     };
     for (const auto &[text, expected] : cases)
         EXPECT_EQ(errorOf(text), expected) << text;
