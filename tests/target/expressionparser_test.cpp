@@ -181,6 +181,15 @@ TEST(ExpressionParser, SimpleParserMessages) {
     };
     for (const auto &[text, expected] : cases)
         EXPECT_EQ(errorOf(text), expected) << text;
+
+    // Pointer arithmetic needs an engine's object; the base refuses it.
+    SimpleExpressionParser parser;
+    try {
+        parser.pointerAdd(ExpressionValue(), ExpressionValue(std::int64_t(1), 8));
+        ADD_FAILURE() << "no error";
+    } catch (const ParserException &error) {
+        EXPECT_STREQ(error.what(), "addressof not implemented");
+    }
 }
 
 TEST(ExpressionParser, EmptyTextAndStopPosition) {
