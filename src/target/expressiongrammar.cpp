@@ -57,8 +57,9 @@ constexpr std::size_t kCopiedNodesAllowance = 1024;
 class ExpressionGrammar::NestingGuard {
 public:
     explicit NestingGuard(ExpressionGrammar &grammar) : m_grammar(grammar) {
-        if (++m_grammar.m_nesting > kMaxNesting)
+        if (m_grammar.m_nesting == kMaxNesting)
             throw ParserException("expression too deeply nested");
+        ++m_grammar.m_nesting;
     }
     ~NestingGuard() { --m_grammar.m_nesting; }
     NestingGuard(const NestingGuard &) = delete;

@@ -330,6 +330,25 @@ TEST(ExpressionParser, TypesCastsCallsAndSlicesReachTheEngine) {
     EXPECT_EQ(engine.log.back(), "arraySlice 1:2");
 }
 
+TEST(ExpressionParser, TypesCopyWithTheirTree) {
+    TestEngine engine;
+    engine.typeNames = {"T"};
+    auto tree = engine.parse("(struct {unsigned char a:3; T b;}*[2])(register 8 \"f\\n\" 0 4;)x");
+    auto copy = tree->duplicate();
+    tree.reset();
+    EXPECT_EQ(copy->toString(),
+              "((struct {unsigned char a:3;T b;}*[2])((register 8 \"f\\n\" 0 4;)x))");
+
+    const SimpleType unsignedShort("unsigned short"), real("double"), plain("long");
+    EXPECT_TRUE(unsignedShort.isUnsigned());
+    EXPECT_FALSE(unsignedShort.isFloatingPoint());
+    EXPECT_EQ(unsignedShort.size(), 2u);
+    EXPECT_TRUE(real.isFloatingPoint());
+    EXPECT_EQ(real.size(), 8u);
+    EXPECT_FALSE(plain.isUnsigned());
+    EXPECT_EQ(plain.size(), 4u);
+}
+
 TEST(ExpressionParser, EngineLexerExpandsMacros) {
     TestEngine engine;
     engine.lexer->macros = {{"TWICE", "2*"}, {"N", "(3+4)"}};
