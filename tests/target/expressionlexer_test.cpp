@@ -131,15 +131,25 @@ TEST(ExpressionLexer, RecursiveMacroStopsAtDepth100) {
     EXPECT_EQ(tokens.front(), (std::pair<int, std::string>{TokenIdentifier, "X"}));
 }
 
-TEST(ExpressionLexer, MacroThatDoublesIsBounded) {
+TEST(ExpressionLexer, MacroExpansionIsBounded) {
     TableLexer lexer;
-    lexer.macros = {{"A", "B B"}, {"B", "C C"}, {"C", "A A"}};
-    try {
-        tokensOf(lexer, "A");
-        FAIL() << "no error";
-    } catch (const ParserException &error) {
-        EXPECT_STREQ(error.what(), "macro expansion too large");
-    }
+    auto error = [&lexer](std::string_view text) -> std::string {
+        try {
+            tokensOf(lexer, text);
+        } catch (const ParserException &error) {
+            return error.what();
+        }
+        return "no error";
+    };
+    // Doubling at every level, and a single huge replacement.
+    lexer.macros = {{"A", "B B"}, {"B", "C C"}, {"C", "A A"}, {"HUGE", std::string(2 << 20, ' ')}};
+    EXPECT_EQ(error("A"), "macro expansion too large");
+    EXPECT_EQ(error("HUGE"), "macro expansion too large");
+    lexer.macros = {{"ONE", "1"}};
+    std::string manyUses;
+    for (int i = 0; i < 5000; ++i)
+        manyUses += "ONE+";
+    EXPECT_EQ(error(manyUses + "1"), "no error");
 }
 
 TEST(ExpressionLexer, IntegerLiterals) {
