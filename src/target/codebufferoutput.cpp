@@ -11,7 +11,6 @@
 #include <unistd.h>
 
 namespace {
-constexpr std::size_t kBufferSize = 1 << 18;
 
 std::atomic<unsigned> g_temporaryCounter{0};
 
@@ -52,7 +51,7 @@ CodeBufferOutput::CodeBufferOutput(const std::string &path)
     }
     if (m_fd < 0)
         throw HException("cannot open " + path);
-    m_buffer.resize(kBufferSize);
+    m_buffer = std::make_unique_for_overwrite<char[]>(kBufferSize);
 }
 
 CodeBufferOutput::~CodeBufferOutput() {
@@ -86,7 +85,7 @@ void CodeBufferOutput::writeThrough(const char *bytes, std::size_t size) {
 }
 
 void CodeBufferOutput::makeRoom(std::size_t) {
-    writeThrough(m_buffer.data(), m_used);
+    writeThrough(m_buffer.get(), m_used);
     m_used = 0;
 }
 

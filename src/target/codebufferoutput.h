@@ -2,8 +2,8 @@
 
 #include <cstddef>
 #include <cstring>
+#include <memory>
 #include <string>
-#include <vector>
 
 // The file an image writer produces. Bytes go to a temporary beside the target, which
 // replaces the target only on commit: a writer that fails or is abandoned leaves no partial
@@ -19,13 +19,13 @@ public:
     CodeBufferOutput &operator=(const CodeBufferOutput &) = delete;
 
     void write(const char *bytes, std::size_t size) {
-        if (size > m_buffer.size() - m_used)
+        if (size > kBufferSize - m_used)
             makeRoom(size);
-        if (size > m_buffer.size()) {
+        if (size > kBufferSize) {
             writeThrough(bytes, size);
             return;
         }
-        std::memcpy(m_buffer.data() + m_used, bytes, size);
+        std::memcpy(m_buffer.get() + m_used, bytes, size);
         m_used += size;
     }
     void write(const std::string &text) { write(text.data(), text.size()); }
@@ -45,6 +45,7 @@ private:
     std::string m_temporary; // empty when writing directly
     int m_fd = -1;
     bool m_committed = false;
-    std::vector<char> m_buffer;
+    static constexpr std::size_t kBufferSize = 1 << 16;
+    std::unique_ptr<char[]> m_buffer;
     std::size_t m_used = 0;
 };

@@ -11,7 +11,7 @@
 #include <unistd.h>
 
 namespace {
-constexpr std::size_t kChunkSize = 1 << 18;
+constexpr std::size_t kChunkSize = 1 << 16;
 constexpr std::uint64_t kMaxImageSize = std::numeric_limits<std::uint32_t>::max();
 
 // read(2) that retries on interruption; -1 on error.
@@ -74,11 +74,11 @@ bool LoadFileInput::fill() {
         return false;
     // Keep the partial line at the front; lines are short, so this moves little.
     if (m_begin > 0) {
-        std::memmove(m_buffer.data(), m_buffer.data() + m_begin, m_end - m_begin);
+        std::memmove(m_buffer.get(), m_buffer.get() + m_begin, m_end - m_begin);
         m_end -= m_begin;
         m_begin = 0;
     }
-    ssize_t got = readSome(m_fd, m_buffer.data() + m_end, m_buffer.size() - m_end);
+    ssize_t got = readSome(m_fd, m_buffer.get() + m_end, kChunkSize - m_end);
     if (got < 0)
         throw HException("cannot read " + m_path);
     if (got == 0) {
@@ -90,11 +90,11 @@ bool LoadFileInput::fill() {
 }
 
 bool LoadFileInput::nextLine(LoadFileLine &line, std::size_t maxLength) {
-    if (m_buffer.empty())
-        m_buffer.resize(kChunkSize);
+    if (!m_buffer)
+        m_buffer = std::make_unique_for_overwrite<char[]>(kChunkSize);
     std::size_t scanned = 0; // bytes after m_begin known to hold no line end
     for (;;) {
-        const char *start = m_buffer.data() + m_begin;
+        const char *start = m_buffer.get() + m_begin;
         std::size_t available = m_end - m_begin;
         if (const void *found = std::memchr(start + scanned, '\n', available - scanned)) {
             std::size_t textLength = static_cast<const char *>(found) - start;
@@ -114,7 +114,7 @@ bool LoadFileInput::nextLine(LoadFileLine &line, std::size_t maxLength) {
             if (available == 0)
                 return false;
             // The last line has no line end.
-            line.text = std::string_view(m_buffer.data() + m_begin, available);
+            line.text = std::string_view(m_buffer.get() + m_begin, available);
             line.length = available;
             m_begin = m_end;
             return true;

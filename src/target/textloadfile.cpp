@@ -95,6 +95,9 @@ void TextLoadFile::load(const std::string &path, std::size_t maxLineLength) {
 
 void TextLoadFile::appendBytes(std::uint32_t address, const std::uint8_t *bytes,
                                std::size_t count) {
+    // A record without bytes would only leave an empty section that widens merged images.
+    if (count == 0)
+        return;
     // Sections never straddle 4 GiB, so a record crossing it is split there.
     std::uint64_t room = k4GiB - address;
     if (count > room) {

@@ -7,7 +7,8 @@ TIHexBuffer::TIHexBuffer(const std::string &path) : RecordCodeBuffer(path) {}
 void TIHexBuffer::writeRecord(std::uint32_t address, const std::uint8_t *bytes, unsigned count) {
     char line[1 + 8 + 1 + 3 * kRecordSize];
     char *out = line;
-    if (address != m_lastEnd) {
+    // The first line always gets an address, even one that equals the initial end.
+    if (address != m_lastEnd || !m_addressWritten) {
         // Four digits below 64 KiB, five below 1 MiB; addresses beyond take all their
         // digits rather than lose the upper ones.
         *out++ = '@';
@@ -23,6 +24,7 @@ void TIHexBuffer::writeRecord(std::uint32_t address, const std::uint8_t *bytes, 
     *out++ = '\n';
     m_output.write(line, std::size_t(out - line));
     m_lastEnd = address + count;
+    m_addressWritten = true;
 }
 
 void TIHexBuffer::finish(std::uint32_t) {

@@ -13,4 +13,5 @@ private:
     void writeRecord(std::uint32_t address, const std::uint8_t *bytes, unsigned count) override;
 
     std::uint32_t m_lastEnd = 0xffffffff; // the address after the last line written
+    bool m_addressWritten = false;
 };

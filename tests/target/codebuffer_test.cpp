@@ -49,6 +49,7 @@ TEST_F(CodeBufferTest, TiTxtAddressLinesHaveFourOrFiveDigitsOrMore) {
     EXPECT_EQ(written("txt", {{0xf000, "\x01"}, {0xf001, "\x02"}, {0xf100, "\x03"}}),
               "@F000\n01 02\n@F100\n03\nq\n");
     EXPECT_EQ(written("txt", {{0x08000000, "\x01"}}), "@8000000\n01\nq\n");
+    EXPECT_EQ(written("txt", {{0xffffffff, "\x01"}}), "@FFFFFFFF\n01\nq\n");
 }
 
 TEST_F(CodeBufferTest, SRecordHeaderNamesTheFileAndStartRecordsFitTheEntry) {
