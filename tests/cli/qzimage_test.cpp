@@ -1,8 +1,8 @@
+#include "../target/scratchdirtest.h"
 #include "golden.h"
 #include "toolrunner.h"
 
 #include <QDir>
-#include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 #include <string>
@@ -14,15 +14,8 @@ const std::string kIntelHex = ":020000040800F2\n"
                               ":0400000508000123CB\n"
                               ":00000001FF\n";
 
-class QzImage : public ::testing::Test {
+class QzImage : public ScratchDirTest {
 protected:
-    std::string path(const std::string &name) const {
-        return m_dir.path().toStdString() + "/" + name;
-    }
-    std::string write(const std::string &name, const std::string &content) {
-        writeFileBytes(path(name), content);
-        return path(name);
-    }
     // The files in the scratch directory, to show that nothing was left behind.
     QStringList files() const { return QDir(m_dir.path()).entryList(QDir::Files); }
     ToolResult run(const std::vector<std::string> &arguments) {
@@ -32,8 +25,6 @@ protected:
     ToolResult shell(const std::string &command) {
         return runTool("/bin/sh", {"-c", command}, {}, m_dir.path().toStdString());
     }
-
-    QTemporaryDir m_dir;
 };
 } // namespace
 

@@ -2,11 +2,11 @@
 
 #include "core/hexception.h"
 #include "golden.h"
+#include "scratchdirtest.h"
 #include "target/codebuffer.h"
 #include "target/loadfile.h"
 #include "target/loadfilefactory.h"
 
-#include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -55,16 +55,9 @@ inline void writeImage(CodeBuffer &writer, const std::vector<Chunk> &chunks, std
     writer.finish(entry);
 }
 
-// A scratch directory per test.
-class LoadFileTest : public ::testing::Test {
+// Reads load files written into the scratch directory.
+class LoadFileTest : public ScratchDirTest {
 protected:
-    std::string path(const std::string &name) const {
-        return m_dir.path().toStdString() + "/" + name;
-    }
-    std::string write(const std::string &name, const std::string &content) {
-        writeFileBytes(path(name), content);
-        return path(name);
-    }
     std::unique_ptr<LoadFileInterface> read(const std::string &kind, const std::string &name,
                                             const std::string &content) {
         return LoadFileFactory().create(write(name, content), kind.c_str());
@@ -78,6 +71,4 @@ protected:
         }
         return "(no error)";
     }
-
-    QTemporaryDir m_dir;
 };
