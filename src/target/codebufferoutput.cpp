@@ -4,9 +4,12 @@
 
 #include <atomic>
 #include <cerrno>
+#include <charconv>
 #include <climits>
 #include <cstdlib>
+#include <cstring>
 #include <fcntl.h>
+#include <string_view>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -25,6 +28,24 @@ std::string resolvedTarget(const std::string &path) {
     }
     return path;
 }
+// The descriptor a path such as /dev/stdout or /dev/fd/3 stands for, or -1.
+int streamDescriptor(const std::string &path) {
+    if (path == "/dev/stdout")
+        return 1;
+    if (path == "/dev/stderr")
+        return 2;
+    for (const char *prefix : {"/dev/fd/", "/proc/self/fd/"}) {
+        std::string_view rest(path);
+        if (!rest.starts_with(prefix))
+            continue;
+        rest.remove_prefix(std::strlen(prefix));
+        int fd = 0;
+        auto [end, error] = std::from_chars(rest.data(), rest.data() + rest.size(), fd);
+        if (error == std::errc() && end == rest.data() + rest.size() && !rest.empty())
+            return fd;
+    }
+    return -1;
+}
 } // namespace
 
 CodeBufferOutput::CodeBufferOutput(const std::string &path)
@@ -33,8 +54,13 @@ CodeBufferOutput::CodeBufferOutput(const std::string &path)
     bool exists = ::stat(m_target.c_str(), &existing) == 0;
     if (exists && S_ISDIR(existing.st_mode))
         throw HException("cannot open " + path);
-    if (exists && !S_ISREG(existing.st_mode)) {
-        m_fd = ::open(m_target.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC);
+    // Devices, pipes and the standard streams are written in place: there is nothing to
+    // replace, and a stream redirected to a file must go on where the shell left it.
+    bool special = path.starts_with("/dev/") || path.starts_with("/proc/");
+    if (int stream = streamDescriptor(path); stream >= 0) {
+        m_fd = ::fcntl(stream, F_DUPFD_CLOEXEC, 0);
+    } else if (exists && (special || !S_ISREG(existing.st_mode))) {
+        m_fd = ::open(path.c_str(), O_WRONLY | O_CLOEXEC);
     } else if (!exists || ::access(m_target.c_str(), W_OK) == 0) {
         // A read-only file stays as it is, as it would with a plain open for writing.
         for (int attempt = 0; attempt < 100 && m_fd < 0; ++attempt) {

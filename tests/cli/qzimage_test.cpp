@@ -74,6 +74,9 @@ TEST_F(QzImage, ConvertPicksFormatsFromEndingsOrOptions) {
     EXPECT_EQ(run({"info", "a.txt"}).out, "0x08000000 16\n");
     EXPECT_EQ(readFileBytes(path("a.tek")).substr(0, 4), "%2D6");
     EXPECT_EQ(run({"info", "a.bin"}).out, "0x00000000 16 data\n");
+    // Standard output is written in place.
+    EXPECT_EQ(run({"convert", "a.hex", "/dev/stdout", "--to", "lst"}).out,
+              "08000000 00 01 02 03 04 05 06 07 08 09 0A 0B 0C 0D 0E 0F\n");
 
     // A binary placed with --base, written as Intel HEX under a name of no known kind.
     EXPECT_EQ(

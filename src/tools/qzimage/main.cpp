@@ -7,6 +7,7 @@
 #include "target/loadfilefactory.h"
 #include "target/tekhexbuffer.h"
 
+#include <cctype>
 #include <cerrno>
 #include <cinttypes>
 #include <cstdio>
