@@ -56,11 +56,10 @@ CodeBufferOutput::CodeBufferOutput(const std::string &path)
         throw HException("cannot open " + path);
     // Devices, pipes and the standard streams are written in place: there is nothing to
     // replace, and a stream redirected to a file must go on where the shell left it.
-    bool special = path.starts_with("/dev/") || path.starts_with("/proc/");
     if (int stream = streamDescriptor(path); stream >= 0) {
         m_fd = ::fcntl(stream, F_DUPFD_CLOEXEC, 0);
-    } else if (exists && (special || !S_ISREG(existing.st_mode))) {
-        m_fd = ::open(path.c_str(), O_WRONLY | O_CLOEXEC);
+    } else if (exists && !S_ISREG(existing.st_mode)) {
+        m_fd = ::open(m_target.c_str(), O_WRONLY | O_CLOEXEC);
     } else if (!exists || ::access(m_target.c_str(), W_OK) == 0) {
         // A read-only file stays as it is, as it would with a plain open for writing.
         for (int attempt = 0; attempt < 100 && m_fd < 0; ++attempt) {

@@ -118,6 +118,18 @@ TEST_F(CodeBufferTest, FailuresAreThrownAndLeaveNoFile) {
     }
 }
 
+TEST_F(CodeBufferTest, ReplacesLongerFilesWhole) {
+    // Memory-backed directories below /dev hold regular files like any other.
+    QTemporaryDir shm("/dev/shm/codebuffer-XXXXXX");
+    for (std::string dir : {m_dir.path().toStdString(), shm.path().toStdString()}) {
+        if (dir.empty())
+            continue;
+        writeFileBytes(dir + "/out.lst", std::string(1000, 'x'));
+        writeImage(*createWriter("lst", dir + "/out.lst"), {{0x10, "\x01"}}, 0);
+        EXPECT_EQ(readFileBytes(dir + "/out.lst"), "00000010 01\n") << dir;
+    }
+}
+
 // Read a file written in one format, write it in another, read that: the same bytes at the
 // same addresses, and the entry point wherever both formats carry one.
 class RoundTrip : public CodeBufferTest,
