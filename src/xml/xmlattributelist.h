@@ -1,0 +1,98 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <iterator>
+#include <memory>
+#include <optional>
+#include <string_view>
+
+// One attribute as the list shows it. Both strings are NUL-terminated and may also contain
+// NUL bytes of their own (a "&#0;" reference); the lengths are authoritative.
+struct XMLAttribute {
+    std::string_view name;
+    const char *value = nullptr; // null when the attribute has no value (not even an empty one)
+    std::size_t valueLength = 0;
+
+    std::string_view valueView() const { return {value ? value : "", valueLength}; }
+};
+
+// The attributes of an element in insertion order, packed into one block so that an element
+// costs one allocation for all of them. Lookups scan the block; an element with very many
+// attributes gets a hash index so that building it stays linear.
+class XMLAttributeList {
+public:
+    XMLAttributeList();
+    XMLAttributeList(const XMLAttributeList &other);
+    XMLAttributeList &operator=(const XMLAttributeList &other);
+    XMLAttributeList(XMLAttributeList &&other) noexcept;
+    XMLAttributeList &operator=(XMLAttributeList &&other) noexcept;
+    ~XMLAttributeList();
+
+    std::size_t size() const { return m_count; }
+    bool empty() const { return m_count == 0; }
+    // The bytes the packed attributes take; reserve() this much to copy them in one go.
+    std::size_t byteSize() const { return m_used; }
+
+    // Replaces the value of an existing name in place, or appends the pair at the end.
+    void set(std::string_view name, std::optional<std::string_view> value);
+    // Returns whether the name was there.
+    bool remove(std::string_view name);
+    bool contains(std::string_view name) const { return find(name) != kNotFound; }
+    // The value (NUL-terminated) or null when the name is absent or has no value.
+    const char *get(std::string_view name) const;
+    // The attribute itself, or nullopt when the name is absent.
+    std::optional<XMLAttribute> attribute(std::string_view name) const;
+    void clear();
+    // Room for `bytes` more bytes of names and values, so that a reader that knows the size
+    // of a tag fills the block with one allocation.
+    void reserve(std::size_t bytes);
+
+    class const_iterator {
+    public:
+        using iterator_category = std::forward_iterator_tag;
+        using value_type = XMLAttribute;
+        using difference_type = std::ptrdiff_t;
+        using pointer = const XMLAttribute *;
+        using reference = XMLAttribute;
+
+        const_iterator() = default;
+        XMLAttribute operator*() const;
+        const_iterator &operator++();
+        const_iterator operator++(int) {
+            const_iterator old = *this;
+            ++*this;
+            return old;
+        }
+        bool operator==(const const_iterator &other) const { return m_at == other.m_at; }
+
+    private:
+        friend class XMLAttributeList;
+        explicit const_iterator(const char *at) : m_at(at) {}
+        const char *m_at = nullptr;
+    };
+    const_iterator begin() const { return const_iterator(m_data.get()); }
+    const_iterator end() const { return const_iterator(m_data.get() + m_used); }
+
+private:
+    static constexpr std::uint32_t kNotFound = ~std::uint32_t(0);
+    static constexpr std::uint32_t kNoValue = ~std::uint32_t(0);
+    // Below this count a linear scan beats maintaining the index.
+    static constexpr std::uint32_t kIndexThreshold = 16;
+
+    struct Index;
+
+    std::uint32_t find(std::string_view name) const;
+    std::uint32_t scan(std::string_view name) const;
+    void grow(std::size_t needed);
+    void buildIndex() const;
+    void indexAdd(std::uint32_t offset) const;
+
+    // Each entry: name length and value length (kNoValue for none) as 32-bit words, then the
+    // name and the value, each followed by a NUL.
+    std::unique_ptr<char[]> m_data;
+    std::uint32_t m_used = 0;
+    std::uint32_t m_capacity = 0;
+    std::uint32_t m_count = 0;
+    mutable std::unique_ptr<Index> m_index;
+};
