@@ -1,20 +1,45 @@
 #pragma once
 
+#include "xml/xmlallocator.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <iterator>
 #include <memory>
 #include <optional>
+#include <string>
 #include <string_view>
+#include <vector>
 
-// One attribute as the list shows it. Both strings are NUL-terminated and may also contain
-// NUL bytes of their own (a "&#0;" reference); the lengths are authoritative.
+// An attribute value that may be absent: a null value differs from an empty one. It converts
+// from C strings (a null pointer is no value), std::string, std::string_view and std::nullopt.
+// Two words, so that it travels in registers through the virtual setAttribute.
+class XMLValue {
+public:
+    constexpr XMLValue() = default;
+    constexpr XMLValue(std::nullopt_t) {}
+    XMLValue(const char *text)
+        : m_data(text), m_size(text ? std::char_traits<char>::length(text) : 0) {}
+    constexpr XMLValue(std::string_view text)
+        : m_data(text.data() ? text.data() : ""), m_size(text.size()) {}
+    XMLValue(const std::string &text) : m_data(text.data()), m_size(text.size()) {}
+
+    bool isNull() const { return !m_data; }
+    // The bytes, or null for no value. Values taken from an attribute list are NUL-terminated
+    // and may also hold NUL bytes of their own (a "&#0;" reference); size() is authoritative.
+    const char *data() const { return m_data; }
+    std::size_t size() const { return m_size; }
+    std::string_view view() const { return {m_data ? m_data : "", m_size}; }
+
+private:
+    const char *m_data = nullptr;
+    std::size_t m_size = 0;
+};
+
+// One attribute as the list shows it; the name is NUL-terminated too.
 struct XMLAttribute {
     std::string_view name;
-    const char *value = nullptr; // null when the attribute has no value (not even an empty one)
-    std::size_t valueLength = 0;
-
-    std::string_view valueView() const { return {value ? value : "", valueLength}; }
+    XMLValue value;
 };
 
 // The attributes of an element in insertion order, packed into one block so that an element
@@ -22,12 +47,12 @@ struct XMLAttribute {
 // attributes gets a hash index so that building it stays linear.
 class XMLAttributeList {
 public:
-    XMLAttributeList();
+    XMLAttributeList() = default;
     XMLAttributeList(const XMLAttributeList &other);
     XMLAttributeList &operator=(const XMLAttributeList &other);
     XMLAttributeList(XMLAttributeList &&other) noexcept;
     XMLAttributeList &operator=(XMLAttributeList &&other) noexcept;
-    ~XMLAttributeList();
+    ~XMLAttributeList() = default;
 
     std::size_t size() const { return m_count; }
     bool empty() const { return m_count == 0; }
@@ -35,7 +60,7 @@ public:
     std::size_t byteSize() const { return m_used; }
 
     // Replaces the value of an existing name in place, or appends the pair at the end.
-    void set(std::string_view name, std::optional<std::string_view> value);
+    void set(std::string_view name, XMLValue value);
     // Returns whether the name was there.
     bool remove(std::string_view name);
     bool contains(std::string_view name) const { return find(name) != kNotFound; }
@@ -80,19 +105,30 @@ private:
     // Below this count a linear scan beats maintaining the index.
     static constexpr std::uint32_t kIndexThreshold = 16;
 
-    struct Index;
+    // Open addressing over entry offsets plus one (0 marks a free slot).
+    using Index = std::vector<std::uint32_t>;
 
     std::uint32_t find(std::string_view name) const;
     std::uint32_t scan(std::string_view name) const;
     void grow(std::size_t needed);
     void buildIndex() const;
     void indexAdd(std::uint32_t offset) const;
+    static std::uint32_t nameBit(std::string_view name) {
+        if (name.empty())
+            return 1;
+        unsigned mix = unsigned(name.size()) * 7 + static_cast<unsigned char>(name.front()) * 3 +
+                       static_cast<unsigned char>(name.back());
+        return std::uint32_t(1) << (mix & 31);
+    }
 
     // Each entry: name length and value length (kNoValue for none) as 32-bit words, then the
     // name and the value, each followed by a NUL.
-    std::unique_ptr<char[]> m_data;
+    std::unique_ptr<char, XMLRelease> m_data;
     std::uint32_t m_used = 0;
     std::uint32_t m_capacity = 0;
     std::uint32_t m_count = 0;
+    // One bit per name present, chosen by its length and end bytes: most lookups of a name
+    // that is not there (every attribute a reader adds) end here without a scan.
+    std::uint32_t m_names = 0;
     mutable std::unique_ptr<Index> m_index;
 };

@@ -13,7 +13,7 @@ const std::string &XMLElement::tagName() const {
     return m_tagName;
 }
 
-void XMLElement::setAttribute(std::string_view name, std::optional<std::string_view> value) {
+void XMLElement::setAttribute(std::string_view name, XMLValue value) {
     m_attributes.set(name, value);
 }
 
@@ -35,17 +35,16 @@ const XMLAttributeList &XMLElement::getAttributeList() const {
 
 std::string XMLElement::attributeOr(std::string_view name, std::string_view fallback) const {
     std::optional<XMLAttribute> found = m_attributes.attribute(name);
-    if (!found || !found->value)
+    if (!found || found->value.isNull())
         return std::string(fallback);
-    return std::string(found->valueView());
+    return std::string(found->value.view());
 }
 
 std::unique_ptr<XMLNode> XMLElement::cloneNode(XMLDocument &factory) const {
     std::unique_ptr<XMLElement> copy = factory.mkXMLElement(m_tagName);
     copy->reserveAttributes(m_attributes.byteSize());
     for (const XMLAttribute &attribute : m_attributes) {
-        copy->setAttribute(attribute.name,
-                           attribute.value ? std::optional(attribute.valueView()) : std::nullopt);
+        copy->setAttribute(attribute.name, attribute.value);
     }
     copy->setLine(line());
     return copy;

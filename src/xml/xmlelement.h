@@ -7,8 +7,7 @@
 
 // An element: a tag name and attributes in insertion order, which is the order the writer
 // uses. Typed documents derive their own element class and make the reader build it by
-// overriding XMLDocument::mkXMLElement. A subclass that overrides one setAttribute should
-// add `using XMLElement::setAttribute;` to keep the convenience overload visible.
+// overriding XMLDocument::mkXMLElement.
 class XMLElement : public XMLNode {
 public:
     explicit XMLElement(std::string_view tagName);
@@ -17,12 +16,8 @@ public:
     virtual const std::string &tagName() const;
 
     // Sets the value of an existing name (keeping its position) or appends the pair at the
-    // end. std::nullopt stores an attribute without a value, which differs from "".
-    virtual void setAttribute(std::string_view name, std::optional<std::string_view> value);
-    // The same for a C string; a null pointer stores an attribute without a value.
-    void setAttribute(std::string_view name, const char *value) {
-        setAttribute(name, value ? std::optional<std::string_view>(value) : std::nullopt);
-    }
+    // end. A null value (std::nullopt, a null pointer) differs from "".
+    virtual void setAttribute(std::string_view name, XMLValue value);
     virtual void removeAttribute(std::string_view name);
     virtual bool hasAttribute(std::string_view name) const;
     // The value, NUL-terminated, or null when the attribute is absent or has no value.

@@ -47,6 +47,19 @@ XMLElement *XMLNode::nextSiblingElement() const {
 
 XMLNode *XMLNode::appendChild(std::unique_ptr<XMLNode> node) {
     XMLNode *added = node.get();
+    if (added && !added->m_next) {
+        // A single node, the reader's case: link it without the general splice.
+        added->m_parent = this;
+        if (m_firstChild) {
+            XMLNode *last = m_firstChild->m_prev;
+            added->m_prev = last;
+            m_firstChild->m_prev = added;
+            last->m_next = std::move(node);
+        } else {
+            m_firstChild = std::move(node);
+        }
+        return added;
+    }
     insertChildren(lastChild(), std::move(node));
     return added;
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "xml/xmlallocator.h"
+
 #include <cstdint>
 #include <memory>
 
@@ -20,6 +22,10 @@ public:
     XMLNode &operator=(const XMLNode &) = delete;
     // Destroys the node, its children and any siblings chained after it.
     virtual ~XMLNode();
+
+    // Nodes of every class come from the XML allocator.
+    static void *operator new(std::size_t size) { return xmlAllocate(size); }
+    static void operator delete(void *pointer) noexcept { xmlRelease(pointer); }
 
     XMLNodeType type() const { return m_type; }
     bool isElement() const { return m_type == XMLNodeType::Element; }

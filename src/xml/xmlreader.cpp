@@ -6,7 +6,9 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cerrno>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <istream>
@@ -53,10 +55,6 @@ int hexValue(char c) {
     return c <= '9' ? c - '0' : (c | 0x20) - 'a' + 10;
 }
 
-int countNewlines(const char *begin, const char *end) {
-    return int(std::count(begin, end, '\n'));
-}
-
 bool startsWith(const char *p, const char *end, std::string_view text) {
     return std::size_t(end - p) >= text.size() && std::memcmp(p, text.data(), text.size()) == 0;
 }
@@ -65,6 +63,40 @@ bool startsWith(const char *p, const char *end, std::string_view text) {
 bool endsWithin(const char *p, const char *end, std::string_view text) {
     return std::size_t(end - p) < text.size() &&
            std::memcmp(p, text.data(), std::size_t(end - p)) == 0;
+}
+
+// The first byte that is `a`, `b` or `c`, or `end`. Attribute values are short, so eight
+// bytes at a time without a library call beats separate memchr passes.
+const char *findAny(const char *p, const char *end, char a, char b, char c) {
+    constexpr std::uint64_t ones = 0x0101010101010101u, highs = 0x8080808080808080u;
+    auto zeroBytes = [](std::uint64_t x) { return (x - ones) & ~x & highs; };
+    const std::uint64_t maskA = ones * static_cast<unsigned char>(a);
+    const std::uint64_t maskB = ones * static_cast<unsigned char>(b);
+    const std::uint64_t maskC = ones * static_cast<unsigned char>(c);
+    if constexpr (std::endian::native == std::endian::little) {
+        while (end - p >= 8) {
+            std::uint64_t word;
+            std::memcpy(&word, p, 8);
+            // The lowest byte flagged this way is an exact match.
+            std::uint64_t hits =
+                zeroBytes(word ^ maskA) | zeroBytes(word ^ maskB) | zeroBytes(word ^ maskC);
+            if (hits)
+                return p + std::countr_zero(hits) / 8;
+            p += 8;
+        }
+    }
+    while (p < end && *p != a && *p != b && *p != c)
+        ++p;
+    return p;
+}
+
+int countNewlines(const char *p, const char *end) {
+    int count = 0;
+    while ((p = static_cast<const char *>(std::memchr(p, '\n', std::size_t(end - p))))) {
+        ++count;
+        ++p;
+    }
+    return count;
 }
 
 // Decodes the entity at `p` (a "&") into one byte appended to `out`; returns the position
@@ -147,28 +179,40 @@ private:
     bool fail(const char *text, int line) { return m_reader.fail(text, line); }
     bool eof(const std::string &what, int line) { return m_reader.fail(kEndOfInput + what, line); }
 
+    // The scanning loops work on locals: a char load may alias the members, which would
+    // otherwise be stored back on every byte.
     void skipSpace() {
-        while (m_p < m_end && is(*m_p, kSpace)) {
-            m_line += *m_p == '\n';
-            ++m_p;
-        }
+        const char *p = m_p, *end = m_end;
+        int line = m_line;
+        while (p < end && is(*p, kSpace))
+            line += *p++ == '\n';
+        m_p = p;
+        m_line = line;
     }
 
     std::string_view name() {
-        const char *start = m_p;
-        while (m_p < m_end && is(*m_p, kName))
-            ++m_p;
-        return {start, std::size_t(m_p - start)};
+        const char *start = m_p, *p = m_p, *end = m_end;
+        while (p < end && is(*p, kName))
+            ++p;
+        m_p = p;
+        return {start, std::size_t(p - start)};
     }
 
     XMLElement *openElement() const { return m_open.empty() ? nullptr : m_open.back(); }
 
     void characterData() {
-        const char *start = m_p;
-        const char *stop = static_cast<const char *>(std::memchr(m_p, '<', m_end - m_p));
-        m_p = stop ? stop : m_end;
+        // Mostly the line break and indentation before the next tag.
+        const char *start = m_p, *p = m_p, *end = m_end;
         int line = m_line;
-        m_line += countNewlines(start, m_p);
+        while (p < end && is(*p, kSpace))
+            m_line += *p++ == '\n';
+        if (p < end && *p != '<') {
+            const char *text = p;
+            p = static_cast<const char *>(std::memchr(p, '<', std::size_t(end - p)));
+            p = p ? p : end;
+            m_line += countNewlines(text, p);
+        }
+        m_p = p;
         if (!m_keepContent || m_open.empty())
             return;
         std::string text;
@@ -308,14 +352,24 @@ private:
         if (quote != '"' && quote != '\'')
             return fail(kBadAttributeValue, m_line);
         const char *start = ++m_p;
-        const char *stop = static_cast<const char *>(std::memchr(start, quote, m_end - start));
-        if (!stop)
-            return eof(within, line);
+        const char *stop = start, *end = m_end;
+        bool plain = true;
+        for (;;) {
+            stop = findAny(stop, end, quote, '&', '\n');
+            if (stop == end)
+                return eof(within, line);
+            if (*stop == quote)
+                break;
+            if (*stop == '&')
+                plain = false;
+            else
+                ++m_line;
+            ++stop;
+        }
         m_p = stop + 1;
-        m_line += countNewlines(start, stop);
         present = true;
         pending.length = std::size_t(stop - start);
-        if (!std::memchr(start, '&', pending.length)) {
+        if (plain) {
             pending.raw = start;
             return true;
         }
@@ -408,7 +462,7 @@ private:
     XMLReader &m_reader;
     const char *m_p;
     const char *m_end;
-    int m_line = 0;
+    int m_line = 0; // newlines before m_p
     int m_sectionLine = 0;
     bool m_keepContent;
     std::vector<XMLElement *> m_open;

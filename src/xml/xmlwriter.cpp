@@ -114,7 +114,7 @@ void XMLWriter::openElement(const XMLNode &node, unsigned level, bool flat) {
     if (!flat && m_wrapWidth && attributes.size() > 1) {
         std::size_t sum = std::size_t(level) * width + 1 + element.tagName().size();
         for (const XMLAttribute &attribute : attributes) {
-            sum += attribute.name.size() + attribute.valueLength + 4;
+            sum += attribute.name.size() + attribute.value.size() + 4;
             if (sum > m_wrapWidth) {
                 wrap = true;
                 break;
@@ -130,7 +130,7 @@ void XMLWriter::openElement(const XMLNode &node, unsigned level, bool flat) {
         }
         m_buffer += attribute.name;
         m_buffer += "=\"";
-        appendEscaped(m_buffer, attribute.valueView());
+        appendEscaped(m_buffer, attribute.value.view());
         m_buffer += '"';
     }
     if (!node.firstChild()) {

@@ -113,7 +113,7 @@ TEST(XMLReader, EntitiesYieldOneByte) {
         ASSERT_TRUE(document.parse(std::string("<a v='") + text + "'/>"));
         std::optional<XMLAttribute> value =
             document.rootElement()->getAttributeList().attribute("v");
-        EXPECT_EQ(value->valueView(), bytes) << text;
+        EXPECT_EQ(value->value.view(), bytes) << text;
     }
 }
 
