@@ -4,6 +4,7 @@
 //   bench_xml [benchmark options] [--file=PATH]     the timed comparison
 //   bench_xml --parse-only [ours|pugixml|none] PATH  parse once and exit, for /usr/bin/time
 //   bench_xml --compare ROUNDS PATH                  best parse time of each, and the ratio
+//   bench_xml --write ROUNDS PATH                    best write throughput
 #include "xml/xmldocument.h"
 #include "xml/xmlelement.h"
 #include "xml/xmlwriter.h"
@@ -161,6 +162,28 @@ int compare(int rounds, const char *path) {
     return 0;
 }
 
+// The writer's best throughput over the rounds, in MB/s of output (CPU time).
+int writeRate(int rounds, const char *path) {
+    XMLDocument document;
+    if (!document.parseFile(path)) {
+        std::fprintf(stderr, "%s\n", document.errorText().c_str());
+        return 1;
+    }
+    double best = 1e30;
+    std::size_t bytes = 0;
+    for (int round = 0; round < rounds; ++round) {
+        CountingBuffer buffer;
+        std::ostream out(&buffer);
+        double start = cpuMilliseconds();
+        document.write(out, 2, 75);
+        best = std::min(best, cpuMilliseconds() - start);
+        bytes = buffer.count;
+    }
+    std::printf("write, best of %d (CPU): %zu bytes in %.1f ms, %.0f MB/s\n", rounds, bytes, best,
+                double(bytes) / 1e3 / best);
+    return 0;
+}
+
 } // namespace
 
 BENCHMARK(parseOurs)->Unit(benchmark::kMillisecond)->UseRealTime();
@@ -172,6 +195,8 @@ int main(int argc, char **argv) {
         return parseOnce(argv[2], argv[3]);
     if (argc == 4 && !std::strcmp(argv[1], "--compare"))
         return compare(std::atoi(argv[2]), argv[3]);
+    if (argc == 4 && !std::strcmp(argv[1], "--write"))
+        return writeRate(std::atoi(argv[2]), argv[3]);
     for (int i = 1; i < argc; ++i) {
         if (!std::strncmp(argv[i], "--file=", 7))
             g_path = argv[i] + 7;

@@ -69,8 +69,12 @@ public:
     // The attribute itself, or nullopt when the name is absent.
     std::optional<XMLAttribute> attribute(std::string_view name) const;
     void clear();
-    // Room for `bytes` more bytes of names and values, so that a reader that knows the size
-    // of a tag fills the block with one allocation.
+    // What one attribute takes in the block.
+    static constexpr std::size_t entryBytes(std::size_t nameLength, std::size_t valueLength) {
+        return 2 * sizeof(std::uint32_t) + nameLength + valueLength + 2;
+    }
+    // Room for `bytes` more bytes (a sum of entryBytes), so that a reader that knows a tag's
+    // attributes fills the block with one allocation.
     void reserve(std::size_t bytes);
 
     class const_iterator {

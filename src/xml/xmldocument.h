@@ -54,6 +54,8 @@ public:
     // Each parse replaces the root, the document type, the version and the encoding with
     // what the input holds. See XMLReader for the three forms.
     bool parse(std::string_view text);
+    // A NUL-terminated buffer; null reads as empty.
+    bool parse(const char *text) { return parse(std::string_view(text ? text : "")); }
     bool parse(std::istream &in);
     bool parseFile(const std::string &path);
 

@@ -45,6 +45,16 @@ XMLElement *XMLNode::nextSiblingElement() const {
     return node ? node->toElement() : nullptr;
 }
 
+XMLNode *XMLNode::nextInTree(const XMLNode *root, bool descend) const {
+    if (descend && m_firstChild)
+        return m_firstChild.get();
+    for (const XMLNode *node = this; node && node != root; node = node->m_parent) {
+        if (node->m_next)
+            return node->m_next.get();
+    }
+    return nullptr;
+}
+
 XMLNode *XMLNode::appendChild(std::unique_ptr<XMLNode> node) {
     XMLNode *added = node.get();
     if (added && !added->m_next) {

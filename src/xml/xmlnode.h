@@ -42,6 +42,11 @@ public:
     XMLElement *firstChildElement() const;
     XMLElement *nextSiblingElement() const;
 
+    // The node after this one in document order within the subtree of `root` (the whole tree
+    // when `root` is null), or null at its end. With `descend` false the walk skips this
+    // node's children. Lets callers walk trees of any depth without recursion.
+    XMLNode *nextInTree(const XMLNode *root, bool descend = true) const;
+
     // The reader's line count when the node was started (the first line is 0).
     int line() const { return m_line; }
     void setLine(int line) { m_line = line; }

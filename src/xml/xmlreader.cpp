@@ -198,21 +198,21 @@ private:
         return {start, std::size_t(p - start)};
     }
 
-    XMLElement *openElement() const { return m_open.empty() ? nullptr : m_open.back(); }
-
     void characterData() {
         // Mostly the line break and indentation before the next tag.
         const char *start = m_p, *p = m_p, *end = m_end;
-        int line = m_line;
+        const int line = m_line;
+        int newlines = 0;
         while (p < end && is(*p, kSpace))
-            m_line += *p++ == '\n';
+            newlines += *p++ == '\n';
         if (p < end && *p != '<') {
             const char *text = p;
             p = static_cast<const char *>(std::memchr(p, '<', std::size_t(end - p)));
             p = p ? p : end;
-            m_line += countNewlines(text, p);
+            newlines += countNewlines(text, p);
         }
         m_p = p;
+        m_line += newlines;
         if (!m_keepContent || m_open.empty())
             return;
         std::string text;
@@ -428,7 +428,7 @@ private:
         // Packed size of the attributes, so that the element allocates their block once.
         std::size_t bytes = 0;
         for (const PendingAttribute &pending : m_pending)
-            bytes += 2 * sizeof(std::uint32_t) + pending.name.size() + pending.length + 2;
+            bytes += XMLAttributeList::entryBytes(pending.name.size(), pending.length);
         element->reserveAttributes(bytes);
         for (const PendingAttribute &pending : m_pending) {
             const char *value = pending.raw ? pending.raw : m_decoded.data() + pending.decodedStart;

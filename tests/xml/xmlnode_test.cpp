@@ -117,6 +117,26 @@ TEST(XMLNodeTree, ChainsMoveBetweenParents) {
     EXPECT_EQ(children(root), "");
 }
 
+TEST(XMLNodeTree, WalkInDocumentOrderWithinASubtree) {
+    XMLDocument document;
+    ASSERT_TRUE(document.parse("<r><a><b><c/></b><d/></a><e><f/></e></r><!-- -->"));
+    const XMLNode *root = document.rootElement();
+    auto walk = [](const XMLNode *from, const XMLNode *within, const char *skip) {
+        std::string tags;
+        for (const XMLNode *node = from; node;) {
+            const std::string &tag = node->toElement()->tagName();
+            tags += tag;
+            node = node->nextInTree(within, tag != skip);
+        }
+        return tags;
+    };
+    EXPECT_EQ(walk(root, root, ""), "rabcdef");
+    EXPECT_EQ(walk(root, root, "a"), "raef") << "a's children are skipped";
+    const XMLNode *a = root->firstChild();
+    EXPECT_EQ(walk(a, a, ""), "abcd") << "the walk stays inside the subtree";
+    EXPECT_EQ(walk(a->firstChild(), nullptr, ""), "bcdef");
+}
+
 TEST(XMLNodeCopy, DeepCopyUsesTheFactoryAndStandsAlone) {
     TypedDocument document(true);
     ASSERT_TRUE(document.parse("<r><a k='1'>text<b/><!--c--><![CDATA[d]]></a><z/></r>"));
