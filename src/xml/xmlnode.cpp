@@ -80,6 +80,14 @@ XMLNode *XMLNode::prependChild(std::unique_ptr<XMLNode> node) {
     return added;
 }
 
+void XMLNode::linkNext(XMLNode *child, std::unique_ptr<XMLNode> next) {
+    child->m_next = std::move(next);
+    if (child->m_next)
+        child->m_next->m_prev = child;
+    else
+        m_firstChild->m_prev = child; // the child is now the last one
+}
+
 std::unique_ptr<XMLNode> XMLNode::removeChild(XMLNode *child) {
     if (!child || child->m_parent != this)
         return nullptr;
@@ -93,11 +101,7 @@ std::unique_ptr<XMLNode> XMLNode::removeChild(XMLNode *child) {
             m_firstChild->m_prev = last;
     } else {
         owned = std::move(prev->m_next);
-        prev->m_next = std::move(owned->m_next);
-        if (prev->m_next)
-            prev->m_next->m_prev = prev;
-        else
-            m_firstChild->m_prev = prev;
+        linkNext(prev, std::move(owned->m_next));
     }
     owned->m_parent = nullptr;
     owned->m_prev = owned.get();
@@ -128,11 +132,7 @@ XMLNode *XMLNode::insertChildren(XMLNode *after, std::unique_ptr<XMLNode> chain)
         }
         m_firstChild = std::move(chain);
     } else {
-        last->m_next = std::move(after->m_next);
-        if (last->m_next)
-            last->m_next->m_prev = last;
-        else
-            m_firstChild->m_prev = last;
+        linkNext(last, std::move(after->m_next));
         first->m_prev = after;
         after->m_next = std::move(chain);
     }

@@ -82,6 +82,9 @@ protected:
     explicit XMLNode(XMLNodeType type) : m_type(type) {}
 
 private:
+    // Makes `next` (and what follows it) follow the child `child`.
+    void linkNext(XMLNode *child, std::unique_ptr<XMLNode> next);
+
     XMLNode *m_parent = nullptr;
     // The previous sibling; the first node of a chain points at the chain's last node, which
     // makes appending and splicing constant time without a further pointer.

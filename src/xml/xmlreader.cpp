@@ -7,7 +7,6 @@
 #include <algorithm>
 #include <array>
 #include <bit>
-#include <cerrno>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -288,16 +287,24 @@ private:
         return true;
     }
 
+    // A name, optional white space and ">", as a DOCTYPE and an end tag have them.
+    bool nameAndClose(int line, const char *within, const char *bad, std::string_view &found) {
+        found = name();
+        skipSpace();
+        if (m_p == m_end)
+            return eof(within, line);
+        if (found.empty() || *m_p != '>')
+            return fail(bad, line);
+        ++m_p;
+        return true;
+    }
+
     bool docType(int line) {
         m_p += 9;
         skipSpace();
-        std::string_view type = name();
-        skipSpace();
-        if (m_p == m_end)
-            return eof("DOCTYPE", line);
-        if (type.empty() || *m_p != '>')
-            return fail(kBadDocType, line);
-        ++m_p;
+        std::string_view type;
+        if (!nameAndClose(line, "DOCTYPE", kBadDocType, type))
+            return false;
         m_reader.m_documentType = std::string(type);
         return true;
     }
@@ -444,13 +451,9 @@ private:
 
     bool endTag(int line) {
         m_p += 2;
-        std::string_view tag = name();
-        skipSpace();
-        if (m_p == m_end)
-            return eof("tag", line);
-        if (tag.empty() || *m_p != '>')
-            return fail(kBadTagName, line);
-        ++m_p;
+        std::string_view tag;
+        if (!nameAndClose(line, "tag", kBadTagName, tag))
+            return false;
         if (m_open.empty() || m_open.back()->tagName() != tag)
             return fail(kTagNameMismatch, line);
         m_open.pop_back();
