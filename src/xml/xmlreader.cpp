@@ -1,0 +1,549 @@
+#include "xml/xmlreader.h"
+
+#include "xml/xmldata.h"
+#include "xml/xmldocument.h"
+#include "xml/xmlelement.h"
+
+#include <algorithm>
+#include <array>
+#include <bit>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <istream>
+#include <vector>
+
+#include <sys/stat.h>
+
+namespace {
+
+// The reader's messages; callers compose their own text around them.
+constexpr char kBadTagName[] = "bad tagName";
+constexpr char kTagNameMismatch[] = "tagName mismatch";
+constexpr char kBadAttributeValue[] = "bad attribute value";
+constexpr char kBadDocType[] = "bad DOCTYPE";
+constexpr char kBadDeclaration[] = "bad XML declaration";
+constexpr char kCouldNotRead[] = "couldn't read ";
+constexpr char kEndOfInput[] = "unexpected end of input in ";
+
+enum CharClass : unsigned char { kSpace = 1, kNameStart = 2, kName = 4, kDigit = 8, kHex = 16 };
+
+constexpr std::array<unsigned char, 256> makeClasses() {
+    std::array<unsigned char, 256> table{};
+    for (int c : {' ', '\t', '\n', '\r'})
+        table[c] = kSpace;
+    for (int c = 'a'; c <= 'z'; ++c)
+        table[c] = kNameStart | kName;
+    for (int c = 'A'; c <= 'Z'; ++c)
+        table[c] = kNameStart | kName;
+    for (int c : {'_', ':', '-'})
+        table[c] = kNameStart | kName;
+    for (int c = '0'; c <= '9'; ++c)
+        table[c] = kName | kDigit | kHex;
+    for (int c : {'a', 'b', 'c', 'd', 'e', 'f', 'A', 'B', 'C', 'D', 'E', 'F'})
+        table[c] |= kHex;
+    return table;
+}
+constexpr std::array<unsigned char, 256> kClasses = makeClasses();
+
+inline bool is(char c, CharClass cls) {
+    return kClasses[static_cast<unsigned char>(c)] & cls;
+}
+
+int hexValue(char c) {
+    return c <= '9' ? c - '0' : (c | 0x20) - 'a' + 10;
+}
+
+bool startsWith(const char *p, const char *end, std::string_view text) {
+    return std::size_t(end - p) >= text.size() && std::memcmp(p, text.data(), text.size()) == 0;
+}
+
+// Whether the input ends within what could still become `text`.
+bool endsWithin(const char *p, const char *end, std::string_view text) {
+    return std::size_t(end - p) < text.size() &&
+           std::memcmp(p, text.data(), std::size_t(end - p)) == 0;
+}
+
+// The first byte that is `a`, `b` or `c`, or `end`. Attribute values are short, so eight
+// bytes at a time without a library call beats separate memchr passes.
+const char *findAny(const char *p, const char *end, char a, char b, char c) {
+    constexpr std::uint64_t ones = 0x0101010101010101u, highs = 0x8080808080808080u;
+    auto zeroBytes = [](std::uint64_t x) { return (x - ones) & ~x & highs; };
+    const std::uint64_t maskA = ones * static_cast<unsigned char>(a);
+    const std::uint64_t maskB = ones * static_cast<unsigned char>(b);
+    const std::uint64_t maskC = ones * static_cast<unsigned char>(c);
+    if constexpr (std::endian::native == std::endian::little) {
+        while (end - p >= 8) {
+            std::uint64_t word;
+            std::memcpy(&word, p, 8);
+            // The lowest byte flagged this way is an exact match.
+            std::uint64_t hits =
+                zeroBytes(word ^ maskA) | zeroBytes(word ^ maskB) | zeroBytes(word ^ maskC);
+            if (hits)
+                return p + std::countr_zero(hits) / 8;
+            p += 8;
+        }
+    }
+    while (p < end && *p != a && *p != b && *p != c)
+        ++p;
+    return p;
+}
+
+int countNewlines(const char *p, const char *end) {
+    int count = 0;
+    while ((p = static_cast<const char *>(std::memchr(p, '\n', std::size_t(end - p))))) {
+        ++count;
+        ++p;
+    }
+    return count;
+}
+
+// Decodes the entity at `p` (a "&") into one byte appended to `out`; returns the position
+// after it. Anything that is not a known entity stands for a literal "&".
+const char *decodeEntity(const char *p, const char *end, std::string &out) {
+    static constexpr std::pair<std::string_view, char> named[] = {
+        {"&lt;", '<'}, {"&gt;", '>'}, {"&amp;", '&'}, {"&quot;", '"'}, {"&apos;", '\''}};
+    for (const auto &[entity, byte] : named) {
+        if (startsWith(p, end, entity)) {
+            out += byte;
+            return p + entity.size();
+        }
+    }
+    if (startsWith(p, end, "&#")) {
+        const char *q = p + 2;
+        bool hex = q < end && *q == 'x';
+        q += hex;
+        unsigned value = 0; // wraps harmlessly: only the value modulo 256 is kept
+        while (q < end && is(*q, hex ? kHex : kDigit)) {
+            value = hex ? value * 16 + unsigned(hexValue(*q)) : value * 10 + unsigned(*q - '0');
+            ++q;
+        }
+        if (q < end && *q == ';') {
+            out += char(value & 0xff);
+            return q + 1;
+        }
+    }
+    out += '&';
+    return p + 1;
+}
+
+// Appends the text with entities decoded (and carriage returns dropped for character data).
+void decodeText(const char *p, const char *end, bool dropReturns, std::string &out) {
+    while (p < end) {
+        const char *run = p;
+        while (p < end && *p != '&' && !(dropReturns && *p == '\r'))
+            ++p;
+        out.append(run, p);
+        if (p == end)
+            break;
+        if (*p == '&')
+            p = decodeEntity(p, end, out);
+        else
+            ++p;
+    }
+}
+
+} // namespace
+
+// One parse over one buffer.
+class XMLParser {
+public:
+    XMLParser(XMLReader &reader, const char *begin, const char *end)
+        : m_reader(reader), m_p(begin), m_end(end), m_keepContent(reader.m_factory.keepContent()) {}
+
+    bool run() {
+        skipSpace();
+        while (m_p < m_end) {
+            if (*m_p != '<')
+                characterData();
+            else if (!markup())
+                return false;
+        }
+        if (!m_open.empty()) {
+            const XMLElement *innermost = m_open.back();
+            return eof("element " + innermost->tagName(), innermost->line());
+        }
+        m_reader.m_root = std::move(m_root);
+        return true;
+    }
+
+private:
+    struct PendingAttribute {
+        std::string_view name;
+        const char *raw;          // the value in the input, when it needed no decoding
+        std::size_t decodedStart; // else its place in m_decoded
+        std::size_t length;
+    };
+
+    bool fail(const char *text, int line) { return m_reader.fail(text, line); }
+    bool eof(const std::string &what, int line) { return m_reader.fail(kEndOfInput + what, line); }
+
+    // The scanning loops work on locals: a char load may alias the members, which would
+    // otherwise be stored back on every byte.
+    void skipSpace() {
+        const char *p = m_p, *end = m_end;
+        int line = m_line;
+        while (p < end && is(*p, kSpace))
+            line += *p++ == '\n';
+        m_p = p;
+        m_line = line;
+    }
+
+    std::string_view name() {
+        const char *start = m_p, *p = m_p, *end = m_end;
+        while (p < end && is(*p, kName))
+            ++p;
+        m_p = p;
+        return {start, std::size_t(p - start)};
+    }
+
+    void characterData() {
+        // Mostly the line break and indentation before the next tag.
+        const char *start = m_p, *p = m_p, *end = m_end;
+        const int line = m_line;
+        int newlines = 0;
+        while (p < end && is(*p, kSpace))
+            newlines += *p++ == '\n';
+        if (p < end && *p != '<') {
+            const char *text = p;
+            p = static_cast<const char *>(std::memchr(p, '<', std::size_t(end - p)));
+            p = p ? p : end;
+            newlines += countNewlines(text, p);
+        }
+        m_p = p;
+        m_line += newlines;
+        if (!m_keepContent || m_open.empty())
+            return;
+        std::string text;
+        decodeText(start, m_p, true, text);
+        if (text.empty())
+            return;
+        auto node = std::make_unique<XMLData>(std::move(text));
+        node->setLine(line);
+        m_open.back()->appendChild(std::move(node));
+    }
+
+    bool markup() {
+        int line = m_line;
+        if (startsWith(m_p, m_end, "<?xml") &&
+            (m_p + 5 == m_end || is(m_p[5], kSpace) || m_p[5] == '?'))
+            return declaration(line);
+        if (startsWith(m_p, m_end, "<?")) {
+            // An unknown processing instruction: its target is skipped and the rest is
+            // character data.
+            m_p += 2;
+            name();
+            return true;
+        }
+        if (m_end - m_p >= 2 && m_p[1] == '!')
+            return declarationLike(line);
+        if (m_end - m_p >= 2 && m_p[1] == '/')
+            return endTag(line);
+        return startTag(line);
+    }
+
+    bool declarationLike(int line) {
+        if (startsWith(m_p, m_end, "<!--")) {
+            return section(4, "-->", "comment", line, [this](std::string_view text) {
+                if (m_keepContent && !m_open.empty())
+                    appendText(std::make_unique<XMLComment>(std::string(text)));
+            });
+        }
+        if (startsWith(m_p, m_end, "<![CDATA[")) {
+            return section(9, "]]>", "CDATA section", line, [this](std::string_view text) {
+                if (!m_open.empty())
+                    appendText(std::make_unique<XMLCDATASection>(std::string(text)));
+            });
+        }
+        if (startsWith(m_p, m_end, "<!DOCTYPE"))
+            return docType(line);
+        if (endsWithin(m_p, m_end, "<!--"))
+            return eof("comment", line);
+        if (endsWithin(m_p, m_end, "<![CDATA["))
+            return eof("CDATA section", line);
+        if (endsWithin(m_p, m_end, "<!DOCTYPE"))
+            return eof("DOCTYPE", line);
+        return fail(kBadTagName, line);
+    }
+
+    void appendText(std::unique_ptr<XMLNode> node) {
+        node->setLine(m_sectionLine);
+        m_open.back()->appendChild(std::move(node));
+    }
+
+    // A comment or CDATA section: raw text up to the terminator.
+    template <class Add>
+    bool section(std::size_t openLength, std::string_view terminator, const char *what, int line,
+                 Add add) {
+        std::string_view rest(m_p + openLength, std::size_t(m_end - m_p) - openLength);
+        std::size_t stop = rest.find(terminator);
+        if (stop == std::string_view::npos)
+            return eof(what, line);
+        std::string_view text = rest.substr(0, stop);
+        m_sectionLine = line;
+        m_line += countNewlines(text.data(), text.data() + text.size());
+        m_p = text.data() + stop + terminator.size();
+        add(text);
+        return true;
+    }
+
+    // A name, optional white space and ">", as a DOCTYPE and an end tag have them.
+    bool nameAndClose(int line, const char *within, const char *bad, std::string_view &found) {
+        found = name();
+        skipSpace();
+        if (m_p == m_end)
+            return eof(within, line);
+        if (found.empty() || *m_p != '>')
+            return fail(bad, line);
+        ++m_p;
+        return true;
+    }
+
+    bool docType(int line) {
+        m_p += 9;
+        skipSpace();
+        std::string_view type;
+        if (!nameAndClose(line, "DOCTYPE", kBadDocType, type))
+            return false;
+        m_reader.m_documentType = std::string(type);
+        return true;
+    }
+
+    bool declaration(int line) {
+        m_p += 5;
+        for (;;) {
+            skipSpace();
+            if (m_p == m_end || endsWithin(m_p, m_end, "?>"))
+                return eof("XML declaration", line);
+            if (startsWith(m_p, m_end, "?>")) {
+                m_p += 2;
+                return true;
+            }
+            if (!is(*m_p, kNameStart))
+                return fail(kBadDeclaration, line);
+            std::string_view key = name();
+            std::optional<std::string> value;
+            if (!attributeValue(line, "XML declaration", value))
+                return false;
+            if (value && key == "version")
+                m_reader.m_version = std::move(value);
+            else if (value && key == "encoding")
+                m_reader.m_encoding = std::move(value);
+        }
+    }
+
+    // After an attribute name: "=" and a quoted value, decoded into `value`, or nothing.
+    bool attributeValue(int line, const char *within, std::optional<std::string> &value) {
+        PendingAttribute pending{};
+        bool present = false;
+        if (!rawAttributeValue(line, within, pending, present))
+            return false;
+        if (present) {
+            value = pending.raw ? std::string(pending.raw, pending.length)
+                                : m_decoded.substr(pending.decodedStart, pending.length);
+        }
+        return true;
+    }
+
+    bool rawAttributeValue(int line, const char *within, PendingAttribute &pending, bool &present) {
+        skipSpace();
+        if (m_p == m_end)
+            return eof(within, line);
+        if (*m_p != '=')
+            return true; // a name without a value is dropped
+        ++m_p;
+        skipSpace();
+        if (m_p == m_end)
+            return eof(within, line);
+        char quote = *m_p;
+        if (quote != '"' && quote != '\'')
+            return fail(kBadAttributeValue, m_line);
+        const char *start = ++m_p;
+        const char *stop = start, *end = m_end;
+        bool plain = true;
+        for (;;) {
+            stop = findAny(stop, end, quote, '&', '\n');
+            if (stop == end)
+                return eof(within, line);
+            if (*stop == quote)
+                break;
+            if (*stop == '&')
+                plain = false;
+            else
+                ++m_line;
+            ++stop;
+        }
+        m_p = stop + 1;
+        present = true;
+        pending.length = std::size_t(stop - start);
+        if (plain) {
+            pending.raw = start;
+            return true;
+        }
+        pending.raw = nullptr;
+        pending.decodedStart = m_decoded.size();
+        decodeText(start, stop, false, m_decoded);
+        pending.length = m_decoded.size() - pending.decodedStart;
+        return true;
+    }
+
+    bool startTag(int line) {
+        ++m_p;
+        std::string_view tag = name();
+        if (tag.empty())
+            return m_p == m_end ? eof("tag", line) : fail(kBadTagName, line);
+        std::unique_ptr<XMLElement> created = m_reader.m_factory.mkXMLElement(tag);
+        created->setLine(line);
+        XMLElement *element = created.get();
+        bool atTop = m_open.empty();
+        if (atTop)
+            m_top = std::move(created);
+        else
+            m_open.back()->appendChild(std::move(created));
+
+        m_pending.clear();
+        m_decoded.clear();
+        bool selfClosing = false;
+        for (;;) {
+            skipSpace();
+            if (m_p == m_end)
+                return eof("tag", line);
+            if (*m_p == '>') {
+                ++m_p;
+                break;
+            }
+            if (*m_p == '/') {
+                if (m_p + 1 == m_end)
+                    return eof("tag", line);
+                if (m_p[1] != '>')
+                    return fail(kBadTagName, m_line);
+                m_p += 2;
+                selfClosing = true;
+                break;
+            }
+            if (!is(*m_p, kNameStart))
+                return fail(kBadTagName, m_line);
+            PendingAttribute pending{};
+            pending.name = name();
+            bool present = false;
+            if (!rawAttributeValue(line, "tag", pending, present))
+                return false;
+            if (present)
+                m_pending.push_back(pending);
+        }
+
+        // Packed size of the attributes, so that the element allocates their block once.
+        std::size_t bytes = 0;
+        for (const PendingAttribute &pending : m_pending)
+            bytes += XMLAttributeList::entryBytes(pending.name.size(), pending.length);
+        element->reserveAttributes(bytes);
+        for (const PendingAttribute &pending : m_pending) {
+            const char *value = pending.raw ? pending.raw : m_decoded.data() + pending.decodedStart;
+            element->setAttribute(pending.name, std::string_view(value, pending.length));
+        }
+
+        if (!selfClosing)
+            m_open.push_back(element);
+        else if (atTop)
+            m_root = std::move(m_top);
+        return true;
+    }
+
+    bool endTag(int line) {
+        m_p += 2;
+        std::string_view tag;
+        if (!nameAndClose(line, "tag", kBadTagName, tag))
+            return false;
+        if (m_open.empty() || m_open.back()->tagName() != tag)
+            return fail(kTagNameMismatch, line);
+        m_open.pop_back();
+        if (m_open.empty())
+            m_root = std::move(m_top);
+        return true;
+    }
+
+    XMLReader &m_reader;
+    const char *m_p;
+    const char *m_end;
+    int m_line = 0; // newlines before m_p
+    int m_sectionLine = 0;
+    bool m_keepContent;
+    std::vector<XMLElement *> m_open;
+    std::unique_ptr<XMLElement> m_top;  // the outermost open element
+    std::unique_ptr<XMLElement> m_root; // what closed last at top level
+    std::vector<PendingAttribute> m_pending;
+    std::string m_decoded;
+};
+
+XMLReader::XMLReader(XMLDocument &factory) : m_factory(factory) {}
+
+XMLReader::~XMLReader() = default;
+
+bool XMLReader::fail(std::string text, int line) {
+    m_errorText = std::move(text);
+    m_errorLine = line;
+    return false;
+}
+
+bool XMLReader::parse(std::string_view text) {
+    m_root.reset();
+    m_documentType.reset();
+    m_version.reset();
+    m_encoding.reset();
+    m_errorText.clear();
+    m_errorLine = 0;
+    XMLParser parser(*this, text.data(), text.data() + text.size());
+    return parser.run();
+}
+
+static std::string_view withoutByteOrderMark(std::string_view text) {
+    if (text.substr(0, 3) == "\xEF\xBB\xBF")
+        text.remove_prefix(3);
+    return text;
+}
+
+bool XMLReader::parse(std::istream &in) {
+    std::string buffer;
+    char chunk[65536];
+    while (in.read(chunk, sizeof chunk) || in.gcount() > 0)
+        buffer.append(chunk, std::size_t(in.gcount()));
+    if (in.bad()) {
+        parse(std::string_view());
+        return fail("couldn't read input", 0);
+    }
+    return parse(withoutByteOrderMark(buffer));
+}
+
+bool XMLReader::parseFile(const std::string &path) {
+    auto cannotRead = [&] {
+        parse(std::string_view());
+        return fail(kCouldNotRead + path, 0);
+    };
+    std::unique_ptr<std::FILE, int (*)(std::FILE *)> file(std::fopen(path.c_str(), "rb"),
+                                                          &std::fclose);
+    if (!file)
+        return cannotRead();
+    // Read straight into a buffer of the file's size; files whose size is not known up front
+    // (pipes, /proc) grow it as they go.
+    std::string buffer;
+    struct stat status;
+    std::size_t expected = 0;
+    if (fstat(fileno(file.get()), &status) == 0 && S_ISREG(status.st_mode))
+        expected = std::size_t(status.st_size);
+    std::size_t used = 0;
+    buffer.resize(std::max<std::size_t>(expected + 1, 65536));
+    for (;;) {
+        used += std::fread(buffer.data() + used, 1, buffer.size() - used, file.get());
+        if (used < buffer.size())
+            break;
+        buffer.resize(buffer.size() * 2);
+    }
+    if (std::ferror(file.get()))
+        return cannotRead();
+    buffer.resize(used);
+    return parse(withoutByteOrderMark(buffer));
+}
+
+std::unique_ptr<XMLElement> XMLReader::takeRoot() {
+    return std::move(m_root);
+}
