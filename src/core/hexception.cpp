@@ -2,4 +2,6 @@
 
 #include <utility>
 
-HException::HException(std::string message) : m_message(std::move(message)) { ++m_count; }
+HException::HException(std::string message) : m_message(std::move(message)) {
+    ++m_count;
+}

@@ -3,8 +3,7 @@
 #include <array>
 #include <charconv>
 
-std::string hex8(std::uint32_t value)
-{
+std::string hex8(std::uint32_t value) {
     static constexpr char digits[] = "0123456789abcdef";
     std::string text(8, '0');
     for (int i = 7; i >= 0; --i) {
@@ -14,8 +13,7 @@ std::string hex8(std::uint32_t value)
     return text;
 }
 
-std::string hex(std::uint64_t value)
-{
+std::string hex(std::uint64_t value) {
     std::array<char, 16> buffer;
     auto [end, ec] = std::to_chars(buffer.data(), buffer.data() + buffer.size(), value, 16);
     return std::string(buffer.data(), end);

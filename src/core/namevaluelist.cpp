@@ -1,7 +1,6 @@
 #include "core/namevaluelist.h"
 
-std::vector<std::string> splitEscapedList(std::string_view text, char separator)
-{
+std::vector<std::string> splitEscapedList(std::string_view text, char separator) {
     std::vector<std::string> items;
     std::string item;
     for (std::size_t i = 0; i < text.size(); ++i) {
@@ -21,8 +20,7 @@ std::vector<std::string> splitEscapedList(std::string_view text, char separator)
     return items;
 }
 
-NameValue splitNameValue(std::string_view item)
-{
+NameValue splitNameValue(std::string_view item) {
     NameValue result;
     int pieces = 0;
     std::size_t pos = 0;
@@ -42,8 +40,7 @@ NameValue splitNameValue(std::string_view item)
     return result;
 }
 
-std::vector<NameValue> parseNameValueList(std::string_view text)
-{
+std::vector<NameValue> parseNameValueList(std::string_view text) {
     std::vector<NameValue> result;
     for (const std::string &item : splitEscapedList(text))
         result.push_back(splitNameValue(item));

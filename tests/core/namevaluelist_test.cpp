@@ -4,16 +4,14 @@
 
 using Items = std::vector<std::string>;
 
-TEST(SplitEscapedList, SplitsAtUnescapedSeparatorsAndDropsEmptyItems)
-{
+TEST(SplitEscapedList, SplitsAtUnescapedSeparatorsAndDropsEmptyItems) {
     EXPECT_EQ(splitEscapedList("A=1;B=2"), (Items{"A=1", "B=2"}));
     EXPECT_EQ(splitEscapedList(";;A=1;;;B=2;"), (Items{"A=1", "B=2"}));
     EXPECT_EQ(splitEscapedList(""), Items{});
     EXPECT_EQ(splitEscapedList(";"), Items{});
 }
 
-TEST(SplitEscapedList, BackslashMakesTheNextCharacterOrdinary)
-{
+TEST(SplitEscapedList, BackslashMakesTheNextCharacterOrdinary) {
     EXPECT_EQ(splitEscapedList("A=1;B\\;C=2"), (Items{"A=1", "B;C=2"}));
     EXPECT_EQ(splitEscapedList("P=C:\\\\dir"), (Items{"P=C:\\dir"}));
     EXPECT_EQ(splitEscapedList("\\x\\=y"), (Items{"x=y"}));
@@ -21,14 +19,12 @@ TEST(SplitEscapedList, BackslashMakesTheNextCharacterOrdinary)
     EXPECT_EQ(splitEscapedList("\\;"), (Items{";"}));
 }
 
-TEST(SplitEscapedList, TrailingBackslashIsKept)
-{
+TEST(SplitEscapedList, TrailingBackslashIsKept) {
     EXPECT_EQ(splitEscapedList("A=dir\\"), (Items{"A=dir\\"}));
     EXPECT_EQ(splitEscapedList("\\"), (Items{"\\"}));
 }
 
-TEST(SplitNameValue, FirstPieceIsNameSecondIsValue)
-{
+TEST(SplitNameValue, FirstPieceIsNameSecondIsValue) {
     NameValue nv = splitNameValue("A=1");
     EXPECT_EQ(nv.name, "A");
     EXPECT_EQ(nv.value, "1");
@@ -42,8 +38,7 @@ TEST(SplitNameValue, FirstPieceIsNameSecondIsValue)
     EXPECT_EQ(nv.value, "1");
 }
 
-TEST(SplitNameValue, ItemWithoutValue)
-{
+TEST(SplitNameValue, ItemWithoutValue) {
     NameValue nv = splitNameValue("FLAG");
     EXPECT_EQ(nv.name, "FLAG");
     EXPECT_FALSE(nv.value.has_value());
@@ -53,8 +48,7 @@ TEST(SplitNameValue, ItemWithoutValue)
     EXPECT_FALSE(nv.value.has_value());
 }
 
-TEST(ParseNameValueList, KeepsTextOrderIncludingRepeats)
-{
+TEST(ParseNameValueList, KeepsTextOrderIncludingRepeats) {
     std::vector<NameValue> list = parseNameValueList("X=1;B\\;C=2;X=3");
     ASSERT_EQ(list.size(), 3u);
     EXPECT_EQ(list[0].name, "X");

@@ -3,7 +3,6 @@
 #include <QStandardPaths>
 #include <QString>
 
-bool haveTool(const std::string &name)
-{
+bool haveTool(const std::string &name) {
     return !QStandardPaths::findExecutable(QString::fromStdString(name)).isEmpty();
 }

@@ -11,12 +11,12 @@ bool haveTool(const std::string &name);
 // Skips the current test when the tool is missing, naming the Debian package to install;
 // in CI (CI=true) a missing tool fails the test instead, so a gap in scripts/install-deps
 // cannot hide. Use as the first statement of a test body.
-#define REQUIRE_TOOL(name, package)                                                            \
-    do {                                                                                       \
-        if (!haveTool(name)) {                                                                 \
-            if (qEnvironmentVariable("CI") == "true")                                          \
-                FAIL() << (name) << " is missing: scripts/install-deps must install "          \
-                       << (package);                                                           \
-            GTEST_SKIP() << (name) << " is missing: install the Debian package " << (package); \
-        }                                                                                      \
+#define REQUIRE_TOOL(name, package)                                                                \
+    do {                                                                                           \
+        if (!haveTool(name)) {                                                                     \
+            if (qEnvironmentVariable("CI") == "true")                                              \
+                FAIL() << (name) << " is missing: scripts/install-deps must install "              \
+                       << (package);                                                               \
+            GTEST_SKIP() << (name) << " is missing: install the Debian package " << (package);     \
+        }                                                                                          \
     } while (0)

@@ -5,16 +5,14 @@
 
 #include <gtest/gtest.h>
 
-std::string toolPath(const std::string &program)
-{
+std::string toolPath(const std::string &program) {
     if (!program.empty() && program.front() == '/')
         return program;
     return std::string(PALINDOR_BIN_DIR) + "/" + program;
 }
 
 ToolResult runTool(const std::string &program, const std::vector<std::string> &arguments,
-                   const std::string &input, const std::string &workingDirectory, int timeoutMs)
-{
+                   const std::string &input, const std::string &workingDirectory, int timeoutMs) {
     QStringList args;
     for (const std::string &argument : arguments)
         args << QString::fromStdString(argument);
