@@ -4,8 +4,10 @@
 #include "forth/pcolonchild.h"
 #include "forth/pmemory.h"
 
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 Cell Cell::integer(std::int64_t value) noexcept {
     Cell cell;
@@ -94,14 +96,17 @@ std::string integerText(std::int64_t value, int base) {
 }
 
 std::string floatText(double value) {
-    // The shortest %g form that reads back as the same double.
+    // The shortest %g text that reads back as the same double ("100", not "1e+02").
+    std::string best;
     char buffer[40];
     for (int precision = 1; precision <= 17; ++precision) {
         std::snprintf(buffer, sizeof buffer, "%.*g", precision, value);
-        if (std::strtod(buffer, nullptr) == value)
-            break;
+        if (std::strtod(buffer, nullptr) == value || std::isnan(value)) {
+            if (best.empty() || std::strlen(buffer) < best.size())
+                best = buffer;
+        }
     }
-    return buffer;
+    return best.empty() ? buffer : best;
 }
 
 std::string cellText(const Cell &cell, int base) {
