@@ -8,6 +8,7 @@
 
 #include <QDir>
 #include <QRegularExpression>
+#include <QStandardPaths>
 
 namespace {
 
@@ -58,7 +59,8 @@ TEST(ForthHarness, CoreTestsPass) {
 // gforth reads the same file and leaves with `bye`; output must agree byte for byte.
 void compareWithGforth(const std::string &file) {
     ToolResult ours = runTool("qzforth", {file});
-    ToolResult theirs = runTool("gforth", {file, "-e", "bye"});
+    std::string gforth = QStandardPaths::findExecutable("gforth").toStdString();
+    ToolResult theirs = runTool(gforth, {file, "-e", "bye"});
     EXPECT_EQ(ours.exitCode, 0) << file << ": " << ours.err;
     EXPECT_EQ(theirs.exitCode, 0) << file << ": " << theirs.err;
     EXPECT_EQ(ours.out, theirs.out) << file;
