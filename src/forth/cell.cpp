@@ -122,12 +122,14 @@ std::string cellText(const Cell &cell, int base) {
     case CellType::CodeAddress:
         return "#<CODE-ADDRESS " + cell.word->displayName() + ">";
     case CellType::DataAddress: {
-        std::string text = "#<DATA-ADDRESS " + cell.region->name();
+        std::string text = "#<DATA-ADDRESS ";
+        text += cell.region->name();
         if (cell.i > 0)
-            text += "+" + std::to_string(cell.i);
-        else if (cell.i < 0)
+            text += '+';
+        if (cell.i != 0)
             text += std::to_string(cell.i);
-        return text + ">";
+        text += '>';
+        return text;
     }
     }
     return {};

@@ -654,7 +654,7 @@ void FSContext::includeFile(const std::string &path) {
     int error = 0;
     int id = openFile(path, "r", error);
     if (id == 0)
-        forthThrow(kErrAbort, "i/o error " + std::to_string(error));
+        forthThrow(kErrAbort, std::string("i/o error ") + std::to_string(error));
     includeOpenFile(id, path);
 }
 

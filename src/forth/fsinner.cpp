@@ -114,6 +114,11 @@ void FSContext::catchWord() {
         expr;                                                                                      \
         sp = m_sp;                                                                                 \
     } while (0)
+#define NEXT()                                                                                     \
+    do {                                                                                           \
+        p = ip++;                                                                                  \
+        goto *kDispatch[int(p->op)];                                                               \
+    } while (0)
 #define TICK()                                                                                     \
     if (--m_ticks < 0)                                                                             \
     OUT(tickSlow())
@@ -123,371 +128,393 @@ void FSContext::runCode(const pcode *ip) {
         forthThrow(kErrReturnOverflow);
     m_frames.push_back({nullptr, std::uint32_t(m_lp), std::uint32_t(m_localsBase)});
     m_localsBase = m_locals.size();
+    // Threaded dispatch: every operation ends with its own indirect jump to the next one.
+    static void *const kDispatch[] = {
+#define FORTH_OP_LABEL(name) &&L_##name,
+        FORTH_OPS(FORTH_OP_LABEL)
+#undef FORTH_OP_LABEL
+    };
     Cell *sp = m_sp;
-    for (;;) {
-        const pcode *p = ip++;
-        switch (p->op) {
-        case Op::Exit:
-        exit : {
-            const CallFrame &frame = m_frames.back();
-            if (m_locals.size() != m_localsBase)
-                m_locals.resize(m_localsBase);
-            m_localsBase = frame.localsBase;
-            m_lp = int(frame.loopDepth);
-            ip = frame.ret;
-            m_frames.pop_back();
-            if (!ip) {
-                SYNC();
-                return;
-            }
-            break;
+    const pcode *p;
+    NEXT();
+    {
+    L_Exit:
+    exit : {
+        const CallFrame &frame = m_frames.back();
+        if (m_locals.size() != m_localsBase)
+            m_locals.resize(m_localsBase);
+        m_localsBase = frame.localsBase;
+        m_lp = int(frame.loopDepth);
+        ip = frame.ret;
+        m_frames.pop_back();
+        if (!ip) {
+            SYNC();
+            return;
         }
-        case Op::Lit:
-            ROOM(1);
-            sp->type = CellType::Integer;
-            sp->i = p->i;
-            ++sp;
-            break;
-        case Op::LitFloat:
-            ROOM(1);
-            sp->type = CellType::Float;
-            sp->f = p->f;
-            ++sp;
-            break;
-        case Op::LitCell:
-            ROOM(1);
-            *sp++ = *p->cell;
-            break;
-        case Op::LitRegion:
+        NEXT();
+    }
+    L_Lit:
+        ROOM(1);
+        sp->type = CellType::Integer;
+        sp->i = p->i;
+        ++sp;
+        NEXT();
+    L_LitFloat:
+        ROOM(1);
+        sp->type = CellType::Float;
+        sp->f = p->f;
+        ++sp;
+        NEXT();
+    L_LitCell:
+        ROOM(1);
+        *sp++ = *p->cell;
+        NEXT();
+    L_LitRegion:
+        ROOM(1);
+        sp->type = CellType::DataAddress;
+        sp->region = p->region;
+        sp->i = 0;
+        ++sp;
+        NEXT();
+    L_CallColon:
+        TICK();
+        if (m_frames.size() >= kCallDepth)
+            OUT(forthThrow(kErrReturnOverflow));
+        m_frames.push_back({ip, std::uint32_t(m_lp), std::uint32_t(m_localsBase)});
+        m_localsBase = m_locals.size();
+        ip = p->word->code.data();
+        NEXT();
+    L_Execute:
+    L_Call : {
+        PColonChild *word = p->word;
+        if (p->op == Op::Execute) {
+            NEED(1);
+            if (sp[-1].type != CellType::CodeAddress)
+                OUT(sp[-1].toWord());
+            word = sp[-1].word;
+            (--sp)->clear();
+        }
+        const pcode *target = nullptr;
+        if (word->behaviour == Behaviour::Colon) {
+            target = word->code.data();
+        } else if (word->behaviour == Behaviour::Create) {
             ROOM(1);
             sp->type = CellType::DataAddress;
-            sp->region = p->region;
+            sp->region = word->region;
             sp->i = 0;
             ++sp;
-            break;
-        case Op::CallColon:
-            TICK();
-            if (m_frames.size() >= kCallDepth)
-                OUT(forthThrow(kErrReturnOverflow));
-            m_frames.push_back({ip, std::uint32_t(m_lp), std::uint32_t(m_localsBase)});
-            m_localsBase = m_locals.size();
-            ip = p->word->code.data();
-            break;
-        case Op::Execute:
-        case Op::Call: {
-            PColonChild *word = p->word;
-            if (p->op == Op::Execute) {
-                NEED(1);
-                if (sp[-1].type != CellType::CodeAddress)
-                    OUT(sp[-1].toWord());
-                word = sp[-1].word;
-                (--sp)->clear();
-            }
-            const pcode *target = nullptr;
-            if (word->behaviour == Behaviour::Colon) {
-                target = word->code.data();
-            } else if (word->behaviour == Behaviour::Create) {
-                ROOM(1);
-                sp->type = CellType::DataAddress;
-                sp->region = word->region;
-                sp->i = 0;
-                ++sp;
-                target = word->doesCode;
-                if (!target)
-                    break;
-            } else {
-                OUT(execute(word));
-                break;
-            }
-            TICK();
-            if (m_frames.size() >= kCallDepth)
-                OUT(forthThrow(kErrReturnOverflow));
-            m_frames.push_back({ip, std::uint32_t(m_lp), std::uint32_t(m_localsBase)});
-            m_localsBase = m_locals.size();
-            ip = target;
-            break;
+            target = word->doesCode;
+            if (!target)
+                NEXT();
+        } else {
+            OUT(execute(word));
+            NEXT();
         }
-        case Op::Prim:
-            OUT(p->fn(*this));
-            break;
-        case Op::Branch:
+        TICK();
+        if (m_frames.size() >= kCallDepth)
+            OUT(forthThrow(kErrReturnOverflow));
+        m_frames.push_back({ip, std::uint32_t(m_lp), std::uint32_t(m_localsBase)});
+        m_localsBase = m_locals.size();
+        ip = target;
+        NEXT();
+    }
+    L_Prim:
+        OUT(p->fn(*this));
+        NEXT();
+    L_Branch:
+        if (p->i <= 0)
+            TICK();
+        ip = p + p->i;
+        NEXT();
+    L_ZBranch : {
+        NEED(1);
+        Cell &flag = sp[-1];
+        if (!flag.isInteger())
+            OUT(flag.toInteger());
+        bool zero = flag.integerValue() == 0;
+        flag.type = CellType::Empty;
+        --sp;
+        if (zero) {
             if (p->i <= 0)
                 TICK();
             ip = p + p->i;
-            break;
-        case Op::ZBranch: {
+        }
+        NEXT();
+    }
+    L_Do:
+    L_QDo : {
+        NEED(2);
+        if (!sp[-1].isInteger() || !sp[-2].isInteger())
+            OUT(sp[-1].toInteger(); sp[-2].toInteger());
+        std::int64_t start = sp[-1].integerValue();
+        std::int64_t limit = sp[-2].integerValue();
+        sp[-1].type = sp[-2].type = CellType::Empty;
+        sp -= 2;
+        if (p->op == Op::QDo && start == limit) {
+            ip = p + p->i;
+            NEXT();
+        }
+        if (m_lp == kLoopStackSize)
+            OUT(forthThrow(kErrLoopOverflow));
+        m_loops[m_lp++] = {start, limit};
+        NEXT();
+    }
+    L_Loop:
+    L_PlusLoop : {
+        std::int64_t step = 1;
+        if (p->op == Op::PlusLoop) {
             NEED(1);
-            Cell &flag = sp[-1];
-            if (!flag.isInteger())
-                OUT(flag.toInteger());
-            bool zero = flag.integerValue() == 0;
-            flag.type = CellType::Empty;
-            --sp;
-            if (zero) {
-                if (p->i <= 0)
-                    TICK();
-                ip = p + p->i;
-            }
-            break;
+            if (!sp[-1].isInteger())
+                OUT(sp[-1].toInteger());
+            step = sp[-1].integerValue();
+            (--sp)->type = CellType::Empty;
         }
-        case Op::Do:
-        case Op::QDo: {
-            NEED(2);
-            if (!sp[-1].isInteger() || !sp[-2].isInteger())
-                OUT(sp[-1].toInteger(); sp[-2].toInteger());
-            std::int64_t start = sp[-1].integerValue();
-            std::int64_t limit = sp[-2].integerValue();
-            sp[-1].type = sp[-2].type = CellType::Empty;
-            sp -= 2;
-            if (p->op == Op::QDo && start == limit) {
-                ip = p + p->i;
-                break;
-            }
-            if (m_lp == kLoopStackSize)
-                OUT(forthThrow(kErrLoopOverflow));
-            m_loops[m_lp++] = {start, limit};
-            break;
-        }
-        case Op::Loop:
-        case Op::PlusLoop: {
-            std::int64_t step = 1;
-            if (p->op == Op::PlusLoop) {
-                NEED(1);
-                if (!sp[-1].isInteger())
-                    OUT(sp[-1].toInteger());
-                step = sp[-1].integerValue();
-                (--sp)->type = CellType::Empty;
-            }
-            if (m_lp == 0)
-                OUT(forthThrow(kErrAbort, "loop stack underflow"));
-            LoopFrame &frame = m_loops[m_lp - 1];
-            std::int64_t next;
-            if (loopContinues(frame.index, step, frame.limit, next)) {
-                frame.index = next;
-                TICK();
-                ip = p + p->i;
-            } else {
-                --m_lp;
-            }
-            break;
-        }
-        case Op::Leave:
-        case Op::Unloop:
-            if (m_lp == 0)
-                OUT(forthThrow(kErrAbort, "loop stack underflow"));
+        if (m_lp == 0)
+            OUT(forthThrow(kErrAbort, "loop stack underflow"));
+        LoopFrame &frame = m_loops[m_lp - 1];
+        std::int64_t next;
+        if (loopContinues(frame.index, step, frame.limit, next)) {
+            frame.index = next;
+            TICK();
+            ip = p + p->i;
+        } else {
             --m_lp;
-            if (p->op == Op::Leave)
-                ip = p + p->i;
-            break;
-        case Op::LoopI:
-        case Op::LoopJ: {
-            int frame = p->op == Op::LoopI ? 1 : 2;
-            if (m_lp < frame)
-                OUT(forthThrow(kErrLoopParameters));
-            ROOM(1);
-            sp->type = CellType::Integer;
-            sp->i = m_loops[m_lp - frame].index;
-            ++sp;
-            break;
         }
-        case Op::Of:
-            NEED(2);
-            if (cellEquals(sp[-2], sp[-1])) {
-                sp[-1].clear();
-                sp[-2].clear();
-                sp -= 2;
-            } else {
-                (--sp)->clear();
-                ip = p + p->i;
-            }
-            break;
-        case Op::Does:
-            if (!m_latest || m_latest->behaviour != Behaviour::Create)
-                OUT(forthThrow(kErrUnsupported, "DOES> needs a word made by CREATE"));
-            m_latest->doesCode = ip;
-            goto exit;
-        case Op::LocalsInit:
-        case Op::TempsInit: {
-            std::int64_t count = p->i & 0xffffffff;
-            std::size_t first = m_localsBase + std::size_t(p->i >> 32);
-            if (first + std::size_t(count) > kLocalsSize)
-                OUT(forthThrow(kErrReturnOverflow, "too many locals"));
-            if (m_locals.size() < first + std::size_t(count))
-                m_locals.resize(first + std::size_t(count));
-            if (p->op == Op::TempsInit) {
-                for (std::int64_t k = 0; k < count; ++k)
-                    m_locals[first + std::size_t(k)].clear();
-                break;
-            }
-            NEED(count);
+        NEXT();
+    }
+    L_Leave:
+    L_Unloop:
+        if (m_lp == 0)
+            OUT(forthThrow(kErrAbort, "loop stack underflow"));
+        --m_lp;
+        if (p->op == Op::Leave)
+            ip = p + p->i;
+        NEXT();
+    L_LoopI:
+    L_LoopJ : {
+        int frame = p->op == Op::LoopI ? 1 : 2;
+        if (m_lp < frame)
+            OUT(forthThrow(kErrLoopParameters));
+        ROOM(1);
+        sp->type = CellType::Integer;
+        sp->i = m_loops[m_lp - frame].index;
+        ++sp;
+        NEXT();
+    }
+    L_Of:
+        NEED(2);
+        if (cellEquals(sp[-2], sp[-1])) {
+            sp[-1].clear();
+            sp[-2].clear();
+            sp -= 2;
+        } else {
+            (--sp)->clear();
+            ip = p + p->i;
+        }
+        NEXT();
+    L_Does:
+        if (!m_latest || m_latest->behaviour != Behaviour::Create)
+            OUT(forthThrow(kErrUnsupported, "DOES> needs a word made by CREATE"));
+        m_latest->doesCode = ip;
+        goto exit;
+    L_LocalsInit:
+    L_TempsInit : {
+        std::int64_t count = p->i & 0xffffffff;
+        std::size_t first = m_localsBase + std::size_t(p->i >> 32);
+        if (first + std::size_t(count) > kLocalsSize)
+            OUT(forthThrow(kErrReturnOverflow, "too many locals"));
+        if (m_locals.size() < first + std::size_t(count))
+            m_locals.resize(first + std::size_t(count));
+        if (p->op == Op::TempsInit) {
             for (std::int64_t k = 0; k < count; ++k)
-                m_locals[first + std::size_t(k)] = std::move(*--sp);
-            break;
+                m_locals[first + std::size_t(k)].clear();
+            NEXT();
         }
-        case Op::LocalGet:
-        case Op::LocalSet: {
-            std::size_t index = m_localsBase + std::size_t(p->i);
-            if (index >= m_locals.size())
-                OUT(forthThrow(kErrInvalidAddress, "local variable not initialised"));
-            if (p->op == Op::LocalGet) {
-                ROOM(1);
-                *sp++ = m_locals[index];
-            } else {
-                NEED(1);
-                m_locals[index] = std::move(*--sp);
-            }
-            break;
-        }
-        case Op::ValueGet:
+        NEED(count);
+        for (std::int64_t k = 0; k < count; ++k)
+            m_locals[first + std::size_t(k)] = std::move(*--sp);
+        NEXT();
+    }
+    L_LocalGet:
+    L_LocalSet : {
+        std::size_t index = m_localsBase + std::size_t(p->i);
+        if (index >= m_locals.size())
+            OUT(forthThrow(kErrInvalidAddress, "local variable not initialised"));
+        if (p->op == Op::LocalGet) {
             ROOM(1);
-            *sp++ = p->region->at(0);
-            break;
-        case Op::ValueSet:
+            *sp++ = m_locals[index];
+        } else {
             NEED(1);
-            p->region->at(0) = std::move(*--sp);
-            break;
-        case Op::Dup:
-            NEED(1);
+            m_locals[index] = std::move(*--sp);
+        }
+        NEXT();
+    }
+    L_ValueGet:
+        ROOM(1);
+        *sp++ = p->region->at(0);
+        NEXT();
+    L_ValueSet:
+        NEED(1);
+        p->region->at(0) = std::move(*--sp);
+        NEXT();
+    L_Dup:
+        NEED(1);
+        ROOM(1);
+        *sp = sp[-1];
+        ++sp;
+        NEXT();
+    L_Drop:
+        NEED(1);
+        (--sp)->clear();
+        NEXT();
+    L_Swap:
+        NEED(2);
+        rawSwap(sp[-1], sp[-2]);
+        NEXT();
+    L_Over:
+        NEED(2);
+        ROOM(1);
+        *sp = sp[-2];
+        ++sp;
+        NEXT();
+    L_Rot:
+        NEED(3);
+        rawSwap(sp[-3], sp[-2]);
+        rawSwap(sp[-2], sp[-1]);
+        NEXT();
+    L_Nip:
+        NEED(2);
+        sp[-2] = std::move(sp[-1]);
+        --sp;
+        NEXT();
+    L_QDup:
+        NEED(1);
+        if (!(sp[-1].isInteger() && sp[-1].integerValue() == 0)) {
             ROOM(1);
             *sp = sp[-1];
             ++sp;
-            break;
-        case Op::Drop:
-            NEED(1);
-            (--sp)->clear();
-            break;
-        case Op::Swap:
-            NEED(2);
-            rawSwap(sp[-1], sp[-2]);
-            break;
-        case Op::Over:
-            NEED(2);
-            ROOM(1);
-            *sp = sp[-2];
-            ++sp;
-            break;
-        case Op::Rot:
-            NEED(3);
-            rawSwap(sp[-3], sp[-2]);
-            rawSwap(sp[-2], sp[-1]);
-            break;
-        case Op::Nip:
-            NEED(2);
-            sp[-2] = std::move(sp[-1]);
-            --sp;
-            break;
-        case Op::QDup:
-            NEED(1);
-            if (!(sp[-1].isInteger() && sp[-1].integerValue() == 0)) {
-                ROOM(1);
-                *sp = sp[-1];
-                ++sp;
-            }
-            break;
-        case Op::Add:
-        case Op::Sub:
-            NEED(2);
-            if (sp[-1].type == CellType::Integer &&
-                (sp[-2].type == CellType::Integer || sp[-2].type == CellType::DataAddress)) {
-                // An address moves by the integer; its region stays.
-                sp[-2].i = p->op == Op::Add
-                               ? wrapAdd(sp[-2].i, sp[-1].i)
-                               : std::int64_t(std::uint64_t(sp[-2].i) - std::uint64_t(sp[-1].i));
-            } else {
-                SYNC();
-                sp[-2] = p->op == Op::Add ? cellAdd(sp[-2], sp[-1]) : cellSubtract(sp[-2], sp[-1]);
-                sp[-1].clear();
-            }
-            (--sp)->type = CellType::Empty;
-            break;
-        case Op::OnePlus:
-        case Op::OneMinus: {
-            NEED(1);
-            std::int64_t step = p->op == Op::OnePlus ? 1 : -1;
-            if (sp[-1].type == CellType::Integer) {
-                sp[-1].i = wrapAdd(sp[-1].i, step);
-            } else {
-                SYNC();
-                sp[-1] = cellAdd(sp[-1], Cell::integer(step));
-            }
-            break;
         }
-        case Op::Less:
-        case Op::Greater: {
-            NEED(2);
-            int order;
-            if (sp[-1].type == CellType::Integer && sp[-2].type == CellType::Integer) {
-                order = sp[-2].i < sp[-1].i ? -1 : (sp[-2].i > sp[-1].i ? 1 : 0);
-            } else {
-                SYNC();
-                order = cellCompare(sp[-2], sp[-1]);
-                sp[-1].clear();
-                sp[-2].clear();
-            }
-            bool flag = p->op == Op::Less ? order < 0 : order > 0;
-            --sp;
-            sp->type = CellType::Empty;
-            sp[-1].type = CellType::Integer;
-            sp[-1].i = flag ? -1 : 0;
-            break;
+        NEXT();
+    L_Add:
+    L_Sub:
+        NEED(2);
+        if (p->op == Op::Add && sp[-2].type == CellType::Integer &&
+            sp[-1].type == CellType::DataAddress) {
+            rawSwap(sp[-2], sp[-1]); // integer + address: the address moves
         }
-        case Op::Equal: {
-            NEED(2);
-            bool flag = cellEquals(sp[-2], sp[-1]);
+        if (sp[-1].type == CellType::Integer &&
+            (sp[-2].type == CellType::Integer || sp[-2].type == CellType::DataAddress)) {
+            // An address moves by the integer; its region stays.
+            sp[-2].i = p->op == Op::Add
+                           ? wrapAdd(sp[-2].i, sp[-1].i)
+                           : std::int64_t(std::uint64_t(sp[-2].i) - std::uint64_t(sp[-1].i));
+        } else {
+            SYNC();
+            sp[-2] = p->op == Op::Add ? cellAdd(sp[-2], sp[-1]) : cellSubtract(sp[-2], sp[-1]);
+            sp[-1].clear();
+        }
+        (--sp)->type = CellType::Empty;
+        NEXT();
+    L_OnePlus:
+    L_OneMinus : {
+        NEED(1);
+        std::int64_t step = p->op == Op::OnePlus ? 1 : -1;
+        if (sp[-1].type == CellType::Integer) {
+            sp[-1].i = wrapAdd(sp[-1].i, step);
+        } else {
+            SYNC();
+            sp[-1] = cellAdd(sp[-1], Cell::integer(step));
+        }
+        NEXT();
+    }
+    L_Less:
+    L_Greater : {
+        NEED(2);
+        int order;
+        if (sp[-1].type == CellType::Integer && sp[-2].type == CellType::Integer) {
+            order = sp[-2].i < sp[-1].i ? -1 : (sp[-2].i > sp[-1].i ? 1 : 0);
+        } else {
+            SYNC();
+            order = cellCompare(sp[-2], sp[-1]);
             sp[-1].clear();
             sp[-2].clear();
-            --sp;
-            sp[-1].type = CellType::Integer;
-            sp[-1].i = flag ? -1 : 0;
-            break;
         }
-        case Op::ZeroEqual:
-            NEED(1);
-            if (!sp[-1].isInteger())
-                OUT(sp[-1].toInteger());
-            sp[-1].i = sp[-1].integerValue() == 0 ? -1 : 0;
-            sp[-1].type = CellType::Integer;
-            break;
-        case Op::Fetch: {
-            NEED(1);
-            Cell &address = sp[-1];
-            if (address.type != CellType::DataAddress || !address.region->contains(address.i))
-                OUT(address.toRegion()->fetch(address.i));
-            Cell value = address.region->at(address.i);
-            address = std::move(value);
-            break;
-        }
-        case Op::Store: {
-            NEED(2);
-            Cell &address = sp[-1];
-            if (address.type != CellType::DataAddress || !address.region->contains(address.i))
-                OUT(address.toRegion()->store(address.i, Cell()));
-            address.region->at(address.i) = std::move(sp[-2]);
-            address.type = CellType::Empty;
-            sp -= 2;
-            break;
-        }
-        case Op::ToR:
-            NEED(1);
-            if (m_rp == kStackSize)
-                OUT(forthThrow(kErrReturnOverflow));
-            m_rstack[m_rp++] = std::move(*--sp);
-            break;
-        case Op::RFrom:
-        case Op::RFetch:
-            if (m_rp == 0)
-                OUT(forthThrow(kErrReturnUnderflow));
-            ROOM(1);
-            if (p->op == Op::RFrom)
-                *sp++ = std::move(m_rstack[--m_rp]);
-            else
-                *sp++ = m_rstack[m_rp - 1];
-            break;
-        case Op::Cells:
-            NEED(1);
-            if (!sp[-1].isInteger())
-                OUT(sp[-1].toInteger());
-            break;
-        }
+        bool flag = p->op == Op::Less ? order < 0 : order > 0;
+        --sp;
+        sp->type = CellType::Empty;
+        sp[-1].type = CellType::Integer;
+        sp[-1].i = flag ? -1 : 0;
+        NEXT();
+    }
+    L_Equal : {
+        NEED(2);
+        bool flag = cellEquals(sp[-2], sp[-1]);
+        sp[-1].clear();
+        sp[-2].clear();
+        --sp;
+        sp[-1].type = CellType::Integer;
+        sp[-1].i = flag ? -1 : 0;
+        NEXT();
+    }
+    L_ZeroEqual:
+        NEED(1);
+        if (!sp[-1].isInteger())
+            OUT(sp[-1].toInteger());
+        sp[-1].i = sp[-1].integerValue() == 0 ? -1 : 0;
+        sp[-1].type = CellType::Integer;
+        NEXT();
+    L_Fetch : {
+        NEED(1);
+        Cell &address = sp[-1];
+        if (address.type != CellType::DataAddress || !address.region->contains(address.i))
+            OUT(address.toRegion()->fetch(address.i));
+        Cell value = address.region->at(address.i);
+        address = std::move(value);
+        NEXT();
+    }
+    L_Store : {
+        NEED(2);
+        Cell &address = sp[-1];
+        if (address.type != CellType::DataAddress || !address.region->contains(address.i))
+            OUT(address.toRegion()->store(address.i, Cell()));
+        address.region->at(address.i) = std::move(sp[-2]);
+        address.type = CellType::Empty;
+        sp -= 2;
+        NEXT();
+    }
+    L_ToR:
+        NEED(1);
+        if (m_rp == kStackSize)
+            OUT(forthThrow(kErrReturnOverflow));
+        m_rstack[m_rp++] = std::move(*--sp);
+        NEXT();
+    L_RFrom:
+    L_RFetch:
+        if (m_rp == 0)
+            OUT(forthThrow(kErrReturnUnderflow));
+        ROOM(1);
+        if (p->op == Op::RFrom)
+            *sp++ = std::move(m_rstack[--m_rp]);
+        else
+            *sp++ = m_rstack[m_rp - 1];
+        NEXT();
+    L_Cells:
+        NEED(1);
+        if (!sp[-1].isInteger())
+            OUT(sp[-1].toInteger());
+        NEXT();
+    L_TwoDrop:
+        NEED(2);
+        sp[-1].clear();
+        sp[-2].clear();
+        sp -= 2;
+        NEXT();
+    L_TwoStar:
+        NEED(1);
+        if (!sp[-1].isInteger())
+            OUT(sp[-1].toInteger());
+        sp[-1].i = std::int64_t(std::uint64_t(sp[-1].integerValue()) << 1);
+        sp[-1].type = CellType::Integer;
+        NEXT();
     }
 }

@@ -192,8 +192,8 @@ void wIncludeFile(FSContext &c) {
         forthThrow(kErrUnsupported, "file access disabled");
     std::int64_t id = c.popInt();
     if (!c.file(id))
-        forthThrow(kErrAbort, "i/o error " + std::to_string(EBADF));
-    c.includeOpenFile(int(id), "fileid " + std::to_string(id));
+        forthThrow(kErrAbort, std::string("i/o error ") + std::to_string(EBADF));
+    c.includeOpenFile(int(id), std::string("fileid ") + std::to_string(id));
 }
 
 void wIncluded(FSContext &c) {

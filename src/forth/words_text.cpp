@@ -80,7 +80,9 @@ void wDotR(FSContext &c) {
 }
 
 void wDotS(FSContext &c) {
-    std::string text = "<" + std::to_string(c.depth()) + "> ";
+    std::string text = "<";
+    text += std::to_string(c.depth());
+    text += "> ";
     for (int k = c.depth() - 1; k >= 0; --k)
         text += cellText(c.peek(k), c.base()) + " ";
     c.type(text);
