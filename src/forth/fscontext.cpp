@@ -117,11 +117,7 @@ void FSContext::resetAfterError() {
     m_catchDepth = 0;
     m_cs.clear();
     m_defining = nullptr;
-    m_code.clear();
-    m_literals.clear();
-    m_localsList->clear();
-    m_localCount = 0;
-    m_pendingLocals.clear();
+    clearCompilation();
     setCompiling(false);
     m_inputs.clear();
     flushOutput();
@@ -242,11 +238,7 @@ void FSContext::beginDefinition(PColonChild *word) {
     if (m_defining)
         forthThrow(kErrControlMismatch, "definition already in progress");
     m_defining = word;
-    m_code.clear();
-    m_literals.clear();
-    m_localsList->clear();
-    m_localCount = 0;
-    m_pendingLocals.clear();
+    clearCompilation();
     csPush({CSEntry::CSColonSys, 0, {}});
     setCompiling(true);
 }
@@ -256,17 +248,21 @@ void FSContext::endDefinition() {
     PColonChild *word = m_defining;
     word->code = std::move(m_code);
     word->literals = std::move(m_literals);
-    m_code.clear();
-    m_literals.clear();
     m_defining = nullptr;
-    m_localsList->clear();
-    m_localCount = 0;
-    m_pendingLocals.clear();
+    clearCompilation();
     setCompiling(false);
     if (word->name().empty())
         m_latest = word;
     else
         link(word);
+}
+
+void FSContext::clearCompilation() {
+    m_code.clear();
+    m_literals.clear();
+    m_localsList->clear();
+    m_localCount = 0;
+    m_pendingLocals.clear();
 }
 
 void FSContext::compile(pcode item) {

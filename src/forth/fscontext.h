@@ -227,6 +227,8 @@ public:
 private:
     void runCode(const pcode *code);
     void tickSlow();
+    // Forgets the code, literals and locals of the definition being compiled.
+    void clearCompilation();
     void warnRedefinition(PColonChild *word, PColonChild *hidden);
 
     Cell m_stack[kStackSize];

@@ -10,13 +10,8 @@
 
 namespace {
 
-struct Case {
-    const char *source;
-    const char *out;
-};
-
 TEST(ForthNumbers, IntegerAndFloatForms) {
-    const Case cases[] = {
+    expectOutputs({
         {"$FF .", "255 "},
         {"%101 .", "5 "},
         {"-#10 .", "-10 "},
@@ -31,12 +26,7 @@ TEST(ForthNumbers, IntegerAndFloatForms) {
         {"HEX 1E . ff . DECIMAL", "1E FF "},
         {"2 BASE ! 101 . DECIMAL", "101 "},
         {"16 BASE ! 1E DECIMAL .", "30 "},
-    };
-    for (const Case &row : cases) {
-        ForthRun run = runForth(row.source);
-        EXPECT_EQ(run.code, 0) << row.source << ": " << run.message;
-        EXPECT_EQ(run.out, row.out) << row.source;
-    }
+    });
 }
 
 TEST(ForthNumbers, WordsThatAreNotNumbers) {
@@ -76,37 +66,29 @@ TEST(ForthStacks, ReturnStackLimits) {
 }
 
 TEST(ForthStacks, DeepRecursionEndsWithReturnStackOverflow) {
-    ForthRun run = runForth(": DOWN RECURSE ; DOWN");
-    EXPECT_EQ(run.code, -5);
-    EXPECT_EQ(run.message, "return stack overflow");
+    expectFailure(": DOWN RECURSE ; DOWN", -5, "return stack overflow");
     // Recursion through EXECUTE and through DOES> words is bounded the same way.
-    run = runForth("VARIABLE XT : AGAIN-XT XT @ EXECUTE ; ' AGAIN-XT XT ! AGAIN-XT");
-    EXPECT_EQ(run.code, -5);
-    run = runForth("VARIABLE XT : MAKER CREATE DOES> DROP XT @ EXECUTE ; MAKER SELF "
-                   "' SELF XT ! SELF");
-    EXPECT_EQ(run.code, -5);
+    EXPECT_EQ(runForth("VARIABLE XT : AGAIN-XT XT @ EXECUTE ; ' AGAIN-XT XT ! AGAIN-XT").code, -5);
+    EXPECT_EQ(runForth("VARIABLE XT : MAKER CREATE DOES> DROP XT @ EXECUTE ; MAKER SELF "
+                       "' SELF XT ! SELF")
+                  .code,
+              -5);
     // 10,000 levels are fine.
-    run = runForth(": DOWN-TO-0 DUP IF 1- RECURSE THEN ; 10000 DOWN-TO-0 .");
-    EXPECT_EQ(run.out, "0 ");
+    expectOutputs({{": DOWN-TO-0 DUP IF 1- RECURSE THEN ; 10000 DOWN-TO-0 .", "0 "}});
 }
 
 TEST(ForthStacks, LoopStack) {
-    ForthRun run = runForth(": NEST 1 0 DO RECURSE LOOP ; NEST");
-    EXPECT_EQ(run.code, -7);
-    EXPECT_EQ(run.message, "loop stack overflow");
-    run = runForth("UNLOOP");
-    EXPECT_EQ(run.code, -1);
-    EXPECT_EQ(run.message, "loop stack underflow");
+    expectFailure(": NEST 1 0 DO RECURSE LOOP ; NEST", -7, "loop stack overflow");
+    expectFailure("UNLOOP", -1, "loop stack underflow");
     // EXIT from inside a loop drops the frame with the definition.
-    run = runForth(": FIND3 10 0 DO I 3 = IF I UNLOOP EXIT THEN LOOP -1 ; "
-                   ": EARLY 10 0 DO I 3 = IF EXIT THEN LOOP ; "
-                   ": MANY 5000 0 DO EARLY FIND3 DROP LOOP ; MANY FIND3 .");
-    EXPECT_EQ(run.code, 0) << run.message;
-    EXPECT_EQ(run.out, "3 ");
+    expectOutputs({{": FIND3 10 0 DO I 3 = IF I UNLOOP EXIT THEN LOOP -1 ; "
+                    ": EARLY 10 0 DO I 3 = IF EXIT THEN LOOP ; "
+                    ": MANY 5000 0 DO EARLY FIND3 DROP LOOP ; MANY FIND3 .",
+                    "3 "}});
 }
 
 TEST(ForthLoops, CountedLoopsFollowTheEngineRules) {
-    const Case cases[] = {
+    expectOutputs({
         {": X 3 0 DO I . LOOP ; X", "0 1 2 "},
         // A start that is not below the limit runs the body once.
         {": X 0 5 DO I . LOOP ; X", "5 "},
@@ -119,12 +101,7 @@ TEST(ForthLoops, CountedLoopsFollowTheEngineRules) {
         {": X 10 0 DO I 2 = IF LEAVE THEN I . LOOP .\" out\" ; X", "0 1 out"},
         // An increment that would overflow ends the loop.
         {": X 9223372036854775807 9223372036854775806 DO I . 10 +LOOP ; X", "9223372036854775806 "},
-    };
-    for (const Case &row : cases) {
-        ForthRun run = runForth(row.source);
-        EXPECT_EQ(run.code, 0) << row.source << ": " << run.message;
-        EXPECT_EQ(run.out, row.out) << row.source;
-    }
+    });
     EXPECT_EQ(runForth(": X I ; : Y 3 0 DO X . LOOP ; Y").code, -22);
     EXPECT_EQ(runForth(": X 1 0 DO J LOOP ; X").code, -26);
 }
@@ -167,7 +144,7 @@ TEST(ForthDictionary, NamesIgnoreCase) {
 }
 
 TEST(ForthDictionary, WordsMadeByDefiningWords) {
-    const Case cases[] = {
+    expectOutputs({
         {"5 CONSTANT FIVE FIVE . : X FIVE 1+ ; X .", "5 6 "},
         {"VARIABLE V 3 V ! V @ . 4 V +! V @ .", "3 7 "},
         {"1 VALUE N N . 2 TO N N . : SET 3 TO N ; SET N .", "1 2 3 "},
@@ -177,37 +154,22 @@ TEST(ForthDictionary, WordsMadeByDefiningWords) {
         {":NONAME ; .", "#<CODE-ADDRESS (NONAME-CHILD)> "},
         {": I? 1 ; IMMEDIATE : Y [ I? ] LITERAL ; Y .", "1 "},
         {": EMIT-X POSTPONE DUP ; IMMEDIATE : D EMIT-X * ; 6 D .", "36 "},
-        {"' DUP . ' + EXECUTE", ""},
-    };
-    for (const Case &row : cases) {
-        ForthRun run = runForth(row.source);
-        if (std::string(row.out).empty()) {
-            EXPECT_EQ(run.code, -3) << row.source;
-            continue;
-        }
-        EXPECT_EQ(run.code, 0) << row.source << ": " << run.message;
-        EXPECT_EQ(run.out, row.out) << row.source;
-    }
+    });
+    expectFailure("' DUP . ' + EXECUTE", -3, "stack underflow");
 }
 
 TEST(ForthDictionary, BodyAndStoreErrors) {
-    ForthRun run = runForth(": W ; ' W >BODY");
-    EXPECT_EQ(run.code, -1);
-    EXPECT_EQ(run.message, "W does not have a PFA");
+    expectFailure(": W ; ' W >BODY", -1, "W does not have a PFA");
     EXPECT_EQ(runForth("' DUP >BODY").message, "DUP does not have a PFA");
-    run = runForth("5 CONSTANT C 6 TO C");
-    EXPECT_EQ(run.code, -268);
-    EXPECT_EQ(run.message, "no store method defined: C");
-    run = runForth("VARIABLE V DOES> ;");
-    EXPECT_EQ(run.code, -14);
-    run = runForth(": D DOES> 1 ; VARIABLE V D");
-    EXPECT_EQ(run.code, -21);
+    expectFailure("5 CONSTANT C 6 TO C", -268, "no store method defined: C");
+    EXPECT_EQ(runForth("VARIABLE V DOES> ;").code, -14);
+    expectFailure(": D DOES> 1 ; VARIABLE V D", -21,
+                  "unsupported operation: DOES> needs a word made by CREATE");
 }
 
 TEST(ForthMemory, RegionsAreChecked) {
-    ForthRun run = runForth("CREATE A 2 ALLOT A 2 + @");
-    EXPECT_EQ(run.code, -9);
-    EXPECT_EQ(run.message, "invalid address: cell fetch outside allotted region");
+    expectFailure("CREATE A 2 ALLOT A 2 + @", -9,
+                  "invalid address: cell fetch outside allotted region");
     EXPECT_EQ(runForth("CREATE A 2 ALLOT 5 A 2 + !").text, "cell store outside allotted region");
     EXPECT_EQ(runForth("CREATE A 2 ALLOT 5 A 1- !").text, "cell store outside allotted region");
     EXPECT_EQ(runForth("CREATE A 2 ALLOT A @ .").out, "0 ");
@@ -219,24 +181,19 @@ TEST(ForthMemory, RegionsAreChecked) {
 }
 
 TEST(ForthMemory, MoveAndDoubleCells) {
-    const Case cases[] = {
+    expectOutputs({
         {"CREATE A 1 , 2 , 3 , 0 , A A 1+ 3 MOVE A @ . A 3 + @ .", "1 3 "},
         {"CREATE A 1 , 2 , 3 , A 1+ A 2 MOVE A @ . A 1+ @ .", "2 3 "},
         {"CREATE A 2 ALLOT 1 2 A 2! A 2@ . . A @ .", "2 1 2 "},
         {"CREATE S 3 , 7 , 8 , 9 , S COUNT . @ .", "3 7 "},
         {"S\" abc\" COUNT . .", "3 abc "},
-    };
-    for (const Case &row : cases) {
-        ForthRun run = runForth(row.source);
-        EXPECT_EQ(run.code, 0) << row.source << ": " << run.message;
-        EXPECT_EQ(run.out, row.out) << row.source;
-    }
+    });
     EXPECT_EQ(runForth("CREATE A 2 ALLOT A A 1+ 2 MOVE").code, -9);
     EXPECT_EQ(runForth("CREATE A 2 ALLOT A 1+ A 9223372036854775807 MOVE").code, -9);
 }
 
 TEST(ForthArithmetic, EdgeCasesDoNotTrap) {
-    const Case cases[] = {
+    expectOutputs({
         {"-9223372036854775808 -1 / .", "-9223372036854775808 "},
         {"-9223372036854775808 -1 MOD .", "0 "},
         {"-9223372036854775808 ABS .", "-9223372036854775808 "},
@@ -248,12 +205,7 @@ TEST(ForthArithmetic, EdgeCasesDoNotTrap) {
         {"-1 1 U< . 1 -1 U< . 1 -1 U> .", "0 -1 0 "},
         {"5 1 10 WITHIN . 10 1 10 WITHIN . -1 -5 5 WITHIN .", "-1 0 -1 "},
         {"-5 2/ . 5 2* . 6 INVERT . 6 3 XOR .", "-3 10 -7 5 "},
-    };
-    for (const Case &row : cases) {
-        ForthRun run = runForth(row.source);
-        EXPECT_EQ(run.code, 0) << row.source << ": " << run.message;
-        EXPECT_EQ(run.out, row.out) << row.source;
-    }
+    });
     for (const char *source : {"1 0 /", "1 0 MOD", "1 0 /MOD", "1 1 0 */", "1 1 0 */MOD"})
         EXPECT_EQ(runForth(source).code, -10) << source;
 }
@@ -270,7 +222,7 @@ TEST(ForthArithmetic, OperandTypesAreChecked) {
 }
 
 TEST(ForthStrings, StringWords) {
-    const Case cases[] = {
+    expectOutputs({
         {"S\" a b&c/1\" HTML-ESCAPE .", "a%20b%26c%2f1 "},
         {"S\" \x01\xff\" HTML-ESCAPE .", "%01%ff "},
         {"S\" x=%2 y=%1 z=%1\" 5 STRING-ARG .", "x=%2 y=5 z=5 "},
@@ -285,36 +237,26 @@ TEST(ForthStrings, StringWords) {
         {"S\" 12ab\" 0 SWAP >NUMBER . .", "ab 12 "},
         {"CHAR ) WORD ))abc) .", "abc "},
         {"CHAR , PARSE a b,.", "a b "},
-    };
-    for (const Case &row : cases) {
-        ForthRun run = runForth(row.source);
-        EXPECT_EQ(run.code, 0) << row.source << ": " << run.message;
-        EXPECT_EQ(run.out, row.out) << row.source;
-    }
+    });
     EXPECT_EQ(runForth(": X S\" x\" BEGIN DUP ,, AGAIN ; X").code, -17);
 }
 
 TEST(ForthConditional, BracketIf) {
-    const Case cases[] = {
+    expectOutputs({
         {"1 [IF] 1 . [ELSE] 2 . [THEN]", "1 "},
         {"0 [IF] 1 . [ELSE] 2 . [THEN]", "2 "},
         {"0 [IF] 1 [IF] 3 [ELSE] 4 [THEN] . [ELSE] 5 . [THEN]", "5 "},
         {"0 [if]\n 1 .\n[else]\n 6 .\n[then]", "6 "},
         {"[DEFINED] DUP . [UNDEFINED] DUP . [DEFINED] NOPE .", "-1 0 0 "},
         {": X [ 1 ] [IF] 7 [ELSE] 8 [THEN] ; X .", "7 "},
-    };
-    for (const Case &row : cases) {
-        ForthRun run = runForth(row.source);
-        EXPECT_EQ(run.code, 0) << row.source << ": " << run.message;
-        EXPECT_EQ(run.out, row.out) << row.source;
-    }
+    });
     ForthRun run = runForth("0 [IF] 1 .\n 2 .");
     EXPECT_EQ(run.text, "[IF] has no matching [THEN]");
     EXPECT_EQ(run.out, "");
 }
 
 TEST(ForthSearchOrder, Words) {
-    const Case cases[] = {
+    expectOutputs({
         {"GET-ORDER . . FORTH-WORDLIST . GET-CURRENT .", "1 0 0 0 "},
         {"WORDLIST DUP SET-CURRENT : HID 9 ; FORTH-WORDLIST SET-CURRENT "
          "[DEFINED] HID . >R GET-ORDER R> SWAP 1+ SET-ORDER HID . ",
@@ -325,21 +267,15 @@ TEST(ForthSearchOrder, Words) {
         {"S\" DUP\" FIND . DROP S\" IF\" FIND . DROP S\" NOPE\" FIND . .", "-1 1 0 NOPE "},
         {"S\" SWAP\" FORTH-WORDLIST SEARCH-WORDLIST . DROP", "-1 "},
         {"ONLY ORDER", "Search order: FORTH\nCompilation list: FORTH\n"},
-    };
-    for (const Case &row : cases) {
-        ForthRun run = runForth(row.source);
-        EXPECT_EQ(run.code, 0) << row.source << ": " << run.message;
-        EXPECT_EQ(run.out, row.out) << row.source;
-    }
+    });
 }
 
 TEST(ForthSearchOrder, Limits) {
     EXPECT_EQ(runForth(": P PREVIOUS PREVIOUS ; P").code, -50);
     ForthRun run = runForth("VOCABULARY V PREVIOUS V");
     EXPECT_EQ(run.code, -13); // nothing left to find V in
-    run = runForth("VOCABULARY V : T ['] V 0 SET-ORDER EXECUTE ; T");
-    EXPECT_EQ(run.code, -50);
-    EXPECT_EQ(run.message, "search order underflow: No search order (VOCABULARY)");
+    expectFailure("VOCABULARY V : T ['] V 0 SET-ORDER EXECUTE ; T", -50,
+                  "search order underflow: No search order (VOCABULARY)");
     std::string also;
     for (int k = 0; k < 16; ++k)
         also += "ALSO ";
@@ -350,7 +286,7 @@ TEST(ForthSearchOrder, Limits) {
 }
 
 TEST(ForthLocals, LocalsAndTemporaries) {
-    const Case cases[] = {
+    expectOutputs({
         {": X LOCALS| A B | A . B . ; 1 2 X", "2 1 "},
         {": X LOCALS| A | A 1+ TO A A ; 5 X .", "6 "},
         {": X TEMPS| T | 4 TO T T T * ; X .", "16 "},
@@ -358,15 +294,9 @@ TEST(ForthLocals, LocalsAndTemporaries) {
         {": X [ S\" P\" (LOCAL) S\" Q\" (LOCAL) S\" \" (LOCAL) ] P Q - ; 1 10 X .", "9 "},
         {": X [ S\" T\" (TEMP) ] 3 TO T T ; X .", "3 "},
         {": X 3 0 DO LOCALS| K | K LOOP ; 7 8 9 X . . .", "9 8 7 "},
-    };
-    for (const Case &row : cases) {
-        ForthRun run = runForth(row.source);
-        EXPECT_EQ(run.code, 0) << row.source << ": " << run.message;
-        EXPECT_EQ(run.out, row.out) << row.source;
-    }
-    ForthRun run = runForth(": X LOCALS| A | ['] A ; 1 X EXECUTE");
-    EXPECT_EQ(run.code, -1);
-    EXPECT_EQ(run.message, "local variable execution not supported");
+    });
+    expectFailure(": X LOCALS| A | ['] A ; 1 X EXECUTE", -1,
+                  "local variable execution not supported");
     EXPECT_EQ(runForth(": X LOCALS| A B ;").code, -24);
     // Locals are gone after the definition.
     EXPECT_EQ(runForth(": X LOCALS| A | A ; A").code, -13);
@@ -393,7 +323,7 @@ TEST(ForthBudget, RunawayProgramsStop) {
 }
 
 TEST(ForthInput, SourceWords) {
-    const Case cases[] = {
+    expectOutputs({
         {"SOURCE-ID .", "-1 "},
         {"REFILL 6 .\n5 . .", "5 -1 "},
         {"REFILL .", "0 "},
@@ -403,12 +333,7 @@ TEST(ForthInput, SourceWords) {
          "0 0 1 0 2 0 "},
         {"( comment\n still ) 3 .", "3 "},
         {"\\ all of it\n4 .", "4 "},
-    };
-    for (const Case &row : cases) {
-        ForthRun run = runForth(row.source);
-        EXPECT_EQ(run.code, 0) << row.source << ": " << run.message;
-        EXPECT_EQ(run.out, row.out) << row.source;
-    }
+    });
 }
 
 class ForthFiles : public ::testing::Test {

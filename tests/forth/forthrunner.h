@@ -3,6 +3,9 @@
 #include "forth/forthexception.h"
 #include "forth/fscontext.h"
 
+#include <gtest/gtest.h>
+
+#include <initializer_list>
 #include <string>
 #include <string_view>
 
@@ -34,4 +37,25 @@ inline ForthRun runForth(FSContext &context, std::string_view source) {
 inline ForthRun runForth(std::string_view source) {
     FSContext context;
     return runForth(context, source);
+}
+
+// A program and what it must print, run in a fresh context without an error.
+struct ForthCase {
+    const char *source;
+    const char *out;
+};
+
+inline void expectOutputs(std::initializer_list<ForthCase> cases) {
+    for (const ForthCase &row : cases) {
+        ForthRun run = runForth(row.source);
+        EXPECT_EQ(run.code, 0) << row.source << ": " << run.message;
+        EXPECT_EQ(run.out, row.out) << row.source;
+    }
+}
+
+// A program that must fail with the code and the whole message.
+inline void expectFailure(std::string_view source, long code, const std::string &message) {
+    ForthRun run = runForth(source);
+    EXPECT_EQ(run.code, code) << source;
+    EXPECT_EQ(run.message, message) << source;
 }

@@ -71,12 +71,8 @@ TEST(ForthThrow, MessageTable) {
 TEST(ForthThrow, TextOfTheAbortingWordsReplacesTheMessage) {
     EXPECT_EQ(ForthException(-1, "i/o error 2").message(), "i/o error 2");
     EXPECT_EQ(ForthException(-13, "FOO").message(), "undefined word: FOO");
-    ForthRun run = runForth(": CHECK 0< ABORT\" negative value\" ; 5 CHECK -5 CHECK");
-    EXPECT_EQ(run.code, -2);
-    EXPECT_EQ(run.message, "negative value");
-    run = runForth("ABORT");
-    EXPECT_EQ(run.code, -1);
-    EXPECT_EQ(run.message, "abort thrown");
+    expectFailure(": CHECK 0< ABORT\" negative value\" ; 5 CHECK -5 CHECK", -2, "negative value");
+    expectFailure("ABORT", -1, "abort thrown");
 }
 
 TEST(ForthThrow, ZeroThrowDoesNothing) {
@@ -115,9 +111,7 @@ TEST(ForthThrow, NestedCatchIsBounded) {
 }
 
 TEST(ForthThrow, CatchNeedsACodeAddress) {
-    ForthRun run = runForth("5 CATCH");
-    EXPECT_EQ(run.code, -9);
-    EXPECT_EQ(run.message, "invalid address: not a code address");
+    expectFailure("5 CATCH", -9, "invalid address: not a code address");
 }
 
 } // namespace
