@@ -239,6 +239,7 @@ void FSContext::beginDefinition(PColonChild *word) {
         forthThrow(kErrControlMismatch, "definition already in progress");
     m_defining = word;
     clearCompilation();
+    m_cs.clear();
     csPush({CSEntry::CSColonSys, 0, {}});
     setCompiling(true);
 }
@@ -337,7 +338,16 @@ void FSContext::compileLiteral(const Cell &cell) {
 }
 
 void FSContext::resolve(std::size_t from, std::size_t to) {
+    checkCodePosition(from + 1);
+    checkCodePosition(to);
     m_code[from].i = std::int64_t(to) - std::int64_t(from);
+}
+
+void FSContext::checkCodePosition(std::size_t position) const {
+    // Control-stack items only ever point into the definition being compiled; anything else
+    // would patch or jump outside its code.
+    if (!m_defining || position > m_code.size())
+        forthThrow(kErrControlMismatch, "control structure outside the current definition");
 }
 
 void FSContext::csPush(CSEntry entry) {

@@ -187,6 +187,7 @@ public:
     void compileLiteral(const Cell &cell);
     // Points the branch at `from` to `to` (code indexes).
     void resolve(std::size_t from, std::size_t to);
+    void checkCodePosition(std::size_t position) const;
     void csPush(CSEntry entry);
     // Position of the n-th (1-based) item of a kind from the top, or -1.
     long csFind(CSEntry::Kind kind, int n = 1) const;

@@ -468,8 +468,8 @@ void FSContext::runCode(const pcode *ip) {
         Cell &address = sp[-1];
         if (address.type != CellType::DataAddress || !address.region->contains(address.i))
             OUT(address.toRegion()->fetch(address.i));
-        Cell value = address.region->at(address.i);
-        address = std::move(value);
+        // No Cell temporary: an indirect goto may not leave the scope of a destructor.
+        address = address.region->at(address.i);
         NEXT();
     }
     L_Store : {

@@ -46,6 +46,7 @@ void backwardBranch(FSContext &c, Op op, std::size_t target) {
 
 void endLoop(FSContext &c, Op op) {
     CSEntry loop = c.csRequire(CSEntry::CSDoSys, "no <do-sys> on control stack; missing DO?");
+    c.checkCodePosition(loop.pos + 1);
     backwardBranch(c, op, loop.pos + 1);
     std::size_t end = c.codeHere();
     if (c.codeAt(loop.pos).op == Op::QDo)
@@ -100,6 +101,9 @@ void wSemicolon(FSContext &c) {
     if (cs.empty() || cs.back().kind != CSEntry::CSColonSys)
         forthThrow(kErrControlMismatch, kNoColonSys);
     cs.pop_back();
+    // Items rolled below the colon-sys are open structures of this definition.
+    if (!cs.empty())
+        forthThrow(kErrControlMismatch, kNoColonSys);
     c.flushPendingLocals();
     c.endDefinition();
 }

@@ -15,6 +15,8 @@ const Mismatch kMismatches[] = {
     {": X BEGIN ;", "no <colon-sys> on control stack; unterminated control structure?"},
     {": X 3 0 DO ;", "no <colon-sys> on control stack; unterminated control structure?"},
     {": X IF DOES> ;", "no <colon-sys> on control stack; unterminated control structure?"},
+    // A structure rolled below the colon-sys is still open when the definition ends.
+    {": X IF [ 1 CS-ROLL ] ;", "no <colon-sys> on control stack; unterminated control structure?"},
     {"THEN", "no <orig> on control stack; missing IF?"},
     {": X THEN ;", "no <orig> on control stack; missing IF?"},
     {": X ELSE ;", "no <orig> on control stack; missing IF?"},
@@ -74,6 +76,18 @@ TEST(ForthControlStack, OverflowThrowsMinus22) {
     ForthRun run = runForth(source);
     EXPECT_EQ(run.code, -22);
     EXPECT_EQ(run.text, "control stack overflow");
+}
+
+TEST(ForthControlStack, NoItemOutlivesItsDefinition) {
+    FSContext context;
+    EXPECT_EQ(runForth(context, ": A IF [ 1 CS-ROLL ] ;").code, -22);
+    EXPECT_EQ(runForth(context, ": B THEN ;").text, "no <orig> on control stack; missing IF?");
+    // Caught inside CATCH, an open structure stays with its definition only.
+    ForthRun run = runForth(context, ": E S\" : Q BEGIN NOPE\" EVALUATE ; ' E CATCH . ; "
+                                     "1 2 + .");
+    EXPECT_EQ(run.code, -22);
+    EXPECT_EQ(runForth(context, ": C 1 2 AGAIN ;").text,
+              "no <dest> on control stack; missing BEGIN?");
 }
 
 TEST(ForthControlStack, ErrorsLeaveTheEngineUsable) {
