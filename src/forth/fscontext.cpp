@@ -624,7 +624,9 @@ void FSContext::runSource(std::unique_ptr<FSInput> source) {
         for (;;) {
             std::string_view word = parseName();
             if (word.empty()) {
-                if (!refill())
+                // A console line is one unit: the console reads the next one itself.
+                FSInput *current = input();
+                if (current->kind == FSInput::Console || !refill())
                     break;
                 continue;
             }

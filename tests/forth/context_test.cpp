@@ -429,3 +429,28 @@ TEST_F(ForthFiles, AccessCanBeSwitchedOff) {
 }
 
 } // namespace
+
+namespace {
+
+TEST(ForthConsole, ALineIsOneUnitAndMultiLineWordsReadOn) {
+    FSContext context;
+    std::vector<std::string> pending = {"2 .", "[THEN] 3 ."};
+    int reads = 0;
+    context.setConsoleReader([&](std::string &line) {
+        if (pending.empty())
+            return false;
+        ++reads;
+        line = pending.front();
+        pending.erase(pending.begin());
+        return true;
+    });
+    std::string out;
+    context.setOutput([&out](std::string_view text) { out += text; });
+    context.interpretConsoleLine("1 .");
+    EXPECT_EQ(reads, 0) << "the console, not the line, reads the next line";
+    context.interpretConsoleLine("0 [IF]");
+    EXPECT_EQ(reads, 2) << "[IF] skips across console lines";
+    EXPECT_EQ(out, "1 3 ");
+}
+
+} // namespace

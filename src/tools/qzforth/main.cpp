@@ -5,6 +5,7 @@
 #include "forth/fswords.h"
 #include "forth/pcolonchild.h"
 
+#include <cerrno>
 #include <csignal>
 #include <cstdio>
 #include <cstring>
