@@ -1,0 +1,2 @@
+CREATE BUF 8 ALLOT 3 BUF 2 + ! BUF 2 + @ .
+VARIABLE V 5 V +! V @ . HERE . 9 , UNUSED .

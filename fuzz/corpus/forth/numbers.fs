@@ -1,0 +1,2 @@
+$FF . %101 . -#10 . 1.5E0 FSIN . 2E FLOOR . HEX 1F . DECIMAL
+: M :NONAME 1 ; EXECUTE ; M . 10 3 */MOD

@@ -1,0 +1,520 @@
+// The inner interpreter: runs compiled code with the data stack pointer in a local variable.
+// Every path that may throw or call out stores it back first (SYNC).
+#include "forth/forthexception.h"
+#include "forth/fscontext.h"
+#include "forth/fwordlist.h"
+#include "forth/pcolonchild.h"
+#include "forth/pmemory.h"
+
+namespace {
+
+// Cells are relocatable: swapping their bytes keeps every reference count right.
+inline void rawSwap(Cell &a, Cell &b) noexcept {
+    std::swap(a.i, b.i);
+    std::swap(a.ref, b.ref);
+    std::swap(a.type, b.type);
+}
+
+inline std::int64_t wrapAdd(std::int64_t a, std::int64_t b) {
+    return std::int64_t(std::uint64_t(a) + std::uint64_t(b));
+}
+
+// Loop continuation: a frame runs on while the stepped index stays on the limit's side.
+inline bool loopContinues(std::int64_t index, std::int64_t step, std::int64_t limit,
+                          std::int64_t &next) {
+    if (__builtin_add_overflow(index, step, &next))
+        return false;
+    return step >= 0 ? next < limit : next > limit;
+}
+
+} // namespace
+
+void FSContext::execute(PColonChild *word) {
+    switch (word->behaviour) {
+    case Behaviour::Native:
+        if (word->fn)
+            word->fn(*this);
+        else
+            runCode(word->code.data());
+        return;
+    case Behaviour::Colon:
+        runCode(word->code.data());
+        return;
+    case Behaviour::Create:
+        push(Cell::dataAddress(word->region, 0));
+        if (word->doesCode)
+            runCode(word->doesCode);
+        return;
+    case Behaviour::Variable:
+        push(Cell::dataAddress(word->region, 0));
+        return;
+    case Behaviour::Constant:
+        push(word->value);
+        return;
+    case Behaviour::Value:
+        push(word->region->at(0));
+        return;
+    case Behaviour::Vocabulary:
+        if (m_order.empty())
+            forthThrow(kErrOrderUnderflow, "No search order (VOCABULARY)");
+        m_order.front() = word->vocabulary;
+        return;
+    case Behaviour::Local:
+        forthThrow(kErrAbort, "local variable execution not supported");
+    }
+}
+
+void FSContext::catchWord() {
+    PColonChild *word = pop().toWord();
+    if (m_catchDepth >= kCatchDepth)
+        forthThrow(kErrExceptionOverflow);
+    const int depth = this->depth();
+    const int rp = m_rp;
+    const int lp = m_lp;
+    const std::size_t frames = m_frames.size();
+    const std::size_t locals = m_locals.size();
+    const std::size_t localsBase = m_localsBase;
+    const int catchDepth = m_catchDepth++;
+    try {
+        execute(word);
+    } catch (ForthException &error) {
+        m_catchDepth = catchDepth;
+        while (this->depth() > depth)
+            (--m_sp)->clear();
+        while (this->depth() < depth)
+            (m_sp++)->clear();
+        while (m_rp > rp)
+            m_rstack[--m_rp].clear();
+        m_rp = rp;
+        m_lp = lp;
+        m_frames.resize(frames);
+        m_locals.resize(locals);
+        m_localsBase = localsBase;
+        pushInt(error.code());
+        return;
+    }
+    m_catchDepth = catchDepth;
+    pushInt(0);
+}
+
+#define SYNC() (m_sp = sp)
+#define NEED(n)                                                                                    \
+    if (sp - m_stack < (n)) {                                                                      \
+        SYNC();                                                                                    \
+        stackUnderflow();                                                                          \
+    }
+#define ROOM(n)                                                                                    \
+    if (m_stack + kStackSize - sp < (n)) {                                                         \
+        SYNC();                                                                                    \
+        stackOverflow();                                                                           \
+    }
+#define OUT(expr)                                                                                  \
+    do {                                                                                           \
+        SYNC();                                                                                    \
+        expr;                                                                                      \
+        sp = m_sp;                                                                                 \
+    } while (0)
+#define NEXT()                                                                                     \
+    do {                                                                                           \
+        p = ip++;                                                                                  \
+        goto *kDispatch[int(p->op)];                                                               \
+    } while (0)
+#define TICK()                                                                                     \
+    if (--m_ticks < 0)                                                                             \
+    OUT(tickSlow())
+
+void FSContext::runCode(const pcode *ip) {
+    if (m_frames.size() >= kCallDepth)
+        forthThrow(kErrReturnOverflow);
+    m_frames.push_back({nullptr, std::uint32_t(m_lp), std::uint32_t(m_localsBase)});
+    m_localsBase = m_locals.size();
+    // Threaded dispatch: every operation ends with its own indirect jump to the next one.
+    static void *const kDispatch[] = {
+#define FORTH_OP_LABEL(name) &&L_##name,
+        FORTH_OPS(FORTH_OP_LABEL)
+#undef FORTH_OP_LABEL
+    };
+    Cell *sp = m_sp;
+    const pcode *p;
+    NEXT();
+    {
+    L_Exit:
+    exit : {
+        const CallFrame &frame = m_frames.back();
+        if (m_locals.size() != m_localsBase)
+            m_locals.resize(m_localsBase);
+        m_localsBase = frame.localsBase;
+        m_lp = int(frame.loopDepth);
+        ip = frame.ret;
+        m_frames.pop_back();
+        if (!ip) {
+            SYNC();
+            return;
+        }
+        NEXT();
+    }
+    L_Lit:
+        ROOM(1);
+        sp->type = CellType::Integer;
+        sp->i = p->i;
+        ++sp;
+        NEXT();
+    L_LitFloat:
+        ROOM(1);
+        sp->type = CellType::Float;
+        sp->f = p->f;
+        ++sp;
+        NEXT();
+    L_LitCell:
+        ROOM(1);
+        *sp++ = *p->cell;
+        NEXT();
+    L_LitRegion:
+        ROOM(1);
+        sp->type = CellType::DataAddress;
+        sp->region = p->region;
+        sp->i = 0;
+        ++sp;
+        NEXT();
+    L_CallColon:
+        TICK();
+        if (m_frames.size() >= kCallDepth)
+            OUT(forthThrow(kErrReturnOverflow));
+        m_frames.push_back({ip, std::uint32_t(m_lp), std::uint32_t(m_localsBase)});
+        m_localsBase = m_locals.size();
+        ip = p->word->code.data();
+        NEXT();
+    L_Execute:
+    L_Call : {
+        PColonChild *word = p->word;
+        if (p->op == Op::Execute) {
+            NEED(1);
+            if (sp[-1].type != CellType::CodeAddress)
+                OUT(sp[-1].toWord());
+            word = sp[-1].word;
+            (--sp)->clear();
+        }
+        const pcode *target = nullptr;
+        if (word->behaviour == Behaviour::Colon) {
+            target = word->code.data();
+        } else if (word->behaviour == Behaviour::Create) {
+            ROOM(1);
+            sp->type = CellType::DataAddress;
+            sp->region = word->region;
+            sp->i = 0;
+            ++sp;
+            target = word->doesCode;
+            if (!target)
+                NEXT();
+        } else {
+            OUT(execute(word));
+            NEXT();
+        }
+        TICK();
+        if (m_frames.size() >= kCallDepth)
+            OUT(forthThrow(kErrReturnOverflow));
+        m_frames.push_back({ip, std::uint32_t(m_lp), std::uint32_t(m_localsBase)});
+        m_localsBase = m_locals.size();
+        ip = target;
+        NEXT();
+    }
+    L_Prim:
+        OUT(p->fn(*this));
+        NEXT();
+    L_Branch:
+        if (p->i <= 0)
+            TICK();
+        ip = p + p->i;
+        NEXT();
+    L_ZBranch : {
+        NEED(1);
+        Cell &flag = sp[-1];
+        if (!flag.isInteger())
+            OUT(flag.toInteger());
+        bool zero = flag.integerValue() == 0;
+        flag.type = CellType::Empty;
+        --sp;
+        if (zero) {
+            if (p->i <= 0)
+                TICK();
+            ip = p + p->i;
+        }
+        NEXT();
+    }
+    L_Do:
+    L_QDo : {
+        NEED(2);
+        if (!sp[-1].isInteger() || !sp[-2].isInteger())
+            OUT(sp[-1].toInteger(); sp[-2].toInteger());
+        std::int64_t start = sp[-1].integerValue();
+        std::int64_t limit = sp[-2].integerValue();
+        sp[-1].type = sp[-2].type = CellType::Empty;
+        sp -= 2;
+        if (p->op == Op::QDo && start == limit) {
+            ip = p + p->i;
+            NEXT();
+        }
+        if (m_lp == kLoopStackSize)
+            OUT(forthThrow(kErrLoopOverflow));
+        m_loops[m_lp++] = {start, limit};
+        NEXT();
+    }
+    L_Loop:
+    L_PlusLoop : {
+        std::int64_t step = 1;
+        if (p->op == Op::PlusLoop) {
+            NEED(1);
+            if (!sp[-1].isInteger())
+                OUT(sp[-1].toInteger());
+            step = sp[-1].integerValue();
+            (--sp)->type = CellType::Empty;
+        }
+        if (m_lp == 0)
+            OUT(forthThrow(kErrAbort, "loop stack underflow"));
+        LoopFrame &frame = m_loops[m_lp - 1];
+        std::int64_t next;
+        if (loopContinues(frame.index, step, frame.limit, next)) {
+            frame.index = next;
+            TICK();
+            ip = p + p->i;
+        } else {
+            --m_lp;
+        }
+        NEXT();
+    }
+    L_Leave:
+    L_Unloop:
+        if (m_lp == 0)
+            OUT(forthThrow(kErrAbort, "loop stack underflow"));
+        --m_lp;
+        if (p->op == Op::Leave)
+            ip = p + p->i;
+        NEXT();
+    L_LoopI:
+    L_LoopJ : {
+        int frame = p->op == Op::LoopI ? 1 : 2;
+        if (m_lp < frame)
+            OUT(forthThrow(kErrLoopParameters));
+        ROOM(1);
+        sp->type = CellType::Integer;
+        sp->i = m_loops[m_lp - frame].index;
+        ++sp;
+        NEXT();
+    }
+    L_Of:
+        NEED(2);
+        if (cellEquals(sp[-2], sp[-1])) {
+            sp[-1].clear();
+            sp[-2].clear();
+            sp -= 2;
+        } else {
+            (--sp)->clear();
+            ip = p + p->i;
+        }
+        NEXT();
+    L_Does:
+        if (!m_latest || m_latest->behaviour != Behaviour::Create)
+            OUT(forthThrow(kErrUnsupported, "DOES> needs a word made by CREATE"));
+        m_latest->doesCode = ip;
+        goto exit;
+    L_LocalsInit:
+    L_TempsInit : {
+        std::int64_t count = p->i & 0xffffffff;
+        std::size_t first = m_localsBase + std::size_t(p->i >> 32);
+        if (first + std::size_t(count) > kLocalsSize)
+            OUT(forthThrow(kErrReturnOverflow, "too many locals"));
+        if (m_locals.size() < first + std::size_t(count))
+            m_locals.resize(first + std::size_t(count));
+        if (p->op == Op::TempsInit) {
+            for (std::int64_t k = 0; k < count; ++k)
+                m_locals[first + std::size_t(k)].clear();
+            NEXT();
+        }
+        NEED(count);
+        for (std::int64_t k = 0; k < count; ++k)
+            m_locals[first + std::size_t(k)] = std::move(*--sp);
+        NEXT();
+    }
+    L_LocalGet:
+    L_LocalSet : {
+        std::size_t index = m_localsBase + std::size_t(p->i);
+        if (index >= m_locals.size())
+            OUT(forthThrow(kErrInvalidAddress, "local variable not initialised"));
+        if (p->op == Op::LocalGet) {
+            ROOM(1);
+            *sp++ = m_locals[index];
+        } else {
+            NEED(1);
+            m_locals[index] = std::move(*--sp);
+        }
+        NEXT();
+    }
+    L_ValueGet:
+        ROOM(1);
+        *sp++ = p->region->at(0);
+        NEXT();
+    L_ValueSet:
+        NEED(1);
+        p->region->at(0) = std::move(*--sp);
+        NEXT();
+    L_Dup:
+        NEED(1);
+        ROOM(1);
+        *sp = sp[-1];
+        ++sp;
+        NEXT();
+    L_Drop:
+        NEED(1);
+        (--sp)->clear();
+        NEXT();
+    L_Swap:
+        NEED(2);
+        rawSwap(sp[-1], sp[-2]);
+        NEXT();
+    L_Over:
+        NEED(2);
+        ROOM(1);
+        *sp = sp[-2];
+        ++sp;
+        NEXT();
+    L_Rot:
+        NEED(3);
+        rawSwap(sp[-3], sp[-2]);
+        rawSwap(sp[-2], sp[-1]);
+        NEXT();
+    L_Nip:
+        NEED(2);
+        sp[-2] = std::move(sp[-1]);
+        --sp;
+        NEXT();
+    L_QDup:
+        NEED(1);
+        if (!(sp[-1].isInteger() && sp[-1].integerValue() == 0)) {
+            ROOM(1);
+            *sp = sp[-1];
+            ++sp;
+        }
+        NEXT();
+    L_Add:
+    L_Sub:
+        NEED(2);
+        if (p->op == Op::Add && sp[-2].type == CellType::Integer &&
+            sp[-1].type == CellType::DataAddress) {
+            rawSwap(sp[-2], sp[-1]); // integer + address: the address moves
+        }
+        if (sp[-1].type == CellType::Integer &&
+            (sp[-2].type == CellType::Integer || sp[-2].type == CellType::DataAddress)) {
+            // An address moves by the integer; its region stays.
+            sp[-2].i = p->op == Op::Add
+                           ? wrapAdd(sp[-2].i, sp[-1].i)
+                           : std::int64_t(std::uint64_t(sp[-2].i) - std::uint64_t(sp[-1].i));
+        } else {
+            SYNC();
+            sp[-2] = p->op == Op::Add ? cellAdd(sp[-2], sp[-1]) : cellSubtract(sp[-2], sp[-1]);
+            sp[-1].clear();
+        }
+        (--sp)->type = CellType::Empty;
+        NEXT();
+    L_OnePlus:
+    L_OneMinus : {
+        NEED(1);
+        std::int64_t step = p->op == Op::OnePlus ? 1 : -1;
+        if (sp[-1].type == CellType::Integer) {
+            sp[-1].i = wrapAdd(sp[-1].i, step);
+        } else {
+            SYNC();
+            sp[-1] = cellAdd(sp[-1], Cell::integer(step));
+        }
+        NEXT();
+    }
+    L_Less:
+    L_Greater : {
+        NEED(2);
+        int order;
+        if (sp[-1].type == CellType::Integer && sp[-2].type == CellType::Integer) {
+            order = sp[-2].i < sp[-1].i ? -1 : (sp[-2].i > sp[-1].i ? 1 : 0);
+        } else {
+            SYNC();
+            order = cellCompare(sp[-2], sp[-1]);
+            sp[-1].clear();
+            sp[-2].clear();
+        }
+        bool flag = p->op == Op::Less ? order < 0 : order > 0;
+        --sp;
+        sp->type = CellType::Empty;
+        sp[-1].type = CellType::Integer;
+        sp[-1].i = flag ? -1 : 0;
+        NEXT();
+    }
+    L_Equal : {
+        NEED(2);
+        bool flag = cellEquals(sp[-2], sp[-1]);
+        sp[-1].clear();
+        sp[-2].clear();
+        --sp;
+        sp[-1].type = CellType::Integer;
+        sp[-1].i = flag ? -1 : 0;
+        NEXT();
+    }
+    L_ZeroEqual:
+        NEED(1);
+        if (!sp[-1].isInteger())
+            OUT(sp[-1].toInteger());
+        sp[-1].i = sp[-1].integerValue() == 0 ? -1 : 0;
+        sp[-1].type = CellType::Integer;
+        NEXT();
+    L_Fetch : {
+        NEED(1);
+        Cell &address = sp[-1];
+        if (address.type != CellType::DataAddress || !address.region->contains(address.i))
+            OUT(address.toRegion()->fetch(address.i));
+        // No Cell temporary: an indirect goto may not leave the scope of a destructor.
+        address = address.region->at(address.i);
+        NEXT();
+    }
+    L_Store : {
+        NEED(2);
+        Cell &address = sp[-1];
+        if (address.type != CellType::DataAddress || !address.region->contains(address.i))
+            OUT(address.toRegion()->store(address.i, Cell()));
+        address.region->at(address.i) = std::move(sp[-2]);
+        address.type = CellType::Empty;
+        sp -= 2;
+        NEXT();
+    }
+    L_ToR:
+        NEED(1);
+        if (m_rp == kStackSize)
+            OUT(forthThrow(kErrReturnOverflow));
+        m_rstack[m_rp++] = std::move(*--sp);
+        NEXT();
+    L_RFrom:
+    L_RFetch:
+        if (m_rp == 0)
+            OUT(forthThrow(kErrReturnUnderflow));
+        ROOM(1);
+        if (p->op == Op::RFrom)
+            *sp++ = std::move(m_rstack[--m_rp]);
+        else
+            *sp++ = m_rstack[m_rp - 1];
+        NEXT();
+    L_Cells:
+        NEED(1);
+        if (!sp[-1].isInteger())
+            OUT(sp[-1].toInteger());
+        NEXT();
+    L_TwoDrop:
+        NEED(2);
+        sp[-1].clear();
+        sp[-2].clear();
+        sp -= 2;
+        NEXT();
+    L_TwoStar:
+        NEED(1);
+        if (!sp[-1].isInteger())
+            OUT(sp[-1].toInteger());
+        sp[-1].i = std::int64_t(std::uint64_t(sp[-1].integerValue()) << 1);
+        sp[-1].type = CellType::Integer;
+        NEXT();
+    }
+}

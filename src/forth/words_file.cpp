@@ -1,0 +1,206 @@
+// File access. File names and text are string cells; a fileid indexes the engine's table of
+// open files; ior 0 is success, a system error number or -1 otherwise.
+#include "forth/forthexception.h"
+#include "forth/fscontext.h"
+#include "forth/fswordsimpl.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <unistd.h>
+
+namespace {
+
+constexpr std::int64_t kBadFile = -1;
+
+int lastError() {
+    return errno ? errno : EIO;
+}
+
+FILE *popFile(FSContext &c) {
+    if (!c.fileAccess())
+        forthThrow(kErrUnsupported, "file access disabled");
+    return c.file(c.popInt());
+}
+
+std::string popFileName(FSContext &c) {
+    if (!c.fileAccess())
+        forthThrow(kErrUnsupported, "file access disabled");
+    return c.pop().toText();
+}
+
+// ( name fam -- fileid ior )
+void openWith(FSContext &c, const char *const modes[8]) {
+    std::int64_t fam = c.popInt();
+    std::string name = popFileName(c);
+    if (fam < 0 || fam >= 8 || name.find('\0') != std::string::npos) {
+        c.pushInt(0);
+        c.pushInt(kBadFile);
+        return;
+    }
+    int error = 0;
+    int id = c.openFile(name, modes[fam], error);
+    c.pushInt(id);
+    c.pushInt(id ? 0 : error);
+}
+
+std::int64_t readText(FSContext &c, FILE *file, std::int64_t limit, bool line, std::string &text,
+                      bool &sawEnd) {
+    limit = std::clamp<std::int64_t>(limit, 0, std::int64_t(FSContext::kStringLimit));
+    errno = 0;
+    sawEnd = false;
+    while (std::int64_t(text.size()) < limit) {
+        int ch = std::getc(file);
+        if (ch == EOF)
+            break;
+        if (line && ch == '\n') {
+            sawEnd = true;
+            break;
+        }
+        text += char(ch);
+    }
+    if (line && sawEnd && !text.empty() && text.back() == '\r')
+        text.pop_back();
+    c.charge(text.size() / 16);
+    return std::ferror(file) ? lastError() : 0;
+}
+
+} // namespace
+
+void wBin(FSContext &c) {
+    c.pushInt(c.popInt() | 1);
+}
+
+void wReadOnly(FSContext &c) {
+    c.pushInt(2);
+}
+
+void wWriteOnly(FSContext &c) {
+    c.pushInt(4);
+}
+
+void wReadWrite(FSContext &c) {
+    c.pushInt(6);
+}
+
+void wOpenFile(FSContext &c) {
+    // R/W truncates like W/O: the engine has no update mode.
+    static const char *const modes[8] = {"r", "rb", "r", "rb", "w", "wb", "w", "wb"};
+    openWith(c, modes);
+}
+
+void wCreateFile(FSContext &c) {
+    static const char *const modes[8] = {"w", "wb", "w", "wb", "w", "wb", "w", "wb"};
+    openWith(c, modes);
+}
+
+void wCloseFile(FSContext &c) {
+    if (!c.fileAccess())
+        forthThrow(kErrUnsupported, "file access disabled");
+    c.pushInt(c.closeFile(c.popInt()));
+}
+
+void wDeleteFile(FSContext &c) {
+    std::string name = popFileName(c);
+    errno = 0;
+    c.pushInt(std::remove(name.c_str()) == 0 ? 0 : lastError());
+}
+
+void wFilePosition(FSContext &c) {
+    FILE *file = popFile(c);
+    long position = file ? std::ftell(file) : -1;
+    c.pushInt(position < 0 ? 0 : position);
+    c.pushInt(!file ? kBadFile : position < 0 ? lastError() : 0);
+}
+
+void wRepositionFile(FSContext &c) {
+    FILE *file = popFile(c);
+    std::int64_t position = c.popInt();
+    if (!file) {
+        c.pushInt(kBadFile);
+        return;
+    }
+    errno = 0;
+    c.pushInt(position >= 0 && std::fseek(file, long(position), SEEK_SET) == 0 ? 0 : lastError());
+}
+
+void wResizeFile(FSContext &c) {
+    FILE *file = popFile(c);
+    std::int64_t size = c.popInt();
+    if (!file) {
+        c.pushInt(kBadFile);
+        return;
+    }
+    errno = 0;
+    bool done = size >= 0 && std::fflush(file) == 0 && ftruncate(fileno(file), off_t(size)) == 0;
+    c.pushInt(done ? 0 : lastError());
+}
+
+void wReadFile(FSContext &c) {
+    // ( u1 fileid -- string u2 ior )
+    FILE *file = popFile(c);
+    std::int64_t limit = c.popInt();
+    std::string text;
+    bool sawEnd;
+    std::int64_t ior = file ? readText(c, file, limit, false, text, sawEnd) : kBadFile;
+    std::int64_t length = std::int64_t(text.size());
+    c.push(Cell::string(std::move(text)));
+    c.pushInt(length);
+    c.pushInt(ior);
+}
+
+void wReadLine(FSContext &c) {
+    // ( u1 fileid -- string u2 flag ior ): flag is false only at the end of the file.
+    FILE *file = popFile(c);
+    std::int64_t limit = c.popInt();
+    std::string text;
+    bool sawEnd = false;
+    std::int64_t ior = file ? readText(c, file, limit, true, text, sawEnd) : kBadFile;
+    bool gotLine = file && (sawEnd || !text.empty() || !std::feof(file));
+    std::int64_t length = std::int64_t(text.size());
+    c.push(Cell::string(std::move(text)));
+    c.pushInt(length);
+    c.pushFlag(gotLine && ior == 0);
+    c.pushInt(ior);
+}
+
+static void writeText(FSContext &c, bool line) {
+    // ( string fileid -- ior )
+    FILE *file = popFile(c);
+    Cell text = c.pop();
+    const std::string &bytes = text.toText();
+    if (!file) {
+        c.pushInt(kBadFile);
+        return;
+    }
+    errno = 0;
+    bool done = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size() &&
+                (!line || std::fputc('\n', file) != EOF);
+    c.pushInt(done ? 0 : lastError());
+}
+
+void wWriteFile(FSContext &c) {
+    writeText(c, false);
+}
+
+void wWriteLine(FSContext &c) {
+    writeText(c, true);
+}
+
+void wIncludeFile(FSContext &c) {
+    if (!c.fileAccess())
+        forthThrow(kErrUnsupported, "file access disabled");
+    std::int64_t id = c.popInt();
+    if (!c.file(id))
+        forthThrow(kErrAbort, std::string("i/o error ") + std::to_string(EBADF));
+    c.includeOpenFile(int(id), std::string("fileid ") + std::to_string(id));
+}
+
+void wIncluded(FSContext &c) {
+    Cell name = c.pop();
+    c.includeFile(name.toText());
+}
+
+void wInclude(FSContext &c) {
+    c.includeFile(c.parseRequiredName());
+}
