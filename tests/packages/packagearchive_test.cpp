@@ -1,0 +1,457 @@
+#include "packages/packagearchive.h"
+#include "packages/packagearchiveiofile.h"
+
+#include "core/hexception.h"
+#include "golden.h"
+
+#include <QDir>
+#include <QTemporaryDir>
+
+#include <bzlib.h>
+#include <gtest/gtest.h>
+#include <random>
+#include <sys/stat.h>
+#include <utime.h>
+#include <zlib.h>
+
+namespace {
+
+std::string le16(unsigned v) {
+    return {char(v), char(v >> 8)};
+}
+std::string le32(unsigned v) {
+    return le16(v) + le16(v >> 16);
+}
+
+std::string deflated(const std::string &data) {
+    uLongf size = compressBound(uLong(data.size()));
+    std::string out(size, '\0');
+    compress2(reinterpret_cast<Bytef *>(out.data()), &size,
+              reinterpret_cast<const Bytef *>(data.data()), uLong(data.size()), 6);
+    out.resize(size);
+    return out;
+}
+
+std::string bzipped(const std::string &data) {
+    unsigned size = unsigned(data.size() + data.size() / 100 + 600);
+    std::string out(size, '\0');
+    BZ2_bzBuffToBuffCompress(out.data(), &size, const_cast<char *>(data.data()),
+                             unsigned(data.size()), 9, 0, 30);
+    out.resize(size);
+    return out;
+}
+
+std::string randomBytes(std::size_t size, unsigned seed) {
+    std::mt19937 random(seed);
+    std::string bytes(size, '\0');
+    for (char &c : bytes)
+        c = char(random());
+    return bytes;
+}
+
+// The message a step fails with.
+template <typename Step> std::string errorOf(Step &&step) {
+    try {
+        step();
+    } catch (const HException &error) {
+        return error.message();
+    }
+    return "(no error)";
+}
+
+struct Entry {
+    std::string name, data;
+    unsigned offset, size, mode, time;
+};
+
+// A version 2 body laid out by hand, so offsets and sizes can lie.
+std::string bodyV2(const std::vector<Entry> &entries, unsigned count) {
+    std::string body = le32(count) + std::string(16, '\0');
+    for (const Entry &e : entries)
+        body += le16(unsigned(e.name.size())) + le32(e.offset) + le32(e.size) + le32(e.mode) +
+                le32(e.time) + e.name;
+    for (const Entry &e : entries)
+        body += e.data;
+    return body;
+}
+
+std::string archiveV2(unsigned formatWord, const std::string &compressedBody) {
+    return le32(0x71F5C6B1) + le16(formatWord) + le16(0) + compressedBody;
+}
+
+// One well-formed entry "a.txt" holding "hello".
+std::string helloBody() {
+    return bodyV2({{"a.txt", "hello", 20 + 18 + 5, 5, 0100644, 1000}}, 1);
+}
+
+class ArchiveTest : public ::testing::Test {
+protected:
+    std::string path(const std::string &name) const {
+        return m_dir.path().toStdString() + "/" + name;
+    }
+    std::string write(const std::string &name, const std::string &bytes) const {
+        writeFileBytes(path(name), bytes);
+        return path(name);
+    }
+    QStringList leftovers() const {
+        return QDir(m_dir.path()).entryList(QDir::Files | QDir::Hidden).filter(".qzArchive.");
+    }
+
+    QTemporaryDir m_dir;
+};
+
+void expectOpenFails(PackageArchive &archive, const std::string &file, const std::string &message,
+                     std::uint64_t start = 0) {
+    EXPECT_EQ(errorOf([&] { archive.openArchive(file, start); }), message);
+    EXPECT_TRUE(archive.files().empty());
+    EXPECT_EQ(archive.data().input, nullptr);
+}
+
+struct Layout {
+    int version, algorithm;
+};
+const Layout kLayouts[] = {
+    {1, PackageArchive::Zlib}, {2, PackageArchive::Zlib}, {2, PackageArchive::Bzip2}};
+
+TEST_F(ArchiveTest, EveryLayoutRoundTripsAndReadsInAnyOrder) {
+    const std::string noise = randomBytes(300000, 1);
+    const std::string disk = write("disk.bin", randomBytes(70000, 2));
+    ::chmod(disk.c_str(), 04751); // the set-id bit is outside the stored mask
+    struct utimbuf times = {1500000000, 1500000000};
+    ::utime(disk.c_str(), &times);
+    for (const Layout &layout : kLayouts) {
+        SCOPED_TRACE(layout.version * 10 + layout.algorithm);
+        PackageArchive writer;
+        writer.setVersion(layout.version);
+        writer.setAlgorithm(layout.algorithm);
+        writer.addData("empty", "");
+        writer.addData("dir/noise.bin", noise);
+        writer.addFile(disk, "from/disk.bin");
+        writer.addData("last.txt", "the end\n");
+        writer.saveArchive(path("round.qzArchive"), 9);
+
+        PackageArchive reader;
+        reader.openArchive(path("round.qzArchive"));
+        EXPECT_EQ(reader.version(), layout.version);
+        EXPECT_EQ(reader.algorithm(), layout.algorithm);
+        ASSERT_EQ(reader.files().size(), 4u);
+        const PackageArchiveFile fromDisk = reader.files()[2];
+        EXPECT_EQ(fromDisk.name(), "from/disk.bin");
+        EXPECT_EQ(fromDisk.modificationTime(), 1500000000u);
+        EXPECT_EQ(fromDisk.mode(), layout.version == 2 ? 0100751u : 0666u);
+        // Backwards first: every step back restarts the decompression.
+        for (int i = 3; i >= 0; --i)
+            EXPECT_EQ(reader.fileData(reader.files()[i]), writer.fileData(writer.files()[i]));
+        EXPECT_EQ(reader.fileData(reader.files()[1]), noise);
+    }
+}
+
+TEST_F(ArchiveTest, EmptyArchiveIsTheHeaderAndACompressedBlock) {
+    for (int algorithm : {0, 1}) {
+        PackageArchive writer;
+        writer.setVersion(2);
+        writer.setAlgorithm(algorithm);
+        writer.saveArchive(path("empty.qzArchive"));
+        const std::string bytes = readFileBytes(path("empty.qzArchive"));
+        EXPECT_EQ(bytes.substr(0, 8), archiveV2(algorithm << 12 | 2, ""));
+        if (algorithm == 0) {
+            std::string block(20, 'x');
+            uLongf size = 20;
+            ASSERT_EQ(uncompress(reinterpret_cast<Bytef *>(block.data()), &size,
+                                 reinterpret_cast<const Bytef *>(bytes.data() + 8),
+                                 uLong(bytes.size() - 8)),
+                      Z_OK);
+            EXPECT_EQ(std::string(block.data(), size), std::string(20, '\0'));
+        }
+        PackageArchive reader;
+        reader.openArchive(path("empty.qzArchive"));
+        EXPECT_TRUE(reader.files().empty());
+        EXPECT_EQ(reader.algorithm(), algorithm);
+    }
+}
+
+TEST_F(ArchiveTest, NameLengthLimitsOfEachVersion) {
+    struct {
+        int version;
+        std::size_t length;
+        bool fits;
+    } const cases[] = {{2, 300, true},   {1, 300, true},   {1, 1023, true},
+                       {1, 1024, false}, {2, 65535, true}, {2, 65536, false}};
+    const std::string target = write("names.qzArchive", "previous archive");
+    for (const auto &c : cases) {
+        SCOPED_TRACE(std::to_string(c.version) + "/" + std::to_string(c.length));
+        PackageArchive writer;
+        writer.setVersion(c.version);
+        const std::string name = std::string(c.length - 2, 'n') + ".c";
+        writer.addData(name, "x");
+        if (!c.fits) {
+            EXPECT_EQ(errorOf([&] { writer.saveArchive(target); }), "filename too long");
+            EXPECT_EQ(readFileBytes(target), "previous archive");
+            continue;
+        }
+        writer.saveArchive(path("long.qzArchive"));
+        PackageArchive reader;
+        reader.openArchive(path("long.qzArchive"));
+        ASSERT_EQ(reader.files().size(), 1u);
+        EXPECT_EQ(reader.files()[0].name(), name);
+        EXPECT_EQ(reader.fileData(reader.files()[0]), "x");
+    }
+    EXPECT_TRUE(leftovers().isEmpty()) << leftovers().join(" ").toStdString();
+}
+
+TEST_F(ArchiveTest, FormatWordSelectsTheCodec) {
+    PackageArchive archive;
+    archive.openArchive(write("zlib", archiveV2(0x0002, deflated(helloBody()))));
+    EXPECT_EQ(archive.fileData(archive.files().at(0)), "hello");
+    archive.openArchive(write("bzip2", archiveV2(0x1002, bzipped(helloBody()))));
+    EXPECT_EQ(archive.algorithm(), 1);
+    EXPECT_EQ(archive.fileData(archive.files().at(0)), "hello");
+    expectOpenFails(archive, write("algo2", archiveV2(0x2002, deflated(helloBody()))),
+                    "unsupported compression algorithm");
+    expectOpenFails(archive, write("v3", archiveV2(0x0003, deflated(helloBody()))),
+                    "unsupported package file format");
+    expectOpenFails(archive, write("zlib-as-bzip2", archiveV2(0x1002, deflated(helloBody()))),
+                    "error decompressing stream");
+}
+
+TEST_F(ArchiveTest, DamagedAndLyingArchivesFailWithTheirMessages) {
+    const std::string body = helloBody();
+    const std::string good = archiveV2(2, deflated(body));
+    std::string flipped = good;
+    flipped[8] = 0; // the zlib header
+    struct {
+        const char *name;
+        std::string bytes;
+        const char *message;
+    } const cases[] = {
+        {"empty", "", "unsupported package file format"},
+        {"text", "not an archive at all", "unsupported package file format"},
+        {"short header", good.substr(0, 6), "bad header"},
+        {"short block", archiveV2(2, deflated(body.substr(0, 12))), "bad header"},
+        {"short entry", archiveV2(2, deflated(body.substr(0, 30))), "bad table of contents"},
+        {"short name", archiveV2(2, deflated(body.substr(0, 40))), "bad table of contents"},
+        {"truncated stream", good.substr(0, 11), "bad header"},
+        {"damaged stream", flipped, "error reading from compressed stream"},
+        // Four billion entries claimed by a few bytes: refused without reserving room.
+        {"huge count", archiveV2(2, deflated(le32(0xFFFFFFFF) + std::string(16, 0))),
+         "bad table of contents"},
+        {"huge count v1", le32(0x4152C3C8) + le32(4000000), "bad table of contents"},
+        {"count beyond data v1",
+         le32(0xB231F47A) + le32(1) + le32(0) + deflated(le32(0x4152C3C8) + le32(3000)),
+         "bad table of contents"},
+        {"v1 prefix only", le32(0xB231F47A) + le32(1), "bad header"},
+        {"v1 wrong body magic", le32(0xB231F47A) + le32(1) + le32(0) + deflated(le32(7) + le32(0)),
+         "unsupported package file format"},
+    };
+    PackageArchive archive;
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        expectOpenFails(archive, write("bad", c.bytes), c.message);
+    }
+    expectOpenFails(archive, path("missing.qzArchive"),
+                    path("missing.qzArchive") + " does not exist");
+    expectOpenFails(archive, m_dir.path().toStdString(),
+                    "cannot read " + m_dir.path().toStdString());
+}
+
+TEST_F(ArchiveTest, ClaimedSizesAndOffsetsAreProvenByTheData) {
+    const unsigned contents = 20 + 3 * 18 + 3;
+    const std::string bytes =
+        archiveV2(2, deflated(bodyV2({{"a", "0123456789", contents, 10, 0100644, 0},
+                                      {"b", "", contents + 5, 0xFFFFFFFF, 0100644, 0},
+                                      {"c", "", 0xFFFFFF00, 4, 0100644, 0}},
+                                     3)));
+    PackageArchive archive;
+    archive.openArchive(write("liar", bytes));
+    ASSERT_EQ(archive.files().size(), 3u);
+    for (int i : {1, 2}) {
+        const PackageArchiveFile file = archive.files()[i];
+        EXPECT_EQ(errorOf([&] { archive.fileData(file); }),
+                  "cannot read file " + file.name() + " from archive");
+    }
+    EXPECT_EQ(archive.fileData(archive.files()[0]), "0123456789");
+    // An entry of an earlier opening is not read from the archive opened since.
+    archive.openArchive(path("liar"));
+    const PackageArchiveFile stale = archive.files()[0];
+    archive.openArchive(write("other", archiveV2(2, deflated(helloBody()))));
+    EXPECT_EQ(errorOf([&] { archive.fileData(stale); }), "cannot read file a from archive");
+}
+
+// Keeps its own bytes in front of the archive, as a derived archive may.
+class HeaderArchive : public PackageArchive {
+public:
+    std::string seen;
+
+protected:
+    void writeUserHeader(PackageArchiveIOFile &file) override { file.write("USERHDR!", 8); }
+    void readUserHeader(PackageArchiveIOFile &file) override {
+        seen.assign(8, '\0');
+        seen.resize(file.read(seen.data(), 8));
+    }
+};
+
+TEST_F(ArchiveTest, ArchivesInsideLargerFilesWithUserHeaders) {
+    const std::string lead = randomBytes(1000, 3);
+    for (const Layout &layout : kLayouts) {
+        SCOPED_TRACE(layout.version * 10 + layout.algorithm);
+        HeaderArchive writer;
+        writer.setVersion(layout.version);
+        writer.setAlgorithm(layout.algorithm);
+        for (int i = 0; i < 4; ++i)
+            writer.addData("f" + std::to_string(i), randomBytes(40000, 10 + i));
+        writer.saveArchive(path("inner"));
+        const std::string inner = readFileBytes(path("inner"));
+        ASSERT_EQ(inner.substr(0, 8), "USERHDR!");
+        write("outer", lead + inner + "tail");
+
+        HeaderArchive reader;
+        reader.openArchive(path("outer"), lead.size());
+        EXPECT_EQ(reader.seen, "USERHDR!");
+        ASSERT_EQ(reader.files().size(), 4u);
+        for (int i : {3, 1, 2, 0})
+            EXPECT_EQ(reader.fileData(reader.files()[i]), randomBytes(40000, 10 + i));
+        expectOpenFails(reader, path("outer"), "unsupported package file format", lead.size() + 1);
+    }
+}
+
+TEST_F(ArchiveTest, UncompressedVersion1BodyAtAnOffset) {
+    auto entry = [](const std::string &name, unsigned offset, unsigned size, unsigned readOnly) {
+        return name + std::string(1024 - name.size(), '\0') + le32(offset) + le32(size) +
+               le32(readOnly) + le32(946684800);
+    };
+    const unsigned start = 8 + 2 * 1040;
+    const std::string body = le32(0x4152C3C8) + le32(2) + entry("ro.txt", start, 3, 1) +
+                             entry("rw.txt", start + 3, 4, 0) + "abcdefg";
+    PackageArchive archive;
+    archive.openArchive(write("stored", "JUNK" + body), 4);
+    ASSERT_EQ(archive.files().size(), 2u);
+    EXPECT_EQ(archive.fileData(archive.files()[1]), "defg");
+    EXPECT_EQ(archive.fileData(archive.files()[0]), "abc");
+    EXPECT_EQ(archive.files()[0].mode(), 0444u);
+    EXPECT_EQ(archive.files()[1].mode(), 0666u);
+
+    archive.extractFile(archive.files()[0], path("out/ro.txt"), false);
+    struct stat info;
+    ASSERT_EQ(::stat(path("out/ro.txt").c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 07777, 0444u);
+    EXPECT_EQ(info.st_mtime, 946684800);
+    EXPECT_EQ(readFileBytes(path("out/ro.txt")), "abc");
+}
+
+TEST_F(ArchiveTest, ExtractionNeverLosesTheFileThatWasThere) {
+    PackageArchive writer;
+    writer.setVersion(2);
+    writer.addData("new.txt", "new contents");
+    writer.addData("broken.bin", randomBytes(100000, 4));
+    writer.saveArchive(path("x.qzArchive"));
+    std::string bytes = readFileBytes(path("x.qzArchive"));
+    write("truncated.qzArchive", bytes.substr(0, bytes.size() - 2000));
+
+    const std::string old = write("old.txt", "old contents");
+    ::chmod(old.c_str(), 0444);
+    PackageArchive archive;
+    archive.openArchive(path("x.qzArchive"));
+    EXPECT_EQ(errorOf([&] { archive.extractFile(archive.files()[0], old, false); }),
+              "cannot overwrite file " + old);
+    EXPECT_EQ(readFileBytes(old), "old contents");
+
+    PackageArchive truncated;
+    truncated.openArchive(path("truncated.qzArchive"));
+    EXPECT_EQ(errorOf([&] { truncated.extractFile(truncated.files()[1], old, true); }),
+              "cannot read file broken.bin from archive");
+    EXPECT_EQ(readFileBytes(old), "old contents");
+    EXPECT_EQ(QDir(m_dir.path()).entryList(QDir::Files | QDir::Hidden).filter(".old.txt."),
+              QStringList());
+
+    archive.extractFile(archive.files()[0], old, true);
+    EXPECT_EQ(readFileBytes(old), "new contents");
+    struct stat info;
+    ASSERT_EQ(::stat(old.c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0644u);
+}
+
+TEST(ArchiveExtractionPath, RefusesNamesThatLeaveTheDestination) {
+    EXPECT_EQ(PackageArchive::extractionPath("/dest", "a/b.c"), "/dest/a/b.c");
+    EXPECT_EQ(PackageArchive::extractionPath("/dest/", "./a..b"), "/dest/./a..b");
+    EXPECT_EQ(PackageArchive::extractionPath("", "x"), "x");
+    const struct {
+        std::string name;
+        const char *reason;
+    } refused[] = {{"/etc/passwd", "absolute path"},
+                   {"../up", "\"..\" in the path"},
+                   {"a/../../up", "\"..\" in the path"},
+                   {"a/..", "\"..\" in the path"},
+                   {"", "not a file name"},
+                   {"dir/", "not a file name"},
+                   {"a/.", "not a file name"},
+                   {std::string("a\0b", 3), "the name holds a zero byte"}};
+    for (const auto &c : refused)
+        EXPECT_EQ(errorOf([&] { PackageArchive::extractionPath("/dest", c.name); }),
+                  "refusing to extract \"" + PackageArchive::displayName(c.name) +
+                      "\": " + c.reason);
+}
+
+TEST_F(ArchiveTest, FailedSaveKeepsThePreviousArchive) {
+    const std::string target = write("keep.qzArchive", "previous archive");
+    const std::string source = write("vanishing.txt", "soon gone");
+    PackageArchive archive;
+    archive.setVersion(2);
+    archive.addFile(source, "vanishing.txt");
+    ::unlink(source.c_str());
+    EXPECT_EQ(errorOf([&] { archive.saveArchive(target); }), "cannot read " + source);
+    EXPECT_EQ(readFileBytes(target), "previous archive");
+    EXPECT_TRUE(leftovers().isEmpty()) << leftovers().join(" ").toStdString();
+
+    archive.addData("vanishing.txt", "now in memory");
+    EXPECT_EQ(errorOf([&] { archive.saveArchive(path("no/such/dir/a.qzArchive")); }),
+              "cannot open output file");
+    archive.setVersion(3);
+    EXPECT_EQ(errorOf([&] { archive.saveArchive(target); }), "unsupported package file version");
+    archive.setVersion(2);
+    archive.setAlgorithm(2);
+    EXPECT_EQ(errorOf([&] { archive.saveArchive(target); }), "unsupported compression algorithm");
+    EXPECT_EQ(readFileBytes(target), "previous archive");
+    EXPECT_TRUE(leftovers().isEmpty()) << leftovers().join(" ").toStdString();
+    const std::string directory = m_dir.path().toStdString();
+    EXPECT_EQ(errorOf([&] { archive.addFile(path("missing"), "m"); }),
+              "cannot read " + path("missing"));
+    EXPECT_EQ(errorOf([&] { archive.addFile(directory, "d"); }), "cannot read " + directory);
+}
+
+TEST_F(ArchiveTest, ReplacedEntriesTakeTheirNewSourceAndOrder) {
+    PackageArchive first;
+    first.setVersion(2);
+    first.addData("a.txt", "first a");
+    first.addData("board_package.xml", "<package/>");
+    first.addData("z.txt", "first z");
+    first.saveArchive(path("edit.qzArchive"));
+
+    PackageArchive archive;
+    archive.openArchive(path("edit.qzArchive"));
+    EXPECT_EQ(archive.findDescriptionFile().name(), "board_package.xml");
+    archive.addFile(write("replacement", "a replacement that is longer"), "a.txt");
+    archive.addData("new.txt", "added");
+    quint64 lastDone = 0, lastTotal = 0;
+    QObject::connect(&archive, &PackageArchive::progress, [&](quint64 done, quint64 total) {
+        EXPECT_GE(done, lastDone);
+        lastDone = done;
+        lastTotal = total;
+    });
+    // Saving over the open archive still reads the untouched entries from it.
+    archive.saveArchive(path("edit.qzArchive"));
+    EXPECT_EQ(lastDone, lastTotal);
+    EXPECT_EQ(lastTotal, 28u + 10 + 7 + 5);
+
+    PackageArchive reader;
+    reader.openArchive(path("edit.qzArchive"));
+    std::vector<std::string> seen;
+    for (const PackageArchiveFile &file : reader.files())
+        seen.push_back(file.name() + "=" + reader.fileData(file));
+    EXPECT_EQ(seen, (std::vector<std::string>{"a.txt=a replacement that is longer",
+                                              "board_package.xml=<package/>", "z.txt=first z",
+                                              "new.txt=added"}));
+    reader.clear();
+    EXPECT_TRUE(reader.findDescriptionFile().isNull());
+}
+
+} // namespace
