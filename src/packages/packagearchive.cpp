@@ -7,6 +7,7 @@
 #include "packages/replacementfile.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <ctime>
 #include <fcntl.h>
@@ -79,7 +80,7 @@ bool writeAll(int fd, const char *data, std::size_t size) {
 }
 
 // Every unique opening of an archive, so entries can tell which one they came from.
-std::uint64_t g_openSerial = 0;
+std::atomic<std::uint64_t> g_openSerial = 0;
 
 } // namespace
 
@@ -357,8 +358,12 @@ void PackageArchive::readContents(const PackageArchiveFile &file, const Sink &si
 void PackageArchive::readArchiveEntry(const PackageArchiveFile &file, const Sink &sink) {
     const std::string failure = "cannot read file " + file.name() + " from archive";
     const PackageArchiveFile::Record &record = *file.m_record;
-    if (!m_data.input || record.openSerial != m_data.openSerial ||
-        !m_data.input->seek(record.offset))
+    if (!m_data.input || record.openSerial != m_data.openSerial)
+        throw HException(failure);
+    // An empty entry needs no seek, which would restart the decompression for nothing.
+    if (record.size == 0)
+        return;
+    if (!m_data.input->seek(record.offset))
         throw HException(failure);
     // The claimed size is not trusted: the buffer is one chunk, whatever the size says.
     std::unique_ptr<char[]> buffer(new char[kChunk]);

@@ -20,7 +20,10 @@ int ReplacementFile::create(mode_t permissions) {
     std::string::size_type slash = m_destination.rfind('/');
     std::string directory =
         slash == std::string::npos ? std::string() : m_destination.substr(0, slash + 1);
-    std::string base = slash == std::string::npos ? m_destination : m_destination.substr(slash + 1);
+    // Shortened, so that a destination name near the length limit still leaves room.
+    std::string base =
+        (slash == std::string::npos ? m_destination : m_destination.substr(slash + 1))
+            .substr(0, 120);
     // A hidden name: a temporary file left by a killed process should not look like output.
     static std::random_device seed;
     std::mt19937_64 random(seed());
