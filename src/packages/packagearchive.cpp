@@ -36,6 +36,8 @@ constexpr int kDefaultLevel = 7;
 constexpr int kMaxLevel = 9;
 constexpr std::size_t kChunk = 1 << 16;
 constexpr std::uint64_t kMaxOffset = 0xFFFFFFFFu;
+// A damaged bzip2 block can decompress to some 46 MB before its checksum is reached.
+constexpr std::uint64_t kDrainLimit = 64 << 20;
 
 std::uint32_t le16(const unsigned char *p) {
     return std::uint32_t(p[0]) | std::uint32_t(p[1]) << 8;
@@ -182,6 +184,10 @@ void PackageArchive::readArchive(const std::string &path, std::uint64_t startOff
     m_data.inputDecoder = std::move(decoder);
     m_data.input = input;
     m_data.openSerial = serial;
+    m_data.contentsEnd = 0;
+    for (const PackageArchiveFile &entry : m_data.files)
+        m_data.contentsEnd = std::max<std::uint64_t>(m_data.contentsEnd,
+                                                     std::uint64_t(entry.offset()) + entry.size());
 }
 
 std::vector<PackageArchiveFile>
@@ -363,6 +369,8 @@ void PackageArchive::readArchiveEntry(const PackageArchiveFile &file, const Sink
     // An empty entry needs no seek, which would restart the decompression for nothing.
     if (record.size == 0)
         return;
+    if (auto *decoder = dynamic_cast<PackageArchiveCompressedInputFile *>(m_data.input))
+        decoder->failIfDamaged(record.offset, record.size);
     if (!m_data.input->seek(record.offset))
         throw HException(failure);
     // The claimed size is not trusted: the buffer is one chunk, whatever the size says.
@@ -374,6 +382,14 @@ void PackageArchive::readArchiveEntry(const PackageArchiveFile &file, const Sink
             throw HException(failure);
         sink(buffer.get(), got);
         left -= got;
+    }
+    // The codecs check their data at the end of each block and of the stream, which a read
+    // that stops at the last byte of the contents may never reach: damage there would go
+    // unnoticed. Past the last entry the rest of the stream is read, within reason.
+    if (m_data.inputDecoder && std::uint64_t(record.offset) + record.size == m_data.contentsEnd) {
+        for (std::uint64_t drained = 0; drained < kDrainLimit; drained += kChunk)
+            if (m_data.input->read(buffer.get(), kChunk) < kChunk)
+                break;
     }
 }
 

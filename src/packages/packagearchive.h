@@ -30,6 +30,9 @@ struct PackageArchiveData {
     std::unique_ptr<PackageArchiveIOFileInterface> inputDecoder;
     PackageArchiveIOFileInterface *input = nullptr;
     std::uint64_t openSerial = 0;
+    // Where the last entry's contents end in the input: reading them also checks the
+    // stream's own checksums, which follow.
+    std::uint64_t contentsEnd = 0;
 };
 
 // A package archive: a set of named files with sizes, permissions and modification times,

@@ -58,10 +58,8 @@ std::size_t PackageArchiveCompressedBzInputFile::moveChunk(char *buffer, std::si
     const unsigned wanted = bz.avail_out;
     while (bz.avail_out == wanted) {
         if (bz.avail_in == 0) {
-            std::size_t got = m_file.read(m_input.get(), kBufferSize);
+            std::size_t got = readCompressed(m_input.get(), kBufferSize);
             if (got == 0) {
-                if (m_file.hasError())
-                    throw HException("error reading from compressed stream");
                 // A truncated stream ends here; the caller sees a short read.
                 m_ended = true;
                 break;
@@ -131,8 +129,7 @@ void PackageArchiveCompressedBzOutputFile::compressInto(int action) {
         if (!ok)
             throw HException("error compressing stream");
         std::size_t produced = kBufferSize - bz.avail_out;
-        if (produced && m_file.write(m_output.get(), produced) != produced)
-            throw HException("error writing to compressed stream");
+        writeCompressed(m_output.get(), produced);
         if (action == BZ_FINISH ? status == BZ_STREAM_END : bz.avail_in == 0)
             return;
     }

@@ -8,23 +8,38 @@ PackageArchiveCompressedInputFile::PackageArchiveCompressedInputFile(PackageArch
     : m_file(file), m_start(file.position()) {}
 
 std::size_t PackageArchiveCompressedInputFile::read(void *buffer, std::size_t count) {
-    if (!m_failure.empty())
-        throw HException(m_failure);
+    failIfDamaged(m_position, count);
+    if (m_broken && !restart(m_position))
+        return 0;
     char *out = static_cast<char *>(buffer);
     std::size_t done = 0;
     try {
         while (done < count) {
             std::size_t moved = moveChunk(out + done, count - done);
-            if (moved == 0)
+            if (moved == 0) {
+                m_end = m_position + done;
                 break;
+            }
             done += moved;
         }
     } catch (const HException &error) {
-        m_failure = error.message();
+        if (m_failure.empty() || m_position + done < m_failedAt) {
+            m_failure = error.message();
+            m_failedAt = m_position + done;
+        }
+        m_broken = true;
         throw;
     }
     m_position += done;
     return done;
+}
+
+void PackageArchiveCompressedInputFile::failIfDamaged(std::uint64_t position,
+                                                      std::uint64_t count) const {
+    // Damaged data stays damaged: a read that reaches it fails at once instead of
+    // decompressing everything before it again.
+    if (!m_failure.empty() && position + count > m_failedAt)
+        throw HException(m_failure);
 }
 
 std::size_t PackageArchiveCompressedInputFile::write(const void *, std::size_t) {
@@ -32,14 +47,25 @@ std::size_t PackageArchiveCompressedInputFile::write(const void *, std::size_t) 
 }
 
 bool PackageArchiveCompressedInputFile::seek(std::uint64_t position) {
-    if (position < m_position || !m_failure.empty()) {
-        closeCodec();
-        if (!m_file.seek(m_start))
-            return false;
-        m_position = 0;
-        m_failure.clear();
-        openCodec();
-    }
+    if (position > m_end)
+        return false;
+    if (position < m_position || m_broken)
+        return restart(position);
+    return skipTo(position);
+}
+
+bool PackageArchiveCompressedInputFile::restart(std::uint64_t position) {
+    closeCodec();
+    m_broken = true;
+    if (!m_file.seek(m_start))
+        return false;
+    m_position = 0;
+    openCodec();
+    m_broken = false;
+    return skipTo(position);
+}
+
+bool PackageArchiveCompressedInputFile::skipTo(std::uint64_t position) {
     char discard[16384];
     while (m_position < position) {
         std::size_t want =
@@ -48,6 +74,18 @@ bool PackageArchiveCompressedInputFile::seek(std::uint64_t position) {
             return false;
     }
     return true;
+}
+
+std::size_t PackageArchiveCompressedInputFile::readCompressed(void *buffer, std::size_t count) {
+    std::size_t got = m_file.read(buffer, count);
+    if (got == 0 && m_file.hasError())
+        throw HException("error reading from compressed stream");
+    return got;
+}
+
+void PackageArchiveCompressedOutputFile::writeCompressed(const void *data, std::size_t count) {
+    if (count && m_file.write(data, count) != count)
+        throw HException("error writing to compressed stream");
 }
 
 PackageArchiveCompressedOutputFile::PackageArchiveCompressedOutputFile(PackageArchiveIOFile &file)

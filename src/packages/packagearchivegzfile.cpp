@@ -44,10 +44,8 @@ std::size_t PackageArchiveCompressedGzInputFile::moveChunk(char *buffer, std::si
     const uInt wanted = z.avail_out;
     while (z.avail_out == wanted) {
         if (z.avail_in == 0) {
-            std::size_t got = m_file.read(m_input.get(), kBufferSize);
+            std::size_t got = readCompressed(m_input.get(), kBufferSize);
             if (got == 0) {
-                if (m_file.hasError())
-                    throw HException("error reading from compressed stream");
                 // A truncated stream ends here; the caller sees a short read.
                 m_ended = true;
                 break;
@@ -114,8 +112,7 @@ void PackageArchiveCompressedGzOutputFile::deflateInto(int flush) {
         if (status == Z_STREAM_ERROR)
             throw HException("error compressing stream");
         std::size_t produced = kBufferSize - z.avail_out;
-        if (produced && m_file.write(m_output.get(), produced) != produced)
-            throw HException("error writing to compressed stream");
+        writeCompressed(m_output.get(), produced);
         if (flush == Z_FINISH ? status == Z_STREAM_END : z.avail_in == 0 && z.avail_out != 0)
             return;
         if (status != Z_OK && status != Z_BUF_ERROR)

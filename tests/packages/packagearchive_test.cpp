@@ -1,4 +1,5 @@
 #include "packages/packagearchive.h"
+#include "packages/packagearchivebzfile.h"
 #include "packages/packagearchiveiofile.h"
 
 #include "core/hexception.h"
@@ -275,6 +276,79 @@ TEST_F(ArchiveTest, ClaimedSizesAndOffsetsAreProvenByTheData) {
     const PackageArchiveFile stale = archive.files()[0];
     archive.openArchive(write("other", archiveV2(2, deflated(helloBody()))));
     EXPECT_EQ(errorOf([&] { archive.fileData(stale); }), "cannot read file a from archive");
+}
+
+TEST_F(ArchiveTest, DamageFailsTheEntriesThatReachIt) {
+    // bzip2 checks each 100 kB block on its own, so damage to the last block spares the
+    // first; zlib's checksum follows the whole stream. Either way the entry holding the
+    // damage fails, even when it is read exactly to its last byte.
+    std::string text(400000, ' ');
+    std::mt19937 random(5);
+    for (char &c : text)
+        c = char('a' + random() % 16);
+    for (const auto &[algorithm, message] : {std::pair{1, "error decompressing stream"},
+                                             {0, "error reading from compressed stream"}}) {
+        PackageArchive writer;
+        writer.setVersion(2);
+        writer.setAlgorithm(algorithm);
+        writer.addData("first", text.substr(0, 50000));
+        writer.addData("rest", text);
+        writer.saveArchive(path("damaged.qzArchive"), 1);
+        std::string bytes = readFileBytes(path("damaged.qzArchive"));
+        bytes[bytes.size() - 100] ^= 0x10;
+        write("damaged.qzArchive", bytes);
+
+        PackageArchive archive;
+        archive.openArchive(path("damaged.qzArchive"));
+        const PackageArchiveFile first = archive.files()[0], rest = archive.files()[1];
+        const auto ignore = [](const char *, std::size_t) {};
+        EXPECT_EQ(errorOf([&] { archive.readContents(rest, ignore); }), message);
+        EXPECT_EQ(archive.fileData(first), text.substr(0, 50000));
+        EXPECT_EQ(errorOf([&] { archive.fileData(rest); }), message);
+    }
+}
+
+// Counts what the bzip2 decoder produces, to tell a single pass from a pass per entry.
+class CountingBzInput : public PackageArchiveCompressedBzInputFile {
+public:
+    CountingBzInput(PackageArchiveIOFile &file, std::uint64_t &moved)
+        : PackageArchiveCompressedBzInputFile(file), m_moved(moved) {}
+
+protected:
+    std::size_t moveChunk(char *buffer, std::size_t count) override {
+        std::size_t moved = PackageArchiveCompressedBzInputFile::moveChunk(buffer, count);
+        m_moved += moved;
+        return moved;
+    }
+
+private:
+    std::uint64_t &m_moved;
+};
+
+class CountingArchive : public PackageArchive {
+public:
+    std::uint64_t moved = 0;
+
+protected:
+    std::unique_ptr<PackageArchiveIOFileInterface>
+    openInputStream(int algorithm, PackageArchiveIOFile &file) override {
+        return std::make_unique<CountingBzInput>(file, moved);
+    }
+};
+
+TEST(ArchiveDamage, DamagedDataIsNotDecompressedAgainForEveryEntry) {
+    // 123 bytes whose 96 entries all lie beyond a damaged block that expands to megabytes.
+    CountingArchive archive;
+    archive.openArchive(testDataPath("packages/damaged-bzip2-runs.qzArchive"));
+    ASSERT_EQ(archive.files().size(), 96u);
+    const auto ignore = [](const char *, std::size_t) {};
+    EXPECT_EQ(errorOf([&] { archive.readContents(archive.files()[0], ignore); }),
+              "error decompressing stream");
+    const std::uint64_t onePass = archive.moved;
+    for (const PackageArchiveFile &file : archive.files())
+        EXPECT_EQ(errorOf([&] { archive.readContents(file, ignore); }),
+                  "error decompressing stream");
+    EXPECT_EQ(archive.moved, onePass);
 }
 
 // Keeps its own bytes in front of the archive, as a derived archive may.
