@@ -120,7 +120,10 @@ void PackageArchive::readArchive(const std::string &path, std::uint64_t startOff
             throw HException(path + " does not exist");
         throw HException("cannot read " + path);
     }
-    std::FILE *handle = S_ISDIR(info.st_mode) ? nullptr : std::fopen(path.c_str(), "rbe");
+    // Reading seeks, which a pipe cannot; opening one could also wait for a writer forever.
+    const bool seekable =
+        !S_ISDIR(info.st_mode) && !S_ISFIFO(info.st_mode) && !S_ISSOCK(info.st_mode);
+    std::FILE *handle = seekable ? std::fopen(path.c_str(), "rbe") : nullptr;
     if (!handle)
         throw HException("cannot read " + path);
     auto file = std::make_unique<PackageArchiveIOFile>(handle);

@@ -255,6 +255,8 @@ TEST_F(ArchiveTest, DamagedAndLyingArchivesFailWithTheirMessages) {
                     path("missing.qzArchive") + " does not exist");
     expectOpenFails(archive, m_dir.path().toStdString(),
                     "cannot read " + m_dir.path().toStdString());
+    ASSERT_EQ(::mkfifo(path("pipe").c_str(), 0600), 0);
+    expectOpenFails(archive, path("pipe"), "cannot read " + path("pipe"));
 }
 
 TEST_F(ArchiveTest, ClaimedSizesAndOffsetsAreProvenByTheData) {
