@@ -99,6 +99,7 @@ void PackageArchive::clear() {
     m_data.inputDecoder.reset();
     m_data.inputFile.reset();
     m_data.openSerial = 0;
+    m_data.contentsEnd = 0;
 }
 
 void PackageArchive::openArchive(const std::string &path, std::uint64_t startOffset,
