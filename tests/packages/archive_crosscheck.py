@@ -170,14 +170,14 @@ def check_contents(body, position, entries):
     expect("decompressed stream length", len(body), position)
 
 
-def check_v2(raw, spec):
+def check_v2(raw, expected):
     magic, word, reserved = struct.unpack_from("<IHH", raw)
     expect("magic", magic, MAGIC_V2)
-    expect("format word", word, spec["algorithm"] << 12 | 2)
+    expect("format word", word, expected["algorithm"] << 12 | 2)
     expect("reserved header word", reserved, 0)
-    unpack = inflate_whole if spec["algorithm"] == 0 else bunzip_whole
-    body = unpack(raw[8:], spec["level"])
-    entries = spec["entries"]
+    unpack = inflate_whole if expected["algorithm"] == 0 else bunzip_whole
+    body = unpack(raw[8:], expected["level"])
+    entries = expected["entries"]
     count, = struct.unpack_from("<I", body)
     expect("number of files", count, len(entries))
     expect("reserved block", body[4:20], b"\0" * 16)
@@ -195,13 +195,13 @@ def check_v2(raw, spec):
     check_contents(body, position, entries)
 
 
-def check_v1(raw, spec):
-    entries = spec["entries"]
+def check_v1(raw, expected):
+    entries = expected["entries"]
     magic, one = struct.unpack_from("<II", raw)
     expect("magic", magic, MAGIC_V1)
     expect("version word", one, 1)
     expect("size hint", struct.unpack_from(">I", raw, 8)[0], size_hint(entries))
-    body = inflate_whole(raw[12:], spec["level"])
+    body = inflate_whole(raw[12:], expected["level"])
     expect("body magic and count", struct.unpack_from("<II", body), (MAGIC_V1_BODY, len(entries)))
     offset = 8 + 1040 * len(entries)
     position = 8
@@ -218,11 +218,11 @@ def check_v1(raw, spec):
 
 def check(path, manifest_path):
     with open(manifest_path) as f:
-        spec = json.load(f)["archives"][0]
+        expected = json.load(f)["archives"][0]
     with open(path, "rb") as f:
-        raw = f.read()[spec.get("start", 0):]
+        raw = f.read()[expected.get("start", 0):]
     try:
-        (check_v2 if spec["version"] == 2 else check_v1)(raw, spec)
+        (check_v2 if expected["version"] == 2 else check_v1)(raw, expected)
     except (Mismatch, zlib.error, OSError, struct.error) as error:
         print("mismatch: %s" % error)
         return 1

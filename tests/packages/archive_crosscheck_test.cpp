@@ -37,14 +37,14 @@ TEST(ArchiveCrossCheck, ReadsArchivesBuiltByPython) {
             .toArray();
     ASSERT_GE(archives.size(), 11);
     for (const QJsonValue &value : archives) {
-        const QJsonObject spec = value.toObject();
-        SCOPED_TRACE(spec["file"].toString().toStdString());
+        const QJsonObject expected = value.toObject();
+        SCOPED_TRACE(expected["file"].toString().toStdString());
         PackageArchive archive;
-        archive.openArchive(root + "/" + spec["file"].toString().toStdString(),
-                            std::uint64_t(spec["start"].toInt()));
-        EXPECT_EQ(archive.version(), spec["version"].toInt());
-        EXPECT_EQ(archive.algorithm(), spec["algorithm"].toInt());
-        const QJsonArray entries = spec["entries"].toArray();
+        archive.openArchive(root + "/" + expected["file"].toString().toStdString(),
+                            std::uint64_t(expected["start"].toInt()));
+        EXPECT_EQ(archive.version(), expected["version"].toInt());
+        EXPECT_EQ(archive.algorithm(), expected["algorithm"].toInt());
+        const QJsonArray entries = expected["entries"].toArray();
         ASSERT_EQ(archive.files().size(), std::size_t(entries.size()));
         // Last to first, so every entry is reached by restarting the decompression.
         for (qsizetype i = entries.size() - 1; i >= 0; --i) {
@@ -101,12 +101,12 @@ TEST_P(ArchiveWriterCrossCheck, PythonParsesWhatWeWrite) {
             QString::fromLatin1(QByteArray::fromStdString(archive.fileData(file)).toHex());
         entries.append(entry);
     }
-    QJsonObject spec{{"file", "ours.qzArchive"},
-                     {"version", c.version},
-                     {"algorithm", c.algorithm},
-                     {"level", c.level},
-                     {"entries", entries}};
-    QJsonObject manifest{{"archives", QJsonArray{spec}}};
+    QJsonObject expected{{"file", "ours.qzArchive"},
+                         {"version", c.version},
+                         {"algorithm", c.algorithm},
+                         {"level", c.level},
+                         {"entries", entries}};
+    QJsonObject manifest{{"archives", QJsonArray{expected}}};
     writeFileBytes(root + "/manifest.json", QJsonDocument(manifest).toJson().toStdString());
 
     ToolResult checked = runPython({"check", root + "/ours.qzArchive", root + "/manifest.json"});
