@@ -1,0 +1,227 @@
+#include "memorymap/memorymap.h"
+
+#include <cstdio>
+#include <filesystem>
+#include <system_error>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+// Every element of a memory map's tree comes from its factory, so elements are
+// MemoryMapElements; other nodes (none without keep-content) are skipped.
+MemoryMapElement *asMemoryMapElement(XMLNode *node) {
+    return node && node->isElement() ? static_cast<MemoryMapElement *>(node) : nullptr;
+}
+
+std::string directoryOf(const std::string &path) {
+    std::string::size_type slash = path.rfind('/');
+    if (slash == std::string::npos)
+        return {};
+    return slash == 0 ? std::string("/") : path.substr(0, slash);
+}
+
+std::string canonical(const std::string &path) {
+    std::error_code error;
+    std::filesystem::path resolved = std::filesystem::weakly_canonical(path, error);
+    return error ? path : resolved.string();
+}
+
+// Imports may fan out (a file importing another twice, which does the same ...); a whole
+// load follows at most this many.
+constexpr int kMaxImports = 4096;
+
+} // namespace
+
+// The files being imported, innermost first, for cycle and depth checks; `count` is shared by
+// the whole load.
+struct MemoryMap::ImportChain {
+    std::string file; // canonical; empty for a text
+    const ImportChain *outer = nullptr;
+    int depth = 0;
+    int *count = nullptr;
+};
+
+MemoryMap::MemoryMap(const MacroExpander &macros) : m_macros(macros) {
+    setMacroExpander(&macros);
+}
+
+MemoryMap::~MemoryMap() = default;
+
+std::unique_ptr<XMLElement> MemoryMap::mkXMLElement(std::string_view name) {
+    return std::make_unique<MemoryMapElement>(name);
+}
+
+bool MemoryMap::load(const std::string &path, const std::string &macros, bool preprocess) {
+    int count = 0;
+    ImportChain chain{canonical(path), nullptr, 0, &count};
+    return loadFile(path, macros, preprocess, &chain);
+}
+
+bool MemoryMap::loadFile(const std::string &path, const std::string &macros, bool preprocess,
+                         const ImportChain *chain) {
+    m_path = path;
+    m_macroString = macros;
+    m_preprocess = preprocess;
+    m_importDirectory = directoryOf(path);
+    clearFragments();
+    if (!parseFile(path)) {
+        m_readOnly = false;
+        return false;
+    }
+    m_readOnly = access(path.c_str(), W_OK) != 0;
+    finishLoad(chain);
+    return true;
+}
+
+bool MemoryMap::loadFromText(std::string_view text) {
+    m_path.clear();
+    m_macroString.clear();
+    m_preprocess = false;
+    m_readOnly = false;
+    m_importDirectory.clear();
+    clearFragments();
+    if (!parse(text))
+        return false;
+    int count = 0;
+    ImportChain chain{{}, nullptr, 0, &count};
+    finishLoad(&chain);
+    return true;
+}
+
+void MemoryMap::finishLoad(const ImportChain *chain) {
+    resolveImports(chain);
+    evaluateAddresses();
+}
+
+void MemoryMap::resolveImports(const ImportChain *chain) {
+    MemoryMapElement *top = root();
+    if (!top)
+        return;
+    for (XMLNode *node = top->firstChild(); node;) {
+        XMLNode *next = node->nextSibling();
+        MemoryMapElement *element = asMemoryMapElement(node);
+        const char *filename = element ? element->getAttribute("filename") : nullptr;
+        if (!filename || element->tagName() != "Import") {
+            node = next;
+            continue;
+        }
+        std::string path = filename;
+        if (!path.empty() && path.front() != '/' && !m_importDirectory.empty())
+            path = m_importDirectory + "/" + path;
+        const std::string file = canonical(path);
+
+        bool cycle = false;
+        for (const ImportChain *link = chain; link && !cycle; link = link->outer)
+            cycle = !link->file.empty() && link->file == file;
+        if (cycle) {
+            reportWarning("cannot import " + path + ": files import each other");
+        } else if (chain->depth >= kMaxImportDepth) {
+            reportWarning("cannot import " + path + ": imports nested deeper than " +
+                          std::to_string(kMaxImportDepth));
+        } else if (*chain->count >= kMaxImports) {
+            reportWarning("cannot import " + path + ": more than " + std::to_string(kMaxImports) +
+                          " imports");
+        } else {
+            ++*chain->count;
+            ImportChain inner{file, chain, chain->depth + 1, chain->count};
+            MemoryMap imported(m_macros);
+            imported.setWarningHandler(
+                [this](const std::string &message) { reportWarning(message); });
+            // A file that does not load, or holds no root, leaves the Import element as it is.
+            if (imported.loadFile(path, m_macroString, m_preprocess, &inner) && imported.root()) {
+                std::unique_ptr<MemoryMapElement> importedRoot(
+                    static_cast<MemoryMapElement *>(imported.takeRootElement().release()));
+                struct stat status;
+                std::time_t modified = stat(path.c_str(), &status) == 0 ? status.st_mtime : 0;
+                MemoryMapElement *newRoot = importedRoot.get();
+                std::unique_ptr<XMLNode> old = top->replaceChild(element, std::move(importedRoot));
+                newRoot->setImport(std::unique_ptr<MemoryMapElement>(
+                                       static_cast<MemoryMapElement *>(old.release())),
+                                   modified);
+            }
+        }
+        node = next;
+    }
+}
+
+void MemoryMap::evaluateAddresses() {
+    MemoryMapElement *top = root();
+    if (!top)
+        return;
+    // Depth-first without recursion; `bases` holds the base of each open ancestor's children.
+    std::vector<std::uint32_t> bases;
+    std::uint32_t base = 0;
+    XMLNode *node = top;
+    for (;;) {
+        std::uint32_t childBase = base;
+        if (MemoryMapElement *element = asMemoryMapElement(node))
+            childBase = element->evaluateAddress(base);
+        if (XMLNode *child = node->firstChild()) {
+            bases.push_back(base);
+            base = childBase;
+            node = child;
+            continue;
+        }
+        while (node != top && !node->nextSibling()) {
+            node = node->parent();
+            base = bases.back();
+            bases.pop_back();
+        }
+        if (node == top)
+            break;
+        node = node->nextSibling();
+    }
+}
+
+MemoryMapElement *MemoryMap::root() const {
+    return static_cast<MemoryMapElement *>(rootElement());
+}
+
+std::vector<MemoryMapElement *> MemoryMap::segments() const {
+    std::vector<MemoryMapElement *> found;
+    const XMLNode *top = rootElement();
+    for (XMLNode *node = rootElement(); node;) {
+        MemoryMapElement *element = asMemoryMapElement(node);
+        bool segment = element && element->kind() == MemoryMapElement::Kind::MemorySegment;
+        if (segment)
+            found.push_back(element);
+        node = node->nextInTree(top, !segment);
+    }
+    return {found.rbegin(), found.rend()};
+}
+
+std::vector<MemoryMapElement *> MemoryMap::sections(const MemoryMapElement &segment) {
+    std::vector<MemoryMapElement *> found;
+    for (XMLNode *node = segment.firstChild(); node;) {
+        MemoryMapElement *element = asMemoryMapElement(node);
+        bool section = element && element->kind() == MemoryMapElement::Kind::ProgramSection;
+        if (section)
+            found.push_back(element);
+        node = node->nextInTree(&segment, !section);
+    }
+    return found;
+}
+
+MemoryMapElement *MemoryMap::findSegment(std::string_view name) const {
+    const XMLNode *top = rootElement();
+    for (XMLNode *node = rootElement(); node; node = node->nextInTree(top)) {
+        MemoryMapElement *element = asMemoryMapElement(node);
+        if (element && element->kind() == MemoryMapElement::Kind::MemorySegment &&
+            element->has(MemoryMapElement::Attribute::Name) && element->nameAttribute() == name)
+            return element;
+    }
+    return nullptr;
+}
+
+void MemoryMap::reportWarning(const std::string &message) {
+    if (m_warningHandler)
+        m_warningHandler(message);
+    else
+        XMLPP2::reportWarning(message);
+}
+
+void MemoryMap::setWarningHandler(std::function<void(const std::string &)> handler) {
+    m_warningHandler = std::move(handler);
+}
