@@ -1,0 +1,62 @@
+// dova: writes a linker script from a memory map (or a segment list) and an optional section
+// placement, for the GNU linker or the Vantrel linker.
+
+#include "app/dovaoptions.h"
+#include "app/toolrun.h"
+
+#include <csignal>
+#include <cstdio>
+#include <exception>
+#include <new>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace {
+
+int fail(const char *message) {
+    std::fflush(stdout);
+    std::fprintf(stderr, "error: %s\n", message);
+    return 1;
+}
+
+} // namespace
+
+int main(int argc, char **argv) {
+    // A file-size limit must end in a write error we can report, not in a signal.
+    std::signal(SIGXFSZ, SIG_IGN);
+
+    DovaOptions options;
+    try {
+        options = parseDovaOptions(std::vector<std::string>(argv + 1, argv + argc));
+    } catch (const std::exception &error) {
+        return fail(error.what());
+    }
+    if (options.help) {
+        std::fputs(dovaUsage().c_str(), stdout);
+        return std::fflush(stdout) == 0 ? 0 : 1;
+    }
+    if (!options.complete()) {
+        std::fputs(dovaUsage().c_str(), stderr);
+        return 1;
+    }
+    const std::string &output = options.outputFile();
+    // Removing the output after a failure would otherwise destroy an input.
+    for (const std::string *input : {&options.memoryMapFile, &options.sectionPlacementFile}) {
+        if (isSameFile(output, *input))
+            return fail(("output file " + output + " is also an input file").c_str());
+    }
+
+    try {
+        runDova(options, argc > 0 ? argv[0] : "");
+        if (std::fflush(stdout) != 0 || std::ferror(stdout))
+            throw std::runtime_error("cannot write standard output");
+    } catch (const std::bad_alloc &) {
+        removeFailedOutput(output);
+        return fail("out of memory");
+    } catch (const std::exception &error) {
+        removeFailedOutput(output);
+        return fail(error.what());
+    }
+    return 0;
+}
