@@ -1,5 +1,8 @@
 #include "memorymap/memorymap.h"
 
+#include "project/macromap.h"
+#include "xml/xmlpp.h"
+
 #include <cstdio>
 #include <filesystem>
 #include <system_error>
@@ -71,6 +74,8 @@ bool MemoryMap::loadFile(const std::string &path, const std::string &macros, boo
         return false;
     }
     m_readOnly = access(path.c_str(), W_OK) != 0;
+    if (preprocess && rootElement())
+        XmlPP::processConditionals(*this, rootElement(), path, MacroMap::fromList(macros), true);
     finishLoad(chain);
     return true;
 }

@@ -3,6 +3,7 @@
 #include "memorymap/memorymap.h"
 #include "project/macroexpander.h"
 
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -31,4 +32,11 @@ inline std::vector<std::string> namesOf(const std::vector<MemoryMapElement *> &e
     for (const MemoryMapElement *element : elements)
         names.emplace_back(element->nameAttribute());
     return names;
+}
+
+// The document as the writer puts it in a file.
+inline std::string written(MemoryMap &map) {
+    std::ostringstream out;
+    map.write(out, 2, 75);
+    return out.str();
 }

@@ -1,0 +1,759 @@
+#include "xml/xmlpp.h"
+
+#include "project/macroexpander.h"
+#include "project/macromap.h"
+#include "xml/xmlelement.h"
+#include "xml/xmlpp2.h"
+#include "xml/xmlppexpression.h"
+#include "xml/xmlreader.h"
+
+#include <algorithm>
+#include <cstring>
+#include <filesystem>
+#include <memory>
+#include <optional>
+#include <system_error>
+#include <vector>
+
+namespace {
+
+constexpr std::string_view kPrefix = "XmlPP::processConditionals(): ";
+constexpr std::uint64_t kIndexLimit = 0xFFFFFFFF;
+
+// An include file or a fragment being processed, innermost first: relative include names,
+// and the chains that cycles and nesting are checked against.
+struct Context {
+    std::shared_ptr<const Context> outer;
+    std::string file;      // as named, for messages and relative includes
+    std::string canonical; // for cycles; empty when unknown
+    std::string fragment;  // the xmldef being put; empty for a file
+    bool isFragment = false;
+    int depth = 0;
+};
+
+// A run of siblings to process, from `cursor` up to (not including) `end`, with its own copy
+// of the macro map and expand flag.
+struct Frame {
+    XMLNode *cursor;
+    XMLNode *end;
+    MacroMap macros;
+    bool expand;
+    std::shared_ptr<const Context> context;
+};
+
+std::string directoryOf(const std::string &path) {
+    std::string::size_type slash = path.rfind('/');
+    if (slash == std::string::npos)
+        return {};
+    return slash == 0 ? std::string("/") : path.substr(0, slash);
+}
+
+std::string canonicalPath(const std::string &path) {
+    if (path.empty())
+        return {};
+    std::error_code error;
+    std::filesystem::path resolved = std::filesystem::weakly_canonical(path, error);
+    return error ? path : resolved.string();
+}
+
+// Items of a list, empty ones dropped.
+std::vector<std::string_view> splitList(std::string_view text, std::string_view separator) {
+    std::vector<std::string_view> items;
+    if (separator.empty())
+        separator = ",";
+    for (;;) {
+        std::size_t at = text.find(separator);
+        std::string_view item = text.substr(0, at);
+        if (!item.empty())
+            items.push_back(item);
+        if (at == std::string_view::npos)
+            return items;
+        text.remove_prefix(at + separator.size());
+    }
+}
+
+bool listContains(std::string_view list, std::string_view value) {
+    for (std::string_view item : splitList(list, ","))
+        if (item == value)
+            return true;
+    return false;
+}
+
+std::string withoutLineBreaks(std::string_view text) {
+    std::string result;
+    result.reserve(text.size());
+    for (char c : text)
+        if (c != '\n' && c != '\r')
+            result += c;
+    return result;
+}
+
+bool isYes(std::string_view text) {
+    return text.size() == 3 && (text[0] | 0x20) == 'y' && (text[1] | 0x20) == 'e' &&
+           (text[2] | 0x20) == 's';
+}
+
+// "*" any run of characters, "?" any one; iterative, with one backtrack point.
+bool matchesWildcard(std::string_view text, std::string_view pattern) {
+    std::size_t t = 0, p = 0, starP = std::string_view::npos, starT = 0;
+    while (t < text.size()) {
+        if (p < pattern.size() && (pattern[p] == '?' || pattern[p] == text[t])) {
+            ++t;
+            ++p;
+        } else if (p < pattern.size() && pattern[p] == '*') {
+            starP = p++;
+            starT = t;
+        } else if (starP != std::string_view::npos) {
+            p = starP + 1;
+            t = ++starT;
+        } else {
+            return false;
+        }
+    }
+    while (p < pattern.size() && pattern[p] == '*')
+        ++p;
+    return p == pattern.size();
+}
+
+std::string attributeText(const XMLElement &element, std::string_view name) {
+    return element.attributeOr(name);
+}
+
+// Elements in the subtrees of the element children of `parent`.
+std::size_t countChildElements(const XMLNode &parent) {
+    std::size_t count = 0;
+    for (const XMLNode *node = parent.firstChild(); node; node = node->nextInTree(&parent))
+        count += node->isElement();
+    return count;
+}
+
+std::size_t countElements(const XMLNode &root) {
+    return 1 + countChildElements(root);
+}
+
+std::vector<XMLElement *> childElements(const XMLNode &parent) {
+    std::vector<XMLElement *> children;
+    for (XMLElement *child = parent.firstChildElement(); child; child = child->nextSiblingElement())
+        children.push_back(child);
+    return children;
+}
+
+// Overflow-safe a * b, saturating.
+std::size_t multiplied(std::size_t a, std::size_t b) {
+    if (a != 0 && b > SIZE_MAX / a)
+        return SIZE_MAX;
+    return a * b;
+}
+
+class Processor {
+public:
+    explicit Processor(XMLPP2 &document) : m_document(document) {
+        static const MacroExpander none;
+        m_expander = document.macroExpander() ? document.macroExpander() : &none;
+        for (const auto &[name, value] : m_expander->globalMacros())
+            m_longestValue = std::max(m_longestValue, value.size());
+        for (const auto &[name, macro] : m_expander->systemMacros())
+            m_longestValue = std::max(m_longestValue, macro.compute ? 64 : macro.value.size());
+    }
+
+    void run(XMLNode *first, const std::string &file, const MacroMap &macros, bool expand) {
+        for (const auto &[name, value] : macros)
+            m_longestValue = std::max(m_longestValue, value.size());
+        auto context = std::make_shared<Context>();
+        context->file = file;
+        context->canonical = canonicalPath(file);
+        m_stack.push_back(Frame{first, nullptr, macros, expand, std::move(context)});
+        while (!m_stack.empty()) {
+            Frame &frame = m_stack.back();
+            if (!frame.cursor || frame.cursor == frame.end) {
+                m_stack.pop_back();
+                continue;
+            }
+            XMLNode *node = frame.cursor;
+            frame.cursor = node->nextSibling();
+            if (XMLElement *element = node->toElement()) {
+                // The handler may add a frame, which would move `frame`.
+                if (std::optional<Frame> inner = examine(frame, *element))
+                    m_stack.push_back(std::move(*inner));
+            }
+        }
+    }
+
+private:
+    void warn(std::string_view text) {
+        m_document.reportWarning(std::string(kPrefix) + std::string(text));
+    }
+
+    // Replaces every $(...) in the text, unless the result could grow past the limits.
+    bool expandText(std::string &text, const MacroMap &macros) {
+        if (text.find('$') == std::string::npos)
+            return false;
+        // A pass copies at most one value per reference.
+        std::size_t references = 0;
+        for (std::size_t at = text.find("$("); at != std::string::npos;
+             at = text.find("$(", at + 2))
+            ++references;
+        const std::size_t bound = text.size() + multiplied(references, m_longestValue);
+        if (bound > XmlPP::kMaxExpandedValue ||
+            m_expandedBytes + bound > XmlPP::kMaxExpandedBytes) {
+            if (!m_expansionReported)
+                warn("macro expansion would pass " +
+                     std::to_string(bound > XmlPP::kMaxExpandedValue ? XmlPP::kMaxExpandedValue
+                                                                     : XmlPP::kMaxExpandedBytes) +
+                     " bytes; such values are left as written");
+            m_expansionReported = true;
+            return false;
+        }
+        if (!m_expander->expandInPlace(text, macros, true, true))
+            return false;
+        m_expandedBytes += text.size();
+        return true;
+    }
+
+    void expandAttributes(XMLElement &element, const MacroMap &macros) {
+        const XMLAttributeList &attributes = element.getAttributeList();
+        bool any = false;
+        for (const XMLAttribute &attribute : attributes) {
+            const XMLValue &value = attribute.value;
+            if (!value.isNull() && std::memchr(value.data(), '$', value.size())) {
+                any = true;
+                break;
+            }
+        }
+        if (!any)
+            return;
+        // Setting values moves the list's storage, so take the texts out first.
+        std::vector<std::pair<std::string, std::string>> texts;
+        for (const XMLAttribute &attribute : attributes)
+            if (!attribute.value.isNull())
+                texts.emplace_back(attribute.name, attribute.value.view());
+        for (auto &[name, value] : texts)
+            if (expandText(value, macros))
+                element.setAttribute(name, value);
+    }
+
+    void expandTree(XMLNode &root, const MacroMap &macros) {
+        for (XMLNode *node = &root; node; node = node->nextInTree(&root))
+            if (XMLElement *element = node->toElement())
+                expandAttributes(*element, macros);
+    }
+
+    // An attribute that names text to evaluate or a file: expanded here unless the expand
+    // flag already did it.
+    std::string expandedAttribute(const Frame &frame, const XMLElement &element,
+                                  std::string_view name) {
+        std::string text = attributeText(element, name);
+        if (!frame.expand)
+            expandText(text, frame.macros);
+        return text;
+    }
+
+    void noteValue(std::size_t length) { m_longestValue = std::max(m_longestValue, length); }
+
+    // Claims room for `count` more elements; false (reported once) when there is none.
+    bool claimElements(std::size_t count, std::string_view what) {
+        if (count <= XmlPP::kMaxGeneratedElements - m_generated) {
+            m_generated += count;
+            return true;
+        }
+        if (!m_generationReported)
+            warn(std::string(what) + " would make more than " +
+                 std::to_string(XmlPP::kMaxGeneratedElements) +
+                 " elements in total; it generates nothing, as does every later one over the "
+                 "limit");
+        m_generationReported = true;
+        return false;
+    }
+
+    std::optional<Frame> examine(Frame &frame, XMLElement &element) {
+        if (frame.expand)
+            expandAttributes(element, frame.macros);
+        // Without a parent there is no place to put a replacement: an ordinary element.
+        if (element.parent()) {
+            const std::string &tag = element.tagName();
+            switch (tag.empty() ? 0 : tag[0]) {
+            case 'i':
+                if (tag == "if" || tag == "ifnot")
+                    return conditional(frame, element, tag.size() == 2);
+                if (tag == "ifex")
+                    return keepOrDrop(
+                        frame, element,
+                        evaluateDocumentCondition(expandedAttribute(frame, element, "expression")));
+                if (tag == "ifdef")
+                    return keepOrDrop(frame, element,
+                                      frame.macros.contains(attributeText(element, "name")));
+                if (tag == "ifndef")
+                    return keepOrDrop(frame, element,
+                                      !frame.macros.contains(attributeText(element, "name")));
+                if (tag == "include")
+                    return include(frame, element);
+                break;
+            case 's':
+                if (tag == "switch")
+                    return switchElement(frame, element);
+                break;
+            case 'd':
+                if (tag == "define") {
+                    define(frame, element);
+                    return std::nullopt;
+                }
+                break;
+            case 'f':
+                if (tag == "for") {
+                    forLoop(frame, element);
+                    return std::nullopt;
+                }
+                if (tag == "foreach") {
+                    foreachLoop(frame, element);
+                    return std::nullopt;
+                }
+                break;
+            case 'x':
+                if (tag == "xmldef") {
+                    std::string name = attributeText(element, "name");
+                    std::unique_ptr<XMLNode> taken = element.parent()->removeChild(&element);
+                    m_document.setFragment(
+                        std::move(name), std::unique_ptr<XMLElement>(taken.release()->toElement()));
+                    return std::nullopt;
+                }
+                if (tag == "xmlput")
+                    return xmlput(frame, element);
+                break;
+            default:
+                break;
+            }
+        }
+        return ordinary(frame, element);
+    }
+
+    std::optional<Frame> ordinary(const Frame &frame, XMLElement &element) {
+        if (!element.firstChild())
+            return std::nullopt;
+        return Frame{element.firstChild(), nullptr, frame.macros, frame.expand, frame.context};
+    }
+
+    // Puts a chain in the element's place (destroying the element) and returns the frame
+    // that processes the chain: the rest of the current frame continues after it.
+    std::optional<Frame> replaceByChain(Frame &frame, XMLElement &element,
+                                        std::unique_ptr<XMLNode> chain, MacroMap macros,
+                                        bool expand, std::shared_ptr<const Context> context) {
+        XMLNode *first = chain.get();
+        XMLNode *next = element.nextSibling();
+        if (first)
+            element.parent()->replaceChild(&element, std::move(chain));
+        else
+            element.parent()->removeChild(&element);
+        if (!first)
+            return std::nullopt;
+        return Frame{first, next, std::move(macros), expand, std::move(context)};
+    }
+
+    std::optional<Frame> keepOrDrop(Frame &frame, XMLElement &element, bool keep) {
+        if (!keep) {
+            element.parent()->removeChild(&element);
+            return std::nullopt;
+        }
+        return replaceByChain(frame, element, element.takeChildren(), frame.macros, frame.expand,
+                              frame.context);
+    }
+
+    std::optional<Frame> conditional(Frame &frame, XMLElement &element, bool wanted) {
+        const XMLAttributeList &attributes = element.getAttributeList();
+        if (attributes.size() != 1) {
+            warn("one condition required for <if[not]>");
+            return ordinary(frame, element);
+        }
+        const XMLAttribute condition = *attributes.begin();
+        const std::string *value = frame.macros.find(condition.name);
+        bool matches = listContains(condition.value.view(), value ? *value : std::string_view());
+        return keepOrDrop(frame, element, matches == wanted);
+    }
+
+    std::optional<Frame> switchElement(Frame &frame, XMLElement &element) {
+        const std::string value = frame.macros.value(attributeText(element, "name"));
+        XMLElement *chosen = nullptr;
+        XMLElement *lastDefault = nullptr;
+        for (XMLElement *child = element.firstChildElement(); child && !chosen;
+             child = child->nextSiblingElement()) {
+            if (child->tagName() == "case") {
+                std::string values = attributeText(*child, "value");
+                if (frame.expand)
+                    expandText(values, frame.macros);
+                if (listContains(values, value))
+                    chosen = child;
+            } else if (child->tagName() == "default") {
+                lastDefault = child;
+            }
+        }
+        if (!chosen)
+            chosen = lastDefault;
+        if (!chosen) {
+            element.parent()->removeChild(&element);
+            return std::nullopt;
+        }
+        return replaceByChain(frame, element, chosen->takeChildren(), frame.macros, frame.expand,
+                              frame.context);
+    }
+
+    void define(Frame &frame, XMLElement &element) {
+        if (element.hasAttribute("expand_macros"))
+            frame.expand = isYes(attributeText(element, "expand_macros"));
+        std::string name = attributeText(element, "name");
+        std::optional<std::string> value;
+        if (name.empty()) {
+            warn("missing name in <define>");
+        } else if (element.hasAttribute("value")) {
+            value = attributeText(element, "value");
+        } else if (element.hasAttribute("expression")) {
+            if (auto number =
+                    evaluateDocumentSigned(expandedAttribute(frame, element, "expression")))
+                value = std::to_string(*number);
+        } else if (element.hasAttribute("hex_expression")) {
+            char buffer[19];
+            if (auto number =
+                    evaluateDocumentUnsigned(expandedAttribute(frame, element, "hex_expression")))
+                value = std::string(formatUpperHex(*number, buffer));
+        } else {
+            warn("missing value or expression in <define>");
+        }
+        element.parent()->removeChild(&element);
+        if (!value)
+            return;
+        // Values that refer to themselves double with each definition; stop them early.
+        if (value->size() > XmlPP::kMaxMacroValue ||
+            m_definedBytes + value->size() > XmlPP::kMaxDefinedBytes) {
+            warn("value of macro " + name + " is too long (" + std::to_string(value->size()) +
+                 " bytes); <define> ignored");
+            return;
+        }
+        m_definedBytes += value->size();
+        noteValue(value->size());
+        frame.macros.set(std::move(name), std::move(*value));
+    }
+
+    // Inserts copies of the element children of `loop` after it, one set per call, each
+    // expanded with `macros`; the last set takes the children themselves.
+    struct Generator {
+        Processor &processor;
+        XMLElement &loop;
+        std::vector<XMLElement *> children = childElements(loop);
+        XMLNode *insertAfter = &loop;
+
+        void emit(const MacroMap &macros, bool last) {
+            for (XMLElement *child : children) {
+                std::unique_ptr<XMLNode> copy =
+                    last ? loop.removeChild(child) : child->cloneTree(processor.m_document);
+                processor.expandTree(*copy, macros);
+                insertAfter = loop.parent()->insertChildren(insertAfter, std::move(copy));
+            }
+        }
+        // Removes the loop; the copies follow in the current frame.
+        void finish(Frame &frame) {
+            frame.cursor = loop.nextSibling();
+            loop.parent()->removeChild(&loop);
+        }
+    };
+
+    void forLoop(Frame &frame, XMLElement &element) {
+        const std::string index = attributeText(element, "index");
+        std::optional<std::uint64_t> start, end, increment;
+        if (element.hasAttribute("index") && element.hasAttribute("start") &&
+            element.hasAttribute("end") && element.hasAttribute("incr")) {
+            start = evaluateDocumentUnsigned(attributeText(element, "start"));
+            end = evaluateDocumentUnsigned(attributeText(element, "end"));
+            increment = evaluateDocumentUnsigned(attributeText(element, "incr"));
+        }
+        const std::size_t bodyElements = countChildElements(element);
+        if (!start || !end || !increment || bodyElements == 0) {
+            warn("<for index=\"i\" start=\"0\" end=\"32\" incr=\"1\">");
+            element.parent()->removeChild(&element);
+            return;
+        }
+        const std::string label = "<for index=\"" + index + "\">";
+        if (*increment == 0) {
+            warn(label + " has incr 0; it generates nothing");
+            element.parent()->removeChild(&element);
+            return;
+        }
+        std::int64_t add = 0, mul = 1;
+        if (element.hasAttribute("add"))
+            add = evaluateDocumentSigned(expandedAttribute(frame, element, "add")).value_or(0);
+        else if (element.hasAttribute("sub"))
+            add = std::int64_t(
+                0 -
+                std::uint64_t(
+                    evaluateDocumentSigned(expandedAttribute(frame, element, "sub")).value_or(0)));
+        if (element.hasAttribute("mul"))
+            mul = evaluateDocumentSigned(expandedAttribute(frame, element, "mul")).value_or(1);
+
+        // The index is a 32-bit number: the loop stops where it would pass 0xFFFFFFFF.
+        const std::uint64_t stop = std::min(*end, kIndexLimit + 1);
+        const std::uint64_t iterations = *start < stop ? (stop - *start - 1) / *increment + 1 : 0;
+        if (*end > kIndexLimit + 1) {
+            const bool cut = iterations == 0
+                                 ? *start < *end
+                                 : *increment < *end - (*start + (iterations - 1) * *increment);
+            if (cut)
+                warn(label + " index would pass 0xFFFFFFFF before reaching end; the loop stops "
+                             "there");
+        }
+        if (iterations == 0 ||
+            !claimElements(multiplied(std::size_t(iterations), bodyElements), label)) {
+            element.parent()->removeChild(&element);
+            return;
+        }
+        Generator generator{*this, element};
+        std::uint64_t i = *start;
+        for (std::uint64_t n = 1; n <= iterations; ++n, i += *increment) {
+            const std::int64_t ap = std::int64_t(std::uint64_t(add) + std::uint64_t(mul) * i);
+            char hex[19];
+            MacroMap loopMacros;
+            loopMacros.set(index, std::to_string(i));
+            loopMacros.set(index + "_alpha", std::string(1, char('A' + i)));
+            loopMacros.set(index + "_hex", std::string(formatUpperHex(i, hex)));
+            loopMacros.set(index + "_ap", std::to_string(ap));
+            loopMacros.set(index + "_ap_hex", std::string(formatUpperHex(std::uint64_t(ap), hex)));
+            generator.emit(loopMacros, n == iterations);
+        }
+        generator.finish(frame);
+    }
+
+    void foreachLoop(Frame &frame, XMLElement &element) {
+        struct Variable {
+            std::string name;
+            std::vector<std::string> entries;
+        };
+        std::vector<Variable> variables;
+        std::string separator = ",";
+        std::string excludeEntries, excludeWildcards;
+        bool withCurrentMacros = false;
+        // Attributes are read in their written order: split_by applies to the lists after it.
+        std::vector<std::pair<std::string, std::string>> attributes;
+        for (const XMLAttribute &attribute : element.getAttributeList())
+            attributes.emplace_back(attribute.name, attribute.value.view());
+        for (auto &[name, value] : attributes) {
+            if (name == "split_by") {
+                separator = value;
+            } else if (name == "exclude_entries") {
+                excludeEntries = value;
+            } else if (name == "exclude_wildcard") {
+                excludeWildcards = value;
+            } else if (name == "expand_macros") {
+                withCurrentMacros = isYes(value);
+            } else {
+                if (!frame.expand)
+                    expandText(value, frame.macros);
+                Variable variable{name, {}};
+                const std::string list = withoutLineBreaks(value);
+                for (std::string_view entry : splitList(list, separator))
+                    variable.entries.emplace_back(entry);
+                variables.push_back(std::move(variable));
+            }
+        }
+        for (std::string_view excluded : splitList(excludeEntries, ",")) {
+            bool found = false;
+            for (Variable &variable : variables) {
+                auto it = std::remove(variable.entries.begin(), variable.entries.end(), excluded);
+                found |= it != variable.entries.end();
+                variable.entries.erase(it, variable.entries.end());
+            }
+            if (!found)
+                warn("exclude_entries cannot find entry named " + std::string(excluded));
+        }
+        const std::vector<std::string_view> wildcards = splitList(excludeWildcards, ",");
+        for (Variable &variable : variables) {
+            std::erase_if(variable.entries, [&](const std::string &entry) {
+                return std::any_of(wildcards.begin(), wildcards.end(),
+                                   [&](std::string_view p) { return matchesWildcard(entry, p); });
+            });
+        }
+
+        std::size_t combinations = variables.empty() ? 0 : 1;
+        std::size_t longest = 0;
+        for (const Variable &variable : variables) {
+            combinations = multiplied(combinations, variable.entries.size());
+            for (const std::string &entry : variable.entries)
+                longest = std::max(longest, entry.size());
+        }
+        noteValue(longest);
+        const std::size_t bodyElements = countChildElements(element);
+        if (combinations == 0 || bodyElements == 0 ||
+            !claimElements(multiplied(combinations, bodyElements), "<foreach>")) {
+            element.parent()->removeChild(&element);
+            return;
+        }
+        // The first variable varies slowest: count in a mixed radix, last digit fastest.
+        Generator generator{*this, element};
+        std::vector<std::size_t> digits(variables.size(), 0);
+        for (std::size_t n = 1; n <= combinations; ++n) {
+            MacroMap loopMacros = withCurrentMacros ? frame.macros : MacroMap();
+            for (std::size_t v = 0; v < variables.size(); ++v)
+                loopMacros.set(variables[v].name, variables[v].entries[digits[v]]);
+            generator.emit(loopMacros, n == combinations);
+            for (std::size_t v = variables.size(); v-- > 0;) {
+                if (++digits[v] < variables[v].entries.size())
+                    break;
+                digits[v] = 0;
+            }
+        }
+        generator.finish(frame);
+    }
+
+    // The macro map and expand flag for the content of an include or xmlput, and whether the
+    // new content's attributes are expanded with that map at once.
+    struct Scope {
+        MacroMap macros;
+        bool expand;
+        bool expandNow;
+    };
+    Scope scopeOf(const Frame &frame, const XMLElement &element, bool alwaysExpand) {
+        if ((frame.expand || element.hasAttribute("expand_macros")) &&
+            element.hasAttribute("macros")) {
+            Scope scope{frame.macros, true, true};
+            const std::string list = withoutLineBreaks(attributeText(element, "macros"));
+            scope.macros.addList(list);
+            noteValue(list.size());
+            return scope;
+        }
+        return Scope{frame.macros, frame.expand, frame.expand || alwaysExpand};
+    }
+
+    bool nestingAllows(const Frame &frame, const std::string &what) {
+        if (frame.context->depth < XmlPP::kMaxNesting)
+            return true;
+        warn("include and xmlput nested deeper than " + std::to_string(XmlPP::kMaxNesting) + "; " +
+             what + " skipped");
+        return false;
+    }
+
+    std::optional<Frame> include(Frame &frame, XMLElement &element) {
+        if (!element.hasAttribute("filename")) {
+            warn("missing filename in <include>");
+            return ordinary(frame, element);
+        }
+        std::string path = expandedAttribute(frame, element, "filename");
+        const std::string directory = directoryOf(frame.context->file);
+        if (!path.empty() && path.front() != '/' && !directory.empty())
+            path = directory + "/" + path;
+        const std::string canonical = canonicalPath(path);
+        for (const Context *context = frame.context.get(); context;
+             context = context->outer.get()) {
+            if (!context->isFragment && !context->canonical.empty() &&
+                context->canonical == canonical) {
+                warn("include file " + path + " includes itself");
+                return ordinary(frame, element);
+            }
+        }
+        if (!nestingAllows(frame, "include file " + path))
+            return ordinary(frame, element);
+        if (m_includes >= XmlPP::kMaxIncludes) {
+            warn("more than " + std::to_string(XmlPP::kMaxIncludes) + " includes; include file " +
+                 path + " skipped");
+            return ordinary(frame, element);
+        }
+        ++m_includes;
+
+        XMLReader reader(m_document);
+        if (!reader.parseFile(path)) {
+            warn("error \"" + reader.errorText() + "\" in include file " + path +
+                 " line:" + std::to_string(reader.errorLine()));
+            return ordinary(frame, element);
+        }
+        std::unique_ptr<XMLElement> root = reader.takeRoot();
+        if (!root) {
+            warn("error: include file '" + path + "' is empty");
+            return ordinary(frame, element);
+        }
+        if (!claimElements(countElements(*root), "include file " + path))
+            return ordinary(frame, element);
+
+        const std::string inherited = attributeText(element, "inherit_attributes");
+        for (std::string_view name : splitList(inherited, ";")) {
+            if (std::optional<XMLAttribute> attribute = element.getAttributeList().attribute(name))
+                root->setAttribute(name, attribute->value);
+        }
+        Scope scope = scopeOf(frame, element, false);
+        if (scope.expandNow)
+            expandAttributes(*root, scope.macros);
+
+        auto context = std::make_shared<Context>();
+        context->outer = frame.context;
+        context->file = path;
+        context->canonical = canonical;
+        context->depth = frame.context->depth + 1;
+
+        if (element.hasAttribute("no_root") || root->tagName() == "envelope")
+            return replaceByChain(frame, element, root->takeChildren(), std::move(scope.macros),
+                                  scope.expand, std::move(context));
+        XMLElement *placed = root.get();
+        element.parent()->replaceChild(&element, std::move(root));
+        if (!placed->firstChild())
+            return std::nullopt;
+        return Frame{placed->firstChild(), nullptr, std::move(scope.macros), scope.expand,
+                     std::move(context)};
+    }
+
+    std::optional<Frame> xmlput(Frame &frame, XMLElement &element) {
+        const std::string name = attributeText(element, "name");
+        const XMLElement *fragment = m_document.fragment(name);
+        if (!fragment) {
+            warn("xmlput cannot fine xmldef named " + name);
+            element.parent()->removeChild(&element);
+            return std::nullopt;
+        }
+        for (const Context *context = frame.context.get(); context;
+             context = context->outer.get()) {
+            if (context->isFragment && context->fragment == name) {
+                warn("xmldef named " + name + " puts itself; xmlput skipped");
+                element.parent()->removeChild(&element);
+                return std::nullopt;
+            }
+        }
+        if (!nestingAllows(frame, "xmlput of " + name) ||
+            !claimElements(countChildElements(*fragment), "xmlput of " + name)) {
+            element.parent()->removeChild(&element);
+            return std::nullopt;
+        }
+        Scope scope = scopeOf(frame, element, true);
+        XMLNode *insertAfter = &element;
+        for (const XMLNode *child = fragment->firstChild(); child; child = child->nextSibling()) {
+            std::unique_ptr<XMLNode> copy = child->cloneTree(m_document);
+            expandTree(*copy, scope.macros);
+            insertAfter = element.parent()->insertChildren(insertAfter, std::move(copy));
+        }
+        auto context = std::make_shared<Context>();
+        context->outer = frame.context;
+        context->file = frame.context->file;
+        context->fragment = name;
+        context->isFragment = true;
+        context->depth = frame.context->depth + 1;
+
+        XMLNode *first = element.nextSibling();
+        XMLNode *end = insertAfter->nextSibling();
+        element.parent()->removeChild(&element);
+        if (first == end)
+            return std::nullopt;
+        frame.cursor = end;
+        return Frame{first, end, std::move(scope.macros), scope.expand, std::move(context)};
+    }
+
+    XMLPP2 &m_document;
+    const MacroExpander *m_expander;
+    std::vector<Frame> m_stack;
+    std::size_t m_longestValue = 0;
+    std::size_t m_generated = 0;
+    std::size_t m_definedBytes = 0;
+    std::size_t m_expandedBytes = 0;
+    int m_includes = 0;
+    bool m_generationReported = false;
+    bool m_expansionReported = false;
+};
+
+} // namespace
+
+void XmlPP::processConditionals(XMLPP2 &document, XMLNode *first, const std::string &currentFile,
+                                const MacroMap &macros, bool expand) {
+    if (!first)
+        return;
+    Processor(document).run(first, currentFile, macros, expand);
+}

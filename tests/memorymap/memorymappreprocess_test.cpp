@@ -1,0 +1,107 @@
+#include "memorymaptesting.h"
+
+#include "golden.h"
+#include "scratchdirtest.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+std::string familyFile(const std::string &name) {
+    return testDataPath("memorymap/family/" + name);
+}
+
+} // namespace
+
+TEST(MemoryMapPreprocessing, FamilyMapForOneDevice) {
+    TestMemoryMap test;
+    ASSERT_TRUE(test.map.load(familyFile("device.xml"), "DEVICE=F407;FLASH_KB=1024", true))
+        << test.map.errorText();
+    EXPECT_TRUE(test.warnings.empty()) << test.warnings.front();
+    EXPECT_TRUE(test.map.preprocessing());
+
+    EXPECT_EQ(namesOf(test.map.segments()),
+              (std::vector<std::string>{"Peripherals", "FLASH2", "CCM RAM", "SRAM", "FLASH"}));
+    const MemoryMapElement *flash = test.map.findSegment("FLASH");
+    ASSERT_NE(flash, nullptr);
+    EXPECT_EQ(flash->size(), 0x100000u);
+    EXPECT_TRUE(flash->isReadOnly());
+    EXPECT_EQ(test.map.findSegment("SRAM")->size(), 128u * 1024);
+    EXPECT_EQ(test.map.findSegment("CCM RAM")->symbolName(), "CCM_RAM");
+
+    // Included per port, with the definitions of each include kept apart.
+    EXPECT_EQ(test.named("GPIOA")->start(), 0x40020000u);
+    EXPECT_EQ(test.named("GPIOC")->start(), 0x40020800u);
+    EXPECT_EQ(test.named("GPIOD"), nullptr);
+    EXPECT_NE(test.named("GPIOB_BSRR"), nullptr);
+    EXPECT_EQ(test.named("GPIOB_LCKR"), nullptr);
+    EXPECT_EQ(test.named("MODER12")->start(), 24u);
+
+    // The import is preprocessed with the same macros.
+    const MemoryMapElement *usarts = test.named("USARTs of F407");
+    ASSERT_NE(usarts, nullptr);
+    ASSERT_NE(usarts->importElement(), nullptr);
+    EXPECT_EQ(test.named("USART3")->start(), 0x40011800u);
+    EXPECT_EQ(test.named("TXE")->start(), 7u);
+
+    expectMatchesGolden(written(test.map), "memorymap/family/expected-f407.xml");
+}
+
+TEST(MemoryMapPreprocessing, OtherDeviceAndDefaults) {
+    TestMemoryMap test;
+    ASSERT_TRUE(test.map.load(familyFile("device.xml"), "DEVICE=F401;FLASH_KB=256;NO_PERIPHERALS"));
+    EXPECT_EQ(namesOf(test.map.segments()), (std::vector<std::string>{"Backup", "SRAM", "FLASH"}));
+    EXPECT_EQ(test.map.findSegment("SRAM")->size(), 64u * 1024);
+    EXPECT_EQ(test.map.findSegment("FLASH")->size(), 0x40000u);
+
+    TestMemoryMap placement;
+    ASSERT_TRUE(placement.map.load(familyFile("placement.xml"), "STACK_SIZE=0x800"));
+    std::vector<MemoryMapElement *> segments = placement.map.segments();
+    EXPECT_EQ(namesOf(segments), (std::vector<std::string>{"SRAM", "FLASH;FLASH1"}));
+    EXPECT_EQ(namesOf(MemoryMap::sections(*segments[1])),
+              (std::vector<std::string>{".vectors", ".text"}));
+    const MemoryMapElement *stack = placement.named(".stack");
+    EXPECT_EQ(stack->sizeAttribute(), "0x800");
+    EXPECT_EQ(stack->size(), 0x800u);
+    EXPECT_TRUE(stack->isYes(MemoryMapElement::Attribute::PlaceFromSegmentEnd));
+
+    ASSERT_TRUE(
+        placement.map.load(familyFile("placement.xml"), "STACK_IN_CCM=Yes;RAM_SEGMENT=CCM"));
+    segments = placement.map.segments();
+    EXPECT_EQ(namesOf(segments), (std::vector<std::string>{"CCM", "FLASH;FLASH1"}));
+    EXPECT_EQ(namesOf(MemoryMap::sections(*segments[1])),
+              (std::vector<std::string>{".vectors", ".text", ".fast"}));
+    EXPECT_EQ(placement.named(".stack")->sizeAttribute(), "0x400");
+}
+
+TEST(MemoryMapPreprocessing, WithoutTheFlagTheTreeIsAsWritten) {
+    TestMemoryMap test;
+    ASSERT_TRUE(test.map.load(familyFile("device.xml"), "DEVICE=F407;FLASH_KB=1024", false));
+    EXPECT_EQ(test.map.root()->nameAttribute(), "$(DEVICE)");
+    EXPECT_EQ(test.map.root()->firstChildElement()->tagName(), "define");
+    EXPECT_EQ(namesOf(test.map.segments()),
+              (std::vector<std::string>{"Peripherals", "FLASH2", "Backup", "CCM RAM", "SRAM",
+                                        "SRAM", "$(NAME)"}));
+    EXPECT_TRUE(test.warnings.empty());
+}
+
+class MemoryMapPreprocessingFiles : public ScratchDirTest {};
+
+TEST_F(MemoryMapPreprocessingFiles, WarningsOfImportedFilesReachTheHandler) {
+    write("sub/part.xml",
+          R"~(<Root name="part"><define name="X"/><ifex expression="$(N)"><a/></ifex></Root>)~");
+    write("main.xml", R"(<Root name="main"><Import filename="sub/part.xml"/></Root>)");
+    TestMemoryMap test;
+    ASSERT_TRUE(test.map.load(path("main.xml"), "N=1"));
+    EXPECT_EQ(test.warnings,
+              std::vector<std::string>{
+                  "XmlPP::processConditionals(): missing value or expression in <define>"});
+    ASSERT_NE(test.named("part"), nullptr);
+    EXPECT_EQ(test.named("part")->firstChildElement()->tagName(), "a");
+
+    // Without preprocessing the import is read as written too.
+    test.warnings.clear();
+    ASSERT_TRUE(test.map.load(path("main.xml"), "N=1", false));
+    EXPECT_TRUE(test.warnings.empty());
+    EXPECT_EQ(test.named("part")->firstChildElement()->tagName(), "define");
+}
