@@ -14,9 +14,13 @@
 
 namespace {
 
-int fail(const char *message) {
+// Every failure ends here: "error: MESSAGE" and status 1. A failed run (`output` given) also
+// takes away what it may have left of the script; option errors leave the files alone.
+int failed(const std::string &message, const std::string *output = nullptr) {
+    if (output)
+        removeFailedOutput(*output);
     std::fflush(stdout);
-    std::fprintf(stderr, "error: %s\n", message);
+    std::fputs(("error: " + message + "\n").c_str(), stderr);
     return 1;
 }
 
@@ -30,7 +34,7 @@ int main(int argc, char **argv) {
     try {
         options = parseDovaOptions(std::vector<std::string>(argv + 1, argv + argc));
     } catch (const std::exception &error) {
-        return fail(error.what());
+        return failed(error.what());
     }
     if (options.help) {
         std::fputs(dovaUsage().c_str(), stdout);
@@ -44,7 +48,7 @@ int main(int argc, char **argv) {
     // Removing the output after a failure would otherwise destroy an input.
     for (const std::string *input : {&options.memoryMapFile, &options.sectionPlacementFile}) {
         if (isSameFile(output, *input))
-            return fail(("output file " + output + " is also an input file").c_str());
+            return failed("output file " + output + " is also an input file");
     }
 
     try {
@@ -52,11 +56,9 @@ int main(int argc, char **argv) {
         if (std::fflush(stdout) != 0 || std::ferror(stdout))
             throw std::runtime_error("cannot write standard output");
     } catch (const std::bad_alloc &) {
-        removeFailedOutput(output);
-        return fail("out of memory");
+        return failed("out of memory", &output);
     } catch (const std::exception &error) {
-        removeFailedOutput(output);
-        return fail(error.what());
+        return failed(error.what(), &output);
     }
     return 0;
 }

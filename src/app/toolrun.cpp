@@ -7,6 +7,7 @@
 #include "memorymap/vantrellinkerscriptwriter.h"
 #include "project/macroexpander.h"
 #include "project/systemmacros.h"
+#include "xml/xmlwriter.h"
 
 #include <filesystem>
 #include <iostream>
@@ -30,28 +31,6 @@ std::vector<std::string_view> split(std::string_view text, std::string_view sepa
     return pieces;
 }
 
-// Field values go into attribute values; markup characters in them must stay text.
-void appendEscaped(std::string &out, std::string_view value) {
-    for (char c : value) {
-        switch (c) {
-        case '&':
-            out += "&amp;";
-            break;
-        case '<':
-            out += "&lt;";
-            break;
-        case '>':
-            out += "&gt;";
-            break;
-        case '"':
-            out += "&quot;";
-            break;
-        default:
-            out += c;
-        }
-    }
-}
-
 const char *accessAttribute(std::string_view code) {
     if (code == "RW" || code == "RWX")
         return "access=\"ReadWrite\"";
@@ -71,12 +50,13 @@ std::string memoryMapFromSegmentList(std::string_view list) {
         std::vector<std::string_view> fields = split(*item, " \t", false);
         if (fields.size() != 4 || !taken.insert(fields[0]).second)
             continue;
+        // Markup characters in a field must stay text.
         text += "<MemorySegment name=\"";
-        appendEscaped(text, fields[0]);
+        XMLWriter::appendEscaped(text, fields[0]);
         text += "\" start=\"";
-        appendEscaped(text, fields[1]);
+        XMLWriter::appendEscaped(text, fields[1]);
         text += "\" size=\"";
-        appendEscaped(text, fields[2]);
+        XMLWriter::appendEscaped(text, fields[2]);
         text += '"';
         text += accessAttribute(fields[3]);
         text += "/>";

@@ -1,9 +1,9 @@
 #pragma once
 
+#include "core/hexception.h"
 #include "memorymap/linkerscriptsettings.h"
 #include "memorymap/placedsection.h"
 
-#include <exception>
 #include <functional>
 #include <memory>
 #include <string>
@@ -14,13 +14,9 @@ class MemoryMap;
 class MemoryMapElement;
 
 // A placement that cannot be laid out: a missing or invalid run section, or a cycle.
-class PlacementError : public std::exception {
+class PlacementError : public HException {
 public:
-    explicit PlacementError(std::string message) : m_message(std::move(message)) {}
-    const char *what() const noexcept override { return m_message.c_str(); }
-
-private:
-    std::string m_message;
+    using HException::HException;
 };
 
 // Turns a memory map and an optional section placement into the segments a script describes

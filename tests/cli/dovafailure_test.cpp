@@ -1,6 +1,7 @@
 // dova's usage text and every way it fails: the message, the exit status, and what is left
 // on disk afterwards.
 
+#include "dovatesting.h"
 #include "golden.h"
 #include "scratchdirtest.h"
 #include "toolrunner.h"
@@ -14,18 +15,12 @@
 
 namespace {
 
-const std::string kMemoryMap = R"(<!DOCTYPE Board_Memory_Definition_File>
-<Root name="Small">
-  <MemorySegment name="FLASH" start="0x00000000" size="0x1000" access="ReadOnly" />
-  <MemorySegment name="RAM" start="0x20000000" size="0x1000" />
-  <MemorySegment name="CCM" start="0x10000000" size="0x1000" />
-</Root>
-)";
+const std::string kMemoryMap = memoryMapXml({{"FLASH", "0x00000000", "0x1000", true},
+                                             {"RAM", "0x20000000", "0x1000"},
+                                             {"CCM", "0x10000000", "0x1000"}});
 
 std::string placement(const std::string &sections) {
-    return "<!DOCTYPE Board_Memory_Definition_File>\n<Root name=\"p\">\n"
-           "  <MemorySegment name=\"FLASH\">\n" +
-           sections + "  </MemorySegment>\n</Root>\n";
+    return placementXml({{"FLASH", sections}});
 }
 
 class Dova : public ScratchDirTest {
@@ -178,11 +173,9 @@ TEST_F(Dova, PlacementErrorsFailAndRemoveTheOutput) {
     expectPlacementFailure("    <ProgramSection name=\".self\" runin=\".self\" />\n",
                            "cyclic memory section dependency with section .self");
     // .b runs in .c and .a in .b (each in a segment of its own, so that there is no cycle).
-    write("p.xml", R"(<Root name="p">
-  <MemorySegment name="FLASH"><ProgramSection name=".a" runin=".b" /></MemorySegment>
-  <MemorySegment name="RAM"><ProgramSection name=".b" runin=".c" /></MemorySegment>
-  <MemorySegment name="CCM"><ProgramSection name=".c" /></MemorySegment>
-</Root>)");
+    write("p.xml", placementXml({{"FLASH", R"(<ProgramSection name=".a" runin=".b" />)"},
+                                 {"RAM", R"(<ProgramSection name=".b" runin=".c" />)"},
+                                 {"CCM", R"(<ProgramSection name=".c" />)"}}));
     ToolResult result =
         run({"-memory-map-file", "memory.xml", "-section-placement-file", "p.xml", "out.ld"});
     EXPECT_EQ(result.exitCode, 1);

@@ -2,6 +2,7 @@
 // where the memory map puts it, and the checks must stop links that do not fit.
 
 #include "crosstool.h"
+#include "dovatesting.h"
 #include "scratchdirtest.h"
 #include "toolrunner.h"
 
@@ -16,36 +17,26 @@
 
 namespace {
 
-const std::string kArmMemoryMap = R"(<!DOCTYPE Board_Memory_Definition_File>
-<Root name="Link test">
-  <MemorySegment name="FLASH" start="0x08000000" size="0x10000" access="ReadOnly" />
-  <MemorySegment name="RAM" start="0x20000000" size="0x2000" />
-  <MemorySegment name="CCM" start="0x10000000" size="0x1000" />
-</Root>
-)";
+const std::string kArmMemoryMap = memoryMapXml({{"FLASH", "0x08000000", "0x10000", true},
+                                                {"RAM", "0x20000000", "0x2000"},
+                                                {"CCM", "0x10000000", "0x1000"}});
 
-const std::string kArmPlacement = R"(<!DOCTYPE Board_Memory_Definition_File>
-<Root name="Link test">
-  <MemorySegment name="FLASH">
-    <ProgramSection name=".vectors" load="Yes" keep="Yes" />
+const std::string kArmPlacement = placementXml({
+    {"FLASH", R"(    <ProgramSection name=".vectors" load="Yes" keep="Yes" />
     <ProgramSection name=".text" load="Yes" alignment="4" />
     <ProgramSection name=".rodata" load="Yes" alignment="4" fill="0xAAAAAAAA" />
     <ProgramSection name=".data" load="Yes" alignment="4" runin=".data_run" />
     <ProgramSection name=".fast" load="Yes" alignment="4" runin=".fast_run" />
     <ProgramSection name=".patch" load="Yes" runoffset="0x08000000" />
-  </MemorySegment>
-  <MemorySegment name="RAM">
-    <ProgramSection name=".data_run" alignment="4" />
+)"},
+    {"RAM", R"(    <ProgramSection name=".data_run" alignment="4" />
     <ProgramSection name=".bss" alignment="4" />
     <ProgramSection name=".heap" alignment="8" size="__HEAPSIZE__" />
     <ProgramSection name=".stack" alignment="8" size="__STACKSIZE__"
                     place_from_segment_end="Yes" />
-  </MemorySegment>
-  <MemorySegment name="CCM">
-    <ProgramSection name=".fast_run" alignment="4" />
-  </MemorySegment>
-</Root>
-)";
+)"},
+    {"CCM", "    <ProgramSection name=\".fast_run\" alignment=\"4\" />\n"},
+});
 
 // Sizes: .vectors 8, .text 10, .rodata 5 with a 3-byte gap, .data 8, .fast 6, .patch 4, .bss 0x24.
 const std::string kArmObject = R"(
@@ -183,26 +174,18 @@ TEST_F(DovaLink, ArmSectionsLandWhereTheMemoryMapSays) {
 
 TEST_F(DovaLink, RiscVSectionsLandWhereTheMemoryMapSays) {
     REQUIRE_TOOL("riscv64-unknown-elf-ld", "binutils-riscv64-unknown-elf");
-    const std::string memoryMap = R"(<!DOCTYPE Board_Memory_Definition_File>
-<Root name="RISC-V">
-  <MemorySegment name="ROM" start="0x00000000" size="0x8000" access="ReadOnly" />
-  <MemorySegment name="Data RAM" start="0x80000000" size="0x4000" />
-</Root>
-)";
-    const std::string placement = R"(<!DOCTYPE Board_Memory_Definition_File>
-<Root name="RISC-V">
-  <MemorySegment name="ROM">
-    <ProgramSection name=".text" load="Yes" />
+    const std::string memoryMap =
+        memoryMapXml({{"ROM", "0x00000000", "0x8000", true}, {"Data RAM", "0x80000000", "0x4000"}});
+    const std::string placement = placementXml({
+        {"ROM", R"(    <ProgramSection name=".text" load="Yes" />
     <ProgramSection name=".rodata" load="Yes" alignment="8" />
     <ProgramSection name=".data" load="Yes" runin=".data_run" />
-  </MemorySegment>
-  <MemorySegment name="Data RAM">
-    <ProgramSection name=".data_run" />
+)"},
+        {"Data RAM", R"(    <ProgramSection name=".data_run" />
     <ProgramSection name=".bss" alignment="16" />
     <ProgramSection name=".stack" size="0x400" alignment="16" place_from_segment_end="Yes" />
-  </MemorySegment>
-</Root>
-)";
+)"},
+    });
     const std::string object = R"(
     .section .text,"ax"
     .word 1, 2, 3
@@ -242,18 +225,11 @@ TEST_F(DovaLink, RiscVSectionsLandWhereTheMemoryMapSays) {
 
 TEST_F(DovaLink, ChecksStopLinksThatDoNotFit) {
     REQUIRE_TOOL("arm-none-eabi-ld", "binutils-arm-none-eabi");
-    const std::string memoryMap = R"(<!DOCTYPE Board_Memory_Definition_File>
-<Root name="Tiny">
-  <MemorySegment name="FLASH" start="0x08000000" size="0x10" access="ReadOnly" />
-  <MemorySegment name="RAM" start="0x20000000" size="0x100" />
-</Root>
-)";
+    const std::string memoryMap =
+        memoryMapXml({{"FLASH", "0x08000000", "0x10", true}, {"RAM", "0x20000000", "0x100"}});
     const std::string big = "    .section .text,\"ax\"\n    .space 0x20\n";
-    const std::string flashText = R"(<!DOCTYPE Board_Memory_Definition_File>
-<Root name="p"><MemorySegment name="FLASH">
-  <ProgramSection name=".text" load="Yes" />
-</MemorySegment></Root>
-)";
+    const std::string flashText =
+        placementXml({{"FLASH", "<ProgramSection name=\".text\" load=\"Yes\" />\n"}});
     struct Case {
         std::string placement;
         std::string assembly;
@@ -265,30 +241,17 @@ TEST_F(DovaLink, ChecksStopLinksThatDoNotFit) {
          big,
          {"-check-segment-overflow"},
          "error: .text is too large to fit in FLASH memory segment"},
-        {R"(<!DOCTYPE Board_Memory_Definition_File>
-<Root name="p"><MemorySegment name="FLASH">
-  <ProgramSection name=".data" load="Yes" runin=".data_run" />
-</MemorySegment><MemorySegment name="RAM">
-  <ProgramSection name=".data_run" />
-</MemorySegment></Root>
-)",
+        {placementXml({{"FLASH", R"(<ProgramSection name=".data" load="Yes" runin=".data_run" />)"},
+                       {"RAM", R"(<ProgramSection name=".data_run" />)"}}),
          "    .section .data,\"aw\"\n    .space 0x20\n",
          {"-check-segment-overflow"},
          "error: .data is too large to fit in FLASH memory segment"},
-        {R"(<!DOCTYPE Board_Memory_Definition_File>
-<Root name="p"><MemorySegment name="RAM">
-  <ProgramSection name=".table" load="Yes" size="8" />
-</MemorySegment></Root>
-)",
+        {placementXml({{"RAM", R"(<ProgramSection name=".table" load="Yes" size="8" />)"}}),
          "    .section .table,\"aw\"\n    .space 0x20\n",
          {"-check-section-overflow"},
          "error: .table is larger than specified size"},
-        {R"(<!DOCTYPE Board_Memory_Definition_File>
-<Root name="p"><MemorySegment name="RAM">
-  <ProgramSection name=".a" load="Yes" />
-  <ProgramSection name=".b" load="Yes" start="0x20000004" />
-</MemorySegment></Root>
-)",
+        {placementXml({{"RAM", R"(<ProgramSection name=".a" load="Yes" />
+                                   <ProgramSection name=".b" load="Yes" start="0x20000004" />)"}}),
          "    .section .a,\"aw\"\n    .space 8\n    .section .b,\"aw\"\n    .space 4\n",
          {"-check-segment-overflow"},
          "error: section .a overlaps absolute placed section .b"},
@@ -307,13 +270,10 @@ TEST_F(DovaLink, ChecksStopLinksThatDoNotFit) {
 
 TEST_F(DovaLink, KeptSectionsSurviveGarbageCollection) {
     REQUIRE_TOOL("arm-none-eabi-ld", "binutils-arm-none-eabi");
-    const std::string placement = R"(<!DOCTYPE Board_Memory_Definition_File>
-<Root name="p"><MemorySegment name="FLASH">
-  <ProgramSection name=".vectors" load="Yes" keep="Yes" />
-  <ProgramSection name=".text" load="Yes" />
-  <ProgramSection name=".unused" load="Yes" />
-</MemorySegment></Root>
-)";
+    const std::string placement = placementXml({{"FLASH", R"(
+        <ProgramSection name=".vectors" load="Yes" keep="Yes" />
+        <ProgramSection name=".text" load="Yes" />
+        <ProgramSection name=".unused" load="Yes" />)"}});
     const std::string object = R"(
     .section .vectors,"a"
     .word 1, 2
@@ -335,11 +295,8 @@ reset:
 
 TEST_F(DovaLink, UnplacedSectionsFailTheLinkUnlessTheCheckIsOff) {
     REQUIRE_TOOL("arm-none-eabi-ld", "binutils-arm-none-eabi");
-    const std::string placement = R"(<!DOCTYPE Board_Memory_Definition_File>
-<Root name="p"><MemorySegment name="FLASH">
-  <ProgramSection name=".text" load="Yes" />
-</MemorySegment></Root>
-)";
+    const std::string placement =
+        placementXml({{"FLASH", "<ProgramSection name=\".text\" load=\"Yes\" />"}});
     const std::string object =
         "    .section .text,\"ax\"\n    .word 1\n    .section .orphan,\"a\"\n    .word 2\n";
     ToolResult checked = link("arm-none-eabi-", kArmMemoryMap, placement, object, {},
