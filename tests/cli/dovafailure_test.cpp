@@ -225,6 +225,13 @@ TEST_F(Dova, OutputsThatCannotBeWrittenAreFailures) {
     EXPECT_EQ(result.exitCode, 0);
     EXPECT_GT(readFileBytes(path("big.ld")).size(), 2048u);
 
+    // Progress lines that cannot be written fail the run too.
+    result = shell("exec '" + toolPath("dova") +
+                   "' -verbose -memory-map-file memory.xml out.ld >/dev/full");
+    EXPECT_EQ(result.exitCode, 1);
+    EXPECT_EQ(result.err, "error: cannot write standard output\n");
+    EXPECT_FALSE(exists("out.ld"));
+
     // Devices are written in place.
     result = run({"-memory-map-file", "memory.xml", "/dev/stdout"});
     EXPECT_EQ(result.exitCode, 0);
