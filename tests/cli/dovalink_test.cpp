@@ -308,4 +308,31 @@ TEST_F(DovaLink, UnplacedSectionsFailTheLinkUnlessTheCheckIsOff) {
     EXPECT_EQ(unchecked.exitCode, 0) << unchecked.err;
 }
 
+TEST_F(DovaLink, TheExampleFirmwareLinksWithTheExampleScript) {
+    REQUIRE_TOOL("arm-none-eabi-gcc", "gcc-arm-none-eabi");
+    const std::string examples = testDataPath("../../examples");
+    ToolResult dova = run(
+        "dova", {"-memory-map-file", examples + "/demo_memory_map.xml", "-section-placement-file",
+                 examples + "/demo_section_placement.xml", "-symbols",
+                 "__HEAPSIZE__=0x1000;__STACKSIZE__=0x800", "-check-segment-overflow", "demo.ld"});
+    ASSERT_EQ(dova.exitCode, 0) << dova.err;
+    ToolResult gcc =
+        run("arm-none-eabi-gcc",
+            {"-mcpu=cortex-m4", "-mthumb", "-O2", "-nostdlib", "-ffreestanding",
+             "-fno-tree-loop-distribute-patterns", "-T", "demo.ld", "-Wl,-e,Reset_Handler",
+             examples + "/firmware/startup.c", examples + "/firmware/main.c", "-o", "image.elf"});
+    ASSERT_EQ(gcc.exitCode, 0) << gcc.err;
+    std::map<std::string, std::uint64_t> values = symbols("arm-none-eabi-");
+    expectSymbols(values, {{"vectors", 0},
+                           {"__fast_start__", 0x10000000},
+                           {"__data_start__", 0x20000000},
+                           {"__stack_start__", 0x2000f800},
+                           {"__stack_end__", 0x20010000}});
+    // The copies come from flash, after the constants.
+    EXPECT_GE(values["__fast_load_start__"], values["__rodata_end__"]);
+    EXPECT_EQ(values["__data_load_start__"],
+              values["__fast_load_start__"] + values["__fast_end__"] - values["__fast_start__"]);
+    EXPECT_EQ(values["__bss_start__"], values["__data_end__"]);
+}
+
 } // namespace
