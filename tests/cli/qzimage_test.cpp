@@ -1,5 +1,5 @@
-#include "golden.h"
 #include "scratchdirtest.h"
+#include "golden.h"
 #include "toolrunner.h"
 
 #include <QDir>
