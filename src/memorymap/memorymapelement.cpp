@@ -140,36 +140,41 @@ std::string MemoryMapElement::blanksToUnderscores(std::string_view text) {
 }
 
 std::uint32_t MemoryMapElement::evaluateAddress(std::uint32_t base) {
+    m_childBase = base;
+    if (m_kind == Kind::Root || m_kind > Kind::Enum)
+        return base;
+    m_start = 0;
+    m_size = 0;
+    // One pass over the attributes: this runs for every element of large files.
+    std::optional<std::string_view> start, size;
+    for (const XMLAttribute &attribute : getAttributeList()) {
+        const std::string_view name = attribute.name;
+        if (name.size() == 5 && name == "start")
+            start = attribute.value.view();
+        else if (name.size() == 4 && name == "size")
+            size = attribute.value.view();
+    }
     switch (m_kind) {
     case Kind::MemorySegment:
     case Kind::ProgramSection:
     case Kind::RegisterGroup: {
-        const XMLAttributeList &attributes = getAttributeList();
-        std::uint32_t childBase = base;
-        if (std::optional<XMLAttribute> start = attributes.attribute("start")) {
-            m_start = addressOf(start->value.view(), base);
-            childBase = m_start;
+        if (start) {
+            m_start = addressOf(*start, base);
+            m_childBase = m_start;
         }
-        if (std::optional<XMLAttribute> size = attributes.attribute("size")) {
-            if (std::optional<std::uint64_t> value =
-                    evaluateDocumentUnsigned(trimmed(size->value.view())))
+        if (size) {
+            if (std::optional<std::uint64_t> value = evaluateDocumentUnsigned(trimmed(*size)))
                 m_size = std::uint32_t(*value);
         }
-        return childBase;
-    }
-    case Kind::Register:
-    case Kind::BitField:
-    case Kind::Enum: {
-        // A register sits at an address inside its block; bit fields and enums count bits and
-        // values from 0. None of them moves the base of what it contains.
-        const XMLAttributeList &attributes = getAttributeList();
-        if (std::optional<XMLAttribute> start = attributes.attribute("start"))
-            m_start = addressOf(start->value.view(), m_kind == Kind::Register ? base : 0);
-        if (std::optional<XMLAttribute> size = attributes.attribute("size"))
-            m_size = std::uint32_t(readPlainNumber(size->value.view()).value_or(0));
-        return base;
+        return m_childBase;
     }
     default:
+        // A register sits at an address inside its block; bit fields and enums count bits and
+        // values from 0. None of them moves the base of what it contains.
+        if (start)
+            m_start = addressOf(*start, m_kind == Kind::Register ? base : 0);
+        if (size)
+            m_size = std::uint32_t(readPlainNumber(*size).value_or(0));
         return base;
     }
 }

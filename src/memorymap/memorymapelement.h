@@ -102,13 +102,17 @@ public:
     static std::string blanksToUnderscores(std::string_view text);
 
     // Evaluates start and size against `base` (the start of the enclosing block) and returns
-    // the base for the children.
+    // the base for the children, which childBase() keeps.
     std::uint32_t evaluateAddress(std::uint32_t base);
+    std::uint32_t childBase() const {
+        return m_childBase;
+    }
 
 private:
     Kind m_kind;
     std::uint32_t m_start = 0;
     std::uint32_t m_size = 0;
+    std::uint32_t m_childBase = 0;
     std::unique_ptr<MemoryMapElement> m_import;
     std::time_t m_importTime = 0;
 };

@@ -243,3 +243,22 @@ TEST_F(MemoryMapFiles, ImportFanOutAndDepthAreBounded) {
     EXPECT_EQ(chain.warnings[0],
               "cannot import " + path("f32.xml") + ": imports nested deeper than 32");
 }
+
+TEST_F(MemoryMapFiles, ImportsStopOnceTheFilesHoldTooManyElements) {
+    std::string big = "<Root name=\"big\">";
+    big.reserve(8 * 2000001 + 32);
+    for (int i = 0; i < 2000001; ++i)
+        big += "<a/>";
+    big += "</Root>";
+    write("big.xml", big);
+    write("main.xml", "<Root name=\"main\"><Import filename=\"big.xml\"/>"
+                      "<Import filename=\"small.xml\"/></Root>");
+    write("small.xml", "<Root name=\"small\"/>");
+    TestMemoryMap test;
+    ASSERT_TRUE(test.map.load(path("main.xml")));
+    EXPECT_EQ(test.warnings,
+              std::vector<std::string>{"cannot import " + path("small.xml") +
+                                       ": the files read hold more than 2000000 elements"});
+    EXPECT_NE(test.named("big"), nullptr);
+    EXPECT_EQ(test.named("small"), nullptr);
+}

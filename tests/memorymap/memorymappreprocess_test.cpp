@@ -47,6 +47,40 @@ TEST(MemoryMapPreprocessing, FamilyMapForOneDevice) {
     expectMatchesGolden(written(test.map), "memorymap/family/expected-f407.xml");
 }
 
+TEST(MemoryMapPreprocessing, AddressesMatchAFreshEvaluation) {
+    // A preprocessed load evaluates while preprocessing; a separate pass must agree.
+    const std::pair<std::string, const char *> loads[] = {
+        {familyFile("device.xml"), "DEVICE=F407;FLASH_KB=1024"},
+        {testDataPath("xmlpp/board/board.xml"), "FAMILY=F4;FLASH_KB=1024;Board=B"},
+        {testDataPath("memorymap/device.xml"), ""},
+    };
+    for (const auto &[file, macros] : loads) {
+        TestMemoryMap test;
+        ASSERT_TRUE(test.map.load(file, macros, true)) << file;
+        std::vector<std::pair<std::uint32_t, std::uint32_t>> during;
+        const XMLNode *top = test.map.rootElement();
+        for (XMLNode *node = test.map.rootElement(); node; node = node->nextInTree(top)) {
+            auto *element = static_cast<MemoryMapElement *>(node);
+            during.emplace_back(element->start(), element->size());
+            element->setStart(0xDEAD);
+            element->setSize(0xBEEF);
+        }
+        test.map.evaluateAddresses();
+        std::size_t i = 0, nonZero = 0;
+        for (XMLNode *node = test.map.rootElement(); node; node = node->nextInTree(top), ++i) {
+            auto *element = static_cast<MemoryMapElement *>(node);
+            const int kind = int(element->kind());
+            const bool evaluates = kind <= 6 && kind != 3; // not Root, Processor, Vector, other
+            if (!evaluates)
+                continue;
+            EXPECT_EQ(during[i].first, element->start()) << file << " " << element->nameAttribute();
+            EXPECT_EQ(during[i].second, element->size()) << file << " " << element->nameAttribute();
+            nonZero += element->start() != 0;
+        }
+        EXPECT_GT(nonZero, 3u) << file;
+    }
+}
+
 TEST(MemoryMapPreprocessing, OtherDeviceAndDefaults) {
     TestMemoryMap test;
     ASSERT_TRUE(test.map.load(familyFile("device.xml"), "DEVICE=F401;FLASH_KB=256;NO_PERIPHERALS"));

@@ -170,7 +170,7 @@ TEST(XmlPPDefine, DoublingValuesAreStopped) {
     EXPECT_EQ(document.warnings[0],
               kPP + "value of macro A is too long (2097152 bytes); <define> ignored");
     const char *value = document.rootElement()->firstChildElement()->getAttribute("v");
-    EXPECT_EQ(std::strlen(value), XmlPP::kMaxMacroValue);
+    EXPECT_EQ(std::strlen(value), XmlPP::Limits().macroValue);
 }
 
 TEST(XmlPPExpansion, FlagExpandsEveryAttributeWithAllLayers) {

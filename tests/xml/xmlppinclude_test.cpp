@@ -101,7 +101,7 @@ TEST_F(XmlPPInclude, CyclesAndDeepChainsAreCut) {
               std::vector<std::string>{kPP + "include file " + fixture("cycle-a.xml") +
                                        " includes itself"});
 
-    const int files = XmlPP::kMaxNesting + 5;
+    const int files = XmlPP::Limits().nesting + 5;
     for (int i = 0; i < files; ++i)
         write("f" + std::to_string(i) + ".xml",
               "<f" + std::to_string(i) + "><include filename=\"f" + std::to_string(i + 1) +
@@ -117,7 +117,7 @@ TEST_F(XmlPPInclude, CyclesAndDeepChainsAreCut) {
 TEST_F(XmlPPInclude, IncludeCountIsBounded) {
     write("leaf.xml", "<leaf/>");
     std::string list;
-    for (int i = 0; i <= XmlPP::kMaxIncludes; ++i)
+    for (int i = 0; i <= XmlPP::Limits().includes; ++i)
         list += std::to_string(i) + ",";
     const std::string main =
         write("main.xml",
@@ -179,9 +179,9 @@ TEST(XmlPPFragments, FanOutIsBounded) {
     Processed result = preprocess(input);
     ASSERT_FALSE(result.warnings.empty());
     EXPECT_TRUE(result.warnings[0].starts_with(kPP + "xmlput of f")) << result.warnings[0];
-    EXPECT_TRUE(result.warnings[0].ends_with(" would make more than 1000000 elements in total; it "
-                                             "generates nothing, as does every later one over "
-                                             "the limit"))
+    EXPECT_TRUE(result.warnings[0].ends_with(" would make more than 1000000 elements or 256 MiB "
+                                             "of attributes in total; it generates nothing, as "
+                                             "does every later one over the limit"))
         << result.warnings[0];
     EXPECT_EQ(result.warnings.size(), 1u);
 }
