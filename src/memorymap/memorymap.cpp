@@ -18,19 +18,6 @@ MemoryMapElement *asMemoryMapElement(XMLNode *node) {
     return node && node->isElement() ? static_cast<MemoryMapElement *>(node) : nullptr;
 }
 
-std::string directoryOf(const std::string &path) {
-    std::string::size_type slash = path.rfind('/');
-    if (slash == std::string::npos)
-        return {};
-    return slash == 0 ? std::string("/") : path.substr(0, slash);
-}
-
-std::string canonical(const std::string &path) {
-    std::error_code error;
-    std::filesystem::path resolved = std::filesystem::weakly_canonical(path, error);
-    return error ? path : resolved.string();
-}
-
 // Imports may fan out (a file importing another twice, which does the same ...), and each
 // imported file may generate many elements as it is preprocessed: a whole load follows at
 // most this many imports, and starts no further one once its files hold this many elements.
@@ -72,7 +59,7 @@ std::unique_ptr<XMLElement> MemoryMap::mkXMLElement(std::string_view name) {
 
 bool MemoryMap::load(const std::string &path, const std::string &macros, bool preprocess) {
     ImportChain::Usage usage;
-    ImportChain chain{canonical(path), nullptr, 0, &usage};
+    ImportChain chain{XmlPP::canonicalPath(path), nullptr, 0, &usage};
     return loadFile(path, macros, preprocess, &chain);
 }
 
@@ -81,7 +68,8 @@ bool MemoryMap::loadFile(const std::string &path, const std::string &macros, boo
     m_path = path;
     m_macroString = macros;
     m_preprocess = preprocess;
-    m_importDirectory = directoryOf(path);
+    const std::string::size_type slash = path.rfind('/');
+    m_importDirectory = slash == std::string::npos ? std::string() : path.substr(0, slash ? slash : 1);
     clearFragments();
     if (!parseFile(path)) {
         m_readOnly = false;
@@ -137,10 +125,8 @@ void MemoryMap::resolveImports(const ImportChain *chain) {
             chain->usage->elements += countElements(*top);
             counted = true;
         }
-        std::string path = filename;
-        if (!path.empty() && path.front() != '/' && !m_importDirectory.empty())
-            path = m_importDirectory + "/" + path;
-        const std::string file = canonical(path);
+        const std::string path = XmlPP::resolvePath(m_path, filename);
+        const std::string file = XmlPP::canonicalPath(path);
 
         bool cycle = false;
         for (const ImportChain *link = chain; link && !cycle; link = link->outer)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "xml/xmlelement.h"
+#include "xml/xmlppexpression.h" // readPlainNumber, for the users of sizes
 
 #include <cstdint>
 #include <ctime>
@@ -116,8 +117,3 @@ private:
     std::unique_ptr<MemoryMapElement> m_import;
     std::time_t m_importTime = 0;
 };
-
-// An unsigned number in C notation ("0x" hexadecimal, a leading "0" octal, else decimal),
-// with blanks around it allowed; nothing unless the whole text is such a number that fits in
-// 64 bits. Register, bit-field and enum sizes and placement sizes are read this way.
-std::optional<std::uint64_t> readPlainNumber(std::string_view text);

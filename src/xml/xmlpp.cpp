@@ -21,6 +21,40 @@ namespace {
 constexpr std::string_view kPrefix = "XmlPP::processConditionals(): ";
 constexpr std::uint64_t kIndexLimit = 0xFFFFFFFF;
 
+enum class Directive {
+    None,
+    If,
+    IfNot,
+    IfEx,
+    IfDef,
+    IfNDef,
+    Switch,
+    Define,
+    For,
+    ForEach,
+    Include,
+    XmlDef,
+    XmlPut,
+};
+
+constexpr std::pair<std::string_view, Directive> kDirectives[] = {
+    {"if", Directive::If},           {"ifnot", Directive::IfNot},   {"ifex", Directive::IfEx},
+    {"ifdef", Directive::IfDef},     {"ifndef", Directive::IfNDef}, {"switch", Directive::Switch},
+    {"define", Directive::Define},   {"for", Directive::For},       {"foreach", Directive::ForEach},
+    {"include", Directive::Include}, {"xmldef", Directive::XmlDef}, {"xmlput", Directive::XmlPut},
+};
+
+Directive directiveOf(std::string_view tag) {
+    // Every directive starts with a lower-case letter; the elements of memory maps do not.
+    if (tag.empty() || tag[0] < 'a' || tag[0] > 'z')
+        return Directive::None;
+    for (const auto &[name, directive] : kDirectives) {
+        if (name == tag)
+            return directive;
+    }
+    return Directive::None;
+}
+
 // An include file or a fragment being processed, innermost first: relative include names,
 // and the chains that cycles and nesting are checked against.
 struct Context {
@@ -59,21 +93,6 @@ Frame frameWithin(const Frame &outer, XMLNode *cursor, XMLNode *end, bool expand
     return Frame{cursor, end, &outer.macros(), MacroMap(), expand, context};
 }
 
-std::string directoryOf(const std::string &path) {
-    std::string::size_type slash = path.rfind('/');
-    if (slash == std::string::npos)
-        return {};
-    return slash == 0 ? std::string("/") : path.substr(0, slash);
-}
-
-std::string canonicalPath(const std::string &path) {
-    if (path.empty())
-        return {};
-    std::error_code error;
-    std::filesystem::path resolved = std::filesystem::weakly_canonical(path, error);
-    return error ? path : resolved.string();
-}
-
 // Items of a list, empty ones dropped.
 std::vector<std::string_view> splitList(std::string_view text, std::string_view separator) {
     std::vector<std::string_view> items;
@@ -104,11 +123,6 @@ std::string withoutLineBreaks(std::string_view text) {
         if (c != '\n' && c != '\r')
             result += c;
     return result;
-}
-
-bool isYes(std::string_view text) {
-    return text.size() == 3 && (text[0] | 0x20) == 'y' && (text[1] | 0x20) == 'e' &&
-           (text[2] | 0x20) == 's';
 }
 
 // "*" any run of characters, "?" any one; iterative, with one backtrack point.
@@ -199,7 +213,7 @@ public:
             m_longestValue = std::max(m_longestValue, value.size());
         Context &context = m_contexts.emplace_back();
         context.file = file;
-        context.canonical = canonicalPath(file);
+        context.canonical = XmlPP::canonicalPath(file);
         m_stack.push_back(Frame{first, nullptr, nullptr, macros, expand, &context});
         while (!m_stack.empty()) {
             Frame &frame = m_stack.back();
@@ -316,59 +330,45 @@ private:
         if (frame.expand)
             expandAttributes(element, frame.macros());
         // Without a parent there is no place to put a replacement: an ordinary element.
-        if (element.parent()) {
-            const std::string &tag = element.tagName();
-            switch (tag.empty() ? 0 : tag[0]) {
-            case 'i':
-                if (tag == "if" || tag == "ifnot")
-                    return conditional(frame, element, tag.size() == 2);
-                if (tag == "ifex")
-                    return keepOrDrop(
-                        frame, element,
-                        evaluateDocumentCondition(expandedAttribute(frame, element, "expression")));
-                if (tag == "ifdef")
-                    return keepOrDrop(frame, element,
-                                      frame.macros().contains(attributeText(element, "name")));
-                if (tag == "ifndef")
-                    return keepOrDrop(frame, element,
-                                      !frame.macros().contains(attributeText(element, "name")));
-                if (tag == "include")
-                    return include(frame, element);
-                break;
-            case 's':
-                if (tag == "switch")
-                    return switchElement(frame, element);
-                break;
-            case 'd':
-                if (tag == "define") {
-                    define(frame, element);
-                    return std::nullopt;
-                }
-                break;
-            case 'f':
-                if (tag == "for") {
-                    forLoop(frame, element);
-                    return std::nullopt;
-                }
-                if (tag == "foreach") {
-                    foreachLoop(frame, element);
-                    return std::nullopt;
-                }
-                break;
-            case 'x':
-                if (tag == "xmldef") {
-                    std::string name = attributeText(element, "name");
-                    std::unique_ptr<XMLNode> taken = element.parent()->removeChild(&element);
-                    m_document.setFragment(
-                        std::move(name), std::unique_ptr<XMLElement>(taken.release()->toElement()));
-                    return std::nullopt;
-                }
-                if (tag == "xmlput")
-                    return xmlput(frame, element);
-                break;
-            default:
-                break;
-            }
+        const Directive directive =
+            element.parent() ? directiveOf(element.tagName()) : Directive::None;
+        switch (directive) {
+        case Directive::If:
+        case Directive::IfNot:
+            return conditional(frame, element, directive == Directive::If);
+        case Directive::IfEx:
+            return keepOrDrop(
+                frame, element,
+                evaluateDocumentCondition(expandedAttribute(frame, element, "expression")));
+        case Directive::IfDef:
+        case Directive::IfNDef:
+            return keepOrDrop(frame, element,
+                              frame.macros().contains(attributeText(element, "name")) ==
+                                  (directive == Directive::IfDef));
+        case Directive::Switch:
+            return switchElement(frame, element);
+        case Directive::Define:
+            define(frame, element);
+            return std::nullopt;
+        case Directive::For:
+            forLoop(frame, element);
+            return std::nullopt;
+        case Directive::ForEach:
+            foreachLoop(frame, element);
+            return std::nullopt;
+        case Directive::Include:
+            return include(frame, element);
+        case Directive::XmlDef: {
+            std::string name = attributeText(element, "name");
+            std::unique_ptr<XMLNode> taken = element.parent()->removeChild(&element);
+            m_document.setFragment(std::move(name),
+                                   std::unique_ptr<XMLElement>(taken.release()->toElement()));
+            return std::nullopt;
+        }
+        case Directive::XmlPut:
+            return xmlput(frame, element);
+        case Directive::None:
+            break;
         }
         return ordinary(frame, element);
     }
@@ -446,7 +446,7 @@ private:
 
     void define(Frame &frame, XMLElement &element) {
         if (element.hasAttribute("expand_macros"))
-            frame.expand = isYes(attributeText(element, "expand_macros"));
+            frame.expand = isYesValue(attributeText(element, "expand_macros"));
         std::string name = attributeText(element, "name");
         std::optional<std::string> value;
         if (name.empty()) {
@@ -587,7 +587,7 @@ private:
             } else if (name == "exclude_wildcard") {
                 excludeWildcards = value;
             } else if (name == "expand_macros") {
-                withCurrentMacros = isYes(value);
+                withCurrentMacros = isYesValue(value);
             } else {
                 if (!frame.expand)
                     expandText(value, frame.macros());
@@ -691,11 +691,9 @@ private:
             warn("missing filename in <include>");
             return ordinary(frame, element);
         }
-        std::string path = expandedAttribute(frame, element, "filename");
-        const std::string directory = directoryOf(frame.context->file);
-        if (!path.empty() && path.front() != '/' && !directory.empty())
-            path = directory + "/" + path;
-        const std::string canonical = canonicalPath(path);
+        const std::string path =
+            XmlPP::resolvePath(frame.context->file, expandedAttribute(frame, element, "filename"));
+        const std::string canonical = XmlPP::canonicalPath(path);
         for (const Context *context = frame.context; context; context = context->outer) {
             if (!context->isFragment && !context->canonical.empty() &&
                 context->canonical == canonical) {
@@ -808,4 +806,21 @@ void XmlPP::processConditionals(XMLPP2 &document, XMLNode *first, const std::str
     if (!first)
         return;
     Processor(document, limits).run(first, currentFile, macros, expand);
+}
+
+std::string XmlPP::resolvePath(const std::string &currentFile, const std::string &name) {
+    if (name.empty() || name.front() == '/')
+        return name;
+    const std::string::size_type slash = currentFile.rfind('/');
+    if (slash == std::string::npos)
+        return name;
+    return currentFile.substr(0, slash + 1) + name;
+}
+
+std::string XmlPP::canonicalPath(const std::string &path) {
+    if (path.empty())
+        return {};
+    std::error_code error;
+    std::filesystem::path resolved = std::filesystem::weakly_canonical(path, error);
+    return error ? path : resolved.string();
 }

@@ -44,4 +44,11 @@ public:
     static void processConditionals(XMLPP2 &document, XMLNode *first,
                                     const std::string &currentFile, const MacroMap &macros,
                                     bool expand, const Limits &limits = Limits());
+
+    // `name` as a path: a relative name is taken from the directory of `currentFile` (the
+    // working directory when that has none).
+    static std::string resolvePath(const std::string &currentFile, const std::string &name);
+    // The path with links, "." and ".." resolved as far as it exists, to tell whether two names
+    // are the same file; the path itself when that fails.
+    static std::string canonicalPath(const std::string &path);
 };

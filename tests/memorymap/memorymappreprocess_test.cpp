@@ -22,29 +22,10 @@ TEST(MemoryMapPreprocessing, FamilyMapForOneDevice) {
 
     EXPECT_EQ(namesOf(test.map.segments()),
               (std::vector<std::string>{"Peripherals", "FLASH2", "CCM RAM", "SRAM", "FLASH"}));
-    const MemoryMapElement *flash = test.map.findSegment("FLASH");
-    ASSERT_NE(flash, nullptr);
-    EXPECT_EQ(flash->size(), 0x100000u);
-    EXPECT_TRUE(flash->isReadOnly());
-    EXPECT_EQ(test.map.findSegment("SRAM")->size(), 128u * 1024);
-    EXPECT_EQ(test.map.findSegment("CCM RAM")->symbolName(), "CCM_RAM");
-
-    // Included per port, with the definitions of each include kept apart.
-    EXPECT_EQ(test.named("GPIOA")->start(), 0x40020000u);
-    EXPECT_EQ(test.named("GPIOC")->start(), 0x40020800u);
-    EXPECT_EQ(test.named("GPIOD"), nullptr);
-    EXPECT_NE(test.named("GPIOB_BSRR"), nullptr);
-    EXPECT_EQ(test.named("GPIOB_LCKR"), nullptr);
-    EXPECT_EQ(test.named("MODER12")->start(), 24u);
-
-    // The import is preprocessed with the same macros.
-    const MemoryMapElement *usarts = test.named("USARTs of F407");
-    ASSERT_NE(usarts, nullptr);
-    ASSERT_NE(usarts->importElement(), nullptr);
-    EXPECT_EQ(test.named("USART3")->start(), 0x40011800u);
-    EXPECT_EQ(test.named("TXE")->start(), 7u);
-
-    expectMatchesGolden(written(test.map), "memorymap/family/expected-f407.xml");
+    EXPECT_TRUE(test.map.findSegment("FLASH")->isReadOnly());
+    // GPIO blocks are included per port, each with its own definitions; the import is
+    // preprocessed with the same macros.
+    expectMatchesGolden(addressDump(test.map), "memorymap/family/expected-f407.txt");
 }
 
 TEST(MemoryMapPreprocessing, AddressesMatchAFreshEvaluation) {
