@@ -18,32 +18,33 @@ MemoryMapElement *asMemoryMapElement(XMLNode *node) {
     return node && node->isElement() ? static_cast<MemoryMapElement *>(node) : nullptr;
 }
 
-std::string directoryOf(const std::string &path) {
-    std::string::size_type slash = path.rfind('/');
-    if (slash == std::string::npos)
-        return {};
-    return slash == 0 ? std::string("/") : path.substr(0, slash);
-}
-
-std::string canonical(const std::string &path) {
-    std::error_code error;
-    std::filesystem::path resolved = std::filesystem::weakly_canonical(path, error);
-    return error ? path : resolved.string();
-}
-
-// Imports may fan out (a file importing another twice, which does the same ...); a whole
-// load follows at most this many.
+// Imports may fan out (a file importing another twice, which does the same ...), and each
+// imported file may generate many elements as it is preprocessed: a whole load follows at
+// most this many imports, and starts no further one once its files hold this many elements.
 constexpr int kMaxImports = 4096;
+constexpr std::size_t kMaxImportedElements = 2000000;
+
+std::size_t countElements(const XMLNode &root) {
+    std::size_t count = 0;
+    for (const XMLNode *node = &root; node; node = node->nextInTree(&root))
+        count += node->isElement();
+    return count;
+}
 
 } // namespace
 
-// The files being imported, innermost first, for cycle and depth checks; `count` is shared by
-// the whole load.
+// The files being imported, innermost first, for cycle and depth checks, and what the whole
+// load has used so far: imports followed, and elements of the files read (each file's own,
+// counted once; a top-level file without imports is never counted).
 struct MemoryMap::ImportChain {
+    struct Usage {
+        int imports = 0;
+        std::size_t elements = 0;
+    };
     std::string file; // canonical; empty for a text
     const ImportChain *outer = nullptr;
     int depth = 0;
-    int *count = nullptr;
+    Usage *usage = nullptr;
 };
 
 MemoryMap::MemoryMap(const MacroExpander &macros) : m_macros(macros) {
@@ -57,8 +58,8 @@ std::unique_ptr<XMLElement> MemoryMap::mkXMLElement(std::string_view name) {
 }
 
 bool MemoryMap::load(const std::string &path, const std::string &macros, bool preprocess) {
-    int count = 0;
-    ImportChain chain{canonical(path), nullptr, 0, &count};
+    ImportChain::Usage usage;
+    ImportChain chain{XmlPP::canonicalPath(path), nullptr, 0, &usage};
     return loadFile(path, macros, preprocess, &chain);
 }
 
@@ -67,16 +68,20 @@ bool MemoryMap::loadFile(const std::string &path, const std::string &macros, boo
     m_path = path;
     m_macroString = macros;
     m_preprocess = preprocess;
-    m_importDirectory = directoryOf(path);
+    const std::string::size_type slash = path.rfind('/');
+    m_importDirectory = slash == std::string::npos ? std::string() : path.substr(0, slash ? slash : 1);
     clearFragments();
     if (!parseFile(path)) {
         m_readOnly = false;
         return false;
     }
     m_readOnly = access(path.c_str(), W_OK) != 0;
-    if (preprocess && rootElement())
+    const bool evaluated = preprocess && rootElement();
+    if (evaluated)
         XmlPP::processConditionals(*this, rootElement(), path, MacroMap::fromList(macros), true);
-    finishLoad(chain);
+    if (chain->outer && rootElement())
+        chain->usage->elements += countElements(*rootElement());
+    finishLoad(chain, evaluated);
     return true;
 }
 
@@ -89,21 +94,25 @@ bool MemoryMap::loadFromText(std::string_view text) {
     clearFragments();
     if (!parse(text))
         return false;
-    int count = 0;
-    ImportChain chain{{}, nullptr, 0, &count};
-    finishLoad(&chain);
+    ImportChain::Usage usage;
+    ImportChain chain{{}, nullptr, 0, &usage};
+    finishLoad(&chain, false);
     return true;
 }
 
-void MemoryMap::finishLoad(const ImportChain *chain) {
+// Imported roots take the place of children of the root, whose children are evaluated from
+// base 0 as in their own files: evaluated there, they need no further pass here.
+void MemoryMap::finishLoad(const ImportChain *chain, bool evaluated) {
     resolveImports(chain);
-    evaluateAddresses();
+    if (!evaluated)
+        evaluateAddresses();
 }
 
 void MemoryMap::resolveImports(const ImportChain *chain) {
     MemoryMapElement *top = root();
     if (!top)
         return;
+    bool counted = chain->outer != nullptr; // imported files count themselves as they load
     for (XMLNode *node = top->firstChild(); node;) {
         XMLNode *next = node->nextSibling();
         MemoryMapElement *element = asMemoryMapElement(node);
@@ -112,10 +121,12 @@ void MemoryMap::resolveImports(const ImportChain *chain) {
             node = next;
             continue;
         }
-        std::string path = filename;
-        if (!path.empty() && path.front() != '/' && !m_importDirectory.empty())
-            path = m_importDirectory + "/" + path;
-        const std::string file = canonical(path);
+        if (!counted) {
+            chain->usage->elements += countElements(*top);
+            counted = true;
+        }
+        const std::string path = XmlPP::resolvePath(m_path, filename);
+        const std::string file = XmlPP::canonicalPath(path);
 
         bool cycle = false;
         for (const ImportChain *link = chain; link && !cycle; link = link->outer)
@@ -125,12 +136,15 @@ void MemoryMap::resolveImports(const ImportChain *chain) {
         } else if (chain->depth >= kMaxImportDepth) {
             reportWarning("cannot import " + path + ": imports nested deeper than " +
                           std::to_string(kMaxImportDepth));
-        } else if (*chain->count >= kMaxImports) {
+        } else if (chain->usage->imports >= kMaxImports) {
             reportWarning("cannot import " + path + ": more than " + std::to_string(kMaxImports) +
                           " imports");
+        } else if (chain->usage->elements > kMaxImportedElements) {
+            reportWarning("cannot import " + path + ": the files read hold more than " +
+                          std::to_string(kMaxImportedElements) + " elements");
         } else {
-            ++*chain->count;
-            ImportChain inner{file, chain, chain->depth + 1, chain->count};
+            ++chain->usage->imports;
+            ImportChain inner{file, chain, chain->depth + 1, chain->usage};
             MemoryMap imported(m_macros);
             imported.setWarningHandler(
                 [this](const std::string &message) { reportWarning(message); });
@@ -178,6 +192,11 @@ void MemoryMap::evaluateAddresses() {
             break;
         node = node->nextSibling();
     }
+}
+
+void MemoryMap::elementReady(XMLElement &element) {
+    const MemoryMapElement *parent = asMemoryMapElement(element.parent());
+    static_cast<MemoryMapElement &>(element).evaluateAddress(parent ? parent->childBase() : 0);
 }
 
 MemoryMapElement *MemoryMap::root() const {

@@ -43,6 +43,9 @@ public:
 
     // Evaluates every start and size again, depth-first from the root with base 0.
     void evaluateAddresses();
+    // A preprocessed load evaluates each element as the preprocessor finishes it, which gives
+    // the same addresses as evaluateAddresses() afterwards without another pass over the tree.
+    void elementReady(XMLElement &element) override;
 
     // Hands the message to the warning handler: by default "warning: %s" on standard error,
     // the form of the command-line tools.
@@ -67,7 +70,7 @@ private:
 
     bool loadFile(const std::string &path, const std::string &macros, bool preprocess,
                   const ImportChain *chain);
-    void finishLoad(const ImportChain *chain);
+    void finishLoad(const ImportChain *chain, bool evaluated);
     void resolveImports(const ImportChain *chain);
 
     const MacroExpander &m_macros;

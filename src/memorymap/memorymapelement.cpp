@@ -2,7 +2,23 @@
 
 #include "xml/xmlppexpression.h"
 
+#include <utility>
+
 namespace {
+
+using Kind = MemoryMapElement::Kind;
+
+constexpr std::pair<std::string_view, Kind> kKinds[] = {
+    {"MemorySegment", Kind::MemorySegment},
+    {"Register", Kind::Register},
+    {"ProgramSection", Kind::ProgramSection},
+    {"Root", Kind::Root},
+    {"RegisterGroup", Kind::RegisterGroup},
+    {"BitField", Kind::BitField},
+    {"Enum", Kind::Enum},
+    {"Processor", Kind::Processor},
+    {"Vector", Kind::Vector},
+};
 
 constexpr std::string_view kAttributeNames[] = {
 #define MEMORYMAP_ATTRIBUTE(enumerator, stem, text) text,
@@ -10,35 +26,10 @@ constexpr std::string_view kAttributeNames[] = {
 #undef MEMORYMAP_ATTRIBUTE
 };
 
-bool isBlank(char c) {
-    return c == ' ' || c == '\t' || c == '\n' || c == '\r';
-}
-
-std::string_view trimmed(std::string_view text) {
-    while (!text.empty() && isBlank(text.front()))
-        text.remove_prefix(1);
-    while (!text.empty() && isBlank(text.back()))
-        text.remove_suffix(1);
-    return text;
-}
-
-bool equalsIgnoringCase(std::string_view text, std::string_view lowerCase) {
-    if (text.size() != lowerCase.size())
-        return false;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        char c = text[i];
-        if (c >= 'A' && c <= 'Z')
-            c = char(c - 'A' + 'a');
-        if (c != lowerCase[i])
-            return false;
-    }
-    return true;
-}
-
 // The start of a block or register: a leading "+" places it relative to `base`. A text that
 // does not evaluate leaves 0, relative or not.
 std::uint32_t addressOf(std::string_view text, std::uint32_t base) {
-    text = trimmed(text);
+    text = trimDocumentBlanks(text);
     std::optional<std::uint64_t> value = evaluateDocumentUnsigned(text);
     if (!value)
         return 0;
@@ -54,40 +45,9 @@ MemoryMapElement::MemoryMapElement(std::string_view tagName)
 MemoryMapElement::~MemoryMapElement() = default;
 
 MemoryMapElement::Kind MemoryMapElement::kindOf(std::string_view tagName) {
-    // Dispatch on the length first: the reader asks for every element of a large file.
-    switch (tagName.size()) {
-    case 4:
-        if (tagName == "Root")
-            return Kind::Root;
-        if (tagName == "Enum")
-            return Kind::Enum;
-        break;
-    case 6:
-        if (tagName == "Vector")
-            return Kind::Vector;
-        break;
-    case 8:
-        if (tagName == "Register")
-            return Kind::Register;
-        if (tagName == "BitField")
-            return Kind::BitField;
-        break;
-    case 9:
-        if (tagName == "Processor")
-            return Kind::Processor;
-        break;
-    case 13:
-        if (tagName == "MemorySegment")
-            return Kind::MemorySegment;
-        if (tagName == "RegisterGroup")
-            return Kind::RegisterGroup;
-        break;
-    case 14:
-        if (tagName == "ProgramSection")
-            return Kind::ProgramSection;
-        break;
-    default:
-        break;
+    for (const auto &[name, kind] : kKinds) {
+        if (name == tagName)
+            return kind;
     }
     return Kind::Other;
 }
@@ -116,7 +76,7 @@ std::string_view MemoryMapElement::attribute(Attribute attribute) const {
 }
 
 bool MemoryMapElement::isYes(Attribute which) const {
-    return equalsIgnoringCase(attribute(which), "yes");
+    return isYesValue(attribute(which));
 }
 
 MemoryMapElement::Access MemoryMapElement::access() const {
@@ -140,64 +100,42 @@ std::string MemoryMapElement::blanksToUnderscores(std::string_view text) {
 }
 
 std::uint32_t MemoryMapElement::evaluateAddress(std::uint32_t base) {
+    m_childBase = base;
+    if (m_kind == Kind::Root || m_kind > Kind::Enum)
+        return base;
+    m_start = 0;
+    m_size = 0;
+    // One pass over the attributes: this runs for every element of large files.
+    std::optional<std::string_view> start, size;
+    for (const XMLAttribute &attribute : getAttributeList()) {
+        const std::string_view name = attribute.name;
+        if (name.size() == 5 && name == "start")
+            start = attribute.value.view();
+        else if (name.size() == 4 && name == "size")
+            size = attribute.value.view();
+    }
     switch (m_kind) {
     case Kind::MemorySegment:
     case Kind::ProgramSection:
     case Kind::RegisterGroup: {
-        const XMLAttributeList &attributes = getAttributeList();
-        std::uint32_t childBase = base;
-        if (std::optional<XMLAttribute> start = attributes.attribute("start")) {
-            m_start = addressOf(start->value.view(), base);
-            childBase = m_start;
+        if (start) {
+            m_start = addressOf(*start, base);
+            m_childBase = m_start;
         }
-        if (std::optional<XMLAttribute> size = attributes.attribute("size")) {
+        if (size) {
             if (std::optional<std::uint64_t> value =
-                    evaluateDocumentUnsigned(trimmed(size->value.view())))
+                    evaluateDocumentUnsigned(trimDocumentBlanks(*size)))
                 m_size = std::uint32_t(*value);
         }
-        return childBase;
-    }
-    case Kind::Register:
-    case Kind::BitField:
-    case Kind::Enum: {
-        // A register sits at an address inside its block; bit fields and enums count bits and
-        // values from 0. None of them moves the base of what it contains.
-        const XMLAttributeList &attributes = getAttributeList();
-        if (std::optional<XMLAttribute> start = attributes.attribute("start"))
-            m_start = addressOf(start->value.view(), m_kind == Kind::Register ? base : 0);
-        if (std::optional<XMLAttribute> size = attributes.attribute("size"))
-            m_size = std::uint32_t(readPlainNumber(size->value.view()).value_or(0));
-        return base;
+        return m_childBase;
     }
     default:
+        // A register sits at an address inside its block; bit fields and enums count bits and
+        // values from 0. None of them moves the base of what it contains.
+        if (start)
+            m_start = addressOf(*start, m_kind == Kind::Register ? base : 0);
+        if (size)
+            m_size = std::uint32_t(readPlainNumber(*size).value_or(0));
         return base;
     }
-}
-
-std::optional<std::uint64_t> readPlainNumber(std::string_view text) {
-    text = trimmed(text);
-    unsigned radix = 10;
-    if (text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) {
-        radix = 16;
-        text.remove_prefix(2);
-    } else if (text.size() > 1 && text[0] == '0') {
-        radix = 8;
-        text.remove_prefix(1);
-    }
-    if (text.empty())
-        return std::nullopt;
-    std::uint64_t value = 0;
-    for (char c : text) {
-        unsigned digit;
-        if (c >= '0' && c <= '9')
-            digit = unsigned(c - '0');
-        else if ((c | 0x20) >= 'a' && (c | 0x20) <= 'f')
-            digit = unsigned((c | 0x20) - 'a' + 10);
-        else
-            return std::nullopt;
-        if (digit >= radix || value > (UINT64_MAX - digit) / radix)
-            return std::nullopt;
-        value = value * radix + digit;
-    }
-    return value;
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "xml/xmlelement.h"
+#include "xml/xmlppexpression.h" // readPlainNumber, for the users of sizes
 
 #include <cstdint>
 #include <ctime>
@@ -102,18 +103,17 @@ public:
     static std::string blanksToUnderscores(std::string_view text);
 
     // Evaluates start and size against `base` (the start of the enclosing block) and returns
-    // the base for the children.
+    // the base for the children, which childBase() keeps.
     std::uint32_t evaluateAddress(std::uint32_t base);
+    std::uint32_t childBase() const {
+        return m_childBase;
+    }
 
 private:
     Kind m_kind;
     std::uint32_t m_start = 0;
     std::uint32_t m_size = 0;
+    std::uint32_t m_childBase = 0;
     std::unique_ptr<MemoryMapElement> m_import;
     std::time_t m_importTime = 0;
 };
-
-// An unsigned number in C notation ("0x" hexadecimal, a leading "0" octal, else decimal),
-// with blanks around it allowed; nothing unless the whole text is such a number that fits in
-// 64 bits. Register, bit-field and enum sizes and placement sizes are read this way.
-std::optional<std::uint64_t> readPlainNumber(std::string_view text);

@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <deque>
 #include <filesystem>
 #include <memory>
 #include <optional>
@@ -20,10 +21,44 @@ namespace {
 constexpr std::string_view kPrefix = "XmlPP::processConditionals(): ";
 constexpr std::uint64_t kIndexLimit = 0xFFFFFFFF;
 
+enum class Directive {
+    None,
+    If,
+    IfNot,
+    IfEx,
+    IfDef,
+    IfNDef,
+    Switch,
+    Define,
+    For,
+    ForEach,
+    Include,
+    XmlDef,
+    XmlPut,
+};
+
+constexpr std::pair<std::string_view, Directive> kDirectives[] = {
+    {"if", Directive::If},           {"ifnot", Directive::IfNot},   {"ifex", Directive::IfEx},
+    {"ifdef", Directive::IfDef},     {"ifndef", Directive::IfNDef}, {"switch", Directive::Switch},
+    {"define", Directive::Define},   {"for", Directive::For},       {"foreach", Directive::ForEach},
+    {"include", Directive::Include}, {"xmldef", Directive::XmlDef}, {"xmlput", Directive::XmlPut},
+};
+
+Directive directiveOf(std::string_view tag) {
+    // Every directive starts with a lower-case letter; the elements of memory maps do not.
+    if (tag.empty() || tag[0] < 'a' || tag[0] > 'z')
+        return Directive::None;
+    for (const auto &[name, directive] : kDirectives) {
+        if (name == tag)
+            return directive;
+    }
+    return Directive::None;
+}
+
 // An include file or a fragment being processed, innermost first: relative include names,
 // and the chains that cycles and nesting are checked against.
 struct Context {
-    std::shared_ptr<const Context> outer;
+    const Context *outer = nullptr;
     std::string file;      // as named, for messages and relative includes
     std::string canonical; // for cycles; empty when unknown
     std::string fragment;  // the xmldef being put; empty for a file
@@ -31,29 +66,31 @@ struct Context {
     int depth = 0;
 };
 
-// A run of siblings to process, from `cursor` up to (not including) `end`, with its own copy
-// of the macro map and expand flag.
+// A run of siblings to process, from `cursor` up to (not including) `end`, with its own macro
+// map and expand flag. Until it defines something, a frame reads the map of the frame it came
+// from, which stays on the stack below it; most frames never copy one.
 struct Frame {
     XMLNode *cursor;
     XMLNode *end;
-    MacroMap macros;
+    const MacroMap *shared; // null: `own`
+    MacroMap own;
     bool expand;
-    std::shared_ptr<const Context> context;
+    const Context *context;
+
+    const MacroMap &macros() const { return shared ? *shared : own; }
+    MacroMap &writableMacros() {
+        if (shared) {
+            own = *shared;
+            shared = nullptr;
+        }
+        return own;
+    }
 };
 
-std::string directoryOf(const std::string &path) {
-    std::string::size_type slash = path.rfind('/');
-    if (slash == std::string::npos)
-        return {};
-    return slash == 0 ? std::string("/") : path.substr(0, slash);
-}
-
-std::string canonicalPath(const std::string &path) {
-    if (path.empty())
-        return {};
-    std::error_code error;
-    std::filesystem::path resolved = std::filesystem::weakly_canonical(path, error);
-    return error ? path : resolved.string();
+// A frame reading the map of `outer`.
+Frame frameWithin(const Frame &outer, XMLNode *cursor, XMLNode *end, bool expand,
+                  const Context *context) {
+    return Frame{cursor, end, &outer.macros(), MacroMap(), expand, context};
 }
 
 // Items of a list, empty ones dropped.
@@ -88,11 +125,6 @@ std::string withoutLineBreaks(std::string_view text) {
     return result;
 }
 
-bool isYes(std::string_view text) {
-    return text.size() == 3 && (text[0] | 0x20) == 'y' && (text[1] | 0x20) == 'e' &&
-           (text[2] | 0x20) == 's';
-}
-
 // "*" any run of characters, "?" any one; iterative, with one backtrack point.
 bool matchesWildcard(std::string_view text, std::string_view pattern) {
     std::size_t t = 0, p = 0, starP = std::string_view::npos, starT = 0;
@@ -119,16 +151,31 @@ std::string attributeText(const XMLElement &element, std::string_view name) {
     return element.attributeOr(name);
 }
 
-// Elements in the subtrees of the element children of `parent`.
-std::size_t countChildElements(const XMLNode &parent) {
-    std::size_t count = 0;
-    for (const XMLNode *node = parent.firstChild(); node; node = node->nextInTree(&parent))
-        count += node->isElement();
-    return count;
+// What copies of a subtree cost: its elements, and the bytes of their tags and attributes.
+struct Amount {
+    std::size_t elements = 0;
+    std::size_t bytes = 0;
+};
+
+void addElement(Amount &amount, const XMLNode &node) {
+    if (const XMLElement *element = node.toElement()) {
+        ++amount.elements;
+        amount.bytes += element->tagName().size() + element->getAttributeList().byteSize();
+    }
 }
 
-std::size_t countElements(const XMLNode &root) {
-    return 1 + countChildElements(root);
+// The subtrees of the children of `parent`.
+Amount measureChildren(const XMLNode &parent) {
+    Amount amount;
+    for (const XMLNode *node = parent.firstChild(); node; node = node->nextInTree(&parent))
+        addElement(amount, *node);
+    return amount;
+}
+
+Amount measureTree(const XMLNode &root) {
+    Amount amount = measureChildren(root);
+    addElement(amount, root);
+    return amount;
 }
 
 std::vector<XMLElement *> childElements(const XMLNode &parent) {
@@ -145,9 +192,14 @@ std::size_t multiplied(std::size_t a, std::size_t b) {
     return a * b;
 }
 
+Amount multiplied(Amount amount, std::size_t times) {
+    return {multiplied(amount.elements, times), multiplied(amount.bytes, times)};
+}
+
 class Processor {
 public:
-    explicit Processor(XMLPP2 &document) : m_document(document) {
+    Processor(XMLPP2 &document, const XmlPP::Limits &limits)
+        : m_document(document), m_limits(limits) {
         static const MacroExpander none;
         m_expander = document.macroExpander() ? document.macroExpander() : &none;
         for (const auto &[name, value] : m_expander->globalMacros())
@@ -159,10 +211,10 @@ public:
     void run(XMLNode *first, const std::string &file, const MacroMap &macros, bool expand) {
         for (const auto &[name, value] : macros)
             m_longestValue = std::max(m_longestValue, value.size());
-        auto context = std::make_shared<Context>();
-        context->file = file;
-        context->canonical = canonicalPath(file);
-        m_stack.push_back(Frame{first, nullptr, macros, expand, std::move(context)});
+        Context &context = m_contexts.emplace_back();
+        context.file = file;
+        context.canonical = XmlPP::canonicalPath(file);
+        m_stack.push_back(Frame{first, nullptr, nullptr, macros, expand, &context});
         while (!m_stack.empty()) {
             Frame &frame = m_stack.back();
             if (!frame.cursor || frame.cursor == frame.end) {
@@ -172,7 +224,6 @@ public:
             XMLNode *node = frame.cursor;
             frame.cursor = node->nextSibling();
             if (XMLElement *element = node->toElement()) {
-                // The handler may add a frame, which would move `frame`.
                 if (std::optional<Frame> inner = examine(frame, *element))
                     m_stack.push_back(std::move(*inner));
             }
@@ -194,12 +245,11 @@ private:
              at = text.find("$(", at + 2))
             ++references;
         const std::size_t bound = text.size() + multiplied(references, m_longestValue);
-        if (bound > XmlPP::kMaxExpandedValue ||
-            m_expandedBytes + bound > XmlPP::kMaxExpandedBytes) {
+        if (bound > m_limits.expandedValue || m_expandedBytes + bound > m_limits.expandedBytes) {
             if (!m_expansionReported)
                 warn("macro expansion would pass " +
-                     std::to_string(bound > XmlPP::kMaxExpandedValue ? XmlPP::kMaxExpandedValue
-                                                                     : XmlPP::kMaxExpandedBytes) +
+                     std::to_string(bound > m_limits.expandedValue ? m_limits.expandedValue
+                                                                   : m_limits.expandedBytes) +
                      " bytes; such values are left as written");
             m_expansionReported = true;
             return false;
@@ -212,15 +262,7 @@ private:
 
     void expandAttributes(XMLElement &element, const MacroMap &macros) {
         const XMLAttributeList &attributes = element.getAttributeList();
-        bool any = false;
-        for (const XMLAttribute &attribute : attributes) {
-            const XMLValue &value = attribute.value;
-            if (!value.isNull() && std::memchr(value.data(), '$', value.size())) {
-                any = true;
-                break;
-            }
-        }
-        if (!any)
+        if (!attributes.anyValueContains('$'))
             return;
         // Setting values moves the list's storage, so take the texts out first.
         std::vector<std::pair<std::string, std::string>> texts;
@@ -244,108 +286,115 @@ private:
                                   std::string_view name) {
         std::string text = attributeText(element, name);
         if (!frame.expand)
-            expandText(text, frame.macros);
+            expandText(text, frame.macros());
         return text;
     }
 
     void noteValue(std::size_t length) { m_longestValue = std::max(m_longestValue, length); }
 
-    // Claims room for `count` more elements; false (reported once) when there is none.
-    bool claimElements(std::size_t count, std::string_view what) {
-        if (count <= XmlPP::kMaxGeneratedElements - m_generated) {
-            m_generated += count;
+    // Claims room for more elements; false (reported once) when there is none.
+    bool claim(Amount amount, std::string_view what) {
+        if (amount.elements <= m_limits.generatedElements - m_generated.elements &&
+            amount.bytes <= m_limits.generatedBytes - m_generated.bytes) {
+            m_generated.elements += amount.elements;
+            m_generated.bytes += amount.bytes;
             return true;
         }
         if (!m_generationReported)
             warn(std::string(what) + " would make more than " +
-                 std::to_string(XmlPP::kMaxGeneratedElements) +
-                 " elements in total; it generates nothing, as does every later one over the "
-                 "limit");
+                 std::to_string(m_limits.generatedElements) + " elements or " +
+                 std::to_string(m_limits.generatedBytes >> 20) +
+                 " MiB of attributes in total; it generates nothing, as does every later one "
+                 "over the limit");
         m_generationReported = true;
         return false;
     }
 
+    // Room for the copies a loop makes of its element children: the last set is the children
+    // themselves, moved.
+    bool claimCopies(const XMLElement &loop, std::uint64_t sets, std::string_view what) {
+        if (sets <= 1)
+            return true;
+        Amount body;
+        for (const XMLElement *child = loop.firstChildElement(); child;
+             child = child->nextSiblingElement()) {
+            Amount tree = measureTree(*child);
+            body.elements += tree.elements;
+            body.bytes += tree.bytes;
+        }
+        return claim(multiplied(body, std::size_t(std::min<std::uint64_t>(sets - 1, SIZE_MAX))),
+                     what);
+    }
+
     std::optional<Frame> examine(Frame &frame, XMLElement &element) {
         if (frame.expand)
-            expandAttributes(element, frame.macros);
+            expandAttributes(element, frame.macros());
         // Without a parent there is no place to put a replacement: an ordinary element.
-        if (element.parent()) {
-            const std::string &tag = element.tagName();
-            switch (tag.empty() ? 0 : tag[0]) {
-            case 'i':
-                if (tag == "if" || tag == "ifnot")
-                    return conditional(frame, element, tag.size() == 2);
-                if (tag == "ifex")
-                    return keepOrDrop(
-                        frame, element,
-                        evaluateDocumentCondition(expandedAttribute(frame, element, "expression")));
-                if (tag == "ifdef")
-                    return keepOrDrop(frame, element,
-                                      frame.macros.contains(attributeText(element, "name")));
-                if (tag == "ifndef")
-                    return keepOrDrop(frame, element,
-                                      !frame.macros.contains(attributeText(element, "name")));
-                if (tag == "include")
-                    return include(frame, element);
-                break;
-            case 's':
-                if (tag == "switch")
-                    return switchElement(frame, element);
-                break;
-            case 'd':
-                if (tag == "define") {
-                    define(frame, element);
-                    return std::nullopt;
-                }
-                break;
-            case 'f':
-                if (tag == "for") {
-                    forLoop(frame, element);
-                    return std::nullopt;
-                }
-                if (tag == "foreach") {
-                    foreachLoop(frame, element);
-                    return std::nullopt;
-                }
-                break;
-            case 'x':
-                if (tag == "xmldef") {
-                    std::string name = attributeText(element, "name");
-                    std::unique_ptr<XMLNode> taken = element.parent()->removeChild(&element);
-                    m_document.setFragment(
-                        std::move(name), std::unique_ptr<XMLElement>(taken.release()->toElement()));
-                    return std::nullopt;
-                }
-                if (tag == "xmlput")
-                    return xmlput(frame, element);
-                break;
-            default:
-                break;
-            }
+        const Directive directive =
+            element.parent() ? directiveOf(element.tagName()) : Directive::None;
+        switch (directive) {
+        case Directive::If:
+        case Directive::IfNot:
+            return conditional(frame, element, directive == Directive::If);
+        case Directive::IfEx:
+            return keepOrDrop(
+                frame, element,
+                evaluateDocumentCondition(expandedAttribute(frame, element, "expression")));
+        case Directive::IfDef:
+        case Directive::IfNDef:
+            return keepOrDrop(frame, element,
+                              frame.macros().contains(attributeText(element, "name")) ==
+                                  (directive == Directive::IfDef));
+        case Directive::Switch:
+            return switchElement(frame, element);
+        case Directive::Define:
+            define(frame, element);
+            return std::nullopt;
+        case Directive::For:
+            forLoop(frame, element);
+            return std::nullopt;
+        case Directive::ForEach:
+            foreachLoop(frame, element);
+            return std::nullopt;
+        case Directive::Include:
+            return include(frame, element);
+        case Directive::XmlDef: {
+            std::string name = attributeText(element, "name");
+            std::unique_ptr<XMLNode> taken = element.parent()->removeChild(&element);
+            m_document.setFragment(std::move(name),
+                                   std::unique_ptr<XMLElement>(taken.release()->toElement()));
+            return std::nullopt;
+        }
+        case Directive::XmlPut:
+            return xmlput(frame, element);
+        case Directive::None:
+            break;
         }
         return ordinary(frame, element);
     }
 
     std::optional<Frame> ordinary(const Frame &frame, XMLElement &element) {
+        m_document.elementReady(element);
         if (!element.firstChild())
             return std::nullopt;
-        return Frame{element.firstChild(), nullptr, frame.macros, frame.expand, frame.context};
+        return frameWithin(frame, element.firstChild(), nullptr, frame.expand, frame.context);
     }
 
-    // Puts a chain in the element's place (destroying the element) and returns the frame
-    // that processes the chain: the rest of the current frame continues after it.
-    std::optional<Frame> replaceByChain(Frame &frame, XMLElement &element,
-                                        std::unique_ptr<XMLNode> chain, MacroMap macros,
-                                        bool expand, std::shared_ptr<const Context> context) {
+    // Puts a chain in the element's place (destroying the element) and returns the frame that
+    // processes the chain, made from `frame` by the caller: the rest of the current frame
+    // continues after the chain.
+    std::optional<Frame> replaceByChain(XMLElement &element, std::unique_ptr<XMLNode> chain,
+                                        Frame frame) {
         XMLNode *first = chain.get();
         XMLNode *next = element.nextSibling();
-        if (first)
-            element.parent()->replaceChild(&element, std::move(chain));
-        else
+        if (!first) {
             element.parent()->removeChild(&element);
-        if (!first)
             return std::nullopt;
-        return Frame{first, next, std::move(macros), expand, std::move(context)};
+        }
+        element.parent()->replaceChild(&element, std::move(chain));
+        frame.cursor = first;
+        frame.end = next;
+        return frame;
     }
 
     std::optional<Frame> keepOrDrop(Frame &frame, XMLElement &element, bool keep) {
@@ -353,8 +402,8 @@ private:
             element.parent()->removeChild(&element);
             return std::nullopt;
         }
-        return replaceByChain(frame, element, element.takeChildren(), frame.macros, frame.expand,
-                              frame.context);
+        return replaceByChain(element, element.takeChildren(),
+                              frameWithin(frame, nullptr, nullptr, frame.expand, frame.context));
     }
 
     std::optional<Frame> conditional(Frame &frame, XMLElement &element, bool wanted) {
@@ -364,13 +413,13 @@ private:
             return ordinary(frame, element);
         }
         const XMLAttribute condition = *attributes.begin();
-        const std::string *value = frame.macros.find(condition.name);
+        const std::string *value = frame.macros().find(condition.name);
         bool matches = listContains(condition.value.view(), value ? *value : std::string_view());
         return keepOrDrop(frame, element, matches == wanted);
     }
 
     std::optional<Frame> switchElement(Frame &frame, XMLElement &element) {
-        const std::string value = frame.macros.value(attributeText(element, "name"));
+        const std::string value = frame.macros().value(attributeText(element, "name"));
         XMLElement *chosen = nullptr;
         XMLElement *lastDefault = nullptr;
         for (XMLElement *child = element.firstChildElement(); child && !chosen;
@@ -378,7 +427,7 @@ private:
             if (child->tagName() == "case") {
                 std::string values = attributeText(*child, "value");
                 if (frame.expand)
-                    expandText(values, frame.macros);
+                    expandText(values, frame.macros());
                 if (listContains(values, value))
                     chosen = child;
             } else if (child->tagName() == "default") {
@@ -391,13 +440,13 @@ private:
             element.parent()->removeChild(&element);
             return std::nullopt;
         }
-        return replaceByChain(frame, element, chosen->takeChildren(), frame.macros, frame.expand,
-                              frame.context);
+        return replaceByChain(element, chosen->takeChildren(),
+                              frameWithin(frame, nullptr, nullptr, frame.expand, frame.context));
     }
 
     void define(Frame &frame, XMLElement &element) {
         if (element.hasAttribute("expand_macros"))
-            frame.expand = isYes(attributeText(element, "expand_macros"));
+            frame.expand = isYesValue(attributeText(element, "expand_macros"));
         std::string name = attributeText(element, "name");
         std::optional<std::string> value;
         if (name.empty()) {
@@ -420,15 +469,15 @@ private:
         if (!value)
             return;
         // Values that refer to themselves double with each definition; stop them early.
-        if (value->size() > XmlPP::kMaxMacroValue ||
-            m_definedBytes + value->size() > XmlPP::kMaxDefinedBytes) {
+        if (value->size() > m_limits.macroValue ||
+            m_definedBytes + value->size() > m_limits.definedBytes) {
             warn("value of macro " + name + " is too long (" + std::to_string(value->size()) +
                  " bytes); <define> ignored");
             return;
         }
         m_definedBytes += value->size();
         noteValue(value->size());
-        frame.macros.set(std::move(name), std::move(*value));
+        frame.writableMacros().set(std::move(name), std::move(*value));
     }
 
     // Inserts copies of the element children of `loop` after it, one set per call, each
@@ -463,8 +512,7 @@ private:
             end = evaluateDocumentUnsigned(attributeText(element, "end"));
             increment = evaluateDocumentUnsigned(attributeText(element, "incr"));
         }
-        const std::size_t bodyElements = countChildElements(element);
-        if (!start || !end || !increment || bodyElements == 0) {
+        if (!start || !end || !increment || !element.firstChildElement()) {
             warn("<for index=\"i\" start=\"0\" end=\"32\" incr=\"1\">");
             element.parent()->removeChild(&element);
             return;
@@ -497,17 +545,17 @@ private:
                 warn(label + " index would pass 0xFFFFFFFF before reaching end; the loop stops "
                              "there");
         }
-        if (iterations == 0 ||
-            !claimElements(multiplied(std::size_t(iterations), bodyElements), label)) {
+        if (iterations == 0 || !claimCopies(element, iterations, label)) {
             element.parent()->removeChild(&element);
             return;
         }
         Generator generator{*this, element};
+        // One map for all iterations: setting a name again reuses its entry.
+        MacroMap loopMacros;
         std::uint64_t i = *start;
         for (std::uint64_t n = 1; n <= iterations; ++n, i += *increment) {
             const std::int64_t ap = std::int64_t(std::uint64_t(add) + std::uint64_t(mul) * i);
             char hex[19];
-            MacroMap loopMacros;
             loopMacros.set(index, std::to_string(i));
             loopMacros.set(index + "_alpha", std::string(1, char('A' + i)));
             loopMacros.set(index + "_hex", std::string(formatUpperHex(i, hex)));
@@ -539,10 +587,10 @@ private:
             } else if (name == "exclude_wildcard") {
                 excludeWildcards = value;
             } else if (name == "expand_macros") {
-                withCurrentMacros = isYes(value);
+                withCurrentMacros = isYesValue(value);
             } else {
                 if (!frame.expand)
-                    expandText(value, frame.macros);
+                    expandText(value, frame.macros());
                 Variable variable{name, {}};
                 const std::string list = withoutLineBreaks(value);
                 for (std::string_view entry : splitList(list, separator))
@@ -576,17 +624,16 @@ private:
                 longest = std::max(longest, entry.size());
         }
         noteValue(longest);
-        const std::size_t bodyElements = countChildElements(element);
-        if (combinations == 0 || bodyElements == 0 ||
-            !claimElements(multiplied(combinations, bodyElements), "<foreach>")) {
+        if (combinations == 0 || !element.firstChildElement() ||
+            !claimCopies(element, combinations, "<foreach>")) {
             element.parent()->removeChild(&element);
             return;
         }
         // The first variable varies slowest: count in a mixed radix, last digit fastest.
         Generator generator{*this, element};
         std::vector<std::size_t> digits(variables.size(), 0);
+        MacroMap loopMacros = withCurrentMacros ? frame.macros() : MacroMap();
         for (std::size_t n = 1; n <= combinations; ++n) {
-            MacroMap loopMacros = withCurrentMacros ? frame.macros : MacroMap();
             for (std::size_t v = 0; v < variables.size(); ++v)
                 loopMacros.set(variables[v].name, variables[v].entries[digits[v]]);
             generator.emit(loopMacros, n == combinations);
@@ -599,29 +646,42 @@ private:
         generator.finish(frame);
     }
 
-    // The macro map and expand flag for the content of an include or xmlput, and whether the
-    // new content's attributes are expanded with that map at once.
+    // The frame for the content of an include or xmlput (its cursor and end still to be set),
+    // and whether the new content's attributes are expanded with its map at once.
     struct Scope {
-        MacroMap macros;
-        bool expand;
+        Frame frame;
         bool expandNow;
     };
-    Scope scopeOf(const Frame &frame, const XMLElement &element, bool alwaysExpand) {
+    Scope scopeOf(const Frame &frame, const XMLElement &element, bool alwaysExpand,
+                  const Context *context) {
         if ((frame.expand || element.hasAttribute("expand_macros")) &&
             element.hasAttribute("macros")) {
-            Scope scope{frame.macros, true, true};
+            Scope scope{Frame{nullptr, nullptr, nullptr, frame.macros(), true, context}, true};
             const std::string list = withoutLineBreaks(attributeText(element, "macros"));
-            scope.macros.addList(list);
+            scope.frame.own.addList(list);
             noteValue(list.size());
             return scope;
         }
-        return Scope{frame.macros, frame.expand, frame.expand || alwaysExpand};
+        return Scope{frameWithin(frame, nullptr, nullptr, frame.expand, context),
+                     frame.expand || alwaysExpand};
+    }
+
+    const Context *newContext(const Frame &frame, std::string file, std::string canonical,
+                              std::string fragment) {
+        Context &context = m_contexts.emplace_back();
+        context.outer = frame.context;
+        context.file = std::move(file);
+        context.canonical = std::move(canonical);
+        context.isFragment = !fragment.empty();
+        context.fragment = std::move(fragment);
+        context.depth = frame.context->depth + 1;
+        return &context;
     }
 
     bool nestingAllows(const Frame &frame, const std::string &what) {
-        if (frame.context->depth < XmlPP::kMaxNesting)
+        if (frame.context->depth < m_limits.nesting)
             return true;
-        warn("include and xmlput nested deeper than " + std::to_string(XmlPP::kMaxNesting) + "; " +
+        warn("include and xmlput nested deeper than " + std::to_string(m_limits.nesting) + "; " +
              what + " skipped");
         return false;
     }
@@ -631,13 +691,10 @@ private:
             warn("missing filename in <include>");
             return ordinary(frame, element);
         }
-        std::string path = expandedAttribute(frame, element, "filename");
-        const std::string directory = directoryOf(frame.context->file);
-        if (!path.empty() && path.front() != '/' && !directory.empty())
-            path = directory + "/" + path;
-        const std::string canonical = canonicalPath(path);
-        for (const Context *context = frame.context.get(); context;
-             context = context->outer.get()) {
+        const std::string path =
+            XmlPP::resolvePath(frame.context->file, expandedAttribute(frame, element, "filename"));
+        const std::string canonical = XmlPP::canonicalPath(path);
+        for (const Context *context = frame.context; context; context = context->outer) {
             if (!context->isFragment && !context->canonical.empty() &&
                 context->canonical == canonical) {
                 warn("include file " + path + " includes itself");
@@ -646,8 +703,8 @@ private:
         }
         if (!nestingAllows(frame, "include file " + path))
             return ordinary(frame, element);
-        if (m_includes >= XmlPP::kMaxIncludes) {
-            warn("more than " + std::to_string(XmlPP::kMaxIncludes) + " includes; include file " +
+        if (m_includes >= m_limits.includes) {
+            warn("more than " + std::to_string(m_limits.includes) + " includes; include file " +
                  path + " skipped");
             return ordinary(frame, element);
         }
@@ -664,7 +721,7 @@ private:
             warn("error: include file '" + path + "' is empty");
             return ordinary(frame, element);
         }
-        if (!claimElements(countElements(*root), "include file " + path))
+        if (!claim(measureTree(*root), "include file " + path))
             return ordinary(frame, element);
 
         const std::string inherited = attributeText(element, "inherit_attributes");
@@ -672,25 +729,19 @@ private:
             if (std::optional<XMLAttribute> attribute = element.getAttributeList().attribute(name))
                 root->setAttribute(name, attribute->value);
         }
-        Scope scope = scopeOf(frame, element, false);
+        Scope scope = scopeOf(frame, element, false, newContext(frame, path, canonical, {}));
         if (scope.expandNow)
-            expandAttributes(*root, scope.macros);
-
-        auto context = std::make_shared<Context>();
-        context->outer = frame.context;
-        context->file = path;
-        context->canonical = canonical;
-        context->depth = frame.context->depth + 1;
+            expandAttributes(*root, scope.frame.macros());
 
         if (element.hasAttribute("no_root") || root->tagName() == "envelope")
-            return replaceByChain(frame, element, root->takeChildren(), std::move(scope.macros),
-                                  scope.expand, std::move(context));
+            return replaceByChain(element, root->takeChildren(), std::move(scope.frame));
         XMLElement *placed = root.get();
         element.parent()->replaceChild(&element, std::move(root));
+        m_document.elementReady(*placed);
         if (!placed->firstChild())
             return std::nullopt;
-        return Frame{placed->firstChild(), nullptr, std::move(scope.macros), scope.expand,
-                     std::move(context)};
+        scope.frame.cursor = placed->firstChild();
+        return std::move(scope.frame);
     }
 
     std::optional<Frame> xmlput(Frame &frame, XMLElement &element) {
@@ -701,8 +752,7 @@ private:
             element.parent()->removeChild(&element);
             return std::nullopt;
         }
-        for (const Context *context = frame.context.get(); context;
-             context = context->outer.get()) {
+        for (const Context *context = frame.context; context; context = context->outer) {
             if (context->isFragment && context->fragment == name) {
                 warn("xmldef named " + name + " puts itself; xmlput skipped");
                 element.parent()->removeChild(&element);
@@ -710,38 +760,38 @@ private:
             }
         }
         if (!nestingAllows(frame, "xmlput of " + name) ||
-            !claimElements(countChildElements(*fragment), "xmlput of " + name)) {
+            !claim(measureChildren(*fragment), "xmlput of " + name)) {
             element.parent()->removeChild(&element);
             return std::nullopt;
         }
-        Scope scope = scopeOf(frame, element, true);
+        Scope scope =
+            scopeOf(frame, element, true, newContext(frame, frame.context->file, {}, name));
         XMLNode *insertAfter = &element;
         for (const XMLNode *child = fragment->firstChild(); child; child = child->nextSibling()) {
             std::unique_ptr<XMLNode> copy = child->cloneTree(m_document);
-            expandTree(*copy, scope.macros);
+            expandTree(*copy, scope.frame.macros());
             insertAfter = element.parent()->insertChildren(insertAfter, std::move(copy));
         }
-        auto context = std::make_shared<Context>();
-        context->outer = frame.context;
-        context->file = frame.context->file;
-        context->fragment = name;
-        context->isFragment = true;
-        context->depth = frame.context->depth + 1;
-
         XMLNode *first = element.nextSibling();
         XMLNode *end = insertAfter->nextSibling();
         element.parent()->removeChild(&element);
         if (first == end)
             return std::nullopt;
         frame.cursor = end;
-        return Frame{first, end, std::move(scope.macros), scope.expand, std::move(context)};
+        scope.frame.cursor = first;
+        scope.frame.end = end;
+        return std::move(scope.frame);
     }
 
     XMLPP2 &m_document;
+    const XmlPP::Limits &m_limits;
     const MacroExpander *m_expander;
-    std::vector<Frame> m_stack;
+    // Frames and contexts stay in place while others are added: frames and fragments point
+    // at them.
+    std::deque<Frame> m_stack;
+    std::deque<Context> m_contexts;
     std::size_t m_longestValue = 0;
-    std::size_t m_generated = 0;
+    Amount m_generated;
     std::size_t m_definedBytes = 0;
     std::size_t m_expandedBytes = 0;
     int m_includes = 0;
@@ -752,8 +802,25 @@ private:
 } // namespace
 
 void XmlPP::processConditionals(XMLPP2 &document, XMLNode *first, const std::string &currentFile,
-                                const MacroMap &macros, bool expand) {
+                                const MacroMap &macros, bool expand, const Limits &limits) {
     if (!first)
         return;
-    Processor(document).run(first, currentFile, macros, expand);
+    Processor(document, limits).run(first, currentFile, macros, expand);
+}
+
+std::string XmlPP::resolvePath(const std::string &currentFile, const std::string &name) {
+    if (name.empty() || name.front() == '/')
+        return name;
+    const std::string::size_type slash = currentFile.rfind('/');
+    if (slash == std::string::npos)
+        return name;
+    return currentFile.substr(0, slash + 1) + name;
+}
+
+std::string XmlPP::canonicalPath(const std::string &path) {
+    if (path.empty())
+        return {};
+    std::error_code error;
+    std::filesystem::path resolved = std::filesystem::weakly_canonical(path, error);
+    return error ? path : resolved.string();
 }

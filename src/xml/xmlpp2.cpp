@@ -10,6 +10,8 @@ void XMLPP2::reportWarning(const std::string &message) {
     std::fprintf(stderr, "warning: %s\n", message.c_str());
 }
 
+void XMLPP2::elementReady(XMLElement &) {}
+
 const XMLElement *XMLPP2::fragment(std::string_view name) const {
     auto it = m_fragments.find(name);
     return it == m_fragments.end() ? nullptr : it->second.get();

@@ -21,6 +21,11 @@ public:
     // Writes "warning: %s" and a newline to standard error.
     virtual void reportWarning(const std::string &message);
 
+    // Called by the preprocessor for every element that stays in the tree, once its attributes
+    // are final and after its parent: typed documents compute what they derive from
+    // attributes in the same pass. Does nothing here.
+    virtual void elementReady(XMLElement &element);
+
     // The global and system macros consulted with the preprocessor's map; null when the
     // document is bound to none (then only the map applies).
     const MacroExpander *macroExpander() const { return m_macroExpander; }

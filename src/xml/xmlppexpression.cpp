@@ -11,6 +11,14 @@ namespace {
 // A plain integer literal, perhaps after one "+": decimal digits, or "0x" and hexadecimal
 // digits, without a suffix. The digit limits keep every accepted value inside 64 bits, where
 // the evaluator gives the same bits (a signed 64-bit constant, unchanged by unary plus).
+// The value of a hexadecimal digit (either case), or 16 for any other character.
+unsigned digitValue(char c) {
+    if (c >= '0' && c <= '9')
+        return unsigned(c - '0');
+    const char lower = char(c | 0x20);
+    return lower >= 'a' && lower <= 'f' ? unsigned(lower - 'a' + 10) : 16;
+}
+
 std::optional<std::uint64_t> plainLiteral(std::string_view text) {
     if (!text.empty() && text.front() == '+')
         text.remove_prefix(1);
@@ -22,12 +30,8 @@ std::optional<std::uint64_t> plainLiteral(std::string_view text) {
         if (text.size() > 16)
             return std::nullopt;
         for (char c : text) {
-            unsigned digit;
-            if (c >= '0' && c <= '9')
-                digit = unsigned(c - '0');
-            else if ((c | 0x20) >= 'a' && (c | 0x20) <= 'f')
-                digit = unsigned((c | 0x20) - 'a' + 10);
-            else
+            const unsigned digit = digitValue(c);
+            if (digit > 15)
                 return std::nullopt;
             value = value << 4 | digit;
         }
@@ -41,6 +45,10 @@ std::optional<std::uint64_t> plainLiteral(std::string_view text) {
         value = value * 10 + unsigned(c - '0');
     }
     return value;
+}
+
+bool isBlank(char c) {
+    return c == ' ' || c == '\t' || c == '\n' || c == '\r';
 }
 
 std::string normalisedSpace(std::string_view text) {
@@ -97,4 +105,39 @@ std::string_view formatUpperHex(std::uint64_t value, char (&buffer)[19]) {
     *--at = 'x';
     *--at = '0';
     return {at, std::size_t(end - at)};
+}
+
+std::optional<std::uint64_t> readPlainNumber(std::string_view text) {
+    text = trimDocumentBlanks(text);
+    unsigned radix = 10;
+    if (text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) {
+        radix = 16;
+        text.remove_prefix(2);
+    } else if (text.size() > 1 && text[0] == '0') {
+        radix = 8;
+        text.remove_prefix(1);
+    }
+    if (text.empty())
+        return std::nullopt;
+    std::uint64_t value = 0;
+    for (char c : text) {
+        const unsigned digit = digitValue(c);
+        if (digit >= radix || value > (UINT64_MAX - digit) / radix)
+            return std::nullopt;
+        value = value * radix + digit;
+    }
+    return value;
+}
+
+std::string_view trimDocumentBlanks(std::string_view text) {
+    while (!text.empty() && isBlank(text.front()))
+        text.remove_prefix(1);
+    while (!text.empty() && isBlank(text.back()))
+        text.remove_suffix(1);
+    return text;
+}
+
+bool isYesValue(std::string_view text) {
+    return text.size() == 3 && (text[0] | 0x20) == 'y' && (text[1] | 0x20) == 'e' &&
+           (text[2] | 0x20) == 's';
 }

@@ -3,6 +3,7 @@
 #include "memorymap/memorymap.h"
 #include "project/macroexpander.h"
 
+#include <cstdio>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -39,4 +40,27 @@ inline std::string written(MemoryMap &map) {
     std::ostringstream out;
     map.write(out, 2, 75);
     return out.str();
+}
+
+// Every element with its kind code and evaluated start and size, indented by depth; an
+// imported root names its Import element's file.
+inline std::string addressDump(const MemoryMap &map) {
+    std::string dump;
+    const XMLNode *top = map.rootElement();
+    for (const XMLNode *node = top; node; node = node->nextInTree(top)) {
+        int depth = 0;
+        for (const XMLNode *up = node->parent(); up; up = up->parent())
+            ++depth;
+        const auto *element = static_cast<const MemoryMapElement *>(node);
+        char numbers[64];
+        std::snprintf(numbers, sizeof numbers, " start=0x%08x size=0x%x", element->start(),
+                      element->size());
+        dump += std::string(2 * depth, ' ') + element->tagName() + "(" +
+                std::to_string(int(element->kind())) + ") \"" +
+                std::string(element->nameAttribute()) + "\"" + numbers;
+        if (const MemoryMapElement *import = element->importElement())
+            dump += std::string(" imported from ") + import->getAttribute("filename");
+        dump += "\n";
+    }
+    return dump;
 }

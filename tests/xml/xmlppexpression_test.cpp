@@ -97,3 +97,29 @@ TEST(DocumentExpressions, UpperHex) {
     EXPECT_EQ(formatUpperHex(0xDEADbeef, buffer), "0xDEADBEEF");
     EXPECT_EQ(formatUpperHex(UINT64_MAX, buffer), "0xFFFFFFFFFFFFFFFF");
 }
+
+TEST(DocumentValues, PlainNumbersInCNotation) {
+    EXPECT_EQ(readPlainNumber("42"), 42u);
+    EXPECT_EQ(readPlainNumber(" 0x1F\n"), 31u);
+    EXPECT_EQ(readPlainNumber("0X10"), 16u);
+    EXPECT_EQ(readPlainNumber("017"), 15u);
+    EXPECT_EQ(readPlainNumber("0"), 0u);
+    EXPECT_EQ(readPlainNumber("18446744073709551615"), UINT64_MAX);
+    EXPECT_FALSE(readPlainNumber("18446744073709551616"));
+    EXPECT_FALSE(readPlainNumber("08"));
+    EXPECT_FALSE(readPlainNumber("0x"));
+    EXPECT_FALSE(readPlainNumber(""));
+    EXPECT_FALSE(readPlainNumber("12k"));
+    EXPECT_FALSE(readPlainNumber("-1"));
+    EXPECT_FALSE(readPlainNumber("$(SIZE)"));
+}
+
+TEST(DocumentValues, YesFlagsAndBlanks) {
+    EXPECT_TRUE(isYesValue("Yes"));
+    EXPECT_TRUE(isYesValue("yEs"));
+    EXPECT_FALSE(isYesValue("yes "));
+    EXPECT_FALSE(isYesValue("Y"));
+    EXPECT_FALSE(isYesValue("yeS!"));
+    EXPECT_EQ(trimDocumentBlanks(" \t\r\n a b\n"), "a b");
+    EXPECT_EQ(trimDocumentBlanks("\t"), "");
+}
