@@ -8,7 +8,7 @@ JOBS        ?= 2
 
 CMAKE_FLAGS = -G Ninja -Wno-dev
 
-.PHONY: all deps build test check bench fuzz format clean
+.PHONY: all deps build demo test check bench fuzz format clean
 
 all: build
 
@@ -20,6 +20,9 @@ $(BUILD)/build.ninja: | deps
 
 build: deps $(BUILD)/build.ninja
 	ninja -C $(BUILD) -j$(JOBS)
+
+demo: build
+	@scripts/demo $(BUILD)
 
 test: build
 	cd $(BUILD) && ctest --output-on-failure -j$(JOBS)

@@ -266,6 +266,17 @@ std::optional<XMLAttribute> XMLAttributeList::attribute(std::string_view name) c
     return *const_iterator(m_data.get() + at);
 }
 
+bool XMLAttributeList::anyValueContains(char byte) const {
+    // The block also holds names and length words; only a hit there needs the closer look.
+    if (!m_used || !std::memchr(m_data.get(), byte, m_used))
+        return false;
+    for (const XMLAttribute &attribute : *this) {
+        if (attribute.value.view().find(byte) != std::string_view::npos)
+            return true;
+    }
+    return false;
+}
+
 void XMLAttributeList::clear() {
     m_used = 0;
     m_count = 0;

@@ -68,6 +68,9 @@ public:
     const char *get(std::string_view name) const;
     // The attribute itself, or nullopt when the name is absent.
     std::optional<XMLAttribute> attribute(std::string_view name) const;
+    // Whether some value holds the byte: one scan of the whole block, for callers that ask it
+    // of every element of a large document (the preprocessor looking for macro references).
+    bool anyValueContains(char byte) const;
     void clear();
     // What one attribute takes in the block.
     static constexpr std::size_t entryBytes(std::size_t nameLength, std::size_t valueLength) {

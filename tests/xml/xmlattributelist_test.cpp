@@ -96,3 +96,18 @@ TEST(XMLAttributes, ManyAttributesAgreeWithASimpleModel) {
         EXPECT_EQ(element.hasAttribute(name), values.count(name) == 1) << name;
     }
 }
+
+TEST(XMLAttributes, AnyValueContainsLooksAtValuesOnly) {
+    XMLAttributeList list;
+    EXPECT_FALSE(list.anyValueContains('$'));
+    list.set("a$", "plain");             // in a name
+    list.set("b", std::string(36, 'x')); // a length word of 0x24
+    list.set("c", std::nullopt);
+    EXPECT_FALSE(list.anyValueContains('$'));
+    list.set("d", "tail $(X)");
+    EXPECT_TRUE(list.anyValueContains('$'));
+    list.remove("d");
+    EXPECT_FALSE(list.anyValueContains('$'));
+    list.set("b", std::string(36, 'x') + "$");
+    EXPECT_TRUE(list.anyValueContains('$'));
+}

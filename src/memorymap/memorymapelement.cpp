@@ -1,0 +1,141 @@
+#include "memorymap/memorymapelement.h"
+
+#include "xml/xmlppexpression.h"
+
+#include <utility>
+
+namespace {
+
+using Kind = MemoryMapElement::Kind;
+
+constexpr std::pair<std::string_view, Kind> kKinds[] = {
+    {"MemorySegment", Kind::MemorySegment},
+    {"Register", Kind::Register},
+    {"ProgramSection", Kind::ProgramSection},
+    {"Root", Kind::Root},
+    {"RegisterGroup", Kind::RegisterGroup},
+    {"BitField", Kind::BitField},
+    {"Enum", Kind::Enum},
+    {"Processor", Kind::Processor},
+    {"Vector", Kind::Vector},
+};
+
+constexpr std::string_view kAttributeNames[] = {
+#define MEMORYMAP_ATTRIBUTE(enumerator, stem, text) text,
+#include "memorymap/memorymapattributes.def"
+#undef MEMORYMAP_ATTRIBUTE
+};
+
+// The start of a block or register: a leading "+" places it relative to `base`. A text that
+// does not evaluate leaves 0, relative or not.
+std::uint32_t addressOf(std::string_view text, std::uint32_t base) {
+    text = trimDocumentBlanks(text);
+    std::optional<std::uint64_t> value = evaluateDocumentUnsigned(text);
+    if (!value)
+        return 0;
+    std::uint32_t address = std::uint32_t(*value);
+    return !text.empty() && text.front() == '+' ? address + base : address;
+}
+
+} // namespace
+
+MemoryMapElement::MemoryMapElement(std::string_view tagName)
+    : XMLElement(tagName), m_kind(kindOf(tagName)) {}
+
+MemoryMapElement::~MemoryMapElement() = default;
+
+MemoryMapElement::Kind MemoryMapElement::kindOf(std::string_view tagName) {
+    for (const auto &[name, kind] : kKinds) {
+        if (name == tagName)
+            return kind;
+    }
+    return Kind::Other;
+}
+
+void MemoryMapElement::setTagName(std::string_view tagName) {
+    XMLElement::setTagName(tagName);
+    m_kind = kindOf(tagName);
+}
+
+void MemoryMapElement::setImport(std::unique_ptr<MemoryMapElement> import, std::time_t modified) {
+    m_import = std::move(import);
+    m_importTime = modified;
+}
+
+std::string_view MemoryMapElement::attributeName(Attribute attribute) {
+    return kAttributeNames[std::size_t(attribute)];
+}
+
+bool MemoryMapElement::has(Attribute attribute) const {
+    return hasAttribute(attributeName(attribute));
+}
+
+std::string_view MemoryMapElement::attribute(Attribute attribute) const {
+    std::optional<XMLAttribute> found = getAttributeList().attribute(attributeName(attribute));
+    return found ? found->value.view() : std::string_view();
+}
+
+bool MemoryMapElement::isYes(Attribute which) const {
+    return isYesValue(attribute(which));
+}
+
+MemoryMapElement::Access MemoryMapElement::access() const {
+    std::string_view text = accessAttribute();
+    if (text == "ReadOnly")
+        return Access::ReadOnly;
+    if (text == "WriteOnly")
+        return Access::WriteOnly;
+    if (text == "None")
+        return Access::None;
+    return Access::ReadWrite;
+}
+
+std::string MemoryMapElement::blanksToUnderscores(std::string_view text) {
+    std::string name(text);
+    for (char &c : name) {
+        if (c == ' ')
+            c = '_';
+    }
+    return name;
+}
+
+std::uint32_t MemoryMapElement::evaluateAddress(std::uint32_t base) {
+    m_childBase = base;
+    if (m_kind == Kind::Root || m_kind > Kind::Enum)
+        return base;
+    m_start = 0;
+    m_size = 0;
+    // One pass over the attributes: this runs for every element of large files.
+    std::optional<std::string_view> start, size;
+    for (const XMLAttribute &attribute : getAttributeList()) {
+        const std::string_view name = attribute.name;
+        if (name.size() == 5 && name == "start")
+            start = attribute.value.view();
+        else if (name.size() == 4 && name == "size")
+            size = attribute.value.view();
+    }
+    switch (m_kind) {
+    case Kind::MemorySegment:
+    case Kind::ProgramSection:
+    case Kind::RegisterGroup: {
+        if (start) {
+            m_start = addressOf(*start, base);
+            m_childBase = m_start;
+        }
+        if (size) {
+            if (std::optional<std::uint64_t> value =
+                    evaluateDocumentUnsigned(trimDocumentBlanks(*size)))
+                m_size = std::uint32_t(*value);
+        }
+        return m_childBase;
+    }
+    default:
+        // A register sits at an address inside its block; bit fields and enums count bits and
+        // values from 0. None of them moves the base of what it contains.
+        if (start)
+            m_start = addressOf(*start, m_kind == Kind::Register ? base : 0);
+        if (size)
+            m_size = std::uint32_t(readPlainNumber(*size).value_or(0));
+        return base;
+    }
+}

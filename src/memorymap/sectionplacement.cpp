@@ -1,0 +1,250 @@
+#include "memorymap/sectionplacement.h"
+
+#include "memorymap/memorymap.h"
+#include "memorymap/memorymapelement.h"
+
+#include <ostream>
+
+namespace {
+
+using Attribute = MemoryMapElement::Attribute;
+
+std::vector<std::string> splitCandidates(std::string_view text) {
+    std::vector<std::string> pieces;
+    std::size_t start = 0;
+    while (start <= text.size()) {
+        std::size_t end = text.find(';', start);
+        if (end == std::string_view::npos)
+            end = text.size();
+        if (end > start)
+            pieces.emplace_back(text.substr(start, end - start));
+        start = end + 1;
+    }
+    return pieces;
+}
+
+const std::vector<PlacedSection *> kNoSections;
+
+} // namespace
+
+SectionPlacement::SectionPlacement(const MemoryMap &memoryMap, const MemoryMap *placement,
+                                   const LinkerScriptSettings &settings)
+    : m_settings(settings) {
+    bool ownSegments = false;
+    if (placement) {
+        for (const MemoryMapElement *segment : placement->segments()) {
+            if (!segment->startAttribute().empty() && !segment->sizeAttribute().empty()) {
+                m_segments.push_back(segment);
+                ownSegments = true;
+            }
+        }
+    }
+    if (!ownSegments) {
+        for (const MemoryMapElement *segment : memoryMap.segments()) {
+            m_segments.push_back(segment);
+            PlacedSection *previous = nullptr;
+            for (const MemoryMapElement *section : MemoryMap::sections(*segment)) {
+                previous = add(previous, section, segment);
+                if (std::ostream *out = log())
+                    *out << "Adding section from memory map file " << previous->name << "\n";
+            }
+        }
+    }
+    if (!placement)
+        return;
+
+    // Placement sections continue the chain of the segment they name, after the memory map's
+    // own sections and after an earlier placement element for the same segment.
+    std::unordered_map<std::string, PlacedSection *> lastInSegment;
+    for (const auto &placed : m_sections)
+        lastInSegment[std::string(placed->segment->nameAttribute())] = placed.get();
+    for (const MemoryMapElement *element : placement->segments()) {
+        const MemoryMapElement *segment = nullptr;
+        for (const std::string &candidate : splitCandidates(element->nameAttribute())) {
+            if ((segment = memoryMap.findSegment(candidate)))
+                break;
+        }
+        if (!segment)
+            continue;
+        PlacedSection *&previous = lastInSegment[std::string(segment->nameAttribute())];
+        for (const MemoryMapElement *section : MemoryMap::sections(*element)) {
+            previous = add(previous, section, segment);
+            if (std::ostream *out = log())
+                *out << "Adding section from placement file " << previous->name << "\n";
+        }
+    }
+}
+
+SectionPlacement::~SectionPlacement() = default;
+
+std::ostream *SectionPlacement::log() const {
+    return m_settings.verbose ? &m_settings.logStream() : nullptr;
+}
+
+PlacedSection *SectionPlacement::add(PlacedSection *previous, const MemoryMapElement *section,
+                                     const MemoryMapElement *segment) {
+    m_sections.push_back(std::make_unique<PlacedSection>(previous, section, segment));
+    PlacedSection *placed = m_sections.back().get();
+    m_firstByName.try_emplace(placed->name, placed);
+    if (placed->hasRunIn())
+        m_runners[std::string(placed->text(Attribute::Runin))].push_back(placed);
+    return placed;
+}
+
+void SectionPlacement::placeFromSegmentEnd(const SymbolDefinitions &symbols) {
+    auto fixedSize = [&](const PlacedSection &section) -> std::optional<std::uint32_t> {
+        if (!section.has(Attribute::Size))
+            return std::nullopt;
+        std::string_view size = section.text(Attribute::Size);
+        auto symbol = symbols.find(std::string(size));
+        return read32BitNumber(symbol != symbols.end() ? symbol->second : size);
+    };
+    for (const auto &last : m_sections) {
+        if (!last->lastInSegment)
+            continue;
+        std::uint32_t sum = 0;
+        PlacedSection *remembered = nullptr;
+        std::uint32_t rememberedSum = 0;
+        PlacedSection *section = last.get();
+        for (; section; section = section->previous) {
+            std::optional<std::uint32_t> size = fixedSize(*section);
+            if (!size)
+                break;
+            sum += *size;
+            if (section->isYes(Attribute::PlaceFromSegmentEnd)) {
+                remembered = section;
+                rememberedSum = sum;
+            }
+        }
+        if (remembered) {
+            remembered->placedFromEnd = true;
+            remembered->offsetFromEnd = rememberedSum;
+            continue;
+        }
+        // `section` has no fixed size, so no section before it can be placed from the end.
+        for (PlacedSection *wanted = section ? section->previous : nullptr; wanted;
+             wanted = wanted->previous) {
+            if (wanted->isYes(Attribute::PlaceFromSegmentEnd)) {
+                m_settings.warningStream() << "warning: cannot place section " << wanted->name
+                                           << " at end of segment because section " << section->name
+                                           << " does not have a fixed size\n";
+                break;
+            }
+        }
+    }
+}
+
+PlacedSection *SectionPlacement::findRunSection(const PlacedSection &section) const {
+    for (const std::string &candidate : splitCandidates(section.text(Attribute::Runin))) {
+        auto found = m_firstByName.find(candidate);
+        if (found != m_firstByName.end())
+            return found->second;
+    }
+    return nullptr;
+}
+
+const std::vector<PlacedSection *> &
+SectionPlacement::sectionsRunningIn(const PlacedSection &section) const {
+    auto found = m_runners.find(section.name);
+    return found != m_runners.end() ? found->second : kNoSections;
+}
+
+bool SectionPlacement::enter(PlacedSection &section) {
+    if (section.laidOut) {
+        if (std::ostream *out = log())
+            *out << "Section " << section.name << " already laid out\n";
+        return false;
+    }
+    if (section.inProgress)
+        throw PlacementError("cyclic memory section dependency with section " + section.name);
+    section.inProgress = true;
+    if (std::ostream *out = log())
+        *out << "Laying out section " << section.name << "\n";
+    return true;
+}
+
+void SectionPlacement::discardOrFail(PlacedSection &section) {
+    std::string_view runIn = section.text(Attribute::Runin);
+    if (m_settings.missingRunInIsError)
+        throw PlacementError("cannot find run section " + std::string(runIn) + " referenced in " +
+                             section.stem());
+    if (std::ostream *out = log())
+        *out << "Discarding " << section.name << " because run in section " << runIn
+             << " not found\n";
+    section.discarded = true;
+}
+
+void SectionPlacement::layOut(const std::function<void(PlacedSection &)> &emit) {
+    for (const auto &section : m_sections)
+        layOutFrom(*section, emit);
+}
+
+// Depth-first over the dependencies with a stack of our own: a run section may pull in a
+// chain of any length, which must not reach the call stack.
+void SectionPlacement::layOutFrom(PlacedSection &root,
+                                  const std::function<void(PlacedSection &)> &emit) {
+    enum Step { Previous, RunIn, Runners, Emit };
+    struct Frame {
+        PlacedSection *section;
+        Step step;
+        std::size_t runner;
+    };
+    if (!enter(root))
+        return;
+    std::vector<Frame> stack{{&root, Previous, 0}};
+    while (!stack.empty()) {
+        Frame &frame = stack.back();
+        PlacedSection &section = *frame.section;
+        PlacedSection *dependency = nullptr;
+        switch (frame.step) {
+        case Previous:
+            frame.step = RunIn;
+            if (section.previous && !section.previous->laidOut)
+                dependency = section.previous;
+            break;
+        case RunIn:
+            frame.step = Runners;
+            if (section.hasRunIn()) {
+                section.runSection = findRunSection(section);
+                if (!section.runSection) {
+                    discardOrFail(section);
+                    section.laidOut = true;
+                    section.inProgress = false;
+                    stack.pop_back();
+                    continue;
+                }
+                // The run address follows the section before the run section.
+                PlacedSection *before = section.runSection->previous;
+                if (before && !before->laidOut)
+                    dependency = before;
+            }
+            break;
+        case Runners: {
+            const std::vector<PlacedSection *> &runners = sectionsRunningIn(section);
+            if (frame.runner < runners.size()) {
+                dependency = runners[frame.runner++];
+            } else {
+                frame.step = Emit;
+            }
+            break;
+        }
+        case Emit: {
+            // Checked only now, so that sections running in each other are reported as
+            // the cycle they are.
+            if (section.hasRunIn() && !sectionsRunningIn(section).empty())
+                throw PlacementError("run section " + section.name +
+                                     " cannot have run in sections");
+            if (section.runSection && section.runSection->hasRunIn())
+                throw PlacementError("run section " + section.runSection->name +
+                                     " cannot have run in sections");
+            emit(section);
+            section.laidOut = true;
+            section.inProgress = false;
+            stack.pop_back();
+            continue;
+        }
+        }
+        if (dependency && enter(*dependency))
+            stack.push_back({dependency, Previous, 0});
+    }
+}

@@ -1,0 +1,42 @@
+#include "xmlpptesting.h"
+
+namespace {
+
+std::string repeated(const std::string &text, int count, const char *separator = "") {
+    std::string result;
+    for (int i = 0; i < count; ++i)
+        result += (i ? separator : "") + text;
+    return result;
+}
+
+} // namespace
+
+// Loop limits that need more than a fixture (see xmlppcases_test.cpp for the rest).
+TEST(XmlPPFor, NestedLoopsAddUpToTheLimit) {
+    Processed result = preprocess(
+        R"~(<r><for index="i" start="0" end="2000" incr="1"><for index="j" start="0" end="1000" incr="1"><a/></for></for></r>)~");
+    ASSERT_EQ(result.warnings.size(), 1u);
+    EXPECT_NE(result.warnings[0].find("would make more than 1000000 elements"), std::string::npos);
+    EXPECT_LE(result.text.size(), 4 * XmlPP::Limits().generatedElements + 8);
+}
+
+TEST(XmlPPFor, LimitsAreTheCallers) {
+    CollectingDocument document;
+    ASSERT_TRUE(document.parse(
+        R"~(<r><for index="i" start="0" end="5" incr="1"><a/><b/></for><for index="i" start="0" end="6" incr="1"><a/><b/></for></r>)~"));
+    XmlPP::Limits limits;
+    limits.generatedElements = 10;
+    XmlPP::processConditionals(document, document.rootElement(), "", {}, true, limits);
+    // The last copy is the loop's own content, moved: five iterations add eight elements.
+    EXPECT_EQ(written(*document.rootElement()), "<r>" + repeated("<a/><b/>", 5) + "</r>");
+    ASSERT_EQ(document.warnings.size(), 1u);
+    EXPECT_NE(document.warnings[0].find("more than 10 elements or 256 MiB"), std::string::npos);
+}
+
+TEST(XmlPPForeach, LargeElementsAreBoundedByTheirBytes) {
+    Processed result = preprocess("<r><foreach x=\"" + repeated("e", 100000, ",") + "\"><a v=\"" +
+                                  std::string(4096, 'v') + "\"/></foreach></r>");
+    EXPECT_EQ(result.text, "<r/>");
+    ASSERT_EQ(result.warnings.size(), 1u);
+    EXPECT_NE(result.warnings[0].find("<foreach> would make more than"), std::string::npos);
+}
