@@ -2,7 +2,9 @@
 
 add_compile_options(-Wall -Wextra -Wno-unused-parameter)
 if(CMAKE_CXX_COMPILER_ID STREQUAL "GNU")
-    add_compile_options(-Werror)
+    # GCC 12 reports -Wrestrict falsely for std::string concatenation at -O3 (the Release
+    # build of the benchmarks); the warning finds nothing else in this code base.
+    add_compile_options(-Werror -Wno-restrict)
 endif()
 
 if(PALINDOR_SANITIZE)
