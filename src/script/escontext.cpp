@@ -312,12 +312,11 @@ bool ESContext::nativeStackLow() {
 }
 
 void ESContext::reserveMemory(std::size_t bytes) {
+    // Nothing is freed before the context goes, so once over the limit a context stays
+    // there: every later allocation fails too.
     m_extraMemory += bytes;
-    if (m_heap->bytes() + m_extraMemory > m_memoryLimit) {
-        m_extraMemory = 0;
-        m_memoryLimit = SIZE_MAX; // let the host unwind and report
+    if (m_heap->bytes() + m_extraMemory > m_memoryLimit)
         fatal("out of memory");
-    }
 }
 
 // --- Errors ---------------------------------------------------------------------------------

@@ -180,6 +180,11 @@ public:
     static bool strictEquals(const ESValue &a, const ESValue &b);
     // Looks `name` up on the object and its prototype chain.
     bool lookup(ESObject *object, ESString *name, ESValue *value);
+    // Property access with a computed key (`o[k]`). Reading a name that was never pooled
+    // does not pool it, so that probing absent keys cannot grow the pool.
+    ESValue getIndexed(const ESValue &base, const ESValue &key);
+    bool hasIndexed(ESObject *object, const ESValue &key);
+    void putIndexed(const ESValue &base, const ESValue &key, const ESValue &value);
 
 private:
     friend class ESCompiler;
@@ -225,9 +230,9 @@ private:
     void listing(ESCode *code);
     ESValue lookupName(ESString *name, ESValue *thisValue);
     ESValue getProperty(const ESValue &base, ESString *name);
-    ESValue getIndexed(const ESValue &base, const ESValue &key);
-    void putIndexed(const ESValue &base, const ESValue &key, const ESValue &value);
     ESString *keyName(const ESValue &key);
+    ESString *existingKeyName(const ESValue &key);
+    bool hasDynamicNames(ESObject *object) const;
     ESValue methodOf(const ESValue &receiver, ESString *name, ESValue *thisValue);
     ESObject *enumerate(const ESValue &value);
     bool looseEquals(const ESValue &a, const ESValue &b);

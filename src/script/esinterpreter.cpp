@@ -151,6 +151,70 @@ void ESContext::putValue(const ESValue &base, ESString *name, const ESValue &val
     put(object, name, value);
 }
 
+// The pooled name of a key if it exists; null when the key's text was never pooled, in
+// which case no property table holds it.
+ESString *ESContext::existingKeyName(const ESValue &key) {
+    switch (key.type) {
+    case ESValue::InternedString:
+        return key.string;
+    case ESValue::String:
+        if (!key.string->m_pooled)
+            key.string->m_pooled = m_pool->find(key.string->text());
+        return key.string->m_pooled;
+    case ESValue::Number:
+        if (key.number >= 0 && key.number < double(m_indexNames.size()) &&
+            key.number == double(std::uint32_t(key.number))) {
+            if (ESString *name = m_indexNames[std::size_t(key.number)])
+                return name;
+        }
+        return m_pool->find(esNumberToString(key.number));
+    default:
+        return m_pool->find(toString(key)->text());
+    }
+}
+
+// Whether an object on the chain may answer names that are not in its table: host
+// classes may; arrays, strings and for-in states answer only pooled names or indices.
+bool ESContext::hasDynamicNames(ESObject *object) const {
+    for (ESObject *o = object; o; o = o->m_prototype) {
+        ESClass *cls = o->m_class;
+        if (!cls->hasPlainAccess() && cls != arrayClass() && cls != stringClass() &&
+            cls != m_classes[EnumerationClass].get())
+            return true;
+    }
+    return false;
+}
+
+namespace {
+
+// The element index a key names, or -1.
+std::int64_t indexOfKey(const ESValue &key) {
+    if (key.isNumber()) {
+        double d = key.number;
+        if (d >= 0 && d < 2147483647.0 && d == double(std::uint32_t(d)))
+            return std::int64_t(d);
+        return -1;
+    }
+    if (key.type == ESValue::InternedString)
+        return key.string->arrayIndex();
+    if (key.type == ESValue::String)
+        return ESString::arrayIndexOf(key.string->text());
+    return -1;
+}
+
+const ESValue *denseElement(ESObject *o, const ESValue &key) {
+    if (o->m_kind != ESObject::Array)
+        return nullptr;
+    auto *array = static_cast<ESArrayObject *>(o);
+    std::int64_t i = indexOfKey(key);
+    if (i < 0 || std::size_t(i) >= array->m_elements.size() ||
+        array->m_elements[std::size_t(i)].isHole())
+        return nullptr;
+    return &array->m_elements[std::size_t(i)];
+}
+
+} // namespace
+
 ESValue ESContext::getIndexed(const ESValue &base, const ESValue &key) {
     if (base.isObject()) {
         ESObject *o = base.object;
@@ -163,11 +227,32 @@ ESValue ESContext::getIndexed(const ESValue &base, const ESValue &key) {
                     return array->m_elements[i];
             }
         }
-        return get(o, keyName(key));
+        if (const ESValue *element = denseElement(o, key))
+            return *element;
+        ESString *name = existingKeyName(key);
+        if (!name) {
+            if (!hasDynamicNames(o))
+                return ESValue::undefined();
+            name = keyName(key);
+        }
+        return get(o, name);
     }
     if (base.isUndefined() || base.isNull())
         toObject(base);
-    return getProperty(base, keyName(key));
+    ESString *name = existingKeyName(key);
+    return name ? getProperty(base, name) : ESValue::undefined();
+}
+
+bool ESContext::hasIndexed(ESObject *object, const ESValue &key) {
+    if (denseElement(object, key))
+        return true;
+    ESString *name = existingKeyName(key);
+    if (!name) {
+        if (!hasDynamicNames(object))
+            return false;
+        name = keyName(key);
+    }
+    return hasProperty(object, name);
 }
 
 void ESContext::putIndexed(const ESValue &base, const ESValue &key, const ESValue &value) {

@@ -14,6 +14,8 @@ namespace {
 constexpr std::uint32_t kMaxIndex = 0x7ffffffe; // element names stop below 2^31 - 1
 constexpr std::size_t kMaxDense = std::size_t(1) << 26;
 constexpr qsizetype kMaxText = qsizetype(1) << 28;
+// Long loops over elements poll the context this often, so that a stop request ends them.
+constexpr std::uint64_t kPollMask = 1023;
 
 ESArrayObject *asArray(ESObject *o) {
     return o->m_kind == ESObject::Array ? static_cast<ESArrayObject *>(o) : nullptr;
@@ -27,19 +29,11 @@ double lengthOf(ESContext &c, ESObject *o) {
 }
 
 ESValue getAt(ESContext &c, ESObject *o, double i) {
-    if (ESArrayObject *a = asArray(o); a && i < double(a->m_elements.size())) {
-        ESValue v = a->m_elements[std::size_t(i)];
-        if (!v.isHole())
-            return v;
-    }
-    return c.get(o, c.pooled(c.toString(ESValue::fromNumber(i))));
+    return c.getIndexed(ESValue::fromObject(o), ESValue::fromNumber(i));
 }
 
 bool hasAt(ESContext &c, ESObject *o, double i) {
-    if (ESArrayObject *a = asArray(o);
-        a && i < double(a->m_elements.size()) && !a->m_elements[std::size_t(i)].isHole())
-        return true;
-    return c.hasProperty(o, c.pooled(c.toString(ESValue::fromNumber(i))));
+    return c.hasIndexed(o, ESValue::fromNumber(i));
 }
 
 void putAt(ESContext &c, ESObject *o, double i, const ESValue &v) {
@@ -51,6 +45,8 @@ void putAt(ESContext &c, ESObject *o, double i, const ESValue &v) {
 }
 
 void deleteAt(ESContext &c, ESObject *o, double i) {
+    if (!hasAt(c, o, i))
+        return;
     ESString *name = c.pooled(c.toString(ESValue::fromNumber(i)));
     o->m_class->deleteProperty(c, o, name);
 }
@@ -79,7 +75,7 @@ ESValue join(ESContext &c, ESObject *o, const QString &separator) {
             out += c.toText(v);
         if (out.size() > kMaxText)
             ESContext::fatal("out of memory");
-        if ((std::uint64_t(i) & 4095) == 4095 && c.shouldStop())
+        if ((std::uint64_t(i) & kPollMask) == kPollMask && c.shouldStop())
             return ESValue::undefined();
     }
     return c.newString(out);
@@ -116,7 +112,7 @@ double appendElements(ESContext &c, ESArrayObject *result, double at, ESObject *
     for (double i = 0; i < length; ++i, ++at) {
         if (hasAt(c, source, i))
             putAt(c, result, at, getAt(c, source, i));
-        if ((std::uint64_t(i) & 4095) == 4095 && c.shouldStop())
+        if ((std::uint64_t(i) & kPollMask) == kPollMask && c.shouldStop())
             break;
     }
     return at;
@@ -184,7 +180,7 @@ ESValue arrayReverse(ESContext &c, ESObject *, const ESValue &self, int, ESValue
             putAt(c, o, upper, lowerValue);
         else
             deleteAt(c, o, upper);
-        if ((std::uint64_t(lower) & 4095) == 4095 && c.shouldStop())
+        if ((std::uint64_t(lower) & kPollMask) == kPollMask && c.shouldStop())
             break;
     }
     return ESValue::fromObject(o);
@@ -209,7 +205,7 @@ ESValue arrayShift(ESContext &c, ESObject *, const ESValue &self, int, ESValue *
             putAt(c, o, k - 1, getAt(c, o, k));
         else
             deleteAt(c, o, k - 1);
-        if ((std::uint64_t(k) & 4095) == 4095 && c.shouldStop())
+        if ((std::uint64_t(k) & kPollMask) == kPollMask && c.shouldStop())
             break;
     }
     deleteAt(c, o, length - 1);
@@ -234,7 +230,7 @@ ESValue arraySlice(ESContext &c, ESObject *, const ESValue &self, int, ESValue *
     for (double k = start; k < end; ++k, ++n) {
         if (hasAt(c, o, k))
             putAt(c, result, n, getAt(c, o, k));
-        if ((std::uint64_t(n) & 4095) == 4095 && c.shouldStop())
+        if ((std::uint64_t(n) & kPollMask) == kPollMask && c.shouldStop())
             break;
     }
     ESNativeArray::setLength(c, result, n);
@@ -270,7 +266,7 @@ ESValue arraySort(ESContext &c, ESObject *, const ESValue &self, int argc, ESVal
                 putAt(c, o, j, b);
                 putAt(c, o, j + gap, a);
             }
-            if ((++steps & 4095) == 0 && c.shouldStop())
+            if ((++steps & kPollMask) == 0 && c.shouldStop())
                 return ESValue::fromObject(o);
             if (c.isStopped())
                 return ESValue::fromObject(o);
@@ -380,6 +376,11 @@ void ESNativeArray::setLength(ESContext &context, ESArrayObject *array, double l
 
 void ESNativeArray::put(ESContext &context, ESObject *object, ESString *name,
                         const ESValue &value) {
+    // The class's function objects (Array and its methods) are not arrays.
+    if (object->m_kind != ESObject::Array) {
+        ESClass::put(context, object, name, value);
+        return;
+    }
     auto *array = static_cast<ESArrayObject *>(object);
     if (name == context.names().length) {
         setLength(context, array, context.toNumber(value));
@@ -394,6 +395,8 @@ void ESNativeArray::put(ESContext &context, ESObject *object, ESString *name,
 
 bool ESNativeArray::getOwnProperty(ESContext &context, ESObject *object, ESString *name,
                                    ESValue *value, std::uint32_t *attributes) {
+    if (object->m_kind != ESObject::Array)
+        return ESClass::getOwnProperty(context, object, name, value, attributes);
     auto *array = static_cast<ESArrayObject *>(object);
     if (name == context.names().length) {
         if (value)
@@ -417,6 +420,8 @@ bool ESNativeArray::getOwnProperty(ESContext &context, ESObject *object, ESStrin
 }
 
 bool ESNativeArray::deleteProperty(ESContext &context, ESObject *object, ESString *name) {
+    if (object->m_kind != ESObject::Array)
+        return ESClass::deleteProperty(context, object, name);
     auto *array = static_cast<ESArrayObject *>(object);
     if (name == context.names().length)
         return false;
@@ -434,6 +439,10 @@ bool ESNativeArray::deleteProperty(ESContext &context, ESObject *object, ESStrin
 
 void ESNativeArray::ownProperties(ESContext &context, ESObject *object,
                                   std::vector<std::pair<ESString *, std::uint32_t>> &out) {
+    if (object->m_kind != ESObject::Array) {
+        ESClass::ownProperties(context, object, out);
+        return;
+    }
     auto *array = static_cast<ESArrayObject *>(object);
     for (std::size_t i = 0; i < array->m_elements.size(); ++i) {
         if (!array->m_elements[i].isHole())

@@ -441,7 +441,13 @@ ESNode *ESCompiler::parseUnary() {
         return parsePostfix();
     }
     advance();
-    return node(kind, line, parseUnary());
+    ESNode *operand = parseUnary();
+    if (kind == N_NEG && operand->kind == T_NUMBER) {
+        // A negative literal is one constant.
+        operand->number = -operand->number;
+        return operand;
+    }
+    return node(kind, line, operand);
 }
 
 ESNode *ESCompiler::parsePostfix() {
