@@ -254,6 +254,23 @@ ESCompletion ESContext::evaluate(const QString &fileName, const QString &source)
     }
 }
 
+ESCompletion ESContext::checkSyntax(const QString &fileName, const QString &source) {
+    ESEntry entry(*this);
+    int functions = functionCount();
+    try {
+        m_compiler->compileProgram(fileName, source);
+        // A check leaves nothing behind: the functions it compiled are not kept.
+        m_functions.resize(std::size_t(functions));
+        return ESCompletion();
+    } catch (const ESException &e) {
+        ESCompletion completion;
+        completion.type = ESCompletion::Throw;
+        completion.value = e.value();
+        completion.text = QString::fromStdString(e.what());
+        return completion;
+    }
+}
+
 ESValue ESContext::runProgram(ESCode *program) {
     m_scope = nullptr;
     m_this = ESValue::fromObject(m_global);
@@ -575,13 +592,13 @@ ESString *ESContext::indexName(std::uint32_t index) {
     return name;
 }
 
-ESValue ESContext::newString(QString text) {
+ESValue ESContext::newString(QStringView text) {
     // Strings are never freed before the context: refuse absurd sizes before they exhaust
     // the machine.
     constexpr qsizetype kMaxLength = qsizetype(1) << 28;
     if (text.size() > kMaxLength)
         fatal("out of memory");
-    ESString *s = m_heap->makeString(std::move(text));
+    ESString *s = m_heap->makeString(text);
     if (m_heap->bytes() + m_extraMemory > m_memoryLimit)
         reserveMemory(0);
     return ESValue::fromString(s);

@@ -64,6 +64,8 @@ public:
     // Compiles and runs a program. A script error gives a Throw completion carrying the
     // error object; an engine fault raises ESFatalError.
     ESCompletion evaluate(const QString &fileName, const QString &source);
+    // Compiles without running: a Throw completion for a syntax error, Normal otherwise.
+    ESCompletion checkSyntax(const QString &fileName, const QString &source);
     // Calls and constructs from natives and hosts; script errors raise ESException.
     ESValue call(ESObject *function, const ESValue &thisValue, int argc = 0,
                  const ESValue *argv = nullptr);
@@ -118,7 +120,7 @@ public:
     ESString *intern(const char *text);
     ESString *pooled(ESString *string); // the pooled twin of any string
     ESString *indexName(std::uint32_t index);
-    ESValue newString(QString text);
+    ESValue newString(QStringView text);
     ESObject *newObject();
     ESObject *newObject(ESClass *cls, ESObject *prototype, const char *classString);
     ESObject *newObject(ESClass *cls, ESObject *prototype, ESString *classString);

@@ -4,14 +4,16 @@
 #include "script/esstring.h"
 
 #include <cstddef>
+#include <cstdlib>
 #include <memory>
 #include <new>
 #include <utility>
 #include <vector>
 
 // The storage of a context's objects, unpooled strings and scope links. Nothing is freed
-// before the heap itself: memory comes from large chunks and everything is destroyed in
-// one pass, without recursion, when the context goes.
+// before the heap itself: memory comes from large chunks and the objects are destroyed in
+// one pass, without recursion, when the context goes. The text of an unpooled string
+// lives in the chunk right behind its ESString.
 class ESHeap {
 public:
     ESHeap() = default;
@@ -25,7 +27,7 @@ public:
         m_objects = object;
         return object;
     }
-    ESString *makeString(QString text);
+    ESString *makeString(QStringView text);
     ESScope *makeScope(ESScope *next, ESObject *object);
 
     // Bytes handed out so far, with the text of strings counted.
@@ -35,11 +37,13 @@ public:
 private:
     void *allocate(std::size_t size);
 
-    static constexpr std::size_t kChunkSize = 256 * 1024;
-    std::vector<std::unique_ptr<std::byte[]>> m_chunks;
+    static constexpr std::size_t kChunkSize = 2 * 1024 * 1024;
+    struct Free {
+        void operator()(std::byte *p) const { std::free(p); }
+    };
+    std::vector<std::unique_ptr<std::byte, Free>> m_chunks;
     std::byte *m_next = nullptr;
     std::byte *m_end = nullptr;
     ESObject *m_objects = nullptr;
-    ESString *m_strings = nullptr;
     std::size_t m_bytes = 0;
 };

@@ -980,11 +980,17 @@ L_USHR : {
     ESValue &a = sp[-2];
     const ESValue &b = sp[-1];
     int op = *pc;
-    if (a.isNumber() && b.isNumber() && op != OP_MOD) {
+    if (a.isNumber() && b.isNumber()) {
         double x = a.number, y = b.number;
         std::int32_t i = fastInt32(x), j = fastInt32(y);
-        if (double(i) == x && double(j) == y) {
+        if (double(i) == x && double(j) == y && (op != OP_MOD || j != 0)) {
             switch (op) {
+            case OP_MOD: {
+                // The remainder takes the dividend's sign, -0 included.
+                std::int64_t r = std::int64_t(i) % std::int64_t(j);
+                a.number = r == 0 && i < 0 ? -0.0 : double(r);
+                break;
+            }
             case OP_BITAND:
                 a.number = i & j;
                 break;

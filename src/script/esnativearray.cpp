@@ -72,7 +72,7 @@ ESValue join(ESContext &c, ESObject *o, const QString &separator) {
         ESValue v = getAt(c, o, i);
         // null joins as empty text; undefined as its name.
         if (!v.isNull())
-            out += c.toText(v);
+            out += c.toString(v)->text();
         if (out.size() > kMaxText)
             ESContext::fatal("out of memory");
         if ((std::uint64_t(i) & kPollMask) == kPollMask && c.shouldStop())

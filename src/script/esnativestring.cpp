@@ -95,7 +95,7 @@ ESValue stringCharCodeAt(ESContext &c, ESObject *, const ESValue &self, int, ESV
 ESValue stringConcat(ESContext &c, ESObject *, const ESValue &self, int argc, ESValue *argv) {
     QString s = thisString(c, self)->text();
     for (int i = 0; i < argc; ++i)
-        s += c.toText(argv[i]);
+        s += c.toString(argv[i])->text();
     return text(c, s);
 }
 
@@ -169,6 +169,7 @@ ESValue stringSplit(ESContext &c, ESObject *, const ESValue &self, int, ESValue 
             add(ESValue::fromString(c.intern(QStringView(s).mid(i, 1))));
         return ESValue::fromObject(array);
     }
+    array->m_elements.reserve(std::size_t(s.count(separator)) + 1);
     qsizetype start = 0;
     for (;;) {
         qsizetype at = s.indexOf(separator, start);

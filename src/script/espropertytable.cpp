@@ -2,21 +2,22 @@
 
 #include "script/esstring.h"
 
-int ESPropertyTable::findAny(const ESString *name) const {
-    if (m_index.empty()) {
-        int n = size();
-        for (int i = 0; i < n; ++i) {
-            if (m_entries[std::size_t(i)].name == name)
-                return i;
-        }
-        return -1;
-    }
-    std::size_t mask = m_index.size() - 1;
-    for (std::size_t slot = name->hash() & mask;; slot = (slot + 1) & mask) {
+#include <cstdlib>
+#include <cstring>
+#include <new>
+
+ESPropertyTable::~ESPropertyTable() {
+    if (m_data != m_inline)
+        std::free(m_data);
+    delete[] m_index;
+}
+
+int ESPropertyTable::findIndexed(const ESString *name) const {
+    for (std::uint32_t slot = name->hash() & m_indexMask;; slot = (slot + 1) & m_indexMask) {
         std::uint32_t e = m_index[slot];
         if (e == 0)
             return -1;
-        if (m_entries[e - 1].name == name)
+        if (m_data[e - 1].name == name)
             return int(e - 1);
     }
 }
@@ -25,53 +26,68 @@ int ESPropertyTable::set(ESString *name, const ESValue &value, std::uint32_t att
     int i = findAny(name);
     if (i < 0)
         return append(name, value, attributes);
-    ESProperty &p = m_entries[std::size_t(i)];
+    ESProperty &p = m_data[i];
     p.value = value;
     p.attributes = attributes;
     return i;
 }
 
+void ESPropertyTable::grow() {
+    std::uint32_t capacity = m_capacity * 2;
+    auto *data = static_cast<ESProperty *>(std::malloc(sizeof(ESProperty) * capacity));
+    if (!data)
+        throw std::bad_alloc();
+    std::memcpy(static_cast<void *>(data), m_data, sizeof(ESProperty) * m_size);
+    if (m_data != m_inline)
+        std::free(m_data);
+    m_data = data;
+    m_capacity = capacity;
+}
+
 int ESPropertyTable::append(ESString *name, const ESValue &value, std::uint32_t attributes) {
-    m_entries.push_back({name, attributes, value});
-    int i = size() - 1;
-    if (!m_index.empty()) {
-        if (m_entries.size() * 2 > m_index.size())
+    if (m_size == m_capacity)
+        grow();
+    std::uint32_t i = m_size++;
+    m_data[i] = {name, attributes, value};
+    if (m_index) {
+        if (m_size * 2 > m_indexMask + 1)
             rebuildIndex();
         else
             indexEntry(i);
-    } else if (size() > kIndexThreshold) {
+    } else if (m_size > kIndexThreshold) {
         rebuildIndex();
     }
-    return i;
+    return int(i);
 }
 
 void ESPropertyTable::remove(int i) {
-    ESProperty &p = m_entries[std::size_t(i)];
+    ESProperty &p = m_data[i];
     p.attributes = ESProperty::Deleted;
     p.value = ESValue::undefined();
 }
 
 void ESPropertyTable::truncate(int count) {
-    if (count >= size())
+    if (count < 0 || std::uint32_t(count) >= m_size)
         return;
-    m_entries.resize(std::size_t(count));
-    if (!m_index.empty())
+    m_size = std::uint32_t(count);
+    if (m_index)
         rebuildIndex();
 }
 
-void ESPropertyTable::indexEntry(int i) {
-    std::size_t mask = m_index.size() - 1;
-    std::size_t slot = m_entries[std::size_t(i)].name->hash() & mask;
+void ESPropertyTable::indexEntry(std::uint32_t i) {
+    std::uint32_t slot = m_data[i].name->hash() & m_indexMask;
     while (m_index[slot] != 0)
-        slot = (slot + 1) & mask;
-    m_index[slot] = std::uint32_t(i + 1);
+        slot = (slot + 1) & m_indexMask;
+    m_index[slot] = i + 1;
 }
 
 void ESPropertyTable::rebuildIndex() {
-    std::size_t capacity = 32;
-    while (capacity < m_entries.size() * 4)
+    std::uint32_t capacity = 32;
+    while (capacity < m_size * 4)
         capacity *= 2;
-    m_index.assign(capacity, 0);
-    for (int i = 0; i < size(); ++i)
+    delete[] m_index;
+    m_index = new std::uint32_t[capacity]();
+    m_indexMask = capacity - 1;
+    for (std::uint32_t i = 0; i < m_size; ++i)
         indexEntry(i);
 }

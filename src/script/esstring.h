@@ -6,7 +6,8 @@
 
 // A script string. Pooled strings (names, literals, property keys) are unique per text, so
 // names compare by identity; other strings (results of string operations) live in the
-// context's heap and are pooled on demand when they are used as a key.
+// context's heap, their text too, and are pooled on demand when they are used as a key.
+// text() is valid while the context lives; ESContext::toText gives a copy to keep.
 class ESString {
 public:
     explicit ESString(QString text, int poolIndex = -1);
@@ -33,6 +34,5 @@ private:
     std::int32_t m_arrayIndex = -1;
 
 public:
-    ESString *m_pooled = nullptr;     // the pooled twin of an unpooled string, once known
-    ESString *m_nextString = nullptr; // the heap's list of unpooled strings
+    ESString *m_pooled = nullptr; // the pooled twin of an unpooled string, once known
 };

@@ -26,7 +26,9 @@ ESString *ESStringPool::intern(const QString &text) {
     std::size_t slot = slotOf(text, hash);
     if (ESString *s = m_slots[slot])
         return s;
-    m_strings.push_back(std::make_unique<ESString>(text, int(m_strings.size())));
+    // A copy of its own: the text may live in the context's heap.
+    m_strings.push_back(
+        std::make_unique<ESString>(QString(text.constData(), text.size()), int(m_strings.size())));
     ESString *s = m_strings.back().get();
     m_slots[slot] = s;
     if (m_strings.size() * 2 > m_slots.size())

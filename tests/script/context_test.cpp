@@ -133,11 +133,17 @@ TEST(ContextErrors, EndlessRecursionIsFatalAndTheContextRecovers) {
 }
 
 TEST(ContextErrors, RepeatedFailuresLeaveTheStackBalanced) {
+    // Each failure unwinds from 40 frames of 100 locals: 4000 values of the stack. Were
+    // they not given back, 300 failures would use up the whole value stack.
+    QString locals;
+    for (int i = 0; i < 100; ++i)
+        locals += QStringLiteral("var v%1 = %1;").arg(i);
     ESContext context;
-    runScript(context, QStringLiteral("function deep(n) { return n ? deep(n - 1) : nope(); }"));
-    for (int i = 0; i < 2000; ++i)
-        ASSERT_TRUE(runScript(context, QStringLiteral("deep(200)")).threw);
-    EXPECT_EQ(text(context, QStringLiteral("function d(n) { return n ? d(n - 1) : 7; } d(2000)")),
+    runScript(context, QStringLiteral("function deep(n) { ") + locals +
+                           QStringLiteral(" return n ? deep(n - 1) : nope(); }"));
+    for (int i = 0; i < 300; ++i)
+        ASSERT_TRUE(runScript(context, QStringLiteral("deep(40)")).threw);
+    EXPECT_EQ(text(context, QStringLiteral("function d(n) { return n ? d(n - 1) : 7; } d(300)")),
               QStringLiteral("7"));
 }
 
@@ -248,14 +254,14 @@ TEST(ContextStop, StopsBeforeTheNextInstructionAndReturnsNormally) {
 TEST(ContextStop, StopsInsideCallsAndNativeLoops) {
     const char *programs[] = {
         "function spin() { for (;;) ; } spin(); after = 1;",
-        "var a = []; for (var i = 0; i < 500; i++) a.push(i);"
+        "var a = [9, 8, 7, 6, 5, 4, 3, 2, 1, 0, 10, 11, 12, 13, 14, 15, 16, 17];"
         "a.sort(function(x, y) { return y - x; }); after = 1;",
         "var big = []; big.length = 4000000000; big.sort(); after = 1;",
         "var big = []; big.length = 4000000000; big.reverse(); after = 1;",
         "eval('for (;;) ;'); after = 1;",
     };
     for (const char *program : programs) {
-        BudgetContext context(2000);
+        BudgetContext context(100);
         ESCompletion completion = context.evaluate(QString(), QString::fromUtf8(program));
         EXPECT_EQ(completion.type, ESCompletion::Normal) << program;
         context.m_budget = 1000000;
@@ -269,7 +275,7 @@ TEST(ContextLimits, MemoryLimitEndsRunawayAllocation) {
          {"var s = 'x'; for (;;) s = s + s;", "var a = []; for (var i = 0;; i++) a[i] = {};",
           "var o = []; for (;;) o.push([1, 2, 3, 4, 5, 6, 7, 8]);"}) {
         ESContext context;
-        context.setMemoryLimit(64 * 1024 * 1024);
+        context.setMemoryLimit(16 * 1024 * 1024);
         try {
             context.evaluate(QString(), QString::fromUtf8(program));
             ADD_FAILURE() << "no fatal error: " << program;
