@@ -144,9 +144,10 @@ ESContext::ESContext() : ESContext(std::make_unique<ESNativeGlobal>()) {}
 
 ESContext::ESContext(std::unique_ptr<ESNativeGlobal> globalClass)
     : m_heap(std::make_unique<ESHeap>()), m_pool(std::make_unique<ESStringPool>()) {
-    m_stack = std::make_unique_for_overwrite<ESValue[]>(kStackSize);
-    m_sp = m_stack.get();
-    m_stackEnd = m_stack.get() + kStackSize;
+    // Pages of the stack are only touched as deep as scripts reach.
+    m_stack = std::make_unique<ESPages>(sizeof(ESValue) * kStackSize, false);
+    m_sp = reinterpret_cast<ESValue *>(m_stack->data());
+    m_stackEnd = m_sp + kStackSize;
     m_this = ESValue::undefined();
 
     m_names = {

@@ -18,6 +18,7 @@ class ESCompiler;
 class ESHeap;
 class ESNativeGlobal;
 class ESObject;
+class ESPages;
 class ESSource;
 class ESString;
 class ESStringPool;
@@ -261,7 +262,7 @@ private:
     ESObject *m_functionPrototype = nullptr;
 
     // The value stack and the state of the running call.
-    std::unique_ptr<ESValue[]> m_stack;
+    std::unique_ptr<ESPages> m_stack;
     ESValue *m_sp = nullptr;
     ESValue *m_stackEnd = nullptr;
     ESScope *m_scope = nullptr;

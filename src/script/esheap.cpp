@@ -3,7 +3,32 @@
 #include <sys/mman.h>
 
 #include <algorithm>
-#include <cstdlib>
+#include <cstdint>
+
+namespace {
+constexpr std::size_t kHugePage = 2 * 1024 * 1024;
+}
+
+ESPages::ESPages(std::size_t size, bool hugePages) : m_size(size) {
+    std::size_t extra = hugePages ? kHugePage : 0;
+    void *p = mmap(nullptr, size + extra, PROT_READ | PROT_WRITE,
+                   MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
+    if (p == MAP_FAILED)
+        throw std::bad_alloc();
+    auto start = reinterpret_cast<std::uintptr_t>(p);
+    auto aligned = hugePages ? (start + kHugePage - 1) & ~std::uintptr_t(kHugePage - 1) : start;
+    if (aligned > start)
+        munmap(p, aligned - start);
+    if (std::size_t tail = extra - (aligned - start))
+        munmap(reinterpret_cast<void *>(aligned + size), tail);
+    m_data = reinterpret_cast<std::byte *>(aligned);
+    if (hugePages)
+        madvise(m_data, size, MADV_HUGEPAGE);
+}
+
+ESPages::~ESPages() {
+    munmap(m_data, m_size);
+}
 
 ESHeap::~ESHeap() {
     for (ESObject *o = m_objects; o;) {
@@ -20,12 +45,8 @@ void *ESHeap::allocate(std::size_t size) {
         // Large aligned chunks let the kernel back them with huge pages: a script that
         // makes millions of objects then takes few page faults.
         std::size_t chunk = (std::max(size, kChunkSize) + kChunkSize - 1) & ~(kChunkSize - 1);
-        void *memory = std::aligned_alloc(kChunkSize, chunk);
-        if (!memory)
-            throw std::bad_alloc();
-        madvise(memory, chunk, MADV_HUGEPAGE);
-        m_chunks.emplace_back(static_cast<std::byte *>(memory));
-        m_next = m_chunks.back().get();
+        m_chunks.push_back(std::make_unique<ESPages>(chunk, true));
+        m_next = m_chunks.back()->data();
         m_end = m_next + chunk;
     }
     void *p = m_next;

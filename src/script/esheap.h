@@ -4,11 +4,27 @@
 #include "script/esstring.h"
 
 #include <cstddef>
-#include <cstdlib>
 #include <memory>
 #include <new>
 #include <utility>
 #include <vector>
+
+// Memory taken from the system in whole pages: pages never touched cost nothing, and a
+// region aligned for them may be backed by huge pages.
+class ESPages {
+public:
+    ESPages(std::size_t size, bool hugePages);
+    ~ESPages();
+    ESPages(const ESPages &) = delete;
+    ESPages &operator=(const ESPages &) = delete;
+
+    std::byte *data() const { return m_data; }
+    std::size_t size() const { return m_size; }
+
+private:
+    std::byte *m_data;
+    std::size_t m_size;
+};
 
 // The storage of a context's objects, unpooled strings and scope links. Nothing is freed
 // before the heap itself: memory comes from large chunks and the objects are destroyed in
@@ -38,10 +54,7 @@ private:
     void *allocate(std::size_t size);
 
     static constexpr std::size_t kChunkSize = 2 * 1024 * 1024;
-    struct Free {
-        void operator()(std::byte *p) const { std::free(p); }
-    };
-    std::vector<std::unique_ptr<std::byte, Free>> m_chunks;
+    std::vector<std::unique_ptr<ESPages>> m_chunks;
     std::byte *m_next = nullptr;
     std::byte *m_end = nullptr;
     ESObject *m_objects = nullptr;
