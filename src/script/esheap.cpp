@@ -5,6 +5,17 @@
 #include <algorithm>
 #include <cstdint>
 
+#if defined(__SANITIZE_ADDRESS__)
+#define ES_LEAK_CHECKED 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define ES_LEAK_CHECKED 1
+#endif
+#endif
+#ifdef ES_LEAK_CHECKED
+#include <sanitizer/lsan_interface.h>
+#endif
+
 namespace {
 constexpr std::size_t kHugePage = 2 * 1024 * 1024;
 }
@@ -24,9 +35,16 @@ ESPages::ESPages(std::size_t size, bool hugePages) : m_size(size) {
     m_data = reinterpret_cast<std::byte *>(aligned);
     if (hugePages)
         madvise(m_data, size, MADV_HUGEPAGE);
+#ifdef ES_LEAK_CHECKED
+    // The leak checker must look for pointers in these pages as it does in the heap.
+    __lsan_register_root_region(m_data, m_size);
+#endif
 }
 
 ESPages::~ESPages() {
+#ifdef ES_LEAK_CHECKED
+    __lsan_unregister_root_region(m_data, m_size);
+#endif
     munmap(m_data, m_size);
 }
 

@@ -88,7 +88,9 @@ double convertDecimal(QStringView text) {
                 if (!significant && seenPoint)
                     ++position;
             } else if (c == 'e' || c == 'E') {
-                exponent += std::strtol(ascii.c_str() + k + 1, nullptr, 10);
+                // Far beyond any double either way: clamp before adding.
+                long written = std::strtol(ascii.c_str() + k + 1, nullptr, 10);
+                exponent += std::clamp(written, -100000L, 100000L);
                 break;
             }
         }

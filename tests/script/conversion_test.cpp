@@ -75,6 +75,9 @@ TEST(TextToNumber, TrimsAndConvertsWholeTexts) {
     EXPECT_EQ(esStringToNumber(u"-Infinity"), -kInf);
     EXPECT_EQ(esStringToNumber(u"1e999"), kInf);
     EXPECT_EQ(esStringToNumber(u"1e-999"), 0);
+    // Exponents too large for a long (found by fuzzing: overflowed while classifying).
+    EXPECT_EQ(esStringToNumber(u"88888881e3088888888888888888888888888"), kInf);
+    EXPECT_EQ(esStringToNumber(u"5e-99999999999999999999999999"), 0);
     QString tiny = QStringLiteral("0.") + QStringLiteral("0").repeated(400) + QLatin1Char('1');
     EXPECT_EQ(esStringToNumber(tiny), 0);
     QString huge = QStringLiteral("1") + QStringLiteral("0").repeated(400);
