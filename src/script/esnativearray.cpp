@@ -303,7 +303,7 @@ void ESNativeArray::install(ESContext &context, const char *) {
 ESObject *ESNativeArray::construct(ESContext &context, ESObject *function, int argc,
                                    ESValue *argv) {
     if (function->m_nativeIndex != 0)
-        return nullptr;
+        context.throwError(QStringLiteral("bad signature in builtin construct"));
     return makeArray(context, argc, argv);
 }
 

@@ -44,7 +44,7 @@ void ESNativeBoolean::install(ESContext &context, const char *) {
 ESObject *ESNativeBoolean::construct(ESContext &context, ESObject *function, int argc,
                                      ESValue *argv) {
     if (function->m_nativeIndex != 0)
-        return nullptr;
+        context.throwError(QStringLiteral("bad signature in builtin construct"));
     ESObject *object = context.newObject(this, m_prototype, "Boolean");
     object->m_value = ESValue::fromBool(context.toBoolean(esArgument(argc, argv, 0)));
     return object;

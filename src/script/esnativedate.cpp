@@ -315,7 +315,7 @@ void ESNativeDate::install(ESContext &context, const char *) {
 
 ESObject *ESNativeDate::construct(ESContext &context, ESObject *function, int argc, ESValue *argv) {
     if (function->m_nativeIndex != 0)
-        return nullptr;
+        context.throwError(QStringLiteral("bad signature in builtin construct"));
     double t;
     if (argc == 0) {
         t = now();

@@ -28,6 +28,6 @@ void ESNativeError::install(ESContext &context, const char *name) {
 ESObject *ESNativeError::construct(ESContext &context, ESObject *function, int argc,
                                    ESValue *argv) {
     if (function->m_nativeIndex != 0)
-        return nullptr;
+        context.throwError(QStringLiteral("bad signature in builtin construct"));
     return makeError(context, this, argc, argv);
 }

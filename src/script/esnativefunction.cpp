@@ -41,6 +41,6 @@ void ESNativeFunction::install(ESContext &context, const char *) {
 ESObject *ESNativeFunction::construct(ESContext &context, ESObject *function, int argc,
                                       ESValue *argv) {
     if (function->m_nativeIndex != 0)
-        return nullptr;
+        context.throwError(QStringLiteral("bad signature in builtin construct"));
     return compile(context, argc, argv);
 }

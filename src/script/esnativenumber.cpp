@@ -80,7 +80,7 @@ void ESNativeNumber::install(ESContext &context, const char *) {
 ESObject *ESNativeNumber::construct(ESContext &context, ESObject *function, int argc,
                                     ESValue *argv) {
     if (function->m_nativeIndex != 0)
-        return nullptr;
+        context.throwError(QStringLiteral("bad signature in builtin construct"));
     ESObject *object = context.newObject(this, m_prototype, "Number");
     object->m_value = ESValue::fromNumber(argc > 0 ? context.toNumber(argv[0]) : 0.0);
     return object;

@@ -88,6 +88,6 @@ void ESNativeObject::install(ESContext &context, const char *) {
 ESObject *ESNativeObject::construct(ESContext &context, ESObject *function, int argc,
                                     ESValue *argv) {
     if (function->m_nativeIndex != 0)
-        return nullptr;
+        context.throwError(QStringLiteral("bad signature in builtin construct"));
     return makeObject(context, argc, argv);
 }

@@ -244,7 +244,7 @@ void ESNativeString::install(ESContext &context, const char *) {
 ESObject *ESNativeString::construct(ESContext &context, ESObject *function, int argc,
                                     ESValue *argv) {
     if (function->m_nativeIndex != 0)
-        return nullptr;
+        context.throwError(QStringLiteral("bad signature in builtin construct"));
     ESObject *object = context.newObject(this, m_prototype, "String");
     object->m_value = argc > 0 ? ESValue::fromString(context.toString(argv[0]))
                                : ESValue::fromString(context.intern(QStringView()));

@@ -120,6 +120,24 @@ TEST(NativeObjects, GlobalPropertiesAndAttributes) {
               "true,true,false,false");
 }
 
+TEST(NativeObjects, ConstructingAMethodFails)
+{
+    // Classes with constructors refuse their other methods; classes without one make no
+    // object at all.
+    EXPECT_EQ(evalText(QStringLiteral("new String.prototype.charAt(1)")),
+              "error: bad signature in builtin construct");
+    EXPECT_EQ(evalText(QStringLiteral("new Array.prototype.push()")),
+              "error: bad signature in builtin construct");
+    EXPECT_EQ(evalText(QStringLiteral("new Date.prototype.getDay()")),
+              "error: bad signature in builtin construct");
+    EXPECT_EQ(evalText(QStringLiteral("new Math.abs(1)")),
+              "error: Math.abs failed to generate an object");
+    EXPECT_EQ(evalText(QStringLiteral("new parseInt('1')")),
+              "error: parseInt failed to generate an object");
+    EXPECT_EQ(evalText(QStringLiteral("new Function.prototype()")),
+              "error: Function.prototype failed to generate an object");
+}
+
 TEST(NativeObjects, ErrorConstructors) {
     EXPECT_EQ(
         evalText(QStringLiteral(
