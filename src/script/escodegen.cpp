@@ -228,29 +228,6 @@ void ESCompiler::genStatements(ESNode *list, bool needValue) {
         emitOp(OP_UNDEFINED);
 }
 
-bool ESCompiler::isStatementWithoutValue(const ESNode *node) const {
-    switch (node->kind) {
-    case T_VAR:
-    case T_IF:
-    case T_WHILE:
-    case T_DO:
-    case T_FOR:
-    case N_FORIN:
-    case N_FORVARIN:
-    case T_CONTINUE:
-    case T_BREAK:
-    case T_RETURN:
-    case T_WITH:
-    case T_SWITCH:
-    case N_LABEL:
-    case N_LINE:
-    case N_COL:
-        return true;
-    default:
-        return false;
-    }
-}
-
 void ESCompiler::genStatement(ESNode *node, bool needValue) {
     checkDepth(node->line);
     int savedLine = m_line;

@@ -125,7 +125,6 @@ private:
     void emitJumpChain(int opcode, std::uint16_t &chain);
     void patch(std::uint16_t chain, int target);
     Target *findTarget(ESString *label, bool loop, bool breakable);
-    bool isStatementWithoutValue(const ESNode *node) const;
 
     ESContext &m_context;
     ESLexer m_lexer;

@@ -343,10 +343,6 @@ void ESContext::fatal(const char *message) {
     throw ESFatalError(message);
 }
 
-QString ESContext::sourceLineOf(const ESSource *source, int line) const {
-    return source ? source->line(line) : QString();
-}
-
 ESObject *ESContext::newErrorObject(ESClass *errorClass, const QString &message) {
     ESObject *error = newObject(errorClass, errorClass->prototype(), m_names.errorClass);
     put(error, m_names.message, newString(message));

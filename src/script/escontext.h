@@ -246,14 +246,12 @@ private:
     ESObject *newActivation(const ESCode *code, int argc, const ESValue *argv);
     ESValue newArguments(ESObject *callee, int argc, ESValue *argv);
     void putValue(const ESValue &base, ESString *name, const ESValue &value);
-    QString sourceLineOf(const ESSource *source, int line) const;
 
     std::unique_ptr<ESHeap> m_heap;
     std::unique_ptr<ESStringPool> m_pool;
     std::unique_ptr<ESCompiler> m_compiler;
     std::unique_ptr<ESClass> m_classes[ClassCount];
     std::vector<std::unique_ptr<ESCode>> m_functions;
-    std::vector<std::unique_ptr<ESCode>> m_programs;
     std::vector<ESString *> m_indexNames;
     ESNames m_names{};
 

@@ -48,7 +48,6 @@ public:
 
     // Bytes handed out so far, with the text of strings counted.
     std::size_t bytes() const { return m_bytes; }
-    void account(std::size_t bytes) { m_bytes += bytes; }
 
 private:
     void *allocate(std::size_t size);

@@ -307,10 +307,6 @@ ESObject *ESNativeArray::construct(ESContext &context, ESObject *function, int a
     return makeArray(context, argc, argv);
 }
 
-ESValue ESNativeArray::element(const ESArrayObject *array, std::uint32_t index) {
-    return index < array->m_elements.size() ? array->m_elements[index] : ESValue::hole();
-}
-
 void ESNativeArray::setElement(ESContext &context, ESArrayObject *array, std::uint32_t index,
                                const ESValue &value) {
     std::vector<ESValue> &elements = array->m_elements;

@@ -21,8 +21,6 @@ public:
     void ownProperties(ESContext &context, ESObject *object,
                        std::vector<std::pair<ESString *, std::uint32_t>> &out) override;
 
-    // Element access by index; absent elements read as holes.
-    static ESValue element(const ESArrayObject *array, std::uint32_t index);
     static void setElement(ESContext &context, ESArrayObject *array, std::uint32_t index,
                            const ESValue &value);
     static void setLength(ESContext &context, ESArrayObject *array, double length);
