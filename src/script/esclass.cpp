@@ -107,3 +107,11 @@ ESObject *ESClass::installConstructor(ESContext &context, const ESMethodDef &rec
                            ESProperty::DontEnum);
     return m_constructor;
 }
+
+void ESClass::defineConstants(ESContext &context, ESObject *holder,
+                              std::span<const ESConstantDef> table) {
+    for (const ESConstantDef &constant : table)
+        context.defineProperty(holder, constant.name, ESValue::fromNumber(constant.value),
+                               ESProperty::ReadOnly | ESProperty::DontEnum |
+                                   ESProperty::DontDelete);
+}

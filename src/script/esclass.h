@@ -25,6 +25,12 @@ struct ESMethodDef {
     const char *help = nullptr;      // simple HTML; gives the function a `help` property
 };
 
+// A numeric constant of a native object (Math.PI, Number.MAX_VALUE).
+struct ESConstantDef {
+    const char *name;
+    double value;
+};
+
 // Argument i of a native call, undefined when the caller passed fewer.
 inline ESValue esArgument(int argc, const ESValue *argv, int i) {
     return i < argc ? argv[i] : ESValue::undefined();
@@ -69,6 +75,9 @@ public:
 
     // Defines the methods of `table` on `holder`, and remembers their handlers.
     void defineMethods(ESContext &context, ESObject *holder, std::span<const ESMethodDef> table);
+    // Defines read-only, hidden, permanent numeric constants on `holder`.
+    static void defineConstants(ESContext &context, ESObject *holder,
+                                std::span<const ESConstantDef> table);
 
 protected:
     // Defines the constructor of `record` on the global object and links it with

@@ -651,21 +651,12 @@ void ESCompiler::genExpression(ESNode *node, bool needValue) {
             genExpression(n->child[0], n->child[1] ? false : needValue);
         m_line = savedLine;
         return;
-    case T_AND_ASSIGN:
-    case T_OR_ASSIGN:
-    case T_XOR_ASSIGN:
-    case T_SHL_ASSIGN:
-    case T_SHR_ASSIGN:
-    case T_USHR_ASSIGN:
-    case T_ADD_ASSIGN:
-    case T_SUB_ASSIGN:
-    case T_MUL_ASSIGN:
-    case T_DIV_ASSIGN:
-    case T_MOD_ASSIGN:
-        genCompound(node, needValue);
-        m_line = savedLine;
-        return;
     default: {
+        if (esIsCompoundAssignment(node->kind)) {
+            genCompound(node, needValue);
+            m_line = savedLine;
+            return;
+        }
         int op = arithmeticOpcode(node->kind);
         if (op < 0)
             syntaxError(QStringLiteral("expected an expression, found ") + esTokenName(node->kind),

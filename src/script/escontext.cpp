@@ -239,6 +239,18 @@ ESNativeGlobal *ESContext::globalClass() const {
 
 // --- Entry points -------------------------------------------------------------------------
 
+namespace {
+
+ESCompletion thrown(const ESException &e) {
+    ESCompletion completion;
+    completion.type = ESCompletion::Throw;
+    completion.value = e.value();
+    completion.text = QString::fromStdString(e.what());
+    return completion;
+}
+
+} // namespace
+
 ESCompletion ESContext::evaluate(const QString &fileName, const QString &source) {
     ESEntry entry(*this);
     try {
@@ -247,11 +259,7 @@ ESCompletion ESContext::evaluate(const QString &fileName, const QString &source)
         completion.value = runProgram(program.get());
         return completion;
     } catch (const ESException &e) {
-        ESCompletion completion;
-        completion.type = ESCompletion::Throw;
-        completion.value = e.value();
-        completion.text = QString::fromStdString(e.what());
-        return completion;
+        return thrown(e);
     }
 }
 
@@ -264,11 +272,7 @@ ESCompletion ESContext::checkSyntax(const QString &fileName, const QString &sour
         m_functions.resize(std::size_t(functions));
         return ESCompletion();
     } catch (const ESException &e) {
-        ESCompletion completion;
-        completion.type = ESCompletion::Throw;
-        completion.value = e.value();
-        completion.text = QString::fromStdString(e.what());
-        return completion;
+        return thrown(e);
     }
 }
 

@@ -614,23 +614,16 @@ L_NUM:
     PUSH(ESValue::fromNumber(code->number(int(OPERAND(0)))));
     NEXT(3);
 L_NUM_0:
-    PUSH(ESValue::fromNumber(0));
-    NEXT(1);
 L_NUM_1:
-    PUSH(ESValue::fromNumber(1));
-    NEXT(1);
 L_NUM_2:
-    PUSH(ESValue::fromNumber(2));
-    NEXT(1);
 L_NUM_3:
-    PUSH(ESValue::fromNumber(3));
-    NEXT(1);
 L_NUM_4:
-    PUSH(ESValue::fromNumber(4));
+L_NUM_M1 : {
+    static constexpr double kSmall[] = {0, 1, 2, 3, 4, -1};
+    static_assert(OP_NUM_M1 - OP_NUM_0 == 5);
+    PUSH(ESValue::fromNumber(kSmall[*pc - OP_NUM_0]));
     NEXT(1);
-L_NUM_M1:
-    PUSH(ESValue::fromNumber(-1));
-    NEXT(1);
+}
 L_NULL_:
     PUSH(ESValue::null());
     NEXT(1);

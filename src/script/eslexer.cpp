@@ -35,13 +35,8 @@ constexpr std::array<std::uint8_t, 256> makeClasses() {
 constexpr std::array<std::uint8_t, 256> kClasses = makeClasses();
 
 int hexValue(char16_t c) {
-    if (c >= u'0' && c <= u'9')
-        return c - u'0';
-    if (c >= u'a' && c <= u'f')
-        return c - u'a' + 10;
-    if (c >= u'A' && c <= u'F')
-        return c - u'A' + 10;
-    return -1;
+    int d = esDigitValue(c);
+    return d < 16 ? d : -1;
 }
 
 } // namespace

@@ -52,11 +52,7 @@ ESValue globalParseInt(ESContext &c, ESObject *, const ESValue &, int argc, ESVa
         return ESValue::fromNumber(kNaN);
     double value = 0;
     for (QChar ch : word) {
-        char16_t u = ch.unicode();
-        int d = u >= u'0' && u <= u'9'   ? u - u'0'
-                : u >= u'a' && u <= u'z' ? u - u'a' + 10
-                : u >= u'A' && u <= u'Z' ? u - u'A' + 10
-                                         : 99;
+        int d = esDigitValue(ch.unicode());
         if (d >= radix)
             return ESValue::fromNumber(kNaN);
         value = value * radix + d;

@@ -120,12 +120,7 @@ void ESNativeMath::install(ESContext &context, const char *name) {
     context.defineProperty(context.globalObject(), name, ESValue::fromObject(math),
                            ESProperty::DontEnum);
     defineMethods(context, math, kMethods);
-    const std::uint32_t fixed =
-        ESProperty::ReadOnly | ESProperty::DontEnum | ESProperty::DontDelete;
-    const struct {
-        const char *name;
-        double value;
-    } constants[] = {
+    static const ESConstantDef kConstants[] = {
         {"E", std::numbers::e},
         {"LN10", std::numbers::ln10},
         {"LN2", std::numbers::ln2},
@@ -135,6 +130,5 @@ void ESNativeMath::install(ESContext &context, const char *name) {
         {"SQRT1_2", std::numbers::sqrt2 / 2},
         {"SQRT2", std::numbers::sqrt2},
     };
-    for (const auto &k : constants)
-        context.defineProperty(math, k.name, ESValue::fromNumber(k.value), fixed);
+    defineConstants(context, math, kConstants);
 }

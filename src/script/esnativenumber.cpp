@@ -61,20 +61,14 @@ void ESNativeNumber::install(ESContext &context, const char *) {
     prototype->m_value = ESValue::fromNumber(0);
     ESObject *constructor = installConstructor(context, kConstructor, prototype);
     defineMethods(context, prototype, kPrototypeMethods);
-    const std::uint32_t fixed =
-        ESProperty::ReadOnly | ESProperty::DontEnum | ESProperty::DontDelete;
-    const struct {
-        const char *name;
-        double value;
-    } constants[] = {
+    static const ESConstantDef kConstants[] = {
         {"MAX_VALUE", std::numeric_limits<double>::max()},
         {"MIN_VALUE", std::numeric_limits<double>::denorm_min()},
         {"NaN", std::numeric_limits<double>::quiet_NaN()},
         {"NEGATIVE_INFINITY", -std::numeric_limits<double>::infinity()},
         {"POSITIVE_INFINITY", std::numeric_limits<double>::infinity()},
     };
-    for (const auto &k : constants)
-        context.defineProperty(constructor, k.name, ESValue::fromNumber(k.value), fixed);
+    defineConstants(context, constructor, kConstants);
 }
 
 ESObject *ESNativeNumber::construct(ESContext &context, ESObject *function, int argc,

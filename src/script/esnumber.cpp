@@ -9,10 +9,7 @@
 #include <string>
 #include <vector>
 
-namespace {
-
-int digitValue(QChar c) {
-    char16_t u = c.unicode();
+int esDigitValue(char16_t u) {
     if (u >= u'0' && u <= u'9')
         return u - u'0';
     if (u >= u'a' && u <= u'z')
@@ -20,6 +17,12 @@ int digitValue(QChar c) {
     if (u >= u'A' && u <= u'Z')
         return u - u'A' + 10;
     return 99;
+}
+
+namespace {
+
+int digitValue(QChar c) {
+    return esDigitValue(c.unicode());
 }
 
 bool isDigit(QStringView text, qsizetype i) {

@@ -25,6 +25,9 @@ struct ESNumberScan {
     int radix = 10;    // BadDigit: the radix it was read in
 };
 
+// The value of a digit in the radixes up to 36 (0-9, then a-z or A-Z), 99 for others.
+int esDigitValue(char16_t c);
+
 ESNumberScan esScanNumber(QStringView text, qsizetype pos, int options);
 
 // The script conversion of a string to a number: white space trimmed, an empty text NaN,

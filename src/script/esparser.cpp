@@ -12,19 +12,10 @@
 namespace {
 
 bool hasOwnSideEffect(int kind) {
+    if (esIsCompoundAssignment(kind))
+        return true;
     switch (kind) {
     case '=':
-    case T_AND_ASSIGN:
-    case T_OR_ASSIGN:
-    case T_XOR_ASSIGN:
-    case T_SHL_ASSIGN:
-    case T_SHR_ASSIGN:
-    case T_USHR_ASSIGN:
-    case T_ADD_ASSIGN:
-    case T_SUB_ASSIGN:
-    case T_MUL_ASSIGN:
-    case T_DIV_ASSIGN:
-    case T_MOD_ASSIGN:
     case T_INC:
     case T_DEC:
     case N_POSTINC:
@@ -77,7 +68,7 @@ int binaryLevel(int code) {
 }
 
 bool isAssignment(int code) {
-    return code == '=' || (code >= T_AND_ASSIGN && code <= T_MOD_ASSIGN);
+    return code == '=' || esIsCompoundAssignment(code);
 }
 
 } // namespace

@@ -92,6 +92,11 @@ enum ESTokenCode : int {
 // name ("end of input", "an identifier", "call"), or "token<N>".
 QString esTokenName(int code);
 
+// `&=` through `%=`: the assignments that combine with an operator.
+inline bool esIsCompoundAssignment(int code) {
+    return code >= T_AND_ASSIGN && code <= T_MOD_ASSIGN;
+}
+
 // The keyword code of a word, or 0: exactly the 35 words of the language.
 int esKeyword(QStringView word);
 inline constexpr int kKeywordCount = 35;
