@@ -13,7 +13,7 @@ namespace {
 
 class BudgetContext : public ESContext {
 public:
-    bool carryOnExecuting() override { return ++m_steps < 200000; }
+    bool carryOnExecuting() override { return ++m_steps < 100000; }
     long m_steps = 0;
 };
 
@@ -21,7 +21,7 @@ public:
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size) {
     BudgetContext context;
-    context.setMemoryLimit(256 * 1024 * 1024);
+    context.setMemoryLimit(64 * 1024 * 1024);
     // Scripts must not reach the file system.
     context.defineProperty(context.globalObject(), "load", ESValue::undefined(), 0);
     QString source = QString::fromUtf8(reinterpret_cast<const char *>(data), qsizetype(size));
