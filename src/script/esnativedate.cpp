@@ -11,7 +11,8 @@
 
 namespace {
 
-// Time arithmetic on milliseconds since 1970-01-01 UTC, as the third edition defines it.
+// Time arithmetic on milliseconds since 1970-01-01 UTC: days, years and months counted
+// the way the language defines them, proleptic Gregorian throughout.
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 constexpr double msPerSecond = 1000;
 constexpr double msPerMinute = 60000;
