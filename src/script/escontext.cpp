@@ -266,10 +266,13 @@ ESCompletion ESContext::evaluate(const QString &fileName, const QString &source)
 ESCompletion ESContext::checkSyntax(const QString &fileName, const QString &source) {
     ESEntry entry(*this);
     int functions = functionCount();
+    int globals = m_global->m_properties.size();
     try {
         m_compiler->compileProgram(fileName, source);
-        // A check leaves nothing behind: the functions it compiled are not kept.
+        // A check leaves nothing behind: neither the functions it compiled nor the global
+        // variables it named.
         m_functions.resize(std::size_t(functions));
+        m_global->m_properties.truncate(globals);
         return ESCompletion();
     } catch (const ESException &e) {
         return thrown(e);

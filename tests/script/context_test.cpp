@@ -46,6 +46,20 @@ TEST(ContextEvaluate, ReturnsTheValueOfTheLastStatement) {
     EXPECT_EQ(text(context, QStringLiteral("{ 8; 9 }")), QStringLiteral("9"));
 }
 
+TEST(ContextEvaluate, SyntaxChecksRunNothingAndKeepNothing) {
+    ESContext context;
+    int functions = context.functionCount();
+    int globals = context.globalObject()->m_properties.size();
+    ESCompletion ok = context.checkSyntax(QString(), QStringLiteral("function f() {} g = 1;"));
+    EXPECT_EQ(ok.type, ESCompletion::Normal);
+    EXPECT_EQ(context.functionCount(), functions);
+    EXPECT_EQ(context.globalObject()->m_properties.size(), globals);
+    ESCompletion bad = context.checkSyntax(QStringLiteral("c.js"), QStringLiteral("\nx = ;"));
+    ASSERT_EQ(bad.type, ESCompletion::Throw);
+    EXPECT_EQ(bad.text, QStringLiteral("expected an expression, found ;"));
+    EXPECT_EQ(context.get(bad.value.object, "lineNumber").number, 2);
+}
+
 TEST(ContextEvaluate, KeepsGlobalsBetweenEvaluations) {
     ESContext context;
     runScript(context, QStringLiteral("var kept = 41; function inc(v) { return v + 1; }"));
