@@ -101,6 +101,10 @@ struct CompileError {
     const char *sourceLine;
 };
 
+void PrintTo(const CompileError &e, std::ostream *os) {
+    *os << testLabel(e.message) << "__" << testLabel(e.source);
+}
+
 class CompilerErrors : public testing::TestWithParam<CompileError> {};
 
 TEST_P(CompilerErrors, ReportMessageLineAndSourceLine) {
@@ -127,7 +131,7 @@ INSTANTIATE_TEST_SUITE_P(
         CompileError{"x = '\\x4';", "malformed hex escape sequence", 1, "x = '\\x4';"},
         CompileError{"x = '\\u12g4';", "malformed hex escape sequence", 1, "x = '\\u12g4';"},
         CompileError{"a === b;", "expected ; found ===", 1, "a === b;"},
-        CompileError{"a !== b;", "expected ; found !==", 1, "a !== b;"},
+        CompileError{"x !== y;", "expected ; found !==", 1, "x !== y;"},
         CompileError{"if (a b", "expected ) found an identifier", 1, "if (a b"},
         CompileError{"f(1,\n", "expected an expression, found end of input", 2, ""},
         CompileError{"x = try;", "expected an expression, found try", 1, "x = try;"},

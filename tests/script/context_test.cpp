@@ -74,6 +74,10 @@ struct RuntimeError {
     const char *sourceLine;
 };
 
+void PrintTo(const RuntimeError &e, std::ostream *os) {
+    *os << testLabel(e.message) << "__" << testLabel(e.source);
+}
+
 class ContextErrors : public testing::TestWithParam<RuntimeError> {};
 
 TEST_P(ContextErrors, ReportMessageLineAndSourceLine) {

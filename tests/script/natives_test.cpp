@@ -15,6 +15,10 @@ struct NativeMethod {
     const char *fullName;
 };
 
+void PrintTo(const NativeMethod &m, std::ostream *os) {
+    *os << testLabel(m.fullName);
+}
+
 class NativeMethods : public testing::TestWithParam<NativeMethod> {};
 
 TEST_P(NativeMethods, HaveTheirLengthAndClassString) {
@@ -120,8 +124,7 @@ TEST(NativeObjects, GlobalPropertiesAndAttributes) {
               "true,true,false,false");
 }
 
-TEST(NativeObjects, ConstructingAMethodFails)
-{
+TEST(NativeObjects, ConstructingAMethodFails) {
     // Classes with constructors refuse their other methods; classes without one make no
     // object at all.
     EXPECT_EQ(evalText(QStringLiteral("new String.prototype.charAt(1)")),

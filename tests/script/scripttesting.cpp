@@ -37,3 +37,16 @@ std::string evalText(const QString &source) {
 void PrintTo(const QString &text, std::ostream *os) {
     *os << text.toStdString();
 }
+
+std::string testLabel(const char *text) {
+    std::string label;
+    for (const char *p = text; *p && label.size() < 40; ++p) {
+        bool plain =
+            (*p >= 'a' && *p <= 'z') || (*p >= 'A' && *p <= 'Z') || (*p >= '0' && *p <= '9');
+        if (plain)
+            label += *p;
+        else if (!label.empty() && label.back() != '_')
+            label += '_';
+    }
+    return label;
+}

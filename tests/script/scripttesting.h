@@ -22,3 +22,6 @@ std::string evalText(const QString &source);
 
 // gtest prints QStrings as their text.
 void PrintTo(const QString &text, std::ostream *os);
+
+// A short label of letters, digits and underscores for a parameterised test's name.
+std::string testLabel(const char *text);
