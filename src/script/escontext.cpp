@@ -294,24 +294,23 @@ ESValue ESContext::call(ESObject *function, const ESValue &thisValue, int argc,
     ESEntry entry(*this);
     if (!function || !function->isFunction())
         throwTypeError(QStringLiteral("can only call function objects"));
-    if (m_sp + argc + 16 > m_stackEnd)
-        fatal("virtual machine stack too small");
-    ESValue *args = m_sp;
-    for (int i = 0; i < argc; ++i)
-        args[i] = argv[i];
-    m_sp = args + argc;
+    ESValue *args = pushArguments(argc, argv);
     callFunction(function, thisValue, argc, args);
     return args[0];
 }
 
-ESObject *ESContext::construct(ESObject *function, int argc, const ESValue *argv) {
-    ESEntry entry(*this);
+ESValue *ESContext::pushArguments(int argc, const ESValue *argv) {
     if (m_sp + argc + 16 > m_stackEnd)
         fatal("virtual machine stack too small");
     ESValue *args = m_sp;
-    for (int i = 0; i < argc; ++i)
-        args[i] = argv[i];
+    std::copy(argv, argv + argc, args);
     m_sp = args + argc;
+    return args;
+}
+
+ESObject *ESContext::construct(ESObject *function, int argc, const ESValue *argv) {
+    ESEntry entry(*this);
+    ESValue *args = pushArguments(argc, argv);
     constructValue(function ? ESValue::fromObject(function) : ESValue::undefined(), argc, args);
     return args[0].isObject() ? args[0].object : nullptr;
 }

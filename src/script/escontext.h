@@ -226,6 +226,8 @@ private:
     ESValue run(ESCode *code, ESValue *argv, ESValue *locals);
     // Calls the function value with argc arguments at argv (on the stack); the result is
     // left in argv[0].
+    // Copies host arguments onto the stack, above everything in use.
+    ESValue *pushArguments(int argc, const ESValue *argv);
     void callValue(const ESValue &function, const ESValue &thisValue, int argc, ESValue *argv);
     void callFunction(ESObject *function, const ESValue &thisValue, int argc, ESValue *argv);
     void constructValue(const ESValue &function, int argc, ESValue *argv);

@@ -1121,16 +1121,13 @@ L_LE : {
     NEXT(1);
 }
 L_EQ:
-L_NE : {
-    bool r = looseEquals(sp[-2], sp[-1]);
-    sp[-2] = ESValue::fromBool(*pc == OP_EQ ? r : !r);
-    --sp;
-    NEXT(1);
-}
+L_NE:
 L_IDENTITY:
 L_NIDENTITY : {
-    bool r = strictEquals(sp[-2], sp[-1]);
-    sp[-2] = ESValue::fromBool(*pc == OP_IDENTITY ? r : !r);
+    int op = *pc;
+    bool r =
+        op == OP_EQ || op == OP_NE ? looseEquals(sp[-2], sp[-1]) : strictEquals(sp[-2], sp[-1]);
+    sp[-2] = ESValue::fromBool(op == OP_NE || op == OP_NIDENTITY ? !r : r);
     --sp;
     NEXT(1);
 }
