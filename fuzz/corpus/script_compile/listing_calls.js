@@ -1,0 +1,1 @@
+../../../tests/data/script/listing/calls/input.js

@@ -1,0 +1,1 @@
+../../../tests/script/oracle/control.js

@@ -1,0 +1,1 @@
+../../../tests/script/error_stack.js

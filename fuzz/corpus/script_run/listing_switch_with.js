@@ -1,0 +1,1 @@
+../../../tests/data/script/listing/switch_with/input.js

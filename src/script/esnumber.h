@@ -1,0 +1,44 @@
+#pragma once
+
+#include <QString>
+#include <QStringView>
+
+// Number scanning and formatting shared by the lexer, the conversions and the natives.
+// Nothing here uses the C locale or a shared buffer, so contexts on different threads may
+// convert at the same time.
+
+enum ESScanOption {
+    ScanFraction = 1,   // a fraction and an exponent
+    ScanHex = 2,        // 0x prefix
+    ScanOctal = 4,      // a leading 0 followed by digits
+    ScanWhiteSpace = 8, // leading white space
+    ScanSign = 16,      // a leading + or -
+    ScanInfinity = 32,  // the word Infinity
+};
+
+struct ESNumberScan {
+    enum Status { Ok, NoNumber, BadDigit };
+    Status status = NoNumber;
+    double value = 0;
+    qsizetype end = 0; // position after the number
+    QChar badDigit;    // BadDigit: the offending character
+    int radix = 10;    // BadDigit: the radix it was read in
+};
+
+// The value of a digit in the radixes up to 36 (0-9, then a-z or A-Z), 99 for others.
+int esDigitValue(char16_t c);
+
+ESNumberScan esScanNumber(QStringView text, qsizetype pos, int options);
+
+// The script conversion of a string to a number: white space trimmed, an empty text NaN,
+// "0x" followed by hexadecimal digits, otherwise a whole decimal number or Infinity.
+double esStringToNumber(QStringView text);
+
+// Digits of `value` in radix 2..36; values with a fraction are written as printf's "%g".
+QString esNumberToString(double value, int radix = 10);
+
+// printf's "%g" (six significant digits, the shorter of fixed and exponent form).
+QString esFormatG(double value);
+
+// printf's "%.*f".
+QString esFormatFixed(double value, int digits);

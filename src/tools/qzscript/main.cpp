@@ -1,0 +1,173 @@
+// qzscript: runs a script in a fresh context, as the script console would.
+#include "script/esclass.h"
+#include "script/escontext.h"
+#include "script/esexception.h"
+#include "script/esnativearray.h"
+#include "script/esobject.h"
+#include "script/esstring.h"
+
+#include <QFile>
+#include <QString>
+#include <QStringList>
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+namespace {
+
+const char kUsage[] =
+    "usage: qzscript [--listing] FILE [ARG...]\n"
+    "       qzscript [--listing] -e SOURCE [ARG...]\n"
+    "\n"
+    "Evaluates a script in a fresh context. FILE \"-\" reads the script from standard\n"
+    "input. The ARGs are the strings of the global array `arguments`; print(...) writes\n"
+    "its arguments separated by blanks and a line break. When the program ends normally\n"
+    "its value is printed unless it is undefined. A script error prints its message, its\n"
+    "file name and line number, and its source line on standard error.\n"
+    "\n"
+    "options:\n"
+    "  -e SOURCE   evaluate SOURCE instead of a file\n"
+    "  --listing   print the byte code of each compiled function and program\n"
+    "  --help      show this text\n"
+    "\n"
+    "exit status: 0 on success, 1 after a script error, an engine fault or a bad command.\n";
+
+void write(FILE *stream, const QString &text) {
+    QByteArray bytes = text.toUtf8();
+    std::fwrite(bytes.constData(), 1, std::size_t(bytes.size()), stream);
+}
+
+ESValue print(ESContext &context, ESObject *, const ESValue &, int argc, ESValue *argv) {
+    QString line;
+    for (int i = 0; i < argc; ++i) {
+        if (i > 0)
+            line += QLatin1Char(' ');
+        line += context.toText(argv[i]);
+    }
+    line += QLatin1Char('\n');
+    write(stdout, line);
+    return ESValue::undefined();
+}
+
+// The tool's own global: print.
+class QzScriptClass : public ESClass {
+public:
+    void install(ESContext &context, const char *) override {
+        static const ESMethodDef kMethods[] = {
+            {"print", "print", 0, 1, print, "<b>print(...)</b> writes its arguments."},
+        };
+        defineMethods(context, context.globalObject(), kMethods);
+    }
+};
+
+int fail(const QString &message) {
+    std::fflush(stdout);
+    write(stderr, QStringLiteral("error: ") + message + QLatin1Char('\n'));
+    return 1;
+}
+
+// A thrown error as the console shows it: the message, "file:line", the source line.
+void reportError(ESContext &context, const ESValue &value) {
+    QString text;
+    if (value.isObject()) {
+        ESObject *error = value.object;
+        const ESNames &names = context.names();
+        ESValue message = context.get(error, names.message);
+        ESValue file = context.get(error, names.fileName);
+        ESValue line = context.get(error, names.lineNumber);
+        ESValue source = context.get(error, names.sourceLine);
+        text = context.toText(message) + QLatin1Char('\n');
+        if (!file.isUndefined() || !line.isUndefined())
+            text += (file.isUndefined() ? QString() : context.toText(file)) + QLatin1Char(':') +
+                    (line.isUndefined() ? QString() : context.toText(line)) + QLatin1Char('\n');
+        if (!source.isUndefined())
+            text += context.toText(source) + QLatin1Char('\n');
+    } else {
+        text = QStringLiteral("Uncaught exception: ") + context.toText(value) + QLatin1Char('\n');
+    }
+    std::fflush(stdout);
+    write(stderr, text);
+}
+
+} // namespace
+
+int main(int argc, char **argv) {
+    bool listing = false;
+    QString fileName;
+    QString source;
+    bool haveSource = false;
+    int i = 1;
+    for (; i < argc; ++i) {
+        const char *arg = argv[i];
+        if (!std::strcmp(arg, "--help") || !std::strcmp(arg, "-h")) {
+            std::fputs(kUsage, stdout);
+            return 0;
+        }
+        if (!std::strcmp(arg, "--listing")) {
+            listing = true;
+        } else if (!std::strcmp(arg, "-e")) {
+            if (i + 1 >= argc)
+                return fail(QStringLiteral("option -e needs a SOURCE"));
+            source = QString::fromLocal8Bit(argv[++i]);
+            fileName = QStringLiteral("-e");
+            haveSource = true;
+            ++i;
+            break;
+        } else if (!std::strcmp(arg, "--")) {
+            ++i;
+            break;
+        } else if (arg[0] == '-' && arg[1] != '\0') {
+            return fail(QStringLiteral("unknown option '%1' (see qzscript --help)")
+                            .arg(QString::fromLocal8Bit(arg)));
+        } else {
+            break;
+        }
+    }
+    if (!haveSource) {
+        if (i >= argc)
+            return fail(QStringLiteral("no script given (see qzscript --help)"));
+        fileName = QString::fromLocal8Bit(argv[i++]);
+        QFile file;
+        bool opened = fileName == QLatin1String("-")
+                          ? file.open(stdin, QIODevice::ReadOnly)
+                          : (file.setFileName(fileName), file.open(QIODevice::ReadOnly));
+        if (!opened)
+            return fail(QStringLiteral("cannot open %1: %2").arg(fileName, file.errorString()));
+        source = QString::fromUtf8(file.readAll());
+    }
+
+    try {
+        ESContext context;
+        if (listing)
+            context.setDebugFlags(context.debugFlags() | ESContext::kDebugListing);
+        QzScriptClass host;
+        host.install(context, "qzscript");
+        ESArrayObject *arguments = context.newArray();
+        for (int k = 0; i + k < argc; ++k)
+            ESNativeArray::setElement(context, arguments, std::uint32_t(k),
+                                      context.newString(QString::fromLocal8Bit(argv[i + k])));
+        context.defineProperty(context.globalObject(), "arguments", ESValue::fromObject(arguments),
+                               0);
+
+        ESCompletion completion = context.evaluate(fileName, source);
+        if (completion.type == ESCompletion::Throw) {
+            reportError(context, completion.value);
+            return 1;
+        }
+        if (!completion.value.isUndefined()) {
+            try {
+                write(stdout, context.toText(completion.value) + QLatin1Char('\n'));
+            } catch (const ESException &e) {
+                reportError(context, e.value());
+                return 1;
+            }
+        }
+        std::fflush(stdout);
+        return 0;
+    } catch (const ESFatalError &e) {
+        std::fflush(stdout);
+        std::fprintf(stderr, "fatal error: %s\n", e.what());
+        return 1;
+    }
+}

@@ -1,0 +1,269 @@
+#include "scripttesting.h"
+
+#include "script/escontext.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <ctime>
+
+// Every native method: its holder, name, declared length and class string.
+struct NativeMethod {
+    const char *holder;
+    const char *name;
+    int length;
+    const char *fullName;
+};
+
+void PrintTo(const NativeMethod &m, std::ostream *os) {
+    *os << testLabel(m.fullName);
+}
+
+class NativeMethods : public testing::TestWithParam<NativeMethod> {};
+
+TEST_P(NativeMethods, HaveTheirLengthAndClassString) {
+    const NativeMethod &m = GetParam();
+    QString f = QStringLiteral("%1.%2").arg(QLatin1String(m.holder), QLatin1String(m.name));
+    QString program = QStringLiteral("var f = %1; var h = %2; h.__t = Object.prototype.toString;"
+                                     "f.__t = h.__t;"
+                                     "[typeof f, f.length, f.__t(), h.propertyIsEnumerable('%3'),"
+                                     " f.propertyIsEnumerable('length')].join()")
+                          .arg(f, QLatin1String(m.holder), QLatin1String(m.name));
+    std::string expected =
+        "function," + std::to_string(m.length) + ",[object " + m.fullName + "],false,false";
+    EXPECT_EQ(evalText(program), expected);
+}
+
+#define M(holder, name, length)                                                                    \
+    NativeMethod {                                                                                 \
+        holder, #name, length, holder "." #name                                                    \
+    }
+INSTANTIATE_TEST_SUITE_P(
+    All, NativeMethods,
+    testing::Values(
+        NativeMethod{"this", "eval", 1, "eval"}, NativeMethod{"this", "parseInt", 2, "parseInt"},
+        NativeMethod{"this", "parseFloat", 1, "parseFloat"},
+        NativeMethod{"this", "isNaN", 1, "isNaN"}, NativeMethod{"this", "isFinite", 1, "isFinite"},
+        NativeMethod{"this", "load", 1, "load"}, NativeMethod{"this", "Object", 1, "Object"},
+        NativeMethod{"this", "Function", 1, "Function"}, NativeMethod{"this", "Array", 1, "Array"},
+        NativeMethod{"this", "String", 1, "String"}, NativeMethod{"this", "Boolean", 1, "Boolean"},
+        NativeMethod{"this", "Number", 1, "Number"}, NativeMethod{"this", "Date", 1, "Date"},
+        NativeMethod{"this", "Error", 1, "Error"},
+        NativeMethod{"this", "EvalError", 1, "EvalError"},
+        NativeMethod{"this", "RangeError", 1, "RangeError"},
+        NativeMethod{"this", "ReferenceError", 1, "ReferenceError"},
+        NativeMethod{"this", "SyntaxError", 1, "SyntaxError"},
+        NativeMethod{"this", "TypeError", 1, "TypeError"}, M("Object.prototype", toString, 0),
+        M("Object.prototype", toLocaleString, 0), M("Object.prototype", valueOf, 0),
+        M("Object.prototype", hasOwnProperty, 1), M("Object.prototype", isPrototypeOf, 1),
+        M("Object.prototype", propertyIsEnumerable, 1), M("Function.prototype", toString, 0),
+        M("Array.prototype", toString, 0), M("Array.prototype", toLocaleString, 0),
+        M("Array.prototype", concat, 0), M("Array.prototype", join, 1),
+        M("Array.prototype", pop, 0), M("Array.prototype", push, 0),
+        M("Array.prototype", reverse, 0), M("Array.prototype", shift, 0),
+        M("Array.prototype", slice, 2), M("Array.prototype", sort, 1), M("String", fromCharCode, 0),
+        M("String.prototype", toString, 0), M("String.prototype", valueOf, 0),
+        M("String.prototype", charAt, 1), M("String.prototype", charCodeAt, 1),
+        M("String.prototype", concat, 0), M("String.prototype", indexOf, 2),
+        M("String.prototype", lastIndexOf, 2), M("String.prototype", localeCompare, 1),
+        M("String.prototype", match, 1), M("String.prototype", replace, 2),
+        M("String.prototype", search, 1), M("String.prototype", slice, 2),
+        M("String.prototype", split, 2), M("String.prototype", substring, 2),
+        M("String.prototype", toLowerCase, 0), M("String.prototype", toLocaleLowerCase, 0),
+        M("String.prototype", toUpperCase, 0), M("String.prototype", toLocaleUpperCase, 0),
+        M("String.prototype", trim, 0), M("Boolean.prototype", toString, 0),
+        M("Boolean.prototype", valueOf, 0), M("Number.prototype", toString, 1),
+        M("Number.prototype", toFixed, 1), M("Number.prototype", valueOf, 0), M("Math", abs, 1),
+        M("Math", acos, 1), M("Math", asin, 1), M("Math", atan, 1), M("Math", atan2, 2),
+        M("Math", ceil, 1), M("Math", cos, 1), M("Math", exp, 1), M("Math", floor, 1),
+        M("Math", log, 1), M("Math", max, 0), M("Math", min, 0), M("Math", pow, 2),
+        M("Math", random, 0), M("Math", round, 1), M("Math", sin, 1), M("Math", sqrt, 1),
+        M("Math", tan, 1), M("Date.prototype", toString, 0), M("Date.prototype", toDateString, 0),
+        M("Date.prototype", toTimeString, 0), M("Date.prototype", toLocaleString, 0),
+        M("Date.prototype", toLocaleDateString, 0), M("Date.prototype", toLocaleTimeString, 0),
+        M("Date.prototype", valueOf, 0), M("Date.prototype", getTime, 0),
+        M("Date.prototype", getFullYear, 0), M("Date.prototype", getUTCFullYear, 0),
+        M("Date.prototype", getMonth, 0), M("Date.prototype", getUTCMonth, 0),
+        M("Date.prototype", getDate, 0), M("Date.prototype", getUTCDate, 0),
+        M("Date.prototype", getDay, 0), M("Date.prototype", getUTCDay, 0),
+        M("Date.prototype", getHours, 0), M("Date.prototype", getUTCHours, 0),
+        M("Date.prototype", getMinutes, 0), M("Date.prototype", getUTCMinutes, 0),
+        M("Date.prototype", getSeconds, 0), M("Date.prototype", getUTCSeconds, 0),
+        M("Date.prototype", getMilliseconds, 0), M("Date.prototype", getUTCMilliseconds, 0),
+        M("Date.prototype", getTimezoneOffset, 0), M("Date.prototype", setTime, 1),
+        M("Date.prototype", setMilliseconds, 1), M("Date.prototype", setUTCMilliseconds, 1),
+        M("Date.prototype", setSeconds, 2), M("Date.prototype", setUTCSeconds, 2),
+        M("Date.prototype", setMinutes, 2), M("Date.prototype", setUTCMinutes, 3),
+        M("Date.prototype", setHours, 4), M("Date.prototype", setUTCHours, 4),
+        M("Date.prototype", setDate, 1), M("Date.prototype", setUTCDate, 1),
+        M("Date.prototype", setMonth, 2), M("Date.prototype", setUTCMonth, 2),
+        M("Date.prototype", setFullYear, 3), M("Date.prototype", setUTCFullYear, 3),
+        M("Date.prototype", toUTCString, 0)));
+#undef M
+
+TEST(NativeObjects, GlobalPropertiesAndAttributes) {
+    EXPECT_EQ(evalText(QStringLiteral("var k = []; for (var p in this) k.push(p); k")),
+              "k,p"); // only the program's own variables
+    EXPECT_EQ(evalText(QStringLiteral("[typeof NaN, Infinity, typeof undefined, typeof Math,"
+                                      " this.propertyIsEnumerable('NaN'), delete NaN].join()")),
+              "number,Infinity,undefined,object,false,false");
+    EXPECT_EQ(evalText(QStringLiteral("Math.PI = 1; Number.MAX_VALUE = 1;"
+                                      "[Math.PI > 3, Number.MAX_VALUE > 1, delete Math.E].join()")),
+              "true,true,false");
+    EXPECT_EQ(evalText(QStringLiteral("[Function.prototype.length, typeof Function.prototype,"
+                                      " Function.prototype()].join()")),
+              "0,function,undefined");
+    EXPECT_EQ(evalText(QStringLiteral("[Array.prototype.length, String.prototype.length,"
+                                      " Boolean.prototype.valueOf(), Number.prototype.valueOf(),"
+                                      " isNaN(Date.prototype.valueOf())].join()")),
+              "0,0,false,0,true");
+    EXPECT_EQ(evalText(QStringLiteral("[Object.prototype.constructor == Object,"
+                                      " Array.prototype.constructor == Array,"
+                                      " Object.prototype.propertyIsEnumerable('constructor'),"
+                                      " delete Object.prototype].join()")),
+              "true,true,false,false");
+}
+
+TEST(NativeObjects, ConstructingAMethodFails) {
+    // Classes with constructors refuse their other methods; classes without one make no
+    // object at all.
+    EXPECT_EQ(evalText(QStringLiteral("new String.prototype.charAt(1)")),
+              "error: bad signature in builtin construct");
+    EXPECT_EQ(evalText(QStringLiteral("new Array.prototype.push()")),
+              "error: bad signature in builtin construct");
+    EXPECT_EQ(evalText(QStringLiteral("new Date.prototype.getDay()")),
+              "error: bad signature in builtin construct");
+    EXPECT_EQ(evalText(QStringLiteral("new Math.abs(1)")),
+              "error: Math.abs failed to generate an object");
+    EXPECT_EQ(evalText(QStringLiteral("new parseInt('1')")),
+              "error: parseInt failed to generate an object");
+    EXPECT_EQ(evalText(QStringLiteral("new Function.prototype()")),
+              "error: Function.prototype failed to generate an object");
+}
+
+TEST(NativeObjects, ErrorConstructors) {
+    EXPECT_EQ(
+        evalText(QStringLiteral(
+            "var e = new RangeError('out'); var f = TypeError('t'); var g = new Error();"
+            "[e.message, f.message, typeof g.message, e.toString(),"
+            " Error.prototype.isPrototypeOf(e), RangeError.prototype.isPrototypeOf(f)].join()")),
+        "out,t,undefined,[object Error],true,false");
+}
+
+TEST(NativeObjects, FunctionObjectsOfTheFunctionConstructor) {
+    EXPECT_EQ(evalText(QStringLiteral(
+                  "var f = new Function('a', 'b', 'return a * b');"
+                  "[f(6, 7), f.length, typeof f.prototype, f.prototype.constructor == f,"
+                  " f.propertyIsEnumerable('prototype'), delete f.length].join()")),
+              "42,2,object,true,false,false");
+    EXPECT_EQ(evalText(QStringLiteral("Function('a', 'return a +')")),
+              "error: expected an expression, found end of input");
+    EXPECT_EQ(evalText(QStringLiteral("Function('1a', 'return 1')")),
+              "error: expected an identifier found a number");
+    EXPECT_EQ(evalText(QStringLiteral("Function()()")), "undefined");
+}
+
+// The sort is a Shell sort with gaps (n + 3) / 5, then (g + 1) / 3: elements that compare
+// equal end up in the order that algorithm leaves them.
+TEST(NativeArray, SortIsTheShellSort) {
+    EXPECT_EQ(evalText(QStringLiteral(
+                  "var keys = [3,1,3,2,1,3,2,1,2,3,1,2], names = 'abcdefghijkl', a = [];"
+                  "for (var i = 0; i < keys.length; i++) a.push({k: keys[i], n: names.charAt(i)});"
+                  "a.sort(function(x, y) { return x.k - y.k; });"
+                  "var s = ''; for (var j = 0; j < a.length; j++) s += a[j].n; s")),
+              "behkdiglacjf");
+}
+
+TEST(NativeArray, SortCallsTheComparatorWithoutAThis) {
+    EXPECT_EQ(
+        evalText(QStringLiteral(
+            "var seen = ''; [2, 1].sort(function(a, b) { seen = typeof this; return a - b; });"
+            "seen")),
+        "undefined");
+}
+
+TEST(NativeArray, IndicesStopBelowTwoToTheThirtyOne) {
+    EXPECT_EQ(evalText(QStringLiteral("var a = []; a[2147483646] = 1; a.length")), "2147483647");
+    EXPECT_EQ(evalText(QStringLiteral("var a = []; a[2147483647] = 1; a.length")), "0");
+    EXPECT_EQ(evalText(QStringLiteral("var a = []; a['01'] = 1; a['1.0'] = 2; a.length")), "0");
+    EXPECT_EQ(evalText(QStringLiteral("var a = [1,2]; a.length = 'x'")), "error: bad array length");
+    EXPECT_EQ(evalText(QStringLiteral("new Array(1.5)")), "error: bad length in array constructor");
+    EXPECT_EQ(evalText(QStringLiteral("new Array(4294967295).length")), "4294967295");
+}
+
+TEST(NativeString, ReceiversMustBeStringsForToStringAndValueOf) {
+    EXPECT_EQ(evalText(QStringLiteral("var o = {f: String.prototype.valueOf}; o.f()")),
+              "error: String.prototype.valueOf called on non-String object");
+    EXPECT_EQ(evalText(QStringLiteral("var o = {f: Boolean.prototype.valueOf}; o.f()")),
+              "error: Boolean.prototype.toString called on non-Boolean object");
+    EXPECT_EQ(evalText(QStringLiteral("var o = {f: Number.prototype.toString}; o.f()")),
+              "error: Number.prototype.toString called on non-Number object");
+    EXPECT_EQ(evalText(QStringLiteral("var o = {f: String.prototype.charAt}; o.f(1)")),
+              "o"); // the generic methods convert their receiver: "[object Object]"
+}
+
+TEST(NativeNumber, RadixAndFractionDigitsAreChecked) {
+    EXPECT_EQ(evalText(QStringLiteral("(10).toString(1)")), "error: radix should be 2 through 36");
+    EXPECT_EQ(evalText(QStringLiteral("(10).toString(37)")), "error: radix should be 2 through 36");
+    EXPECT_EQ(evalText(QStringLiteral("(10).toString(36)")), "a");
+    EXPECT_EQ(evalText(QStringLiteral("(1).toFixed(-1)")),
+              "error: fraction digits should 0 through 20");
+    EXPECT_EQ(evalText(QStringLiteral("(1).toFixed(20)")), "1.00000000000000000000");
+    EXPECT_EQ(evalText(QStringLiteral("var o = {f: Date.prototype.getDay}; o.f()")),
+              "error: Date object required");
+}
+
+namespace {
+
+// Sets TZ for one test and restores it.
+class TimeZone {
+public:
+    explicit TimeZone(const char *zone) {
+        const char *old = std::getenv("TZ");
+        m_had = old != nullptr;
+        if (old)
+            m_old = old;
+        setenv("TZ", zone, 1);
+        tzset();
+    }
+    ~TimeZone() {
+        if (m_had)
+            setenv("TZ", m_old.c_str(), 1);
+        else
+            unsetenv("TZ");
+        tzset();
+    }
+
+private:
+    bool m_had;
+    std::string m_old;
+};
+
+} // namespace
+
+TEST(NativeDate, LocalTimeFollowsTheTimeZoneWithDaylightSaving) {
+    TimeZone zone("Europe/Berlin");
+    EXPECT_EQ(evalText(QStringLiteral("var w = new Date(2021, 0, 15, 12, 0, 0);"
+                                      "var s = new Date(2021, 6, 15, 12, 0, 0);"
+                                      "[w.getTimezoneOffset(), s.getTimezoneOffset(),"
+                                      " w.getUTCHours(), s.getUTCHours(), s.getHours()].join()")),
+              "-60,-120,11,10,12");
+    EXPECT_EQ(evalText(QStringLiteral("new Date(0).toString()")), "Thu Jan 1 01:00:00 1970");
+    EXPECT_EQ(evalText(QStringLiteral("new Date(0).toUTCString()")), "Thu Jan 1 00:00:00 1970 GMT");
+    EXPECT_EQ(evalText(QStringLiteral("new Date('Thu Jan 1 01:00:00 1970').getTime()")), "0");
+    EXPECT_EQ(evalText(QStringLiteral("var d = new Date(2021, 2, 27, 12);"
+                                      "d.setDate(28); d.getHours()")),
+              "12");
+}
+
+TEST(NativeDate, TimeValuesAreClipped) {
+    EXPECT_EQ(evalText(QStringLiteral("new Date(8.64e15).getTime()")), "8640000000000000");
+    EXPECT_EQ(evalText(QStringLiteral("new Date(-8.64e15 - 1).getTime()")), "NaN");
+    EXPECT_EQ(evalText(QStringLiteral("new Date(1.7).getTime()")), "1");
+    EXPECT_EQ(evalText(QStringLiteral("var d = new Date(0); d.setFullYear(300000); d.getTime()")),
+              "NaN");
+    EXPECT_EQ(evalText(QStringLiteral("var d = new Date(NaN); d.setFullYear(2000);"
+                                      " d.getUTCFullYear()")),
+              "2000");
+    EXPECT_EQ(evalText(QStringLiteral("var d = new Date(NaN); d.setMonth(1); d.getTime()")), "NaN");
+}

@@ -1,0 +1,27 @@
+#pragma once
+
+#include <QString>
+
+class ESContext;
+
+// What an evaluation left: the value's text, or the error's parts.
+struct ScriptOutcome {
+    bool threw = false;
+    QString text; // the value as text, or the error message
+    int line = 0;
+    QString sourceLine;
+    QString fileName;
+    bool hasFileName = false;
+};
+
+ScriptOutcome runScript(ESContext &context, const QString &source,
+                        const QString &fileName = QStringLiteral("test.js"));
+
+// The value of a program in a fresh context as text, or "error: " and the message.
+std::string evalText(const QString &source);
+
+// gtest prints QStrings as their text.
+void PrintTo(const QString &text, std::ostream *os);
+
+// A short label of letters, digits and underscores for a parameterised test's name.
+std::string testLabel(const char *text);
