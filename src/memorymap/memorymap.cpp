@@ -3,9 +3,7 @@
 #include "project/macromap.h"
 #include "xml/xmlpp.h"
 
-#include <cstdio>
-#include <filesystem>
-#include <system_error>
+#include <algorithm>
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -69,7 +67,9 @@ bool MemoryMap::loadFile(const std::string &path, const std::string &macros, boo
     m_macroString = macros;
     m_preprocess = preprocess;
     const std::string::size_type slash = path.rfind('/');
-    m_importDirectory = slash == std::string::npos ? std::string() : path.substr(0, slash ? slash : 1);
+    m_importDirectory = slash == std::string::npos
+                            ? std::string()
+                            : path.substr(0, std::max<std::size_t>(slash, 1));
     clearFragments();
     if (!parseFile(path)) {
         m_readOnly = false;

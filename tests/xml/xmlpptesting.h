@@ -25,13 +25,13 @@ struct Processed {
 };
 
 inline Processed preprocess(std::string_view xml, std::string_view macros = {}, bool expand = true,
-                            const std::string &file = {}) {
+                            const XmlPP::Limits &limits = {}) {
     CollectingDocument document;
     EXPECT_TRUE(document.parse(xml)) << document.errorText();
     if (!document.rootElement())
         return {};
-    XmlPP::processConditionals(document, document.rootElement(), file, MacroMap::fromList(macros),
-                               expand);
+    XmlPP::processConditionals(document, document.rootElement(), "", MacroMap::fromList(macros),
+                               expand, limits);
     return {written(*document.rootElement()), document.warnings};
 }
 
