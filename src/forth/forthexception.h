@@ -50,7 +50,6 @@ enum ForthError : long {
     kErrStackUnderflow = -3,
     kErrStackOverflow = -4,
     kErrReturnOverflow = -5,
-    kErrReturnUnderflow = -6,
     kErrLoopOverflow = -7,
     kErrInvalidAddress = -9,
     kErrDivideByZero = -10,

@@ -87,21 +87,23 @@ Cell &FSContext::peek(int n) {
     return m_sp[-1 - n];
 }
 
+// The return stack is an array like the data stack and fails the same way; -5 is kept for
+// nesting too deep (calls, input sources).
 void FSContext::rpush(Cell cell) {
     if (m_rp == kStackSize)
-        forthThrow(kErrReturnOverflow);
+        stackOverflow();
     m_rstack[m_rp++] = std::move(cell);
 }
 
 Cell FSContext::rpop() {
     if (m_rp == 0)
-        forthThrow(kErrReturnUnderflow);
+        stackUnderflow();
     return std::move(m_rstack[--m_rp]);
 }
 
 Cell &FSContext::rpeek(int n) {
     if (n < 0 || n >= m_rp)
-        forthThrow(kErrReturnUnderflow);
+        stackUnderflow();
     return m_rstack[m_rp - 1 - n];
 }
 
@@ -678,6 +680,11 @@ void FSContext::includeOpenFile(int id, const std::string &name) {
 int FSContext::openFile(const std::string &name, const char *mode, int &error) {
     if (!m_fileAccess)
         forthThrow(kErrUnsupported, "file access disabled");
+    if (name.find('\0') != std::string::npos) {
+        // The system would see only the part before the NUL: another file.
+        error = ENOENT;
+        return 0;
+    }
     errno = 0;
     FILE *file = std::fopen(name.c_str(), mode);
     if (!file) {
@@ -698,6 +705,14 @@ FILE *FSContext::file(std::int64_t id) const {
     if (id <= 0 || std::uint64_t(id) >= m_files.size())
         return nullptr;
     return m_files[std::size_t(id)];
+}
+
+bool FSContext::fileInUse(std::int64_t id) const {
+    for (const auto &source : m_inputs) {
+        if (source->kind == FSInput::File && source->fileId == id)
+            return true;
+    }
+    return false;
 }
 
 int FSContext::closeFile(std::int64_t id) {

@@ -219,6 +219,8 @@ public:
     int openFile(const std::string &name, const char *mode, int &error);
     FILE *file(std::int64_t id) const;
     int closeFile(std::int64_t id);
+    // Whether an input source is reading the file: it must stay open until that source ends.
+    bool fileInUse(std::int64_t id) const;
 
     // --- Output ------------------------------------------------------------------------
     void type(std::string_view text);

@@ -485,13 +485,13 @@ void FSContext::runCode(const pcode *ip) {
     L_ToR:
         NEED(1);
         if (m_rp == kStackSize)
-            OUT(forthThrow(kErrReturnOverflow));
+            OUT(stackOverflow());
         m_rstack[m_rp++] = std::move(*--sp);
         NEXT();
     L_RFrom:
     L_RFetch:
         if (m_rp == 0)
-            OUT(forthThrow(kErrReturnUnderflow));
+            OUT(stackUnderflow());
         ROOM(1);
         if (p->op == Op::RFrom)
             *sp++ = std::move(m_rstack[--m_rp]);

@@ -387,6 +387,8 @@ void wTuck(FSContext &c) {
 
 void wTwoToR(FSContext &c) {
     c.need(2);
+    if (c.rdepth() > FSContext::kStackSize - 2)
+        FSContext::stackOverflow(); // before moving anything, so no cell is lost
     Cell top = c.pop();
     c.rpush(c.pop());
     c.rpush(std::move(top));
@@ -394,7 +396,7 @@ void wTwoToR(FSContext &c) {
 
 void wTwoRFrom(FSContext &c) {
     if (c.rdepth() < 2)
-        forthThrow(kErrReturnUnderflow);
+        FSContext::stackUnderflow();
     Cell top = c.rpop();
     c.push(c.rpop());
     c.push(std::move(top));
@@ -402,7 +404,7 @@ void wTwoRFrom(FSContext &c) {
 
 void wTwoRFetch(FSContext &c) {
     if (c.rdepth() < 2)
-        forthThrow(kErrReturnUnderflow);
+        FSContext::stackUnderflow();
     c.push(c.rpeek(1));
     c.push(c.rpeek(0));
 }

@@ -33,7 +33,7 @@ std::string popFileName(FSContext &c) {
 void openWith(FSContext &c, const char *const modes[8]) {
     std::int64_t fam = c.popInt();
     std::string name = popFileName(c);
-    if (fam < 0 || fam >= 8 || name.find('\0') != std::string::npos) {
+    if (fam < 0 || fam >= 8) {
         c.pushInt(0);
         c.pushInt(kBadFile);
         return;
@@ -97,11 +97,16 @@ void wCreateFile(FSContext &c) {
 void wCloseFile(FSContext &c) {
     if (!c.fileAccess())
         forthThrow(kErrUnsupported, "file access disabled");
-    c.pushInt(c.closeFile(c.popInt()));
+    std::int64_t id = c.popInt();
+    c.pushInt(c.fileInUse(id) ? EBUSY : c.closeFile(id));
 }
 
 void wDeleteFile(FSContext &c) {
     std::string name = popFileName(c);
+    if (name.find('\0') != std::string::npos) {
+        c.pushInt(ENOENT); // the name up to the NUL is another file
+        return;
+    }
     errno = 0;
     c.pushInt(std::remove(name.c_str()) == 0 ? 0 : lastError());
 }
@@ -193,6 +198,8 @@ void wIncludeFile(FSContext &c) {
     std::int64_t id = c.popInt();
     if (!c.file(id))
         forthThrow(kErrAbort, std::string("i/o error ") + std::to_string(EBADF));
+    if (c.fileInUse(id))
+        forthThrow(kErrAbort, std::string("i/o error ") + std::to_string(EBUSY));
     c.includeOpenFile(int(id), std::string("fileid ") + std::to_string(id));
 }
 

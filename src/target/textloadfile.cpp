@@ -75,21 +75,17 @@ void TextLoadFile::load(const std::string &path, std::size_t maxLineLength) {
     LoadFileInput input(path);
     LoadFileLine line;
     for (int number = 1;; ++number) {
-        bool haveLine = false;
-        bool ended = false;
         try {
-            haveLine = input.nextLine(line, maxLineLength);
-            ended = haveLine && !parseLine(line);
+            if (!input.nextLine(line, maxLineLength)) {
+                // A format that needs an end record names the line it is missing from.
+                endOfFile();
+                return;
+            }
+            if (!parseLine(line))
+                return;
         } catch (const HException &error) {
             throw HException(error.message() + " : line " + std::to_string(number));
         }
-        if (!haveLine) {
-            // Reached the end of the file, not a line: its message stands alone.
-            endOfFile();
-            return;
-        }
-        if (ended)
-            return;
     }
 }
 

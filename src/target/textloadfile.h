@@ -22,7 +22,8 @@ protected:
     void load(const std::string &path, std::size_t maxLineLength);
     // Handles one line; false when the file ends here.
     virtual bool parseLine(const LoadFileLine &line) = 0;
-    // Called when the file ends without parseLine having ended it.
+    // Called when the file ends without parseLine having ended it; an error thrown here is
+    // numbered with the line after the last.
     virtual void endOfFile() {}
 
     // Bytes at an address: they extend the current section when they follow it, otherwise

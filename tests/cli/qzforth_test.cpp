@@ -55,13 +55,15 @@ TEST_F(Qzforth, AnUncaughtErrorEndsCommandLineCode) {
     ToolResult run = runTool("qzforth", {"-e", "1 . FOO 2 .", "-e", "3 ."});
     EXPECT_EQ(run.exitCode, 1);
     EXPECT_EQ(run.out, "1 ");
-    EXPECT_EQ(run.err, "error: undefined word: FOO\n");
+    EXPECT_EQ(run.err, "undefined word: FOO\n");
     run = runTool("qzforth", {"-e", ": X IF ;"});
     EXPECT_EQ(run.exitCode, 1);
-    EXPECT_EQ(run.err, "error: control structure mismatch: no <colon-sys> on control stack; "
+    EXPECT_EQ(run.err, "control structure mismatch: no <colon-sys> on control stack; "
                        "unterminated control structure?\n");
     run = runTool("qzforth", {"-e", "-300 THROW"});
-    EXPECT_EQ(run.err, "error: -300 THROW undefined\n");
+    EXPECT_EQ(run.err, "-300 THROW undefined\n");
+    run = runTool("qzforth", {"-e", "ABORT\" stop here\""});
+    EXPECT_EQ(run.err, "stop here\n");
 }
 
 TEST_F(Qzforth, FilesThenStandardInput) {
@@ -80,21 +82,21 @@ TEST_F(Qzforth, AnErrorInAFileEndsTheRunWithItsLocation) {
     ToolResult run = runTool("qzforth", {bad}, "5 .\n");
     EXPECT_EQ(run.exitCode, 1);
     EXPECT_EQ(run.out, "1 2 ");
-    EXPECT_EQ(run.err, "error: " + bad + ":3: undefined word: OOPS\n");
+    EXPECT_EQ(run.err, "undefined word: OOPS\n  at " + bad + ":3\n");
     std::string missing = m_dir.path().toStdString() + "/missing.fs";
     run = runTool("qzforth", {missing});
     EXPECT_EQ(run.exitCode, 1);
-    EXPECT_EQ(run.err, "error: i/o error 2\n");
+    EXPECT_EQ(run.err, "i/o error 2\n");
     std::string nested = file("nested.fs", "INCLUDE " + bad + "\n");
     run = runTool("qzforth", {nested});
-    EXPECT_EQ(run.err, "error: " + bad + ":3: undefined word: OOPS\n");
+    EXPECT_EQ(run.err, "undefined word: OOPS\n  at " + bad + ":3\n");
 }
 
 TEST_F(Qzforth, ConsoleGoesOnAfterAnError) {
     ToolResult run = runTool("qzforth", {}, "1 2\nNOPE 3 .\n.S\n1 0 /\n4 .\n");
     EXPECT_EQ(run.exitCode, 0);
     EXPECT_EQ(run.out, "<0> 4 ");
-    EXPECT_EQ(run.err, "error: undefined word: NOPE\nerror: divide by zero\n");
+    EXPECT_EQ(run.err, "undefined word: NOPE\ndivide by zero\n");
 }
 
 TEST_F(Qzforth, ConsoleInputSpansLines) {
@@ -103,7 +105,7 @@ TEST_F(Qzforth, ConsoleInputSpansLines) {
                              "0 [IF]\n1 .\n[ELSE]\n2 .\n[THEN]\n( a\ncomment ) 6 .\n");
     EXPECT_EQ(run.exitCode, 0) << run.err;
     EXPECT_EQ(run.out, "5 2 ");
-    EXPECT_EQ(run.err, "error: undefined word: comment\n")
+    EXPECT_EQ(run.err, "undefined word: comment\n")
         << "a console comment ends with its line";
 }
 
@@ -119,7 +121,7 @@ TEST_F(Qzforth, ByeEndsTheRun) {
 TEST_F(Qzforth, RunawayRecursionIsAnErrorNotACrash) {
     ToolResult run = runTool("qzforth", {"-e", ": DOWN RECURSE ; DOWN"});
     EXPECT_EQ(run.exitCode, 1);
-    EXPECT_EQ(run.err, "error: return stack overflow\n");
+    EXPECT_EQ(run.err, "return stack overflow\n");
 }
 
 } // namespace

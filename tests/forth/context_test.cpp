@@ -60,8 +60,15 @@ TEST(ForthStacks, DataStackLimits) {
 }
 
 TEST(ForthStacks, ReturnStackLimits) {
-    EXPECT_EQ(runForth("R>").code, -6);
-    EXPECT_EQ(runForth(": X 600 0 DO I >R LOOP ; X").code, -5);
+    // The return stack fails like the data stack: -4 when full, -3 when empty.
+    for (const char *source : {"R>", "R@", "1 >R 2R>", "1 >R 2R@", ": X R> ; X"})
+        expectFailure(source, -3, "stack underflow");
+    expectFailure(": X 600 0 DO I >R LOOP ; X", -4, "stack overflow");
+    // 2>R onto a nearly full stack moves nothing.
+    FSContext context;
+    EXPECT_THROW(context.evaluate(": X 511 0 DO I >R LOOP 1 2 2>R ; X"), ForthException);
+    EXPECT_EQ(context.rdepth(), 511);
+    EXPECT_EQ(context.depth(), 2);
     EXPECT_EQ(runForth("1 >R 2 >R 2R> . . ").out, "2 1 ");
 }
 
@@ -416,6 +423,30 @@ TEST_F(ForthFiles, IncludeReportsFailuresAndLocations) {
     result = run("INCLUDE " + self);
     EXPECT_EQ(result.code, -5);
     EXPECT_EQ(result.text, "input sources nested too deeply");
+}
+
+TEST_F(ForthFiles, AFileBeingIncludedStaysOpen) {
+    // Closing or re-including the file that is being read would leave its reader without a
+    // file; both are refused and the include reads on.
+    std::string closer = path("closer.fs");
+    std::ofstream(closer) << "SOURCE-ID CLOSE-FILE .\n1 .\n";
+    EXPECT_EQ(run("INCLUDE " + closer).out, "16 1 ");
+    std::string again = path("again.fs");
+    std::ofstream(again) << "SOURCE-ID INCLUDE-FILE\n1 .\n";
+    ForthRun result = run("INCLUDE " + again);
+    EXPECT_EQ(result.code, -1);
+    EXPECT_EQ(result.message, "i/o error 16");
+    // Once the include has ended its id is free again.
+    EXPECT_EQ(run("S\" " + closer + "\" R/O OPEN-FILE . CLOSE-FILE .").out, "0 0 ");
+}
+
+TEST_F(ForthFiles, NamesWithANulNameNoOtherFile) {
+    std::string name = path("victim");
+    std::ofstream(name) << "kept";
+    std::string withNul = "S\" " + name + "\" S\" x\" ,, ";
+    // Replace the separator ,, adds with nothing but a NUL the system would stop at.
+    EXPECT_EQ(run(withNul + "DUP R/O OPEN-FILE . . DELETE-FILE .").out, "0 2 2 ");
+    EXPECT_TRUE(QFile::exists(QString::fromStdString(name)));
 }
 
 TEST_F(ForthFiles, AccessCanBeSwitchedOff) {

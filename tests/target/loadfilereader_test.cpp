@@ -94,8 +94,9 @@ INSTANTIATE_TEST_SUITE_P(
     LoadFile, ReaderErrors,
     ::testing::Values(
         ReaderError{"ihex", ":00000001FF\n", "(no error)"},
-        ReaderError{"ihex", "", "invalid end of file in hex file"},
-        ReaderError{"ihex", ":0101000009F5\n", "invalid end of file in hex file"},
+        ReaderError{"ihex", "", "invalid end of file in hex file : line 1"},
+        ReaderError{"ihex", ":0101000009F5\n", "invalid end of file in hex file : line 2"},
+        ReaderError{"ihex", ":0101000009F5", "invalid end of file in hex file : line 2"},
         ReaderError{"ihex", ":0101000009F5\n00000001FF\n",
                     "missing record mark in hex file : line 2"},
         ReaderError{"ihex", ":0101000G09F5\n", "invalid ASCII encoded byte : line 1"},
@@ -120,7 +121,7 @@ INSTANTIATE_TEST_SUITE_P(
         ReaderError{"hex", "00000100 0\n", "invalid ASCII encoded byte : line 1"},
         ReaderError{"hex", "00000100 01 02 03 04 05 06 07 08 09 10 11 12 13 14 15 16 17 18 19\n",
                     "line too long : line 1"},
-        ReaderError{"tihex", "@F000\n01 02\n", "unexpected end of file"},
+        ReaderError{"tihex", "@F000\n01 02\n", "unexpected end of file : line 3"},
         ReaderError{"tihex", "@F0X0\nq\n", "invalid address : line 1"},
         ReaderError{"tihex", "@123456789\nq\n", "invalid address : line 1"},
         ReaderError{"tihex", "01 0Z\nq\n", "invalid ASCII encoded byte : line 1"}));

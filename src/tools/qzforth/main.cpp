@@ -43,13 +43,14 @@ struct Step {
     std::string text;
 };
 
+// The console's form: the code's message followed by the exception's text, alone on its line
+// so it reads the same wherever it came from; an included file's position follows it.
 void printError(FSContext &context, const ForthException &error) {
     context.flushOutput();
     std::fflush(stdout);
-    std::string where;
+    std::fprintf(stderr, "%s\n", error.message().c_str());
     if (error.hasLocation())
-        where = error.file() + ":" + std::to_string(error.line()) + ": ";
-    std::fprintf(stderr, "error: %s%s\n", where.c_str(), error.message().c_str());
+        std::fprintf(stderr, "  at %s:%ld\n", error.file().c_str(), error.line());
     std::fflush(stderr);
 }
 
