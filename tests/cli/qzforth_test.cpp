@@ -62,7 +62,7 @@ TEST_F(Qzforth, AnUncaughtErrorEndsCommandLineCode) {
                        "unterminated control structure?\n");
     run = runTool("qzforth", {"-e", "-300 THROW"});
     EXPECT_EQ(run.err, "-300 THROW undefined\n");
-    run = runTool("qzforth", {"-e", "ABORT\" stop here\""});
+    run = runTool("qzforth", {"-e", "-1 ABORT\" stop here\""});
     EXPECT_EQ(run.err, "stop here\n");
 }
 

@@ -441,11 +441,11 @@ TEST_F(ForthFiles, AFileBeingIncludedStaysOpen) {
 }
 
 TEST_F(ForthFiles, NamesWithANulNameNoOtherFile) {
+    // The system would stop reading the name at the NUL and act on the file before it.
     std::string name = path("victim");
     std::ofstream(name) << "kept";
-    std::string withNul = "S\" " + name + "\" S\" x\" ,, ";
-    // Replace the separator ,, adds with nothing but a NUL the system would stop at.
-    EXPECT_EQ(run(withNul + "DUP R/O OPEN-FILE . . DELETE-FILE .").out, "0 2 2 ");
+    std::string withNul = "S\" " + name + std::string(1, '\0') + "x\" ";
+    EXPECT_EQ(run(withNul + "DUP R/O OPEN-FILE . . DELETE-FILE .").out, "2 0 2 ");
     EXPECT_TRUE(QFile::exists(QString::fromStdString(name)));
 }
 
