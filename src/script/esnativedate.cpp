@@ -141,8 +141,8 @@ double utc(double local) {
     return local - localOffset(local - localOffset(local));
 }
 
-QDateTime toDateTime(double t, Qt::TimeSpec spec) {
-    return QDateTime::fromMSecsSinceEpoch(qint64(t), spec);
+QDateTime toDateTime(double t, Qt::TimeSpec zone) {
+    return QDateTime::fromMSecsSinceEpoch(qint64(t), zone);
 }
 
 double parseDate(const QString &text) {
