@@ -596,6 +596,11 @@ ESValue ESContext::run(ESCode *code, ESValue *argv, ESValue *locals) {
     } while (0)
 #define PUSH(value) (*sp++ = (value))
 #define ACTIVATION() (m_scope->object->m_properties)
+// Calls with the arguments at `args`; the result takes the place of the first of them.
+#define CALL_THEN_NEXT(function, self, length)                                                     \
+    callValue(function, self, argc, args);                                                         \
+    sp = args + 1;                                                                                 \
+    NEXT(length)
 
     DISPATCH();
 
@@ -747,9 +752,7 @@ L_CALLW : {
     ESValue *args = sp - argc;
     ESValue self;
     ESValue function = lookupName(m_pool->at(int(OPERAND(0))), &self);
-    callValue(function, self, argc, args);
-    sp = args + 1;
-    NEXT(5);
+    CALL_THEN_NEXT(function, self, 5);
 }
 L_CALLF : {
     int argc = int(OPERAND(1));
@@ -758,24 +761,18 @@ L_CALLF : {
     ESValue self;
     ESValue function = methodOf(receiver, m_pool->at(int(OPERAND(0))), &self);
     m_sp = sp - 1;
-    callValue(function, self, argc, args);
-    sp = args + 1;
-    NEXT(5);
+    CALL_THEN_NEXT(function, self, 5);
 }
 L_CALLG : {
     int argc = int(OPERAND(1));
     ESValue *args = sp - argc;
     ESValue function = m_global->m_properties.at(int(OPERAND(0))).value;
-    callValue(function, ESValue::fromObject(m_global), argc, args);
-    sp = args + 1;
-    NEXT(5);
+    CALL_THEN_NEXT(function, ESValue::fromObject(m_global), 5);
 }
 L_CALLA : {
     int argc = int(OPERAND(1));
     ESValue *args = sp - argc;
-    callValue(ESValue(argv[OPERAND(0)]), ESValue::fromObject(m_global), argc, args);
-    sp = args + 1;
-    NEXT(5);
+    CALL_THEN_NEXT(ESValue(argv[OPERAND(0)]), ESValue::fromObject(m_global), 5);
 }
 L_CALLAM:
 L_CALLLM : {
@@ -785,16 +782,12 @@ L_CALLLM : {
     if (*pc == OP_CALLLM)
         index += unsigned(code->parameterCount());
     ESValue function = ACTIVATION().at(int(index)).value;
-    callValue(function, ESValue::fromObject(m_global), argc, args);
-    sp = args + 1;
-    NEXT(5);
+    CALL_THEN_NEXT(function, ESValue::fromObject(m_global), 5);
 }
 L_CALLL : {
     int argc = int(OPERAND(1));
     ESValue *args = sp - argc;
-    callValue(ESValue(locals[OPERAND(0)]), ESValue::fromObject(m_global), argc, args);
-    sp = args + 1;
-    NEXT(5);
+    CALL_THEN_NEXT(ESValue(locals[OPERAND(0)]), ESValue::fromObject(m_global), 5);
 }
 L_CALLX : {
     int argc = int(OPERAND(0));
@@ -810,18 +803,14 @@ L_CALLX : {
         function = methodOf(receiver, keyName(key), &self);
     }
     m_sp = sp - 2;
-    callValue(function, self, argc, args);
-    sp = args + 1;
-    NEXT(3);
+    CALL_THEN_NEXT(function, self, 3);
 }
 L_CALL : {
     int argc = int(OPERAND(0));
     ESValue function = sp[-1];
     ESValue *args = sp - 1 - argc;
     m_sp = sp - 1;
-    callValue(function, ESValue::fromObject(m_global), argc, args);
-    sp = args + 1;
-    NEXT(3);
+    CALL_THEN_NEXT(function, ESValue::fromObject(m_global), 3);
 }
 
 L_GETW:
@@ -1204,4 +1193,5 @@ L_RETU:
 #undef JUMP
 #undef PUSH
 #undef ACTIVATION
+#undef CALL_THEN_NEXT
 }
