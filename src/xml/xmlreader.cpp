@@ -26,7 +26,7 @@ constexpr char kBadDeclaration[] = "bad XML declaration";
 constexpr char kCouldNotRead[] = "couldn't read ";
 constexpr char kEndOfInput[] = "unexpected end of input in ";
 
-enum CharClass : unsigned char { kSpace = 1, kNameStart = 2, kName = 4, kDigit = 8, kHex = 16 };
+enum CharClass : unsigned char { kSpace = 1, kNameStart = 2, kName = 4, kDigit = 8 };
 
 constexpr std::array<unsigned char, 256> makeClasses() {
     std::array<unsigned char, 256> table{};
@@ -39,9 +39,7 @@ constexpr std::array<unsigned char, 256> makeClasses() {
     for (int c : {'_', ':', '-'})
         table[c] = kNameStart | kName;
     for (int c = '0'; c <= '9'; ++c)
-        table[c] = kName | kDigit | kHex;
-    for (int c : {'a', 'b', 'c', 'd', 'e', 'f', 'A', 'B', 'C', 'D', 'E', 'F'})
-        table[c] |= kHex;
+        table[c] = kName | kDigit;
     return table;
 }
 constexpr std::array<unsigned char, 256> kClasses = makeClasses();
@@ -51,7 +49,7 @@ inline bool is(char c, CharClass cls) {
 }
 
 int hexValue(char c) {
-    return c <= '9' ? c - '0' : (c | 0x20) - 'a' + 10;
+    return c <= '9' ? c - '0' : c - 'a' + 10;
 }
 
 bool startsWith(const char *p, const char *end, std::string_view text) {
@@ -114,7 +112,9 @@ const char *decodeEntity(const char *p, const char *end, std::string &out) {
         bool hex = q < end && *q == 'x';
         q += hex;
         unsigned value = 0; // wraps harmlessly: only the value modulo 256 is kept
-        while (q < end && is(*q, hex ? kHex : kDigit)) {
+        // Hexadecimal references take lower-case digits only, the form the writer produces;
+        // "&#xA9;" stays literal text.
+        while (q < end && (is(*q, kDigit) || (hex && *q >= 'a' && *q <= 'f'))) {
             value = hex ? value * 16 + unsigned(hexValue(*q)) : value * 10 + unsigned(*q - '0');
             ++q;
         }
