@@ -4,7 +4,7 @@
 #include "packages/packagearchivebzfile.h"
 #include "packages/packagearchivefilerecord.h"
 #include "packages/packagearchivegzfile.h"
-#include "packages/replacementfile.h"
+#include "core/replacementfile.h"
 
 #include <algorithm>
 #include <atomic>

@@ -2,7 +2,6 @@
 
 #include "core/hexception.h"
 
-#include <atomic>
 #include <cerrno>
 #include <charconv>
 #include <climits>
@@ -14,8 +13,6 @@
 #include <unistd.h>
 
 namespace {
-
-std::atomic<unsigned> g_temporaryCounter{0};
 
 // The file a path names once symbolic links are followed, so that committing replaces the
 // file a link points to rather than the link.
@@ -62,17 +59,15 @@ CodeBufferOutput::CodeBufferOutput(const std::string &path)
         m_fd = ::open(m_target.c_str(), O_WRONLY | O_CLOEXEC);
     } else if (!exists || ::access(m_target.c_str(), W_OK) == 0) {
         // A read-only file stays as it is, as it would with a plain open for writing.
-        for (int attempt = 0; attempt < 100 && m_fd < 0; ++attempt) {
-            m_temporary = m_target + ".tmp" + std::to_string(::getpid()) + "-" +
-                          std::to_string(g_temporaryCounter++);
-            m_fd = ::open(m_temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-            if (m_fd < 0 && errno != EEXIST)
-                break;
+        m_replacement.emplace(m_target);
+        m_fd = m_replacement->create(0666);
+        if (m_fd >= 0) {
+            m_replacement->releaseDescriptor();
+            if (exists)
+                ::fchmod(m_fd, existing.st_mode & 07777);
+        } else {
+            m_replacement.reset();
         }
-        if (m_fd >= 0 && exists)
-            ::fchmod(m_fd, existing.st_mode & 07777);
-        if (m_fd < 0)
-            m_temporary.clear();
     }
     if (m_fd < 0)
         throw HException("cannot open " + path);
@@ -87,9 +82,7 @@ void CodeBufferOutput::discard() {
     if (m_fd >= 0)
         ::close(m_fd);
     m_fd = -1;
-    if (!m_temporary.empty())
-        ::unlink(m_temporary.c_str());
-    m_temporary.clear();
+    m_replacement.reset(); // removes the temporary unless it was committed
 }
 
 void CodeBufferOutput::writeThrough(const char *bytes, std::size_t size) {
@@ -122,11 +115,10 @@ void CodeBufferOutput::commit() {
     makeRoom(0);
     int fd = m_fd;
     m_fd = -1;
-    if (::close(fd) != 0 ||
-        (!m_temporary.empty() && ::rename(m_temporary.c_str(), m_target.c_str()) != 0)) {
+    if (::close(fd) != 0 || (m_replacement && !m_replacement->commit(true))) {
         discard();
         throw HException("cannot write " + m_path);
     }
-    m_temporary.clear();
+    m_replacement.reset();
     m_committed = true;
 }

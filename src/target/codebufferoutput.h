@@ -1,8 +1,11 @@
 #pragma once
 
+#include "core/replacementfile.h"
+
 #include <cstddef>
 #include <cstring>
 #include <memory>
+#include <optional>
 #include <string>
 
 // The file an image writer produces. Bytes go to a temporary beside the target, which
@@ -41,8 +44,8 @@ private:
     void discard();
 
     std::string m_path;
-    std::string m_target;    // the file that commit replaces (symbolic links resolved)
-    std::string m_temporary; // empty when writing directly
+    std::string m_target; // the file that commit replaces (symbolic links resolved)
+    std::optional<ReplacementFile> m_replacement; // none when writing directly
     int m_fd = -1;
     bool m_committed = false;
     static constexpr std::size_t kBufferSize = 1 << 16;

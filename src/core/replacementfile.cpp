@@ -1,4 +1,4 @@
-#include "packages/replacementfile.h"
+#include "core/replacementfile.h"
 
 #include <cerrno>
 #include <cstdio>
