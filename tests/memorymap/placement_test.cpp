@@ -10,6 +10,7 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -187,6 +188,27 @@ TEST(VantrelWriter, SectionsOfSegmentsNotDescribedAreLeftOut) {
               std::string::npos);
     EXPECT_EQ(text.find(".bss"), std::string::npos);
     EXPECT_NE(text.find("place in RAM with fixed order {\n};\n"), std::string::npos);
+}
+
+TEST(VantrelWriter, ManySegmentsAreWrittenInOnePass) {
+    // 100,000 segments of one section each: a walk over every section per segment would take
+    // minutes here.
+    std::string map = "<Root name=\"m\">";
+    for (int i = 0; i < 100000; ++i)
+        map += "<MemorySegment name=\"S" + std::to_string(i) + "\" start=\"" +
+               std::to_string(i * 16) + "\" size=\"16\"><ProgramSection name=\".s" +
+               std::to_string(i) + "\" size=\"4\" /></MemorySegment>";
+    Documents d(map + "</Root>", "<Root name=\"p\" />");
+    const auto started = std::chrono::steady_clock::now();
+    std::string text = VantrelLinkerScriptWriter(d.input()).text();
+    EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(15));
+    // Segments are listed last to first, each with its own section.
+    EXPECT_NE(text.find("define region S99999 = mem:[ from 0x001869f0 size 0x00000010 ];\n\n"
+                        "define block .s99999 with readwrite access, size=4 { };\n\n"
+                        "place in S99999 with fixed order {\n  block .s99999\n};\n\n"
+                        "define region S99998 "),
+              std::string::npos);
+    EXPECT_TRUE(text.ends_with("place in S0 with fixed order {\n  block .s0\n};\n\n"));
 }
 
 } // namespace
