@@ -108,6 +108,41 @@ TEST(RunSections, FirstExistingCandidateInListOrder) {
     EXPECT_TRUE(placement.sectionsRunningIn(*sections[2]).empty());
 }
 
+TEST(PlacementSegments, NamesFindTheFirstSegmentInDocumentOrder) {
+    // A segment nested in another is found by name, and of two of one name the first counts.
+    Documents d(R"(<Root name="m">
+          <MemorySegment name="OUTER" start="0" size="0x100">
+            <MemorySegment name="INNER" start="0x10" size="0x10" />
+          </MemorySegment>
+          <MemorySegment name="RAM" start="0x1000" size="0x100" />
+          <MemorySegment name="RAM" start="0x2000" size="0x100" />
+        </Root>)",
+                R"(<Root name="p">
+          <MemorySegment name="INNER"><ProgramSection name=".in" /></MemorySegment>
+          <MemorySegment name="RAM"><ProgramSection name=".r" /></MemorySegment>
+        </Root>)");
+    SectionPlacement placement = d.placed();
+    ASSERT_EQ(placement.sections().size(), 2u);
+    EXPECT_EQ(placement.sections()[0]->segment->start(), 0x1000u);
+    EXPECT_EQ(placement.sections()[1]->segment->start(), 0x10u);
+
+    // 100,000 placement segments: searching the whole map for each would take minutes.
+    std::string map = "<Root name=\"m\">", sections = "<Root name=\"p\">";
+    for (int i = 0; i < 100000; ++i) {
+        const std::string n = std::to_string(i);
+        map += "<MemorySegment name=\"S" + n + "\" start=\"" + n + "\" size=\"1\" />";
+        sections += "<MemorySegment name=\"X;S" + n + "\"><ProgramSection name=\".s" + n +
+                    "\" /></MemorySegment>";
+    }
+    Documents many(map + "</Root>", sections + "</Root>");
+    const auto started = std::chrono::steady_clock::now();
+    SectionPlacement manyPlaced = many.placed();
+    EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(10));
+    ASSERT_EQ(manyPlaced.sections().size(), 100000u);
+    EXPECT_EQ(manyPlaced.sections().front()->segment->nameAttribute(), "S99999");
+    EXPECT_EQ(manyPlaced.sections().back()->segment->start(), 0u);
+}
+
 TEST(Layout, RunSectionsWaitForWhatRunsInThem) {
     Documents d(kMap, R"(<Root name="p">
         <MemorySegment name="FLASH">
