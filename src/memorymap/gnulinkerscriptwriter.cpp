@@ -186,13 +186,26 @@ void GnuLinkerScriptWriter::writeSection(PlacedSection &section) {
     if (runSection) {
         m_out += "  " + S + " " + start + noLoad + " :\n  {\n    __" + s + "_start__ = .;\n";
         m_out += addressSymbol;
+        // MAX(MAX(first, second), third)...: the opening brackets are written at once, so that
+        // many sections running in one do not make the text quadratic to build.
+        std::string first;
         if (size)
-            end = aligned ? "ALIGN(__" + s + "_start__ + " + *size + ", " + alignmentText + ")"
-                          : "__" + s + "_start__ + " + *size;
+            first = aligned ? "ALIGN(__" + s + "_start__ + " + *size + ", " + alignmentText + ")"
+                            : "__" + s + "_start__ + " + *size;
+        std::string rest;
+        std::size_t nesting = 0;
         for (const PlacedSection *runner : runners) {
             std::string term = "__" + s + "_start__ + SIZEOF(" + runner->name + ")";
-            end = end.empty() ? term : "MAX(" + end + ", " + term + ")";
+            if (first.empty()) {
+                first = std::move(term);
+            } else {
+                rest += ", " + term + ")";
+                ++nesting;
+            }
         }
+        for (std::size_t i = 0; i < nesting; ++i)
+            end += "MAX(";
+        end += first + rest;
     } else {
         m_out += "  __" + s + "_load_start__ = " + start + ";\n";
         std::string address = start;

@@ -4,6 +4,8 @@
 #include "memorymap/memorymapelement.h"
 
 #include <ostream>
+#include <string_view>
+#include <unordered_map>
 
 namespace {
 
@@ -24,6 +26,22 @@ std::vector<std::string> splitCandidates(std::string_view text) {
 }
 
 const std::vector<PlacedSection *> kNoSections;
+
+// The first MemorySegment of each name in depth-first order, as MemoryMap::findSegment finds
+// it, gathered once: a placement naming many segments must not search the whole map for each.
+std::unordered_map<std::string_view, const MemoryMapElement *>
+segmentsByName(const MemoryMap &memoryMap) {
+    std::unordered_map<std::string_view, const MemoryMapElement *> index;
+    const XMLNode *top = memoryMap.rootElement();
+    for (const XMLNode *node = top; node; node = node->nextInTree(top)) {
+        if (!node->isElement())
+            continue;
+        const auto *element = static_cast<const MemoryMapElement *>(node);
+        if (element->kind() == MemoryMapElement::Kind::MemorySegment && element->hasName())
+            index.try_emplace(element->nameAttribute(), element);
+    }
+    return index;
+}
 
 } // namespace
 
@@ -58,11 +76,14 @@ SectionPlacement::SectionPlacement(const MemoryMap &memoryMap, const MemoryMap *
     std::unordered_map<std::string, PlacedSection *> lastInSegment;
     for (const auto &placed : m_sections)
         lastInSegment[std::string(placed->segment->nameAttribute())] = placed.get();
+    const auto byName = segmentsByName(memoryMap);
     for (const MemoryMapElement *element : placement->segments()) {
         const MemoryMapElement *segment = nullptr;
         for (const std::string &candidate : splitCandidates(element->nameAttribute())) {
-            if ((segment = memoryMap.findSegment(candidate)))
+            if (auto found = byName.find(candidate); found != byName.end()) {
+                segment = found->second;
                 break;
+            }
         }
         if (!segment)
             continue;

@@ -107,6 +107,39 @@ TEST(RunSections, FirstExistingCandidateInListOrder) {
     EXPECT_TRUE(placement.sectionsRunningIn(*sections[2]).empty());
 }
 
+TEST(PlacementSegments, NamesFindTheFirstSegmentInDocumentOrder) {
+    // A segment nested in another is found by name, and of two of one name the first counts.
+    Documents d(R"(<Root name="m">
+          <MemorySegment name="OUTER" start="0" size="0x100">
+            <MemorySegment name="INNER" start="0x10" size="0x10" />
+          </MemorySegment>
+          <MemorySegment name="RAM" start="0x1000" size="0x100" />
+          <MemorySegment name="RAM" start="0x2000" size="0x100" />
+        </Root>)",
+                R"(<Root name="p">
+          <MemorySegment name="INNER"><ProgramSection name=".in" /></MemorySegment>
+          <MemorySegment name="RAM"><ProgramSection name=".r" /></MemorySegment>
+        </Root>)");
+    SectionPlacement placement = d.placed();
+    ASSERT_EQ(placement.sections().size(), 2u);
+    EXPECT_EQ(placement.sections()[0]->segment->start(), 0x1000u);
+    EXPECT_EQ(placement.sections()[1]->segment->start(), 0x10u);
+
+    // Many placement segments, each naming a map segment by its second candidate.
+    std::string map = "<Root name=\"m\">", sections = "<Root name=\"p\">";
+    for (int i = 0; i < 3000; ++i) {
+        const std::string n = std::to_string(i);
+        map += "<MemorySegment name=\"S" + n + "\" start=\"" + n + "\" size=\"1\" />";
+        sections += "<MemorySegment name=\"X;S" + n + "\"><ProgramSection name=\".s" + n +
+                    "\" /></MemorySegment>";
+    }
+    Documents many(map + "</Root>", sections + "</Root>");
+    SectionPlacement manyPlaced = many.placed();
+    ASSERT_EQ(manyPlaced.sections().size(), 3000u);
+    EXPECT_EQ(manyPlaced.sections().front()->segment->nameAttribute(), "S2999");
+    EXPECT_EQ(manyPlaced.sections().back()->segment->start(), 0u);
+}
+
 TEST(Layout, RunSectionsWaitForWhatRunsInThem) {
     Documents d(kMap, R"(<Root name="p">
         <MemorySegment name="FLASH">
@@ -166,6 +199,28 @@ TEST(GnuWriter, RunInWinsOverRunOffsetAndAlignmentsMustBeNumbers) {
               std::string::npos);
 }
 
+TEST(GnuWriter, ManySectionsRunningInOneShareOneEnd) {
+    // The run section's end is the largest end of everything that runs in it.
+    std::string flash;
+    for (int i = 0; i < 3000; ++i)
+        flash += "<ProgramSection name=\".s" + std::to_string(i) + "\" runin=\".r\" />";
+    Documents d(kMap, "<Root name=\"p\"><MemorySegment name=\"FLASH\">" + flash +
+                          "</MemorySegment><MemorySegment name=\"RAM\">"
+                          "<ProgramSection name=\".r\" /></MemorySegment></Root>");
+    std::string script = d.gnu();
+    std::size_t at = script.find("  __r_end__ = ");
+    ASSERT_NE(at, std::string::npos);
+    std::string expression = script.substr(at + 14, script.find(";\n", at) - at - 14);
+    std::size_t opened = 0;
+    for (std::size_t i = 0; expression.compare(i, 4, "MAX(") == 0; i += 4)
+        ++opened;
+    EXPECT_EQ(opened, 2999u);
+    EXPECT_NE(expression.find("MAX(__r_start__ + SIZEOF(.s0), __r_start__ + SIZEOF(.s1)), "
+                              "__r_start__ + SIZEOF(.s2))"),
+              std::string::npos);
+    EXPECT_TRUE(expression.ends_with(", __r_start__ + SIZEOF(.s2999))"));
+}
+
 TEST(GnuWriter, ThrowsPlacementErrorsWithTheirMessages) {
     Documents d(kMap, inRam(R"(<ProgramSection name=".x" runin=".y;.z" />)"));
     try {
@@ -187,6 +242,24 @@ TEST(VantrelWriter, SectionsOfSegmentsNotDescribedAreLeftOut) {
               std::string::npos);
     EXPECT_EQ(text.find(".bss"), std::string::npos);
     EXPECT_NE(text.find("place in RAM with fixed order {\n};\n"), std::string::npos);
+}
+
+TEST(VantrelWriter, ManySegmentsEachGetTheirOwnSection) {
+    // Many segments of one section each: every segment gets its own section, none other.
+    std::string map = "<Root name=\"m\">";
+    for (int i = 0; i < 3000; ++i)
+        map += "<MemorySegment name=\"S" + std::to_string(i) + "\" start=\"" +
+               std::to_string(i * 16) + "\" size=\"16\"><ProgramSection name=\".s" +
+               std::to_string(i) + "\" size=\"4\" /></MemorySegment>";
+    Documents d(map + "</Root>", "<Root name=\"p\" />");
+    std::string text = VantrelLinkerScriptWriter(d.input()).text();
+    // Segments are listed last to first, each with its own section.
+    EXPECT_NE(text.find("define region S2999 = mem:[ from 0x0000bb70 size 0x00000010 ];\n\n"
+                        "define block .s2999 with readwrite access, size=4 { };\n\n"
+                        "place in S2999 with fixed order {\n  block .s2999\n};\n\n"
+                        "define region S2998 "),
+              std::string::npos);
+    EXPECT_TRUE(text.ends_with("place in S0 with fixed order {\n  block .s0\n};\n\n"));
 }
 
 } // namespace
