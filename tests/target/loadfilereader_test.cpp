@@ -116,6 +116,11 @@ INSTANTIATE_TEST_SUITE_P(
         ReaderError{"srec", "S1\n", "invalid record length : line 1"},
         ReaderError{"srec", "S1050100AA\n", "invalid record length : line 1"},
         ReaderError{"srec", "S1050100AABB94\nS5030002FA\n", "incorrect data record count : line 2"},
+        // Past 65535 data records the count is a 24-bit S6 record.
+        ReaderError{"srec", "S1050100AABB94\nS604000001FA\n", "(no error)"},
+        ReaderError{"srec", "S1050100AABB94\nS604000002F9\n",
+                    "incorrect data record count : line 2"},
+        ReaderError{"srec", "S603FC\n", "(no error)"},
         ReaderError{"hex", "0000010\n", "invalid address : line 1"},
         ReaderError{"hex", "00000100 01-02\n", "invalid separator : line 1"},
         ReaderError{"hex", "00000100 0\n", "invalid ASCII encoded byte : line 1"},
