@@ -148,4 +148,12 @@ TEST_F(LoadFileTest, EveryFailureCountsItsExceptions) {
     EXPECT_EQ(readError("ihex", ":0101000009F6\n"), "invalid checksum : line 1");
     // The reader's own exception and the one that names the line.
     EXPECT_EQ(HException::count(), before + 2);
+    EXPECT_EQ(HException::m_count, HException::count());
+}
+
+TEST_F(LoadFileTest, SectionBytesAreCounted) {
+    std::uint64_t before = StandardLoadFileSection::m_totalDataSize;
+    auto file = read("hex", "a.lst", "00000100 01 02\n00000102 03\n00000200 04\n");
+    EXPECT_EQ(StandardLoadFileSection::m_totalDataSize, before + 4);
+    EXPECT_EQ(StandardLoadFileSection::totalDataSize(), before + 4);
 }
