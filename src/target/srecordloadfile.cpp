@@ -57,8 +57,9 @@ bool SRecordLoadFile::parseLine(const LoadFileLine &line) {
         break;
     case '6':
         // Files of more than 65535 data records end with this 24-bit count instead; a
-        // record of any other length holds nothing that is read.
-        if (count == 4 && reader.bigEndian(3) != (m_allDataRecords & 0xffffff))
+        // record without room for one holds nothing that is read.
+        if (count == 4 && line.text.size() >= 12 &&
+            reader.bigEndian(3) != (m_allDataRecords & 0xffffff))
             throw HException("incorrect data record count");
         break;
     case '7':

@@ -121,6 +121,7 @@ INSTANTIATE_TEST_SUITE_P(
         ReaderError{"srec", "S1050100AABB94\nS604000002F9\n",
                     "incorrect data record count : line 2"},
         ReaderError{"srec", "S603FC\n", "(no error)"},
+        ReaderError{"srec", "S604FB\n", "(no error)"},
         ReaderError{"hex", "0000010\n", "invalid address : line 1"},
         ReaderError{"hex", "00000100 01-02\n", "invalid separator : line 1"},
         ReaderError{"hex", "00000100 0\n", "invalid ASCII encoded byte : line 1"},
