@@ -2,6 +2,8 @@
 
 #include "target/binaryloadfile.h"
 
+#include <sys/stat.h>
+
 using Chunks = std::vector<Chunk>;
 
 TEST_F(LoadFileTest, IntelHexBuildsSectionsInFileOrder) {
@@ -141,6 +143,14 @@ TEST_F(LoadFileTest, OpenFailuresNameThePath) {
             EXPECT_EQ(error.message(), "cannot open " + path("missing"));
         }
         EXPECT_THROW(LoadFileFactory().create(m_dir.path().toStdString(), kind), HException);
+    }
+    // A named pipe nobody writes to reads as empty instead of blocking the open.
+    ASSERT_EQ(::mkfifo(path("pipe").c_str(), 0600), 0);
+    try {
+        LoadFileFactory().create(path("pipe"), "ihex");
+        ADD_FAILURE() << "an empty pipe read as an image";
+    } catch (const HException &error) {
+        EXPECT_EQ(error.message(), "invalid end of file in hex file : line 1");
     }
 }
 
