@@ -15,8 +15,9 @@ public:
     // How many have been constructed since start-up; lets callers tell whether a step failed
     // somewhere below them even when the exception was caught on the way.
     static unsigned long count() noexcept { return m_count; }
+    // The counter itself, under the name diagnostics and older callers use.
+    static inline unsigned long m_count = 0;
 
 private:
     std::string m_message;
-    static inline unsigned long m_count = 0;
 };

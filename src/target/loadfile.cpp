@@ -7,6 +7,10 @@
 #include <limits>
 #include <new>
 
+namespace {
+constexpr std::uint64_t kMaxContiguousSize = std::uint64_t(1) << 31;
+}
+
 LoadFileSectionList &LoadFileInterface::sections() {
     if (!m_sectionsRead && m_sectionsReadable) {
         if (!readSections())
@@ -45,10 +49,10 @@ void StandardLoadFile::makeContiguous(std::uint8_t fill) {
     }
     if (highest == 0)
         return;
-    // The merged section's length is 32 bits wide; a hostile file can place sections up to
-    // 4 GiB apart, so refuse rather than wrap the size.
+    // A hostile file can place sections up to 4 GiB apart, and the fill would then take all
+    // the memory there is (or wrap the 32-bit length); no real image spans more than 2 GiB.
     std::uint64_t size = highest - lowest;
-    if (size > std::numeric_limits<std::uint32_t>::max())
+    if (size > kMaxContiguousSize)
         throw HException("contiguous image too large (" + std::to_string(size) + " bytes)");
     std::unique_ptr<std::uint8_t[]> merged(new (std::nothrow) std::uint8_t[size]);
     if (!merged)

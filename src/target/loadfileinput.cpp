@@ -25,7 +25,10 @@ ssize_t readSome(int fd, void *buffer, std::size_t size) {
 } // namespace
 
 LoadFileInput::LoadFileInput(const std::string &path) : m_path(path) {
-    m_fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    // Without a writer, opening a named pipe would wait forever; once open it reads as usual.
+    m_fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (m_fd >= 0)
+        ::fcntl(m_fd, F_SETFL, ::fcntl(m_fd, F_GETFL) & ~O_NONBLOCK);
     struct stat info;
     if (m_fd >= 0 && (::fstat(m_fd, &info) != 0 || S_ISDIR(info.st_mode))) {
         ::close(m_fd);

@@ -46,6 +46,8 @@ public:
 
     // Bytes of all sections made since start-up: a rough measure of what images cost.
     static std::uint64_t totalDataSize() { return m_totalDataSize; }
+    // The counter itself, under the name diagnostics and older callers use.
+    static inline std::uint64_t m_totalDataSize = 0;
 
 protected:
     // Lets a growing section move and lengthen its bytes.
@@ -57,8 +59,6 @@ private:
     std::uint32_t m_length;
     const std::uint8_t *m_data;
     std::unique_ptr<std::uint8_t[]> m_workingCopy;
-
-    static inline std::uint64_t m_totalDataSize = 0;
 };
 
 // A section that owns its bytes and grows as records are appended: the text readers build

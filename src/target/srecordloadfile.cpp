@@ -47,11 +47,19 @@ bool SRecordLoadFile::parseLine(const LoadFileLine &line) {
         reader.bytes(data, length);
         appendBytes(address, data, length);
         ++m_dataRecords;
+        ++m_allDataRecords;
         break;
     }
     case '5':
         expectAtLeast(2);
         if (reader.bigEndian(2) != m_dataRecords)
+            throw HException("incorrect data record count");
+        break;
+    case '6':
+        // Files of more than 65535 data records end with this 24-bit count instead; a
+        // record without room for one holds nothing that is read.
+        if (count == 4 && line.text.size() >= 12 &&
+            reader.bigEndian(3) != (m_allDataRecords & 0xffffff))
             throw HException("incorrect data record count");
         break;
     case '7':

@@ -12,6 +12,7 @@
 #include <gtest/gtest.h>
 #include <random>
 #include <sys/stat.h>
+#include <unistd.h>
 #include <utime.h>
 #include <zlib.h>
 
@@ -475,6 +476,29 @@ TEST_F(ArchiveTest, FailedSaveKeepsThePreviousArchive) {
     EXPECT_EQ(errorOf([&] { archive.addFile(path("missing"), "m"); }),
               "cannot read " + path("missing"));
     EXPECT_EQ(errorOf([&] { archive.addFile(directory, "d"); }), "cannot read " + directory);
+}
+
+TEST_F(ArchiveTest, SavingThroughALinkKeepsTheLinkAndWritesDevicesInPlace) {
+    PackageArchive archive;
+    archive.addData("a.txt", "contents");
+    const std::string file = write("real.qzArchive", "old");
+    ASSERT_EQ(::symlink(file.c_str(), path("link.qzArchive").c_str()), 0);
+    archive.saveArchive(path("link.qzArchive"));
+    struct stat info;
+    ASSERT_EQ(::lstat(path("link.qzArchive").c_str(), &info), 0);
+    EXPECT_TRUE(S_ISLNK(info.st_mode));
+    PackageArchive reread;
+    reread.openArchive(file);
+    EXPECT_EQ(reread.fileData(reread.findFile("a.txt")), "contents");
+
+    // A full device reports the failure and stays a device.
+    ASSERT_EQ(::symlink("/dev/full", path("full").c_str()), 0);
+    EXPECT_EQ(errorOf([&] { archive.saveArchive(path("full")); }),
+              "error writing to compressed stream");
+    ASSERT_EQ(::lstat(path("full").c_str(), &info), 0);
+    EXPECT_TRUE(S_ISLNK(info.st_mode));
+    ASSERT_EQ(::stat("/dev/full", &info), 0);
+    EXPECT_TRUE(S_ISCHR(info.st_mode));
 }
 
 TEST_F(ArchiveTest, ReplacedEntriesTakeTheirNewSourceAndOrder) {

@@ -50,19 +50,25 @@ protected:
 TEST_F(CrossCheck, SrecCatFilesReadTheSame) {
     REQUIRE_TOOL("srec_cat", "srecord");
     std::vector<std::string> chunks = chunkFiles();
-    const std::pair<const char *, const char *> outputs[] = {
-        {"peer.hex", "-intel"}, {"peer.srec", "-motorola"}, {"peer.txt", "-ti-txt"}};
-    for (const auto &[file, format] : outputs) {
+    // One byte a record makes more than 65535 records, which end with an S6 count.
+    const std::vector<std::string> outputs[] = {{"peer.hex", "-intel"},
+                                                {"peer.srec", "-motorola"},
+                                                {"peer.txt", "-ti-txt"},
+                                                {"many.srec", "-motorola", "-obs=1"}};
+    for (const std::vector<std::string> &output : outputs) {
         std::vector<std::string> arguments;
         for (std::size_t i = 0; i < kImage.size(); ++i)
             arguments.insert(arguments.end(),
                              {chunks[i], "-binary", "-offset", std::to_string(kImage[i].address)});
-        arguments.insert(arguments.end(), {"-o", path(file), format});
+        arguments.insert(arguments.end(), {"-o", path(output[0])});
+        arguments.insert(arguments.end(), output.begin() + 1, output.end());
         runPeer("srec_cat", arguments);
     }
     expectReads("ihex", "peer.hex");
     expectReads("srec", "peer.srec");
     expectReads("tihex", "peer.txt");
+    ASSERT_NE(readFileBytes(path("many.srec")).find("\nS6"), std::string::npos);
+    expectReads("srec", "many.srec");
 }
 
 TEST_F(CrossCheck, ObjcopyFilesReadTheSame) {

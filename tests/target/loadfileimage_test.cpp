@@ -28,6 +28,10 @@ TEST_F(LoadFileTest, MakeContiguousRefusesImagesOf4GiB) {
         EXPECT_EQ(error.message(), "contiguous image too large (4294967296 bytes)");
     }
     EXPECT_EQ(file->sections().size(), 2u);
+    // Short of 4 GiB the fill alone would still take gigabytes of memory.
+    file = read("hex", "a.lst", "00000000 01\nFFFF0000 02\n");
+    EXPECT_THROW(file->makeContiguous(0), HException);
+    EXPECT_EQ(file->sections().size(), 2u);
 }
 
 TEST_F(LoadFileTest, FindSectionNeedsTheWholeRangeInside) {

@@ -2,6 +2,8 @@
 
 #include "target/binaryloadfile.h"
 
+#include <sys/stat.h>
+
 using Chunks = std::vector<Chunk>;
 
 TEST_F(LoadFileTest, IntelHexBuildsSectionsInFileOrder) {
@@ -116,6 +118,12 @@ INSTANTIATE_TEST_SUITE_P(
         ReaderError{"srec", "S1\n", "invalid record length : line 1"},
         ReaderError{"srec", "S1050100AA\n", "invalid record length : line 1"},
         ReaderError{"srec", "S1050100AABB94\nS5030002FA\n", "incorrect data record count : line 2"},
+        // Past 65535 data records the count is a 24-bit S6 record.
+        ReaderError{"srec", "S1050100AABB94\nS604000001FA\n", "(no error)"},
+        ReaderError{"srec", "S1050100AABB94\nS604000002F9\n",
+                    "incorrect data record count : line 2"},
+        ReaderError{"srec", "S603FC\n", "(no error)"},
+        ReaderError{"srec", "S604FB\n", "(no error)"},
         ReaderError{"hex", "0000010\n", "invalid address : line 1"},
         ReaderError{"hex", "00000100 01-02\n", "invalid separator : line 1"},
         ReaderError{"hex", "00000100 0\n", "invalid ASCII encoded byte : line 1"},
@@ -136,6 +144,14 @@ TEST_F(LoadFileTest, OpenFailuresNameThePath) {
         }
         EXPECT_THROW(LoadFileFactory().create(m_dir.path().toStdString(), kind), HException);
     }
+    // A named pipe nobody writes to reads as empty instead of blocking the open.
+    ASSERT_EQ(::mkfifo(path("pipe").c_str(), 0600), 0);
+    try {
+        LoadFileFactory().create(path("pipe"), "ihex");
+        ADD_FAILURE() << "an empty pipe read as an image";
+    } catch (const HException &error) {
+        EXPECT_EQ(error.message(), "invalid end of file in hex file : line 1");
+    }
 }
 
 TEST_F(LoadFileTest, EveryFailureCountsItsExceptions) {
@@ -143,4 +159,12 @@ TEST_F(LoadFileTest, EveryFailureCountsItsExceptions) {
     EXPECT_EQ(readError("ihex", ":0101000009F6\n"), "invalid checksum : line 1");
     // The reader's own exception and the one that names the line.
     EXPECT_EQ(HException::count(), before + 2);
+    EXPECT_EQ(HException::m_count, HException::count());
+}
+
+TEST_F(LoadFileTest, SectionBytesAreCounted) {
+    std::uint64_t before = StandardLoadFileSection::m_totalDataSize;
+    auto file = read("hex", "a.lst", "00000100 01 02\n00000102 03\n00000200 04\n");
+    EXPECT_EQ(StandardLoadFileSection::m_totalDataSize, before + 4);
+    EXPECT_EQ(StandardLoadFileSection::totalDataSize(), before + 4);
 }
