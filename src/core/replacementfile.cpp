@@ -1,7 +1,9 @@
 #include "core/replacementfile.h"
 
 #include <cerrno>
+#include <climits>
 #include <cstdio>
+#include <cstdlib>
 #include <fcntl.h>
 #include <random>
 #include <sys/stat.h>
@@ -44,6 +46,36 @@ int ReplacementFile::create(mode_t permissions) {
     return -1;
 }
 
+int ReplacementFile::openOutput(mode_t permissions) {
+    struct stat existing;
+    if (::lstat(m_destination.c_str(), &existing) == 0 && S_ISLNK(existing.st_mode)) {
+        char resolved[PATH_MAX];
+        if (::realpath(m_destination.c_str(), resolved))
+            m_destination = resolved;
+    }
+    if (::stat(m_destination.c_str(), &existing) != 0)
+        return create(permissions);
+    if (S_ISDIR(existing.st_mode)) {
+        errno = EISDIR;
+        return -1;
+    }
+    if (!S_ISREG(existing.st_mode)) {
+        // Renaming over a device would put a regular file in its place.
+        m_inPlace = true;
+        m_descriptor = ::open(m_destination.c_str(), O_WRONLY | O_CLOEXEC);
+        return m_descriptor;
+    }
+    // A file that may not be written stays as it is, as it would with a plain open.
+    if (::access(m_destination.c_str(), W_OK) != 0) {
+        errno = EACCES;
+        return -1;
+    }
+    int fd = create(permissions);
+    if (fd >= 0)
+        ::fchmod(fd, existing.st_mode & 07777);
+    return fd;
+}
+
 int ReplacementFile::releaseDescriptor() {
     int fd = m_descriptor;
     m_descriptor = -1;
@@ -51,7 +83,7 @@ int ReplacementFile::releaseDescriptor() {
 }
 
 bool ReplacementFile::commit(bool overwrite) {
-    if (m_temporary.empty())
+    if (m_temporary.empty() && !m_inPlace)
         return false;
     if (m_descriptor >= 0) {
         if (::close(m_descriptor) != 0) {
@@ -59,6 +91,10 @@ bool ReplacementFile::commit(bool overwrite) {
             return false;
         }
         m_descriptor = -1;
+    }
+    if (m_inPlace) {
+        m_committed = true;
+        return true;
     }
     int status;
     if (overwrite) {

@@ -1,10 +1,10 @@
 #include "packages/packagearchive.h"
 
 #include "core/hexception.h"
+#include "core/replacementfile.h"
 #include "packages/packagearchivebzfile.h"
 #include "packages/packagearchivefilerecord.h"
 #include "packages/packagearchivegzfile.h"
-#include "core/replacementfile.h"
 
 #include <algorithm>
 #include <atomic>
@@ -487,27 +487,9 @@ void PackageArchive::saveArchive(const std::string &path, int level) {
     if (end > kMaxOffset)
         throw HException("archive too large");
 
-    // A symbolic link stays and the file it points to is replaced. Devices, pipes and the
-    // standard streams are written in place: renaming over them would put a regular file
-    // where the device was.
-    std::string target = path;
-    struct stat existing;
-    if (::lstat(path.c_str(), &existing) == 0 && S_ISLNK(existing.st_mode)) {
-        std::error_code error;
-        std::filesystem::path resolved = std::filesystem::canonical(path, error);
-        if (!error)
-            target = resolved.string();
-    }
-    const bool exists = ::stat(target.c_str(), &existing) == 0;
-    const bool inPlace = exists && !S_ISREG(existing.st_mode) && !S_ISDIR(existing.st_mode);
-    // A file that may not be written is not replaced either.
-    if (exists && ::access(target.c_str(), W_OK) != 0)
-        throw HException("cannot open output file");
-
-    ReplacementFile output(target);
-    const int fd = inPlace ? ::open(target.c_str(), O_WRONLY | O_CLOEXEC) : output.create(0666);
-    std::FILE *handle =
-        fd < 0 ? nullptr : ::fdopen(inPlace ? fd : output.releaseDescriptor(), "wb");
+    ReplacementFile output(path);
+    const int fd = output.openOutput(0666);
+    std::FILE *handle = fd < 0 ? nullptr : ::fdopen(output.releaseDescriptor(), "wb");
     if (!handle) {
         if (fd >= 0)
             ::close(fd);
@@ -517,7 +499,7 @@ void PackageArchive::saveArchive(const std::string &path, int level) {
     writeArchive(file, level);
     if (!file.close())
         throw HException("error writing to compressed stream");
-    if (!inPlace && !output.commit(true))
+    if (!output.commit(true))
         throw HException("cannot open output file");
     m_data.name = path;
 }

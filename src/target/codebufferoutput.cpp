@@ -4,27 +4,13 @@
 
 #include <cerrno>
 #include <charconv>
-#include <climits>
-#include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
 #include <string_view>
-#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
 
-// The file a path names once symbolic links are followed, so that committing replaces the
-// file a link points to rather than the link.
-std::string resolvedTarget(const std::string &path) {
-    struct stat link;
-    if (::lstat(path.c_str(), &link) == 0 && S_ISLNK(link.st_mode)) {
-        char resolved[PATH_MAX];
-        if (::realpath(path.c_str(), resolved))
-            return resolved;
-    }
-    return path;
-}
 // The descriptor a path such as /dev/stdout or /dev/fd/3 stands for, or -1.
 int streamDescriptor(const std::string &path) {
     if (path == "/dev/stdout")
@@ -45,29 +31,18 @@ int streamDescriptor(const std::string &path) {
 }
 } // namespace
 
-CodeBufferOutput::CodeBufferOutput(const std::string &path)
-    : m_path(path), m_target(resolvedTarget(path)) {
-    struct stat existing;
-    bool exists = ::stat(m_target.c_str(), &existing) == 0;
-    if (exists && S_ISDIR(existing.st_mode))
-        throw HException("cannot open " + path);
-    // Devices, pipes and the standard streams are written in place: there is nothing to
-    // replace, and a stream redirected to a file must go on where the shell left it.
+CodeBufferOutput::CodeBufferOutput(const std::string &path) : m_path(path) {
+    // The standard streams are written in place: a stream redirected to a file must go on
+    // where the shell left it.
     if (int stream = streamDescriptor(path); stream >= 0) {
         m_fd = ::fcntl(stream, F_DUPFD_CLOEXEC, 0);
-    } else if (exists && !S_ISREG(existing.st_mode)) {
-        m_fd = ::open(m_target.c_str(), O_WRONLY | O_CLOEXEC);
-    } else if (!exists || ::access(m_target.c_str(), W_OK) == 0) {
-        // A read-only file stays as it is, as it would with a plain open for writing.
-        m_replacement.emplace(m_target);
-        m_fd = m_replacement->create(0666);
-        if (m_fd >= 0) {
+    } else {
+        m_replacement.emplace(path);
+        m_fd = m_replacement->openOutput(0666);
+        if (m_fd >= 0)
             m_replacement->releaseDescriptor();
-            if (exists)
-                ::fchmod(m_fd, existing.st_mode & 07777);
-        } else {
+        else
             m_replacement.reset();
-        }
     }
     if (m_fd < 0)
         throw HException("cannot open " + path);

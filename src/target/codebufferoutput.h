@@ -44,7 +44,6 @@ private:
     void discard();
 
     std::string m_path;
-    std::string m_target; // the file that commit replaces (symbolic links resolved)
     std::optional<ReplacementFile> m_replacement; // none when writing directly
     int m_fd = -1;
     bool m_committed = false;

@@ -7,6 +7,7 @@
 #include <QDir>
 #include <QTemporaryDir>
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -61,6 +62,40 @@ TEST_F(ReplacementFiles, AMissingDirectoryFailsOnCreate) {
     ReplacementFile file(path("missing/out.bin"));
     EXPECT_LT(file.create(0644), 0);
     EXPECT_FALSE(file.commit(true));
+}
+
+TEST_F(ReplacementFiles, AnOutputBehindALinkIsReplacedAndTheLinkKept) {
+    std::string target = path("real.bin"), link = path("link.bin");
+    writeFileBytes(target, "old");
+    ASSERT_EQ(::chmod(target.c_str(), 0640), 0);
+    ASSERT_EQ(::symlink(target.c_str(), link.c_str()), 0);
+    ReplacementFile file(link);
+    writeText(file.openOutput(0666), "new");
+    ASSERT_TRUE(file.commit(true));
+    struct stat info;
+    ASSERT_EQ(::lstat(link.c_str(), &info), 0);
+    EXPECT_TRUE(S_ISLNK(info.st_mode));
+    EXPECT_EQ(readFileBytes(target), "new");
+    ASSERT_EQ(::stat(target.c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0640u) << "the replaced file keeps its mode";
+}
+
+TEST_F(ReplacementFiles, DevicesAreWrittenInPlaceAndDirectoriesRefused) {
+    {
+        ReplacementFile file("/dev/null");
+        int fd = file.openOutput(0666);
+        ASSERT_GE(fd, 0);
+        EXPECT_TRUE(file.writesInPlace());
+        writeText(fd, "gone");
+        EXPECT_TRUE(file.commit(true));
+    }
+    struct stat info;
+    ASSERT_EQ(::stat("/dev/null", &info), 0);
+    EXPECT_TRUE(S_ISCHR(info.st_mode));
+
+    ReplacementFile directory(m_dir.path().toStdString());
+    EXPECT_LT(directory.openOutput(0666), 0);
+    EXPECT_EQ(errno, EISDIR);
 }
 
 } // namespace
