@@ -80,6 +80,11 @@ ESCompiler::ESCompiler(ESContext &context) : m_context(context), m_lexer(context
 ESCompiler::~ESCompiler() = default;
 
 void ESCompiler::begin(const QString &fileName, const QString &text) {
+    // A compilation that starts with the native stack nearly used up comes from a script
+    // recursing through eval, load or Function: its source is not what is too deep.
+    constexpr std::size_t kCompileHeadroom = 128 * 1024;
+    if (m_context.nativeStackLow(kCompileHeadroom))
+        ESContext::fatal("virtual machine stack too small");
     m_source = std::make_shared<ESSource>(fileName, text);
     m_nodes.clear();
     m_functions.clear();

@@ -329,10 +329,11 @@ bool ESContext::shouldStop() {
     return m_stopped;
 }
 
-bool ESContext::nativeStackLow() {
+bool ESContext::nativeStackLow(std::size_t headroom) {
     if (!m_nativeStackLimit)
         m_nativeStackLimit = nativeStackLimit();
-    return reinterpret_cast<std::uintptr_t>(__builtin_frame_address(0)) < m_nativeStackLimit;
+    return reinterpret_cast<std::uintptr_t>(__builtin_frame_address(0)) <
+           m_nativeStackLimit + headroom;
 }
 
 void ESContext::reserveMemory(std::size_t bytes) {

@@ -176,9 +176,9 @@ public:
     int currentLine() const;
     const ESSource *currentSource() const;
 
-    // Whether the native stack is close to its end; deep recursion stops there with an
-    // error instead of overflowing it.
-    bool nativeStackLow();
+    // Whether the native stack is close to its end (with `headroom` bytes to spare); deep
+    // recursion stops there with an error instead of overflowing it.
+    bool nativeStackLow(std::size_t headroom = 0);
     // Strict equality: the same type (both string tags count as one) and the same value.
     static bool strictEquals(const ESValue &a, const ESValue &b);
     // Looks `name` up on the object and its prototype chain.

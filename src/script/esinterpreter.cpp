@@ -970,7 +970,7 @@ L_USHR : {
             case OP_MOD: {
                 // The remainder takes the dividend's sign, -0 included.
                 std::int64_t r = std::int64_t(i) % std::int64_t(j);
-                a.number = r == 0 && i < 0 ? -0.0 : double(r);
+                a.number = r == 0 && std::signbit(x) ? -0.0 : double(r);
                 break;
             }
             case OP_BITAND:

@@ -138,6 +138,10 @@ TEST(ContextErrors, EndlessRecursionIsFatalAndTheContextRecovers) {
         "var a = []; a[0] = a; a.join();",
         "var o = {toString: function() { return '' + o; }}; '' + o;",
         "function h() { return [3, 1].sort(function() { return h(); }); } h();",
+        // Recursion that compiles on every level: the compiler must not take the exhausted
+        // stack for deep nesting in the source.
+        "function k() { return new Function('return k()')(); } k();",
+        "function e() { return eval('e()'); } e();",
     };
     for (const char *program : programs) {
         try {

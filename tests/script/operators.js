@@ -2,6 +2,8 @@
 
 print("arithmetic", 7 + 3, 7 - 3, 7 * 3, 7 / 2, 7 % 3, -7 % 3, 7 % -3, 5.5 % 2)
 print("division", 1 / 0, -1 / 0, 0 / 0, 1 / 3)
+var zero = 0
+print("signed zero remainder", 1 / (-zero % 5), 1 / (-4 % 2), 1 / (zero % -5))
 print("string plus", "a" + 1, 1 + "a", 1 + 2 + "3", "1" + 2 + 3, "x" + null + undefined + true)
 print("numeric strings", "6" * "7", "10" / "4", "3" - 1, +"  12  ", +"", +"0x10", -"5")
 print("unary", -(-3), +true, +null, +undefined, ~5, ~-1, !0, !"", !"a", !!NaN)
