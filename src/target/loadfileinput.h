@@ -36,7 +36,7 @@ private:
     std::string m_path;
     int m_fd = -1;
     std::unique_ptr<char[]> m_buffer; // allocated on first use by the line reader
-    std::size_t m_begin = 0; // first unread byte
-    std::size_t m_end = 0;   // one past the last byte read
+    std::size_t m_begin = 0;          // first unread byte
+    std::size_t m_end = 0;            // one past the last byte read
     bool m_atEnd = false;
 };

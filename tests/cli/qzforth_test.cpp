@@ -105,8 +105,7 @@ TEST_F(Qzforth, ConsoleInputSpansLines) {
                              "0 [IF]\n1 .\n[ELSE]\n2 .\n[THEN]\n( a\ncomment ) 6 .\n");
     EXPECT_EQ(run.exitCode, 0) << run.err;
     EXPECT_EQ(run.out, "5 2 ");
-    EXPECT_EQ(run.err, "undefined word: comment\n")
-        << "a console comment ends with its line";
+    EXPECT_EQ(run.err, "undefined word: comment\n") << "a console comment ends with its line";
 }
 
 TEST_F(Qzforth, ByeEndsTheRun) {

@@ -1,5 +1,5 @@
-#include "scratchdirtest.h"
 #include "golden.h"
+#include "scratchdirtest.h"
 #include "toolrunner.h"
 
 #include <QDir>
