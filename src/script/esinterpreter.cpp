@@ -596,6 +596,18 @@ ESValue ESContext::run(ESCode *code, ESValue *argv, ESValue *locals) {
     } while (0)
 #define PUSH(value) (*sp++ = (value))
 #define ACTIVATION() (m_scope->object->m_properties)
+// Two numbers are combined in place; any other operands go through the general conversion.
+#define NUMBER_OPERATION(assign, opcode)                                                           \
+    {                                                                                              \
+        ESValue &a = sp[-2];                                                                       \
+        const ESValue &b = sp[-1];                                                                 \
+        if (a.isNumber() && b.isNumber())                                                          \
+            a.number assign b.number;                                                              \
+        else                                                                                       \
+            a = arithmetic(opcode, ESValue(a), ESValue(b));                                        \
+        --sp;                                                                                      \
+        NEXT(1);                                                                                   \
+    }
 // Calls with the arguments at `args`; the result takes the place of the first of them.
 #define CALL_THEN_NEXT(function, self, length)                                                     \
     callValue(function, self, argc, args);                                                         \
@@ -922,36 +934,12 @@ L_ADD : {
     --sp;
     NEXT(1);
 }
-L_SUB : {
-    ESValue &a = sp[-2];
-    const ESValue &b = sp[-1];
-    if (a.isNumber() && b.isNumber())
-        a.number -= b.number;
-    else
-        a = arithmetic(OP_SUB, ESValue(a), ESValue(b));
-    --sp;
-    NEXT(1);
-}
-L_MUL : {
-    ESValue &a = sp[-2];
-    const ESValue &b = sp[-1];
-    if (a.isNumber() && b.isNumber())
-        a.number *= b.number;
-    else
-        a = arithmetic(OP_MUL, ESValue(a), ESValue(b));
-    --sp;
-    NEXT(1);
-}
-L_DIV : {
-    ESValue &a = sp[-2];
-    const ESValue &b = sp[-1];
-    if (a.isNumber() && b.isNumber())
-        a.number /= b.number;
-    else
-        a = arithmetic(OP_DIV, ESValue(a), ESValue(b));
-    --sp;
-    NEXT(1);
-}
+L_SUB:
+    NUMBER_OPERATION(-=, OP_SUB);
+L_MUL:
+    NUMBER_OPERATION(*=, OP_MUL);
+L_DIV:
+    NUMBER_OPERATION(/=, OP_DIV);
 L_MOD:
 L_BITAND:
 L_BITOR:
@@ -1194,4 +1182,5 @@ L_RETU:
 #undef PUSH
 #undef ACTIVATION
 #undef CALL_THEN_NEXT
+#undef NUMBER_OPERATION
 }
