@@ -245,6 +245,7 @@ private:
     ESValue add(const ESValue &a, const ESValue &b);
     ESValue arithmetic(int opcode, const ESValue &a, const ESValue &b);
     void callScript(ESObject *function, const ESValue &thisValue, int argc, ESValue *argv);
+    void padNativeArguments(const ESObject *function, int argc, ESValue *argv);
     ESObject *newActivation(const ESCode *code, int argc, const ESValue *argv);
     ESValue newArguments(ESObject *callee, int argc, ESValue *argv);
     void putValue(const ESValue &base, ESString *name, const ESValue &value);

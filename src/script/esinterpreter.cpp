@@ -432,6 +432,17 @@ void ESContext::callValue(const ESValue &function, const ESValue &thisValue, int
     callFunction(function.object, thisValue, argc, argv);
 }
 
+// A native function sees at least as many arguments as it declares: the missing ones are
+// undefined, and the stack pointer moves past them so that nested calls keep them.
+void ESContext::padNativeArguments(const ESObject *function, int argc, ESValue *argv) {
+    int n = std::max(argc, function->m_parameterCount);
+    if (argv + n + kSlack > m_stackEnd)
+        fatal("virtual machine stack too small");
+    for (int i = argc; i < n; ++i)
+        argv[i] = ESValue::undefined();
+    m_sp = argv + n;
+}
+
 void ESContext::callFunction(ESObject *function, const ESValue &thisValue, int argc,
                              ESValue *argv) {
     if (!function->isFunction())
@@ -442,12 +453,7 @@ void ESContext::callFunction(ESObject *function, const ESValue &thisValue, int a
         callScript(function, thisValue, argc, argv);
         return;
     }
-    int n = std::max(argc, function->m_parameterCount);
-    if (argv + n + kSlack > m_stackEnd)
-        fatal("virtual machine stack too small");
-    for (int i = argc; i < n; ++i)
-        argv[i] = ESValue::undefined();
-    m_sp = argv + n;
+    padNativeArguments(function, argc, argv);
     ESValue self = thisValue;
     ESValue result = function->m_class->call(*this, function, self, argc, argv);
     argv[0] = result;
@@ -534,12 +540,7 @@ void ESContext::constructValue(const ESValue &functionValue, int argc, ESValue *
             argv[0] = ESValue::fromObject(object);
         return;
     }
-    int n = std::max(argc, function->m_parameterCount);
-    if (argv + n + kSlack > m_stackEnd)
-        fatal("virtual machine stack too small");
-    for (int i = argc; i < n; ++i)
-        argv[i] = ESValue::undefined();
-    m_sp = argv + n;
+    padNativeArguments(function, argc, argv);
     ESObject *result = function->m_class->construct(*this, function, argc, argv);
     if (!result)
         throwError(function->m_classString->text() +
