@@ -132,7 +132,11 @@ INSTANTIATE_TEST_SUITE_P(
         ReaderError{"tihex", "@F000\n01 02\n", "unexpected end of file : line 3"},
         ReaderError{"tihex", "@F0X0\nq\n", "invalid address : line 1"},
         ReaderError{"tihex", "@123456789\nq\n", "invalid address : line 1"},
-        ReaderError{"tihex", "01 0Z\nq\n", "invalid ASCII encoded byte : line 1"}));
+        ReaderError{"tihex", "01 0Z\nq\n", "invalid ASCII encoded byte : line 1"}),
+    // Named by kind and row, so that a failing case can be found and run alone.
+    [](const ::testing::TestParamInfo<ReaderError> &info) {
+        return info.param.kind + "_" + std::to_string(info.index);
+    });
 
 TEST_F(LoadFileTest, OpenFailuresNameThePath) {
     for (const char *kind : {"bin", "ihex", "hex", "tihex", "srec"}) {
