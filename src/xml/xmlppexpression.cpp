@@ -1,8 +1,8 @@
 #include "xml/xmlppexpression.h"
 
-#include "target/expressionvalue.h"
-#include "target/parserexception.h"
-#include "target/simpleexpressionparser.h"
+#include "expr/expressionvalue.h"
+#include "expr/parserexception.h"
+#include "expr/simpleexpressionparser.h"
 
 #include <string>
 

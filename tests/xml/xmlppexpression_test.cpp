@@ -1,7 +1,7 @@
 #include "xml/xmlppexpression.h"
 
-#include "target/parserexception.h"
-#include "target/simpleexpressionparser.h"
+#include "expr/parserexception.h"
+#include "expr/simpleexpressionparser.h"
 
 #include <gtest/gtest.h>
 

@@ -2,10 +2,10 @@
 // Motorola S-records; Extended Tektronix hex on output).
 
 #include "core/hexception.h"
-#include "target/codebuffer.h"
-#include "target/loadfile.h"
-#include "target/loadfilefactory.h"
-#include "target/tekhexbuffer.h"
+#include "loadfile/codebuffer.h"
+#include "loadfile/loadfile.h"
+#include "loadfile/loadfilefactory.h"
+#include "loadfile/tekhexbuffer.h"
 
 #include <cctype>
 #include <cerrno>

@@ -1,0 +1,34 @@
+#pragma once
+
+#include "loadfile/codebuffer.h"
+
+#include <array>
+#include <unordered_map>
+
+// Writes the raw bytes from the lowest to the highest address written. Bytes are kept in
+// 4 KiB pages: gaps inside a page written to read 0xFF, pages never written read 0x00.
+class BinaryBuffer : public CodeBuffer {
+public:
+    explicit BinaryBuffer(const std::string &path);
+
+    void setAddress(std::uint32_t address) override { m_currentAddress = address; }
+    void putByte(std::uint8_t byte) override;
+    void putBytes(const std::uint8_t *bytes, std::size_t count) override;
+    void finish(std::uint32_t entryAddress) override;
+
+private:
+    static constexpr std::uint32_t kPageSize = 4096;
+    using Page = std::array<std::uint8_t, kPageSize>;
+
+    Page &page(std::uint32_t index);
+    void markWritten(std::uint32_t first, std::uint32_t last);
+
+    CodeBufferOutput m_output;
+    std::unordered_map<std::uint32_t, std::unique_ptr<Page>> m_pages;
+    Page *m_lastPage = nullptr; // the page used last, which the next byte most likely needs
+    std::uint32_t m_lastPageIndex = 0;
+    std::uint32_t m_currentAddress = 0;
+    std::uint32_t m_lowest = 0;
+    std::uint32_t m_highest = 0;
+    bool m_written = false;
+};

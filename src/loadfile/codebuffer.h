@@ -1,0 +1,87 @@
+#pragma once
+
+#include "loadfile/codebufferoutput.h"
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+
+// An image writer: a stream of addressed bytes in, a load file out. The output file is
+// opened on construction and appears, complete, when finish succeeds; a writer destroyed
+// before that leaves no file. Failures are thrown as HException.
+class CodeBuffer {
+public:
+    virtual ~CodeBuffer() = default;
+
+    // Where the next byte goes.
+    virtual void setAddress(std::uint32_t address) = 0;
+    virtual void putByte(std::uint8_t byte) = 0;
+    // The same as putByte for each byte in turn, without a call per byte.
+    virtual void putBytes(const std::uint8_t *bytes, std::size_t count);
+    // Writes what is left and the entry address where the format has one.
+    virtual void finish(std::uint32_t entryAddress) = 0;
+};
+
+// The text writers: bytes are collected into records of up to 16 bytes at consecutive
+// addresses; a record is written when it is full or the address jumps.
+class RecordCodeBuffer : public CodeBuffer {
+public:
+    void setAddress(std::uint32_t address) override;
+    void putByte(std::uint8_t byte) override;
+    void putBytes(const std::uint8_t *bytes, std::size_t count) override;
+
+protected:
+    static constexpr unsigned kRecordSize = 16;
+
+    // `breakAt64K` also ends a record when the address reaches a multiple of 0x10000.
+    explicit RecordCodeBuffer(const std::string &path, bool breakAt64K = false);
+    // Writes the collected record, if any.
+    void flush();
+    // Formats one record of 1 to 16 bytes.
+    virtual void writeRecord(std::uint32_t address, const std::uint8_t *bytes, unsigned count) = 0;
+
+    CodeBufferOutput m_output;
+    std::uint32_t m_currentAddress = 0;
+    std::uint32_t m_recordStart = 0;
+
+private:
+    // Bytes the current record can still take.
+    unsigned room() const;
+
+    std::array<std::uint8_t, kRecordSize> m_record{};
+    bool m_breakAt64K;
+};
+
+// The writer for a format name of the memory window: "hex" (Intel HEX), "lst", "srec",
+// "bin" or "txt"; null for any other name.
+std::unique_ptr<CodeBuffer> createWriter(std::string_view format, const std::string &path);
+
+inline constexpr char kUpperHexDigits[] = "0123456789ABCDEF";
+
+// Upper-case hexadecimal digits of the low `digits` nibbles of a value, written at `out`;
+// returns the position after them.
+inline char *putHexDigits(char *out, std::uint32_t value, unsigned digits) {
+    for (unsigned i = digits; i-- > 0;) {
+        out[i] = kUpperHexDigits[value & 0xf];
+        value >>= 4;
+    }
+    return out + digits;
+}
+
+// The two digits of a byte.
+inline char *putHexByte(char *out, std::uint8_t byte) {
+    out[0] = kUpperHexDigits[byte >> 4];
+    out[1] = kUpperHexDigits[byte & 0xf];
+    return out + 2;
+}
+
+// How many hexadecimal digits a value needs, at least one.
+inline unsigned significantHexDigits(std::uint32_t value) {
+    unsigned digits = 1;
+    while (value >>= 4)
+        ++digits;
+    return digits;
+}
