@@ -1,8 +1,8 @@
 // Any text must parse and evaluate to a value or a ParserException; a tree must print, copy
 // and visit consistently.
-#include "target/expression.h"
-#include "target/parserexception.h"
-#include "target/simpleexpressionparser.h"
+#include "expr/expression.h"
+#include "expr/parserexception.h"
+#include "expr/simpleexpressionparser.h"
 
 #include <cstdint>
 #include <cstdlib>

@@ -2,10 +2,10 @@
 // Whatever a reader accepts is written out and read back, and must come back the same.
 
 #include "core/hexception.h"
-#include "target/codebuffer.h"
-#include "target/loadfile.h"
-#include "target/loadfilefactory.h"
-#include "target/tekhexbuffer.h"
+#include "loadfile/codebuffer.h"
+#include "loadfile/loadfile.h"
+#include "loadfile/loadfilefactory.h"
+#include "loadfile/tekhexbuffer.h"
 
 #include <algorithm>
 #include <cstdint>

@@ -2,10 +2,10 @@
 
 #include "core/hexception.h"
 #include "golden.h"
-#include "scratchdirtest.h"
 #include "loadfile/codebuffer.h"
 #include "loadfile/loadfile.h"
 #include "loadfile/loadfilefactory.h"
+#include "scratchdirtest.h"
 
 #include <gtest/gtest.h>
 
