@@ -6,6 +6,8 @@
 #include "xml/xmldocument.h"
 #include "xml/xmlelement.h"
 
+#include <fstream>
+
 namespace {
 
 std::string lineText(const XMLElement &element) {
@@ -96,6 +98,8 @@ PropertyDefinitionReader::readText(std::string_view text) const {
 
 std::vector<std::unique_ptr<GenericPropertyClass>>
 PropertyDefinitionReader::readFile(const std::string &path) const {
+    if (!std::ifstream(path))
+        throw HException("couldn't read " + path);
     XMLDocument document;
     const bool ok = document.parseFile(path);
     return readDocument(*this, document, ok, path);

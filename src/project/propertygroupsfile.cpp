@@ -8,6 +8,7 @@
 #include "xml/xmlpp2.h"
 
 #include <algorithm>
+#include <fstream>
 
 namespace {
 
@@ -89,20 +90,41 @@ PropertyGroupsFile::read(const XMLElement &root, const PropertyWarning &warn) {
     return groups;
 }
 
+namespace {
+
+std::vector<std::unique_ptr<PropertyValueGroupClass>> readParsed(GroupsDocument &document, bool ok,
+                                                                 const std::string &where,
+                                                                 const PropertyWarning &warn) {
+    if (!ok)
+        throw HException(where + ":" + std::to_string(document.errorLine() + 1) + ": " +
+                         document.errorText());
+    if (document.rootElement())
+        XmlPP::processConditionals(document, document.rootElement(), where, MacroMap(), true);
+    if (!document.rootElement())
+        return {};
+    return PropertyGroupsFile::read(*document.rootElement(), warn);
+}
+
+} // namespace
+
 std::vector<std::unique_ptr<PropertyValueGroupClass>>
 PropertyGroupsFile::load(const std::string &path, const MacroExpander *macros,
                          const PropertyWarning &warn) {
+    if (!std::ifstream(path))
+        throw HException("couldn't read " + path);
     GroupsDocument document(warn);
     document.setMacroExpander(macros);
-    if (!document.parseFile(path))
-        throw HException(path + ":" + std::to_string(document.errorLine() + 1) + ": " +
-                         document.errorText());
-    if (!document.rootElement())
-        return {};
-    XmlPP::processConditionals(document, document.rootElement(), path, MacroMap(), true);
-    if (!document.rootElement())
-        return {};
-    return read(*document.rootElement(), warn);
+    const bool ok = document.parseFile(path);
+    return readParsed(document, ok, path, warn);
+}
+
+std::vector<std::unique_ptr<PropertyValueGroupClass>>
+PropertyGroupsFile::loadText(std::string_view text, const std::string &currentFile,
+                             const MacroExpander *macros, const PropertyWarning &warn) {
+    GroupsDocument document(warn);
+    document.setMacroExpander(macros);
+    const bool ok = document.parse(text);
+    return readParsed(document, ok, currentFile, warn);
 }
 
 void PropertyGroupsFile::loadForProject(PropertyRegistry &registry, const PropertyNode *project,

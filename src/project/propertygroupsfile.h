@@ -27,6 +27,10 @@ public:
     // A file that cannot be read or is not well-formed throws HException naming it.
     static std::vector<std::unique_ptr<PropertyValueGroupClass>>
     load(const std::string &path, const MacroExpander *macros, const PropertyWarning &warn);
+    // The same for a text; `currentFile` anchors relative include names.
+    static std::vector<std::unique_ptr<PropertyValueGroupClass>>
+    loadText(std::string_view text, const std::string &currentFile, const MacroExpander *macros,
+             const PropertyWarning &warn);
 
     // Loads the file a project names and makes its groups that project's own.
     static void loadForProject(PropertyRegistry &registry, const PropertyNode *project,

@@ -104,8 +104,7 @@ TEST_F(PropertyDefinitionReaderTest, FilesThatDoNotReadAreErrors) {
         reader().readFile(missing);
         FAIL() << "no error";
     } catch (const HException &error) {
-        EXPECT_NE(error.message().find("couldn't read " + missing), std::string::npos)
-            << error.message();
+        EXPECT_EQ(error.message(), "couldn't read " + missing);
     }
 }
 
