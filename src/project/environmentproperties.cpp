@@ -3,6 +3,7 @@
 #include "project/propertyregistry.h"
 
 #include <memory>
+#include <utility>
 
 namespace {
 
@@ -88,6 +89,19 @@ constexpr Setting kSettings[] = {
      "Console History", "How many lines the script console remembers.", "100"},
 };
 
+// The message keys' suffixes and the texts they name.
+constexpr std::pair<std::string_view, const char * Setting::*> kFields[] = {
+    {"page", &Setting::page},
+    {"group", &Setting::group},
+    {"short", &Setting::shortText},
+    {"long", &Setting::help},
+    {"default", &Setting::defaultValue},
+    {"enumerates", &Setting::enumerates},
+    {"minimum", &Setting::minimum},
+    {"maximum", &Setting::maximum},
+    {"suffix", &Setting::suffix},
+};
+
 const Setting *findSetting(std::string_view name) {
     for (const Setting &setting : kSettings)
         if (name == setting.name)
@@ -105,28 +119,15 @@ std::optional<std::string> EnvironmentMessages::message(std::string_view key) co
     if (!setting)
         return std::nullopt;
     const std::string_view field = key.substr(dot + 1);
-    const char *text = nullptr;
-    if (field == "page")
-        text = setting->page;
-    else if (field == "group")
-        text = setting->group;
-    else if (field == "short")
-        text = setting->shortText;
-    else if (field == "long")
-        text = setting->help;
-    else if (field == "default")
-        text = setting->defaultValue;
-    else if (field == "enumerates")
-        text = setting->enumerates;
-    else if (field == "minimum")
-        text = setting->minimum;
-    else if (field == "maximum")
-        text = setting->maximum;
-    else if (field == "suffix")
-        text = setting->suffix;
-    if (!text)
-        return std::nullopt;
-    return std::string(text);
+    for (const auto &[suffix, member] : kFields) {
+        if (field == suffix) {
+            const char *text = setting->*member;
+            if (!text)
+                return std::nullopt;
+            return std::string(text);
+        }
+    }
+    return std::nullopt;
 }
 
 void registerEnvironmentProperties(PropertyRegistry &registry, const PropertyWarning &warn) {
