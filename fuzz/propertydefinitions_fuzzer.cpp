@@ -35,7 +35,8 @@ public:
     std::abort();
 }
 
-const PropertyRegistry &builtins() {
+// Built once; each input's groups are removed again after its checks.
+PropertyRegistry &builtins() {
     static PropertyRegistry *registry = [] {
         auto *made = new PropertyRegistry;
         registerBuiltinProperties(*made, nullptr);
@@ -75,7 +76,7 @@ void checkGroups(std::string_view input) {
         if (std::set<std::string>(keys.begin(), keys.end()).size() != keys.size())
             fault("two entries of one key in group " + group->name());
     }
-    PropertyRegistry &registry = const_cast<PropertyRegistry &>(builtins());
+    PropertyRegistry &registry = builtins();
     Project project;
     registry.setPropertyGroups(&project, std::move(groups), [](const std::string &) {});
     for (const PropertyValueGroupClass *group : registry.propertyGroups(&project))
