@@ -72,7 +72,8 @@ QString DiagnosticParser::cleanLine(const QString &line) {
 }
 
 QString DiagnosticParser::absolutePath(const QString &name) const {
-    if (QDir::isAbsolutePath(name))
+    // Not QDir::isAbsolutePath: it takes a name starting with ":" for a Qt resource.
+    if (name.startsWith(u'/'))
         return QDir::cleanPath(name);
     QString base = m_workingDirectory.isEmpty() ? QDir::currentPath() : m_workingDirectory;
     return QDir::cleanPath(base + u'/' + name);

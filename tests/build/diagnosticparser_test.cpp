@@ -184,6 +184,9 @@ TEST_F(RegexpParser, FirstMatchingExpressionGivesANote) {
     EXPECT_EQ(parsed.record.text(), "shadowed name");
     EXPECT_EQ(parsed.record.generator(), "lint");
     EXPECT_EQ(parseWith(parser, "/abs/b.c#3 text").record.file(), "/abs/b.c");
+    // A name starting with a colon is a relative name, not a Qt resource (found by fuzzing).
+    EXPECT_EQ(parseWith(parser, ":c:9#12 text").record.file(),
+              QString::fromStdString(path(":c:9")));
     EXPECT_FALSE(parseWith(parser, "src/a.c:1:1: error: x").recognised);
 }
 
