@@ -21,6 +21,7 @@ bool DiagnosticParser::filterOut(const QString &) {
 void DiagnosticParser::setWorkingDirectory(const QString &directory) {
     m_workingDirectory = directory;
     m_existing.clear();
+    m_haveLast = false;
 }
 
 void DiagnosticParser::setGenerator(const QString &generator) {
@@ -79,10 +80,17 @@ QString DiagnosticParser::absolutePath(const QString &name) const {
     return QDir::cleanPath(base + u'/' + name);
 }
 
-QString DiagnosticParser::existingFile(const QString &name) {
+QString DiagnosticParser::existingFile(QStringView view) {
+    if (m_haveLast && view == m_lastName)
+        return m_lastExisting;
+    QString name = view.toString();
+    m_lastName = name;
+    m_haveLast = true;
     auto found = m_existing.constFind(name);
-    if (found != m_existing.constEnd())
+    if (found != m_existing.constEnd()) {
+        m_lastExisting = *found;
         return *found;
+    }
     if (m_existing.size() >= kExistingCacheLimit)
         m_existing.clear();
     QString path;
@@ -92,5 +100,6 @@ QString DiagnosticParser::existingFile(const QString &name) {
             path.clear();
     }
     m_existing.insert(name, path);
+    m_lastExisting = path;
     return path;
 }

@@ -43,10 +43,14 @@ protected:
     QString absolutePath(const QString &name) const;
     // The same for a name that must be an existing file; empty when there is none. The
     // answer is cached: a log names the same few files over and over.
-    QString existingFile(const QString &name);
+    QString existingFile(QStringView name);
 
 private:
     QString m_workingDirectory;
     QString m_generator;
     QHash<QString, QString> m_existing;
+    // The last answer again, without building a key: a log names one file many times in a row.
+    bool m_haveLast = false;
+    QString m_lastName;
+    QString m_lastExisting;
 };

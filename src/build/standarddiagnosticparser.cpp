@@ -40,10 +40,13 @@ int readNumber(QStringView line, qsizetype &pos) {
 }
 
 // The leftmost severity keyword outside double quotes, so that quoted program text
-// ("#warning "error: ..."", printf("error: ...")) never decides the severity.
+// ("#warning "error: ..."", printf("error: ...")) never decides the severity. Every keyword
+// ends in ": " and holds no other colon, so the first ": " that completes one outside quotes
+// ends the leftmost keyword.
 const Keyword *findKeyword(QStringView line, qsizetype &at) {
     bool quoted = false;
-    for (qsizetype i = 0; i < line.size(); ++i) {
+    const qsizetype n = line.size();
+    for (qsizetype i = 0; i + 1 < n; ++i) {
         QChar c = line[i];
         if (quoted) {
             if (c == u'\\')
@@ -56,11 +59,12 @@ const Keyword *findKeyword(QStringView line, qsizetype &at) {
             quoted = true;
             continue;
         }
-        if (c != u'e' && c != u'E' && c != u'w' && c != u'W' && c != u'n' && c != u'I')
+        if (c != u':' || line[i + 1] != u' ')
             continue;
+        QStringView before = line.first(i + 2);
         for (const Keyword &keyword : kKeywords) {
-            if (line.mid(i).startsWith(keyword.text)) {
-                at = i;
+            if (before.endsWith(keyword.text)) {
+                at = i + 2 - keyword.text.size();
                 return &keyword;
             }
         }
