@@ -235,18 +235,6 @@ TEST(BuildLog, ABuilderThatDiesSaysSo) {
     EXPECT_EQ(log.terminated(nullptr)->parent(), project->parent()) << "at the top";
 }
 
-TEST(BuildLog, GradientsAndIcons) {
-    BuildLog log;
-    BuildLogItem *row = log.addSuccess("done");
-    EXPECT_EQ(log.data(log.indexOf(row), BuildLog::IconRole).toString(), "success");
-    EXPECT_EQ(log.data(log.indexOf(row), BuildLog::GradientRole), QVariant());
-    log.setGradient(row, {0x102030, 0xa0b0c0});
-    log.setPixmap(row, "build-running");
-    EXPECT_EQ(log.data(log.indexOf(row), BuildLog::GradientRole).value<QList<unsigned>>(),
-              QList<unsigned>({0x102030, 0xa0b0c0}));
-    EXPECT_EQ(log.data(log.indexOf(row), BuildLog::IconRole).toString(), "build-running");
-}
-
 TEST(BuildLog, ReplacingTheDefaultParserKeepsItAliveForItsUsers) {
     BuildLog log;
     auto first = std::make_shared<StandardDiagnosticParser>();

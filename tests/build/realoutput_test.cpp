@@ -1,7 +1,9 @@
 // The standard parser on output captured here from the installed compilers, assemblers,
 // linkers and make. GCC's JSON diagnostics of the same compile and Clang's closing count
 // ("N warnings and M errors generated.") are the oracles.
+#include "build/buildlog.h"
 #include "build/buildlogitem.h"
+#include "build/logbuilder.h"
 #include "build/outputlinesplitter.h"
 #include "build/standarddiagnosticparser.h"
 
@@ -264,6 +266,56 @@ TEST_F(RealOutput, MakeStoppingAtAnError) {
     EXPECT_EQ(last.line(), -1);
     EXPECT_EQ(last.text(), "");
     EXPECT_EQ(count(records, Bookmark::Error), 1) << result.err;
+}
+
+// Two compiles running at once: their lines arrive interleaved, each through its own builder
+// and parser, and each group counts exactly what its compiler reported.
+TEST_F(RealOutput, InterleavedCompilesLandInTheirGroups) {
+    REQUIRE_TOOL("gcc", "g++");
+    const std::string sources[2] = {"quoted.c", "chain.c"};
+    QStringList output[2];
+    DiagnosticCounts expected[2];
+    for (int k = 0; k < 2; ++k) {
+        std::string err = run("gcc", {"-Wall", "-c", sources[k], "-o", "/dev/null"}).err;
+        OutputLineSplitter lines([&](const QString &line) { output[k] << line; });
+        lines.feed(err.data(), qsizetype(err.size()));
+        lines.finish();
+        for (const Located &record : fromJson(run("gcc", {"-Wall", "-fdiagnostics-format=json",
+                                                          "-c", sources[k], "-o", "/dev/null"})
+                                                  .err))
+            expected[k].add(std::get<3>(record));
+    }
+
+    BuildLog log;
+    LogBuilder project(&log, 0);
+    LogBuilder workers[2] = {LogBuilder(&log, 1), LogBuilder(&log, 2)};
+    std::shared_ptr<DiagnosticParser> parsers[2];
+    project.beginGroup("Building 'firmware'");
+    for (int k = 0; k < 2; ++k) {
+        workers[k].beginGroup(QString::fromStdString("Compiling '" + sources[k] + "'"));
+        parsers[k] = std::make_shared<StandardDiagnosticParser>();
+        parsers[k]->setWorkingDirectory(file(""));
+    }
+    for (qsizetype i = 0; i < std::max(output[0].size(), output[1].size()); ++i)
+        for (int k = 0; k < 2; ++k)
+            if (i < output[k].size())
+                workers[k].output(parsers[k], output[k][i], true);
+    for (LogBuilder &worker : workers)
+        worker.endGroup("");
+    project.endGroup("");
+
+    BuildLogItem *group = log.item(log.index(0, 0));
+    ASSERT_EQ(group->childCount(), 2);
+    for (int k = 0; k < 2; ++k) {
+        SCOPED_TRACE(sources[k]);
+        const BuildLogItem *step = group->child(k);
+        EXPECT_EQ(step->childCount(), output[k].size());
+        EXPECT_EQ(step->counts().errors, expected[k].errors);
+        EXPECT_EQ(step->counts().warnings, expected[k].warnings);
+        EXPECT_EQ(step->counts().notes, expected[k].notes);
+    }
+    EXPECT_EQ(group->counts().errors, expected[0].errors + expected[1].errors);
+    EXPECT_GT(group->counts().warnings, 0);
 }
 
 } // namespace
