@@ -72,9 +72,16 @@ const Keyword *findKeyword(QStringView line, qsizetype &at) {
     return nullptr;
 }
 
-// Where the file name of a location starts: the first "/" or "./" at the start of the line
-// or after a space, else the start of the line (after an include-chain prefix).
+// Where the file name of a location starts: the start of a line that opens with
+// "NAME:DIGIT" (NAME without blanks), else the first "/" or "./" at the start of the line or
+// after a space, else the start of the line (after an include-chain prefix). The first rule
+// keeps a path in the message ("a.c:1:10: fatal error: /x/y.h: No such file or directory")
+// from taking the place of the location in front of it.
 qsizetype fileNameStart(QStringView line) {
+    qsizetype colon = line.indexOf(u':');
+    if (colon > 0 && colon + 1 < line.size() && isDigit(line[colon + 1]) &&
+        !line.first(colon).contains(u' '))
+        return 0;
     for (qsizetype i = 0; i < line.size(); ++i) {
         if (i > 0 && line[i - 1] != u' ')
             continue;

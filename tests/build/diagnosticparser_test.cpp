@@ -65,6 +65,9 @@ TEST_F(StandardParser, CompilerLocationsAndSeverities) {
         {"src/main.c: In function 'main':", "src/main.c", -1, -1, 0, ""},
         {"missing.c:3:1: error: gone", "", 3, 1, 4, "gone"},
         {"src/main.c:0: warning: zero", "src/main.c", 0, -1, 3, "zero"},
+        // A path in the message does not displace the location in front of it.
+        {"src/main.c:1:10: fatal error: " + abs + ": No such file or directory", "src/main.c", 1,
+         10, 4, abs + ": No such file or directory"},
     };
     for (const Row &row : rows) {
         SCOPED_TRACE(row.line.toStdString());

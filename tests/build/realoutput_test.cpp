@@ -141,7 +141,7 @@ protected:
 
 TEST_F(RealOutput, HostGccAgreesWithItsJson) {
     REQUIRE_TOOL("gcc", "g++");
-    for (const char *source : {"quoted.c", "chain.c", "missing.c"})
+    for (const char *source : {"quoted.c", "chain.c", "missing.c", "absolute.c"})
         expectTextMatchesJson("gcc", source);
     expectTextMatchesJson("g++", "template.cpp");
 }
@@ -154,7 +154,7 @@ TEST_F(RealOutput, ArmGccAgreesWithItsJson) {
 
 TEST_F(RealOutput, ClangCountsAgree) {
     REQUIRE_TOOL("clang", "clang-14");
-    for (const char *source : {"quoted.c", "chain.c", "missing.c", "macro.c"})
+    for (const char *source : {"quoted.c", "chain.c", "missing.c", "absolute.c", "macro.c"})
         expectClangCounts("clang", source);
     expectClangCounts("clang++", "template.cpp");
 }
