@@ -76,7 +76,9 @@ QString DiagnosticParser::absolutePath(const QString &name) const {
     // Not QDir::isAbsolutePath: it takes a name starting with ":" for a Qt resource.
     if (name.startsWith(u'/'))
         return QDir::cleanPath(name);
-    QString base = m_workingDirectory.isEmpty() ? QDir::currentPath() : m_workingDirectory;
+    QString base = m_workingDirectory;
+    if (!base.startsWith(u'/'))
+        base = QDir::currentPath() + u'/' + base;
     return QDir::cleanPath(base + u'/' + name);
 }
 

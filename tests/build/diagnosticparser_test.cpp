@@ -153,6 +153,13 @@ TEST_F(StandardParser, ExistenceFollowsTheWorkingDirectory) {
     m_parser.setWorkingDirectory(file("src"));
     EXPECT_EQ(parse("src/main.c:1:1: error: x").record.file(), "");
     EXPECT_EQ(parse("main.c:1:1: error: x").record.file(), file("src/main.c"));
+    // A relative working directory is taken from the current one.
+    QString current = QDir::currentPath();
+    ASSERT_TRUE(QDir::setCurrent(file("")));
+    m_parser.setWorkingDirectory("src/");
+    EXPECT_EQ(parse("main.c:1:1: error: x").record.file(), file("src/main.c"));
+    QDir::setCurrent(current);
+    m_parser.setWorkingDirectory(file("src"));
     // A directory is no file to open.
     EXPECT_EQ(parse(file("src") + ":1:1: error: x").record.file(), "");
 }

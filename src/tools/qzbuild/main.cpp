@@ -129,7 +129,7 @@ int parseLog(const std::vector<std::string> &arguments) {
     for (const QString &summary : counts.summaries())
         out += summary.toStdString() + '\n';
     std::fwrite(out.data(), 1, out.size(), stdout);
-    if (std::fflush(stdout) != 0) {
+    if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
         std::fprintf(stderr, "error: cannot write the output: %s\n", std::strerror(errno));
         return 1;
     }
