@@ -139,9 +139,8 @@ bool StandardDiagnosticParser::parse(const QString &text, QList<Bookmark> &recor
             ++pos;
         while (pos < line.size() && line[pos] == u' ')
             ++pos;
-        record =
-            Bookmark(existingFile(line.mid(start, colon - start).toString()), lineNumber, column,
-                     lineNumber > 0 ? line.mid(pos).toString() : QString(), Bookmark::Plain);
+        record = Bookmark(existingFile(line.mid(start, colon - start)), lineNumber, column,
+                          lineNumber > 0 ? line.mid(pos).toString() : QString(), Bookmark::Plain);
     }
 
     qsizetype at = 0;
