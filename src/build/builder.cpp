@@ -1,0 +1,3 @@
+#include "build/builder.h"
+
+Builder::~Builder() = default;

@@ -1,0 +1,156 @@
+// qzbuild: the build tool. -parse-log reads a build log and prints its diagnostics the way the
+// build log counts them.
+#include "build/bookmark.h"
+#include "build/buildlogitem.h"
+#include "build/outputlinesplitter.h"
+#include "build/standarddiagnosticparser.h"
+
+#include <QDir>
+#include <QString>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+namespace {
+
+int parseLog(const std::vector<std::string> &arguments);
+int help(const std::vector<std::string> &arguments);
+
+struct Mode {
+    const char *name;
+    const char *argument; // for the usage text; empty when the mode takes none
+    const char *description;
+    int (*run)(const std::vector<std::string> &arguments);
+};
+
+// Every mode the tool has, once: dispatch and usage both read this table.
+const Mode kModes[] = {
+    {"-parse-log", "FILE|-",
+     "read a build log (- for standard input) and print each diagnostic as\n"
+     "FILE:LINE:COLUMN: KIND: MESSAGE, then the log's summary",
+     parseLog},
+    {"--help", "", "print this text", help},
+};
+
+void printUsage(std::FILE *out) {
+    std::fputs("usage: qzbuild MODE [ARGUMENT]\n\nmodes:\n", out);
+    for (const Mode &mode : kModes) {
+        std::string head = std::string(mode.name) + (*mode.argument ? " " : "") + mode.argument;
+        std::string description = mode.description;
+        std::string indent(24, ' ');
+        for (size_t at = description.find('\n'); at != std::string::npos;
+             at = description.find('\n', at + 1))
+            description.insert(at + 1, indent), at += indent.size();
+        std::fprintf(out, "  %-21s %s\n", head.c_str(), description.c_str());
+    }
+    std::fputs("\nA relative file name in the log is taken from the current directory; a missing\n"
+               "line or column prints as 0. The exit status is 1 when the log holds an error.\n",
+               out);
+}
+
+int help(const std::vector<std::string> &) {
+    printUsage(stdout);
+    return 0;
+}
+
+const char *kindName(int kind) {
+    switch (kind) {
+    case Bookmark::Error:
+        return "error";
+    case Bookmark::Warning:
+        return "warning";
+    default:
+        return "note";
+    }
+}
+
+int parseLog(const std::vector<std::string> &arguments) {
+    if (arguments.size() != 1) {
+        std::fprintf(stderr, "error: -parse-log needs one file name, or - for standard input\n");
+        return 1;
+    }
+    const std::string &name = arguments.front();
+    std::FILE *in = name == "-" ? stdin : std::fopen(name.c_str(), "rb");
+    if (!in) {
+        std::fprintf(stderr, "error: cannot open %s: %s\n", name.c_str(), std::strerror(errno));
+        return 1;
+    }
+
+    StandardDiagnosticParser parser;
+    parser.setWorkingDirectory(QDir::currentPath());
+    DiagnosticCounts counts;
+    QList<Bookmark> records;
+    std::string out;
+    OutputLineSplitter lines([&](const QString &line) {
+        records.clear();
+        if (parser.filterOut(line) || !parser.parse(line, records))
+            return;
+        for (const Bookmark &record : records) {
+            if (record.kind() == Bookmark::Plain)
+                continue;
+            counts.add(record.kind());
+            out += record.file().toStdString();
+            out += ':' + std::to_string(record.line() < 0 ? 0 : record.line());
+            out += ':' + std::to_string(record.column() < 0 ? 0 : record.column());
+            out += ": ";
+            out += kindName(record.kind());
+            out += ": ";
+            out += record.text().toStdString();
+            out += '\n';
+        }
+    });
+
+    std::vector<char> buffer(1 << 16);
+    for (;;) {
+        size_t got = std::fread(buffer.data(), 1, buffer.size(), in);
+        if (got > 0)
+            lines.feed(buffer.data(), qsizetype(got));
+        if (out.size() >= buffer.size()) {
+            std::fwrite(out.data(), 1, out.size(), stdout);
+            out.clear();
+        }
+        if (got < buffer.size())
+            break;
+    }
+    bool failed = std::ferror(in);
+    int readError = errno;
+    if (in != stdin)
+        std::fclose(in);
+    if (failed) {
+        std::fflush(stdout);
+        std::fprintf(stderr, "error: cannot read %s: %s\n",
+                     name == "-" ? "standard input" : name.c_str(), std::strerror(readError));
+        return 1;
+    }
+    lines.finish();
+    for (const QString &summary : counts.summaries())
+        out += summary.toStdString() + '\n';
+    std::fwrite(out.data(), 1, out.size(), stdout);
+    if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
+        std::fprintf(stderr, "error: cannot write the output: %s\n", std::strerror(errno));
+        return 1;
+    }
+    return counts.errors > 0 ? 1 : 0;
+}
+
+} // namespace
+
+int main(int argc, char **argv) {
+    if (argc < 2) {
+        printUsage(stderr);
+        return 1;
+    }
+    std::string name = argv[1];
+    if (name == "-h")
+        name = "--help";
+    for (const Mode &mode : kModes) {
+        if (name == mode.name)
+            return mode.run(std::vector<std::string>(argv + 2, argv + argc));
+    }
+    std::fprintf(stderr, "error: unknown mode %s\n", name.c_str());
+    printUsage(stderr);
+    return 1;
+}

@@ -1,0 +1,124 @@
+// qzbuild -parse-log as a user runs it: records, summaries, exit status, bad input.
+#include "scratchdirtest.h"
+#include "toolrunner.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+namespace {
+
+class Qzbuild : public ScratchDirTest {
+protected:
+    ToolResult parseLog(const std::string &log) {
+        return runTool("qzbuild", {"-parse-log", "-"}, log, path(""));
+    }
+};
+
+TEST_F(Qzbuild, HelpAndBadUsage) {
+    ToolResult help = runTool("qzbuild", {"--help"});
+    EXPECT_EQ(help.exitCode, 0);
+    EXPECT_EQ(help.out.rfind("usage: qzbuild MODE [ARGUMENT]\n", 0), 0u) << help.out;
+    EXPECT_NE(help.out.find("  -parse-log FILE|-"), std::string::npos);
+    EXPECT_EQ(help.err, "");
+
+    ToolResult none = runTool("qzbuild", {});
+    EXPECT_EQ(none.exitCode, 1);
+    EXPECT_EQ(none.out, "");
+    EXPECT_EQ(none.err, help.out);
+
+    ToolResult unknown = runTool("qzbuild", {"-frobnicate"});
+    EXPECT_EQ(unknown.exitCode, 1);
+    EXPECT_EQ(unknown.err.rfind("error: unknown mode -frobnicate\nusage:", 0), 0u) << unknown.err;
+
+    for (std::vector<std::string> arguments :
+         {std::vector<std::string>{"-parse-log"}, {"-parse-log", "a", "b"}}) {
+        ToolResult missing = runTool("qzbuild", arguments);
+        EXPECT_EQ(missing.exitCode, 1);
+        EXPECT_EQ(missing.err, "error: -parse-log needs one file name, or - for standard input\n");
+        EXPECT_EQ(missing.out, "");
+    }
+}
+
+TEST_F(Qzbuild, PrintsRecordsAndSummary) {
+    write("src/main.c", "int main(void) { return 0 }\n");
+    const std::string main = path("src/main.c");
+    ToolResult run = parseLog("gcc -c src/main.c\n"
+                              "src/main.c: In function 'main':\n"
+                              "src/main.c:2:2: warning: #warning \"error: board not configured\"\n"
+                              "    2 | #warning \"error: board not configured\"\n"
+                              "      |  ^~~~~~~\n"
+                              "src/main.c:1:27: error: expected ';' before '}' token\n"
+                              "    3 |   printf(\"error: %d\\n\", v);\n"
+                              "src/main.c:1:1: note: declared here\n"
+                              "missing.c:4: warning: gone\n"
+                              "collect2: error: ld returned 1 exit status\n"
+                              "make: *** [all] Error 2\n");
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_EQ(run.out, main + ":2:2: warning: #warning \"error: board not configured\"\n" + main +
+                           ":1:27: error: expected ';' before '}' token\n" + main +
+                           ":1:1: note: declared here\n"
+                           ":4:0: warning: gone\n"
+                           ":0:0: error: ld returned 1 exit status\n"
+                           "2 Errors\n"
+                           "2 Warnings\n"
+                           "1 Note\n");
+    EXPECT_EQ(run.err, "");
+}
+
+TEST_F(Qzbuild, ALogWithoutErrorsSucceeds) {
+    ToolResult warnings = parseLog("a.c:1:1: warning: w\nInfo: done\n");
+    EXPECT_EQ(warnings.exitCode, 0);
+    EXPECT_EQ(warnings.out, ":1:1: warning: w\n:0:0: note: done\n1 Warning\n1 Note\n");
+    ToolResult empty = parseLog("");
+    EXPECT_EQ(empty.exitCode, 0);
+    EXPECT_EQ(empty.out, "");
+}
+
+TEST_F(Qzbuild, AwkwardBytes) {
+    write("a.c", "\n");
+    const std::string a = path("a.c");
+    // CRLF, colours, invalid UTF-8, and a last line without a line break.
+    ToolResult run = parseLog("a.c:1:1: warning: crlf\r\n"
+                              "\x1b[01m\x1b[Ka.c:2:3:\x1b[m\x1b[K \x1b[01;31merror: \x1b[mcolour\n"
+                              "a.c:3:1: note: bad \xff byte\n"
+                              "a.c:4:1: error: no newline");
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_EQ(run.out, a + ":1:1: warning: crlf\n" + a + ":2:3: error: colour\n" + a +
+                           ":3:1: note: bad \xef\xbf\xbd byte\n" + a +
+                           ":4:1: error: no newline\n2 Errors\n1 Warning\n1 Note\n");
+}
+
+TEST_F(Qzbuild, ReadsFilesAndRefusesWhatItCannotRead) {
+    write("build.log", "x.c:9:1: error: e\n");
+    ToolResult file = runTool("qzbuild", {"-parse-log", path("build.log")}, {}, path(""));
+    EXPECT_EQ(file.exitCode, 1);
+    EXPECT_EQ(file.out, ":9:1: error: e\n1 Error\n");
+
+    ToolResult missing = runTool("qzbuild", {"-parse-log", path("none.log")});
+    EXPECT_EQ(missing.exitCode, 1);
+    EXPECT_EQ(missing.out, "");
+    EXPECT_EQ(missing.err,
+              "error: cannot open " + path("none.log") + ": No such file or directory\n");
+
+    ToolResult directory = runTool("qzbuild", {"-parse-log", path("")});
+    EXPECT_EQ(directory.exitCode, 1);
+    EXPECT_EQ(directory.out, "");
+    EXPECT_EQ(directory.err, "error: cannot read " + path("") + ": Is a directory\n");
+}
+
+TEST_F(Qzbuild, LongLogsStreamThrough) {
+    std::string log;
+    for (int i = 1; i <= 50000; ++i)
+        log += "f.c:" + std::to_string(i) + ":1: warning: w\n    " + std::to_string(i) +
+               " | int error: x;\n";
+    ToolResult run = parseLog(log);
+    EXPECT_EQ(run.exitCode, 0);
+    EXPECT_EQ(std::count(run.out.begin(), run.out.end(), '\n'), 50001);
+    EXPECT_EQ(run.out.rfind(":1:1: warning: w\n:2:1: warning: w\n", 0), 0u);
+    const std::string tail = ":50000:1: warning: w\n50000 Warnings\n";
+    ASSERT_GE(run.out.size(), tail.size());
+    EXPECT_EQ(run.out.substr(run.out.size() - tail.size()), tail);
+}
+
+} // namespace

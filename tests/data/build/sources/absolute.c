@@ -1,0 +1,2 @@
+/* Stops at a header named by an absolute path that does not exist. */
+#include "/nonexistent/palindor/absent.h"

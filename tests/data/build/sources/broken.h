@@ -1,0 +1,2 @@
+/* Uses a name nobody declared. */
+static inline int broken(void) { return undeclared_value; }

@@ -1,0 +1,2 @@
+/* Includes the broken header one level down. */
+#include "broken.h"
