@@ -23,8 +23,8 @@ std::ptrdiff_t transferWithTimeout(int fd, void *buffer, std::ptrdiff_t count, b
             done += moved;
             if (done == count)
                 return done;
-        } else if (moved == 0 && !writing) {
-            return done; // end of stream: the peer hung up
+        } else if (moved == 0 && !writing && isSocket) {
+            return done; // end of stream: the peer closed the connection
         } else if (moved < 0 && errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR) {
             return done;
         }

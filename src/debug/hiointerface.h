@@ -47,6 +47,7 @@ public:
 // Moves bytes through a non-blocking descriptor until all have moved, the time-out has
 // passed or the descriptor failed; waits in poll for the time left rather than spinning.
 // `writing` picks the direction. A time-out of 0 makes one attempt. Returns the bytes moved.
-// Sockets are written without SIGPIPE, so a peer that went away is a short count.
+// Sockets are written without SIGPIPE, so a peer that went away is a short count, and a read
+// of nothing is their end of stream; a terminal in raw mode reads nothing whenever it is idle.
 std::ptrdiff_t transferWithTimeout(int fd, void *buffer, std::ptrdiff_t count, bool writing,
                                    std::uint32_t timeoutMs, bool isSocket = false);

@@ -45,35 +45,14 @@ std::uint32_t HSerialLink::speedConstant(std::uint32_t baudRate) {
     return 0;
 }
 
-HSerialLink::HSerialLink(const std::string &device, std::uint32_t baudRate, int dataBits,
-                         int parity, int twoStopBits, int flowControl) {
-    // Close-on-exec: compilers and scripts started later must not inherit the port.
-    int fd = ::open(device.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0)
-        fail("open error %s(%d)", errno);
-    // Closes the port again when a later step throws.
-    struct Guard {
-        int fd;
-        ~Guard() {
-            if (fd >= 0)
-                ::close(fd);
-        }
-    } guard{fd};
-
-    termios attributes{};
-    if (::tcgetattr(fd, &attributes) != 0)
-        fail("tcgetattr error %s(%d)", errno);
+void HSerialLink::configure(termios &attributes, int dataBits, int parity, int twoStopBits,
+                            int flowControl) {
     ::cfmakeraw(&attributes);
     attributes.c_cc[VMIN] = 0;
     attributes.c_cc[VTIME] = 0;
     attributes.c_iflag &= ~(INPCK | IXON | IXOFF | IXANY);
     attributes.c_cflag &= ~(CRTSCTS | HUPCL | CSTOPB);
     attributes.c_cflag |= CREAD | CLOCAL;
-
-    speed_t speed = speedConstant(baudRate);
-    if (speed != 0 &&
-        (::cfsetispeed(&attributes, speed) != 0 || ::cfsetospeed(&attributes, speed) != 0))
-        fail("tcsetattr error %s(%d)", errno);
 
     attributes.c_cflag &= ~CSIZE;
     switch (dataBits) {
@@ -110,6 +89,31 @@ HSerialLink::HSerialLink(const std::string &device, std::uint32_t baudRate, int 
         attributes.c_cflag &= ~CRTSCTS;
         attributes.c_iflag &= ~(IXON | IXOFF | IXANY);
     }
+}
+
+HSerialLink::HSerialLink(const std::string &device, std::uint32_t baudRate, int dataBits,
+                         int parity, int twoStopBits, int flowControl) {
+    // Close-on-exec: compilers and scripts started later must not inherit the port.
+    int fd = ::open(device.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        fail("open error %s(%d)", errno);
+    // Closes the port again when a later step throws.
+    struct Guard {
+        int fd;
+        ~Guard() {
+            if (fd >= 0)
+                ::close(fd);
+        }
+    } guard{fd};
+
+    termios attributes{};
+    if (::tcgetattr(fd, &attributes) != 0)
+        fail("tcgetattr error %s(%d)", errno);
+    configure(attributes, dataBits, parity, twoStopBits, flowControl);
+    speed_t speed = speedConstant(baudRate);
+    if (speed != 0 &&
+        (::cfsetispeed(&attributes, speed) != 0 || ::cfsetospeed(&attributes, speed) != 0))
+        fail("tcsetattr error %s(%d)", errno);
 
     if (::tcflush(fd, TCIFLUSH) != 0)
         fail("tcflush error %s(%d)", errno);

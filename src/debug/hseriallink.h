@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <string>
+#include <termios.h>
 
 // A serial port opened raw and non-blocking. Opening failures throw HException with the
 // system's error text; reads and writes wait in poll for at most their time-out.
@@ -33,6 +34,10 @@ public:
 
     int fileDescriptor() const { return m_fd; }
 
+    // Steps 2 to 8 of opening on attributes read from a port, apart from the speed: raw mode,
+    // character size, parity, stop bits and flow control.
+    static void configure(termios &attributes, int dataBits, int parity, int twoStopBits,
+                          int flowControl);
     // The system's speed constant of a standard rate, or 0 for a rate outside the table.
     static std::uint32_t speedConstant(std::uint32_t baudRate);
 

@@ -31,9 +31,9 @@ ExpressionValue integerValue(std::uint64_t bits, unsigned size, bool isSigned) {
     return ExpressionValue(bits, size);
 }
 
-// A typed run of target memory: a symbol, or what a cast pointer points at. Objects of 1, 2,
-// 4 or 8 bytes read as integers; others (arrays, structures) read as their address and
-// index bytewise.
+// A run of target memory: a symbol, or what a cast pointer points at. Objects of 1, 2, 4 or
+// 8 bytes read as integers, others (arrays, structures) as their address; indexing a data
+// object reads its bytes.
 class TargetObject final : public MarkerType {
 public:
     TargetObject(StandardDebugger &engine, std::uint64_t address, std::uint64_t size, bool isSigned,
@@ -44,8 +44,8 @@ public:
     std::uint64_t address() const override { return m_address; }
     const BaseType *type() const override { return nullptr; }
     std::uint64_t size() const { return m_size; }
-    // Elements of an aggregate are its bytes; a scalar has none.
-    bool hasElements() const { return !m_function && !isIntegerSize(m_size); }
+    // Without type information the elements of a data object are its bytes.
+    bool hasElements() const { return !m_function && m_size > 0; }
 
     ExpressionValue read() override {
         const unsigned addressSize = m_engine.getAddressSizeInBytes();
