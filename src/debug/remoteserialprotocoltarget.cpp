@@ -177,25 +177,27 @@ std::vector<std::uint64_t> RemoteSerialProtocolTarget::readRegisters() {
     const std::string reply = request("g");
     if (isError(reply))
         throw HException("the target cannot read its registers (" + reply + ")");
-    // Registers past the end of "g" (or marked unavailable) are asked for one by one.
-    std::vector<std::size_t> offsets;
+    // "g" holds the registers in the order of the server's description, which for the cores
+    // served here is the order of the list; those past its end are asked for one by one.
     std::size_t offset = 0;
     std::vector<std::uint64_t> values;
+    // Without a target description some servers send the legacy ARM layout instead, with
+    // eight 12-byte FPA registers and FPS between r15 and the status register (number 25).
+    constexpr std::size_t kLegacyArmBytes = 16 * 4 + 8 * 12 + 4 + 4;
+    const bool legacyArm = reply.size() == kLegacyArmBytes * 2;
     for (const TargetRegister &reg : m_registers) {
-        // The legacy ARM layout puts eight 12-byte and one 4-byte register before xPSR.
-        const std::size_t at = reg.number < 16 ? reg.number * 4u : offset;
-        const std::size_t hexAt = at * 2;
+        if (legacyArm && reg.number == 25)
+            offset = kLegacyArmBytes - 4;
+        const std::size_t hexAt = offset * 2;
         std::string bytes;
-        if (reg.number < 16 && hexAt + reg.size * 2 <= reply.size())
+        if (hexAt + reg.size * 2 <= reply.size() && reply[hexAt] != 'x')
             bytes = fromHex(std::string_view(reply).substr(hexAt, reg.size * 2));
         if (bytes.size() != reg.size) {
             const std::string single = request("p" + hexNumber(reg.number));
-            bytes = fromHex(single);
-            if (isError(single) || single.empty())
-                bytes.clear();
+            bytes = isError(single) ? std::string() : fromHex(single);
         }
         values.push_back(decodeRegister(bytes));
-        offset = at + reg.size;
+        offset += reg.size;
     }
     return values;
 }

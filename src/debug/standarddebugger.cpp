@@ -354,12 +354,40 @@ void StandardDebugger::stop() {
         throw HException("the target does not stop");
 }
 
+StopEvent StandardDebugger::stepOffBreakpoint(bool *stepped) {
+    *stepped = false;
+    std::uint64_t pc = 0;
+    if (m_breakpoints.empty() || !getRegister(getProgramCounterName(), pc))
+        return {};
+    auto found = m_breakpoints.find(pc);
+    if (found == m_breakpoints.end())
+        return {};
+    // Servers stop again at once on a breakpoint under the program counter: take it out for
+    // one instruction.
+    m_target->removeBreakpoint(pc, found->second);
+    invalidate();
+    StopEvent event = m_target->resume(true, 5000);
+    m_target->insertBreakpoint(pc, found->second);
+    *stepped = true;
+    return event;
+}
+
 StopEvent StandardDebugger::continueFor(int timeoutMs, const std::function<bool()> &cancelled) {
     // Waits in slices, so that output shows as it comes and a cancel is seen soon.
     constexpr int kSlice = 200;
+    bool stepped = false;
+    StopEvent first = stepOffBreakpoint(&stepped);
+    if (stepped && (first.kind != StopEvent::Signal || first.code != 5)) {
+        stopped(first);
+        if (first.kind == StopEvent::TimedOut)
+            stop();
+        return first;
+    }
     invalidate();
     int waited = 0;
     StopEvent event = m_target->resume(false, kSlice);
+    if (stepped)
+        event.output = first.output + event.output;
     for (;;) {
         stopped(event);
         if (event.kind != StopEvent::TimedOut)
@@ -379,8 +407,16 @@ StopEvent StandardDebugger::continueFor(int timeoutMs, const std::function<bool(
 }
 
 StopEvent StandardDebugger::step() {
+    bool stepped = false;
+    StopEvent event = stepOffBreakpoint(&stepped);
+    if (stepped) {
+        stopped(event);
+        if (event.kind == StopEvent::TimedOut)
+            stop();
+        return event;
+    }
     invalidate();
-    StopEvent event = m_target->resume(true, 5000);
+    event = m_target->resume(true, 5000);
     stopped(event);
     if (event.kind == StopEvent::TimedOut)
         stop();

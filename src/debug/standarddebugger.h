@@ -90,6 +90,9 @@ private:
     // Forgets what was read while halted: the target is about to change it.
     void invalidate();
     void stopped(const StopEvent &event);
+    // With a breakpoint under the program counter, steps one instruction without it and
+    // reports that stop; otherwise does nothing.
+    StopEvent stepOffBreakpoint(bool *stepped);
     // The highest address plus one.
     std::uint64_t addressLimit() const;
 

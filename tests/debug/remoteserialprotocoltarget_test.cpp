@@ -128,6 +128,14 @@ TEST(RemoteProtocol, ContinueRunsToABreakpointAndDeliversOutput) {
     std::uint64_t pc = 0;
     EXPECT_TRUE(engine.getRegister("pc", pc));
     EXPECT_EQ(pc, 0x1000u);
+    // Continuing from the breakpoint first steps off it with the breakpoint taken out.
+    const std::size_t before = stub.packetCount();
+    EXPECT_EQ(engine.continueFor(2000).code, 5);
+    std::vector<std::string> packets = stub.packets();
+    packets.erase(packets.begin(), packets.begin() + long(before));
+    const std::vector<std::string> expected = {"z0,1000,2", "vCont;s", "Z0,1000,2", "vCont;c"};
+    auto at = std::search(packets.begin(), packets.end(), expected.begin(), expected.end());
+    EXPECT_NE(at, packets.end());
     EXPECT_TRUE(engine.clearBreakpoint(0x1000));
     EXPECT_TRUE(stub.breakpoints().empty());
     engine.step();
