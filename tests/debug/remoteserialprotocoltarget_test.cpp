@@ -167,6 +167,22 @@ TEST(RemoteProtocol, AnExitEndsTheSession) {
     EXPECT_THROW(target->readRegisters(), HException);
 }
 
+TEST(RemoteProtocol, DetachAndKillEndTheSession) {
+    RspStub stub({});
+    {
+        // The server takes one client at a time: this one goes before the next comes.
+        auto detached = connectTo(stub);
+        detached->detach();
+        EXPECT_EQ(stub.packets().back(), "D");
+        EXPECT_THROW(detached->readRegisters(), HException);
+        detached->detach(); // once only
+        EXPECT_EQ(stub.packets().back(), "D");
+    }
+    auto killed = connectTo(stub);
+    killed->kill();
+    EXPECT_THROW(killed->haltReason(), HException);
+}
+
 TEST(RemoteProtocol, ARepeatedReadWhileHaltedSendsNoPacket) {
     RspStub stub({});
     stub.addMemory(0x20000000, std::vector<std::uint8_t>(8192, 0x5a));
