@@ -33,13 +33,14 @@ constexpr MemoryFormat kMemoryFormats[] = {
 // Large enough to keep a remote target's packets full, small enough for steady progress.
 constexpr std::size_t kChunk = 64 * 1024;
 
-std::string addressMessage(const char *format, std::uint64_t address) {
+} // namespace
+
+std::string memoryAccessError(bool write, std::uint64_t address) {
     char text[80];
-    std::snprintf(text, sizeof text, format, address);
+    std::snprintf(text, sizeof text, "cannot %s target memory at 0x%08" PRIx64,
+                  write ? "write" : "read", address);
     return text;
 }
-
-} // namespace
 
 const char *memoryFormatForFileName(const std::string &path) {
     std::string_view name = path;
@@ -71,8 +72,7 @@ void saveMemoryToFile(SymbolicDebuggerInterface &engine, std::uint64_t start, st
         if (helpers)
             helpers->progress(done, total);
         if (got < count)
-            throw HException(
-                addressMessage("cannot read target memory at 0x%08" PRIx64, start + done));
+            throw HException(memoryAccessError(false, start + done));
     }
     std::unique_ptr<CodeBuffer> writer = std::string_view(format) == "tek"
                                              ? std::make_unique<TekHexBuffer>(path)
@@ -107,8 +107,7 @@ std::uint64_t loadMemoryFromFile(SymbolicDebuggerInterface &engine, const std::s
             if (helpers)
                 helpers->progress(written, total);
             if (put < count)
-                throw HException(
-                    addressMessage("cannot write target memory at 0x%08" PRIx64, address + put));
+                throw HException(memoryAccessError(true, address + put));
             done += std::uint32_t(count);
         }
     }

@@ -7,6 +7,10 @@
 class SymbolicDebuggerInterface;
 class SymbolicDebuggerInterfaceHelpers;
 
+// "cannot read target memory at 0x%08x" or "cannot write ...": the one message of a memory
+// access that stopped short, at the first byte that did not move.
+std::string memoryAccessError(bool write, std::uint64_t address);
+
 // The writer name ("hex", "srec", "lst", "txt", "bin", "tek") a file name's ending selects, or
 // null.
 const char *memoryFormatForFileName(const std::string &path);

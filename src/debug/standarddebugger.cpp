@@ -2,6 +2,7 @@
 
 #include "core/hexception.h"
 #include "debug/lazymemoryblock.h"
+#include "debug/memorytransfer.h"
 #include "expr/expressiontypes.h"
 #include "expr/parserexception.h"
 
@@ -14,12 +15,6 @@
 #include <strings.h>
 
 namespace {
-
-std::string addressMessage(const char *format, std::uint64_t address) {
-    char text[80];
-    std::snprintf(text, sizeof text, format, address);
-    return text;
-}
 
 bool isIntegerSize(std::uint64_t size) {
     return size == 1 || size == 2 || size == 4 || size == 8;
@@ -54,8 +49,7 @@ public:
         LazyMemoryBlock block(m_engine, StandardDebugger::Cached, byteOrder(), m_address);
         const std::uint64_t bits = block.getInteger(unsigned(m_size));
         if (!block.complete())
-            throw ParserException(
-                addressMessage("cannot read target memory at 0x%08" PRIx64, m_address));
+            throw ParserException(memoryAccessError(false, m_address));
         return integerValue(bits, unsigned(m_size), m_signed);
     }
 
@@ -71,8 +65,7 @@ public:
         LazyMemoryBlock block(m_engine, StandardDebugger::Cached, byteOrder(), m_address);
         block.putInteger(value.loaded().toUnsigned(), unsigned(m_size));
         if (!block.complete())
-            throw ParserException(
-                addressMessage("cannot write target memory at 0x%08" PRIx64, m_address));
+            throw ParserException(memoryAccessError(true, m_address));
     }
 
 private:
@@ -164,6 +157,13 @@ std::uint64_t StandardDebugger::addressLimit() const {
     return bytes >= 8 ? 0 : std::uint64_t(1) << (8 * bytes);
 }
 
+std::size_t StandardDebugger::fitAddressSpace(std::uint64_t address, std::size_t length) const {
+    const std::uint64_t limit = addressLimit();
+    if (!limit)
+        return length;
+    return address >= limit ? 0 : std::size_t(std::min<std::uint64_t>(length, limit - address));
+}
+
 void StandardDebugger::invalidate() {
     m_cache.clear();
     m_registers.reset();
@@ -171,12 +171,7 @@ void StandardDebugger::invalidate() {
 
 std::size_t StandardDebugger::readMemory(int context, std::uint64_t address, std::size_t length,
                                          void *destination) {
-    // Nothing lies past the end of the target's address space.
-    if (const std::uint64_t limit = addressLimit()) {
-        if (address >= limit)
-            return 0;
-        length = std::size_t(std::min<std::uint64_t>(length, limit - address));
-    }
+    length = fitAddressSpace(address, length);
     if (length == 0)
         return 0;
     auto *out = static_cast<std::uint8_t *>(destination);
@@ -231,11 +226,7 @@ std::size_t StandardDebugger::readMemory(int context, std::uint64_t address, std
 
 std::size_t StandardDebugger::writeMemory(int context, std::uint64_t address, std::size_t length,
                                           const void *source) {
-    if (const std::uint64_t limit = addressLimit()) {
-        if (address >= limit)
-            return 0;
-        length = std::size_t(std::min<std::uint64_t>(length, limit - address));
-    }
+    length = fitAddressSpace(address, length);
     if (length == 0)
         return 0;
     // The cached blocks the write touches are read again when next asked for.

@@ -93,8 +93,11 @@ private:
     // With a breakpoint under the program counter, steps one instruction without it and
     // reports that stop; otherwise does nothing.
     StopEvent stepOffBreakpoint(bool *stepped);
-    // The highest address plus one.
+    // The highest address plus one (0 for a 64-bit space).
     std::uint64_t addressLimit() const;
+    // How much of a memory access lies inside the target's address space: nothing lies past
+    // its end, and nothing wraps round to 0.
+    std::size_t fitAddressSpace(std::uint64_t address, std::size_t length) const;
 
     std::unique_ptr<DebugTarget> m_target;
     SymbolicDebuggerInterfaceHelpers *m_helpers;

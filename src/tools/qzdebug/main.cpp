@@ -146,10 +146,7 @@ void runRead(Session &session, const Arguments &arguments) {
         std::printf("  |%s|\n", text.c_str());
     }
     if (got < length) {
-        char message[80];
-        std::snprintf(message, sizeof message, "cannot read target memory at 0x%08" PRIx64,
-                      address + got);
-        throw HException(message);
+        throw HException(memoryAccessError(false, address + got));
     }
 }
 
@@ -166,10 +163,7 @@ void runWrite(Session &session, const Arguments &arguments) {
         bytes.push_back(std::uint8_t(std::stoul(hex.substr(i, 2), nullptr, 16)));
     const std::size_t put = session.debugger.writeMemory(0, address, bytes.size(), bytes.data());
     if (put < bytes.size()) {
-        char message[80];
-        std::snprintf(message, sizeof message, "cannot write target memory at 0x%08" PRIx64,
-                      address + put);
-        throw HException(message);
+        throw HException(memoryAccessError(true, address + put));
     }
 }
 
