@@ -134,14 +134,15 @@ void RspStub::serve() {
 }
 
 void RspStub::send(int fd, const std::string &payload) {
-    std::string packet = encodeRspPacket(m_options.runLengthReplies ? "" : payload);
+    std::string packet;
     if (m_options.runLengthReplies) {
-        // Encoded by hand: the escape-free run-length form of the payload.
+        // Framed by hand: the client must expand what encodeRspPacket never produces.
         const std::string body = runLengthEncode(payload);
-        const std::uint8_t sum = rspChecksum(body);
         char checksum[3];
-        std::snprintf(checksum, sizeof checksum, "%02x", sum);
+        std::snprintf(checksum, sizeof checksum, "%02x", rspChecksum(body));
         packet = "$" + body + "#" + checksum;
+    } else {
+        packet = encodeRspPacket(payload);
     }
     std::string sent = packet;
     if (m_options.corruptReplies > 0) {
