@@ -1,0 +1,149 @@
+#include "debug/elffile.h"
+
+#include "core/hexception.h"
+
+#include <fstream>
+#include <iterator>
+
+namespace {
+
+constexpr unsigned kProgramLoad = 1;    // PT_LOAD
+constexpr unsigned kSymbolTable = 2;    // SHT_SYMTAB
+constexpr unsigned kObjectSymbol = 1;   // STT_OBJECT
+constexpr unsigned kFunctionSymbol = 2; // STT_FUNC
+constexpr std::uint64_t kMaxSegment = 1u << 30;
+
+} // namespace
+
+ElfFile::ElfFile(const std::string &path) : m_name(path) {
+    std::ifstream file(path, std::ios::binary);
+    if (!file)
+        throw HException("cannot open " + path);
+    m_contents.assign(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+    if (file.bad())
+        throw HException("cannot read " + path);
+    parse();
+}
+
+ElfFile::ElfFile(const std::string &name, std::vector<std::uint8_t> contents)
+    : m_name(name), m_contents(std::move(contents)) {
+    parse();
+}
+
+std::uint64_t ElfFile::read(std::uint64_t offset, unsigned size) const {
+    if (offset > m_contents.size() || size > m_contents.size() - offset)
+        throw HException(m_name + ": truncated ELF file");
+    std::uint64_t value = 0;
+    for (unsigned i = 0; i < size; ++i) {
+        unsigned index = m_littleEndian ? size - 1 - i : i;
+        value = value << 8 | m_contents[offset + index];
+    }
+    return value;
+}
+
+void ElfFile::parse() {
+    if (m_contents.size() < 16 || m_contents[0] != 0x7f || m_contents[1] != 'E' ||
+        m_contents[2] != 'L' || m_contents[3] != 'F')
+        throw HException(m_name + ": not an ELF file");
+    if (m_contents[4] != 1 && m_contents[4] != 2)
+        throw HException(m_name + ": unknown ELF class");
+    if (m_contents[5] != 1 && m_contents[5] != 2)
+        throw HException(m_name + ": unknown ELF byte order");
+    m_64bit = m_contents[4] == 2;
+    m_littleEndian = m_contents[5] == 1;
+    const unsigned word = m_64bit ? 8 : 4;
+    m_entry = read(24, word);
+    const std::uint64_t programOffset = read(m_64bit ? 32 : 28, word);
+    const std::uint64_t sectionOffset = read(m_64bit ? 40 : 32, word);
+    const unsigned base = m_64bit ? 54 : 42;
+    const unsigned programEntrySize = unsigned(read(base, 2));
+    const unsigned programCount = unsigned(read(base + 2, 2));
+    const unsigned sectionEntrySize = unsigned(read(base + 4, 2));
+    const unsigned sectionCount = unsigned(read(base + 6, 2));
+
+    for (unsigned i = 0; i < programCount; ++i) {
+        const std::uint64_t entry = programOffset + std::uint64_t(i) * programEntrySize;
+        if (read(entry, 4) != kProgramLoad)
+            continue;
+        std::uint64_t offset, physical, fileSize, memorySize;
+        if (m_64bit) {
+            offset = read(entry + 8, 8);
+            physical = read(entry + 24, 8);
+            fileSize = read(entry + 32, 8);
+            memorySize = read(entry + 40, 8);
+        } else {
+            offset = read(entry + 4, 4);
+            physical = read(entry + 12, 4);
+            fileSize = read(entry + 16, 4);
+            memorySize = read(entry + 20, 4);
+        }
+        if (fileSize > kMaxSegment || memorySize > kMaxSegment || offset > m_contents.size() ||
+            fileSize > m_contents.size() - offset)
+            throw HException(m_name + ": bad program header");
+        if (fileSize == 0)
+            continue;
+        Segment segment{physical,
+                        {m_contents.begin() + std::ptrdiff_t(offset),
+                         m_contents.begin() + std::ptrdiff_t(offset + fileSize)},
+                        memorySize < fileSize ? fileSize : memorySize};
+        m_segments.push_back(std::move(segment));
+    }
+
+    for (unsigned i = 0; i < sectionCount; ++i) {
+        const std::uint64_t header = sectionOffset + std::uint64_t(i) * sectionEntrySize;
+        if (read(header + 4, 4) != kSymbolTable)
+            continue;
+        const std::uint64_t offset = read(header + (m_64bit ? 24 : 16), word);
+        const std::uint64_t size = read(header + (m_64bit ? 32 : 20), word);
+        const unsigned link = unsigned(read(header + (m_64bit ? 40 : 24), 4));
+        const std::uint64_t entrySize = read(header + (m_64bit ? 56 : 36), word);
+        if (link >= sectionCount || entrySize < (m_64bit ? 24u : 16u))
+            throw HException(m_name + ": bad symbol table");
+        const std::uint64_t strings = read(
+            sectionOffset + std::uint64_t(link) * sectionEntrySize + (m_64bit ? 24 : 16), word);
+        const std::uint64_t stringsSize = read(
+            sectionOffset + std::uint64_t(link) * sectionEntrySize + (m_64bit ? 32 : 20), word);
+        if (strings > m_contents.size() || stringsSize > m_contents.size() - strings ||
+            offset > m_contents.size() || size > m_contents.size() - offset)
+            throw HException(m_name + ": bad symbol table");
+        for (std::uint64_t at = offset; at + entrySize <= offset + size; at += entrySize) {
+            const std::uint64_t nameOffset = read(at, 4);
+            std::uint64_t value, symbolSize;
+            unsigned info;
+            if (m_64bit) {
+                info = unsigned(read(at + 4, 1));
+                value = read(at + 8, 8);
+                symbolSize = read(at + 16, 8);
+            } else {
+                value = read(at + 4, 4);
+                symbolSize = read(at + 8, 4);
+                info = unsigned(read(at + 12, 1));
+            }
+            const unsigned type = info & 0xf;
+            if ((type != kObjectSymbol && type != kFunctionSymbol && type != 0) ||
+                nameOffset >= stringsSize)
+                continue;
+            std::string name;
+            for (std::uint64_t c = strings + nameOffset;
+                 c < strings + stringsSize && m_contents[c] != 0; ++c)
+                name += char(m_contents[c]);
+            // Section-less markers ($t, $d) and empty names are no symbols a user types.
+            if (name.empty() || name[0] == '$')
+                continue;
+            m_symbols.push_back(
+                {name, value, symbolSize, type == kFunctionSymbol, type == kObjectSymbol});
+        }
+    }
+}
+
+const ElfFile::Symbol *ElfFile::findSymbol(const std::string &name) const {
+    const Symbol *found = nullptr;
+    for (const Symbol &symbol : m_symbols) {
+        if (symbol.name != name)
+            continue;
+        // A typed symbol wins over a plain label of the same name.
+        if (!found || (!found->isFunction && !found->isObject))
+            found = &symbol;
+    }
+    return found;
+}

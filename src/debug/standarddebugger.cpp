@@ -1,0 +1,547 @@
+#include "debug/standarddebugger.h"
+
+#include "core/hexception.h"
+#include "debug/lazymemoryblock.h"
+#include "debug/memorytransfer.h"
+#include "expr/expressiontypes.h"
+#include "expr/parserexception.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cinttypes>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <strings.h>
+
+namespace {
+
+bool isIntegerSize(std::uint64_t size) {
+    return size == 1 || size == 2 || size == 4 || size == 8;
+}
+
+ExpressionValue integerValue(std::uint64_t bits, unsigned size, bool isSigned) {
+    if (isSigned)
+        return ExpressionValue(std::int64_t(bits), size);
+    return ExpressionValue(bits, size);
+}
+
+// A run of target memory: a symbol, or what a cast pointer points at. Objects of 1, 2, 4 or
+// 8 bytes read as integers, others (arrays, structures) as their address; indexing a data
+// object reads its bytes.
+class TargetObject final : public MarkerType {
+public:
+    TargetObject(StandardDebugger &engine, std::uint64_t address, std::uint64_t size, bool isSigned,
+                 bool isFunction)
+        : m_engine(engine), m_address(address), m_size(size), m_signed(isSigned),
+          m_function(isFunction) {}
+
+    std::uint64_t address() const override { return m_address; }
+    const BaseType *type() const override { return nullptr; }
+    std::uint64_t size() const { return m_size; }
+    // Without type information the elements of a data object are its bytes.
+    bool hasElements() const { return !m_function && m_size > 0; }
+
+    ExpressionValue read() override {
+        const unsigned addressSize = m_engine.getAddressSizeInBytes();
+        if (m_function || !isIntegerSize(m_size))
+            return ExpressionValue(m_address, addressSize);
+        LazyMemoryBlock block(m_engine, StandardDebugger::Cached, byteOrder(), m_address);
+        const std::uint64_t bits = block.getInteger(unsigned(m_size));
+        if (!block.complete())
+            throw ParserException(memoryAccessError(false, m_address));
+        return integerValue(bits, unsigned(m_size), m_signed);
+    }
+
+    void write(const std::string &text) override {
+        ExpressionValue value = read();
+        value.setFromText(text);
+        put(value);
+    }
+
+    void put(const ExpressionValue &value) {
+        if (m_function || !isIntegerSize(m_size))
+            throw ParserException("cannot assign to this object");
+        LazyMemoryBlock block(m_engine, StandardDebugger::Cached, byteOrder(), m_address);
+        block.putInteger(value.loaded().toUnsigned(), unsigned(m_size));
+        if (!block.complete())
+            throw ParserException(memoryAccessError(true, m_address));
+    }
+
+private:
+    MemoryBlockInterface::ByteOrder byteOrder() const {
+        const ElfFile *symbols = m_engine.symbols();
+        return symbols && !symbols->isLittleEndian()
+                   ? MemoryBlockInterface::ByteOrder::BigEndian
+                   : MemoryBlockInterface::ByteOrder::LittleEndian;
+    }
+
+    StandardDebugger &m_engine;
+    std::uint64_t m_address;
+    std::uint64_t m_size;
+    bool m_signed;
+    bool m_function;
+};
+
+// A pointer made by a cast: reads as its value, indexes the objects it points at.
+class PointerObject final : public MarkerType {
+public:
+    PointerObject(std::uint64_t value, unsigned addressSize, unsigned elementSize,
+                  bool elementSigned)
+        : m_value(value), m_addressSize(addressSize), m_elementSize(elementSize),
+          m_elementSigned(elementSigned) {}
+
+    std::uint64_t address() const override { return 0; }
+    const BaseType *type() const override { return nullptr; }
+    ExpressionValue read() override { return ExpressionValue(m_value, m_addressSize); }
+    void write(const std::string &) override {
+        throw ParserException("cannot assign to this object");
+    }
+
+    std::uint64_t value() const { return m_value; }
+    unsigned elementSize() const { return m_elementSize; }
+    bool elementSigned() const { return m_elementSigned; }
+
+private:
+    std::uint64_t m_value;
+    unsigned m_addressSize;
+    unsigned m_elementSize;
+    bool m_elementSigned;
+};
+
+class RegisterObject final : public MarkerType {
+public:
+    RegisterObject(StandardDebugger &engine, std::string name, unsigned size)
+        : m_engine(engine), m_name(std::move(name)), m_size(size) {}
+
+    std::uint64_t address() const override { return 0; }
+    const BaseType *type() const override { return nullptr; }
+    ExpressionValue read() override {
+        std::uint64_t value = 0;
+        if (!m_engine.getRegister(m_name, value))
+            throw ParserException("unknown register");
+        return ExpressionValue(value, m_size);
+    }
+    void write(const std::string &text) override {
+        ExpressionValue value = read();
+        value.setFromText(text);
+        put(value);
+    }
+    void put(const ExpressionValue &value) {
+        m_engine.setRegister(m_name, value.loaded().toUnsigned());
+    }
+
+private:
+    StandardDebugger &m_engine;
+    std::string m_name;
+    unsigned m_size;
+};
+
+} // namespace
+
+StandardDebugger::StandardDebugger(std::unique_ptr<DebugTarget> target,
+                                   SymbolicDebuggerInterfaceHelpers *helpers)
+    : m_target(std::move(target)), m_helpers(helpers) {}
+
+StandardDebugger::~StandardDebugger() {
+    if (current() == this)
+        setCurrent(nullptr);
+}
+
+void StandardDebugger::loadSymbols(const std::string &elfPath) {
+    m_symbols = std::make_unique<ElfFile>(elfPath);
+}
+
+std::uint64_t StandardDebugger::addressLimit() const {
+    const unsigned bytes = m_target->addressSize();
+    return bytes >= 8 ? 0 : std::uint64_t(1) << (8 * bytes);
+}
+
+std::size_t StandardDebugger::fitAddressSpace(std::uint64_t address, std::size_t length) const {
+    const std::uint64_t limit = addressLimit();
+    if (!limit)
+        return length;
+    return address >= limit ? 0 : std::size_t(std::min<std::uint64_t>(length, limit - address));
+}
+
+void StandardDebugger::invalidate() {
+    m_cache.clear();
+    m_registers.reset();
+}
+
+std::size_t StandardDebugger::readMemory(int context, std::uint64_t address, std::size_t length,
+                                         void *destination) {
+    length = fitAddressSpace(address, length);
+    if (length == 0)
+        return 0;
+    auto *out = static_cast<std::uint8_t *>(destination);
+    if (context != Cached || m_running)
+        return m_target->readMemory(address, out, length);
+
+    const std::uint64_t first = address / kBlockSize * kBlockSize;
+    const std::uint64_t end = address + length;
+    std::uint64_t block = first;
+    while (block < end) {
+        if (m_cache.count(block)) {
+            block += kBlockSize;
+            continue;
+        }
+        // One request for the whole run of missing blocks.
+        std::uint64_t runEnd = block;
+        while (runEnd < end && !m_cache.count(runEnd))
+            runEnd += kBlockSize;
+        if (const std::uint64_t limit = addressLimit())
+            runEnd = std::min(runEnd, limit);
+        std::vector<std::uint8_t> bytes(std::size_t(runEnd - block));
+        const std::size_t got = m_target->readMemory(block, bytes.data(), bytes.size());
+        for (std::uint64_t at = 0; at + kBlockSize <= got; at += kBlockSize)
+            m_cache.emplace(block + at, std::vector<std::uint8_t>(
+                                            bytes.begin() + std::ptrdiff_t(at),
+                                            bytes.begin() + std::ptrdiff_t(at + kBlockSize)));
+        if (got < bytes.size()) {
+            // Memory ends inside this run: deliver what the target gives, uncached.
+            std::size_t done = 0;
+            for (std::uint64_t at = address;
+                 at < end && m_cache.count(at / kBlockSize * kBlockSize);) {
+                const std::uint64_t start = at / kBlockSize * kBlockSize;
+                const std::size_t count =
+                    std::size_t(std::min<std::uint64_t>(end, start + kBlockSize) - at);
+                std::memcpy(out + (at - address), m_cache[start].data() + (at - start), count);
+                done += count;
+                at += count;
+            }
+            return done + m_target->readMemory(address + done, out + done, length - done);
+        }
+        block = runEnd;
+    }
+    for (std::uint64_t at = address; at < end;) {
+        const std::uint64_t start = at / kBlockSize * kBlockSize;
+        const std::size_t count =
+            std::size_t(std::min<std::uint64_t>(end, start + kBlockSize) - at);
+        std::memcpy(out + (at - address), m_cache[start].data() + (at - start), count);
+        at += count;
+    }
+    return length;
+}
+
+std::size_t StandardDebugger::writeMemory(int context, std::uint64_t address, std::size_t length,
+                                          const void *source) {
+    length = fitAddressSpace(address, length);
+    if (length == 0)
+        return 0;
+    // The cached blocks the write touches are read again when next asked for.
+    const std::uint64_t first = address / kBlockSize * kBlockSize;
+    m_cache.erase(m_cache.lower_bound(first), m_cache.lower_bound(address + length));
+    return m_target->writeMemory(address, source, length);
+}
+
+bool StandardDebugger::setBreakpoint(std::uint64_t address) {
+    if (m_breakpoints.count(address))
+        return true;
+    bool hardware = false;
+    if (!m_target->insertBreakpoint(address, false)) {
+        if (!m_target->insertBreakpoint(address, true))
+            return false;
+        hardware = true;
+    }
+    m_breakpoints[address] = hardware;
+    return true;
+}
+
+bool StandardDebugger::clearBreakpoint(std::uint64_t address) {
+    auto found = m_breakpoints.find(address);
+    if (found == m_breakpoints.end())
+        return false;
+    const bool removed = m_target->removeBreakpoint(address, found->second);
+    m_breakpoints.erase(found);
+    return removed;
+}
+
+std::uint64_t StandardDebugger::resolveLocation(const std::string &text) {
+    if (m_symbols) {
+        if (const ElfFile::Symbol *symbol = m_symbols->findSymbol(text))
+            return symbol->isFunction ? symbol->value & ~std::uint64_t(1) : symbol->value;
+    }
+    const char *digits = text.c_str();
+    int base = 10;
+    if (text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) {
+        digits += 2;
+        base = 16;
+    }
+    char *end = nullptr;
+    errno = 0;
+    const unsigned long long value = *digits ? std::strtoull(digits, &end, base) : 0;
+    if (!*digits || *end || errno || (addressLimit() && value >= addressLimit()) ||
+        digits[0] == '-' || digits[0] == '+' || digits[0] == ' ')
+        throw HException(m_symbols ? "no symbol or address '" + text + "'"
+                                   : "invalid address '" + text + "' (symbols need --elf)");
+    return value;
+}
+
+std::vector<std::string> StandardDebugger::getRegisterNames() {
+    std::vector<std::string> names;
+    for (const TargetRegister &reg : m_target->registers())
+        names.push_back(reg.name);
+    return names;
+}
+
+std::optional<std::size_t> StandardDebugger::registerIndex(const std::string &name) {
+    const std::vector<TargetRegister> &registers = m_target->registers();
+    for (std::size_t i = 0; i < registers.size(); ++i) {
+        if (strcasecmp(registers[i].name.c_str(), name.c_str()) == 0)
+            return i;
+    }
+    return std::nullopt;
+}
+
+const std::vector<std::uint64_t> &StandardDebugger::registerValues() {
+    if (!m_registers || m_running)
+        m_registers = m_target->readRegisters();
+    return *m_registers;
+}
+
+bool StandardDebugger::getRegister(const std::string &name, std::uint64_t &value) {
+    const std::optional<std::size_t> index = registerIndex(name);
+    if (!index)
+        return false;
+    const std::vector<std::uint64_t> &values = registerValues();
+    if (*index >= values.size())
+        return false;
+    value = values[*index];
+    return true;
+}
+
+bool StandardDebugger::setRegister(const std::string &name, std::uint64_t value) {
+    const std::optional<std::size_t> index = registerIndex(name);
+    if (!index)
+        return false;
+    m_target->writeRegister(*index, value);
+    m_registers.reset();
+    return true;
+}
+
+void StandardDebugger::stopped(const StopEvent &event) {
+    if (m_helpers && !event.output.empty())
+        m_helpers->targetOutput(event.output);
+    m_running = event.kind == StopEvent::TimedOut;
+}
+
+void StandardDebugger::go() {
+    invalidate();
+    stopped(m_target->resume(false, 0));
+}
+
+void StandardDebugger::stepInstruction() {
+    step();
+}
+
+void StandardDebugger::stop() {
+    if (!m_running)
+        return;
+    m_target->interrupt();
+    StopEvent event = m_target->waitForStop(5000);
+    stopped(event);
+    if (event.kind == StopEvent::TimedOut)
+        throw HException("the target does not stop");
+}
+
+StopEvent StandardDebugger::stepOffBreakpoint(bool *stepped) {
+    *stepped = false;
+    std::uint64_t pc = 0;
+    if (m_breakpoints.empty() || !getRegister(getProgramCounterName(), pc))
+        return {};
+    auto found = m_breakpoints.find(pc);
+    if (found == m_breakpoints.end())
+        return {};
+    // Servers stop again at once on a breakpoint under the program counter: take it out for
+    // one instruction.
+    m_target->removeBreakpoint(pc, found->second);
+    invalidate();
+    StopEvent event = m_target->resume(true, 5000);
+    m_target->insertBreakpoint(pc, found->second);
+    *stepped = true;
+    return event;
+}
+
+StopEvent StandardDebugger::continueFor(int timeoutMs, const std::function<bool()> &cancelled) {
+    // Waits in slices, so that output shows as it comes and a cancel is seen soon.
+    constexpr int kSlice = 200;
+    bool stepped = false;
+    StopEvent first = stepOffBreakpoint(&stepped);
+    if (stepped && (first.kind != StopEvent::Signal || first.code != 5)) {
+        stopped(first);
+        if (first.kind == StopEvent::TimedOut)
+            stop();
+        return first;
+    }
+    invalidate();
+    int waited = 0;
+    StopEvent event = m_target->resume(false, kSlice);
+    if (stepped)
+        event.output = first.output + event.output;
+    for (;;) {
+        stopped(event);
+        if (event.kind != StopEvent::TimedOut)
+            return event;
+        waited += kSlice;
+        if ((timeoutMs > 0 && waited >= timeoutMs) || (cancelled && cancelled())) {
+            m_target->interrupt();
+            event = m_target->waitForStop(5000);
+            stopped(event);
+            if (event.kind == StopEvent::TimedOut)
+                throw HException("the target does not stop");
+            event.interrupted = true;
+            return event;
+        }
+        event = m_target->waitForStop(kSlice);
+    }
+}
+
+StopEvent StandardDebugger::step() {
+    bool stepped = false;
+    StopEvent event = stepOffBreakpoint(&stepped);
+    if (stepped) {
+        stopped(event);
+        if (event.kind == StopEvent::TimedOut)
+            stop();
+        return event;
+    }
+    invalidate();
+    event = m_target->resume(true, 5000);
+    stopped(event);
+    if (event.kind == StopEvent::TimedOut)
+        stop();
+    return event;
+}
+
+std::string StandardDebugger::evaluateExpression(const std::string &expression) {
+    return evaluate(expression).loaded().toString();
+}
+
+std::shared_ptr<MarkerType> StandardDebugger::lookupSymbol(const std::vector<std::string> &names) {
+    if (!m_symbols || names.size() != 1)
+        return nullptr;
+    const ElfFile::Symbol *symbol = m_symbols->findSymbol(names[0]);
+    if (!symbol)
+        return nullptr;
+    // Without type information a data symbol reads as an unsigned integer of its size.
+    const bool isFunction = symbol->isFunction || !symbol->isObject;
+    return std::make_shared<TargetObject>(
+        *this, symbol->isFunction ? symbol->value & ~std::uint64_t(1) : symbol->value, symbol->size,
+        false, isFunction);
+}
+
+std::shared_ptr<MarkerType> StandardDebugger::lookupSecondScope(const std::string &) {
+    return nullptr;
+}
+
+std::shared_ptr<MarkerType> StandardDebugger::lookupRegister(const std::string &name) {
+    const std::optional<std::size_t> index = registerIndex(name);
+    if (!index)
+        return nullptr;
+    const TargetRegister &reg = m_target->registers()[*index];
+    return std::make_shared<RegisterObject>(*this, reg.name, reg.size);
+}
+
+ExpressionValue StandardDebugger::cast(const BaseType &type, const ExpressionValue &value) {
+    const ExpressionValue plain = value.loaded();
+    if (type.kind() == BaseType::Kind::Simple) {
+        const auto &simple = static_cast<const SimpleType &>(type);
+        if (simple.isFloatingPoint())
+            return ExpressionValue(simple.size(), plain.toDouble());
+        return integerValue(plain.toUnsigned(), simple.size(), !simple.isUnsigned());
+    }
+    if (type.kind() == BaseType::Kind::Pointer) {
+        const BaseType &target = static_cast<const PointerType &>(type).target();
+        unsigned size = getAddressSizeInBytes();
+        bool isSigned = false;
+        if (target.kind() == BaseType::Kind::Simple) {
+            const auto &simple = static_cast<const SimpleType &>(target);
+            if (simple.isFloatingPoint())
+                throw ParserException("cannot cast");
+            size = simple.size();
+            isSigned = !simple.isUnsigned();
+        } else if (target.kind() != BaseType::Kind::Pointer) {
+            throw ParserException("cannot cast");
+        }
+        return ExpressionValue(std::make_shared<PointerObject>(
+            plain.toUnsigned(), getAddressSizeInBytes(), size, isSigned));
+    }
+    throw ParserException("cannot cast");
+}
+
+ExpressionValue StandardDebugger::elementAt(const ExpressionValue &object,
+                                            const ExpressionValue &index) {
+    const std::int64_t offset = index.loaded().toSigned();
+    if (auto *pointer = dynamic_cast<PointerObject *>(object.marker().get())) {
+        const std::uint64_t address =
+            pointer->value() + std::uint64_t(offset) * pointer->elementSize();
+        return ExpressionValue(std::make_shared<TargetObject>(
+            *this, address, pointer->elementSize(), pointer->elementSigned(), false));
+    }
+    if (auto *target = dynamic_cast<TargetObject *>(object.marker().get());
+        target && target->hasElements()) {
+        if (offset < 0 || std::uint64_t(offset) >= target->size())
+            throw ParserException("index out of range");
+        return ExpressionValue(std::make_shared<TargetObject>(
+            *this, target->address() + std::uint64_t(offset), 1, false, false));
+    }
+    throw ParserException("cannot dereference");
+}
+
+ExpressionValue StandardDebugger::member(const ExpressionValue &, const std::string &) {
+    throw ParserException("cannot dereference");
+}
+
+ExpressionValue StandardDebugger::scopedMember(const ExpressionValue &,
+                                               const std::vector<std::string> &) {
+    throw ParserException("cannot dereference");
+}
+
+ExpressionValue StandardDebugger::pointerToMember(const ExpressionValue &,
+                                                  const ExpressionValue &) {
+    throw ParserException("cannot dereference");
+}
+
+ExpressionValue StandardDebugger::addressOf(const ExpressionValue &value) {
+    auto *target = dynamic_cast<TargetObject *>(value.marker().get());
+    if (!target)
+        throw ParserException("cannot take the address of this value");
+    return ExpressionValue(target->address(), getAddressSizeInBytes());
+}
+
+ExpressionValue StandardDebugger::sizeOf(const ExpressionValue &value) {
+    if (auto *target = dynamic_cast<TargetObject *>(value.marker().get()))
+        return ExpressionValue(target->size(), 4);
+    const ExpressionValue plain = value.loaded();
+    return ExpressionValue(std::uint64_t(plain.size()), 4);
+}
+
+ExpressionValue StandardDebugger::sizeOfType(const BaseType &type) {
+    if (type.kind() == BaseType::Kind::Simple)
+        return ExpressionValue(std::uint64_t(static_cast<const SimpleType &>(type).size()), 4);
+    if (type.kind() == BaseType::Kind::Pointer)
+        return ExpressionValue(std::uint64_t(getAddressSizeInBytes()), 4);
+    return ExpressionParser::sizeOfType(type);
+}
+
+void StandardDebugger::store(const ExpressionValue &target, const ExpressionValue &value) {
+    MarkerType *marker = target.marker().get();
+    if (auto *object = dynamic_cast<TargetObject *>(marker))
+        object->put(value);
+    else if (auto *reg = dynamic_cast<RegisterObject *>(marker))
+        reg->put(value);
+    else
+        throw ParserException("this symbol not found");
+}
+
+ExpressionValue StandardDebugger::currentValue(const ExpressionValue &target) {
+    if (!target.marker())
+        throw ParserException("this symbol not found");
+    return target.marker()->read();
+}
+
+ExpressionValue StandardDebugger::arraySlice(const ExpressionValue &, const ExpressionValue &,
+                                             const ExpressionValue &) {
+    throw ParserException("cannot array slice");
+}

@@ -1,0 +1,109 @@
+#pragma once
+
+#include "debug/debugtarget.h"
+#include "debug/elffile.h"
+#include "debug/symbolicdebuggerinterface.h"
+#include "expr/expressionparser.h"
+
+#include <functional>
+#include <map>
+#include <memory>
+#include <optional>
+#include <vector>
+
+// The engine: the debugger interface over one target, with a memory cache that is valid
+// only while the target is halted, a breakpoint table, symbols from an ELF symbol table and
+// expressions evaluated by the expression evaluator against target memory and registers.
+class StandardDebugger final : public SymbolicDebuggerInterface, public DebugExpressionParser {
+public:
+    // Memory contexts: through the cache, or straight to the target.
+    enum MemoryContext { Cached = 0, Direct = 1 };
+
+    explicit StandardDebugger(std::unique_ptr<DebugTarget> target,
+                              SymbolicDebuggerInterfaceHelpers *helpers = nullptr);
+    ~StandardDebugger() override;
+
+    // Symbols for expressions and breakpoints; replaces any loaded before.
+    void loadSymbols(const std::string &elfPath);
+    const ElfFile *symbols() const { return m_symbols.get(); }
+    DebugTarget &target() { return *m_target; }
+
+    std::size_t readMemory(int context, std::uint64_t address, std::size_t length,
+                           void *destination) override;
+    std::size_t writeMemory(int context, std::uint64_t address, std::size_t length,
+                            const void *source) override;
+
+    bool setBreakpoint(std::uint64_t address) override;
+    bool clearBreakpoint(std::uint64_t address) override;
+    // The address of a function or object symbol (a Thumb function's without its mode bit)
+    // or of a number; throws HException for neither.
+    std::uint64_t resolveLocation(const std::string &text);
+    // Addresses with a breakpoint, and whether each is a hardware one.
+    const std::map<std::uint64_t, bool> &breakpoints() const { return m_breakpoints; }
+
+    unsigned getAddressSizeInBytes() override { return m_target->addressSize(); }
+    std::string getProgramCounterName() override { return "pc"; }
+    std::string getStackPointerName() override { return "sp"; }
+    std::vector<std::string> getRegisterNames() override;
+    bool getRegister(const std::string &name, std::uint64_t &value) override;
+    bool setRegister(const std::string &name, std::uint64_t value) override;
+
+    void go() override;
+    void stepInstruction() override;
+    void stop() override;
+    bool isRunning() override { return m_running; }
+    // Runs until the target stops, `timeoutMs` passes (0: no limit) or `cancelled` answers
+    // true; in the last two cases the target is interrupted, so that it is halted when this
+    // returns unless it ended. Console output goes to the helpers as it arrives.
+    StopEvent continueFor(int timeoutMs, const std::function<bool()> &cancelled = {});
+    StopEvent step();
+
+    std::string evaluateExpression(const std::string &expression) override;
+
+    // Symbols, registers and target objects for the evaluator.
+    std::shared_ptr<MarkerType> lookupSymbol(const std::vector<std::string> &names) override;
+    std::shared_ptr<MarkerType> lookupSecondScope(const std::string &name) override;
+    std::shared_ptr<MarkerType> lookupRegister(const std::string &name) override;
+    bool isTypeName(const std::string &name) override { return false; }
+    std::intptr_t engineHook(int request, void *data) override { return 0; }
+    ExpressionValue cast(const BaseType &type, const ExpressionValue &value) override;
+    ExpressionValue elementAt(const ExpressionValue &object, const ExpressionValue &index) override;
+    ExpressionValue member(const ExpressionValue &object, const std::string &name) override;
+    ExpressionValue scopedMember(const ExpressionValue &object,
+                                 const std::vector<std::string> &names) override;
+    ExpressionValue pointerToMember(const ExpressionValue &object,
+                                    const ExpressionValue &member) override;
+    ExpressionValue addressOf(const ExpressionValue &value) override;
+    ExpressionValue sizeOf(const ExpressionValue &value) override;
+    ExpressionValue sizeOfType(const BaseType &type) override;
+    void store(const ExpressionValue &target, const ExpressionValue &value) override;
+    ExpressionValue currentValue(const ExpressionValue &target) override;
+    ExpressionValue arraySlice(const ExpressionValue &array, const ExpressionValue &first,
+                               const ExpressionValue &last) override;
+
+private:
+    static constexpr std::uint64_t kBlockSize = 1024;
+
+    // The register's index in the target's list, or none.
+    std::optional<std::size_t> registerIndex(const std::string &name);
+    const std::vector<std::uint64_t> &registerValues();
+    // Forgets what was read while halted: the target is about to change it.
+    void invalidate();
+    void stopped(const StopEvent &event);
+    // With a breakpoint under the program counter, steps one instruction without it and
+    // reports that stop; otherwise does nothing.
+    StopEvent stepOffBreakpoint(bool *stepped);
+    // The highest address plus one (0 for a 64-bit space).
+    std::uint64_t addressLimit() const;
+    // How much of a memory access lies inside the target's address space: nothing lies past
+    // its end, and nothing wraps round to 0.
+    std::size_t fitAddressSpace(std::uint64_t address, std::size_t length) const;
+
+    std::unique_ptr<DebugTarget> m_target;
+    SymbolicDebuggerInterfaceHelpers *m_helpers;
+    std::unique_ptr<ElfFile> m_symbols;
+    std::map<std::uint64_t, std::vector<std::uint8_t>> m_cache; // block start, kBlockSize bytes
+    std::optional<std::vector<std::uint64_t>> m_registers;
+    std::map<std::uint64_t, bool> m_breakpoints;
+    bool m_running = false;
+};

@@ -1,0 +1,149 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+// One thread (or task) of the program as the threads window lists it.
+struct DebuggerThread {
+    std::uint64_t id = 0;
+    std::string name;
+    std::vector<std::string> fields; // one text per column of getThreadFields
+};
+
+// The debugger engine as the environment's windows and scripts see it. Operations with a
+// default here are optional for an engine; the pure ones are what every engine provides.
+// Memory access reports the bytes delivered, so that a short read is never mistaken for data.
+class SymbolicDebuggerInterface {
+public:
+    enum class TraceIcon { None, Call, Return, Interrupt, Branch, Data };
+
+    virtual ~SymbolicDebuggerInterface() = default;
+
+    // Threads.
+    virtual std::vector<std::string> getThreadFields() { return {}; }
+    virtual int numberOfThreads() { return 0; }
+    virtual std::optional<DebuggerThread> getThread(int index) { return std::nullopt; }
+    virtual void selectThread(const DebuggerThread &thread) {}
+    virtual bool getThreadRequiresStartupComplete() { return true; }
+
+    // Disassembly.
+    virtual std::vector<std::string> getDisassemblyModes() { return {}; }
+    virtual void setDisassemblyMode(const std::string &mode) {}
+    virtual std::string getDisassemblyMode() { return {}; }
+
+    // Target memory: (context, address, length, buffer); returns the bytes that moved.
+    virtual std::size_t readMemory(int context, std::uint64_t address, std::size_t length,
+                                   void *destination) = 0;
+    virtual std::size_t writeMemory(int context, std::uint64_t address, std::size_t length,
+                                    const void *source) = 0;
+
+    // Source positions.
+    virtual bool getSourceLocation(std::uint64_t address, std::string &function, std::string &file,
+                                   int &line, std::uint64_t &start, std::uint64_t &end) {
+        return false;
+    }
+
+    // Breakpoints.
+    virtual std::string getDefaultBreakTrigger() { return "Execute"; }
+    virtual std::vector<std::string> getBreakTriggers() { return {}; }
+    virtual std::vector<std::string> getBreakActions() { return {}; }
+    virtual std::vector<std::string> getHardwareBreakPoints(const std::string &name) { return {}; }
+    virtual bool setBreakpoint(std::uint64_t address) = 0;
+    virtual bool clearBreakpoint(std::uint64_t address) = 0;
+
+    // Registers and sizes.
+    virtual unsigned getAddressSizeInBytes() = 0;
+    virtual unsigned getWordSizeInBytes() { return getAddressSizeInBytes(); }
+    virtual std::string getProgramCounterName() { return "PC"; }
+    virtual std::string getStackPointerName() { return "SP"; }
+    virtual std::vector<std::string> getRegisterNames() = 0;
+    // False when there is no such register.
+    virtual bool getRegister(const std::string &name, std::uint64_t &value) = 0;
+    virtual bool setRegister(const std::string &name, std::uint64_t value) = 0;
+
+    // Execution.
+    virtual void go() = 0;
+    virtual void stepInstruction() = 0;
+    virtual void stop() = 0;
+    virtual bool isRunning() = 0;
+
+    // Expressions: the value as text, or a ParserException.
+    virtual std::string evaluateExpression(const std::string &expression) = 0;
+
+    // Trace and execution counts.
+    virtual std::vector<std::string> getTraceSources() { return {}; }
+    virtual void setTraceSource(const std::string &name) {}
+    virtual std::string getTraceSource() { return {}; }
+    virtual void setTraceFilter(bool enabled, const std::vector<std::string> &names) {}
+    virtual void resetExecutionCount() {}
+    virtual void clearTraceFilter() {}
+    virtual std::uint64_t getExecutionCountThreshold() { return 0; }
+    virtual std::uint64_t getTotalExecutionCounts() { return 0; }
+    virtual void iterateExecutionCount() {}
+    virtual bool getExecutionCount(std::uint64_t &address, std::uint64_t &count, int &line,
+                                   std::string &text) {
+        return false;
+    }
+    virtual void resetTrace() {}
+    virtual void setTraceEnabled(bool enabled) {}
+    virtual bool getTraceEnabled() { return false; }
+    virtual int getNumTraceEntries(const std::string &source) { return 0; }
+    virtual void iterateTrace(const std::string &source, int start) {}
+    virtual bool getTrace(int index, int &line, std::uint64_t &address, std::string &text,
+                          TraceIcon &icon, unsigned &flags) {
+        return false;
+    }
+    virtual bool getTraceShowsSource() { return true; }
+    virtual void refreshViews() {}
+
+    virtual bool supportsVisualizer() { return true; }
+    virtual std::uint64_t getCycleCount() { return 0; }
+    virtual void resetCycleCount() {}
+
+    // Addresses: a null pointer is the only one known to be invalid.
+    virtual bool pointerIsValid(std::uint64_t address) { return address != 0; }
+    // Steps through the address space without wrapping: backwards stops at 0, forwards at
+    // the last address of the target.
+    virtual std::uint64_t addressMinus(std::uint64_t address, std::uint64_t distance);
+    virtual std::uint64_t addressPlus(std::uint64_t address, std::uint64_t distance);
+
+    virtual void onStartupComplete() {}
+
+    // The engine the environment works with now, or null.
+    static SymbolicDebuggerInterface *current() { return sm_current; }
+    static void setCurrent(SymbolicDebuggerInterface *engine) { sm_current = engine; }
+
+private:
+    static inline SymbolicDebuggerInterface *sm_current = nullptr;
+};
+
+// The environment as the engine sees it: where it reports output, errors, progress and stops.
+class SymbolicDebuggerInterfaceHelpers {
+public:
+    virtual ~SymbolicDebuggerInterfaceHelpers() = default;
+    // Text the program wrote to its console.
+    virtual void targetOutput(const std::string &text) = 0;
+    virtual void message(const std::string &text) = 0;
+    virtual void error(const std::string &text) = 0;
+    // `done` of `total` units of a long transfer.
+    virtual void progress(std::uint64_t done, std::uint64_t total) = 0;
+    virtual void stopped(std::uint64_t pc, const std::string &reason) = 0;
+};
+
+// The helpers for headless use: output and messages to standard output, errors to standard
+// error, progress only when asked for.
+class ConsoleDebuggerHelpers final : public SymbolicDebuggerInterfaceHelpers {
+public:
+    explicit ConsoleDebuggerHelpers(bool showProgress = false) : m_showProgress(showProgress) {}
+    void targetOutput(const std::string &text) override;
+    void message(const std::string &text) override;
+    void error(const std::string &text) override;
+    void progress(std::uint64_t done, std::uint64_t total) override;
+    void stopped(std::uint64_t pc, const std::string &reason) override;
+
+private:
+    bool m_showProgress;
+};
