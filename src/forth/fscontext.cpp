@@ -10,6 +10,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <sys/stat.h>
 
 FSContext::FSContext() : m_localsList(std::make_unique<FWordList>("LOCALS")) {
     m_wordlists.push_back(std::make_unique<FWordList>("FORTH"));
@@ -663,8 +664,12 @@ void FSContext::includeFile(const std::string &path) {
         forthThrow(kErrUnsupported, "file access disabled");
     int error = 0;
     int id = openFile(path, "r", error);
-    if (id == 0)
-        forthThrow(kErrAbort, std::string("i/o error ") + std::to_string(error));
+    if (id == 0) {
+        std::string text = std::string("i/o error ") + std::to_string(error);
+        if (error == EISDIR)
+            text += ": " + path + " is a directory";
+        forthThrow(kErrAbort, text);
+    }
     includeOpenFile(id, path);
 }
 
@@ -689,6 +694,13 @@ int FSContext::openFile(const std::string &name, const char *mode, int &error) {
     FILE *file = std::fopen(name.c_str(), mode);
     if (!file) {
         error = errno ? errno : EIO;
+        return 0;
+    }
+    // A directory opens for reading but has no text: refuse it here, where the name is known.
+    struct stat status;
+    if (fstat(fileno(file), &status) == 0 && S_ISDIR(status.st_mode)) {
+        std::fclose(file);
+        error = EISDIR;
         return 0;
     }
     for (std::size_t i = 1; i < m_files.size(); ++i) {

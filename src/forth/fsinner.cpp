@@ -19,12 +19,15 @@ inline std::int64_t wrapAdd(std::int64_t a, std::int64_t b) {
     return std::int64_t(std::uint64_t(a) + std::uint64_t(b));
 }
 
-// Loop continuation: a frame runs on while the stepped index stays on the limit's side.
+// Loop continuation: the loop ends when the index crosses the boundary between limit-1 and
+// limit in the direction of the step. Measured from the limit, a crossing flips the sign of
+// the distance against the sign of the step.
 inline bool loopContinues(std::int64_t index, std::int64_t step, std::int64_t limit,
                           std::int64_t &next) {
-    if (__builtin_add_overflow(index, step, &next))
-        return false;
-    return step >= 0 ? next < limit : next > limit;
+    const std::uint64_t before = std::uint64_t(index) - std::uint64_t(limit);
+    const std::uint64_t after = before + std::uint64_t(step);
+    next = std::int64_t(std::uint64_t(index) + std::uint64_t(step));
+    return std::int64_t((before ^ after) & (before ^ std::uint64_t(step))) >= 0;
 }
 
 } // namespace

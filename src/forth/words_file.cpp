@@ -84,8 +84,8 @@ void wReadWrite(FSContext &c) {
 }
 
 void wOpenFile(FSContext &c) {
-    // R/W truncates like W/O: the engine has no update mode.
-    static const char *const modes[8] = {"r", "rb", "r", "rb", "w", "wb", "w", "wb"};
+    // Opening never creates nor empties a file: writing modes update it in place.
+    static const char *const modes[8] = {"r", "rb", "r", "rb", "r+", "r+b", "r+", "r+b"};
     openWith(c, modes);
 }
 

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QProcess>
 #include <QTemporaryDir>
 
 namespace {
@@ -90,6 +91,37 @@ TEST_F(Qzforth, AnErrorInAFileEndsTheRunWithItsLocation) {
     std::string nested = file("nested.fs", "INCLUDE " + bad + "\n");
     run = runTool("qzforth", {nested});
     EXPECT_EQ(run.err, "undefined word: OOPS\n  at " + bad + ":3\n");
+}
+
+TEST_F(Qzforth, ADirectoryIsNotASourceFile) {
+    std::string dir = m_dir.path().toStdString();
+    ToolResult run = runTool("qzforth", {dir});
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_EQ(run.err, "i/o error 21: " + dir + " is a directory\n");
+    run = runTool("qzforth", {"-e", "S\" " + dir + "\" INCLUDED 1 ."});
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_EQ(run.out, "");
+    EXPECT_EQ(run.err, "i/o error 21: " + dir + " is a directory\n");
+    // OPEN-FILE answers the error instead of a handle that reads nothing.
+    run = runTool("qzforth", {"-e", "S\" " + dir + "\" R/O OPEN-FILE . ."});
+    EXPECT_EQ(run.out, "21 0 ");
+}
+
+// Standard output going to a full device: the run must not claim success.
+TEST_F(Qzforth, UnwritableOutputFails) {
+    for (const QStringList &arguments :
+         {QStringList{"-e", "1 ."}, QStringList{"--help"}, QStringList{}}) {
+        QProcess process;
+        process.setStandardOutputFile("/dev/full");
+        process.start(QString::fromStdString(toolPath("qzforth")), arguments);
+        process.write("1 .\n");
+        process.closeWriteChannel();
+        ASSERT_TRUE(process.waitForFinished(60000));
+        EXPECT_EQ(process.exitCode(), 1) << arguments.join(' ').toStdString();
+        EXPECT_TRUE(process.readAllStandardError().startsWith(
+            "error: cannot write standard output: No space left on device"))
+            << arguments.join(' ').toStdString();
+    }
 }
 
 TEST_F(Qzforth, ConsoleGoesOnAfterAnError) {

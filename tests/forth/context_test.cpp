@@ -94,20 +94,29 @@ TEST(ForthStacks, LoopStack) {
                     "3 "}});
 }
 
-TEST(ForthLoops, CountedLoopsFollowTheEngineRules) {
+TEST(ForthLoops, CountedLoopsEndWhenTheIndexCrossesTheLimit) {
     expectOutputs({
         {": X 3 0 DO I . LOOP ; X", "0 1 2 "},
-        // A start that is not below the limit runs the body once.
-        {": X 0 5 DO I . LOOP ; X", "5 "},
-        {": X 5 5 DO I . LOOP ; X", "5 "},
+        {": X -1 -3 DO I . LOOP ; X", "-3 -2 "},
+        // Equal start and limit: DO runs on through the whole range, ?DO skips.
+        {": X 5 5 DO I . I 7 = IF LEAVE THEN LOOP ; X", "5 6 7 "},
         {": X 5 5 ?DO I . LOOP .\" none\" ; X", "none"},
         {": X 10 0 DO I . 3 +LOOP ; X", "0 3 6 9 "},
+        {": X 10 0 DO I . 7 +LOOP ; X", "0 7 "},
+        // A negative step includes the limit itself and stops once past it.
         {": X 0 10 DO I . -3 +LOOP ; X", "10 7 4 1 "},
-        {": X 0 3 DO I . -1 +LOOP ; X", "3 2 1 "},
+        {": X 1 4 DO I . -1 +LOOP ; X", "4 3 2 1 "},
+        {": X 0 3 DO I . -1 +LOOP ; X", "3 2 1 0 "},
+        {": X -1 1 DO I . -1 +LOOP ; X", "1 0 -1 "},
         {": X 2 0 DO 2 0 DO J . I . LOOP LOOP ; X", "0 0 0 1 1 0 1 1 "},
         {": X 10 0 DO I 2 = IF LEAVE THEN I . LOOP .\" out\" ; X", "0 1 out"},
-        // An increment that would overflow ends the loop.
+        // Steps that wrap the index still see the boundary.
         {": X 9223372036854775807 9223372036854775806 DO I . 10 +LOOP ; X", "9223372036854775806 "},
+        {": X -9223372036854775808 -9223372036854775807 DO I . -10 +LOOP ; X",
+         "-9223372036854775807 "},
+        {": X 0 -2 DO I . 9223372036854775807 +LOOP ; X", "-2 "},
+        // A zero step never crosses: LEAVE is the way out.
+        {": X 1 0 DO I . I 0= IF LEAVE THEN 0 +LOOP ; X", "0 "},
     });
     EXPECT_EQ(runForth(": X I ; : Y 3 0 DO X . LOOP ; Y").code, -22);
     EXPECT_EQ(runForth(": X 1 0 DO J LOOP ; X").code, -26);
@@ -393,6 +402,38 @@ TEST_F(ForthFiles, ModesResizeDeleteAndBadIds) {
                           name + "\" 8 OPEN-FILE . .");
     EXPECT_EQ(result.code, 0) << result.message;
     EXPECT_EQ(result.out, "0 0 0 0 0 0 3 abc 0 -1 -1 0 0 -1 -1 0 -1 0 ");
+}
+
+// Opening is never destructive: only CREATE-FILE makes or empties a file.
+TEST_F(ForthFiles, OpenFileNeitherCreatesNorEmpties) {
+    std::string name = path("kept.txt");
+    std::ofstream(name) << "0123456789";
+    auto content = [&] {
+        std::ifstream in(name);
+        return std::string((std::istreambuf_iterator<char>(in)), {});
+    };
+    for (const char *mode : {"W/O", "R/W", "W/O BIN", "R/W BIN"}) {
+        ForthRun result =
+            run("S\" " + name + "\" " + mode + " OPEN-FILE . DUP FILE-POSITION . . CLOSE-FILE .");
+        EXPECT_EQ(result.out, "0 0 0 0 ") << mode;
+        EXPECT_EQ(content(), "0123456789") << mode;
+    }
+    // R/W writes in place, over the old bytes, keeping the rest.
+    ForthRun result = run("S\" " + name +
+                          "\" R/W OPEN-FILE . VALUE F 4 F REPOSITION-FILE . "
+                          "S\" ab\" F WRITE-FILE . F CLOSE-FILE .");
+    EXPECT_EQ(result.out, "0 0 0 0 ");
+    EXPECT_EQ(content(), "0123ab6789");
+    // A missing file stays missing, whatever the mode.
+    std::string missing = path("missing.txt");
+    for (const char *mode : {"R/O", "W/O", "R/W"}) {
+        result = run("S\" " + missing + "\" " + mode + " OPEN-FILE . .");
+        EXPECT_EQ(result.out, "2 0 ") << mode;
+        EXPECT_FALSE(QFile::exists(QString::fromStdString(missing))) << mode;
+    }
+    // CREATE-FILE still empties.
+    EXPECT_EQ(run("S\" " + name + "\" W/O CREATE-FILE . CLOSE-FILE .").out, "0 0 ");
+    EXPECT_EQ(content(), "");
 }
 
 TEST_F(ForthFiles, IncludeReportsFailuresAndLocations) {
