@@ -7,6 +7,7 @@
 #include "forth/pcolonchild.h"
 #include "forth/pmemory.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -21,6 +22,9 @@ FSContext::FSContext() : m_localsList(std::make_unique<FWordList>("LOCALS")) {
     m_state->at(0) = Cell::integer(0);
     m_base = newRegion("BASE", 1);
     m_base->at(0) = Cell::integer(10);
+    m_toIn = newRegion(">IN", 1);
+    m_toIn->at(0) = Cell::integer(0);
+    m_pad = newRegion("PAD", kPadSize);
     m_frames.reserve(256);
     m_files.push_back(nullptr); // fileid 0 is never a file: OPEN-FILE answers it on failure
     setInstructionBudget(0);
@@ -192,6 +196,16 @@ void FSContext::allot(std::int64_t cells) {
     m_usedCells += cells;
 }
 
+bool FSContext::resizeRegion(PMemory *region, std::size_t size) {
+    std::int64_t growth = std::int64_t(size) - std::int64_t(region->size());
+    if (size > std::size_t(kDataSpaceCells) || growth > unused())
+        return false;
+    charge(std::uint64_t(growth > 0 ? growth : 0) / 64);
+    region->resize(size);
+    m_usedCells += growth;
+    return true;
+}
+
 void FSContext::comma(Cell cell) {
     if (unused() < 1)
         forthThrow(kErrInvalidAddress, "data space exhausted");
@@ -313,6 +327,8 @@ void FSContext::compileWord(PColonChild *word) {
         break;
     case Behaviour::Create:
     case Behaviour::Vocabulary:
+    case Behaviour::Defer:
+    case Behaviour::TwoValue:
         break;
     }
     compile(item);
@@ -408,10 +424,24 @@ static bool isBlank(char c) {
     return static_cast<unsigned char>(c) <= ' ';
 }
 
+// >IN is a variable of the program: the top source's parse position is read from it before
+// parsing and written back after, so a program that stores into it moves the parser.
+void FSContext::loadIn(FSInput *source) {
+    const Cell &cell = m_toIn->at(0);
+    std::int64_t value = cell.type == CellType::Integer ? cell.i : 0;
+    source->in = std::size_t(std::clamp<std::int64_t>(value, 0, std::int64_t(source->line.size())));
+}
+
+void FSContext::storeIn() {
+    FSInput *source = input();
+    m_toIn->at(0) = Cell::integer(source ? std::int64_t(source->in) : 0);
+}
+
 std::string_view FSContext::parseName() {
     FSInput *source = input();
     if (!source)
         return {};
+    loadIn(source);
     const std::string &line = source->line;
     std::size_t pos = std::min(source->in, line.size());
     while (pos < line.size() && isBlank(line[pos]))
@@ -420,6 +450,7 @@ std::string_view FSContext::parseName() {
     while (pos < line.size() && !isBlank(line[pos]))
         ++pos;
     source->in = pos < line.size() ? pos + 1 : pos;
+    storeIn();
     return std::string_view(line).substr(start, pos - start);
 }
 
@@ -434,6 +465,7 @@ std::string FSContext::parse(char delimiter) {
     FSInput *source = input();
     if (!source)
         return {};
+    loadIn(source);
     const std::string &line = source->line;
     std::size_t start = std::min(source->in, line.size());
     std::size_t end = line.find(delimiter, start);
@@ -445,9 +477,11 @@ std::string FSContext::parse(char delimiter) {
     }
     if (end == std::string::npos || end >= line.size()) {
         source->in = line.size();
+        storeIn();
         return line.substr(start);
     }
     source->in = end + 1;
+    storeIn();
     return line.substr(start, end - start);
 }
 
@@ -455,12 +489,14 @@ std::string FSContext::parseWord(char delimiter) {
     FSInput *source = input();
     if (!source)
         return {};
+    loadIn(source);
     const std::string &line = source->line;
     std::size_t pos = std::min(source->in, line.size());
     while (pos < line.size() &&
            (line[pos] == delimiter || (delimiter == ' ' && isBlank(line[pos]))))
         ++pos;
     source->in = pos;
+    storeIn();
     return parse(delimiter);
 }
 
@@ -470,14 +506,20 @@ std::string FSContext::parseAcrossLines(char delimiter) {
         FSInput *source = input();
         if (!source)
             return text;
+        loadIn(source);
         std::size_t start = std::min(source->in, source->line.size());
         if (source->line.find(delimiter, start) != std::string::npos)
             return text + parse(delimiter);
         text += source->line.substr(start) + "\n";
         source->in = source->line.size();
+        storeIn();
         if (source->kind == FSInput::Console || !refill())
             return text;
     }
+}
+
+bool FSContext::readConsoleLine(std::string &line) {
+    return m_consoleReader && m_consoleReader(line);
 }
 
 bool FSContext::refill() {
@@ -522,6 +564,7 @@ bool FSContext::refill() {
         line.pop_back();
     source->line = std::move(line);
     source->in = 0;
+    storeIn();
     ++source->lineNumber;
     return true;
 }
@@ -551,26 +594,67 @@ bool FSContext::convertNumber(std::string_view word, Cell &out) const {
             }
         }
     }
-    std::size_t pos = 0;
-    bool negative = false;
-    if (pos < word.size() && (word[pos] == '-' || word[pos] == '+'))
-        negative = word[pos++] == '-';
-    if (pos < word.size()) {
-        switch (word[pos]) {
-        case '$':
-            radix = 16, ++pos;
-            break;
-        case '%':
-            radix = 2, ++pos;
-            break;
-        case '#':
-            radix = 10, ++pos;
-            break;
-        }
+    unsigned __int128 value;
+    bool negative;
+    if (!parseInteger(word, radix, value, negative) || value > UINT64_MAX)
+        return false; // more than a cell holds
+    std::uint64_t magnitude = std::uint64_t(value);
+    out = Cell::integer(std::int64_t(negative ? 0 - magnitude : magnitude));
+    return true;
+}
+
+bool FSContext::convertDouble(std::string_view word, Cell &low, Cell &high) const {
+    // A double-cell number ends with a point: "1." or "-1.".
+    if (word.size() < 2 || word.back() != '.')
+        return false;
+    unsigned __int128 value;
+    bool negative;
+    if (!parseInteger(word.substr(0, word.size() - 1), base(), value, negative))
+        return false;
+    if (negative)
+        value = 0 - value;
+    low = Cell::integer(std::int64_t(std::uint64_t(value)));
+    high = Cell::integer(std::int64_t(std::uint64_t(value >> 64)));
+    return true;
+}
+
+// Integer text: a radix prefix ($ 16, % 2, # 10) and a sign in either order, then digits of the
+// radix up to the end; or a character in quotes ('z').
+bool FSContext::parseInteger(std::string_view word, int radix, unsigned __int128 &value,
+                             bool &negative) {
+    negative = false;
+    if (word.size() == 3 && word[0] == '\'' && word[2] == '\'') {
+        value = static_cast<unsigned char>(word[1]);
+        return true;
     }
+    std::size_t pos = 0;
+    auto sign = [&] {
+        if (pos < word.size() && (word[pos] == '-' || word[pos] == '+'))
+            negative = word[pos++] == '-';
+    };
+    auto prefix = [&] {
+        if (pos < word.size()) {
+            switch (word[pos]) {
+            case '$':
+                radix = 16, ++pos;
+                break;
+            case '%':
+                radix = 2, ++pos;
+                break;
+            case '#':
+                radix = 10, ++pos;
+                break;
+            }
+        }
+    };
+    sign();
+    std::size_t afterSign = pos;
+    prefix();
+    if (pos == afterSign + 1 && afterSign == 0)
+        sign(); // "#-1289": the sign after the prefix
     if (pos == word.size())
         return false;
-    std::uint64_t value = 0;
+    value = 0;
     for (; pos < word.size(); ++pos) {
         char c = word[pos];
         int digit = c >= '0' && c <= '9'   ? c - '0'
@@ -579,11 +663,10 @@ bool FSContext::convertNumber(std::string_view word, Cell &out) const {
                                            : 99;
         if (digit >= radix)
             return false;
-        if (value > (UINT64_MAX - std::uint64_t(digit)) / std::uint64_t(radix))
-            return false; // more than a cell holds
-        value = value * std::uint64_t(radix) + std::uint64_t(digit);
+        if (value > (~(unsigned __int128)0 - unsigned(digit)) / unsigned(radix))
+            return false;
+        value = value * unsigned(radix) + unsigned(digit);
     }
-    out = Cell::integer(std::int64_t(negative ? 0 - value : value));
     return true;
 }
 
@@ -596,8 +679,19 @@ void FSContext::interpretWord(std::string_view word) {
         return;
     }
     Cell number;
-    if (!convertNumber(word, number))
-        forthThrow(kErrUndefinedWord, std::string(word));
+    if (!convertNumber(word, number)) {
+        Cell high;
+        if (!convertDouble(word, number, high))
+            forthThrow(kErrUndefinedWord, std::string(word));
+        if (compiling()) {
+            compileLiteral(number);
+            compileLiteral(high);
+        } else {
+            push(std::move(number));
+            push(std::move(high));
+        }
+        return;
+    }
     if (compiling())
         compileLiteral(number);
     else
@@ -611,6 +705,7 @@ void FSContext::runSource(std::unique_ptr<FSInput> source) {
         forthThrow(kErrReturnOverflow, "input sources nested too deeply");
     }
     m_inputs.push_back(std::move(source));
+    storeIn();
     // Pops the source however the interpretation ends.
     struct Pop {
         FSContext *context;
@@ -619,6 +714,7 @@ void FSContext::runSource(std::unique_ptr<FSInput> source) {
             if (done->kind == FSInput::File)
                 context->closeFile(done->fileId);
             context->m_inputs.pop_back();
+            context->storeIn();
             if (context->m_inputs.empty())
                 context->flushOutput();
         }

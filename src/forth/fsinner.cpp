@@ -64,6 +64,17 @@ void FSContext::execute(PColonChild *word) {
         return;
     case Behaviour::Local:
         forthThrow(kErrAbort, "local variable execution not supported");
+    case Behaviour::Defer: {
+        const Cell &action = word->region->at(0);
+        if (action.type != CellType::CodeAddress)
+            forthThrow(kErrInvalidAddress, word->name() + " has no action");
+        execute(action.word);
+        return;
+    }
+    case Behaviour::TwoValue:
+        push(word->region->at(1));
+        push(word->region->at(0));
+        return;
     }
 }
 
@@ -196,6 +207,12 @@ void FSContext::runCode(const pcode *ip) {
                 OUT(sp[-1].toWord());
             word = sp[-1].word;
             (--sp)->clear();
+        }
+        // A deferred word runs its action here, so chains of them do not nest native calls.
+        while (word->behaviour == Behaviour::Defer &&
+               word->region->at(0).type == CellType::CodeAddress) {
+            TICK();
+            word = word->region->at(0).word;
         }
         const pcode *target = nullptr;
         if (word->behaviour == Behaviour::Colon) {
@@ -402,11 +419,12 @@ void FSContext::runCode(const pcode *ip) {
     L_Sub:
         NEED(2);
         if (p->op == Op::Add && sp[-2].type == CellType::Integer &&
-            sp[-1].type == CellType::DataAddress) {
+            (sp[-1].type == CellType::DataAddress || sp[-1].type == CellType::String)) {
             rawSwap(sp[-2], sp[-1]); // integer + address: the address moves
         }
         if (sp[-1].type == CellType::Integer &&
-            (sp[-2].type == CellType::Integer || sp[-2].type == CellType::DataAddress)) {
+            (sp[-2].type == CellType::Integer || sp[-2].type == CellType::DataAddress ||
+             sp[-2].type == CellType::String)) {
             // An address moves by the integer; its region stays.
             sp[-2].i = p->op == Op::Add
                            ? wrapAdd(sp[-2].i, sp[-1].i)

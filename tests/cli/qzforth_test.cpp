@@ -44,9 +44,9 @@ TEST_F(Qzforth, BadOptions) {
 }
 
 TEST_F(Qzforth, CodeFromTheCommandLine) {
-    ToolResult run = runTool("qzforth", {"-e", "1 2 + . S\" text\" ."}, "99 .\n");
+    ToolResult run = runTool("qzforth", {"-e", "1 2 + . S\" text\" TYPE"}, "99 .\n");
     EXPECT_EQ(run.exitCode, 0);
-    EXPECT_EQ(run.out, "3 text ") << "no banner, no prompt, standard input not read";
+    EXPECT_EQ(run.out, "3 text") << "no banner, no prompt, standard input not read";
     EXPECT_EQ(run.err, "");
     run = runTool("qzforth", {"-e", ": SQ DUP * ;", "-e", "7 SQ ."});
     EXPECT_EQ(run.out, "49 ");
