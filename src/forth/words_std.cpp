@@ -632,10 +632,15 @@ void wResize(FSContext &c) {
 // ---- facility -----------------------------------------------------------------------------
 
 void wMs(FSContext &c) {
+    // Waits in short slices that count against the step budget, so an interrupt or a
+    // budget ends a long wait as it ends a long loop.
     i64 ms = c.popInt();
-    if (ms > 0) {
-        c.flushOutput();
-        std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+    if (ms <= 0)
+        return;
+    c.flushOutput();
+    for (i64 waited = 0; waited < ms; waited += 5) {
+        c.charge(1000 * u64(std::min<i64>(5, ms - waited)));
+        std::this_thread::sleep_for(std::chrono::milliseconds(std::min<i64>(5, ms - waited)));
     }
 }
 

@@ -31,6 +31,10 @@ TEST_F(Qzforth, HelpVersionAndWordList) {
     EXPECT_NE(words.out.find("\nDUP              primitive\n"), std::string::npos);
     EXPECT_NE(words.out.find("\nIF               immediate\n"), std::string::npos);
     EXPECT_NE(words.out.find("\nCREATE           ordinary\n"), std::string::npos);
+    for (const char *line : {"\nUM/MOD           primitive\n", "\nS\\\"              immediate\n",
+                             "\n{:               immediate\n", "\nSUBSTITUTE       ordinary\n",
+                             "\nD.R              primitive\n", "\nDEFER            ordinary\n"})
+        EXPECT_NE(words.out.find(line), std::string::npos) << line;
 }
 
 TEST_F(Qzforth, BadOptions) {

@@ -347,6 +347,11 @@ TEST(ForthBudget, RunawayProgramsStop) {
     spaces.setInstructionBudget(100000);
     run = runForth(spaces, "1000000000000 SPACES");
     EXPECT_EQ(run.code, -28);
+    // A long wait is work too: it ends with the budget, not after a day.
+    FSContext waits;
+    waits.setInstructionBudget(100000);
+    run = runForth(waits, "86400000 MS");
+    EXPECT_EQ(run.code, -28);
 
     volatile std::sig_atomic_t flag = 1;
     FSContext interrupted;
