@@ -326,6 +326,8 @@ void FSContext::compileWord(PColonChild *word) {
         item.i = word->localIndex;
         break;
     case Behaviour::Create:
+        item.op = Op::CallCreate;
+        break;
     case Behaviour::Vocabulary:
     case Behaviour::Defer:
     case Behaviour::TwoValue:

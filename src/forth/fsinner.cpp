@@ -198,6 +198,21 @@ void FSContext::runCode(const pcode *ip) {
         m_localsBase = m_locals.size();
         ip = p->word->code.data();
         NEXT();
+    L_CallCreate:
+        ROOM(1);
+        sp->type = CellType::DataAddress;
+        sp->region = p->word->region;
+        sp->i = 0;
+        ++sp;
+        if (!p->word->doesCode)
+            NEXT();
+        TICK();
+        if (m_frames.size() >= kCallDepth)
+            OUT(forthThrow(kErrReturnOverflow));
+        m_frames.push_back({ip, std::uint32_t(m_lp), std::uint32_t(m_localsBase)});
+        m_localsBase = m_locals.size();
+        ip = p->word->doesCode;
+        NEXT();
     L_Execute:
     L_Call : {
         PColonChild *word = p->word;
