@@ -163,6 +163,25 @@ void FSContext::link(PColonChild *word) {
     m_latest = word;
 }
 
+int FSContext::saveMarker() {
+    Marker marker{{}, m_order, m_compilation, m_latest, m_hereRegion};
+    for (const auto &list : m_wordlists)
+        marker.listSizes.push_back(list->size());
+    m_markers.push_back(std::move(marker));
+    return int(m_markers.size() - 1);
+}
+
+void FSContext::restoreMarker(int index) {
+    // Headers stay allocated: compiled code may still call them through earlier words.
+    const Marker &marker = m_markers[std::size_t(index)];
+    for (std::size_t k = 0; k < marker.listSizes.size(); ++k)
+        m_wordlists[k]->truncate(marker.listSizes[k]);
+    m_order = marker.order;
+    m_compilation = marker.compilation;
+    m_latest = marker.latest;
+    m_hereRegion = marker.here;
+}
+
 void FSContext::warnRedefinition(PColonChild *word, PColonChild *hidden) {
     if (!m_messages)
         return;
@@ -331,6 +350,7 @@ void FSContext::compileWord(PColonChild *word) {
     case Behaviour::Vocabulary:
     case Behaviour::Defer:
     case Behaviour::TwoValue:
+    case Behaviour::Marker:
         break;
     }
     compile(item);

@@ -184,6 +184,11 @@ public:
     FWordList *compilationList() const { return m_compilation; }
     void setCompilationList(FWordList *list) { m_compilation = list; }
 
+    // MARKER: records the dictionary as it is now; restoring forgets every later header and
+    // brings back the search order, the compilation list and the data region.
+    int saveMarker();
+    void restoreMarker(int index);
+
     // --- Compilation -------------------------------------------------------------------
     bool defining() const { return m_defining != nullptr; }
     PColonChild *definition() const { return m_defining; }
@@ -282,6 +287,14 @@ private:
     PMemory *m_pad = nullptr;
     std::string m_hold;
     std::map<std::string, std::string> m_substitutions;
+    struct Marker {
+        std::vector<std::size_t> listSizes; // of m_wordlists at the time
+        std::vector<FWordList *> order;
+        FWordList *compilation;
+        PColonChild *latest;
+        PMemory *here;
+    };
+    std::vector<Marker> m_markers;
     std::int64_t m_usedCells = 0;
 
     PColonChild *m_defining = nullptr;

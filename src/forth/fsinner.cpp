@@ -71,6 +71,9 @@ void FSContext::execute(PColonChild *word) {
         execute(action.word);
         return;
     }
+    case Behaviour::Marker:
+        restoreMarker(word->localIndex);
+        return;
     case Behaviour::TwoValue:
         push(word->region->at(1));
         push(word->region->at(0));

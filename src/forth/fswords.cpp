@@ -270,6 +270,7 @@ constexpr FSWordDef kWords[] = {
     NATIVE("ACTION-OF", I, wActionOf),
     NATIVE("DEFER@", O, wDeferFetch),
     NATIVE("DEFER!", O, wDeferStore),
+    NATIVE("MARKER", O, wMarker),
 
     // Double-cell numbers
     NATIVE("2CONSTANT", O, wTwoConstant),

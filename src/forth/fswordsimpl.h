@@ -280,6 +280,7 @@ FS_WORD(wBeginStructure);
 FS_WORD(wEndStructure);
 FS_WORD(wPlusField);
 FS_WORD(wField);
+FS_WORD(wMarker);
 
 // words_compile.cpp: locals in braces
 FS_WORD(wBraceColon);

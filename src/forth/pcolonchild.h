@@ -25,6 +25,7 @@ enum class Behaviour : std::uint8_t {
     Local,      // localIndex; only meaningful inside its definition
     Defer,      // region (one cell: the code address it runs)
     TwoValue,   // region (two cells, as 2! stores them)
+    Marker,     // localIndex: the dictionary state it restores
 };
 
 // A dictionary header and the word behind it.

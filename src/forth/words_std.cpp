@@ -845,3 +845,11 @@ void wField(FSContext &c) {
     c.pushInt(1);
     wPlusField(c);
 }
+
+void wMarker(FSContext &c) {
+    std::string name = c.parseRequiredName();
+    int index = c.saveMarker(); // before the marker's own header, so it forgets itself too
+    PColonChild *word = c.newWord(name, WordKind::Ordinary, Behaviour::Marker);
+    word->localIndex = index;
+    c.link(word);
+}
