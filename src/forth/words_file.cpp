@@ -115,16 +115,29 @@ void wDeleteFile(FSContext &c) {
     c.pushInt(std::remove(name.c_str()) == 0 ? 0 : lastError());
 }
 
+// Positions and sizes are double-cell numbers (low cell below the high one).
+static std::int64_t popPosition(FSContext &c) {
+    c.need(2);
+    std::int64_t high = c.peek(0).toInteger();
+    std::int64_t low = c.peek(1).toInteger();
+    c.pop();
+    c.pop();
+    return high == 0 || (high == -1 && low < 0) ? low : -1;
+}
+
 void wFilePosition(FSContext &c) {
+    // ( fileid -- ud ior )
     FILE *file = popFile(c);
     long position = file ? std::ftell(file) : -1;
     c.pushInt(position < 0 ? 0 : position);
+    c.pushInt(0);
     c.pushInt(!file ? kBadFile : position < 0 ? lastError() : 0);
 }
 
 void wRepositionFile(FSContext &c) {
+    // ( ud fileid -- ior )
     FILE *file = popFile(c);
-    std::int64_t position = c.popInt();
+    std::int64_t position = popPosition(c);
     if (!file) {
         c.pushInt(kBadFile);
         return;
@@ -134,8 +147,9 @@ void wRepositionFile(FSContext &c) {
 }
 
 void wResizeFile(FSContext &c) {
+    // ( ud fileid -- ior )
     FILE *file = popFile(c);
-    std::int64_t size = c.popInt();
+    std::int64_t size = popPosition(c);
     if (!file) {
         c.pushInt(kBadFile);
         return;

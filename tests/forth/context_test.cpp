@@ -397,13 +397,13 @@ TEST_F(ForthFiles, WriteReadAndReposition) {
     ForthRun result = run("S\" " + name +
                           "\" W/O CREATE-FILE . VALUE F "
                           "S\" first\" F WRITE-LINE . S\" second\" F WRITE-FILE . "
-                          "F FILE-POSITION . . F CLOSE-FILE . "
+                          "F FILE-POSITION . D. F CLOSE-FILE . "
                           "S\" " +
                           name +
                           "\" R/O OPEN-FILE . TO F "
                           "80 F READ-LINE . . . . 3 F READ-FILE . . . "
                           "80 F READ-LINE . . . . 80 F READ-LINE . . . . "
-                          "1 F REPOSITION-FILE . 2 F READ-FILE . . . F CLOSE-FILE .");
+                          "1. F REPOSITION-FILE . 2 F READ-FILE . . . F CLOSE-FILE .");
     EXPECT_EQ(result.code, 0) << result.message;
     EXPECT_EQ(result.out, "0 0 0 0 12 0 0 "
                           "0 -1 5 first 0 3 sec "
@@ -418,11 +418,11 @@ TEST_F(ForthFiles, ModesResizeDeleteAndBadIds) {
     std::string name = path("f.bin");
     ForthRun result = run("S\" " + name +
                           "\" R/W BIN CREATE-FILE . VALUE F "
-                          "S\" abcdef\" F WRITE-FILE . 3 F RESIZE-FILE . F CLOSE-FILE . "
+                          "S\" abcdef\" F WRITE-FILE . 3. F RESIZE-FILE . F CLOSE-FILE . "
                           "S\" " +
                           name +
                           "\" R/O BIN OPEN-FILE . TO F 10 F READ-FILE . . . "
-                          "F CLOSE-FILE . F CLOSE-FILE . 99 FILE-POSITION . . "
+                          "F CLOSE-FILE . F CLOSE-FILE . 99 FILE-POSITION . D. "
                           "S\" " +
                           name + "\" DELETE-FILE . S\" " + name +
                           "\" DELETE-FILE 0> . "
@@ -445,13 +445,13 @@ TEST_F(ForthFiles, OpenFileNeitherCreatesNorEmpties) {
     };
     for (const char *mode : {"W/O", "R/W", "W/O BIN", "R/W BIN"}) {
         ForthRun result =
-            run("S\" " + name + "\" " + mode + " OPEN-FILE . DUP FILE-POSITION . . CLOSE-FILE .");
+            run("S\" " + name + "\" " + mode + " OPEN-FILE . DUP FILE-POSITION . D. CLOSE-FILE .");
         EXPECT_EQ(result.out, "0 0 0 0 ") << mode;
         EXPECT_EQ(content(), "0123456789") << mode;
     }
     // R/W writes in place, over the old bytes, keeping the rest.
     ForthRun result = run("S\" " + name +
-                          "\" R/W OPEN-FILE . VALUE F 4 F REPOSITION-FILE . "
+                          "\" R/W OPEN-FILE . VALUE F 4. F REPOSITION-FILE . "
                           "S\" ab\" F WRITE-FILE . F CLOSE-FILE .");
     EXPECT_EQ(result.out, "0 0 0 0 ");
     EXPECT_EQ(content(), "0123ab6789");
