@@ -83,6 +83,16 @@ std::vector<std::string> parseLocalNames(FSContext &c) {
     }
 }
 
+// Locals that start empty instead of taking a value from the stack.
+void declareTemporaries(FSContext &c, const std::vector<std::string> &names) {
+    if (names.empty())
+        return;
+    std::int64_t first = c.declareLocal(names.front());
+    for (std::size_t k = 1; k < names.size(); ++k)
+        c.declareLocal(names[k]);
+    c.compileOp(Op::TempsInit, first << 32 | std::int64_t(names.size()));
+}
+
 } // namespace
 
 void wColon(FSContext &c) {
@@ -416,13 +426,7 @@ void wLocalsBar(FSContext &c) {
 void wTempsBar(FSContext &c) {
     requireDefinition(c);
     c.flushPendingLocals();
-    std::vector<std::string> names = parseLocalNames(c);
-    if (names.empty())
-        return;
-    std::int64_t first = c.declareLocal(names.front());
-    for (std::size_t k = 1; k < names.size(); ++k)
-        c.declareLocal(names[k]);
-    c.compileOp(Op::TempsInit, first << 32 | std::int64_t(names.size()));
+    declareTemporaries(c, parseLocalNames(c));
 }
 
 void wBraceColon(FSContext &c) {
@@ -452,12 +456,7 @@ void wBraceColon(FSContext &c) {
     for (auto name = arguments.rbegin(); name != arguments.rend(); ++name)
         c.declarePendingLocal(*name);
     c.flushPendingLocals();
-    if (temporaries.empty())
-        return;
-    std::int64_t first = c.declareLocal(temporaries.front());
-    for (std::size_t k = 1; k < temporaries.size(); ++k)
-        c.declareLocal(temporaries[k]);
-    c.compileOp(Op::TempsInit, first << 32 | std::int64_t(temporaries.size()));
+    declareTemporaries(c, temporaries);
 }
 
 void wParenLocal(FSContext &c) {
