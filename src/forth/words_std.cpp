@@ -604,6 +604,7 @@ void wAllocate(FSContext &c) {
         return;
     }
     PMemory *region = c.newRegion("ALLOCATED", std::size_t(size));
+    region->allocated = true;
     c.push(Cell::dataAddress(region, 0));
     c.pushInt(0);
 }
@@ -611,7 +612,7 @@ void wAllocate(FSContext &c) {
 void wFree(FSContext &c) {
     Cell address = c.pop();
     PMemory *region = address.toRegion();
-    if (address.i != 0 || region->name() != "ALLOCATED") {
+    if (address.i != 0 || !region->allocated) {
         c.pushInt(-60);
         return;
     }
@@ -623,7 +624,7 @@ void wResize(FSContext &c) {
     i64 size = c.popInt();
     Cell address = c.pop();
     PMemory *region = address.toRegion();
-    bool done = address.i == 0 && region->name() == "ALLOCATED" && size >= 0 &&
+    bool done = address.i == 0 && region->allocated && size >= 0 &&
                 c.resizeRegion(region, std::size_t(size));
     c.push(std::move(address));
     c.pushInt(done ? 0 : -61);
