@@ -118,7 +118,10 @@ std::string cellText(const Cell &cell, int base) {
     case CellType::Float:
         return floatText(cell.f);
     case CellType::String:
-        return cell.str->text;
+        // A string cell is also a character address: its text starts at the offset.
+        if (cell.i <= 0)
+            return cell.str->text;
+        return std::uint64_t(cell.i) < cell.str->text.size() ? cell.str->text.substr(cell.i) : "";
     case CellType::CodeAddress:
         return "#<CODE-ADDRESS " + cell.word->displayName() + ">";
     case CellType::DataAddress: {
@@ -154,6 +157,14 @@ Cell cellAdd(const Cell &a, const Cell &b) {
         return Cell::dataAddress(a.region, wrappingAdd(a.i, b.integerValue()));
     if (a.isInteger() && b.type == CellType::DataAddress)
         return Cell::dataAddress(b.region, wrappingAdd(b.i, a.integerValue()));
+    // A character address within a string's text moves like a data address.
+    if ((a.type == CellType::String && b.isInteger()) ||
+        (a.isInteger() && b.type == CellType::String)) {
+        Cell moved = a.type == CellType::String ? a : b;
+        moved.i =
+            wrappingAdd(moved.i, a.type == CellType::String ? b.integerValue() : a.integerValue());
+        return moved;
+    }
     badCombination();
 }
 
@@ -165,6 +176,13 @@ Cell cellSubtract(const Cell &a, const Cell &b) {
     // The distance between two addresses only means something within one region.
     if (a.type == CellType::DataAddress && b.type == CellType::DataAddress && a.region == b.region)
         return Cell::integer(wrappingSubtract(a.i, b.i));
+    if (a.type == CellType::String && b.isInteger()) {
+        Cell moved = a;
+        moved.i = wrappingSubtract(a.i, b.integerValue());
+        return moved;
+    }
+    if (a.type == CellType::String && b.type == CellType::String && a.str == b.str)
+        return Cell::integer(wrappingSubtract(a.i, b.i));
     badCombination();
 }
 
@@ -175,6 +193,9 @@ int cellCompare(const Cell &a, const Cell &b) {
         y = b.integerValue();
     } else if (a.type == CellType::DataAddress && b.type == CellType::DataAddress &&
                a.region == b.region) {
+        x = a.i;
+        y = b.i;
+    } else if (a.type == CellType::String && b.type == CellType::String && a.str == b.str) {
         x = a.i;
         y = b.i;
     } else if (a.type == CellType::Float && b.type == CellType::Float) {
@@ -194,7 +215,7 @@ bool cellEquals(const Cell &a, const Cell &b) noexcept {
     case CellType::Float:
         return a.f == b.f;
     case CellType::String:
-        return a.str->text == b.str->text;
+        return a.i == b.i && (a.str == b.str || a.str->text == b.str->text);
     case CellType::DataAddress:
         return a.region == b.region && a.i == b.i;
     case CellType::CodeAddress:

@@ -7,9 +7,11 @@
 #include "forth/pcolonchild.h"
 #include "forth/pmemory.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <sys/stat.h>
 
 FSContext::FSContext() : m_localsList(std::make_unique<FWordList>("LOCALS")) {
     m_wordlists.push_back(std::make_unique<FWordList>("FORTH"));
@@ -20,6 +22,9 @@ FSContext::FSContext() : m_localsList(std::make_unique<FWordList>("LOCALS")) {
     m_state->at(0) = Cell::integer(0);
     m_base = newRegion("BASE", 1);
     m_base->at(0) = Cell::integer(10);
+    m_toIn = newRegion(">IN", 1);
+    m_toIn->at(0) = Cell::integer(0);
+    m_pad = newRegion("PAD", kPadSize);
     m_frames.reserve(256);
     m_files.push_back(nullptr); // fileid 0 is never a file: OPEN-FILE answers it on failure
     setInstructionBudget(0);
@@ -158,6 +163,25 @@ void FSContext::link(PColonChild *word) {
     m_latest = word;
 }
 
+int FSContext::saveMarker() {
+    Marker marker{{}, m_order, m_compilation, m_latest, m_hereRegion};
+    for (const auto &list : m_wordlists)
+        marker.listSizes.push_back(list->size());
+    m_markers.push_back(std::move(marker));
+    return int(m_markers.size() - 1);
+}
+
+void FSContext::restoreMarker(int index) {
+    // Headers stay allocated: compiled code may still call them through earlier words.
+    const Marker &marker = m_markers[std::size_t(index)];
+    for (std::size_t k = 0; k < marker.listSizes.size(); ++k)
+        m_wordlists[k]->truncate(marker.listSizes[k]);
+    m_order = marker.order;
+    m_compilation = marker.compilation;
+    m_latest = marker.latest;
+    m_hereRegion = marker.here;
+}
+
 void FSContext::warnRedefinition(PColonChild *word, PColonChild *hidden) {
     if (!m_messages)
         return;
@@ -189,6 +213,16 @@ void FSContext::allot(std::int64_t cells) {
     charge(std::uint64_t(cells > 0 ? cells : 0) / 64);
     m_hereRegion->resize(std::size_t(size + cells));
     m_usedCells += cells;
+}
+
+bool FSContext::resizeRegion(PMemory *region, std::size_t size) {
+    std::int64_t growth = std::int64_t(size) - std::int64_t(region->size());
+    if (size > std::size_t(kDataSpaceCells) || growth > unused())
+        return false;
+    charge(std::uint64_t(growth > 0 ? growth : 0) / 64);
+    region->resize(size);
+    m_usedCells += growth;
+    return true;
 }
 
 void FSContext::comma(Cell cell) {
@@ -311,7 +345,12 @@ void FSContext::compileWord(PColonChild *word) {
         item.i = word->localIndex;
         break;
     case Behaviour::Create:
+        item.op = Op::CallCreate;
+        break;
     case Behaviour::Vocabulary:
+    case Behaviour::Defer:
+    case Behaviour::TwoValue:
+    case Behaviour::Marker:
         break;
     }
     compile(item);
@@ -407,10 +446,24 @@ static bool isBlank(char c) {
     return static_cast<unsigned char>(c) <= ' ';
 }
 
+// >IN is a variable of the program: the top source's parse position is read from it before
+// parsing and written back after, so a program that stores into it moves the parser.
+void FSContext::loadIn(FSInput *source) {
+    const Cell &cell = m_toIn->at(0);
+    std::int64_t value = cell.type == CellType::Integer ? cell.i : 0;
+    source->in = std::size_t(std::clamp<std::int64_t>(value, 0, std::int64_t(source->line.size())));
+}
+
+void FSContext::storeIn() {
+    FSInput *source = input();
+    m_toIn->at(0) = Cell::integer(source ? std::int64_t(source->in) : 0);
+}
+
 std::string_view FSContext::parseName() {
     FSInput *source = input();
     if (!source)
         return {};
+    loadIn(source);
     const std::string &line = source->line;
     std::size_t pos = std::min(source->in, line.size());
     while (pos < line.size() && isBlank(line[pos]))
@@ -419,6 +472,7 @@ std::string_view FSContext::parseName() {
     while (pos < line.size() && !isBlank(line[pos]))
         ++pos;
     source->in = pos < line.size() ? pos + 1 : pos;
+    storeIn();
     return std::string_view(line).substr(start, pos - start);
 }
 
@@ -433,6 +487,7 @@ std::string FSContext::parse(char delimiter) {
     FSInput *source = input();
     if (!source)
         return {};
+    loadIn(source);
     const std::string &line = source->line;
     std::size_t start = std::min(source->in, line.size());
     std::size_t end = line.find(delimiter, start);
@@ -444,9 +499,11 @@ std::string FSContext::parse(char delimiter) {
     }
     if (end == std::string::npos || end >= line.size()) {
         source->in = line.size();
+        storeIn();
         return line.substr(start);
     }
     source->in = end + 1;
+    storeIn();
     return line.substr(start, end - start);
 }
 
@@ -454,12 +511,14 @@ std::string FSContext::parseWord(char delimiter) {
     FSInput *source = input();
     if (!source)
         return {};
+    loadIn(source);
     const std::string &line = source->line;
     std::size_t pos = std::min(source->in, line.size());
     while (pos < line.size() &&
            (line[pos] == delimiter || (delimiter == ' ' && isBlank(line[pos]))))
         ++pos;
     source->in = pos;
+    storeIn();
     return parse(delimiter);
 }
 
@@ -469,14 +528,20 @@ std::string FSContext::parseAcrossLines(char delimiter) {
         FSInput *source = input();
         if (!source)
             return text;
+        loadIn(source);
         std::size_t start = std::min(source->in, source->line.size());
         if (source->line.find(delimiter, start) != std::string::npos)
             return text + parse(delimiter);
         text += source->line.substr(start) + "\n";
         source->in = source->line.size();
+        storeIn();
         if (source->kind == FSInput::Console || !refill())
             return text;
     }
+}
+
+bool FSContext::readConsoleLine(std::string &line) {
+    return m_consoleReader && m_consoleReader(line);
 }
 
 bool FSContext::refill() {
@@ -521,6 +586,7 @@ bool FSContext::refill() {
         line.pop_back();
     source->line = std::move(line);
     source->in = 0;
+    storeIn();
     ++source->lineNumber;
     return true;
 }
@@ -550,26 +616,67 @@ bool FSContext::convertNumber(std::string_view word, Cell &out) const {
             }
         }
     }
-    std::size_t pos = 0;
-    bool negative = false;
-    if (pos < word.size() && (word[pos] == '-' || word[pos] == '+'))
-        negative = word[pos++] == '-';
-    if (pos < word.size()) {
-        switch (word[pos]) {
-        case '$':
-            radix = 16, ++pos;
-            break;
-        case '%':
-            radix = 2, ++pos;
-            break;
-        case '#':
-            radix = 10, ++pos;
-            break;
-        }
+    unsigned __int128 value;
+    bool negative;
+    if (!parseInteger(word, radix, value, negative) || value > UINT64_MAX)
+        return false; // more than a cell holds
+    std::uint64_t magnitude = std::uint64_t(value);
+    out = Cell::integer(std::int64_t(negative ? 0 - magnitude : magnitude));
+    return true;
+}
+
+bool FSContext::convertDouble(std::string_view word, Cell &low, Cell &high) const {
+    // A double-cell number ends with a point: "1." or "-1.".
+    if (word.size() < 2 || word.back() != '.')
+        return false;
+    unsigned __int128 value;
+    bool negative;
+    if (!parseInteger(word.substr(0, word.size() - 1), base(), value, negative))
+        return false;
+    if (negative)
+        value = 0 - value;
+    low = Cell::integer(std::int64_t(std::uint64_t(value)));
+    high = Cell::integer(std::int64_t(std::uint64_t(value >> 64)));
+    return true;
+}
+
+// Integer text: a radix prefix ($ 16, % 2, # 10) and a sign in either order, then digits of the
+// radix up to the end; or a character in quotes ('z').
+bool FSContext::parseInteger(std::string_view word, int radix, unsigned __int128 &value,
+                             bool &negative) {
+    negative = false;
+    if (word.size() == 3 && word[0] == '\'' && word[2] == '\'') {
+        value = static_cast<unsigned char>(word[1]);
+        return true;
     }
+    std::size_t pos = 0;
+    auto sign = [&] {
+        if (pos < word.size() && (word[pos] == '-' || word[pos] == '+'))
+            negative = word[pos++] == '-';
+    };
+    auto prefix = [&] {
+        if (pos < word.size()) {
+            switch (word[pos]) {
+            case '$':
+                radix = 16, ++pos;
+                break;
+            case '%':
+                radix = 2, ++pos;
+                break;
+            case '#':
+                radix = 10, ++pos;
+                break;
+            }
+        }
+    };
+    sign();
+    std::size_t afterSign = pos;
+    prefix();
+    if (pos == afterSign + 1 && afterSign == 0)
+        sign(); // "#-1289": the sign after the prefix
     if (pos == word.size())
         return false;
-    std::uint64_t value = 0;
+    value = 0;
     for (; pos < word.size(); ++pos) {
         char c = word[pos];
         int digit = c >= '0' && c <= '9'   ? c - '0'
@@ -578,11 +685,10 @@ bool FSContext::convertNumber(std::string_view word, Cell &out) const {
                                            : 99;
         if (digit >= radix)
             return false;
-        if (value > (UINT64_MAX - std::uint64_t(digit)) / std::uint64_t(radix))
-            return false; // more than a cell holds
-        value = value * std::uint64_t(radix) + std::uint64_t(digit);
+        if (value > (~(unsigned __int128)0 - unsigned(digit)) / unsigned(radix))
+            return false;
+        value = value * unsigned(radix) + unsigned(digit);
     }
-    out = Cell::integer(std::int64_t(negative ? 0 - value : value));
     return true;
 }
 
@@ -595,8 +701,19 @@ void FSContext::interpretWord(std::string_view word) {
         return;
     }
     Cell number;
-    if (!convertNumber(word, number))
-        forthThrow(kErrUndefinedWord, std::string(word));
+    if (!convertNumber(word, number)) {
+        Cell high;
+        if (!convertDouble(word, number, high))
+            forthThrow(kErrUndefinedWord, std::string(word));
+        if (compiling()) {
+            compileLiteral(number);
+            compileLiteral(high);
+        } else {
+            push(std::move(number));
+            push(std::move(high));
+        }
+        return;
+    }
     if (compiling())
         compileLiteral(number);
     else
@@ -610,6 +727,7 @@ void FSContext::runSource(std::unique_ptr<FSInput> source) {
         forthThrow(kErrReturnOverflow, "input sources nested too deeply");
     }
     m_inputs.push_back(std::move(source));
+    storeIn();
     // Pops the source however the interpretation ends.
     struct Pop {
         FSContext *context;
@@ -618,6 +736,7 @@ void FSContext::runSource(std::unique_ptr<FSInput> source) {
             if (done->kind == FSInput::File)
                 context->closeFile(done->fileId);
             context->m_inputs.pop_back();
+            context->storeIn();
             if (context->m_inputs.empty())
                 context->flushOutput();
         }
@@ -663,8 +782,12 @@ void FSContext::includeFile(const std::string &path) {
         forthThrow(kErrUnsupported, "file access disabled");
     int error = 0;
     int id = openFile(path, "r", error);
-    if (id == 0)
-        forthThrow(kErrAbort, std::string("i/o error ") + std::to_string(error));
+    if (id == 0) {
+        std::string text = std::string("i/o error ") + std::to_string(error);
+        if (error == EISDIR)
+            text += ": " + path + " is a directory";
+        forthThrow(kErrAbort, text);
+    }
     includeOpenFile(id, path);
 }
 
@@ -689,6 +812,13 @@ int FSContext::openFile(const std::string &name, const char *mode, int &error) {
     FILE *file = std::fopen(name.c_str(), mode);
     if (!file) {
         error = errno ? errno : EIO;
+        return 0;
+    }
+    // A directory opens for reading but has no text: refuse it here, where the name is known.
+    struct stat status;
+    if (fstat(fileno(file), &status) == 0 && S_ISDIR(status.st_mode)) {
+        std::fclose(file);
+        error = EISDIR;
         return 0;
     }
     for (std::size_t i = 1; i < m_files.size(); ++i) {

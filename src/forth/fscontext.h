@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <functional>
+#include <map>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -62,6 +63,7 @@ public:
     static constexpr int kInputDepth = 64;
     static constexpr std::size_t kStringLimit = std::size_t(16) << 20;
     static constexpr std::int64_t kDataSpaceCells = std::int64_t(4) << 20;
+    static constexpr std::size_t kPadSize = 1024;
 
     FSContext();
     ~FSContext();
@@ -157,10 +159,18 @@ public:
     PMemory *hereRegion() const { return m_hereRegion; }
     void setHereRegion(PMemory *region) { m_hereRegion = region; }
     void allot(std::int64_t cells);
+    // Grows or shrinks a region within the data space; false when the space is exhausted.
+    bool resizeRegion(PMemory *region, std::size_t size);
     void comma(Cell cell);
     std::int64_t unused() const { return kDataSpaceCells - m_usedCells; }
     PMemory *stateRegion() const { return m_state; }
     PMemory *baseRegion() const { return m_base; }
+    PMemory *toInRegion() const { return m_toIn; }
+    PMemory *padRegion() const { return m_pad; }
+    // Pictured numeric output, built from the right between <# and #>.
+    std::string &hold() { return m_hold; }
+    // REPLACES' names (upper case) and their texts, for SUBSTITUTE.
+    std::map<std::string, std::string> &substitutions() { return m_substitutions; }
     int base() const;
     bool compiling() const;
     void setCompiling(bool on);
@@ -173,6 +183,11 @@ public:
     std::vector<FWordList *> &searchOrder() { return m_order; }
     FWordList *compilationList() const { return m_compilation; }
     void setCompilationList(FWordList *list) { m_compilation = list; }
+
+    // MARKER: records the dictionary as it is now; restoring forgets every later header and
+    // brings back the search order, the compilation list and the data region.
+    int saveMarker();
+    void restoreMarker(int index);
 
     // --- Compilation -------------------------------------------------------------------
     bool defining() const { return m_defining != nullptr; }
@@ -213,8 +228,17 @@ public:
     // Like parse, but a missing delimiter continues on the next lines of the source.
     std::string parseAcrossLines(char delimiter);
     bool refill();
+    // >IN mirrors the top source's parse position: loadIn reads a position the program stored,
+    // storeIn publishes the parser's.
+    void loadIn(FSInput *source);
+    void storeIn();
     void interpretWord(std::string_view word);
     bool convertNumber(std::string_view word, Cell &out) const;
+    bool convertDouble(std::string_view word, Cell &low, Cell &high) const;
+    static bool parseInteger(std::string_view word, int radix, unsigned __int128 &value,
+                             bool &negative);
+    // A line from the console reader (ACCEPT); false without one or at the end of input.
+    bool readConsoleLine(std::string &line);
     void runSource(std::unique_ptr<FSInput> source);
     int openFile(const std::string &name, const char *mode, int &error);
     FILE *file(std::int64_t id) const;
@@ -259,6 +283,18 @@ private:
     PMemory *m_hereRegion = nullptr;
     PMemory *m_state = nullptr;
     PMemory *m_base = nullptr;
+    PMemory *m_toIn = nullptr;
+    PMemory *m_pad = nullptr;
+    std::string m_hold;
+    std::map<std::string, std::string> m_substitutions;
+    struct Marker {
+        std::vector<std::size_t> listSizes; // of m_wordlists at the time
+        std::vector<FWordList *> order;
+        FWordList *compilation;
+        PColonChild *latest;
+        PMemory *here;
+    };
+    std::vector<Marker> m_markers;
     std::int64_t m_usedCells = 0;
 
     PColonChild *m_defining = nullptr;

@@ -19,12 +19,15 @@ inline std::int64_t wrapAdd(std::int64_t a, std::int64_t b) {
     return std::int64_t(std::uint64_t(a) + std::uint64_t(b));
 }
 
-// Loop continuation: a frame runs on while the stepped index stays on the limit's side.
+// Loop continuation: the loop ends when the index crosses the boundary between limit-1 and
+// limit in the direction of the step. Measured from the limit, a crossing flips the sign of
+// the distance against the sign of the step.
 inline bool loopContinues(std::int64_t index, std::int64_t step, std::int64_t limit,
                           std::int64_t &next) {
-    if (__builtin_add_overflow(index, step, &next))
-        return false;
-    return step >= 0 ? next < limit : next > limit;
+    const std::uint64_t before = std::uint64_t(index) - std::uint64_t(limit);
+    const std::uint64_t after = before + std::uint64_t(step);
+    next = std::int64_t(std::uint64_t(index) + std::uint64_t(step));
+    return std::int64_t((before ^ after) & (before ^ std::uint64_t(step))) >= 0;
 }
 
 } // namespace
@@ -61,6 +64,20 @@ void FSContext::execute(PColonChild *word) {
         return;
     case Behaviour::Local:
         forthThrow(kErrAbort, "local variable execution not supported");
+    case Behaviour::Defer: {
+        const Cell &action = word->region->at(0);
+        if (action.type != CellType::CodeAddress)
+            forthThrow(kErrInvalidAddress, word->name() + " has no action");
+        execute(action.word);
+        return;
+    }
+    case Behaviour::Marker:
+        restoreMarker(word->localIndex);
+        return;
+    case Behaviour::TwoValue:
+        push(word->region->at(1));
+        push(word->region->at(0));
+        return;
     }
 }
 
@@ -184,6 +201,21 @@ void FSContext::runCode(const pcode *ip) {
         m_localsBase = m_locals.size();
         ip = p->word->code.data();
         NEXT();
+    L_CallCreate:
+        ROOM(1);
+        sp->type = CellType::DataAddress;
+        sp->region = p->word->region;
+        sp->i = 0;
+        ++sp;
+        if (!p->word->doesCode)
+            NEXT();
+        TICK();
+        if (m_frames.size() >= kCallDepth)
+            OUT(forthThrow(kErrReturnOverflow));
+        m_frames.push_back({ip, std::uint32_t(m_lp), std::uint32_t(m_localsBase)});
+        m_localsBase = m_locals.size();
+        ip = p->word->doesCode;
+        NEXT();
     L_Execute:
     L_Call : {
         PColonChild *word = p->word;
@@ -193,6 +225,12 @@ void FSContext::runCode(const pcode *ip) {
                 OUT(sp[-1].toWord());
             word = sp[-1].word;
             (--sp)->clear();
+        }
+        // A deferred word runs its action here, so chains of them do not nest native calls.
+        while (word->behaviour == Behaviour::Defer &&
+               word->region->at(0).type == CellType::CodeAddress) {
+            TICK();
+            word = word->region->at(0).word;
         }
         const pcode *target = nullptr;
         if (word->behaviour == Behaviour::Colon) {
@@ -399,11 +437,12 @@ void FSContext::runCode(const pcode *ip) {
     L_Sub:
         NEED(2);
         if (p->op == Op::Add && sp[-2].type == CellType::Integer &&
-            sp[-1].type == CellType::DataAddress) {
+            (sp[-1].type == CellType::DataAddress || sp[-1].type == CellType::String)) {
             rawSwap(sp[-2], sp[-1]); // integer + address: the address moves
         }
         if (sp[-1].type == CellType::Integer &&
-            (sp[-2].type == CellType::Integer || sp[-2].type == CellType::DataAddress)) {
+            (sp[-2].type == CellType::Integer || sp[-2].type == CellType::DataAddress ||
+             sp[-2].type == CellType::String)) {
             // An address moves by the integer; its region stays.
             sp[-2].i = p->op == Op::Add
                            ? wrapAdd(sp[-2].i, sp[-1].i)

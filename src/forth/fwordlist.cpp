@@ -37,3 +37,12 @@ void FWordList::clear() {
     m_map.clear();
     m_order.clear();
 }
+
+void FWordList::truncate(std::size_t count) {
+    if (count >= m_order.size())
+        return;
+    m_order.resize(count);
+    m_map.clear();
+    for (PColonChild *word : m_order)
+        m_map[key(word->name())] = word;
+}

@@ -20,6 +20,10 @@ public:
     // Visible words, the latest first.
     std::vector<PColonChild *> words() const;
     void clear();
+    // MARKER: the number of headers added so far, and forgetting every header after them
+    // (the names they hid come back).
+    std::size_t size() const noexcept { return m_order.size(); }
+    void truncate(std::size_t count);
 
     static std::string key(std::string_view name);
 

@@ -14,13 +14,14 @@ using FSPrimitive = void (*)(FSContext &);
 // interpreter runs them without a call; the rest go through Prim with a function pointer.
 #define FORTH_OPS(X)                                                                               \
     X(Exit)                                                                                        \
-    X(Lit)       /* i */                                                                           \
-    X(LitFloat)  /* f */                                                                           \
-    X(LitCell)   /* cell (string, address or code address literal) */                              \
-    X(LitRegion) /* region: data address at offset 0 */                                            \
-    X(CallColon) /* word: a colon definition */                                                    \
-    X(Call)      /* word: any other word, by its behaviour */                                      \
-    X(Prim)      /* fn */                                                                          \
+    X(Lit)        /* i */                                                                          \
+    X(LitFloat)   /* f */                                                                          \
+    X(LitCell)    /* cell (string, address or code address literal) */                             \
+    X(LitRegion)  /* region: data address at offset 0 */                                           \
+    X(CallColon)  /* word: a colon definition */                                                   \
+    X(CallCreate) /* word: made by CREATE, with or without a DOES> part */                         \
+    X(Call)       /* word: any other word, by its behaviour */                                     \
+    X(Prim)       /* fn */                                                                         \
     X(Execute)                                                                                     \
     X(Branch)  /* i: relative target */                                                            \
     X(ZBranch) /* i: relative target */                                                            \

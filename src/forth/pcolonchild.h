@@ -23,6 +23,9 @@ enum class Behaviour : std::uint8_t {
     Value,      // region (one cell)
     Vocabulary, // vocabulary
     Local,      // localIndex; only meaningful inside its definition
+    Defer,      // region (one cell: the code address it runs)
+    TwoValue,   // region (two cells, as 2! stores them)
+    Marker,     // localIndex: the dictionary state it restores
 };
 
 // A dictionary header and the word behind it.

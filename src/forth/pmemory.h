@@ -35,6 +35,9 @@ public:
     // Unchecked access for callers that already checked with contains().
     Cell &at(std::int64_t offset) noexcept { return m_cells[std::size_t(offset)]; }
 
+    // Made by ALLOCATE: only such a region may be resized or freed.
+    bool allocated = false;
+
 private:
     std::vector<Cell> m_cells;
 };

@@ -1,6 +1,7 @@
 // Defining words, control flow, locals and exceptions.
 #include "forth/forthexception.h"
 #include "forth/fscontext.h"
+#include "forth/fstext.h"
 #include "forth/fswordsimpl.h"
 #include "forth/fwordlist.h"
 #include "forth/pcolonchild.h"
@@ -63,7 +64,7 @@ void requireLoop(FSContext &c, const char *message) {
 void abortQuoteRuntime(FSContext &c) {
     Cell text = c.pop();
     if (c.popInt() != 0)
-        forthThrow(kErrAbortQuote, text.toText());
+        forthThrow(kErrAbortQuote, cellText(text));
 }
 
 // Reads names up to the closing bar, across lines if need be.
@@ -80,6 +81,16 @@ std::vector<std::string> parseLocalNames(FSContext &c) {
         }
         names.push_back(name);
     }
+}
+
+// Locals that start empty instead of taking a value from the stack.
+void declareTemporaries(FSContext &c, const std::vector<std::string> &names) {
+    if (names.empty())
+        return;
+    std::int64_t first = c.declareLocal(names.front());
+    for (std::size_t k = 1; k < names.size(); ++k)
+        c.declareLocal(names[k]);
+    c.compileOp(Op::TempsInit, first << 32 | std::int64_t(names.size()));
 }
 
 } // namespace
@@ -154,6 +165,20 @@ void wTo(FSContext &c) {
             c.compile(item);
         } else {
             word->region->at(0) = c.pop();
+        }
+        return;
+    }
+    if (word->behaviour == Behaviour::TwoValue) {
+        if (c.compiling()) {
+            pcode address{Op::LitRegion, {0}};
+            address.region = word->region;
+            c.compile(address);
+            pcode store{Op::Prim, {0}};
+            store.fn = wTwoStore;
+            c.compile(store);
+        } else {
+            c.push(Cell::dataAddress(word->region, 0));
+            wTwoStore(c);
         }
         return;
     }
@@ -401,18 +426,42 @@ void wLocalsBar(FSContext &c) {
 void wTempsBar(FSContext &c) {
     requireDefinition(c);
     c.flushPendingLocals();
-    std::vector<std::string> names = parseLocalNames(c);
-    if (names.empty())
-        return;
-    std::int64_t first = c.declareLocal(names.front());
-    for (std::size_t k = 1; k < names.size(); ++k)
-        c.declareLocal(names[k]);
-    c.compileOp(Op::TempsInit, first << 32 | std::int64_t(names.size()));
+    declareTemporaries(c, parseLocalNames(c));
+}
+
+void wBraceColon(FSContext &c) {
+    // {: arguments | uninitialised -- outputs :}: the last argument is the top of the stack.
+    requireDefinition(c);
+    c.flushPendingLocals();
+    std::vector<std::string> arguments, temporaries;
+    int part = 0; // 0 arguments, 1 after |, 2 after --
+    for (;;) {
+        std::string name(c.parseName());
+        if (name.empty()) {
+            if (!c.refill())
+                forthThrow(kErrInvalidArgument, "missing :} after local names");
+            continue;
+        }
+        if (name == ":}")
+            break;
+        if (name == "|" && part == 0)
+            part = 1;
+        else if (name == "--")
+            part = 2;
+        else if (part == 0)
+            arguments.push_back(name);
+        else if (part == 1)
+            temporaries.push_back(name);
+    }
+    for (auto name = arguments.rbegin(); name != arguments.rend(); ++name)
+        c.declarePendingLocal(*name);
+    c.flushPendingLocals();
+    declareTemporaries(c, temporaries);
 }
 
 void wParenLocal(FSContext &c) {
     requireDefinition(c);
-    std::string name = c.pop().toText();
+    std::string name = popText(c);
     if (name.empty())
         c.flushPendingLocals();
     else
@@ -421,7 +470,7 @@ void wParenLocal(FSContext &c) {
 
 void wParenTemp(FSContext &c) {
     requireDefinition(c);
-    std::string name = c.pop().toText();
+    std::string name = popText(c);
     if (name.empty())
         return;
     c.flushPendingLocals();

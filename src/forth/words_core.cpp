@@ -235,18 +235,6 @@ void wNotEqual(FSContext &c) {
     c.pushFlag(!equal);
 }
 
-void wULess(FSContext &c) {
-    i64 a, b;
-    popTwo(c, a, b);
-    c.pushFlag(u64(a) < u64(b));
-}
-
-void wUGreater(FSContext &c) {
-    i64 a, b;
-    popTwo(c, a, b);
-    c.pushFlag(u64(a) > u64(b));
-}
-
 void wWithin(FSContext &c) {
     // ( n lo hi -- flag ): lo <= n < hi, with the usual wrap-around for hi < lo.
     c.need(3);
@@ -319,47 +307,6 @@ void wUnused(FSContext &c) {
 
 void wDepth(FSContext &c) {
     c.pushInt(c.depth());
-}
-
-void wMove(FSContext &c) {
-    // ( from to u -- ): cells, overlapping ranges allowed.
-    c.need(3);
-    i64 count = c.peek(0).toInteger();
-    PMemory *to = c.peek(1).toRegion();
-    PMemory *from = c.peek(2).toRegion();
-    i64 target = c.peek(1).i, source = c.peek(2).i;
-    c.pop();
-    c.pop();
-    c.pop();
-    if (count <= 0)
-        return;
-    if (!from->contains(source) || count > i64(from->size()) - source)
-        forthThrow(kErrInvalidAddress, "cell fetch outside allotted region");
-    if (!to->contains(target) || count > i64(to->size()) - target)
-        forthThrow(kErrInvalidAddress, "cell store outside allotted region");
-    c.charge(u64(count) / 16);
-    std::vector<Cell> copy;
-    copy.reserve(std::size_t(count));
-    for (i64 k = 0; k < count; ++k)
-        copy.push_back(from->at(source + k));
-    for (i64 k = 0; k < count; ++k)
-        to->at(target + k) = std::move(copy[std::size_t(k)]);
-}
-
-void wCount(FSContext &c) {
-    // A counted string in cells: the count, then one character per cell. A string cell
-    // answers itself and its length.
-    Cell &top = c.peek(0);
-    if (top.type == CellType::String) {
-        c.pushInt(i64(top.str->text.size()));
-        return;
-    }
-    PMemory *region = top.toRegion();
-    i64 offset = top.i;
-    Cell length = region->fetch(offset);
-    length.toInteger();
-    top.i = offset + 1;
-    c.push(std::move(length));
 }
 
 void wPick(FSContext &c) {

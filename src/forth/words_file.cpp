@@ -1,12 +1,16 @@
-// File access. File names and text are string cells; a fileid indexes the engine's table of
-// open files; ior 0 is success, a system error number or -1 otherwise.
+// File access. File names and text are text arguments (a string cell, or c-addr u); a fileid
+// indexes the engine's table of open files; ior 0 is success, a system error number or -1
+// otherwise.
 #include "forth/forthexception.h"
 #include "forth/fscontext.h"
+#include "forth/fstext.h"
 #include "forth/fswordsimpl.h"
+#include "forth/pmemory.h"
 
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -26,7 +30,7 @@ FILE *popFile(FSContext &c) {
 std::string popFileName(FSContext &c) {
     if (!c.fileAccess())
         forthThrow(kErrUnsupported, "file access disabled");
-    return c.pop().toText();
+    return popText(c);
 }
 
 // ( name fam -- fileid ior )
@@ -84,8 +88,8 @@ void wReadWrite(FSContext &c) {
 }
 
 void wOpenFile(FSContext &c) {
-    // R/W truncates like W/O: the engine has no update mode.
-    static const char *const modes[8] = {"r", "rb", "r", "rb", "w", "wb", "w", "wb"};
+    // Opening never creates nor empties a file: writing modes update it in place.
+    static const char *const modes[8] = {"r", "rb", "r", "rb", "r+", "r+b", "r+", "r+b"};
     openWith(c, modes);
 }
 
@@ -111,16 +115,29 @@ void wDeleteFile(FSContext &c) {
     c.pushInt(std::remove(name.c_str()) == 0 ? 0 : lastError());
 }
 
+// Positions and sizes are double-cell numbers (low cell below the high one).
+static std::int64_t popPosition(FSContext &c) {
+    c.need(2);
+    std::int64_t high = c.peek(0).toInteger();
+    std::int64_t low = c.peek(1).toInteger();
+    c.pop();
+    c.pop();
+    return high == 0 || (high == -1 && low < 0) ? low : -1;
+}
+
 void wFilePosition(FSContext &c) {
+    // ( fileid -- ud ior )
     FILE *file = popFile(c);
     long position = file ? std::ftell(file) : -1;
     c.pushInt(position < 0 ? 0 : position);
+    c.pushInt(0);
     c.pushInt(!file ? kBadFile : position < 0 ? lastError() : 0);
 }
 
 void wRepositionFile(FSContext &c) {
+    // ( ud fileid -- ior )
     FILE *file = popFile(c);
-    std::int64_t position = c.popInt();
+    std::int64_t position = popPosition(c);
     if (!file) {
         c.pushInt(kBadFile);
         return;
@@ -130,8 +147,9 @@ void wRepositionFile(FSContext &c) {
 }
 
 void wResizeFile(FSContext &c) {
+    // ( ud fileid -- ior )
     FILE *file = popFile(c);
-    std::int64_t size = c.popInt();
+    std::int64_t size = popPosition(c);
     if (!file) {
         c.pushInt(kBadFile);
         return;
@@ -141,39 +159,64 @@ void wResizeFile(FSContext &c) {
     c.pushInt(done ? 0 : lastError());
 }
 
+// The reading words take a buffer when a data address lies below the count (the standard
+// form) and push the text as a string cell otherwise.
+static void pushRead(FSContext &c, Cell *buffer, std::string text) {
+    if (buffer) {
+        for (std::size_t k = 0; k < text.size(); ++k)
+            storeChar(*buffer, std::int64_t(k), static_cast<unsigned char>(text[k]));
+    }
+    std::int64_t length = std::int64_t(text.size());
+    if (!buffer)
+        c.push(Cell::string(std::move(text)));
+    c.pushInt(length);
+}
+
+static bool popReadTarget(FSContext &c, FILE *&file, std::int64_t &limit, Cell &buffer) {
+    file = popFile(c);
+    limit = c.popInt();
+    if (c.depth() == 0 || c.peek(0).type != CellType::DataAddress)
+        return false;
+    buffer = c.pop();
+    PMemory *region = buffer.region;
+    if (limit > 0 && (!region->contains(buffer.i) || !region->contains(buffer.i + limit - 1)))
+        forthThrow(kErrInvalidAddress, "cell store outside allotted region");
+    return true;
+}
+
 void wReadFile(FSContext &c) {
-    // ( u1 fileid -- string u2 ior )
-    FILE *file = popFile(c);
-    std::int64_t limit = c.popInt();
+    // ( c-addr u1 fileid -- u2 ior ) or ( u1 fileid -- string u2 ior )
+    FILE *file;
+    std::int64_t limit;
+    Cell buffer;
+    bool toBuffer = popReadTarget(c, file, limit, buffer);
     std::string text;
     bool sawEnd;
     std::int64_t ior = file ? readText(c, file, limit, false, text, sawEnd) : kBadFile;
-    std::int64_t length = std::int64_t(text.size());
-    c.push(Cell::string(std::move(text)));
-    c.pushInt(length);
+    pushRead(c, toBuffer ? &buffer : nullptr, std::move(text));
     c.pushInt(ior);
 }
 
 void wReadLine(FSContext &c) {
-    // ( u1 fileid -- string u2 flag ior ): flag is false only at the end of the file.
-    FILE *file = popFile(c);
-    std::int64_t limit = c.popInt();
+    // ( c-addr u1 fileid -- u2 flag ior ) or ( u1 fileid -- string u2 flag ior ): flag is
+    // false only at the end of the file.
+    FILE *file;
+    std::int64_t limit;
+    Cell buffer;
+    bool toBuffer = popReadTarget(c, file, limit, buffer);
     std::string text;
     bool sawEnd = false;
     std::int64_t ior = file ? readText(c, file, limit, true, text, sawEnd) : kBadFile;
     bool gotLine = file && (sawEnd || !text.empty() || !std::feof(file));
-    std::int64_t length = std::int64_t(text.size());
-    c.push(Cell::string(std::move(text)));
-    c.pushInt(length);
+    pushRead(c, toBuffer ? &buffer : nullptr, std::move(text));
     c.pushFlag(gotLine && ior == 0);
     c.pushInt(ior);
 }
 
 static void writeText(FSContext &c, bool line) {
-    // ( string fileid -- ior )
+    // ( text fileid -- ior )
     FILE *file = popFile(c);
-    Cell text = c.pop();
-    const std::string &bytes = text.toText();
+    std::string bytes = popText(c);
     if (!file) {
         c.pushInt(kBadFile);
         return;
@@ -204,8 +247,46 @@ void wIncludeFile(FSContext &c) {
 }
 
 void wIncluded(FSContext &c) {
-    Cell name = c.pop();
-    c.includeFile(name.toText());
+    c.includeFile(popText(c));
+}
+
+void wFileSize(FSContext &c) {
+    // ( fileid -- ud ior )
+    FILE *file = popFile(c);
+    struct stat status;
+    errno = 0;
+    bool known = file && std::fflush(file) == 0 && fstat(fileno(file), &status) == 0;
+    c.pushInt(known ? status.st_size : 0);
+    c.pushInt(0);
+    c.pushInt(!file ? kBadFile : known ? 0 : lastError());
+}
+
+void wFlushFile(FSContext &c) {
+    FILE *file = popFile(c);
+    errno = 0;
+    c.pushInt(!file ? kBadFile : std::fflush(file) == 0 ? 0 : lastError());
+}
+
+void wRenameFile(FSContext &c) {
+    // ( old new -- ior )
+    std::string to = popFileName(c);
+    std::string from = popFileName(c);
+    if (from.find('\0') != std::string::npos || to.find('\0') != std::string::npos) {
+        c.pushInt(ENOENT);
+        return;
+    }
+    errno = 0;
+    c.pushInt(std::rename(from.c_str(), to.c_str()) == 0 ? 0 : lastError());
+}
+
+void wFileStatus(FSContext &c) {
+    // ( name -- x ior ): x is the mode bits of the file.
+    std::string name = popFileName(c);
+    struct stat status;
+    errno = 0;
+    bool found = name.find('\0') == std::string::npos && stat(name.c_str(), &status) == 0;
+    c.pushInt(found ? std::int64_t(status.st_mode) : 0);
+    c.pushInt(found ? 0 : lastError());
 }
 
 void wInclude(FSContext &c) {

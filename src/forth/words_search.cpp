@@ -1,6 +1,7 @@
 // Word lists and the search order (index 0 of the order is searched first).
 #include "forth/forthexception.h"
 #include "forth/fscontext.h"
+#include "forth/fstext.h"
 #include "forth/fswordsimpl.h"
 #include "forth/fwordlist.h"
 #include "forth/pcolonchild.h"
@@ -38,9 +39,16 @@ void wDefinitions(FSContext &c) {
 }
 
 void wFind(FSContext &c) {
-    PColonChild *word = c.find(c.peek(0).toText());
-    if (word)
-        c.pop();
+    // ( c-addr -- c-addr 0 | xt 1 | xt -1 ): c-addr is a counted string.
+    Cell &name = c.peek(0);
+    if (!isCharAddress(name))
+        name.toRegion();
+    PColonChild *word = c.find(textAt(cellAdd(name, Cell::integer(1)), charAt(name, 0)));
+    if (!word) {
+        c.pushInt(0);
+        return;
+    }
+    c.pop();
     pushFound(c, word);
 }
 
@@ -83,12 +91,9 @@ void wSetOrder(FSContext &c) {
 }
 
 void wSearchWordlist(FSContext &c) {
-    c.need(2);
-    FWordList *list = c.wordList(c.peek(0).toInteger());
-    PColonChild *word = list->find(c.peek(1).toText());
-    c.pop();
-    c.pop();
-    pushFound(c, word);
+    // ( name wid -- 0 | xt 1 | xt -1 )
+    FWordList *list = c.wordList(c.popInt());
+    pushFound(c, list->find(popText(c)));
 }
 
 void wWordlist(FSContext &c) {

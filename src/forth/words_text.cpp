@@ -1,28 +1,112 @@
 // Output, parsing, strings, conditional interpretation and input words.
 #include "forth/forthexception.h"
 #include "forth/fscontext.h"
+#include "forth/fstext.h"
 #include "forth/fswordsimpl.h"
 #include "forth/fwordlist.h"
 #include "forth/pcolonchild.h"
+#include "forth/pmemory.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cstdio>
 
 namespace {
 
-void pushString(FSContext &c, std::string text) {
-    if (text.size() > FSContext::kStringLimit)
-        forthThrow(kErrStringOverflow);
-    c.charge(text.size() / 16);
-    c.push(Cell::string(std::move(text)));
+// A string literal as c-addr u: pushed when interpreting, compiled when compiling.
+void stringLiteral(FSContext &c, std::string text) {
+    if (!c.compiling()) {
+        pushText(c, std::move(text));
+        return;
+    }
+    std::int64_t length = std::int64_t(text.size());
+    c.compileLiteral(Cell::string(std::move(text)));
+    c.compileOp(Op::Lit, length);
 }
 
-// A string literal: pushed when interpreting, compiled when compiling.
-void stringLiteral(FSContext &c, std::string text) {
-    if (c.compiling())
-        c.compileLiteral(Cell::string(std::move(text)));
-    else
-        pushString(c, std::move(text));
+// A cell operand of the engine's string words: text in either form, or any other cell.
+std::string popOperandText(FSContext &c, int base) {
+    if (textPairOnTop(c))
+        return popText(c);
+    return cellText(c.pop(), base);
+}
+
+// Text of S\" with its escapes replaced; the closing quote is the first unescaped one.
+std::string parseEscaped(FSContext &c) {
+    FSInput *source = c.input();
+    if (!source)
+        return {};
+    c.loadIn(source);
+    const std::string &line = source->line;
+    std::size_t pos = source->in;
+    std::string text;
+    auto hex = [](char ch) { return ch >= '0' && ch <= '9' ? ch - '0' : (ch | 0x20) - 'a' + 10; };
+    while (pos < line.size() && line[pos] != '"') {
+        char ch = line[pos++];
+        if (ch != '\\' || pos >= line.size()) {
+            text += ch;
+            continue;
+        }
+        char escape = line[pos++];
+        switch (escape) {
+        case 'a':
+            text += '\a';
+            break;
+        case 'b':
+            text += '\b';
+            break;
+        case 'e':
+            text += '\x1b';
+            break;
+        case 'f':
+            text += '\f';
+            break;
+        case 'l':
+            text += '\n';
+            break;
+        case 'm':
+            text += "\r\n";
+            break;
+        case 'n':
+            text += '\n';
+            break;
+        case 'q':
+            text += '"';
+            break;
+        case 'r':
+            text += '\r';
+            break;
+        case 't':
+            text += '\t';
+            break;
+        case 'v':
+            text += '\v';
+            break;
+        case 'z':
+            text += '\0';
+            break;
+        case 'x':
+            if (pos + 1 < line.size() && std::isxdigit(static_cast<unsigned char>(line[pos])) &&
+                std::isxdigit(static_cast<unsigned char>(line[pos + 1]))) {
+                text += char(hex(line[pos]) * 16 + hex(line[pos + 1]));
+                pos += 2;
+                break;
+            }
+            forthThrow(kErrInvalidArgument, "\\x needs two hexadecimal digits");
+        default:
+            text += escape; // \" and \\ and any other character stand for themselves
+        }
+    }
+    source->in = pos < line.size() ? pos + 1 : pos;
+    c.storeIn();
+    return text;
+}
+
+// A counted string as a string cell: the count character, then the text.
+Cell countedString(std::string text) {
+    if (text.size() > 255)
+        forthThrow(kErrStringOverflow, "counted string longer than 255 characters");
+    return Cell::string(char(text.size()) + text);
 }
 
 void compilePrimitive(FSContext &c, FSPrimitive fn) {
@@ -93,8 +177,7 @@ void wEmit(FSContext &c) {
 }
 
 void wType(FSContext &c) {
-    Cell text = c.pop();
-    c.type(text.toText());
+    c.type(popText(c));
 }
 
 void wCr(FSContext &c) {
@@ -127,13 +210,33 @@ void wSQuote(FSContext &c) {
     stringLiteral(c, c.parse('"'));
 }
 
+void wSBackslashQuote(FSContext &c) {
+    stringLiteral(c, parseEscaped(c));
+}
+
+void wCQuote(FSContext &c) {
+    Cell counted = countedString(c.parse('"'));
+    if (c.compiling())
+        c.compileLiteral(counted);
+    else
+        c.push(std::move(counted));
+}
+
+void wSliteral(FSContext &c) {
+    if (!c.compiling())
+        forthThrow(kErrCompileOnly);
+    stringLiteral(c, popText(c));
+}
+
 void wParen(FSContext &c) {
     c.parseAcrossLines(')');
 }
 
 void wBackslash(FSContext &c) {
-    if (FSInput *source = c.input())
+    if (FSInput *source = c.input()) {
         source->in = source->line.size();
+        c.storeIn();
+    }
 }
 
 void wChar(FSContext &c) {
@@ -143,31 +246,72 @@ void wChar(FSContext &c) {
 
 void wWord(FSContext &c) {
     char delimiter = char(c.popInt());
-    pushString(c, c.parseWord(delimiter));
+    c.push(countedString(c.parseWord(delimiter)));
 }
 
 void wParse(FSContext &c) {
     char delimiter = char(c.popInt());
-    pushString(c, c.parse(delimiter));
+    pushText(c, c.parse(delimiter));
+}
+
+void wParseName(FSContext &c) {
+    pushText(c, std::string(c.parseName()));
+}
+
+void wSource(FSContext &c) {
+    FSInput *source = c.input();
+    pushText(c, source ? source->line : std::string());
+}
+
+void wToIn(FSContext &c) {
+    c.push(Cell::dataAddress(c.toInRegion(), 0));
+}
+
+// Accumulates digits of BASE into ud from the character range; stops at the first other one.
+static void convertDigits(FSContext &c, Cell address, std::int64_t length, unsigned __int128 ud) {
+    int radix = c.base();
+    std::int64_t pos = 0;
+    for (; pos < length && digitValue(char(charAt(address, pos))) < radix; ++pos)
+        ud = ud * unsigned(radix) + unsigned(digitValue(char(charAt(address, pos))));
+    c.pushInt(std::int64_t(std::uint64_t(ud)));
+    c.pushInt(std::int64_t(std::uint64_t(ud >> 64)));
+    address.i += pos;
+    c.push(std::move(address));
+    c.pushInt(length - pos);
+}
+
+static unsigned __int128 popUnsignedDouble(FSContext &c) {
+    c.need(2);
+    std::uint64_t high = std::uint64_t(c.peek(0).toInteger());
+    std::uint64_t low = std::uint64_t(c.peek(1).toInteger());
+    c.pop();
+    c.pop();
+    return (unsigned __int128)high << 64 | low;
 }
 
 void wToNumber(FSContext &c) {
-    // ( n string -- n' rest ): accumulates the leading digits of the string in BASE.
-    c.need(2);
-    std::string text = c.peek(0).toText();
-    std::uint64_t value = std::uint64_t(c.peek(1).toInteger());
-    int radix = c.base();
-    std::size_t pos = 0;
-    for (; pos < text.size() && digitValue(text[pos]) < radix; ++pos)
-        value = value * std::uint64_t(radix) + std::uint64_t(digitValue(text[pos]));
+    // ( ud c-addr u -- ud' c-addr' u' )
+    std::int64_t length;
+    Cell address = popCharRange(c, length);
+    convertDigits(c, std::move(address), length, popUnsignedDouble(c));
+}
+
+void wConvert(FSContext &c) {
+    // ( ud c-addr -- ud' c-addr' ): the digits start after c-addr; no length, so the text or
+    // region ends the conversion.
+    Cell address = c.pop();
+    std::int64_t length = 0;
+    if (address.type == CellType::String)
+        length = std::int64_t(address.str->text.size()) - address.i - 1;
+    else
+        length = std::int64_t(address.toRegion()->size()) - address.i - 1;
+    address.i += 1;
+    convertDigits(c, std::move(address), std::max<std::int64_t>(length, 0), popUnsignedDouble(c));
     c.pop();
-    c.pop();
-    c.pushInt(std::int64_t(value));
-    pushString(c, text.substr(pos));
 }
 
 void wHtmlEscape(FSContext &c) {
-    std::string text = c.pop().toText();
+    std::string text = popText(c);
     std::string escaped;
     for (char ch : text) {
         unsigned char byte = static_cast<unsigned char>(ch);
@@ -180,16 +324,13 @@ void wHtmlEscape(FSContext &c) {
             escaped += code;
         }
     }
-    pushString(c, std::move(escaped));
+    pushText(c, std::move(escaped));
 }
 
 void wStringArg(FSContext &c) {
     // ( template x -- string ): every %n with the lowest n (1 to 99) becomes the text of x.
-    c.need(2);
-    std::string value = cellText(c.peek(0), c.base());
-    std::string pattern = c.peek(1).toText();
-    c.pop();
-    c.pop();
+    std::string value = popOperandText(c, c.base());
+    std::string pattern = popText(c);
     auto markerAt = [&](std::size_t pos, std::size_t &length) {
         if (pattern[pos] != '%' || pos + 1 >= pattern.size())
             return 0;
@@ -208,7 +349,7 @@ void wStringArg(FSContext &c) {
             lowest = number;
     }
     if (lowest == 100) {
-        pushString(c, std::move(pattern));
+        pushText(c, std::move(pattern));
         return;
     }
     std::string result;
@@ -222,19 +363,16 @@ void wStringArg(FSContext &c) {
             result += pattern[pos];
         }
     }
-    pushString(c, std::move(result));
+    pushText(c, std::move(result));
 }
 
 void wCommaComma(FSContext &c) {
-    c.need(2);
     int base = c.base();
-    std::string second = cellText(c.peek(0), base);
-    std::string first = cellText(c.peek(1), base);
-    c.pop();
-    c.pop();
+    std::string second = popOperandText(c, base);
+    std::string first = popOperandText(c, base);
     if (first.size() + second.size() > FSContext::kStringLimit)
         forthThrow(kErrStringOverflow);
-    pushString(c, first + second);
+    pushText(c, first + second);
 }
 
 void wBracketIf(FSContext &c) {
@@ -279,6 +417,7 @@ void wSaveInput(FSContext &c) {
     FSInput *source = c.input();
     if (!source)
         forthThrow(kErrUnsupported, "no input source");
+    c.loadIn(source);
     c.pushInt(source->lineStart);
     c.pushInt(source->lineNumber);
     c.pushInt(std::int64_t(source->in));
@@ -315,11 +454,11 @@ void wRestoreInput(FSContext &c) {
         source->lineNumber = lineNumber;
         source->in =
             std::size_t(std::clamp<std::int64_t>(in, 0, std::int64_t(source->line.size())));
+        c.storeIn();
     }
     c.pushFlag(!restored);
 }
 
 void wEvaluate(FSContext &c) {
-    Cell text = c.pop();
-    c.evaluate(text.toText());
+    c.evaluate(popText(c));
 }

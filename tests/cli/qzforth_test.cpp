@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QProcess>
 #include <QTemporaryDir>
 
 namespace {
@@ -30,6 +31,10 @@ TEST_F(Qzforth, HelpVersionAndWordList) {
     EXPECT_NE(words.out.find("\nDUP              primitive\n"), std::string::npos);
     EXPECT_NE(words.out.find("\nIF               immediate\n"), std::string::npos);
     EXPECT_NE(words.out.find("\nCREATE           ordinary\n"), std::string::npos);
+    for (const char *line : {"\nUM/MOD           primitive\n", "\nS\\\"              immediate\n",
+                             "\n{:               immediate\n", "\nSUBSTITUTE       ordinary\n",
+                             "\nD.R              primitive\n", "\nDEFER            ordinary\n"})
+        EXPECT_NE(words.out.find(line), std::string::npos) << line;
 }
 
 TEST_F(Qzforth, BadOptions) {
@@ -43,9 +48,9 @@ TEST_F(Qzforth, BadOptions) {
 }
 
 TEST_F(Qzforth, CodeFromTheCommandLine) {
-    ToolResult run = runTool("qzforth", {"-e", "1 2 + . S\" text\" ."}, "99 .\n");
+    ToolResult run = runTool("qzforth", {"-e", "1 2 + . S\" text\" TYPE"}, "99 .\n");
     EXPECT_EQ(run.exitCode, 0);
-    EXPECT_EQ(run.out, "3 text ") << "no banner, no prompt, standard input not read";
+    EXPECT_EQ(run.out, "3 text") << "no banner, no prompt, standard input not read";
     EXPECT_EQ(run.err, "");
     run = runTool("qzforth", {"-e", ": SQ DUP * ;", "-e", "7 SQ ."});
     EXPECT_EQ(run.out, "49 ");
@@ -90,6 +95,37 @@ TEST_F(Qzforth, AnErrorInAFileEndsTheRunWithItsLocation) {
     std::string nested = file("nested.fs", "INCLUDE " + bad + "\n");
     run = runTool("qzforth", {nested});
     EXPECT_EQ(run.err, "undefined word: OOPS\n  at " + bad + ":3\n");
+}
+
+TEST_F(Qzforth, ADirectoryIsNotASourceFile) {
+    std::string dir = m_dir.path().toStdString();
+    ToolResult run = runTool("qzforth", {dir});
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_EQ(run.err, "i/o error 21: " + dir + " is a directory\n");
+    run = runTool("qzforth", {"-e", "S\" " + dir + "\" INCLUDED 1 ."});
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_EQ(run.out, "");
+    EXPECT_EQ(run.err, "i/o error 21: " + dir + " is a directory\n");
+    // OPEN-FILE answers the error instead of a handle that reads nothing.
+    run = runTool("qzforth", {"-e", "S\" " + dir + "\" R/O OPEN-FILE . ."});
+    EXPECT_EQ(run.out, "21 0 ");
+}
+
+// Standard output going to a full device: the run must not claim success.
+TEST_F(Qzforth, UnwritableOutputFails) {
+    for (const QStringList &arguments :
+         {QStringList{"-e", "1 ."}, QStringList{"--help"}, QStringList{}}) {
+        QProcess process;
+        process.setStandardOutputFile("/dev/full");
+        process.start(QString::fromStdString(toolPath("qzforth")), arguments);
+        process.write("1 .\n");
+        process.closeWriteChannel();
+        ASSERT_TRUE(process.waitForFinished(60000));
+        EXPECT_EQ(process.exitCode(), 1) << arguments.join(' ').toStdString();
+        EXPECT_TRUE(process.readAllStandardError().startsWith(
+            "error: cannot write standard output: No space left on device"))
+            << arguments.join(' ').toStdString();
+    }
 }
 
 TEST_F(Qzforth, ConsoleGoesOnAfterAnError) {

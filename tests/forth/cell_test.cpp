@@ -62,9 +62,28 @@ TEST(ForthCell, OtherTypeCombinationsAreRejected) {
     std::pair<long, std::string> mismatch{-24, "invalid operand combination"};
     EXPECT_EQ(failure([] { cellAdd(Cell::real(1.5), Cell::integer(1)); }), mismatch);
     EXPECT_EQ(failure([] { cellAdd(Cell::real(1.5), Cell::real(1)); }), mismatch);
-    EXPECT_EQ(failure([] { cellAdd(Cell::string("a"), Cell::integer(1)); }), mismatch);
+    EXPECT_EQ(failure([] { cellAdd(Cell::string("a"), Cell::real(1)); }), mismatch);
     EXPECT_EQ(failure([&] { cellAdd(Cell::codeAddress(&word), Cell::integer(1)); }), mismatch);
+    // Offsets into two different texts do not compare or subtract.
     EXPECT_EQ(failure([] { cellCompare(Cell::string("a"), Cell::string("b")); }), mismatch);
+    EXPECT_EQ(failure([] { cellSubtract(Cell::string("a"), Cell::string("a")); }), mismatch);
+}
+
+// A string cell is a character address: it moves by integers and stays on its text.
+TEST(ForthCell, StringCellsAreCharacterAddresses) {
+    Cell text = Cell::string("hello");
+    Cell moved = cellAdd(Cell::integer(2), text);
+    EXPECT_EQ(moved.type, CellType::String);
+    EXPECT_EQ(moved.str, text.str);
+    EXPECT_EQ(moved.i, 2);
+    EXPECT_EQ(cellText(moved), "llo");
+    EXPECT_EQ(cellText(cellAdd(text, Cell::integer(9))), "");
+    EXPECT_EQ(cellText(cellSubtract(moved, Cell::integer(1))), "ello");
+    EXPECT_EQ(cellSubtract(moved, text).i, 2);
+    EXPECT_LT(cellCompare(text, moved), 0);
+    EXPECT_FALSE(cellEquals(text, moved));
+    EXPECT_TRUE(cellEquals(cellAdd(text, Cell::integer(2)), moved));
+    EXPECT_EQ(text.str->refs, 2) << "copies share the text";
 }
 
 TEST(ForthCell, TypedReadsNameWhatWasExpected) {

@@ -30,8 +30,9 @@ TEST(ForthNumbers, IntegerAndFloatForms) {
 }
 
 TEST(ForthNumbers, WordsThatAreNotNumbers) {
-    for (const char *word : {"1.5", "12x", "$", "--1", "1.", "E", "E5", "$G", "%2", "#A",
-                             "18446744073709551616", "1E1E1", "0x10"}) {
+    for (const char *word : {"1.5", "12x", "$", "--1", "-.", "1..", "E", "E5", "$G", "%2", "#A",
+                             "18446744073709551616", "1E1E1", "0x10", "#--1", "-#-1", "'ab'", "''",
+                             "340282366920938463463374607431768211456."}) {
         ForthRun run = runForth(word);
         EXPECT_EQ(run.code, -13) << word;
         EXPECT_EQ(run.message, std::string("undefined word: ") + word);
@@ -94,20 +95,29 @@ TEST(ForthStacks, LoopStack) {
                     "3 "}});
 }
 
-TEST(ForthLoops, CountedLoopsFollowTheEngineRules) {
+TEST(ForthLoops, CountedLoopsEndWhenTheIndexCrossesTheLimit) {
     expectOutputs({
         {": X 3 0 DO I . LOOP ; X", "0 1 2 "},
-        // A start that is not below the limit runs the body once.
-        {": X 0 5 DO I . LOOP ; X", "5 "},
-        {": X 5 5 DO I . LOOP ; X", "5 "},
+        {": X -1 -3 DO I . LOOP ; X", "-3 -2 "},
+        // Equal start and limit: DO runs on through the whole range, ?DO skips.
+        {": X 5 5 DO I . I 7 = IF LEAVE THEN LOOP ; X", "5 6 7 "},
         {": X 5 5 ?DO I . LOOP .\" none\" ; X", "none"},
         {": X 10 0 DO I . 3 +LOOP ; X", "0 3 6 9 "},
+        {": X 10 0 DO I . 7 +LOOP ; X", "0 7 "},
+        // A negative step includes the limit itself and stops once past it.
         {": X 0 10 DO I . -3 +LOOP ; X", "10 7 4 1 "},
-        {": X 0 3 DO I . -1 +LOOP ; X", "3 2 1 "},
+        {": X 1 4 DO I . -1 +LOOP ; X", "4 3 2 1 "},
+        {": X 0 3 DO I . -1 +LOOP ; X", "3 2 1 0 "},
+        {": X -1 1 DO I . -1 +LOOP ; X", "1 0 -1 "},
         {": X 2 0 DO 2 0 DO J . I . LOOP LOOP ; X", "0 0 0 1 1 0 1 1 "},
         {": X 10 0 DO I 2 = IF LEAVE THEN I . LOOP .\" out\" ; X", "0 1 out"},
-        // An increment that would overflow ends the loop.
+        // Steps that wrap the index still see the boundary.
         {": X 9223372036854775807 9223372036854775806 DO I . 10 +LOOP ; X", "9223372036854775806 "},
+        {": X -9223372036854775808 -9223372036854775807 DO I . -10 +LOOP ; X",
+         "-9223372036854775807 "},
+        {": X 0 -2 DO I . 9223372036854775807 +LOOP ; X", "-2 "},
+        // A zero step never crosses: LEAVE is the way out.
+        {": X 1 0 DO I . I 0= IF LEAVE THEN 0 +LOOP ; X", "0 "},
     });
     EXPECT_EQ(runForth(": X I ; : Y 3 0 DO X . LOOP ; Y").code, -22);
     EXPECT_EQ(runForth(": X 1 0 DO J LOOP ; X").code, -26);
@@ -193,7 +203,8 @@ TEST(ForthMemory, MoveAndDoubleCells) {
         {"CREATE A 1 , 2 , 3 , A 1+ A 2 MOVE A @ . A 1+ @ .", "2 3 "},
         {"CREATE A 2 ALLOT 1 2 A 2! A 2@ . . A @ .", "2 1 2 "},
         {"CREATE S 3 , 7 , 8 , 9 , S COUNT . @ .", "3 7 "},
-        {"S\" abc\" COUNT . .", "3 abc "},
+        {"C\" abc\" COUNT . .", "3 abc "},
+        {"S\" abc\" . .", "3 abc "},
     });
     EXPECT_EQ(runForth("CREATE A 2 ALLOT A A 1+ 2 MOVE").code, -9);
     EXPECT_EQ(runForth("CREATE A 2 ALLOT A 1+ A 9223372036854775807 MOVE").code, -9);
@@ -219,33 +230,49 @@ TEST(ForthArithmetic, EdgeCasesDoNotTrap) {
 
 TEST(ForthArithmetic, OperandTypesAreChecked) {
     EXPECT_EQ(runForth("1.5E0 1 +").text, "invalid operand combination");
-    EXPECT_EQ(runForth("S\" a\" 1 *").text, "unrelocated literal required");
+    EXPECT_EQ(runForth("S\" a\" DROP 1 *").text, "unrelocated literal required");
     EXPECT_EQ(runForth("1 FSIN").text, "float required");
-    EXPECT_EQ(runForth("S\" a\" 1 <").text, "invalid operand combination");
+    EXPECT_EQ(runForth("S\" a\" DROP 1 <").text, "invalid operand combination");
     EXPECT_EQ(runForth("S\" a\" IF THEN").code, -14);
-    EXPECT_EQ(runForth(": X IF 1 THEN ; S\" a\" X").text, "unrelocated literal required");
+    EXPECT_EQ(runForth(": X IF 1 THEN ; S\" a\" DROP X").text, "unrelocated literal required");
+    // Characters of a string's text are read-only and bounded by the text.
+    EXPECT_EQ(runForth("65 S\" a\" DROP C!").text, "string text is read-only");
+    EXPECT_EQ(runForth("S\" a\" + C@").text, "character fetch outside string");
+    EXPECT_EQ(runForth("S\" a\" DROP 1- C@").text, "character fetch outside string");
+    EXPECT_EQ(runForth("S\" abc\" 1+ TYPE").text, "character fetch outside string");
+    EXPECT_EQ(runForth("CREATE B 2 ALLOT B 3 TYPE").text, "cell fetch outside allotted region");
+    EXPECT_EQ(runForth("S\" ab\" DROP -1 TYPE").text, "negative length");
     EXPECT_EQ(runForth("5 EXECUTE").text, "not a code address");
     EXPECT_EQ(runForth("1.5E0 1.5E0 = . 2.5E0 FLOOR . 0E0 FCOS .").out, "-1 2 1 ");
 }
 
 TEST(ForthStrings, StringWords) {
     expectOutputs({
-        {"S\" a b&c/1\" HTML-ESCAPE .", "a%20b%26c%2f1 "},
-        {"S\" \x01\xff\" HTML-ESCAPE .", "%01%ff "},
-        {"S\" x=%2 y=%1 z=%1\" 5 STRING-ARG .", "x=%2 y=5 z=5 "},
-        {"S\" %3%10\" S\" a\" STRING-ARG .", "a%10 "},
-        {"S\" none\" 5 STRING-ARG .", "none "},
-        {"1 S\" two\" ,, .", "1two "},
-        {"255 HEX S\" !\" ,, . DECIMAL", "FF! "},
-        {"1.5E0 ' DUP ,, .", "1.5#<CODE-ADDRESS DUP> "},
+        {"S\" a b&c/1\" HTML-ESCAPE TYPE", "a%20b%26c%2f1"},
+        {"S\" \x01\xff\" HTML-ESCAPE TYPE", "%01%ff"},
+        {"S\" x=%2 y=%1 z=%1\" 5 STRING-ARG TYPE", "x=%2 y=5 z=5"},
+        {"S\" %3%10\" S\" a\" STRING-ARG TYPE", "a%10"},
+        {"S\" none\" 5 STRING-ARG . TYPE", "4 none"},
+        {"1 S\" two\" ,, TYPE", "1two"},
+        {"255 HEX S\" !\" ,, TYPE DECIMAL", "FF!"},
+        {"1.5E0 ' DUP ,, TYPE", "1.5#<CODE-ADDRESS DUP>"},
         {"S\" ab\" TYPE", "ab"},
         {": G .\" hi\" ; G .( now) CHAR A EMIT", "hinowA"},
         {"S\" 3 4 +\" EVALUATE .", "7 "},
-        {"S\" 12ab\" 0 SWAP >NUMBER . .", "ab 12 "},
-        {"CHAR ) WORD ))abc) .", "abc "},
-        {"CHAR , PARSE a b,.", "a b "},
+        {"0. S\" 12ab\" >NUMBER . . . .", "2 ab 0 12 "},
+        {"CHAR ) WORD ))abc) COUNT TYPE", "abc"},
+        {"CHAR , PARSE a b,TYPE", "a b"},
+        // Text arguments take the pair or a lone string cell, and the engine's words make one.
+        {"S\" 1 2\" DROP 3 EVALUATE + .", "3 "},
+        {"S\" %1\" DROP S\" xy\" DROP STRING-ARG TYPE", "xy"},
+        {"S\" ab\" 1 ,, TYPE", "ab1"},
+        {"S\" abc\" 1 /STRING S\" !\" ,, TYPE", "bc!"},
+        // An integer on a character address is a length: the pair is one operand.
+        {"0 S\" abc\" DROP 1 ,, TYPE", "0a"},
+        // A result of these words is a pair too, so it feeds the next one.
+        {"S\" %1-%2\" 1 STRING-ARG 2 STRING-ARG S\" !\" ,, HTML-ESCAPE TYPE", "1%2d2%21"},
     });
-    EXPECT_EQ(runForth(": X S\" x\" BEGIN DUP ,, AGAIN ; X").code, -17);
+    EXPECT_EQ(runForth(": X S\" x\" BEGIN 2DUP ,, AGAIN ; X").code, -17);
 }
 
 TEST(ForthConditional, BracketIf) {
@@ -271,7 +298,8 @@ TEST(ForthSearchOrder, Words) {
         {"VOCABULARY V ALSO V DEFINITIONS : IN-V 1 ; PREVIOUS DEFINITIONS "
          "[DEFINED] IN-V . ALSO V IN-V . ORDER",
          "0 1 Search order: V FORTH\nCompilation list: FORTH\n"},
-        {"S\" DUP\" FIND . DROP S\" IF\" FIND . DROP S\" NOPE\" FIND . .", "-1 1 0 NOPE "},
+        {"C\" DUP\" FIND . DROP C\" IF\" FIND . DROP C\" NOPE\" FIND . COUNT TYPE", "-1 1 0 NOPE"},
+        {"CREATE N 3 C, CHAR D C, CHAR U C, CHAR P C, N FIND . ' DUP = .", "-1 -1 "},
         {"S\" SWAP\" FORTH-WORDLIST SEARCH-WORDLIST . DROP", "-1 "},
         {"ONLY ORDER", "Search order: FORTH\nCompilation list: FORTH\n"},
     });
@@ -319,6 +347,11 @@ TEST(ForthBudget, RunawayProgramsStop) {
     spaces.setInstructionBudget(100000);
     run = runForth(spaces, "1000000000000 SPACES");
     EXPECT_EQ(run.code, -28);
+    // A long wait is work too: it ends with the budget, not after a day.
+    FSContext waits;
+    waits.setInstructionBudget(100000);
+    run = runForth(waits, "86400000 MS");
+    EXPECT_EQ(run.code, -28);
 
     volatile std::sig_atomic_t flag = 1;
     FSContext interrupted;
@@ -340,6 +373,13 @@ TEST(ForthInput, SourceWords) {
          "0 0 1 0 2 0 "},
         {"( comment\n still ) 3 .", "3 "},
         {"\\ all of it\n4 .", "4 "},
+        // >IN is the parser's position: storing into it skips or re-reads text.
+        {": SKIP >IN @ 2 + >IN ! ; SKIP 9 7 .", "7 "},
+        {": PAST SOURCE NIP >IN ! ; 1 . PAST 2 .\n3 .", "1 3 "},
+        {"1000 >IN ! 8 .", ""},
+        // An evaluated string has its own position; the outer one comes back after it.
+        {"S\" >IN @\" EVALUATE . >IN @ 0> .", "5 -1 "},
+        {"SOURCE TYPE", "SOURCE TYPE"},
     });
 }
 
@@ -357,13 +397,13 @@ TEST_F(ForthFiles, WriteReadAndReposition) {
     ForthRun result = run("S\" " + name +
                           "\" W/O CREATE-FILE . VALUE F "
                           "S\" first\" F WRITE-LINE . S\" second\" F WRITE-FILE . "
-                          "F FILE-POSITION . . F CLOSE-FILE . "
+                          "F FILE-POSITION . D. F CLOSE-FILE . "
                           "S\" " +
                           name +
                           "\" R/O OPEN-FILE . TO F "
                           "80 F READ-LINE . . . . 3 F READ-FILE . . . "
                           "80 F READ-LINE . . . . 80 F READ-LINE . . . . "
-                          "1 F REPOSITION-FILE . 2 F READ-FILE . . . F CLOSE-FILE .");
+                          "1. F REPOSITION-FILE . 2 F READ-FILE . . . F CLOSE-FILE .");
     EXPECT_EQ(result.code, 0) << result.message;
     EXPECT_EQ(result.out, "0 0 0 0 12 0 0 "
                           "0 -1 5 first 0 3 sec "
@@ -378,11 +418,11 @@ TEST_F(ForthFiles, ModesResizeDeleteAndBadIds) {
     std::string name = path("f.bin");
     ForthRun result = run("S\" " + name +
                           "\" R/W BIN CREATE-FILE . VALUE F "
-                          "S\" abcdef\" F WRITE-FILE . 3 F RESIZE-FILE . F CLOSE-FILE . "
+                          "S\" abcdef\" F WRITE-FILE . 3. F RESIZE-FILE . F CLOSE-FILE . "
                           "S\" " +
                           name +
                           "\" R/O BIN OPEN-FILE . TO F 10 F READ-FILE . . . "
-                          "F CLOSE-FILE . F CLOSE-FILE . 99 FILE-POSITION . . "
+                          "F CLOSE-FILE . F CLOSE-FILE . 99 FILE-POSITION . D. "
                           "S\" " +
                           name + "\" DELETE-FILE . S\" " + name +
                           "\" DELETE-FILE 0> . "
@@ -393,6 +433,38 @@ TEST_F(ForthFiles, ModesResizeDeleteAndBadIds) {
                           name + "\" 8 OPEN-FILE . .");
     EXPECT_EQ(result.code, 0) << result.message;
     EXPECT_EQ(result.out, "0 0 0 0 0 0 3 abc 0 -1 -1 0 0 -1 -1 0 -1 0 ");
+}
+
+// Opening is never destructive: only CREATE-FILE makes or empties a file.
+TEST_F(ForthFiles, OpenFileNeitherCreatesNorEmpties) {
+    std::string name = path("kept.txt");
+    std::ofstream(name) << "0123456789";
+    auto content = [&] {
+        std::ifstream in(name);
+        return std::string((std::istreambuf_iterator<char>(in)), {});
+    };
+    for (const char *mode : {"W/O", "R/W", "W/O BIN", "R/W BIN"}) {
+        ForthRun result =
+            run("S\" " + name + "\" " + mode + " OPEN-FILE . DUP FILE-POSITION . D. CLOSE-FILE .");
+        EXPECT_EQ(result.out, "0 0 0 0 ") << mode;
+        EXPECT_EQ(content(), "0123456789") << mode;
+    }
+    // R/W writes in place, over the old bytes, keeping the rest.
+    ForthRun result = run("S\" " + name +
+                          "\" R/W OPEN-FILE . VALUE F 4. F REPOSITION-FILE . "
+                          "S\" ab\" F WRITE-FILE . F CLOSE-FILE .");
+    EXPECT_EQ(result.out, "0 0 0 0 ");
+    EXPECT_EQ(content(), "0123ab6789");
+    // A missing file stays missing, whatever the mode.
+    std::string missing = path("missing.txt");
+    for (const char *mode : {"R/O", "W/O", "R/W"}) {
+        result = run("S\" " + missing + "\" " + mode + " OPEN-FILE . .");
+        EXPECT_EQ(result.out, "2 0 ") << mode;
+        EXPECT_FALSE(QFile::exists(QString::fromStdString(missing))) << mode;
+    }
+    // CREATE-FILE still empties.
+    EXPECT_EQ(run("S\" " + name + "\" W/O CREATE-FILE . CLOSE-FILE .").out, "0 0 ");
+    EXPECT_EQ(content(), "");
 }
 
 TEST_F(ForthFiles, IncludeReportsFailuresAndLocations) {
@@ -445,7 +517,7 @@ TEST_F(ForthFiles, NamesWithANulNameNoOtherFile) {
     std::string name = path("victim");
     std::ofstream(name) << "kept";
     std::string withNul = "S\" " + name + std::string(1, '\0') + "x\" ";
-    EXPECT_EQ(run(withNul + "DUP R/O OPEN-FILE . . DELETE-FILE .").out, "2 0 2 ");
+    EXPECT_EQ(run(withNul + "2DUP R/O OPEN-FILE . . DELETE-FILE .").out, "2 0 2 ");
     EXPECT_TRUE(QFile::exists(QString::fromStdString(name)));
 }
 

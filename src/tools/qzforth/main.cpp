@@ -60,6 +60,17 @@ void listWords() {
         std::printf("%-16s %s\n", word.name, kinds[int(word.kind)]);
 }
 
+// The exit status once everything is printed: output that could not be written is a failure,
+// not a silent success.
+int finish(int status) {
+    if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
+        int error = errno ? errno : EIO;
+        std::fprintf(stderr, "error: cannot write standard output: %s\n", std::strerror(error));
+        return 1;
+    }
+    return status;
+}
+
 bool readLine(std::string &line) {
     line.clear();
     for (;;) {
@@ -89,15 +100,15 @@ int main(int argc, char **argv) {
         std::string argument = argv[k];
         if (argument == "--help" || argument == "-h") {
             std::fputs(kUsage, stdout);
-            return 0;
+            return finish(0);
         }
         if (argument == "--version") {
             std::printf("%s\n", FSContext::banner().c_str());
-            return 0;
+            return finish(0);
         }
         if (argument == "--words") {
             listWords();
-            return 0;
+            return finish(0);
         }
         if (argument == "-e") {
             if (k + 1 >= argc) {
@@ -137,12 +148,12 @@ int main(int argc, char **argv) {
                     context.includeFile(step.text);
             } catch (const ForthException &error) {
                 printError(context, error);
-                return 1;
+                return finish(1);
             }
         }
         if (anyCode) {
             context.flushOutput();
-            return 0;
+            return finish(0);
         }
 
         const bool terminal = isatty(STDIN_FILENO);
@@ -174,6 +185,5 @@ int main(int argc, char **argv) {
     } catch (const ForthBye &) {
     }
     context.flushOutput();
-    std::fflush(stdout);
-    return 0;
+    return finish(0);
 }

@@ -19,6 +19,6 @@ HEX FF . 10 . -1 . DECIMAL 10 . CR
 1 0 /
 1.5E0 1 +
 1 FLOOR
-S" x" NEGATE
+S" x" DROP NEGATE
 ' DUP 1 +
 .S

@@ -8,7 +8,8 @@ BUF 3 CELLS + BUF - . CR
 1 2 BUF 2! BUF 2@ . . CR
 CREATE LIST 1 , 2 , 3 , LIST 2 + @ . HERE . CR
 VARIABLE V V @ . 7 V ! V @ . V . CR
-S" text" V ! V @ . CR
+S" text" DROP V ! V @ . CR
+HERE 7 C, 300 C, DUP C@ . 1+ C@ . CR
 5 ' DUP V ! V @ EXECUTE . . CR
 CREATE SRC 1 , 2 , 3 , CREATE DST 3 ALLOT SRC DST 3 MOVE DST 2 + @ . CR
 CREATE C 3 , CHAR a , CHAR b , CHAR c , C COUNT . @ EMIT CR
