@@ -60,7 +60,8 @@ long CodeEditStandardParser::writeDocComment(MarkupWriter &out, const char16_t *
             state = Code;
             return i + 2;
         }
-        if ((text[i] == '\\' || text[i] == '@') && lex::isAsciiLetter(text[i + 1])) {
+        if ((text[i] == '\\' || text[i] == '@') && lex::isAsciiLetter(text[i + 1]) &&
+            (i == 0 || !lex::isIdentifierChar(text[i - 1]))) {
             long end = i + 1;
             while (lex::isAsciiLetter(text[end]))
                 ++end;
