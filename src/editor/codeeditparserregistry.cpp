@@ -1,10 +1,20 @@
 #include "editor/codeeditparserregistry.h"
 
 #include "editor/codeeditassemblyparser.h"
+#include "editor/codeeditbasicparser.h"
+#include "editor/codeeditcmakeparser.h"
 #include "editor/codeeditcparser.h"
+#include "editor/codeeditdoviveparser.h"
+#include "editor/codeeditdtsparser.h"
+#include "editor/codeeditforthparser.h"
 #include "editor/codeeditkeywordparsers.h"
 #include "editor/codeeditmarkdownparser.h"
+#include "editor/codeeditpythonparser.h"
+#include "editor/codeeditsvfparser.h"
+#include "editor/codeeditvhdlparser.h"
 #include "editor/codeeditxmlparser.h"
+#include "editor/codeedityamlparser.h"
+#include "editor/disassemblycodeeditparser.h"
 
 #include <QFileInfo>
 
@@ -23,7 +33,8 @@ template <class Parser> std::unique_ptr<CodeEditParser> make() {
     return std::make_unique<Parser>();
 }
 
-// Every language registered at start-up, in menu order.
+// Every language registered at start-up, in menu order; then the further parsers of the
+// family, which have no menu entry of their own but colour their files in the same way.
 const Registration kRegistrations[] = {
     {"&C/C++", "c", "c h cc cpp cxx c++ hh hpp hxx h++ inl ipp tpp", "", "C and C++ sources",
      make<CodeEditCParser>},
@@ -33,14 +44,29 @@ const Registration kRegistrations[] = {
     {"&XML", "xml", "xml xsd xsl xslt svg qzproject qzarchive ui qrc ts plist", "", "XML documents",
      make<CodeEditXMLParser>},
     {"&HTML", "html", "html htm xhtml", "", "HTML pages", make<CodeEditHTMLParser>},
+    {"&VHDL", "vhdl", "vhd vhdl", "", "VHDL designs", make<CodeEditVHDLParser>},
     {"Link script", "linkscript", "ld lds lnk", "", "linker command files",
      make<CodeEditVantrelLinkScriptParser>},
     {"XC", "xc", "xc", "", "XC sources", make<CodeEditXCParser>},
+    {"&Forth", "forth", "fs fth 4th forth", "", "Forth sources", make<CodeEditForthParser>},
+    {"BASIC", "basic", "bas bi", "", "BASIC programs", make<CodeEditBASICParser>},
     {"Markdown", "markdown", "md markdown", "", "Markdown text", make<CodeEditMarkdownParser>},
     {"&Assembly Language", "assembly", "s asm", "", "assembly sources",
      make<CodeEditAssemblyParser>},
     {"&Batch File", "batch", "bat cmd", "", "Windows batch files", make<CodeEditBatchParser>},
+    {"&qzDoc", "qzdoc", "qzdoc", "", "qzDoc documentation", make<CodeEditQzDocParser>},
+    {"&DovIve", "dovive", "dox dovive", "", "DovIve documentation", make<CodeEditDovIveParser>},
+    {"CMake File", "cmake", "cmake", "CMakeLists.txt", "CMake listfiles",
+     make<CodeEditCMakeParser>},
+    {"Device Tree", "dts", "dts dtsi overlay", "", "device-tree sources", make<CodeEditDTSParser>},
+    {"YAML", "yaml", "yaml yml", ".clang-format .clang-tidy", "YAML documents",
+     make<CodeEditYAMLParser>},
+    {"Python", "python", "py pyw pyi", "SConstruct SConscript", "Python sources",
+     make<CodeEditPythonParser>},
+    {"SVF", "svf", "svf", "", "serial vector format", make<CodeEditSVFParser>},
     {"STAPL", "stapl", "stp stapl jam", "", "STAPL/JAM programs", make<CodeEditSTAPLParser>},
+    {"Disassembly", "disassembly", "dis", "", "disassembly listings",
+     make<DisassemblyCodeEditParser>},
 };
 
 } // namespace

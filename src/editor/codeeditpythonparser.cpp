@@ -1,0 +1,144 @@
+#include "editor/codeeditpythonparser.h"
+
+#include "editor/parserhelpers.h"
+#include "editor/styletable.h"
+
+namespace {
+
+bool isPrefixChar(char16_t c) {
+    char16_t lower = lex::toLower(c);
+    return lower == 'r' || lower == 'b' || lower == 'u' || lower == 'f';
+}
+
+} // namespace
+
+CodeEditPythonParser::CodeEditPythonParser() {
+    m_keywords[0] =
+        KeywordList{"False",   "None",  "True",     "and",      "as",   "assert", "async", "await",
+                    "break",   "class", "continue", "def",      "del",  "elif",   "else",  "except",
+                    "finally", "for",   "from",     "global",   "if",   "import", "in",    "is",
+                    "lambda",  "match", "case",     "nonlocal", "not",  "or",     "pass",  "raise",
+                    "return",  "try",   "while",    "with",     "yield"};
+    m_keywords[1] = KeywordList{"self", "cls"};
+}
+
+bool CodeEditPythonParser::isCodePosition(const QString &line, int column) {
+    int style = styleAt(line, column);
+    return style >= 0 && !isCommentOrStringStyle(style);
+}
+
+long CodeEditPythonParser::parseString(MarkupWriter &out, const char16_t *text, long i,
+                                       char16_t quote, bool triple, bool raw) {
+    out.style(StyleString);
+    while (text[i]) {
+        char16_t c = text[i];
+        if (c == '\\') {
+            if (!text[i + 1]) {
+                out.style(raw ? StyleString : StyleStringEscape);
+                out.put(c);
+                if (!triple)
+                    m_lineState = quote | (raw ? std::uint32_t(Raw) : 0u);
+                return i + 1;
+            }
+            out.style(raw ? StyleString : StyleStringEscape);
+            out.put(text + i, 2);
+            out.style(StyleString);
+            i += 2;
+            continue;
+        }
+        if (c == quote && (!triple || (text[i + 1] == quote && text[i + 2] == quote))) {
+            out.style(StyleStringDelimiter);
+            out.put(text + i, triple ? 3 : 1);
+            m_lineState = Code;
+            return i + (triple ? 3 : 1);
+        }
+        out.put(c);
+        ++i;
+    }
+    m_lineState =
+        triple ? ((quote == '"' ? TripleDouble : TripleSingle) | (raw ? std::uint32_t(Raw) : 0u))
+               : Code;
+    return i;
+}
+
+char16_t *CodeEditPythonParser::parse(const char16_t *text, char16_t *out, int &braces) {
+    m_text = text;
+    MarkupWriter w(out);
+    long i = 0;
+    bool raw = m_lineState & Raw;
+    switch (m_lineState & 0xFF) {
+    case TripleSingle:
+    case TripleDouble:
+        i = parseString(w, text, 0, (m_lineState & 0xFF) == TripleDouble ? '"' : '\'', true, raw);
+        break;
+    case '"':
+    case '\'':
+        i = parseString(w, text, 0, char16_t(m_lineState & 0xFF), false, raw);
+        break;
+    default:
+        m_lineState = Code;
+    }
+    bool defines = false;
+    bool statementStart = true;
+    while (m_lineState == Code && text[i]) {
+        char16_t c = text[i];
+        long start = i;
+        long prefix = 0;
+        while (prefix < 2 && isPrefixChar(text[i + prefix]))
+            ++prefix;
+        if (lex::isSpace(c)) {
+            i = lex::writeSpace(w, text, i);
+            continue;
+        }
+        if (c == '#') {
+            i = lex::writeLineComment(w, text, i, 1, commentTagStyle, writeCommentText);
+        } else if (text[i + prefix] == '"' || text[i + prefix] == '\'') {
+            bool isRaw = false;
+            for (long k = 0; k < prefix; ++k)
+                isRaw = isRaw || lex::toLower(text[i + k]) == 'r';
+            char16_t quote = text[i + prefix];
+            bool triple = text[i + prefix + 1] == quote && text[i + prefix + 2] == quote;
+            w.style(StyleStringDelimiter);
+            w.put(text + i, prefix + (triple ? 3 : 1));
+            i = parseString(w, text, i + prefix + (triple ? 3 : 1), quote, triple, isRaw);
+        } else if (c == '@' && statementStart && lex::isIdentifierStart(text[i + 1])) {
+            w.style(StyleFunction);
+            w.put(text[i++]);
+            while (lex::isIdentifierChar(text[i]) || text[i] == '.')
+                w.put(text[i++]);
+        } else if (lex::isDigit(c) || (c == '.' && lex::isDigit(text[i + 1]))) {
+            bool hex = c == '0' && (text[i + 1] == 'x' || text[i + 1] == 'X');
+            w.style(StyleLiteral);
+            w.put(text[i++]);
+            while (lex::isIdentifierChar(text[i]) || text[i] == '.' ||
+                   (!hex && (text[i] == '+' || text[i] == '-') && lex::toLower(text[i - 1]) == 'e'))
+                w.put(text[i++]);
+        } else if (lex::isIdentifierStart(c)) {
+            while (lex::isIdentifierChar(text[i]))
+                ++i;
+            std::u16string_view word(text + start, std::size_t(i - start));
+            int style = StyleText;
+            long next = i;
+            while (lex::isSpace(text[next]))
+                ++next;
+            if (defines)
+                style = StyleFunction;
+            else if (m_keywords[0].contains(word) || m_keywords[1].contains(word))
+                style = StyleKeyword;
+            else if (text[next] == '(')
+                style = StyleFunction;
+            defines = word == u"def" || word == u"class";
+            w.forceStyle(style);
+            w.put(text + start, i - start);
+        } else {
+            w.style(lex::isOperator(c) ? StyleOperator : StyleText);
+            w.put(text[i++]);
+            if (c == '{')
+                ++braces;
+            else if (c == '}')
+                --braces;
+        }
+        statementStart = false;
+    }
+    return w.finish();
+}
