@@ -74,7 +74,7 @@ char16_t *CodeEditDTSParser::parse(const char16_t *text, char16_t *out, int &bra
             }
         } else if (c == '/' && lex::isAsciiLetter(text[i + 1])) {
             long end = i + 1;
-            while (lex::isAsciiLetter(text[end]) || text[end] == '-')
+            while (lex::isAsciiLetter(text[end]) || lex::isDigit(text[end]) || text[end] == '-')
                 ++end;
             if (text[end] == '/') {
                 w.style(StyleControl);

@@ -41,9 +41,18 @@ long CodeEditPythonParser::parseString(MarkupWriter &out, const char16_t *text, 
                 return i + 1;
             }
             out.style(raw ? StyleString : StyleStringEscape);
+            char16_t escaped = text[i + 1];
             out.put(text + i, 2);
-            out.style(StyleString);
             i += 2;
+            if (!raw) {
+                // \xhh, \uhhhh, \Uhhhhhhhh and up to three octal digits
+                int digits = escaped == 'x' ? 2 : escaped == 'u' ? 4 : escaped == 'U' ? 8 : 0;
+                bool octal = lex::isOctalDigit(escaped);
+                for (int n = octal ? 2 : digits;
+                     n > 0 && (octal ? lex::isOctalDigit(text[i]) : lex::isHexDigit(text[i])); --n)
+                    out.put(text[i++]);
+            }
+            out.style(StyleString);
             continue;
         }
         if (c == quote && (!triple || (text[i + 1] == quote && text[i + 2] == quote))) {

@@ -156,7 +156,7 @@ char16_t *CodeEditVHDLParser::parse(const char16_t *text, char16_t *out, int &) 
             w.put(c);
             ++i;
         }
-        statementStart = c == ';';
+        statementStart = false;
         previous = text[i - 1];
     }
     return w.finish();

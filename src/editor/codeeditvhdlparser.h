@@ -9,7 +9,7 @@
 // types and functions of IEEE libraries (list 1) Keyword; attributes after a tick ('event,
 // 'range) Preprocessor Control; numbers (16#FF#, 1.0E-3, 1_000) Literal; strings and bit
 // strings (x"FF", b"0101") String with delimiters; character literals ('0') String;
-// operators and punctuation Operator. A label before ':' at the start of a line or statement
+// operators and punctuation Operator. A label before ':' at the start of a line
 // and the name after "entity", "architecture", "component", "function", "procedure" and
 // "package" are Function.
 class CodeEditVHDLParser : public CodeEditParser {

@@ -102,7 +102,12 @@ long CodeEditXMLParser::parseTag(MarkupWriter &out, const char16_t *text, long i
             m_lineState = Text; // a tag left open: the next one starts here
             return i;
         } else if (isNameChar(c)) {
-            out.style(StyleXmlAttribute);
+            // an unquoted value (HTML) follows its '='
+            long back = i;
+            while (back > 0 && lex::isSpace(text[back - 1]))
+                --back;
+            bool value = back > 0 && text[back - 1] == '=';
+            out.style(value ? StyleString : StyleXmlAttribute);
             while (isNameChar(text[i]))
                 out.put(text[i++]);
         } else {

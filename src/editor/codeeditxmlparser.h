@@ -13,11 +13,11 @@
 //   5  inside a CDATA section
 //   6  inside a declaration or processing instruction (<!DOCTYPE ...>, <?xml ... ?>)
 // Styles: "<", "</", ">" and "/>" XML Delimiter; element names XML Markup; attribute names
-// XML Attribute; "=" Operator; attribute values String with String Delimiter quotes and
-// entity references as String Escape; entity references in character data XML Markup;
-// comments Comment; CDATA sections, declarations and processing instructions Preprocessor
-// Control; character data Editor Text. A start tag counts as an opening brace and an end tag
-// or "/>" as a closing one.
+// XML Attribute; "=" Operator; attribute values (quoted, or unquoted in HTML) String with
+// String Delimiter quotes and entity references as String Escape; entity references in
+// character data XML Markup; comments Comment; CDATA sections, declarations and processing
+// instructions Preprocessor Control; character data Editor Text. A start tag counts as an opening
+// brace and an end tag or "/>" as a closing one.
 class CodeEditXMLParser : public CodeEditParser {
 public:
     enum LineState : std::uint32_t {
