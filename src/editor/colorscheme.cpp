@@ -246,6 +246,7 @@ QByteArray ColorSchemeSet::toXml() const {
     QXmlStreamWriter writer(&xml);
     writer.setAutoFormatting(true);
     writer.setAutoFormattingIndent(1);
+    writer.writeStartDocument();
     writer.writeDTD(QStringLiteral("<!DOCTYPE %1>").arg(QLatin1String(kDocumentType)));
     writer.writeStartElement(QStringLiteral("schemes"));
     for (const ColorScheme &scheme : m_schemes) {
