@@ -28,16 +28,27 @@ bool CodeEditPythonParser::isCodePosition(const QString &line, int column) {
 }
 
 long CodeEditPythonParser::parseString(MarkupWriter &out, const char16_t *text, long i,
-                                       char16_t quote, bool triple, bool raw) {
+                                       char16_t quote, bool triple, std::uint32_t flags) {
+    const bool raw = flags & Raw;
     out.style(StyleString);
     while (text[i]) {
         char16_t c = text[i];
+        if ((flags & Formatted) && c == '{' && text[i + 1] == '{') {
+            out.put(text + i, 2);
+            i += 2;
+            continue;
+        }
+        if ((flags & Formatted) && c == '{') {
+            i = parseReplacementField(out, text, i, quote);
+            continue;
+        }
         if (c == '\\') {
             if (!text[i + 1]) {
                 out.style(raw ? StyleString : StyleStringEscape);
                 out.put(c);
-                if (!triple)
-                    m_lineState = quote | (raw ? std::uint32_t(Raw) : 0u);
+                m_lineState = flags | (triple ? (quote == '"' ? std::uint32_t(TripleDouble)
+                                                              : std::uint32_t(TripleSingle))
+                                              : std::uint32_t(quote));
                 return i + 1;
             }
             out.style(raw ? StyleString : StyleStringEscape);
@@ -64,9 +75,46 @@ long CodeEditPythonParser::parseString(MarkupWriter &out, const char16_t *text, 
         out.put(c);
         ++i;
     }
-    m_lineState =
-        triple ? ((quote == '"' ? TripleDouble : TripleSingle) | (raw ? std::uint32_t(Raw) : 0u))
-               : Code;
+    m_lineState = triple ? ((quote == '"' ? TripleDouble : TripleSingle) | flags) : Code;
+    return i;
+}
+
+long CodeEditPythonParser::parseReplacementField(MarkupWriter &out, const char16_t *text, long i,
+                                                 char16_t quote) {
+    // "{expression!r:format}": the braces as escapes, the expression as code
+    out.style(StyleStringEscape);
+    out.put(text[i++]);
+    int depth = 0;
+    while (text[i] && text[i] != quote) {
+        char16_t c = text[i];
+        if (c == '}' && depth == 0) {
+            out.style(StyleStringEscape);
+            out.put(text[i++]);
+            break;
+        }
+        if (c == '{' || c == '[' || c == '(')
+            ++depth;
+        else if ((c == '}' || c == ']' || c == ')') && depth > 0)
+            --depth;
+        if (lex::isDigit(c) && !lex::isIdentifierChar(text[i - 1])) {
+            out.style(StyleLiteral);
+            while (lex::isIdentifierChar(text[i]) || text[i] == '.')
+                out.put(text[i++]);
+            continue;
+        }
+        if (lex::isIdentifierStart(c)) {
+            long start = i;
+            while (lex::isIdentifierChar(text[i]))
+                ++i;
+            std::u16string_view word(text + start, std::size_t(i - start));
+            out.style(m_keywords[0].contains(word) ? StyleKeyword : StyleText);
+            out.put(text + start, i - start);
+            continue;
+        }
+        out.style(lex::isOperator(c) ? StyleOperator : StyleText);
+        out.put(text[i++]);
+    }
+    out.style(StyleString);
     return i;
 }
 
@@ -74,15 +122,15 @@ char16_t *CodeEditPythonParser::parse(const char16_t *text, char16_t *out, int &
     m_text = text;
     MarkupWriter w(out);
     long i = 0;
-    bool raw = m_lineState & Raw;
+    std::uint32_t flags = m_lineState & (Raw | Formatted);
     switch (m_lineState & 0xFF) {
     case TripleSingle:
     case TripleDouble:
-        i = parseString(w, text, 0, (m_lineState & 0xFF) == TripleDouble ? '"' : '\'', true, raw);
+        i = parseString(w, text, 0, (m_lineState & 0xFF) == TripleDouble ? '"' : '\'', true, flags);
         break;
     case '"':
     case '\'':
-        i = parseString(w, text, 0, char16_t(m_lineState & 0xFF), false, raw);
+        i = parseString(w, text, 0, char16_t(m_lineState & 0xFF), false, flags);
         break;
     default:
         m_lineState = Code;
@@ -102,14 +150,18 @@ char16_t *CodeEditPythonParser::parse(const char16_t *text, char16_t *out, int &
         if (c == '#') {
             i = lex::writeLineComment(w, text, i, 1, commentTagStyle, writeCommentText);
         } else if (text[i + prefix] == '"' || text[i + prefix] == '\'') {
-            bool isRaw = false;
-            for (long k = 0; k < prefix; ++k)
-                isRaw = isRaw || lex::toLower(text[i + k]) == 'r';
+            std::uint32_t stringFlags = 0;
+            for (long k = 0; k < prefix; ++k) {
+                if (lex::toLower(text[i + k]) == 'r')
+                    stringFlags |= Raw;
+                if (lex::toLower(text[i + k]) == 'f')
+                    stringFlags |= Formatted;
+            }
             char16_t quote = text[i + prefix];
             bool triple = text[i + prefix + 1] == quote && text[i + prefix + 2] == quote;
             w.style(StyleStringDelimiter);
             w.put(text + i, prefix + (triple ? 3 : 1));
-            i = parseString(w, text, i + prefix + (triple ? 3 : 1), quote, triple, isRaw);
+            i = parseString(w, text, i + prefix + (triple ? 3 : 1), quote, triple, stringFlags);
         } else if (c == '@' && statementStart && lex::isIdentifierStart(text[i + 1])) {
             w.style(StyleFunction);
             w.put(text[i++]);
