@@ -12,3 +12,6 @@ here'
     return len(argv)
 class Thing(object):
     pass
+doc = f"""\
+{count:>4} items
+"""
