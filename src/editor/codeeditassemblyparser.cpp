@@ -54,29 +54,15 @@ CodeEditAssemblyParser::CodeEditAssemblyParser() {
 }
 
 bool CodeEditAssemblyParser::isCodePosition(const QString &line, int column) {
-    int style = styleAt(line, column);
-    return style >= 0 && !isCommentOrStringStyle(style);
+    return isOutsideCommentsAndStrings(line, column);
 }
 
 char16_t *CodeEditAssemblyParser::parse(const char16_t *text, char16_t *out, int &braces) {
     m_text = text;
     MarkupWriter w(out);
     long i = 0;
-    auto blockComment = [&](long from) {
-        long end = from;
-        while (text[end] && !(text[end] == '*' && text[end + 1] == '/'))
-            ++end;
-        writeCommentText(w, text, from, end, StyleComment);
-        if (!text[end]) {
-            m_lineState = 1;
-            return end;
-        }
-        w.put(text + end, 2);
-        m_lineState = 0;
-        return end + 2;
-    };
     if (m_lineState == 1)
-        i = blockComment(0);
+        i = writeBlockComment(w, text, 0, 1);
     else
         m_lineState = 0;
     bool statementStart = true;
@@ -90,7 +76,7 @@ char16_t *CodeEditAssemblyParser::parse(const char16_t *text, char16_t *out, int
         if (c == '/' && text[i + 1] == '*') {
             w.style(StyleComment);
             w.put(text + i, 2);
-            i = blockComment(i + 2);
+            i = writeBlockComment(w, text, i + 2, 1);
         } else if ((c == '/' && text[i + 1] == '/') || c == ';' || c == '@' ||
                    (c == '#' && lineStart &&
                     (lex::isSpace(text[i + 1]) || !text[i + 1] || text[i + 1] == '#'))) {
@@ -136,13 +122,7 @@ char16_t *CodeEditAssemblyParser::parse(const char16_t *text, char16_t *out, int
             if (style != StyleFunction)
                 statementStart = false;
         } else {
-            w.style(lex::isOperator(c) ? StyleOperator : StyleText);
-            w.put(c);
-            if (c == '{')
-                ++braces;
-            else if (c == '}')
-                --braces;
-            ++i;
+            i = lex::writePunctuation(w, text, i, &braces);
         }
         lineStart = false;
     }

@@ -19,8 +19,7 @@ CodeEditBASICParser::CodeEditBASICParser() {
 }
 
 bool CodeEditBASICParser::isCodePosition(const QString &line, int column) {
-    int style = styleAt(line, column);
-    return style >= 0 && !isCommentOrStringStyle(style);
+    return isOutsideCommentsAndStrings(line, column);
 }
 
 char16_t *CodeEditBASICParser::parse(const char16_t *text, char16_t *out, int &) {
@@ -70,12 +69,7 @@ char16_t *CodeEditBASICParser::parse(const char16_t *text, char16_t *out, int &)
         } else if (lex::isDigit(c) || (c == '.' && lex::isDigit(text[i + 1])) ||
                    (c == '&' && (lex::isHexDigit(text[i + 1]) || lex::toLower(text[i + 1]) == 'h' ||
                                  lex::toLower(text[i + 1]) == 'o'))) {
-            w.style(StyleLiteral);
-            w.put(text[i++]);
-            while (lex::isIdentifierChar(text[i]) || text[i] == '.' || text[i] == '#' ||
-                   text[i] == '!' ||
-                   ((text[i] == '+' || text[i] == '-') && lex::toLower(text[i - 1]) == 'e'))
-                w.put(text[i++]);
+            i = lex::writeNumber(w, text, i, u"_#!");
         } else if (lex::isIdentifierStart(c)) {
             while (lex::isIdentifierChar(text[i]))
                 ++i;
@@ -92,8 +86,7 @@ char16_t *CodeEditBASICParser::parse(const char16_t *text, char16_t *out, int &)
             w.forceStyle(style);
             w.put(text + start, i - start);
         } else {
-            w.style(lex::isOperator(c) ? StyleOperator : StyleText);
-            w.put(text[i++]);
+            i = lex::writePunctuation(w, text, i);
         }
     }
     return w.finish();

@@ -49,8 +49,7 @@ CodeEditCMakeParser::CodeEditCMakeParser() {
 }
 
 bool CodeEditCMakeParser::isCodePosition(const QString &line, int column) {
-    int style = styleAt(line, column);
-    return style >= 0 && !isCommentOrStringStyle(style);
+    return isOutsideCommentsAndStrings(line, column);
 }
 
 long CodeEditCMakeParser::parseBracket(MarkupWriter &out, const char16_t *text, long i,

@@ -13,29 +13,15 @@ bool isNameChar(char16_t c) {
 } // namespace
 
 bool CodeEditDTSParser::isCodePosition(const QString &line, int column) {
-    int style = styleAt(line, column);
-    return style >= 0 && !isCommentOrStringStyle(style);
+    return isOutsideCommentsAndStrings(line, column);
 }
 
 char16_t *CodeEditDTSParser::parse(const char16_t *text, char16_t *out, int &braces) {
     m_text = text;
     MarkupWriter w(out);
     long i = 0;
-    auto blockComment = [&](long from) {
-        long end = from;
-        while (text[end] && !(text[end] == '*' && text[end + 1] == '/'))
-            ++end;
-        writeCommentText(w, text, from, end, StyleComment);
-        if (!text[end]) {
-            m_lineState = 1;
-            return end;
-        }
-        w.put(text + end, 2);
-        m_lineState = 0;
-        return end + 2;
-    };
     if (m_lineState == 1)
-        i = blockComment(0);
+        i = writeBlockComment(w, text, 0, 1);
     else
         m_lineState = 0;
     bool lineStart = true;
@@ -50,7 +36,7 @@ char16_t *CodeEditDTSParser::parse(const char16_t *text, char16_t *out, int &bra
         if (c == '/' && text[i + 1] == '*') {
             w.style(StyleComment);
             w.put(text + i, 2);
-            i = blockComment(i + 2);
+            i = writeBlockComment(w, text, i + 2, 1);
         } else if (c == '/' && text[i + 1] == '/') {
             i = lex::writeLineComment(w, text, i, 2, commentTagStyle, writeCommentText);
         } else if (c == '#' && lineStart && lex::isAsciiLetter(text[i + 1])) {
@@ -127,13 +113,8 @@ char16_t *CodeEditDTSParser::parse(const char16_t *text, char16_t *out, int &bra
             w.forceStyle(StyleText);
             w.put(text + start, i - start);
         } else {
-            w.style(lex::isOperator(c) ? StyleOperator : StyleText);
-            w.put(text[i++]);
-            if (c == '{')
-                ++braces;
-            else if (c == '}')
-                --braces;
-            else if (c == '<')
+            i = lex::writePunctuation(w, text, i, &braces);
+            if (c == '<')
                 ++cells;
             else if (c == '>' && cells > 0)
                 --cells;

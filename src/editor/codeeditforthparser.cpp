@@ -83,8 +83,7 @@ CodeEditForthParser::CodeEditForthParser() {
 }
 
 bool CodeEditForthParser::isCodePosition(const QString &line, int column) {
-    int style = styleAt(line, column);
-    return style >= 0 && !isCommentOrStringStyle(style);
+    return isOutsideCommentsAndStrings(line, column);
 }
 
 char16_t *CodeEditForthParser::parse(const char16_t *text, char16_t *out, int &) {
@@ -102,6 +101,19 @@ char16_t *CodeEditForthParser::parse(const char16_t *text, char16_t *out, int &)
         }
         w.put(text[end]);
         m_lineState = 0;
+        return end + 1;
+    };
+    // the text of ." and its kind up to `closer`, which ends it in String Delimiter style
+    auto stringUntil = [&](long from, char16_t closer) {
+        long end = from;
+        while (text[end] && text[end] != closer)
+            ++end;
+        w.style(StyleString);
+        w.put(text + from, end - from);
+        if (!text[end])
+            return end;
+        w.style(StyleStringDelimiter);
+        w.put(text[end]);
         return end + 1;
     };
     if (m_lineState == 1)
@@ -131,20 +143,7 @@ char16_t *CodeEditForthParser::parse(const char16_t *text, char16_t *out, int &)
         if (word == u"(" || word == u".(") {
             w.style(word == u"(" ? StyleComment : StyleKeyword);
             w.put(text + start, i - start);
-            if (word == u".(") {
-                long end = i;
-                while (text[end] && text[end] != ')')
-                    ++end;
-                w.style(StyleString);
-                w.put(text + i, end - i);
-                i = end;
-                if (text[i]) {
-                    w.style(StyleStringDelimiter);
-                    w.put(text[i++]);
-                }
-            } else {
-                i = parenComment(i);
-            }
+            i = word == u".(" ? stringUntil(i, ')') : parenComment(i);
             continue;
         }
         if (word.size() >= 2 && word.back() == '"' && lex::containsNoCase(m_keywords[0], word)) {
@@ -153,16 +152,7 @@ char16_t *CodeEditForthParser::parse(const char16_t *text, char16_t *out, int &)
             w.put(text + start, i - start);
             if (text[i])
                 w.put(text[i++]); // the one blank that ends the word belongs to it
-            long end = i;
-            while (text[end] && text[end] != '"')
-                ++end;
-            w.style(StyleString);
-            w.put(text + i, end - i);
-            i = end;
-            if (text[i]) {
-                w.style(StyleStringDelimiter);
-                w.put(text[i++]);
-            }
+            i = stringUntil(i, '"');
             continue;
         }
         int style = StyleText;

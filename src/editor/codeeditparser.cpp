@@ -82,6 +82,26 @@ void CodeEditParser::writeCommentText(MarkupWriter &out, const char16_t *text, l
     }
 }
 
+long CodeEditParser::writeBlockComment(MarkupWriter &out, const char16_t *text, long from,
+                                       std::uint32_t openState) {
+    long end = from;
+    while (text[end] && !(text[end] == '*' && text[end + 1] == '/'))
+        ++end;
+    writeCommentText(out, text, from, end, StyleComment);
+    if (!text[end]) {
+        m_lineState = openState;
+        return end;
+    }
+    out.put(text + end, 2);
+    m_lineState = 0;
+    return end + 2;
+}
+
+bool CodeEditParser::isOutsideCommentsAndStrings(const QString &line, int column) {
+    int style = styleAt(line, column);
+    return style >= 0 && !isCommentOrStringStyle(style);
+}
+
 int CodeEditParser::commentTagStyle(std::u16string_view word) {
     if (!sm_commentSettings || word.empty())
         return -1;

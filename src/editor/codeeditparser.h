@@ -56,6 +56,12 @@ protected:
     // is wrapped in a squiggle.
     static void writeCommentText(MarkupWriter &out, const char16_t *text, long from, long to,
                                  int style);
+    // A /* */ comment's body from text[from] up to and including "*/": returns the position
+    // after it with the line state 0, or the end of the line with the line state `openState`.
+    long writeBlockComment(MarkupWriter &out, const char16_t *text, long from,
+                           std::uint32_t openState);
+    // isCodePosition by the style at the column: neither comment nor string.
+    bool isOutsideCommentsAndStrings(const QString &line, int column);
     // The style of a line comment's first word: FIXME, ATTENTION or Lint, or -1.
     static int commentTagStyle(std::u16string_view word);
     // Parses `line` from the current state into a scratch buffer and returns the style at

@@ -23,8 +23,7 @@ CodeEditPythonParser::CodeEditPythonParser() {
 }
 
 bool CodeEditPythonParser::isCodePosition(const QString &line, int column) {
-    int style = styleAt(line, column);
-    return style >= 0 && !isCommentOrStringStyle(style);
+    return isOutsideCommentsAndStrings(line, column);
 }
 
 long CodeEditPythonParser::parseString(MarkupWriter &out, const char16_t *text, long i,
@@ -111,8 +110,7 @@ long CodeEditPythonParser::parseReplacementField(MarkupWriter &out, const char16
             out.put(text + start, i - start);
             continue;
         }
-        out.style(lex::isOperator(c) ? StyleOperator : StyleText);
-        out.put(text[i++]);
+        i = lex::writePunctuation(out, text, i);
     }
     out.style(StyleString);
     return i;
@@ -168,12 +166,7 @@ char16_t *CodeEditPythonParser::parse(const char16_t *text, char16_t *out, int &
             while (lex::isIdentifierChar(text[i]) || text[i] == '.')
                 w.put(text[i++]);
         } else if (lex::isDigit(c) || (c == '.' && lex::isDigit(text[i + 1]))) {
-            bool hex = c == '0' && (text[i + 1] == 'x' || text[i + 1] == 'X');
-            w.style(StyleLiteral);
-            w.put(text[i++]);
-            while (lex::isIdentifierChar(text[i]) || text[i] == '.' ||
-                   (!hex && (text[i] == '+' || text[i] == '-') && lex::toLower(text[i - 1]) == 'e'))
-                w.put(text[i++]);
+            i = lex::writeNumber(w, text, i, u"_");
         } else if (lex::isIdentifierStart(c)) {
             while (lex::isIdentifierChar(text[i]))
                 ++i;
@@ -192,12 +185,7 @@ char16_t *CodeEditPythonParser::parse(const char16_t *text, char16_t *out, int &
             w.forceStyle(style);
             w.put(text + start, i - start);
         } else {
-            w.style(lex::isOperator(c) ? StyleOperator : StyleText);
-            w.put(text[i++]);
-            if (c == '{')
-                ++braces;
-            else if (c == '}')
-                --braces;
+            i = lex::writePunctuation(w, text, i, &braces);
         }
         statementStart = false;
     }

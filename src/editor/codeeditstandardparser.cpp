@@ -1,5 +1,6 @@
 #include "editor/codeeditstandardparser.h"
 
+#include "editor/parserhelpers.h"
 #include "editor/styletable.h"
 
 namespace {
@@ -46,8 +47,7 @@ bool CodeEditStandardParser::isStandardParser() const {
 }
 
 bool CodeEditStandardParser::isCodePosition(const QString &line, int column) {
-    int style = styleAt(line, column);
-    return style >= 0 && !isCommentOrStringStyle(style);
+    return isOutsideCommentsAndStrings(line, column);
 }
 
 long CodeEditStandardParser::writeDocComment(MarkupWriter &out, const char16_t *text, long i,
@@ -320,18 +320,7 @@ char16_t *CodeEditStandardParser::parse(const char16_t *text, char16_t *out, int
         } else if (lex::isIdentifierStart(c)) {
             i = parseIdentifier(w, text, i);
         } else if (lex::isDigit(c) || (c == '.' && lex::isDigit(text[i + 1]))) {
-            bool hex = c == '0' && (text[i + 1] == 'x' || text[i + 1] == 'X');
-            w.style(StyleLiteral);
-            w.put(text[i++]);
-            for (;;) {
-                char16_t d = text[i];
-                char16_t previous = lex::toLower(text[i - 1]);
-                if (lex::isLetter(d) || lex::isDigit(d) || d == '.' || d == '\'' ||
-                    ((d == '+' || d == '-') && previous == (hex ? 'p' : 'e')))
-                    w.put(text[i++]);
-                else
-                    break;
-            }
+            i = lex::writeNumber(w, text, i, u"'");
         } else if (c == '\\') {
             w.put(text[i++]);
             while (lex::isAsciiLetter(text[i]) || lex::isDigit(text[i]))

@@ -50,10 +50,7 @@ char16_t *CodeEditSVFParser::parse(const char16_t *text, char16_t *out, int &) {
             w.put(text[i++]);
             i = field(i);
         } else if (lex::isDigit(c) || (c == '.' && lex::isDigit(text[i + 1]))) {
-            w.style(StyleLiteral);
-            while (lex::isIdentifierChar(text[i]) || text[i] == '.' ||
-                   ((text[i] == '+' || text[i] == '-') && lex::toLower(text[i - 1]) == 'e'))
-                w.put(text[i++]);
+            i = lex::writeNumber(w, text, i, u"_");
         } else if (lex::isIdentifierStart(c)) {
             while (lex::isIdentifierChar(text[i]))
                 ++i;
@@ -67,8 +64,7 @@ char16_t *CodeEditSVFParser::parse(const char16_t *text, char16_t *out, int &) {
             w.forceStyle(style);
             w.put(text + start, i - start);
         } else {
-            w.style(lex::isOperator(c) ? StyleOperator : StyleText);
-            w.put(text[i++]);
+            i = lex::writePunctuation(w, text, i);
         }
     }
     return w.finish();

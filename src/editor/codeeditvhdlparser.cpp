@@ -65,29 +65,15 @@ CodeEditVHDLParser::CodeEditVHDLParser() {
 }
 
 bool CodeEditVHDLParser::isCodePosition(const QString &line, int column) {
-    int style = styleAt(line, column);
-    return style >= 0 && !isCommentOrStringStyle(style);
+    return isOutsideCommentsAndStrings(line, column);
 }
 
 char16_t *CodeEditVHDLParser::parse(const char16_t *text, char16_t *out, int &) {
     m_text = text;
     MarkupWriter w(out);
     long i = 0;
-    auto blockComment = [&](long from) {
-        long end = from;
-        while (text[end] && !(text[end] == '*' && text[end + 1] == '/'))
-            ++end;
-        writeCommentText(w, text, from, end, StyleComment);
-        if (!text[end]) {
-            m_lineState = 1;
-            return end;
-        }
-        w.put(text + end, 2);
-        m_lineState = 0;
-        return end + 2;
-    };
     if (m_lineState == 1)
-        i = blockComment(0);
+        i = writeBlockComment(w, text, 0, 1);
     else
         m_lineState = 0;
     bool nameFollows = false;
@@ -105,7 +91,7 @@ char16_t *CodeEditVHDLParser::parse(const char16_t *text, char16_t *out, int &) 
         } else if (c == '/' && text[i + 1] == '*') {
             w.style(StyleComment);
             w.put(text + i, 2);
-            i = blockComment(i + 2);
+            i = writeBlockComment(w, text, i + 2, 1);
         } else if (c == '"' ||
                    (lex::isAsciiLetter(c) && text[i + 1] == '"' &&
                     lex::containsNoCase(bitStringPrefixes(), std::u16string_view(text + i, 1)))) {
@@ -131,10 +117,7 @@ char16_t *CodeEditVHDLParser::parse(const char16_t *text, char16_t *out, int &) 
             while (lex::isIdentifierChar(text[i]))
                 w.put(text[i++]);
         } else if (lex::isDigit(c)) {
-            w.style(StyleLiteral);
-            while (lex::isIdentifierChar(text[i]) || text[i] == '.' || text[i] == '#' ||
-                   ((text[i] == '+' || text[i] == '-') && lex::toLower(text[i - 1]) == 'e'))
-                w.put(text[i++]);
+            i = lex::writeNumber(w, text, i, u"_#");
         } else if (lex::isIdentifierStart(c)) {
             while (lex::isIdentifierChar(text[i]))
                 ++i;
@@ -152,9 +135,7 @@ char16_t *CodeEditVHDLParser::parse(const char16_t *text, char16_t *out, int &) 
             w.forceStyle(style);
             w.put(text + start, i - start);
         } else {
-            w.style(lex::isOperator(c) ? StyleOperator : StyleText);
-            w.put(c);
-            ++i;
+            i = lex::writePunctuation(w, text, i);
         }
         statementStart = false;
         previous = text[i - 1];

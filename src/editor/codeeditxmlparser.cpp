@@ -26,8 +26,7 @@ QString CodeEditXMLParser::bracketPattern() const {
 }
 
 bool CodeEditXMLParser::isCodePosition(const QString &line, int column) {
-    int style = styleAt(line, column);
-    return style >= 0 && !isCommentOrStringStyle(style);
+    return isOutsideCommentsAndStrings(line, column);
 }
 
 long CodeEditXMLParser::parseUntil(MarkupWriter &out, const char16_t *text, long i,
@@ -111,8 +110,7 @@ long CodeEditXMLParser::parseTag(MarkupWriter &out, const char16_t *text, long i
             while (isNameChar(text[i]))
                 out.put(text[i++]);
         } else {
-            out.style(lex::isOperator(c) ? StyleOperator : StyleText);
-            out.put(text[i++]);
+            i = lex::writePunctuation(out, text, i);
         }
     }
     return i;

@@ -54,8 +54,7 @@ bool isNumber(std::u16string_view word) {
 } // namespace
 
 bool CodeEditYAMLParser::isCodePosition(const QString &line, int column) {
-    int style = styleAt(line, column);
-    return style >= 0 && !isCommentOrStringStyle(style);
+    return isOutsideCommentsAndStrings(line, column);
 }
 
 long CodeEditYAMLParser::parseQuoted(MarkupWriter &out, const char16_t *text, long i,

@@ -93,8 +93,7 @@ char16_t *DisassemblyCodeEditParser::parse(const char16_t *text, char16_t *out, 
             w.forceStyle(style);
             w.put(text + start, i - start);
         } else {
-            w.style(lex::isOperator(c) ? StyleOperator : StyleText);
-            w.put(text[i++]);
+            i = lex::writePunctuation(w, text, i);
         }
     }
     return w.finish();

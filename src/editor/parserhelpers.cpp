@@ -72,4 +72,31 @@ long writeLineComment(MarkupWriter &out, const char16_t *text, long i, long open
     return end;
 }
 
+long writeNumber(MarkupWriter &out, const char16_t *text, long i, std::u16string_view extra) {
+    const bool hex = text[i] == '0' && (text[i + 1] == 'x' || text[i + 1] == 'X');
+    out.style(StyleLiteral);
+    out.put(text[i++]);
+    for (;;) {
+        char16_t c = text[i];
+        char16_t previous = toLower(text[i - 1]);
+        if (isLetter(c) || isDigit(c) || c == '.' ||
+            (c != 0 && extra.find(c) != std::u16string_view::npos) ||
+            ((c == '+' || c == '-') && previous == (hex ? 'p' : 'e')))
+            out.put(text[i++]);
+        else
+            return i;
+    }
+}
+
+long writePunctuation(MarkupWriter &out, const char16_t *text, long i, int *braces) {
+    char16_t c = text[i];
+    out.style(isOperator(c) ? StyleOperator : StyleText);
+    out.put(c);
+    if (braces && c == '{')
+        ++*braces;
+    else if (braces && c == '}')
+        --*braces;
+    return i + 1;
+}
+
 } // namespace lex

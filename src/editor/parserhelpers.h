@@ -28,4 +28,13 @@ long writeLineComment(MarkupWriter &out, const char16_t *text, long i, long open
                       int (*tagStyle)(std::u16string_view),
                       void (*commentText)(MarkupWriter &, const char16_t *, long, long, int));
 
+// A number from text[i] (its first character whatever it is) in Literal style: then letters,
+// digits, '.', the characters of `extra`, and '+' or '-' right after the exponent letter ('e'
+// or 'E'; 'p' or 'P' when the number starts with "0x" or "0X").
+long writeNumber(MarkupWriter &out, const char16_t *text, long i, std::u16string_view extra);
+
+// One character no other rule took: punctuation as Operator, anything else as Editor Text;
+// '{' and '}' count as braces when `braces` is given. Returns i + 1.
+long writePunctuation(MarkupWriter &out, const char16_t *text, long i, int *braces = nullptr);
+
 } // namespace lex
