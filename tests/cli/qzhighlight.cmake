@@ -1,0 +1,2 @@
+palindor_test(qzhighlight_cli_test SOURCES ${CMAKE_CURRENT_LIST_DIR}/qzhighlight_test.cpp)
+add_dependencies(qzhighlight_cli_test qzhighlight)

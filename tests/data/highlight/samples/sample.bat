@@ -1,0 +1,3 @@
+@ECHO OFF
+SET PATH=%PATH%;C:\tools
+IF EXIST "file.txt" GOTO done

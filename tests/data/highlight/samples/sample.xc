@@ -1,0 +1,1 @@
+void task(chanend c, port p) { timer t; par { f(); g(); } }
