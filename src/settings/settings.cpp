@@ -214,7 +214,7 @@ Settings::ReadResult Settings::readLocked(Map &entries, Stamp &stamp) {
         fail(QStringLiteral("couldn't read %1: %2").arg(m_path, systemError(errno)));
         return ReadResult::Failed;
     }
-    struct stat info;
+    struct stat info {};
     std::string bytes;
     bool ok = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && readAll(fd, bytes);
     int error = errno;
