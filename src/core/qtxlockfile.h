@@ -10,6 +10,8 @@ namespace QTx {
 // Waiting polls in short, randomly jittered steps instead of QLockFile's doubling back-off:
 // with a handful of writers that each hold the lock for a few milliseconds, a back-off that
 // grows to hundreds of milliseconds lets the others win every time and the loser times out.
+// For the same reason a process that locks again right after its own release gives the
+// waiters a moment first, and waiters poll faster the longer they have waited.
 // A lock whose holder died is recognised by the holder's process id and taken over; a lock
 // held by a live process is never taken, however old it is.
 class LockFile {

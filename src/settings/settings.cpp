@@ -281,13 +281,6 @@ bool Settings::writeLocked(const Map &entries, Stamp &stamp) {
     }
     if (::rename(newPath.constData(), path.constData()) != 0)
         return writeFailed(path, errno);
-    // The rename itself made durable.
-    int directory = ::open(nativePath(QFileInfo(m_path).absolutePath()).constData(),
-                           O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (directory >= 0) {
-        ::fsync(directory);
-        ::close(directory);
-    }
 
     struct stat info;
     if (::stat(path.constData(), &info) == 0)
