@@ -264,30 +264,24 @@ void CodeEdit::redo() {
     setModified(true);
 }
 
-int CodeEdit::undoAll() {
+int CodeEdit::repeatSteps(bool (CodeEdit::*step)(), const char *message) {
     if (m_readOnly || isEditing())
         return 0;
     int count = 0;
     beginEdit();
-    while (undoStep())
+    while ((this->*step)())
         ++count;
     endEdit();
     if (count > 0)
         setModified(true);
-    emit statusMessage(tr("Undone %1 actions").arg(count));
+    emit statusMessage(QString::fromLatin1(message).arg(count));
     return count;
 }
 
+int CodeEdit::undoAll() {
+    return repeatSteps(&CodeEdit::undoStep, "Undone %1 actions");
+}
+
 int CodeEdit::redoAll() {
-    if (m_readOnly || isEditing())
-        return 0;
-    int count = 0;
-    beginEdit();
-    while (redoStep())
-        ++count;
-    endEdit();
-    if (count > 0)
-        setModified(true);
-    emit statusMessage(tr("Redone %1 actions").arg(count));
-    return count;
+    return repeatSteps(&CodeEdit::redoStep, "Redone %1 actions");
 }

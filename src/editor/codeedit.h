@@ -103,6 +103,8 @@ private:
     int mapMovedLine(int line, int first, int count, int distance) const;
     bool undoStep();
     bool redoStep();
+    // Runs `step` until it finds nothing more, as one command, and reports the count.
+    int repeatSteps(bool (CodeEdit::*step)(), const char *message);
 
     QStringList m_lines{QString()};
     CodeEditPosition m_caret;

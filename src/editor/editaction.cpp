@@ -19,9 +19,12 @@ QString CodeEditAction::description() const {
     return QString();
 }
 
-CodeEditInsertAction::CodeEditInsertAction(QString text, CodeEditPosition start,
-                                           CodeEditPosition end)
+CodeEditTextAction::CodeEditTextAction(QString text, CodeEditPosition start, CodeEditPosition end)
     : m_text(std::move(text)), m_start(start), m_end(end) {}
+
+QString CodeEditTextAction::description() const {
+    return shortened(m_text);
+}
 
 void CodeEditInsertAction::undo(CodeEdit &edit) {
     edit.deleteRange(m_start, m_end, false);
@@ -33,14 +36,6 @@ void CodeEditInsertAction::redo(CodeEdit &edit) {
     edit.setCaret(m_end);
 }
 
-QString CodeEditInsertAction::description() const {
-    return shortened(m_text);
-}
-
-CodeEditDeleteAction::CodeEditDeleteAction(QString text, CodeEditPosition start,
-                                           CodeEditPosition end)
-    : m_text(std::move(text)), m_start(start), m_end(end) {}
-
 void CodeEditDeleteAction::undo(CodeEdit &edit) {
     edit.insertText(m_start, m_text, false);
     edit.setCaret(m_end);
@@ -49,10 +44,6 @@ void CodeEditDeleteAction::undo(CodeEdit &edit) {
 void CodeEditDeleteAction::redo(CodeEdit &edit) {
     edit.deleteRange(m_start, m_end, false);
     edit.setCaret(m_start);
-}
-
-QString CodeEditDeleteAction::description() const {
-    return shortened(m_text);
 }
 
 CodeEditReplaceAction::CodeEditReplaceAction(QString oldText, QString newText,

@@ -17,32 +17,32 @@ public:
     virtual QString description() const;
 };
 
-// Text inserted at `start`; it ended at `end`.
-class CodeEditInsertAction : public CodeEditAction {
+// The common part of an insertion and a deletion: the text and the range it took up.
+class CodeEditTextAction : public CodeEditAction {
 public:
-    CodeEditInsertAction(QString text, CodeEditPosition start, CodeEditPosition end);
-    void undo(CodeEdit &edit) override;
-    void redo(CodeEdit &edit) override;
+    CodeEditTextAction(QString text, CodeEditPosition start, CodeEditPosition end);
     QString description() const override;
 
-private:
+protected:
     QString m_text;
     CodeEditPosition m_start;
     CodeEditPosition m_end;
 };
 
-// The text that a deletion from `start` to `end` removed.
-class CodeEditDeleteAction : public CodeEditAction {
+// Text inserted at `start`; it ended at `end`.
+class CodeEditInsertAction : public CodeEditTextAction {
 public:
-    CodeEditDeleteAction(QString text, CodeEditPosition start, CodeEditPosition end);
+    using CodeEditTextAction::CodeEditTextAction;
     void undo(CodeEdit &edit) override;
     void redo(CodeEdit &edit) override;
-    QString description() const override;
+};
 
-private:
-    QString m_text;
-    CodeEditPosition m_start;
-    CodeEditPosition m_end;
+// The text that a deletion from `start` to `end` removed.
+class CodeEditDeleteAction : public CodeEditTextAction {
+public:
+    using CodeEditTextAction::CodeEditTextAction;
+    void undo(CodeEdit &edit) override;
+    void redo(CodeEdit &edit) override;
 };
 
 // Text on one line replaced by other text on that line.
