@@ -1,5 +1,7 @@
 #include "xml/xmlreader.h"
 
+#include "core/regularfile.h"
+
 #include "xml/xmldata.h"
 #include "xml/xmldocument.h"
 #include "xml/xmlelement.h"
@@ -15,8 +17,6 @@
 #include <optional>
 #include <unordered_set>
 #include <vector>
-
-#include <sys/stat.h>
 
 namespace {
 
@@ -677,32 +677,16 @@ bool XMLReader::parse(std::istream &in) {
 }
 
 bool XMLReader::parseFile(const std::string &path) {
-    auto cannotRead = [&] {
-        parse(std::string_view());
-        return fail(kCouldNotRead + path, 0);
-    };
-    std::unique_ptr<std::FILE, int (*)(std::FILE *)> file(std::fopen(path.c_str(), "rb"),
-                                                          &std::fclose);
-    if (!file)
-        return cannotRead();
-    // Read straight into a buffer of the file's size; files whose size is not known up front
-    // (pipes, /proc) grow it as they go.
     std::string buffer;
-    struct stat status;
-    std::size_t expected = 0;
-    if (fstat(fileno(file.get()), &status) == 0 && S_ISREG(status.st_mode))
-        expected = std::size_t(status.st_size);
-    std::size_t used = 0;
-    buffer.resize(std::max<std::size_t>(expected + 1, 65536));
-    for (;;) {
-        used += std::fread(buffer.data() + used, 1, buffer.size() - used, file.get());
-        if (used < buffer.size())
-            break;
-        buffer.resize(buffer.size() * 2);
+    RegularFileStatus status = readRegularFile(path, buffer);
+    if (status != RegularFileStatus::Ok) {
+        parse(std::string_view());
+        // A file that is missing or may not be read keeps the plain message.
+        std::string reason = status == RegularFileStatus::CannotOpen
+                                 ? std::string()
+                                 : ": " + regularFileError(status);
+        return fail(kCouldNotRead + path + reason, 0);
     }
-    if (std::ferror(file.get()))
-        return cannotRead();
-    buffer.resize(used);
     return parse(withoutByteOrderMark(buffer));
 }
 

@@ -34,7 +34,9 @@ public:
     bool parse(std::string_view text);
     // Reads the whole stream, skips a UTF-8 byte-order mark and parses the rest.
     bool parse(std::istream &in);
-    // The same for a named file; "couldn't read %s" (line 0) when it cannot be read.
+    // The same for a named regular file below the size cap (core/regularfile.h):
+    // "couldn't read %s" (line 0) when it cannot be opened, followed by ": " and the reason
+    // when it is no regular file or too large.
     bool parseFile(const std::string &path);
 
     // The element that closed last at top level after a successful parse, else null.

@@ -10,6 +10,8 @@
 #include <algorithm>
 #include <sstream>
 
+#include <sys/stat.h>
+
 namespace {
 
 struct Failure {
@@ -102,8 +104,19 @@ TEST(XMLReaderErrors, UnreadableFiles) {
     EXPECT_FALSE(document.parseFile(missing));
     EXPECT_EQ(document.errorText(), "couldn't read " + missing);
     EXPECT_EQ(document.errorLine(), 0);
-    EXPECT_FALSE(document.parseFile(dir.path().toStdString()));
-    EXPECT_EQ(document.errorText(), "couldn't read " + dir.path().toStdString());
+}
+
+TEST(XMLReaderErrors, OnlyRegularFilesAreRead) {
+    QTemporaryDir dir;
+    std::string pipe = tempPath(dir, "pipe.xml");
+    ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
+    for (const std::string &path : {pipe, std::string("/dev/zero"), dir.path().toStdString()}) {
+        XMLDocument document;
+        EXPECT_FALSE(document.parseFile(path));
+        EXPECT_EQ(document.errorText(), "couldn't read " + path + ": not a regular file");
+        EXPECT_EQ(document.errorLine(), 0);
+    }
+    EXPECT_EQ(probeXMLDocumentType(pipe), std::nullopt);
 }
 
 TEST(XMLReader, EmptyInputHasNoRoot) {
