@@ -1,6 +1,6 @@
 /* Start-up for the demo part: the vector table, and a reset handler that copies the
  * initialised data and the RAM-resident code from flash to where they run, zeroes .bss,
- * and calls main. The section symbols come from the script dova generates. */
+ * runs the boot checks if the image has them, and calls main. The section symbols come from the script dova generates. */
 
 #include <stdint.h>
 
@@ -10,8 +10,11 @@ extern uint32_t __bss_start__, __bss_end__;
 extern uint32_t __stack_end__;
 
 int main(void);
+/* Run-time checks of the start-up's work, when the image carries them (checks.c). */
+void boot_checks(void) __attribute__((weak));
 
-static void copy_words(uint32_t *dst, const uint32_t *src, const uint32_t *dst_end)
+static __attribute__((unused)) void copy_words(uint32_t *dst, const uint32_t *src,
+                                               const uint32_t *dst_end)
 {
     while (dst < dst_end)
         *dst++ = *src++;
@@ -19,10 +22,14 @@ static void copy_words(uint32_t *dst, const uint32_t *src, const uint32_t *dst_e
 
 __attribute__((section(".init"), noreturn)) void Reset_Handler(void)
 {
+#ifndef BOOT_CHECKS_NEGATIVE_CONTROL /* proves the boot checks can fail */
     copy_words(&__data_start__, &__data_load_start__, &__data_end__);
     copy_words(&__fast_start__, &__fast_load_start__, &__fast_end__);
     for (uint32_t *p = &__bss_start__; p < &__bss_end__; ++p)
         *p = 0;
+#endif
+    if (boot_checks)
+        boot_checks();
     main();
     for (;;) {
     }
