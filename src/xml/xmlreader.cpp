@@ -214,6 +214,9 @@ public:
         : m_reader(reader), m_p(begin), m_end(end), m_keepContent(reader.m_factory.keepContent()) {}
 
     bool run() {
+        // A byte-order mark is no content, even where the caller left it in the buffer.
+        if (startsWith(m_p, m_end, "\xEF\xBB\xBF"))
+            m_p += 3;
         skipSpace();
         m_start = m_p;
         while (m_p < m_end) {
@@ -415,8 +418,8 @@ private:
         return true;
     }
 
-    // From "[" past the "]" that closes the subset: quoted literals and comments may hold
-    // a "]" of their own. False at the end of the input.
+    // From "[" past the "]" that closes the subset: quoted literals, comments and processing
+    // instructions may hold a "]" of their own. False at the end of the input.
     bool skipInternalSubset() {
         ++m_p;
         while (m_p < m_end) {
@@ -428,13 +431,15 @@ private:
             if (c == '"' || c == '\'') {
                 if (!skipQuoted())
                     return false;
-            } else if (startsWith(m_p, m_end, "<!--")) {
-                std::string_view rest(m_p + 4, std::size_t(m_end - m_p - 4));
-                std::size_t stop = rest.find("-->");
+            } else if (startsWith(m_p, m_end, "<!--") || startsWith(m_p, m_end, "<?")) {
+                const bool comment = m_p[1] == '!';
+                const std::size_t open = comment ? 4 : 2;
+                std::string_view rest(m_p + open, std::size_t(m_end - m_p) - open);
+                std::size_t stop = rest.find(comment ? "-->" : "?>");
                 if (stop == std::string_view::npos)
                     return false;
                 m_line += countNewlines(m_p, rest.data() + stop);
-                m_p = rest.data() + stop + 3;
+                m_p = rest.data() + stop + (comment ? 3 : 2);
             } else {
                 m_line += c == '\n';
                 ++m_p;

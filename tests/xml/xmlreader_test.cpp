@@ -201,7 +201,7 @@ TEST(XMLReader, DocTypeIdentifiersAndSubsetsAreSkipped) {
         "<!DOCTYPE fontconfig PUBLIC '-//X//DTD Y//EN' \"http://example.org/y.dtd\" >\n"
         "<fontconfig/>",
         "<!DOCTYPE fontconfig [\n<!ENTITY x \"]>\">\n]>\n<fontconfig/>",
-        "<!DOCTYPE fontconfig SYSTEM 'f.dtd' [ <!-- ] --> <!ATTLIST a b CDATA '>'> ]\n>"
+        "<!DOCTYPE fontconfig SYSTEM 'f.dtd' [ <!-- ] --> <?pi ]?> <!ATTLIST a b CDATA '>'> ]\n>"
         "\n<fontconfig/>",
     };
     for (const char *input : inputs) {
@@ -256,6 +256,12 @@ TEST(XMLReader, TheOneRootComesFromTheFactory) {
     EXPECT_EQ(document.rootElement()->tagName(), "first");
     EXPECT_EQ(document.made, 2);
     EXPECT_NE(dynamic_cast<TypedElement *>(document.rootElement()), nullptr);
+}
+
+TEST(XMLReader, ABufferMayStartWithAByteOrderMark) {
+    XMLDocument document;
+    ASSERT_TRUE(document.parse("\xEF\xBB\xBF<?xml version=\"1.0\"?><a/>")) << document.errorText();
+    EXPECT_EQ(document.version(), "1.0");
 }
 
 TEST(XMLReader, StreamAndFileSkipTheByteOrderMark) {
