@@ -72,19 +72,18 @@ private:
     int m_fd;
 };
 
-} // namespace
-
-RegularFileStatus readRegularFile(const std::string &path, std::string &contents,
-                                  std::uint64_t sizeLimit) {
+// At most `limit` bytes: a whole file that holds more is too large, a head is cut there.
+RegularFileStatus readUpTo(const std::string &path, std::string &contents, std::uint64_t limit,
+                           bool whole) {
     contents.clear();
     RegularFileReader reader(path);
     std::uint64_t size = 0;
-    RegularFileStatus status = reader.check(sizeLimit, size);
+    RegularFileStatus status = reader.check(whole ? limit : UINT64_MAX, size);
     if (status != RegularFileStatus::Ok)
         return status;
     bool more = false;
-    status = reader.read(contents, sizeLimit, size, more);
-    if (status == RegularFileStatus::Ok && more) {
+    status = reader.read(contents, limit, std::min(size, limit), more);
+    if (status == RegularFileStatus::Ok && more && whole) {
         // The file grew past the limit while it was read.
         contents.clear();
         contents.shrink_to_fit();
@@ -93,16 +92,16 @@ RegularFileStatus readRegularFile(const std::string &path, std::string &contents
     return status;
 }
 
+} // namespace
+
+RegularFileStatus readRegularFile(const std::string &path, std::string &contents,
+                                  std::uint64_t sizeLimit) {
+    return readUpTo(path, contents, sizeLimit, true);
+}
+
 RegularFileStatus readRegularFileHead(const std::string &path, std::string &contents,
                                       std::size_t count) {
-    contents.clear();
-    RegularFileReader reader(path);
-    std::uint64_t size = 0;
-    RegularFileStatus status = reader.check(UINT64_MAX, size);
-    if (status != RegularFileStatus::Ok)
-        return status;
-    bool more = false;
-    return reader.read(contents, count, std::min<std::uint64_t>(size, count), more);
+    return readUpTo(path, contents, count, false);
 }
 
 std::string regularFileError(RegularFileStatus status, std::uint64_t sizeLimit) {

@@ -20,6 +20,16 @@ struct Failure {
     int line;
 };
 
+template <std::size_t N> void expectFailures(const Failure (&cases)[N]) {
+    for (const Failure &c : cases) {
+        XMLDocument document(true);
+        EXPECT_FALSE(document.parse(c.input)) << c.input;
+        EXPECT_EQ(document.errorText(), c.error) << c.input;
+        EXPECT_EQ(document.errorLine(), c.line) << c.input;
+        EXPECT_EQ(document.rootElement(), nullptr) << c.input;
+    }
+}
+
 std::string tempPath(const QTemporaryDir &dir, const char *name) {
     return dir.path().toStdString() + "/" + name;
 }
@@ -59,13 +69,7 @@ TEST(XMLReaderErrors, MessageAndLine) {
         {"<?xml version=\"1.0\"?", "unexpected end of input in XML declaration", 0},
         {"<!DOCTYPE x", "unexpected end of input in DOCTYPE", 0},
     };
-    for (const Failure &c : cases) {
-        XMLDocument document(true);
-        EXPECT_FALSE(document.parse(c.input)) << c.input;
-        EXPECT_EQ(document.errorText(), c.error) << c.input;
-        EXPECT_EQ(document.errorLine(), c.line) << c.input;
-        EXPECT_EQ(document.rootElement(), nullptr) << c.input;
-    }
+    expectFailures(cases);
 }
 
 // Input that other XML readers refuse and that would otherwise lose data silently.
@@ -88,13 +92,7 @@ TEST(XMLReaderErrors, NothingIsDroppedOrReplaced) {
         {"<?xml version=\"1.0\"?><?xml version=\"2.0\"?><a/>", "XML declaration not at start", 0},
         {"<!--c--><?xml version=\"1.0\"?><a/>", "XML declaration not at start", 0},
     };
-    for (const Failure &c : cases) {
-        XMLDocument document(true);
-        EXPECT_FALSE(document.parse(c.input)) << c.input;
-        EXPECT_EQ(document.errorText(), c.error) << c.input;
-        EXPECT_EQ(document.errorLine(), c.line) << c.input;
-        EXPECT_EQ(document.rootElement(), nullptr) << c.input;
-    }
+    expectFailures(cases);
 }
 
 TEST(XMLReaderErrors, UnreadableFiles) {
