@@ -1,5 +1,6 @@
 // Parses arbitrary bytes; whatever parses must write out, read back and write again to the
-// same text, and a deep copy must write the same as the original.
+// same text (after one round for text that is not UTF-8), and a deep copy must write the
+// same as the original.
 #include "xml/xmldocument.h"
 #include "xml/xmlelement.h"
 #include "xml/xmlwriter.h"
@@ -23,6 +24,19 @@ std::string writeNode(const XMLNode &node, unsigned indentation, unsigned wrap) 
     return out.str();
 }
 
+// Whether the writer wrote a byte outside UTF-8: "&#x" and two hexadecimal digits, 80 to ff.
+bool hasHighByteReference(std::string_view text) {
+    auto isHex = [](char c) { return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f'); };
+    for (std::size_t at = text.find("&#x"); at != std::string_view::npos;
+         at = text.find("&#x", at + 1)) {
+        std::string_view digits = text.substr(at + 3, 3);
+        if (digits.size() == 3 && digits[0] >= '8' && isHex(digits[0]) && isHex(digits[1]) &&
+            digits[2] == ';')
+            return true;
+    }
+    return false;
+}
+
 [[noreturn]] void fault(const char *what, const std::string &text) {
     std::fprintf(stderr, "%s:\n%s\n", what, text.c_str());
     std::abort();
@@ -41,8 +55,15 @@ void roundTrip(std::string_view input, bool keepContent, unsigned indentation, u
     if (!again.parse(first))
         fault(("written text does not parse: " + again.errorText()).c_str(), first);
     std::string second = writeDocument(again, indentation, wrap);
-    if (second != first)
+    // A byte outside UTF-8 is written as a reference and reads back as the character of its
+    // number: one round makes every text UTF-8, and from there writing is a fixed point.
+    if (second != first && !hasHighByteReference(first))
         fault("second write differs", first + "\n----\n" + second);
+    XMLDocument third(keepContent);
+    if (!third.parse(second))
+        fault(("rewritten text does not parse: " + third.errorText()).c_str(), second);
+    if (writeDocument(third, indentation, wrap) != second)
+        fault("third write differs", second);
     if (const XMLElement *root = document.rootElement()) {
         std::unique_ptr<XMLNode> copy = root->cloneTree(document);
         if (writeNode(*copy, indentation, wrap) != writeNode(*root, indentation, wrap))

@@ -1,31 +1,14 @@
 /* Start-up for the demo part: the vector table, and a reset handler that copies the
  * initialised data and the RAM-resident code from flash to where they run, zeroes .bss,
- * and calls main. The section symbols come from the script dova generates. */
+ * runs the boot checks if the image has them, and calls main (startup_common.h). */
 
-#include <stdint.h>
+#include "startup_common.h"
 
-extern uint32_t __data_load_start__, __data_start__, __data_end__;
-extern uint32_t __fast_load_start__, __fast_start__, __fast_end__;
-extern uint32_t __bss_start__, __bss_end__;
 extern uint32_t __stack_end__;
-
-int main(void);
-
-static void copy_words(uint32_t *dst, const uint32_t *src, const uint32_t *dst_end)
-{
-    while (dst < dst_end)
-        *dst++ = *src++;
-}
 
 __attribute__((section(".init"), noreturn)) void Reset_Handler(void)
 {
-    copy_words(&__data_start__, &__data_load_start__, &__data_end__);
-    copy_words(&__fast_start__, &__fast_load_start__, &__fast_end__);
-    for (uint32_t *p = &__bss_start__; p < &__bss_end__; ++p)
-        *p = 0;
-    main();
-    for (;;) {
-    }
+    start_up();
 }
 
 __attribute__((section(".init"))) void Default_Handler(void)

@@ -7,12 +7,17 @@
 #include "memorymap/vantrellinkerscriptwriter.h"
 #include "project/macroexpander.h"
 #include "project/systemmacros.h"
+#include "xml/xmlppexpression.h"
 #include "xml/xmlwriter.h"
 
 #include <filesystem>
 #include <iostream>
+#include <optional>
 #include <set>
 #include <vector>
+
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -41,15 +46,29 @@ const char *accessAttribute(std::string_view code) {
 
 } // namespace
 
-std::string memoryMapFromSegmentList(std::string_view list) {
+std::string memoryMapFromSegmentList(std::string_view list,
+                                     const std::function<void(const std::string &)> &warn) {
     std::string text = "<!DOCTYPE Board_Memory_Definition_File><Root name=\"none\">";
     std::set<std::string_view> taken;
     std::vector<std::string_view> items = split(list, ";", true);
     // Later items win, so they are taken first.
     for (auto item = items.rbegin(); item != items.rend(); ++item) {
         std::vector<std::string_view> fields = split(*item, " \t", false);
-        if (fields.size() != 4 || !taken.insert(fields[0]).second)
+        if (fields.size() != 4) {
+            if (!fields.empty() && warn)
+                warn("ignoring -memory-map-segments item \"" + std::string(*item) +
+                     "\": it needs a name, start, size and access");
             continue;
+        }
+        if (!taken.insert(fields[0]).second)
+            continue;
+        // The script's addresses are 32 bits wide: a larger value would wrap silently.
+        for (auto [what, field] : {std::pair{"start", fields[1]}, std::pair{"size", fields[2]}}) {
+            std::optional<std::uint64_t> value = evaluateDocumentUnsigned(field);
+            if (value && *value > 0xffffffffu)
+                throw HException("segment " + std::string(fields[0]) + ": " + what + " " +
+                                 std::string(field) + " does not fit in 32 bits");
+        }
         // Markup characters in a field must stay text.
         text += "<MemorySegment name=\"";
         XMLWriter::appendEscaped(text, fields[0]);
@@ -65,6 +84,34 @@ std::string memoryMapFromSegmentList(std::string_view list) {
     return text;
 }
 
+namespace {
+
+// Why the document did not load: the reader's message with the file and the line (counted
+// from 1), or its own text when the file could not be read at all.
+std::string loadFailure(const MemoryMap &document, const std::string &path) {
+    if (document.errorText().starts_with("couldn't read "))
+        return document.errorText();
+    return path + ":" + std::to_string(document.errorLine() + 1) + ": " + document.errorText();
+}
+
+// Loads a file with preprocessing. A document that does not load or holds no root (an empty
+// file, a download cut off before its root) fails with `failure`, after a line saying why.
+void loadDocument(MemoryMap &document, const std::string &path, const std::string &macros,
+                  const char *failure) {
+    std::string reason;
+    if (!document.load(path, macros, true))
+        reason = loadFailure(document, path);
+    else if (!document.root())
+        reason = path + ": no root element";
+    if (reason.empty())
+        return;
+    std::cout.flush();
+    std::cerr << reason << "\n";
+    throw HException(failure);
+}
+
+} // namespace
+
 void runDova(const DovaOptions &options, std::string_view argv0) {
     LinkerScriptSettings settings;
     settings.target = options.target;
@@ -79,18 +126,23 @@ void runDova(const DovaOptions &options, std::string_view argv0) {
     if (options.verbose)
         std::cout << "Using memory map file " << options.memoryMapFile << "\n";
     if (options.memoryMapFile.empty()) {
-        if (!memoryMap.loadFromText(memoryMapFromSegmentList(options.memoryMapSegments)))
+        auto warn = [](const std::string &message) {
+            std::cout.flush();
+            std::cerr << "warning: " << message << "\n";
+        };
+        if (!memoryMap.loadFromText(memoryMapFromSegmentList(options.memoryMapSegments, warn)))
             throw HException("cannot load memory map file");
-    } else if (!memoryMap.load(options.memoryMapFile, options.memoryMapMacros, true)) {
-        throw HException("cannot load memory map file");
+    } else {
+        loadDocument(memoryMap, options.memoryMapFile, options.memoryMapMacros,
+                     "cannot load memory map file");
     }
 
     const MemoryMap *placementDocument = nullptr;
     if (!options.sectionPlacementFile.empty()) {
         if (options.verbose)
             std::cout << "Using section placement file " << options.sectionPlacementFile << "\n";
-        if (!placement.load(options.sectionPlacementFile, options.sectionPlacementMacros, true))
-            throw HException("cannot load section placement file");
+        loadDocument(placement, options.sectionPlacementFile, options.sectionPlacementMacros,
+                     "cannot load section placement file");
         placementDocument = &placement;
     }
 
@@ -113,15 +165,16 @@ void removeFailedOutput(const std::string &path) {
     std::filesystem::path given = std::filesystem::absolute(path, error).lexically_normal();
     if (error)
         return;
-    auto isSystem = [](const std::filesystem::path &name) {
-        const std::string text = name.string();
-        return text.starts_with("/dev/") || text.starts_with("/proc/");
-    };
-    if (isSystem(given))
+    const std::string name = given.string();
+    if (name.starts_with("/dev/") || name.starts_with("/proc/"))
         return;
-    std::filesystem::path target = std::filesystem::canonical(given, error);
-    if (!error && !isSystem(target) && std::filesystem::is_regular_file(target, error))
-        std::filesystem::remove(target, error);
+    // Never through a link: its target may be any file of the user's. The link goes, so
+    // that nothing reads a stale script through it.
+    struct stat status;
+    if (::lstat(path.c_str(), &status) != 0)
+        return;
+    if (S_ISLNK(status.st_mode) || (S_ISREG(status.st_mode) && ::access(path.c_str(), W_OK) == 0))
+        ::unlink(path.c_str());
 }
 
 bool isSameFile(const std::string &a, const std::string &b) {

@@ -3,6 +3,8 @@
 #include "memorymap/memorymap.h"
 #include "memorymap/memorymapelement.h"
 
+#include "core/hexformat.h"
+
 #include <ostream>
 #include <string_view>
 #include <unordered_map>
@@ -68,6 +70,12 @@ SectionPlacement::SectionPlacement(const MemoryMap &memoryMap, const MemoryMap *
             }
         }
     }
+    // A segment without a name would make a script the linker rejects.
+    for (const MemoryMapElement *segment : m_segments) {
+        if (segment->nameAttribute().empty())
+            throw PlacementError("memory segment on line " + std::to_string(segment->line() + 1) +
+                                 " has no name");
+    }
     if (!placement)
         return;
 
@@ -85,8 +93,12 @@ SectionPlacement::SectionPlacement(const MemoryMap &memoryMap, const MemoryMap *
                 break;
             }
         }
-        if (!segment)
+        if (!segment) {
+            if (std::ostream *out = log())
+                *out << "Placement segment " << element->nameAttribute()
+                     << " is not in the memory map\n";
             continue;
+        }
         PlacedSection *&previous = lastInSegment[std::string(segment->nameAttribute())];
         for (const MemoryMapElement *section : MemoryMap::sections(*element)) {
             previous = add(previous, section, segment);
@@ -139,7 +151,7 @@ void SectionPlacement::placeFromSegmentEnd(const SymbolDefinitions &symbols) {
         }
         if (remembered) {
             remembered->placedFromEnd = true;
-            remembered->offsetFromEnd = rememberedSum;
+            remembered->offsetFromEnd = alignedOffsetFromEnd(*remembered, rememberedSum);
             continue;
         }
         // `section` has no fixed size, so no section before it can be placed from the end.
@@ -153,6 +165,26 @@ void SectionPlacement::placeFromSegmentEnd(const SymbolDefinitions &symbols) {
             }
         }
     }
+}
+
+// A size that is not a multiple of the section's alignment would leave its start unaligned,
+// and the linker's rounding up would carry its end past the segment: the start is rounded
+// down instead.
+std::uint32_t SectionPlacement::alignedOffsetFromEnd(const PlacedSection &section,
+                                                     std::uint32_t offset) const {
+    const std::uint64_t alignment = section.alignment();
+    const std::uint64_t end = std::uint64_t(section.segment->start()) + section.segment->size();
+    if (alignment <= 1 || offset > end)
+        return offset;
+    const std::uint64_t start = end - offset;
+    const std::uint64_t aligned = start - start % alignment;
+    if (aligned == start || end - aligned > 0xffffffffu)
+        return offset;
+    if (std::ostream *out = log())
+        *out << "Section " << section.name << " placed at the end of segment "
+             << section.segment->nameAttribute() << ": start rounded down to 0x"
+             << hex8(std::uint32_t(aligned)) << " for alignment " << alignment << "\n";
+    return std::uint32_t(end - aligned);
 }
 
 PlacedSection *SectionPlacement::findRunSection(const PlacedSection &section) const {

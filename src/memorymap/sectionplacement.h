@@ -50,6 +50,7 @@ private:
                        const MemoryMapElement *segment);
     bool enter(PlacedSection &section);
     void discardOrFail(PlacedSection &section);
+    std::uint32_t alignedOffsetFromEnd(const PlacedSection &section, std::uint32_t offset) const;
     void layOutFrom(PlacedSection &root, const std::function<void(PlacedSection &)> &emit);
     std::ostream *log() const;
 

@@ -1,5 +1,7 @@
 #include "xml/xmldocument.h"
 
+#include "core/regularfile.h"
+
 #include "xml/xmlelement.h"
 #include "xml/xmlreader.h"
 #include "xml/xmlwriter.h"
@@ -92,12 +94,10 @@ bool XMLDocument::writeFile(const std::string &path) {
 }
 
 std::optional<std::string> probeXMLDocumentType(const std::string &path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
+    std::string head;
+    if (readRegularFileHead(path, head, 1024) != RegularFileStatus::Ok)
         return std::nullopt;
-    char head[1024];
-    in.read(head, sizeof head);
-    std::string_view text(head, std::size_t(in.gcount()));
+    std::string_view text(head);
 
     std::size_t at = text.find('<');
     while (at != std::string_view::npos && at + 1 < text.size() && text[at + 1] == '?')

@@ -1,8 +1,11 @@
 #include "xml/xmlreader.h"
 
+#include "core/regularfile.h"
+
 #include "xml/xmldata.h"
 #include "xml/xmldocument.h"
 #include "xml/xmlelement.h"
+#include "xml/xmlutf8.h"
 
 #include <algorithm>
 #include <array>
@@ -11,9 +14,9 @@
 #include <cstdio>
 #include <cstring>
 #include <istream>
+#include <optional>
+#include <unordered_set>
 #include <vector>
-
-#include <sys/stat.h>
 
 namespace {
 
@@ -24,6 +27,10 @@ constexpr char kBadAttributeValue[] = "bad attribute value";
 constexpr char kBadDocType[] = "bad DOCTYPE";
 constexpr char kBadDeclaration[] = "bad XML declaration";
 constexpr char kCouldNotRead[] = "couldn't read ";
+constexpr char kJunkAfterRoot[] = "junk after document element";
+constexpr char kMissingValue[] = "attribute without value";
+constexpr char kDuplicateAttribute[] = "duplicate attribute";
+constexpr char kMisplacedDeclaration[] = "XML declaration not at start";
 constexpr char kEndOfInput[] = "unexpected end of input in ";
 
 enum CharClass : unsigned char { kSpace = 1, kNameStart = 2, kName = 4, kDigit = 8 };
@@ -38,18 +45,25 @@ constexpr std::array<unsigned char, 256> makeClasses() {
         table[c] = kNameStart | kName;
     for (int c : {'_', ':', '-'})
         table[c] = kNameStart | kName;
+    table['.'] = kName;
     for (int c = '0'; c <= '9'; ++c)
         table[c] = kName | kDigit;
+    // Every byte of a UTF-8 sequence: names in other scripts.
+    for (int c = 0x80; c < 0x100; ++c)
+        table[c] = kNameStart | kName;
     return table;
 }
 constexpr std::array<unsigned char, 256> kClasses = makeClasses();
+
+// Past the last code point.
+constexpr unsigned kTooLarge = 0x110000;
 
 inline bool is(char c, CharClass cls) {
     return kClasses[static_cast<unsigned char>(c)] & cls;
 }
 
 int hexValue(char c) {
-    return c <= '9' ? c - '0' : c - 'a' + 10;
+    return c <= '9' ? c - '0' : (c | 0x20) - 'a' + 10;
 }
 
 bool startsWith(const char *p, const char *end, std::string_view text) {
@@ -96,8 +110,62 @@ int countNewlines(const char *p, const char *end) {
     return count;
 }
 
-// Decodes the entity at `p` (a "&") into one byte appended to `out`; returns the position
-// after it. Anything that is not a known entity stands for a literal "&".
+// A numeric character reference "&#...;" or "&#x...;" at `p` (hexadecimal digits in either
+// case): its value and the position after it. Values past U+10FFFF saturate there.
+struct NumericReference {
+    unsigned value;
+    const char *next;
+};
+
+std::optional<NumericReference> numericReference(const char *p, const char *end) {
+    if (!startsWith(p, end, "&#"))
+        return std::nullopt;
+    const char *q = p + 2;
+    bool hex = q < end && *q == 'x';
+    q += hex;
+    unsigned value = 0;
+    for (; q < end; ++q) {
+        unsigned digit;
+        if (is(*q, kDigit))
+            digit = unsigned(*q - '0');
+        else if (hex && ((*q >= 'a' && *q <= 'f') || (*q >= 'A' && *q <= 'F')))
+            digit = unsigned(hexValue(*q));
+        else
+            break;
+        value = std::min(value * (hex ? 16 : 10) + digit, kTooLarge);
+    }
+    if (q == end || *q != ';')
+        return std::nullopt;
+    return NumericReference{value, q + 1};
+}
+
+// A run of adjacent references to values 128-255, as earlier versions wrote UTF-8 text byte
+// by byte: bytes that together form UTF-8 sequences stand for themselves, every other value
+// for its own code point. Returns the position after the run.
+const char *decodeByteRun(const char *p, const char *end, std::string &out) {
+    std::string run;
+    while (auto reference = numericReference(p, end)) {
+        if (reference->value < 0x80 || reference->value > 0xff)
+            break;
+        run += char(reference->value);
+        p = reference->next;
+    }
+    const auto *bytes = reinterpret_cast<const unsigned char *>(run.data());
+    const auto *stop = bytes + run.size();
+    while (bytes < stop) {
+        if (std::size_t length = utf8SequenceLength(bytes, stop)) {
+            out.append(reinterpret_cast<const char *>(bytes), length);
+            bytes += length;
+        } else {
+            appendUtf8(out, *bytes++);
+        }
+    }
+    return p;
+}
+
+// Decodes the entity at `p` (a "&") into `out`; returns the position after it. A numeric
+// reference gives the UTF-8 encoding of its character. Anything that is not a known entity
+// (or names no character) stands for a literal "&".
 const char *decodeEntity(const char *p, const char *end, std::string &out) {
     static constexpr std::pair<std::string_view, char> named[] = {
         {"&lt;", '<'}, {"&gt;", '>'}, {"&amp;", '&'}, {"&quot;", '"'}, {"&apos;", '\''}};
@@ -107,20 +175,14 @@ const char *decodeEntity(const char *p, const char *end, std::string &out) {
             return p + entity.size();
         }
     }
-    if (startsWith(p, end, "&#")) {
-        const char *q = p + 2;
-        bool hex = q < end && *q == 'x';
-        q += hex;
-        unsigned value = 0; // wraps harmlessly: only the value modulo 256 is kept
-        // Hexadecimal references take lower-case digits only, the form the writer produces;
-        // "&#xA9;" stays literal text.
-        while (q < end && (is(*q, kDigit) || (hex && *q >= 'a' && *q <= 'f'))) {
-            value = hex ? value * 16 + unsigned(hexValue(*q)) : value * 10 + unsigned(*q - '0');
-            ++q;
-        }
-        if (q < end && *q == ';') {
-            out += char(value & 0xff);
-            return q + 1;
+    if (auto reference = numericReference(p, end)) {
+        const unsigned value = reference->value;
+        if (value >= 0x80 && value <= 0xff)
+            return decodeByteRun(p, end, out);
+        // "&#;" has always read as a zero byte.
+        if (value < kTooLarge && (value < 0xd800 || value > 0xdfff)) {
+            appendUtf8(out, value);
+            return reference->next;
         }
     }
     out += '&';
@@ -152,7 +214,11 @@ public:
         : m_reader(reader), m_p(begin), m_end(end), m_keepContent(reader.m_factory.keepContent()) {}
 
     bool run() {
+        // A byte-order mark is no content, even where the caller left it in the buffer.
+        if (startsWith(m_p, m_end, "\xEF\xBB\xBF"))
+            m_p += 3;
         skipSpace();
+        m_start = m_p;
         while (m_p < m_end) {
             if (*m_p != '<')
                 characterData();
@@ -226,14 +292,15 @@ private:
     bool markup() {
         int line = m_line;
         if (startsWith(m_p, m_end, "<?xml") &&
-            (m_p + 5 == m_end || is(m_p[5], kSpace) || m_p[5] == '?'))
+            (m_p + 5 == m_end || is(m_p[5], kSpace) || m_p[5] == '?')) {
+            // Only the document's first markup may set its version and encoding.
+            if (m_p != m_start)
+                return fail(kMisplacedDeclaration, line);
             return declaration(line);
+        }
         if (startsWith(m_p, m_end, "<?")) {
-            // An unknown processing instruction: its target is skipped and the rest is
-            // character data.
-            m_p += 2;
-            name();
-            return true;
+            // A processing instruction is for some other program: skipped whole.
+            return section(2, "?>", "processing instruction", line, [](std::string_view) {});
         }
         if (m_end - m_p >= 2 && m_p[1] == '!')
             return declarationLike(line);
@@ -299,14 +366,86 @@ private:
         return true;
     }
 
+    // "<!DOCTYPE name", an optional external identifier and internal subset, ">". Only the
+    // name is kept: the identifier and the subset are skipped, never fetched or processed.
     bool docType(int line) {
         m_p += 9;
         skipSpace();
-        std::string_view type;
-        if (!nameAndClose(line, "DOCTYPE", kBadDocType, type))
-            return false;
+        std::string_view type = name();
+        skipSpace();
+        if (m_p == m_end)
+            return eof("DOCTYPE", line);
+        if (type.empty())
+            return fail(kBadDocType, line);
+        const int literals = startsWith(m_p, m_end, "SYSTEM")   ? 1
+                             : startsWith(m_p, m_end, "PUBLIC") ? 2
+                                                                : 0;
+        if (literals) {
+            m_p += 6;
+            for (int i = 0; i < literals; ++i) {
+                skipSpace();
+                if (!skipQuoted())
+                    return m_p == m_end ? eof("DOCTYPE", line) : fail(kBadDocType, line);
+            }
+            skipSpace();
+        }
+        if (m_p < m_end && *m_p == '[') {
+            if (!skipInternalSubset())
+                return eof("DOCTYPE", line);
+            skipSpace();
+        }
+        if (m_p == m_end)
+            return eof("DOCTYPE", line);
+        if (*m_p != '>')
+            return fail(kBadDocType, line);
+        ++m_p;
         m_reader.m_documentType = std::string(type);
         return true;
+    }
+
+    // A quoted literal at m_p; false when there is none or it does not end.
+    bool skipQuoted() {
+        if (m_p == m_end || (*m_p != '"' && *m_p != '\''))
+            return false;
+        const char *close =
+            static_cast<const char *>(std::memchr(m_p + 1, *m_p, std::size_t(m_end - m_p - 1)));
+        if (!close) {
+            m_p = m_end;
+            return false;
+        }
+        m_line += countNewlines(m_p, close);
+        m_p = close + 1;
+        return true;
+    }
+
+    // From "[" past the "]" that closes the subset: quoted literals, comments and processing
+    // instructions may hold a "]" of their own. False at the end of the input.
+    bool skipInternalSubset() {
+        ++m_p;
+        while (m_p < m_end) {
+            char c = *m_p;
+            if (c == ']') {
+                ++m_p;
+                return true;
+            }
+            if (c == '"' || c == '\'') {
+                if (!skipQuoted())
+                    return false;
+            } else if (startsWith(m_p, m_end, "<!--") || startsWith(m_p, m_end, "<?")) {
+                const bool comment = m_p[1] == '!';
+                const std::size_t open = comment ? 4 : 2;
+                std::string_view rest(m_p + open, std::size_t(m_end - m_p) - open);
+                std::size_t stop = rest.find(comment ? "-->" : "?>");
+                if (stop == std::string_view::npos)
+                    return false;
+                m_line += countNewlines(m_p, rest.data() + stop);
+                m_p = rest.data() + stop + (comment ? 3 : 2);
+            } else {
+                m_line += c == '\n';
+                ++m_p;
+            }
+        }
+        return false;
     }
 
     bool declaration(int line) {
@@ -350,7 +489,7 @@ private:
         if (m_p == m_end)
             return eof(within, line);
         if (*m_p != '=')
-            return true; // a name without a value is dropped
+            return fail(kMissingValue, m_line);
         ++m_p;
         skipSpace();
         if (m_p == m_end)
@@ -392,16 +531,20 @@ private:
         std::string_view tag = name();
         if (tag.empty())
             return m_p == m_end ? eof("tag", line) : fail(kBadTagName, line);
+        bool atTop = m_open.empty();
+        // A second top-level element must not replace (and so silently drop) the first.
+        if (atTop && m_root)
+            return fail(kJunkAfterRoot, line);
         std::unique_ptr<XMLElement> created = m_reader.m_factory.mkXMLElement(tag);
         created->setLine(line);
         XMLElement *element = created.get();
-        bool atTop = m_open.empty();
         if (atTop)
             m_top = std::move(created);
         else
             m_open.back()->appendChild(std::move(created));
 
         m_pending.clear();
+        m_names.clear();
         m_decoded.clear();
         bool selfClosing = false;
         for (;;) {
@@ -425,11 +568,14 @@ private:
                 return fail(kBadTagName, m_line);
             PendingAttribute pending{};
             pending.name = name();
+            const int nameLine = m_line;
             bool present = false;
             if (!rawAttributeValue(line, "tag", pending, present))
                 return false;
             if (present)
                 m_pending.push_back(pending);
+            if (m_pending.size() > 1 && repeatedName())
+                return fail(kDuplicateAttribute, nameLine);
         }
 
         // Packed size of the attributes, so that the element allocates their block once.
@@ -449,6 +595,25 @@ private:
         return true;
     }
 
+    // Whether the newest pending attribute repeats the name of an earlier one. Beyond a few
+    // attributes the names go into a set, so that a hostile element stays linear.
+    bool repeatedName() {
+        const std::string_view newest = m_pending.back().name;
+        constexpr std::size_t kLinearScan = 16;
+        if (m_pending.size() <= kLinearScan) {
+            for (std::size_t i = 0; i + 1 < m_pending.size(); ++i) {
+                if (m_pending[i].name == newest)
+                    return true;
+            }
+            return false;
+        }
+        if (m_names.empty()) {
+            for (std::size_t i = 0; i + 1 < m_pending.size(); ++i)
+                m_names.insert(m_pending[i].name);
+        }
+        return !m_names.insert(newest).second;
+    }
+
     bool endTag(int line) {
         m_p += 2;
         std::string_view tag;
@@ -465,13 +630,15 @@ private:
     XMLReader &m_reader;
     const char *m_p;
     const char *m_end;
-    int m_line = 0; // newlines before m_p
+    const char *m_start = nullptr; // the first markup, after leading white space
+    int m_line = 0;                // newlines before m_p
     int m_sectionLine = 0;
     bool m_keepContent;
     std::vector<XMLElement *> m_open;
     std::unique_ptr<XMLElement> m_top;  // the outermost open element
     std::unique_ptr<XMLElement> m_root; // what closed last at top level
     std::vector<PendingAttribute> m_pending;
+    std::unordered_set<std::string_view> m_names;
     std::string m_decoded;
 };
 
@@ -515,32 +682,16 @@ bool XMLReader::parse(std::istream &in) {
 }
 
 bool XMLReader::parseFile(const std::string &path) {
-    auto cannotRead = [&] {
-        parse(std::string_view());
-        return fail(kCouldNotRead + path, 0);
-    };
-    std::unique_ptr<std::FILE, int (*)(std::FILE *)> file(std::fopen(path.c_str(), "rb"),
-                                                          &std::fclose);
-    if (!file)
-        return cannotRead();
-    // Read straight into a buffer of the file's size; files whose size is not known up front
-    // (pipes, /proc) grow it as they go.
     std::string buffer;
-    struct stat status;
-    std::size_t expected = 0;
-    if (fstat(fileno(file.get()), &status) == 0 && S_ISREG(status.st_mode))
-        expected = std::size_t(status.st_size);
-    std::size_t used = 0;
-    buffer.resize(std::max<std::size_t>(expected + 1, 65536));
-    for (;;) {
-        used += std::fread(buffer.data() + used, 1, buffer.size() - used, file.get());
-        if (used < buffer.size())
-            break;
-        buffer.resize(buffer.size() * 2);
+    RegularFileStatus status = readRegularFile(path, buffer);
+    if (status != RegularFileStatus::Ok) {
+        parse(std::string_view());
+        // A file that is missing or may not be read keeps the plain message.
+        std::string reason = status == RegularFileStatus::CannotOpen
+                                 ? std::string()
+                                 : ": " + regularFileError(status);
+        return fail(kCouldNotRead + path + reason, 0);
     }
-    if (std::ferror(file.get()))
-        return cannotRead();
-    buffer.resize(used);
     return parse(withoutByteOrderMark(buffer));
 }
 

@@ -17,7 +17,14 @@ class XMLElement;
 // One pass over the buffer with an explicit stack of open elements, so nesting depth is
 // bounded by memory only. Input that ends inside a tag, comment, CDATA section or
 // declaration, or while elements are still open, fails: a cut-off file never reads as a
-// smaller valid one. Empty or white-space-only input succeeds without a root.
+// smaller valid one. So do the forms that would lose data silently: a second top-level
+// element, an attribute without a value or given twice, an XML declaration that is not the
+// first markup. Empty or white-space-only input succeeds without a root.
+//
+// Numeric character references give the UTF-8 encoding of their character, except that a
+// run of references to 128-255 forming UTF-8 sequences is read as those bytes (the form
+// earlier versions wrote). Processing instructions are skipped; a DOCTYPE keeps its name
+// and skips its external identifier and internal subset.
 class XMLReader {
 public:
     explicit XMLReader(XMLDocument &factory);
@@ -27,7 +34,9 @@ public:
     bool parse(std::string_view text);
     // Reads the whole stream, skips a UTF-8 byte-order mark and parses the rest.
     bool parse(std::istream &in);
-    // The same for a named file; "couldn't read %s" (line 0) when it cannot be read.
+    // The same for a named regular file below the size cap (core/regularfile.h):
+    // "couldn't read %s" (line 0) when it cannot be opened, followed by ": " and the reason
+    // when it is no regular file or too large.
     bool parseFile(const std::string &path);
 
     // The element that closed last at top level after a successful parse, else null.

@@ -2,6 +2,7 @@
 
 #include "xml/xmldata.h"
 #include "xml/xmlelement.h"
+#include "xml/xmlutf8.h"
 
 #include <array>
 #include <ostream>
@@ -17,6 +18,15 @@ constexpr std::array<bool, 256> makeNeedsEscape() {
     return table;
 }
 constexpr std::array<bool, 256> kNeedsEscape = makeNeedsEscape();
+
+// Indentation inside an element with text would read back as changed text.
+bool hasTextChild(const XMLNode &element) {
+    for (const XMLNode *child = element.firstChild(); child; child = child->nextSibling()) {
+        if (child->type() == XMLNodeType::Data || child->type() == XMLNodeType::CDATASection)
+            return true;
+    }
+    return false;
+}
 
 } // namespace
 
@@ -51,6 +61,13 @@ void XMLWriter::appendEscaped(std::string &out, std::string_view text) {
         out.append(run, p);
         if (p == end)
             break;
+        // Valid UTF-8 is written as it is, so that other programs read the same characters.
+        const auto *bytes = reinterpret_cast<const unsigned char *>(p);
+        if (std::size_t length = utf8SequenceLength(bytes, bytes + (end - p)); length > 1) {
+            out.append(p, length);
+            p += length;
+            continue;
+        }
         unsigned char c = static_cast<unsigned char>(*p++);
         switch (c) {
         case '"':
@@ -145,9 +162,9 @@ void XMLWriter::openElement(const XMLNode &node, unsigned level, bool flat) {
 }
 
 void XMLWriter::writeNode(const XMLNode &top, unsigned level) {
-    // Depth-first through the links instead of recursion. An element whose first child is
-    // character data holds mixed content: it and everything below it are written flat (no
-    // indentation or newlines), so the text reads back as it was and no child is lost.
+    // Depth-first through the links instead of recursion. An element with a text child holds
+    // mixed content: it and everything below it are written flat (no indentation or
+    // newlines), so the text reads back as it was and no child is lost.
     const XMLNode *node = &top;
     const XMLNode *flatRoot = nullptr;
     for (;;) {
@@ -174,7 +191,7 @@ void XMLWriter::writeNode(const XMLNode &top, unsigned level) {
         spill();
 
         if (node->isElement() && node->firstChild()) {
-            if (!flat && node->firstChild()->type() == XMLNodeType::Data)
+            if (!flat && hasTextChild(*node))
                 flatRoot = node;
             else if (!flat && m_indentation)
                 m_buffer += '\n';

@@ -12,9 +12,9 @@ class XMLNode;
 // of its own once the element's attributes would pass that column. Output is buffered and
 // handed to the stream in large blocks; the destructor flushes.
 //
-// Text is escaped byte by byte: the markup characters as entities, printable ASCII as itself
-// and every other byte (controls, and each byte of a UTF-8 sequence) as "&#x%x;", which the
-// reader turns back into the same byte.
+// Text is escaped byte by byte: the markup characters as entities, printable ASCII and valid
+// UTF-8 sequences as themselves, and every other byte (controls, bytes outside a valid UTF-8
+// sequence) as "&#x%x;". Elements with text children are written without indentation inside.
 class XMLWriter {
 public:
     XMLWriter(std::ostream &out, unsigned indentation, unsigned wrapWidth);

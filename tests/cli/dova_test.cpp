@@ -52,7 +52,8 @@ INSTANTIATE_TEST_SUITE_P(Cases, DovaGolden,
                                            "place-from-end-warning", "discard", "candidates",
                                            "segments-option", "placement-segments",
                                            "vantrel-worked", "vantrel-attributes", "stack-sizes",
-                                           "demo", "demo-without-core-ram"),
+                                           "demo", "demo-without-core-ram",
+                                           "place-from-end-aligned"),
                          [](const auto &info) {
                              std::string name = info.param;
                              for (char &c : name) {

@@ -9,6 +9,8 @@
 #include <QDir>
 #include <QFileInfo>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <string>
 #include <vector>
@@ -123,7 +125,7 @@ TEST_F(Dova, ValueOptionsTakeTheNextArgumentWhateverItLooksLike) {
     ToolResult result = run({"-memory-map-file", "-verbose", "out.ld"});
     EXPECT_EQ(result.exitCode, 1);
     EXPECT_EQ(result.out, "");
-    EXPECT_EQ(result.err, "error: cannot load memory map file\n");
+    EXPECT_EQ(result.err, "couldn't read -verbose\nerror: cannot load memory map file\n");
 
     write("p.xml", placement("    <ProgramSection name=\".text\" load=\"Yes\" />\n"));
     result = run({"-default-fill-pattern", "-verbose", "-memory-map-file", "memory.xml",
@@ -133,26 +135,97 @@ TEST_F(Dova, ValueOptionsTakeTheNextArgumentWhateverItLooksLike) {
     EXPECT_NE(readFileBytes(path("out.ld")).find("  } =-verbose\n"), std::string::npos);
 }
 
-TEST_F(Dova, DocumentsThatDoNotLoadFailAndRemoveTheOutput) {
-    write("broken.xml", "<Root><MemorySegment></Root>");
-    const std::vector<std::pair<std::vector<std::string>, const char *>> cases = {
-        {{"-memory-map-file", "missing.xml", "out.ld"}, "cannot load memory map file"},
-        {{"-memory-map-file", "broken.xml", "out.ld"}, "cannot load memory map file"},
-        {{"-memory-map-file", "memory.xml", "-section-placement-file", "missing.xml", "out.ld"},
-         "cannot load section placement file"},
-        {{"-memory-map-file", "memory.xml", "-section-placement-file", "broken.xml", "out.ld"},
-         "cannot load section placement file"},
+TEST_F(Dova, DocumentsThatDoNotLoadSayWhyAndRemoveTheOutput) {
+    write("broken.xml", "<Root>\n<MemorySegment></Root>");
+    // Without a root there is nothing to write a script from: an empty file, a declaration
+    // only, a download cut off before the root.
+    write("empty.xml", "");
+    write("declaration.xml", "<?xml version=\"1.0\"?>\n<!DOCTYPE Board_Memory_Definition_File>\n");
+    write("cut.xml", "<?xml version=\"1.0\"?>\n<!-- a memory map");
+    write("second-root.xml", "<Root/>\n<Root/>");
+    ASSERT_EQ(mkfifo(path("pipe.xml").c_str(), 0600), 0);
+    const std::string map = "error: cannot load memory map file\n";
+    const std::string placement = "error: cannot load section placement file\n";
+    const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
+        {{"-memory-map-file", "missing.xml"}, "couldn't read missing.xml\n" + map},
+        {{"-memory-map-file", "broken.xml"}, "broken.xml:2: tagName mismatch\n" + map},
+        {{"-memory-map-file", "empty.xml"}, "empty.xml: no root element\n" + map},
+        {{"-memory-map-file", "declaration.xml"}, "declaration.xml: no root element\n" + map},
+        {{"-memory-map-file", "cut.xml"}, "cut.xml:2: unexpected end of input in comment\n" + map},
+        {{"-memory-map-file", "second-root.xml"},
+         "second-root.xml:2: junk after document element\n" + map},
+        {{"-memory-map-file", "pipe.xml"}, "couldn't read pipe.xml: not a regular file\n" + map},
+        {{"-memory-map-file", "/dev/zero"}, "couldn't read /dev/zero: not a regular file\n" + map},
+        {{"-memory-map-file", "memory.xml", "-section-placement-file", "missing.xml"},
+         "couldn't read missing.xml\n" + placement},
+        {{"-memory-map-file", "memory.xml", "-section-placement-file", "broken.xml"},
+         "broken.xml:2: tagName mismatch\n" + placement},
+        {{"-memory-map-file", "memory.xml", "-section-placement-file", "empty.xml"},
+         "empty.xml: no root element\n" + placement},
     };
-    for (const auto &[arguments, message] : cases) {
+    for (auto [arguments, message] : cases) {
+        arguments.push_back("out.ld");
         ToolResult result = run(arguments);
         EXPECT_EQ(result.exitCode, 1);
-        EXPECT_EQ(result.err, std::string("error: ") + message + "\n");
+        EXPECT_EQ(result.err, message);
         EXPECT_FALSE(exists("out.ld")) << message;
         write("out.ld", "an earlier script\n");
     }
     // The verbose line comes before the load that fails.
     ToolResult verbose = run({"-verbose", "-memory-map-file", "missing.xml", "out.ld"});
     EXPECT_EQ(verbose.out, "Using memory map file missing.xml\n");
+}
+
+TEST_F(Dova, AFailedRunRemovesNoFileThroughALinkNorOneItMayNotWrite) {
+    write("precious.txt", "keep me\n");
+    ASSERT_EQ(symlink("precious.txt", path("link.ld").c_str()), 0);
+    ToolResult result = run({"-memory-map-file", "missing.xml", "link.ld"});
+    EXPECT_EQ(result.exitCode, 1);
+    EXPECT_EQ(readFileBytes(path("precious.txt")), "keep me\n");
+    EXPECT_FALSE(QFileInfo(QString::fromStdString(path("link.ld"))).isSymLink());
+
+    write("readonly.ld", "not ours\n");
+    ASSERT_EQ(chmod(path("readonly.ld").c_str(), 0444), 0);
+    if (access(path("readonly.ld").c_str(), W_OK) == 0)
+        GTEST_SKIP() << "running as root: every file may be written";
+    result = run({"-memory-map-file", "memory.xml", "readonly.ld"});
+    EXPECT_EQ(result.exitCode, 1);
+    EXPECT_EQ(result.err, "error: cannot open readonly.ld for writing\n");
+    EXPECT_EQ(readFileBytes(path("readonly.ld")), "not ours\n");
+}
+
+TEST_F(Dova, SegmentListItemsThatCannotBeUsedAreNamed) {
+    ToolResult result = run(
+        {"-memory-map-segments", "FLASH 0 0x1000 RX;RAM 0x20000000 0x400;;  ;X 1 2 3 4", "out.ld"});
+    EXPECT_EQ(result.exitCode, 0);
+    EXPECT_EQ(result.err,
+              "warning: ignoring -memory-map-segments item \"X 1 2 3 4\": it needs a name, start, "
+              "size and access\n"
+              "warning: ignoring -memory-map-segments item \"RAM 0x20000000 0x400\": it needs a "
+              "name, start, size and access\n");
+    EXPECT_NE(readFileBytes(path("out.ld")).find("FLASH (rx)"), std::string::npos);
+
+    const std::pair<const char *, const char *> errors[] = {
+        {"FLASH 0x100000000 0x1000 RX", "segment FLASH: start 0x100000000 does not fit in 32 bits"},
+        {"RAM 0 0x100000000 RW", "segment RAM: size 0x100000000 does not fit in 32 bits"},
+        {"RAM 0 1<<32 RW", "segment RAM: size 1<<32 does not fit in 32 bits"},
+    };
+    for (const auto &[list, message] : errors) {
+        write("out.ld", "an earlier script\n");
+        result = run({"-memory-map-segments", list, "out.ld"});
+        EXPECT_EQ(result.exitCode, 1);
+        EXPECT_EQ(result.err, std::string("error: ") + message + "\n");
+        EXPECT_FALSE(exists("out.ld"));
+    }
+}
+
+TEST_F(Dova, SegmentsWithoutANameAreErrors) {
+    write("nameless.xml", "<Root>\n  <MemorySegment start=\"0\" size=\"0x100\"/>\n"
+                          "  <MemorySegment name=\"\" start=\"0x100\" size=\"0x100\"/>\n</Root>");
+    ToolResult result = run({"-memory-map-file", "nameless.xml", "out.ld"});
+    EXPECT_EQ(result.exitCode, 1);
+    EXPECT_EQ(result.err, "error: memory segment on line 3 has no name\n");
+    EXPECT_FALSE(exists("out.ld"));
 }
 
 TEST_F(Dova, AFailingRunRemovesTheScriptOfAnEarlierRun) {

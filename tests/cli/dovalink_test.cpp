@@ -172,6 +172,18 @@ TEST_F(DovaLink, ArmSectionsLandWhereTheMemoryMapSays) {
     EXPECT_EQ(readFileBytes(path("rodata.bin")), std::string("\x01\xaa\xaa\xaa\x02", 5));
 }
 
+TEST_F(DovaLink, AStackWhoseSizeIsNotAMultipleOfItsAlignmentEndsInsideItsSegment) {
+    REQUIRE_TOOL("arm-none-eabi-ld", "binutils-arm-none-eabi");
+    ToolResult ld =
+        link("arm-none-eabi-", kArmMemoryMap, kArmPlacement, kArmObject,
+             {"-check-segment-overflow", "-symbols", "__HEAPSIZE__=0x400;__STACKSIZE__=0x7fc"},
+             {"-mcpu=cortex-m4", "-mthumb"}, {"-e", "0"});
+    ASSERT_EQ(ld.exitCode, 0) << ld.err;
+    expectSymbols(symbols("arm-none-eabi-"), {{"__stack_start__", 0x20001800},
+                                              {"__stack_end__", 0x20002000},
+                                              {"__RAM_segment_end__", 0x20002000}});
+}
+
 TEST_F(DovaLink, RiscVSectionsLandWhereTheMemoryMapSays) {
     REQUIRE_TOOL("riscv64-unknown-elf-ld", "binutils-riscv64-unknown-elf");
     const std::string memoryMap =

@@ -9,7 +9,10 @@
 #include <QFileInfo>
 #include <gtest/gtest.h>
 
+#include "core/hexception.h"
+
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -39,6 +42,21 @@ TEST(DovaSegmentList, AccessCodesAndMalformedItems) {
                      "access=\"ReadOnly\"/></Root>");
 }
 
+TEST(DovaSegmentList, WarnsAboutItemsWithoutFourFieldsAndRefusesWideValues) {
+    std::vector<std::string> warnings;
+    auto warn = [&](const std::string &message) { warnings.push_back(message); };
+    memoryMapFromSegmentList("A 1 2 RX;B 1 2; ;C 1 2 3 4", warn);
+    EXPECT_EQ(warnings, (std::vector<std::string>{
+                            "ignoring -memory-map-segments item \"C 1 2 3 4\": it needs a name, "
+                            "start, size and access",
+                            "ignoring -memory-map-segments item \"B 1 2\": it needs a name, "
+                            "start, size and access"}));
+    EXPECT_NO_THROW(memoryMapFromSegmentList("A 0xffffffff 0xffffffff RX"));
+    EXPECT_THROW(memoryMapFromSegmentList("A 0x100000000 1 RX"), HException);
+    // An item that a later one of the same name replaces is not looked at.
+    EXPECT_NO_THROW(memoryMapFromSegmentList("A 0x100000000 1 RX;A 0 1 RX"));
+}
+
 class DovaOutput : public ScratchDirTest {
 protected:
     bool exists(const std::string &name) const {
@@ -46,7 +64,7 @@ protected:
     }
 };
 
-TEST_F(DovaOutput, AFailedRunRemovesFilesAndLinkTargetsOnly) {
+TEST_F(DovaOutput, AFailedRunRemovesFilesAndLinksButNeverLinkTargets) {
     write("out.ld", "partial");
     removeFailedOutput(path("out.ld"));
     EXPECT_FALSE(exists("out.ld"));
@@ -56,11 +74,18 @@ TEST_F(DovaOutput, AFailedRunRemovesFilesAndLinkTargetsOnly) {
     ASSERT_TRUE(QFile::link(QString::fromStdString(path("real.ld")),
                             QString::fromStdString(path("link.ld"))));
     removeFailedOutput(path("link.ld"));
-    EXPECT_FALSE(exists("real.ld"));
+    EXPECT_TRUE(exists("real.ld"));
+    EXPECT_FALSE(QFileInfo(QString::fromStdString(path("link.ld"))).isSymLink());
 
     ASSERT_TRUE(QDir(m_dir.path()).mkdir("dir.ld"));
     removeFailedOutput(path("dir.ld"));
     EXPECT_TRUE(exists("dir.ld"));
+
+    write("readonly.ld", "not ours");
+    ASSERT_EQ(chmod(path("readonly.ld").c_str(), 0444), 0);
+    const bool mayWrite = access(path("readonly.ld").c_str(), W_OK) == 0; // root may
+    removeFailedOutput(path("readonly.ld"));
+    EXPECT_EQ(exists("readonly.ld"), !mayWrite) << "only a file the run may write is removed";
 }
 
 TEST_F(DovaOutput, StreamsAndDevicesAreNeverRemoved) {

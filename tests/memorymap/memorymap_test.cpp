@@ -163,6 +163,18 @@ TEST(MemoryMapImports, CyclesAreReportedAndCut) {
     EXPECT_EQ(namesOf(cycle.map.segments()), (std::vector<std::string>{"B", "A"}));
 }
 
+TEST_F(MemoryMapFiles, DevicesAndPipesAreNeitherLoadedNorImported) {
+    ASSERT_EQ(mkfifo(path("pipe.xml").c_str(), 0600), 0);
+    std::string main = write("main.xml", "<Root name=\"main\"><Import filename=\"/dev/zero\"/>"
+                                         "<Import filename=\"pipe.xml\"/></Root>");
+    TestMemoryMap test;
+    ASSERT_TRUE(test.map.load(main));
+    EXPECT_EQ(written(test.map), "<Root name=\"main\">\n  <Import filename=\"/dev/zero\" />\n"
+                                 "  <Import filename=\"pipe.xml\" />\n</Root>\n");
+    EXPECT_FALSE(test.map.load(path("pipe.xml")));
+    EXPECT_EQ(test.map.errorText(), "couldn't read " + path("pipe.xml") + ": not a regular file");
+}
+
 TEST_F(MemoryMapFiles, ImportFanOutAndDepthAreBounded) {
     // A chain of files each importing the next one twice would need 2^40 loads.
     const int files = 40;

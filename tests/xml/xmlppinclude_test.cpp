@@ -3,6 +3,8 @@
 #include "golden.h"
 #include "scratchdirtest.h"
 
+#include <sys/stat.h>
+
 namespace {
 
 class XmlPPInclude : public ScratchDirTest {
@@ -32,6 +34,20 @@ TEST_F(XmlPPInclude, NamesAreRelativeToTheIncludingFile) {
     Processed result = processFile(path("main.xml"));
     EXPECT_EQ(result.text, "<r><part><inner/></part><inner/></r>");
     EXPECT_TRUE(result.warnings.empty());
+}
+
+TEST_F(XmlPPInclude, DevicesAndPipesAreNotRead) {
+    ASSERT_EQ(mkfifo(path("pipe").c_str(), 0600), 0);
+    write("main.xml", R"~(<r><include filename="/dev/zero"/><include filename="pipe"/></r>)~");
+    Processed result = processFile(path("main.xml"));
+    EXPECT_EQ(result.text,
+              R"~(<r><include filename="/dev/zero" /><include filename="pipe" /></r>)~");
+    EXPECT_EQ(result.warnings,
+              (std::vector<std::string>{
+                  kPP + "error \"couldn't read /dev/zero: not a regular file\" in include file "
+                        "/dev/zero line:0",
+                  kPP + "error \"couldn't read " + path("pipe") +
+                      ": not a regular file\" in include file " + path("pipe") + " line:0"}));
 }
 
 TEST_F(XmlPPInclude, CyclesAndDeepChainsAreCut) {

@@ -19,7 +19,7 @@ std::string boardText() {
 
 TEST(XMLWriterForm, MemoryMapGolden) {
     // Declaration with two blanks, DOCTYPE line, wrapping at 75 columns one level deeper,
-    // numeric references for control bytes and every byte of UTF-8 text.
+    // numeric references for control bytes, UTF-8 text as it is.
     XMLDocument document;
     ASSERT_TRUE(document.parse(boardText())) << document.errorText();
     std::string out = written(document, 2, 75);
@@ -40,10 +40,46 @@ TEST(XMLWriterForm, WrittenUTF8ReadsBackByteForByte) {
                  "Caf\xc3\xa9 \xe2\x82\xac <mode> & \"tab\"\tendA");
 }
 
-TEST(XMLWriterForm, NewlineAndTwoByteCharacterBecomeThreeReferences) {
-    XMLElement element("e");
-    element.setAttribute("v", "a\n\xc3\xa9");
-    EXPECT_EQ(written(element), "<e v=\"a&#xa;&#xc3;&#xa9;\" />");
+TEST(XMLWriterForm, UTF8IsWrittenAsItIsAndOtherBytesAsReferences) {
+    const std::pair<std::string, std::string> cases[] = {
+        {"a\n\xc3\xa9", "a&#xa;\xc3\xa9"},
+        {"\xe2\x82\xac\xf0\x9f\x98\x80\x7f\t", "\xe2\x82\xac\xf0\x9f\x98\x80&#x7f;&#x9;"},
+        // Lone, cut-off, overlong and surrogate sequences are not UTF-8.
+        {"\xc3x\xff", "&#xc3;x&#xff;"},
+        {"\xe2\x82", "&#xe2;&#x82;"},
+        {"\xc0\xaf", "&#xc0;&#xaf;"},
+        {"\xed\xa0\x80", "&#xed;&#xa0;&#x80;"},
+        {"\xf4\x90\x80\x80", "&#xf4;&#x90;&#x80;&#x80;"},
+    };
+    for (const auto &[value, text] : cases) {
+        XMLElement element("e");
+        element.setAttribute("v", value);
+        EXPECT_EQ(written(element), "<e v=\"" + text + "\" />") << text;
+    }
+}
+
+TEST(XMLWriterForm, TextAndControlsReadBackByteForByte) {
+    // Every valid UTF-8 text with any control characters survives a round trip; a byte
+    // outside UTF-8 reads back as the character of that number, as other readers take it.
+    std::string text;
+    for (int c = 1; c < 0x80; ++c)
+        text += char(c);
+    text += "\xc3\xa9\xe2\x82\xac\xf0\x9f\x98\x80\xef\xbf\xbf\xc2\x80";
+    XMLDocument document(true);
+    auto root = std::make_unique<XMLElement>("r");
+    root->setAttribute("v", text);
+    root->appendChild(std::make_unique<XMLData>(text));
+    document.setRootElement(std::move(root));
+    XMLDocument again(true);
+    ASSERT_TRUE(again.parse(written(document))) << again.errorText();
+    EXPECT_STREQ(again.rootElement()->getAttribute("v"), text.c_str());
+    EXPECT_EQ(static_cast<const XMLData *>(again.rootElement()->firstChild())->data(), text);
+
+    XMLElement invalid("e");
+    invalid.setAttribute("v", "\xe9\xc3\xa9");
+    XMLDocument latin;
+    ASSERT_TRUE(latin.parse(written(invalid)));
+    EXPECT_STREQ(latin.rootElement()->getAttribute("v"), "\xc3\xa9\xc3\xa9");
 }
 
 TEST(XMLWriterForm, WrapStartsWhenTheSumPassesTheWidth) {
@@ -82,6 +118,24 @@ TEST(XMLWriterForm, MixedContentKeepsEveryChild) {
     ASSERT_TRUE(again.parse(out));
     EXPECT_EQ(written(*again.rootElement()->firstChildElement()),
               written(*document.rootElement()->firstChildElement()));
+}
+
+TEST(XMLWriterForm, ElementsWithTextAnywhereAreNotIndentedInside) {
+    const char *inputs[] = {
+        "<r><p><b>bold</b> tail</p><q/></r>",
+        "<r><p><b/><![CDATA[raw]]><i/></p></r>",
+        "<r><p><b><c/></b>x<d><e/></d></p></r>",
+    };
+    for (const char *input : inputs) {
+        XMLDocument document(true);
+        ASSERT_TRUE(document.parse(input));
+        std::string out = written(document, 2, 75);
+        XMLDocument again(true);
+        ASSERT_TRUE(again.parse(out));
+        const XMLElement *p = document.rootElement()->firstChildElement();
+        EXPECT_EQ(written(*again.rootElement()->firstChildElement()), written(*p)) << out;
+        EXPECT_NE(out.find("  " + written(*p) + "\n"), std::string::npos) << out;
+    }
 }
 
 TEST(XMLWriterFile, WritesWithoutWrappingOrReportsThePath) {
