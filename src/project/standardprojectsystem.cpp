@@ -11,6 +11,7 @@
 
 #include <QProcess>
 #include <QProcessEnvironment>
+#include <ext/stdio_filebuf.h>
 
 #include <algorithm>
 #include <array>
@@ -376,13 +377,8 @@ bool StandardProjectSystem::saveSolution(ProjectElement &root, const std::string
         return false;
     }
 
+    // Elements are made by a plain document: the written tree is a copy of plain elements.
     XMLDocument document;
-    document.setVersion("1.0");
-    document.setEncoding("UTF-8");
-    document.setDocumentType(std::string(ProjectDocument::kDocumentType));
-
-    // The walk keeps its own stack of (source, copy) pairs; the root is written with its
-    // contents even when it is an imported solution, since its own file is being saved.
     std::vector<ProjectElement *> written;
     std::vector<std::pair<const XMLNode *, XMLNode *>> pending;
     std::vector<const XMLNode *> children;
@@ -428,18 +424,17 @@ bool StandardProjectSystem::saveSolution(ProjectElement &root, const std::string
         return copy;
     };
 
-    std::unique_ptr<XMLNode> top = convert(root, true);
-    while (!pending.empty()) {
-        auto [source, copy] = pending.back();
-        pending.pop_back();
+    // Each child of the root is copied, written and freed in turn, so that a save never
+    // holds a second copy of the whole tree.
+    auto childrenOf = [&](const XMLNode *source) -> const std::vector<const XMLNode *> & {
         const ProjectElement *element = ProjectElement::from(source);
         const bool known = element && element->kind() != ProjectElement::Unknown;
         children.clear();
         for (const XMLNode *child = source->firstChild(); child; child = child->nextSibling()) {
             // A dynamic folder shows what is on disk: only its settings are stored.
+            const ProjectElement *inner = ProjectElement::from(child);
             if (known && element->isDynamicFolder() &&
-                !(ProjectElement::from(child) &&
-                  ProjectElement::from(child)->kind() == PropertyNode::Kind::Configuration))
+                !(inner && inner->kind() == PropertyNode::Kind::Configuration))
                 continue;
             children.push_back(child);
         }
@@ -449,29 +444,58 @@ bool StandardProjectSystem::saveSolution(ProjectElement &root, const std::string
                                  const int ga = sortGroup(a), gb = sortGroup(b);
                                  return ga != gb ? ga < gb : sortName(a) < sortName(b);
                              });
-        for (const XMLNode *child : children)
-            copy->appendChild(convert(*child, false));
-    }
-    document.setRootElement(std::unique_ptr<XMLElement>(static_cast<XMLElement *>(top.release())));
+        return children;
+    };
+    auto convertTree = [&](const XMLNode &source) {
+        std::unique_ptr<XMLNode> top = convert(source, false);
+        while (!pending.empty()) {
+            auto [from, copy] = pending.back();
+            pending.pop_back();
+            for (const XMLNode *child : childrenOf(from))
+                copy->appendChild(convert(*child, false));
+        }
+        return top;
+    };
 
     // Into a replacement file: a failed save leaves the old file as it was.
-    std::ostringstream out;
-    document.write(out, 2, 0);
-    const std::string text = std::move(out).str();
     ReplacementFile file(path);
     const int fd = file.openOutput(0666);
     bool ok = fd >= 0;
-    for (std::size_t done = 0; ok && done < text.size();) {
-        const ssize_t put = ::write(fd, text.data() + done, text.size() - done);
-        if (put < 0 && errno == EINTR)
-            continue;
-        ok = put > 0;
-        if (ok)
-            done += std::size_t(put);
-    }
-    if (fd >= 0) {
+    if (ok) {
         file.releaseDescriptor();
-        ok = ::close(fd) == 0 && ok;
+        __gnu_cxx::stdio_filebuf<char> buffer(fd, std::ios::out, 1 << 16);
+        std::ostream out(&buffer);
+        {
+            XMLWriter writer(out, 2, 0);
+            writer.writeDeclaration(std::string("1.0"), std::string("UTF-8"));
+            writer.writeDocumentType(ProjectDocument::kDocumentType);
+            std::unique_ptr<XMLNode> top = convert(root, true);
+            pending.clear();
+            const std::vector<const XMLNode *> rootChildren = childrenOf(&root);
+            if (rootChildren.empty()) {
+                writer.writeNode(*top);
+            } else {
+                std::string head = "<" + top->toElement()->tagName();
+                for (const XMLAttribute &attribute : top->toElement()->getAttributeList()) {
+                    head += " ";
+                    head += attribute.name;
+                    head += "=\"";
+                    XMLWriter::appendEscaped(head, attribute.value.view());
+                    head += "\"";
+                }
+                head += ">\n";
+                writer.flush();
+                out << head;
+                for (const XMLNode *child : rootChildren) {
+                    std::unique_ptr<XMLNode> copy = convertTree(*child);
+                    writer.writeNode(*copy, 1);
+                }
+                writer.flush();
+                out << "</" << top->toElement()->tagName() << ">\n";
+            }
+        }
+        out.flush();
+        ok = bool(out) && buffer.close() != nullptr;
     }
     ok = ok && file.commit(true);
     if (!ok) {
