@@ -261,8 +261,15 @@ std::unique_ptr<ProjectElement> StandardProjectSystem::loadFile(const std::strin
 
     resolveImports(*root, path, chain, state);
 
-    // Imported solutions built their maps in their own load.
+    // Imported solutions built their maps in their own load. Progress counts the root's
+    // children.
+    long total = 0;
+    for (const XMLNode *child = root->firstChild(); child; child = child->nextSibling())
+        ++total;
+    long done = 0;
     for (XMLNode *node = root.get(); node;) {
+        if (node->parent() == root.get())
+            progress("Loading solution " + path, done++, total);
         ProjectElement *element = ProjectElement::from(node);
         const bool imported = element && element != root.get() && element->isImported();
         if (element && !imported) {
@@ -274,6 +281,8 @@ std::unique_ptr<ProjectElement> StandardProjectSystem::loadFile(const std::strin
         }
         node = node->nextInTree(root.get(), !imported);
     }
+    if (total)
+        progress("Loading solution " + path, total, total);
     return root;
 }
 
