@@ -1,0 +1,22 @@
+#pragma once
+
+#include <string>
+
+class ProjectElement;
+
+// What the rest of the environment asks of the project system: the open solution, and
+// loading and saving solution files.
+class ProjectSystem {
+public:
+    virtual ~ProjectSystem() = default;
+
+    // The open solution's root, or null.
+    virtual ProjectElement *solution() const = 0;
+    // Opens the solution file; throws SolutionLoadError and leaves the open solution alone
+    // on failure.
+    virtual ProjectElement *loadSolution(const std::string &path) = 0;
+    // Writes the tree below `root` (a solution node) to `path`; false on failure.
+    virtual bool saveSolution(ProjectElement &root, const std::string &path, bool sort) = 0;
+    // The target family written into solutions that name none.
+    virtual int targetNumber() const = 0;
+};
