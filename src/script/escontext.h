@@ -275,6 +275,9 @@ private:
     int m_compileLine = 0;
 
     int m_entryDepth = 0;
+    // Value slots' worth of activation objects of the calls in progress: they count against
+    // the stack like locals do, so a deep recursion is bounded by bytes, not only by depth.
+    std::size_t m_activationSlots = 0;
     std::uintptr_t m_nativeStackLimit = 0;
     bool m_stopped = false;
     bool m_pollNeeded = true;

@@ -624,6 +624,8 @@ ESNode *ESCompiler::parseObjectLiteral() {
 }
 
 ESNode *ESCompiler::parseFunction(bool declaration) {
+    // Function declarations nest through source elements, not through statements.
+    checkDepth(m_token.line);
     int line = m_token.line;
     advance();
     ESString *name = nullptr;

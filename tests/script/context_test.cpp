@@ -307,6 +307,62 @@ TEST(ContextLimits, MemoryLimitEndsRunawayAllocation) {
     }
 }
 
+TEST(ContextLimits, RecursionIsBoundedByTheBytesOfItsActivations) {
+    // Each call of the closure's parent keeps an activation of 2000 variables: the stack
+    // must run out long before the activations use the heap's 64 MiB.
+    QString variables;
+    for (int i = 0; i < 2000; ++i)
+        variables += (i ? QStringLiteral(",v") : QStringLiteral("v")) + QString::number(i);
+    ESContext context;
+    context.setMemoryLimit(64 * 1024 * 1024);
+    try {
+        context.evaluate(QString(), QStringLiteral("function f() { var %1; function g() { return "
+                                                   "v1; } return f(); } f();")
+                                        .arg(variables));
+        ADD_FAILURE() << "no fatal error";
+    } catch (const ESFatalError &e) {
+        EXPECT_STREQ(e.what(), "virtual machine stack too small");
+    }
+    // Returning gives the activations' share of the stack back.
+    EXPECT_EQ(text(context, QStringLiteral("function h(n) { var a; function k() { return a; } "
+                                           "return n ? h(n - 1) : 'deep'; } h(5000)")),
+              QStringLiteral("deep"));
+}
+
+namespace {
+
+// Stands for any allocation in the engine that the machine refuses.
+class GreedyClass : public ESClass {
+public:
+    static ESValue grab(ESContext &, ESObject *, const ESValue &, int, ESValue *) {
+        throw std::bad_alloc();
+    }
+    void install(ESContext &context, const char *) override {
+        static const ESMethodDef kMethods[] = {{"grab", "grab", 0, 0, grab, nullptr}};
+        defineMethods(context, context.globalObject(), kMethods);
+    }
+};
+
+} // namespace
+
+TEST(ContextLimits, AFailedAllocationIsTheFatalErrorOutOfMemory) {
+    ESContext context;
+    GreedyClass greedy;
+    greedy.install(context, "grab");
+    for (const char *program :
+         {"grab()", "function f() { return grab(); } [2, 1].sort(f)", "eval('grab()')"}) {
+        try {
+            context.evaluate(QString(), QString::fromUtf8(program));
+            ADD_FAILURE() << "no fatal error: " << program;
+        } catch (const ESFatalError &e) {
+            EXPECT_STREQ(e.what(), "out of memory") << program;
+        }
+    }
+    ESObject *grab = context.get(context.globalObject(), "grab").object;
+    EXPECT_THROW(context.call(grab, ESValue::undefined()), ESFatalError);
+    EXPECT_EQ(text(context, QStringLiteral("1 + 1")), QStringLiteral("2"));
+}
+
 TEST(ContextGlobals, SlotsStayValidAfterDelete) {
     ESContext context;
     EXPECT_EQ(text(context, QStringLiteral("x = 1; delete this.x; typeof x")),

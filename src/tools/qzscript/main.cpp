@@ -12,6 +12,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <new>
 #include <string>
 
 namespace {
@@ -168,6 +169,10 @@ int main(int argc, char **argv) {
     } catch (const ESFatalError &e) {
         std::fflush(stdout);
         std::fprintf(stderr, "fatal error: %s\n", e.what());
+        return 1;
+    } catch (const std::bad_alloc &) {
+        std::fflush(stdout);
+        std::fputs("fatal error: out of memory\n", stderr);
         return 1;
     }
 }
