@@ -268,6 +268,36 @@ ESCompletion ESContext::evaluate(const QString &fileName, const QString &source)
     }
 }
 
+ESCompletion ESContext::evaluateInScope(const QString &source) {
+    if (!m_scope)
+        return evaluate(QString(), source);
+    ESEntry entry(*this);
+    try {
+        std::unique_ptr<ESCode> program = m_compiler->compileProgram(QString(), source, true);
+        ESObject *variables = m_global;
+        for (ESScope *scope = m_scope; scope; scope = scope->next) {
+            if (scope->object->kind() == ESObject::Activation) {
+                variables = scope->object;
+                break;
+            }
+        }
+        // A declaration leaves an existing variable as it is.
+        for (const ESVariable &variable : program->variables()) {
+            if (!variables->ownEntry(variable.name))
+                defineProperty(variables, variable.name, ESValue::undefined(), 0);
+        }
+        if (m_sp + program->maxStack() + 16 > m_stackEnd)
+            fatal("virtual machine stack too small");
+        ESCompletion completion;
+        completion.value = run(program.get(), m_sp, m_sp);
+        return completion;
+    } catch (const ESException &e) {
+        return thrown(e);
+    } catch (const std::bad_alloc &) {
+        fatal("out of memory");
+    }
+}
+
 ESCompletion ESContext::checkSyntax(const QString &fileName, const QString &source) {
     ESEntry entry(*this);
     int functions = functionCount();

@@ -65,6 +65,10 @@ public:
     // Compiles and runs a program. A script error gives a Throw completion carrying the
     // error object; an engine fault raises ESFatalError.
     ESCompletion evaluate(const QString &fileName, const QString &source);
+    // Evaluates eval code in the scope of the running script: its names are found along
+    // the current scope chain, and its declarations become variables of the innermost
+    // function call (of the global object outside any function).
+    ESCompletion evaluateInScope(const QString &source);
     // Compiles without running: a Throw completion for a syntax error, Normal otherwise.
     ESCompletion checkSyntax(const QString &fileName, const QString &source);
     // Calls and constructs from natives and hosts; script errors raise ESException.

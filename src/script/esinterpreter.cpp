@@ -350,6 +350,9 @@ bool ESContext::strictEquals(const ESValue &a, const ESValue &b) {
 bool ESContext::looseEquals(const ESValue &a, const ESValue &b) {
     if (a.type == b.type || (a.isString() && b.isString()))
         return strictEquals(a, b);
+    // Null and undefined equal each other and nothing else.
+    if (a.isNullOrUndefined() || b.isNullOrUndefined())
+        return a.isNullOrUndefined() && b.isNullOrUndefined();
     if (a.isNumber() && b.isString())
         return a.number == toNumber(b);
     if (a.isString() && b.isNumber())

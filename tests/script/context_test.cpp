@@ -389,6 +389,77 @@ TEST(ContextGlobals, UndeclaredNamesAndWith) {
               QStringLiteral("undefined"));
 }
 
+TEST(ContextNatives, EvalRunsInTheCallersScope) {
+    struct Case {
+        const char *program;
+        const char *value;
+    } cases[] = {
+        {"function f() { var x = 5; return eval('x + 1'); } f()", "6"},
+        // Declarations land in the calling function, not on the global object.
+        {"function f() { eval('var y = 7'); return y; } f() + ' ' + typeof y", "7 undefined"},
+        {"function f(a) { eval('function q() { return a * 2; }'); return q(); }"
+         "f(21) + ' ' + typeof q",
+         "42 undefined"},
+        {"function f() { var z = 1; function g() { return eval('z = z + 1; z'); }"
+         "  return g() + z; } f()",
+         "4"},
+        // An existing variable keeps its value when eval code declares it again.
+        {"function f() { var w = 3; eval('var w'); return w; } f()", "3"},
+        {"function f() { return eval('this'); } var o = {m: f}; o.m() == o", "true"},
+        {"function f() { return eval('arguments.length'); } f(1, 2, 3)", "3"},
+        {"var g = 3; eval('var h = g + 1'); h", "4"},
+        {"var r; with ({w: 1}) { r = eval('w'); } r", "1"},
+        {"function f() { return eval('1 +'); } typeof f()", "undefined"},
+    };
+    for (const Case &c : cases)
+        EXPECT_EQ(evalText(QString::fromUtf8(c.program)), c.value) << c.program;
+}
+
+TEST(ContextNatives, VarArgumentsKeepsTheArgumentsObject) {
+    EXPECT_EQ(evalText(QStringLiteral("function f() { var arguments; return arguments.length; }"
+                                      "f(1, 2)")),
+              "2");
+    EXPECT_EQ(
+        evalText(QStringLiteral("function f() { var arguments = 4; return arguments; } f(1)")),
+        "4");
+    EXPECT_EQ(evalText(QStringLiteral("function f(arguments) { return arguments; } f(5)")), "5");
+}
+
+TEST(ContextEvaluate, OperandsAndTargetsGoLeftToRight) {
+    struct Case {
+        const char *program;
+        const char *value;
+    } cases[] = {
+        {"var a = [1, 2, 3], b = [], i = 0; b[i] = a[i++]; b.length + ':' + b[0] + ':' + i",
+         "1:1:1"},
+        {"var a = [5, 6], i = 0; a[i++] = i; a.join()", "1,6"},
+        {"var o = {}, p = {}, t = o; function f() { t = p; return 1; } t.x = f();"
+         "typeof o.x + typeof p.x",
+         "numberundefined"},
+        {"var a = [1, 2], i = 0; a[i] += (i = 1); a.join() + ':' + i", "2,2:1"},
+        {"var s = ''; function l() { s += 'l'; return 1; } function r() { s += 'r'; return 2; }"
+         "l() > r(); l() >= r(); l() < r(); l() <= r(); s",
+         "lrlrlrlr"},
+        {"var s = ''; function l() { s += 'l'; return 3; } function r() { s += 'r'; return 2; }"
+         "var n = 0; while (l() > r() && n < 2) n++; s",
+         "lrlrlr"},
+        {"var i = 0; i++ > i", "false"},
+        {"var i = 1; i > i--", "false"},
+        // Conversions of the operands still follow the comparison's own order.
+        {"var s = ''; var x = {valueOf: function() { s += 'x'; return 1; }};"
+         "var y = {valueOf: function() { s += 'y'; return 2; }}; var c = x > y; s",
+         "yx"},
+    };
+    for (const Case &c : cases)
+        EXPECT_EQ(evalText(QString::fromUtf8(c.program)), c.value) << c.program;
+    // Inside functions, with locals as temporaries.
+    EXPECT_EQ(evalText(QStringLiteral("function f(a) { var b = [], i = 0; b[i] = a[i++];"
+                                      "  var s = ''; function l() { s += 'l'; return 1; }"
+                                      "  function r() { s += 'r'; return 2; }"
+                                      "  l() > r(); return b[0] + s + i; } f([7])")),
+              "7lr1");
+}
+
 TEST(ContextNatives, EvalAndLoad) {
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());

@@ -212,7 +212,13 @@ TEST(Conversions, EqualityRules) {
     EXPECT_EQ(evalText(QStringLiteral("[null == undefined, 1 == '1', true == 1, '' == 0,"
                                       " NaN == NaN, 'a' == new String('a'), 2 == new Number(2),"
                                       " null == false, undefined == 0].join()")),
-              "false,true,true,false,false,true,true,false,false");
+              "true,true,true,false,false,true,true,false,false");
+    // Null and undefined equal each other and nothing else, objects and zero included.
+    EXPECT_EQ(evalText(QStringLiteral("var o = {valueOf: function() { return null; }};"
+                                      "[undefined == null, null != undefined, null == 0,"
+                                      " undefined == '', null == o, o == undefined,"
+                                      " undefined == NaN].join()")),
+              "true,false,false,false,false,false,false");
     ESContext c;
     EXPECT_TRUE(ESContext::strictEquals(c.newString(QStringLiteral("ab")),
                                         ESValue::fromString(c.intern("ab"))));
