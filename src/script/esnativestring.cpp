@@ -263,6 +263,14 @@ bool ESNativeString::getOwnProperty(ESContext &context, ESObject *object, ESStri
     return ESClass::getOwnProperty(context, object, name, value, attributes);
 }
 
+// `length` comes from the value and stays: deleting it fails like deleting any permanent
+// property.
+bool ESNativeString::deleteProperty(ESContext &context, ESObject *object, ESString *name) {
+    if (name == context.names().length && object->m_value.isString())
+        return false;
+    return ESClass::deleteProperty(context, object, name);
+}
+
 void ESNativeString::put(ESContext &context, ESObject *object, ESString *name,
                          const ESValue &value) {
     if (name == context.names().length && object->m_value.isString())

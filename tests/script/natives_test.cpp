@@ -202,6 +202,23 @@ TEST(NativeString, ReceiversMustBeStringsForToStringAndValueOf) {
               "o"); // the generic methods convert their receiver: "[object Object]"
 }
 
+TEST(NativeString, LengthCannotBeDeleted) {
+    EXPECT_EQ(evalText(QStringLiteral("var s = new String('abc'); s.x = 1;"
+                                      "[delete s.length, s.length, delete 'ab'.length,"
+                                      " delete s.x, typeof s.x].join()")),
+              "false,3,false,true,undefined");
+}
+
+TEST(NativeMath, OperandsConvertLeftToRight) {
+    EXPECT_EQ(
+        evalText(QStringLiteral(
+            "var log = ''; function n(name, v) {"
+            "  return {valueOf: function() { log += name; return v; }}; }"
+            "[Math.atan2(n('y', 1), n('x', 0)) == Math.PI / 2, Math.pow(n('a', 2), n('b', 3)),"
+            " Math.max(n('c', 1), n('d', 2)), log].join()")),
+        "true,8,2,yxabcd");
+}
+
 TEST(NativeNumber, RadixAndFractionDigitsAreChecked) {
     EXPECT_EQ(evalText(QStringLiteral("(10).toString(1)")), "error: radix should be 2 through 36");
     EXPECT_EQ(evalText(QStringLiteral("(10).toString(37)")), "error: radix should be 2 through 36");
