@@ -183,6 +183,7 @@ ESContext::ESContext(std::unique_ptr<ESNativeGlobal> globalClass)
     m_classes[ReferenceErrorClass] = std::make_unique<ESNativeReferenceError>(error);
     m_classes[SyntaxErrorClass] = std::make_unique<ESNativeSyntaxError>(error);
     m_classes[TypeErrorClass] = std::make_unique<ESNativeTypeError>(error);
+    m_classes[URIErrorClass] = std::make_unique<ESNativeURIError>(error);
     m_classes[GlobalClass] =
         globalClass ? std::move(globalClass) : std::make_unique<ESNativeGlobal>();
     m_classes[ActivationClass] = std::make_unique<ESActivation>();
@@ -213,6 +214,7 @@ void ESContext::installNatives() {
     syntaxErrorClass()->install(*this, "SyntaxError");
     typeErrorClass()->install(*this, "TypeError");
     evalErrorClass()->install(*this, "EvalError");
+    uriErrorClass()->install(*this, "URIError");
     numberClass()->install(*this, "Number");
     mathClass()->install(*this, "Math");
     stringClass()->install(*this, "String");

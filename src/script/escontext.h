@@ -159,6 +159,7 @@ public:
     ESClass *referenceErrorClass() const { return m_classes[ReferenceErrorClass].get(); }
     ESClass *syntaxErrorClass() const { return m_classes[SyntaxErrorClass].get(); }
     ESClass *typeErrorClass() const { return m_classes[TypeErrorClass].get(); }
+    ESClass *uriErrorClass() const { return m_classes[URIErrorClass].get(); }
     ESClass *activationClass() const { return m_classes[ActivationClass].get(); }
     ESNativeGlobal *globalClass() const;
 
@@ -219,6 +220,7 @@ private:
         ReferenceErrorClass,
         SyntaxErrorClass,
         TypeErrorClass,
+        URIErrorClass,
         GlobalClass,
         ActivationClass,
         EnumerationClass,
