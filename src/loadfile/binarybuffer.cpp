@@ -1,9 +1,13 @@
 #include "loadfile/binarybuffer.h"
 
+#include "core/hexception.h"
+
 #include <algorithm>
 #include <cstring>
+#include <string>
 
-BinaryBuffer::BinaryBuffer(const std::string &path) : m_output(path) {}
+BinaryBuffer::BinaryBuffer(const std::string &path, std::uint8_t fill)
+    : m_output(path), m_fill(fill) {}
 
 BinaryBuffer::Page &BinaryBuffer::page(std::uint32_t index) {
     if (m_lastPage && m_lastPageIndex == index)
@@ -11,7 +15,7 @@ BinaryBuffer::Page &BinaryBuffer::page(std::uint32_t index) {
     std::unique_ptr<Page> &slot = m_pages[index];
     if (!slot) {
         slot = std::make_unique<Page>();
-        slot->fill(0xff);
+        slot->fill(m_fill);
     }
     m_lastPage = slot.get();
     m_lastPageIndex = index;
@@ -48,15 +52,20 @@ void BinaryBuffer::putBytes(const std::uint8_t *bytes, std::size_t count) {
 }
 
 void BinaryBuffer::finish(std::uint32_t) {
-    static const Page kZeroPage{};
+    Page gap;
+    gap.fill(m_fill);
     if (m_written) {
+        // The same limit as for merging an image: refuse before writing anything.
+        std::uint64_t size = std::uint64_t(m_highest) - m_lowest + 1;
+        if (size > kMaxContiguousImageSize)
+            throw HException("contiguous image too large (" + std::to_string(size) + " bytes)");
         std::uint64_t address = m_lowest;
         while (address <= m_highest) {
             std::uint32_t index = std::uint32_t(address / kPageSize);
             std::uint64_t pageEnd =
                 std::min<std::uint64_t>(m_highest, (std::uint64_t(index) + 1) * kPageSize - 1);
             auto found = m_pages.find(index);
-            const Page &source = found == m_pages.end() ? kZeroPage : *found->second;
+            const Page &source = found == m_pages.end() ? gap : *found->second;
             m_output.write(reinterpret_cast<const char *>(source.data()) + address % kPageSize,
                            std::size_t(pageEnd - address + 1));
             address = pageEnd + 1;

@@ -5,11 +5,13 @@
 #include <array>
 #include <unordered_map>
 
-// Writes the raw bytes from the lowest to the highest address written. Bytes are kept in
-// 4 KiB pages: gaps inside a page written to read 0xFF, pages never written read 0x00.
+// Writes the raw bytes from the lowest to the highest address written, every gap filled
+// with one byte (0xFF, erased flash, unless given). Bytes are kept in 4 KiB pages.
 class BinaryBuffer : public CodeBuffer {
 public:
-    explicit BinaryBuffer(const std::string &path);
+    static constexpr std::uint8_t kDefaultFill = 0xff;
+
+    explicit BinaryBuffer(const std::string &path, std::uint8_t fill = kDefaultFill);
 
     void setAddress(std::uint32_t address) override { m_currentAddress = address; }
     void putByte(std::uint8_t byte) override;
@@ -27,6 +29,7 @@ private:
     std::unordered_map<std::uint32_t, std::unique_ptr<Page>> m_pages;
     Page *m_lastPage = nullptr; // the page used last, which the next byte most likely needs
     std::uint32_t m_lastPageIndex = 0;
+    std::uint8_t m_fill;
     std::uint32_t m_currentAddress = 0;
     std::uint32_t m_lowest = 0;
     std::uint32_t m_highest = 0;

@@ -9,6 +9,10 @@
 #include <string>
 #include <string_view>
 
+// The largest image made of one piece, gaps filled: a hostile file can place bytes up to
+// 4 GiB apart, and no real image spans more than 2 GiB.
+inline constexpr std::uint64_t kMaxContiguousImageSize = std::uint64_t(1) << 31;
+
 // An image writer: a stream of addressed bytes in, a load file out. The output file is
 // opened on construction and appears, complete, when finish succeeds; a writer destroyed
 // before that leaves no file. Failures are thrown as HException.

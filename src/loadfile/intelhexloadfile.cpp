@@ -2,6 +2,9 @@
 
 #include "core/hexception.h"
 
+#include <cstdio>
+#include <string>
+
 namespace {
 constexpr std::size_t kMaxLineLength = 529;
 
@@ -48,12 +51,21 @@ bool IntelHexLoadFile::parseLine(const LoadFileLine &line) {
         expectCount(4);
         value = reader.bigEndian(4);
         break;
+    case EndOfFile:
+        break;
     default:
+        // Read through, so that a sound record of an unknown type is named as such.
+        reader.bytes(data, count);
         break;
     }
     std::uint8_t checksum = reader.unsummedByte();
     if (checksum != std::uint8_t(0 - reader.sum()))
         throw HException("invalid checksum");
+    if (type > StartLinearAddress) {
+        char name[8];
+        std::snprintf(name, sizeof name, "%02X", type);
+        throw HException(std::string("unknown record type ") + name);
+    }
 
     switch (type) {
     case Data:

@@ -1,15 +1,12 @@
 #include "loadfile/loadfile.h"
 
 #include "core/hexception.h"
+#include "loadfile/codebuffer.h"
 
 #include <algorithm>
 #include <cstring>
 #include <limits>
 #include <new>
-
-namespace {
-constexpr std::uint64_t kMaxContiguousSize = std::uint64_t(1) << 31;
-}
 
 LoadFileSectionList &LoadFileInterface::sections() {
     if (!m_sectionsRead && m_sectionsReadable) {
@@ -49,10 +46,8 @@ void StandardLoadFile::makeContiguous(std::uint8_t fill) {
     }
     if (highest == 0)
         return;
-    // A hostile file can place sections up to 4 GiB apart, and the fill would then take all
-    // the memory there is (or wrap the 32-bit length); no real image spans more than 2 GiB.
     std::uint64_t size = highest - lowest;
-    if (size > kMaxContiguousSize)
+    if (size > kMaxContiguousImageSize)
         throw HException("contiguous image too large (" + std::to_string(size) + " bytes)");
     std::unique_ptr<std::uint8_t[]> merged(new (std::nothrow) std::uint8_t[size]);
     if (!merged)

@@ -2,6 +2,9 @@
 
 #include "core/hexception.h"
 
+#include <cstring>
+#include <string>
+
 namespace {
 constexpr std::size_t kMaxLineLength = 529;
 
@@ -71,10 +74,15 @@ bool SRecordLoadFile::parseLine(const LoadFileLine &line) {
         break;
     }
     default:
+        // Read through, so that a sound record of an unknown type is named as such.
+        expectAtLeast(0);
+        reader.bytes(data, count - 1u);
         break;
     }
     std::uint8_t checksum = reader.unsummedByte();
     if (checksum != std::uint8_t(~reader.sum()))
         throw HException("invalid checksum");
+    if (type == '4' || !std::strchr("0123456789", type))
+        throw HException(std::string("unknown record type S") + type);
     return true;
 }

@@ -38,6 +38,14 @@ constexpr std::size_t kChunk = 1 << 16;
 constexpr std::uint64_t kMaxOffset = 0xFFFFFFFFu;
 // A damaged bzip2 block can decompress to some 46 MB before its checksum is reached.
 constexpr std::uint64_t kDrainLimit = 64 << 20;
+// Contents up to this size are kept after reading for entries that share them.
+constexpr std::uint64_t kRecentLimit = 16 << 20;
+// No real archive has a million entries; a table claiming more is hostile.
+constexpr std::uint32_t kMaxEntries = 1u << 20;
+// The most one compressed byte can expand to: deflate's limit is about 1032; bzip2's run
+// length coding goes far beyond, so for it the entry limit above does the bounding.
+constexpr std::uint64_t kMaxExpansionZlib = 1040;
+constexpr std::uint64_t kMaxExpansionBzip2 = 50'000'000;
 
 std::uint32_t le16(const unsigned char *p) {
     return std::uint32_t(p[0]) | std::uint32_t(p[1]) << 8;
@@ -100,6 +108,7 @@ void PackageArchive::clear() {
     m_data.inputFile.reset();
     m_data.openSerial = 0;
     m_data.contentsEnd = 0;
+    m_data.recent.clear();
 }
 
 void PackageArchive::openArchive(const std::string &path, std::uint64_t startOffset,
@@ -179,6 +188,18 @@ void PackageArchive::readArchive(const std::string &path, std::uint64_t startOff
         count = le32(head + 4);
     }
 
+    // The table cannot be larger than the data after the header can hold: a small file
+    // claiming millions of entries would otherwise take gigabytes before a read fails.
+    if (S_ISREG(info.st_mode)) {
+        const std::uint64_t left =
+            std::uint64_t(info.st_size) > base ? std::uint64_t(info.st_size) - base : 0;
+        const std::uint64_t expansion = !decoder             ? 1
+                                        : algorithm == Bzip2 ? kMaxExpansionBzip2
+                                                             : kMaxExpansionZlib;
+        const std::uint64_t entrySize = version == 2 ? kEntrySize2 : kEntrySize1;
+        if (count > kMaxEntries || entrySize * count > left * expansion + entrySize)
+            throw HException("bad table of contents");
+    }
     const std::uint64_t serial = ++g_openSerial;
     std::vector<PackageArchiveFile> files = readTableOfContents(*input, version, count, serial);
     m_data.files = std::move(files);
@@ -373,6 +394,15 @@ void PackageArchive::readArchiveEntry(const PackageArchiveFile &file, const Sink
     // An empty entry needs no seek, which would restart the decompression for nothing.
     if (record.size == 0)
         return;
+    // Entries sharing bytes read last: a seek back would decompress everything again.
+    if (record.offset >= m_data.recentOffset &&
+        std::uint64_t(record.offset) + record.size <= m_data.recentOffset + m_data.recent.size()) {
+        sink(m_data.recent.data() + (record.offset - m_data.recentOffset), record.size);
+        return;
+    }
+    const bool keep = record.size <= kRecentLimit;
+    m_data.recent.clear();
+    std::string kept;
     if (auto *decoder = dynamic_cast<PackageArchiveCompressedInputFile *>(m_data.input))
         decoder->failIfDamaged(record.offset, record.size);
     if (!m_data.input->seek(record.offset))
@@ -385,6 +415,8 @@ void PackageArchive::readArchiveEntry(const PackageArchiveFile &file, const Sink
         if (got != want)
             throw HException(failure);
         sink(buffer.get(), got);
+        if (keep)
+            kept.append(buffer.get(), got);
         left -= got;
     }
     // The codecs check their data at the end of each block and of the stream, which a read
@@ -395,7 +427,21 @@ void PackageArchive::readArchiveEntry(const PackageArchiveFile &file, const Sink
             if (m_data.input->read(buffer.get(), kChunk) < kChunk)
                 break;
     }
+    // Only contents read whole, and found sound, are kept.
+    m_data.recent = std::move(kept);
+    m_data.recentOffset = record.offset;
 }
+
+namespace {
+
+// The process's file-creation mask; reading it means setting it, so it is put back at once.
+mode_t currentUmask() {
+    const mode_t mask = ::umask(022);
+    ::umask(mask);
+    return mask;
+}
+
+} // namespace
 
 void PackageArchive::extractFile(const PackageArchiveFile &file, const std::string &destination,
                                  bool overwrite) {
@@ -427,8 +473,9 @@ void PackageArchive::extractFile(const PackageArchiveFile &file, const std::stri
     times[0].tv_sec = times[1].tv_sec = time_t(file.modificationTime());
     times[0].tv_nsec = times[1].tv_nsec = 0;
     ::utimensat(AT_FDCWD, temporary.c_str(), times, 0);
-    // Permission bits only: set-id bits from an archive are never honoured.
-    if (::chmod(temporary.c_str(), file.mode() & 0777) != 0)
+    // Permission bits only, less those the user masks: set-id bits from an archive are
+    // never honoured.
+    if (::chmod(temporary.c_str(), file.mode() & 0777 & ~currentUmask()) != 0)
         throw HException("cannot set mode of output file " + destination);
     if (!output.commit(overwrite)) {
         if (errno == EEXIST)

@@ -33,6 +33,10 @@ struct PackageArchiveData {
     // Where the last entry's contents end in the input: reading them also checks the
     // stream's own checksums, which follow.
     std::uint64_t contentsEnd = 0;
+    // The contents read last (when not too large) and where they start: entries that share
+    // their bytes are then served without seeking the stream back.
+    std::uint64_t recentOffset = 0;
+    std::string recent;
 };
 
 // A package archive: a set of named files with sizes, permissions and modification times,

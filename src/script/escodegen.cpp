@@ -90,6 +90,8 @@ void ESCompiler::begin(const QString &fileName, const QString &text) {
     m_functions.clear();
     m_current = -1;
     m_withNesting = 0;
+    m_inScope = false;
+    m_programNames.clear();
     m_functionBase = m_context.functionCount();
     m_globalCount = m_context.globalObject()->m_properties.size();
     m_context.m_compileSource = m_source.get();
@@ -116,8 +118,10 @@ void ESCompiler::finish() {
     m_functions.clear();
 }
 
-std::unique_ptr<ESCode> ESCompiler::compileProgram(const QString &fileName, const QString &text) {
+std::unique_ptr<ESCode> ESCompiler::compileProgram(const QString &fileName, const QString &text,
+                                                   bool inScope) {
     begin(fileName, text);
+    m_inScope = inScope;
     try {
         advance();
         ESNode *body = parseSourceElements(T_EOF);
@@ -129,6 +133,11 @@ std::unique_ptr<ESCode> ESCompiler::compileProgram(const QString &fileName, cons
         m_function = nullptr;
         m_functionIndex = -1;
         generateProgram(body);
+        if (m_inScope) {
+            for (ESString *name : m_programNames)
+                if (program->findVariable(name) < 0)
+                    program->m_variables.push_back({name, ESVariable::Local});
+        }
         finish();
         if (m_context.debugFlags() & ESContext::kDebugListing)
             m_context.listing(program.get());
@@ -386,9 +395,12 @@ void ESCompiler::genJumpIfTrue(ESNode *condition, int target) {
     int savedLine = m_line;
     m_line = condition->line;
     if (condition->kind == '<' || condition->kind == '>') {
-        bool swap = condition->kind == '>';
-        genExpression(condition->child[swap ? 1 : 0], true);
-        genExpression(condition->child[swap ? 0 : 1], true);
+        if (condition->kind == '>') {
+            genSwapped(condition->child[0], condition->child[1]);
+        } else {
+            genExpression(condition->child[0], true);
+            genExpression(condition->child[1], true);
+        }
         emitJumpTo(OP_JLT, target);
     } else {
         genExpression(condition, true);
@@ -558,8 +570,7 @@ void ESCompiler::genExpression(ESNode *node, bool needValue) {
         break;
     case '>':
     case T_GE:
-        genExpression(node->child[1], true);
-        genExpression(node->child[0], true);
+        genSwapped(node->child[0], node->child[1]);
         emitOp(node->kind == '>' ? OP_LT : OP_LE);
         break;
     case '<':
@@ -710,10 +721,101 @@ void ESCompiler::genAssign(ESNode *node, bool needValue) {
     ESNode *target = node->child[0];
     if (target->kind != T_IDENT && target->kind != '.' && target->kind != '[')
         syntaxError(QStringLiteral("not lsh?"), node->line);
+    if (target->kind != T_IDENT && targetMustComeFirst(target, node->child[1])) {
+        std::vector<Reference> parts = genTargetFirst(target);
+        genExpression(node->child[1], true);
+        if (needValue)
+            emitOp(OP_DUP);
+        for (const Reference &part : parts)
+            emitLoad(part);
+        if (target->kind == '.')
+            emitOp(OP_PUTF, stringOperand(target->string));
+        else
+            emitOp(OP_PUTX);
+        return;
+    }
     genExpression(node->child[1], true);
     if (needValue)
         emitOp(OP_DUP);
     genStoreTarget(target);
+}
+
+namespace {
+
+// Evaluating the node has no effect and its value cannot be changed by anything else.
+bool isConstant(const ESNode *node) {
+    switch (node->kind) {
+    case T_NUMBER:
+    case T_STRING:
+    case T_TRUE:
+    case T_FALSE:
+    case T_NULL:
+    case T_THIS:
+        return true;
+    default:
+        return false;
+    }
+}
+
+// Whether evaluating `second` before `first` could be told apart from the source order.
+bool orderMatters(const ESNode *first, const ESNode *second) {
+    if (isConstant(first) || isConstant(second))
+        return false;
+    return first->sideEffects || second->sideEffects;
+}
+
+} // namespace
+
+// The stack machine's comparisons and stores want the operands in the other order than
+// the source's. When that order could be observed, the earlier operands wait in compiler
+// temporaries so that they are still evaluated first.
+bool ESCompiler::targetMustComeFirst(ESNode *target, ESNode *value) {
+    if (orderMatters(target->child[0], value))
+        return true;
+    return target->kind == '[' && orderMatters(target->child[1], value);
+}
+
+std::vector<ESCompiler::Reference> ESCompiler::genTargetFirst(ESNode *target) {
+    std::vector<Reference> parts;
+    int count = target->kind == '[' ? 2 : 1;
+    for (int i = 0; i < count; ++i) {
+        genExpression(target->child[i], true);
+        parts.push_back(temporary(target->child[i]));
+        emitStore(parts.back());
+    }
+    return parts;
+}
+
+// Leaves `right` below `left` on the stack, evaluating `left` first.
+void ESCompiler::genSwapped(ESNode *left, ESNode *right) {
+    if (!orderMatters(left, right)) {
+        genExpression(right, true);
+        genExpression(left, true);
+        return;
+    }
+    genExpression(left, true);
+    Reference held = temporary(left);
+    emitStore(held);
+    genExpression(right, true);
+    emitLoad(held);
+}
+
+// A hidden variable of the code being generated, one per node that needs one; it is
+// addressed directly, also inside `with`.
+ESCompiler::Reference ESCompiler::temporary(ESNode *node) {
+    if (!node->temporary) {
+        node->temporary = temporaryName();
+        if (m_function)
+            declare(m_code, node->temporary, ESVariable::Local);
+    }
+    if (!m_function)
+        return {Reference::Global,
+                globalSlot(node->temporary, ESProperty::DontEnum | ESProperty::DontDelete),
+                node->temporary};
+    int index = m_code->findVariable(node->temporary) - m_code->m_parameterCount;
+    if (index > kMaxOperand)
+        compilerError("too many variables");
+    return {m_code->m_materialised ? Reference::LocalM : Reference::Local, index, node->temporary};
 }
 
 void ESCompiler::genCompound(ESNode *node, bool needValue) {
@@ -731,14 +833,20 @@ void ESCompiler::genCompound(ESNode *node, bool needValue) {
         return;
     }
     case '.':
-        genExpression(node->child[1], true);
-        genExpression(target->child[0], true);
-        emitOp(OP_STR, stringOperand(target->string));
-        break;
     case '[':
-        genExpression(node->child[1], true);
-        genExpression(target->child[0], true);
-        genExpression(target->child[1], true);
+        if (targetMustComeFirst(target, node->child[1])) {
+            std::vector<Reference> parts = genTargetFirst(target);
+            genExpression(node->child[1], true);
+            for (const Reference &part : parts)
+                emitLoad(part);
+        } else {
+            genExpression(node->child[1], true);
+            genExpression(target->child[0], true);
+            if (target->kind == '[')
+                genExpression(target->child[1], true);
+        }
+        if (target->kind == '.')
+            emitOp(OP_STR, stringOperand(target->string));
         break;
     default:
         syntaxError(QStringLiteral("not lsh?"), node->line);
@@ -879,15 +987,15 @@ void ESCompiler::markMaterialised(int from, int to) {
 
 ESCompiler::Reference ESCompiler::resolve(ESString *name) {
     if (!m_function) {
-        if (m_withDepth > 0)
+        if (m_withDepth > 0 || m_inScope)
             return {Reference::Name, 0, name};
         return {Reference::Global, globalSlot(name), name};
     }
     const ESNames &names = m_context.names();
     if (m_pass == 1 && (name == names.arguments || name == names.eval)) {
-        if (name == names.arguments)
-            markMaterialised(m_functionIndex, -1);
-        else
+        // Eval code reaches the variables of this function and of those around it by name.
+        markMaterialised(m_functionIndex, -1);
+        if (name == names.eval)
             m_code->m_usesEval = true;
         declare(m_code, names.arguments, ESVariable::Arguments);
     }
@@ -905,13 +1013,16 @@ ESCompiler::Reference ESCompiler::resolve(ESString *name) {
             compilerError("too many variables");
         return {m ? Reference::LocalM : Reference::Local, index, name};
     }
+    // Eval code may declare variables in this function or in any around it.
+    bool evalAround = m_code->m_usesEval;
     for (int f = m_function->parent; f >= 0; f = m_functions[std::size_t(f)].parent) {
         if (m_functions[std::size_t(f)].code->findVariable(name) >= 0) {
             markMaterialised(m_functionIndex, f);
             return {Reference::Name, 0, name};
         }
+        evalAround = evalAround || m_functions[std::size_t(f)].code->m_usesEval;
     }
-    if (m_function->insideWith)
+    if (m_function->insideWith || m_inScope || evalAround)
         return {Reference::Name, 0, name};
     return {Reference::Global, globalSlot(name), name};
 }

@@ -25,7 +25,11 @@ public:
 
     // Compiles a program. Its functions are registered with the context; nothing is
     // registered when compilation fails (a SyntaxError or a fatal error is raised).
-    std::unique_ptr<ESCode> compileProgram(const QString &fileName, const QString &text);
+    // With `inScope` the program is eval code run in a caller's scope: its names are
+    // looked up along the scope chain, and the names it declares with `var` or `function`
+    // are the variables of the returned code.
+    std::unique_ptr<ESCode> compileProgram(const QString &fileName, const QString &text,
+                                           bool inScope = false);
     // Compiles a parameter list and a body into a function object named "anonymous".
     ESObject *compileFunction(const QString &fileName, const QString &parameters,
                               const QString &body);
@@ -107,6 +111,10 @@ private:
     void genCall(ESNode *node, bool needValue);
     void genNew(ESNode *node, bool needValue);
     void genStoreTarget(ESNode *target);
+    bool targetMustComeFirst(ESNode *target, ESNode *value);
+    std::vector<Reference> genTargetFirst(ESNode *target);
+    void genSwapped(ESNode *left, ESNode *right);
+    Reference temporary(ESNode *node);
     void genJumpIfTrue(ESNode *condition, int target);
     int genList(ESNode *list);
     Reference resolve(ESString *name);
@@ -137,6 +145,8 @@ private:
     int m_functionBase = 0; // index of this compilation's first function in the context
     int m_globalCount = 0;  // global entries before this compilation
     int m_temporaries = 0;  // numbers the "CG%1" names
+    bool m_inScope = false; // compiling eval code for a caller's scope
+    std::vector<ESString *> m_programNames; // names the program declares, in order
 
     // Generation state.
     ESCode *m_code = nullptr;

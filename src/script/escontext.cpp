@@ -26,6 +26,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <new>
 
 namespace {
 
@@ -112,7 +113,7 @@ class ESEntry {
 public:
     explicit ESEntry(ESContext &c)
         : m_c(c), m_sp(c.m_sp), m_scope(c.m_scope), m_this(c.m_this), m_argc(c.m_argc),
-          m_argv(c.m_argv), m_frame(c.m_frame) {
+          m_argv(c.m_argv), m_frame(c.m_frame), m_activationSlots(c.m_activationSlots) {
         if (c.m_entryDepth++ == 0) {
             c.m_nativeStackLimit = nativeStackLimit();
             c.m_stopped = false;
@@ -125,6 +126,7 @@ public:
         m_c.m_argc = m_argc;
         m_c.m_argv = m_argv;
         m_c.m_frame = m_frame;
+        m_c.m_activationSlots = m_activationSlots;
         m_c.m_compileSource = nullptr;
         if (--m_c.m_entryDepth == 0)
             m_c.m_stopped = false;
@@ -138,6 +140,7 @@ private:
     int m_argc;
     ESValue *m_argv;
     ESContext::Frame *m_frame;
+    std::size_t m_activationSlots;
 };
 
 ESContext::ESContext() : ESContext(std::make_unique<ESNativeGlobal>()) {}
@@ -180,6 +183,7 @@ ESContext::ESContext(std::unique_ptr<ESNativeGlobal> globalClass)
     m_classes[ReferenceErrorClass] = std::make_unique<ESNativeReferenceError>(error);
     m_classes[SyntaxErrorClass] = std::make_unique<ESNativeSyntaxError>(error);
     m_classes[TypeErrorClass] = std::make_unique<ESNativeTypeError>(error);
+    m_classes[URIErrorClass] = std::make_unique<ESNativeURIError>(error);
     m_classes[GlobalClass] =
         globalClass ? std::move(globalClass) : std::make_unique<ESNativeGlobal>();
     m_classes[ActivationClass] = std::make_unique<ESActivation>();
@@ -210,6 +214,7 @@ void ESContext::installNatives() {
     syntaxErrorClass()->install(*this, "SyntaxError");
     typeErrorClass()->install(*this, "TypeError");
     evalErrorClass()->install(*this, "EvalError");
+    uriErrorClass()->install(*this, "URIError");
     numberClass()->install(*this, "Number");
     mathClass()->install(*this, "Math");
     stringClass()->install(*this, "String");
@@ -260,6 +265,38 @@ ESCompletion ESContext::evaluate(const QString &fileName, const QString &source)
         return completion;
     } catch (const ESException &e) {
         return thrown(e);
+    } catch (const std::bad_alloc &) {
+        fatal("out of memory");
+    }
+}
+
+ESCompletion ESContext::evaluateInScope(const QString &source) {
+    if (!m_scope)
+        return evaluate(QString(), source);
+    ESEntry entry(*this);
+    try {
+        std::unique_ptr<ESCode> program = m_compiler->compileProgram(QString(), source, true);
+        ESObject *variables = m_global;
+        for (ESScope *scope = m_scope; scope; scope = scope->next) {
+            if (scope->object->kind() == ESObject::Activation) {
+                variables = scope->object;
+                break;
+            }
+        }
+        // A declaration leaves an existing variable as it is.
+        for (const ESVariable &variable : program->variables()) {
+            if (!variables->ownEntry(variable.name))
+                defineProperty(variables, variable.name, ESValue::undefined(), 0);
+        }
+        if (m_sp + program->maxStack() + 16 > m_stackEnd)
+            fatal("virtual machine stack too small");
+        ESCompletion completion;
+        completion.value = run(program.get(), m_sp, m_sp);
+        return completion;
+    } catch (const ESException &e) {
+        return thrown(e);
+    } catch (const std::bad_alloc &) {
+        fatal("out of memory");
     }
 }
 
@@ -276,6 +313,8 @@ ESCompletion ESContext::checkSyntax(const QString &fileName, const QString &sour
         return ESCompletion();
     } catch (const ESException &e) {
         return thrown(e);
+    } catch (const std::bad_alloc &) {
+        fatal("out of memory");
     }
 }
 
@@ -294,9 +333,13 @@ ESValue ESContext::call(ESObject *function, const ESValue &thisValue, int argc,
     ESEntry entry(*this);
     if (!function || !function->isFunction())
         throwTypeError(QStringLiteral("can only call function objects"));
-    ESValue *args = pushArguments(argc, argv);
-    callFunction(function, thisValue, argc, args);
-    return args[0];
+    try {
+        ESValue *args = pushArguments(argc, argv);
+        callFunction(function, thisValue, argc, args);
+        return args[0];
+    } catch (const std::bad_alloc &) {
+        fatal("out of memory");
+    }
 }
 
 ESValue *ESContext::pushArguments(int argc, const ESValue *argv) {
@@ -310,9 +353,13 @@ ESValue *ESContext::pushArguments(int argc, const ESValue *argv) {
 
 ESObject *ESContext::construct(ESObject *function, int argc, const ESValue *argv) {
     ESEntry entry(*this);
-    ESValue *args = pushArguments(argc, argv);
-    constructValue(function ? ESValue::fromObject(function) : ESValue::undefined(), argc, args);
-    return args[0].isObject() ? args[0].object : nullptr;
+    try {
+        ESValue *args = pushArguments(argc, argv);
+        constructValue(function ? ESValue::fromObject(function) : ESValue::undefined(), argc, args);
+        return args[0].isObject() ? args[0].object : nullptr;
+    } catch (const std::bad_alloc &) {
+        fatal("out of memory");
+    }
 }
 
 bool ESContext::carryOnExecuting() {
@@ -648,7 +695,12 @@ ESObject *ESContext::newFunction(ESCode *code, ESScope *scope) {
 ESObject *ESContext::newFunction(const QString &parameters, const QString &body) {
     ESEntry entry(*this);
     const ESSource *source = currentSource();
-    return m_compiler->compileFunction(source ? source->fileName() : QString(), parameters, body);
+    try {
+        return m_compiler->compileFunction(source ? source->fileName() : QString(), parameters,
+                                           body);
+    } catch (const std::bad_alloc &) {
+        fatal("out of memory");
+    }
 }
 
 ESObject *ESContext::defineMethod(ESObject *holder, const ESMethodDef &record,

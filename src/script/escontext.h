@@ -65,6 +65,10 @@ public:
     // Compiles and runs a program. A script error gives a Throw completion carrying the
     // error object; an engine fault raises ESFatalError.
     ESCompletion evaluate(const QString &fileName, const QString &source);
+    // Evaluates eval code in the scope of the running script: its names are found along
+    // the current scope chain, and its declarations become variables of the innermost
+    // function call (of the global object outside any function).
+    ESCompletion evaluateInScope(const QString &source);
     // Compiles without running: a Throw completion for a syntax error, Normal otherwise.
     ESCompletion checkSyntax(const QString &fileName, const QString &source);
     // Calls and constructs from natives and hosts; script errors raise ESException.
@@ -155,6 +159,7 @@ public:
     ESClass *referenceErrorClass() const { return m_classes[ReferenceErrorClass].get(); }
     ESClass *syntaxErrorClass() const { return m_classes[SyntaxErrorClass].get(); }
     ESClass *typeErrorClass() const { return m_classes[TypeErrorClass].get(); }
+    ESClass *uriErrorClass() const { return m_classes[URIErrorClass].get(); }
     ESClass *activationClass() const { return m_classes[ActivationClass].get(); }
     ESNativeGlobal *globalClass() const;
 
@@ -215,6 +220,7 @@ private:
         ReferenceErrorClass,
         SyntaxErrorClass,
         TypeErrorClass,
+        URIErrorClass,
         GlobalClass,
         ActivationClass,
         EnumerationClass,
@@ -275,6 +281,9 @@ private:
     int m_compileLine = 0;
 
     int m_entryDepth = 0;
+    // Value slots' worth of activation objects of the calls in progress: they count against
+    // the stack like locals do, so a deep recursion is bounded by bytes, not only by depth.
+    std::size_t m_activationSlots = 0;
     std::uintptr_t m_nativeStackLimit = 0;
     bool m_stopped = false;
     bool m_pollNeeded = true;

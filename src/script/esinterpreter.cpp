@@ -350,6 +350,9 @@ bool ESContext::strictEquals(const ESValue &a, const ESValue &b) {
 bool ESContext::looseEquals(const ESValue &a, const ESValue &b) {
     if (a.type == b.type || (a.isString() && b.isString()))
         return strictEquals(a, b);
+    // Null and undefined equal each other and nothing else.
+    if (a.isNullOrUndefined() || b.isNullOrUndefined())
+        return a.isNullOrUndefined() && b.isNullOrUndefined();
     if (a.isNumber() && b.isString())
         return a.number == toNumber(b);
     if (a.isString() && b.isNumber())
@@ -487,7 +490,13 @@ void ESContext::callScript(ESObject *function, const ESValue &thisValue, int arg
     int parameters = code->parameterCount();
     int localCount = code->localCount();
     ESValue *locals = argv + std::max(argc, parameters);
-    if (locals + localCount + code->maxStack() + kSlack > m_stackEnd)
+    // An activation keeps a property entry per variable for as long as the call runs.
+    std::size_t activationSlots =
+        code->isMaterialised() ? code->variables().size() *
+                                     (sizeof(ESProperty) + sizeof(ESValue) - 1) / sizeof(ESValue)
+                               : 0;
+    if (std::size_t(m_stackEnd - locals) <
+        std::size_t(localCount + code->maxStack() + kSlack) + m_activationSlots + activationSlots)
         fatal("virtual machine stack too small");
     for (ESValue *p = argv + argc; p < locals; ++p)
         *p = ESValue::undefined();
@@ -516,7 +525,9 @@ void ESContext::callScript(ESObject *function, const ESValue &thisValue, int arg
             locals[index - parameters] = arguments;
     }
     m_sp = sp;
+    m_activationSlots += activationSlots;
     ESValue result = run(code, argv, locals);
+    m_activationSlots -= activationSlots;
     m_scope = savedScope;
     m_this = savedThis;
     m_argc = savedArgc;

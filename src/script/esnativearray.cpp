@@ -186,6 +186,24 @@ ESValue arrayReverse(ESContext &c, ESObject *, const ESValue &self, int, ESValue
     return ESValue::fromObject(o);
 }
 
+// unshift(items...): the items go in front, in order; answers the new length.
+ESValue arrayUnshift(ESContext &c, ESObject *, const ESValue &self, int argc, ESValue *argv) {
+    ESObject *o = thisObject(c, self);
+    double length = lengthOf(c, o);
+    for (double k = length; k > 0; --k) {
+        if (hasAt(c, o, k - 1))
+            putAt(c, o, k - 1 + argc, getAt(c, o, k - 1));
+        else
+            deleteAt(c, o, k - 1 + argc);
+        if ((std::uint64_t(k) & kPollMask) == kPollMask && c.shouldStop())
+            break;
+    }
+    for (int i = 0; i < argc; ++i)
+        putAt(c, o, i, argv[i]);
+    setLengthOf(c, o, length + argc);
+    return ESValue::fromNumber(length + argc);
+}
+
 ESValue arrayShift(ESContext &c, ESObject *, const ESValue &self, int, ESValue *) {
     ESObject *o = thisObject(c, self);
     double length = lengthOf(c, o);
@@ -289,6 +307,7 @@ const ESMethodDef kPrototypeMethods[] = {
     {"shift", "Array.prototype.shift", 0, 9, arrayShift},
     {"slice", "Array.prototype.slice", 2, 10, arraySlice},
     {"sort", "Array.prototype.sort", 1, 11, arraySort},
+    {"unshift", "Array.prototype.unshift", 1, 12, arrayUnshift},
 };
 
 } // namespace

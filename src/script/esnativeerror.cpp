@@ -16,6 +16,18 @@ ESValue errorCall(ESContext &c, ESObject *function, const ESValue &, int argc, E
     return ESValue::fromObject(makeError(c, function->m_class, argc, argv));
 }
 
+// "Name: message", or the name alone when there is no message.
+ESValue errorToString(ESContext &c, ESObject *, const ESValue &self, int, ESValue *) {
+    ESObject *error = c.toObject(self);
+    QString name = c.toText(c.get(error, "name"));
+    QString message = c.toText(c.get(error, c.names().message));
+    return c.newString(message.isEmpty() ? name : name + QStringLiteral(": ") + message);
+}
+
+const ESMethodDef kPrototypeMethods[] = {
+    {"toString", "Error.prototype.toString", 0, 1, errorToString},
+};
+
 } // namespace
 
 void ESNativeError::install(ESContext &context, const char *name) {
@@ -23,6 +35,13 @@ void ESNativeError::install(ESContext &context, const char *name) {
     ESObject *prototype = context.newObject(this, base, context.names().errorClass);
     ESMethodDef record = {name, name, 1, 0, errorCall};
     installConstructor(context, record, prototype);
+    context.defineProperty(prototype, "name", context.newString(QString::fromUtf8(name)),
+                           ESProperty::DontEnum);
+    if (!m_base) {
+        context.defineProperty(prototype, context.names().message, context.newString(QString()),
+                               ESProperty::DontEnum);
+        defineMethods(context, prototype, kPrototypeMethods);
+    }
 }
 
 ESObject *ESNativeError::construct(ESContext &context, ESObject *function, int argc,

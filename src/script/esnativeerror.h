@@ -36,3 +36,8 @@ class ESNativeTypeError : public ESNativeError {
 public:
     using ESNativeError::ESNativeError;
 };
+
+class ESNativeURIError : public ESNativeError {
+public:
+    using ESNativeError::ESNativeError;
+};

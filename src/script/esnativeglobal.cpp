@@ -26,7 +26,7 @@ QString firstWord(ESContext &c, const ESValue &v) {
 ESValue globalEval(ESContext &c, ESObject *, const ESValue &, int, ESValue *argv) {
     if (!argv[0].isString())
         return argv[0];
-    ESCompletion completion = c.evaluate(QString(), argv[0].string->text());
+    ESCompletion completion = c.evaluateInScope(argv[0].string->text());
     return completion.type == ESCompletion::Normal ? completion.value : ESValue::undefined();
 }
 

@@ -62,7 +62,10 @@ double rounding(double x) {
 }
 
 ESValue mathAtan2(ESContext &c, ESObject *, const ESValue &, int, ESValue *argv) {
-    return ESValue::fromNumber(std::atan2(c.toNumber(argv[0]), c.toNumber(argv[1])));
+    // Operands convert left to right; a call's arguments have no order of evaluation.
+    double y = c.toNumber(argv[0]);
+    double x = c.toNumber(argv[1]);
+    return ESValue::fromNumber(std::atan2(y, x));
 }
 
 ESValue mathPow(ESContext &c, ESObject *, const ESValue &, int, ESValue *argv) {

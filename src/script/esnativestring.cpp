@@ -192,6 +192,16 @@ ESValue stringSubstring(ESContext &c, ESObject *, const ESValue &self, int, ESVa
     return text(c, s.mid(start, end - start));
 }
 
+// substr(start, length): a negative start counts from the end; an absent length means
+// the rest.
+ESValue stringSubstr(ESContext &c, ESObject *, const ESValue &self, int, ESValue *argv) {
+    const QString &s = thisString(c, self)->text();
+    qsizetype start = relativePosition(c, argv[0], s.size(), 0);
+    double length = argv[1].isUndefined() ? double(s.size()) : c.toInteger(argv[1]);
+    double count = std::min(std::max(length, 0.0), double(s.size() - start));
+    return text(c, s.mid(start, qsizetype(count)));
+}
+
 ESValue stringToLower(ESContext &c, ESObject *, const ESValue &self, int, ESValue *) {
     return text(c, thisString(c, self)->text().toLower());
 }
@@ -229,6 +239,7 @@ const ESMethodDef kPrototypeMethods[] = {
     {"toUpperCase", "String.prototype.toUpperCase", 0, 18, stringToUpper},
     {"toLocaleUpperCase", "String.prototype.toLocaleUpperCase", 0, 19, stringToUpper},
     {"trim", "String.prototype.trim", 0, 20, stringTrim},
+    {"substr", "String.prototype.substr", 2, 21, stringSubstr},
 };
 
 } // namespace
@@ -261,6 +272,14 @@ bool ESNativeString::getOwnProperty(ESContext &context, ESObject *object, ESStri
         return true;
     }
     return ESClass::getOwnProperty(context, object, name, value, attributes);
+}
+
+// `length` comes from the value and stays: deleting it fails like deleting any permanent
+// property.
+bool ESNativeString::deleteProperty(ESContext &context, ESObject *object, ESString *name) {
+    if (name == context.names().length && object->m_value.isString())
+        return false;
+    return ESClass::deleteProperty(context, object, name);
 }
 
 void ESNativeString::put(ESContext &context, ESObject *object, ESString *name,

@@ -12,4 +12,5 @@ public:
     bool getOwnProperty(ESContext &context, ESObject *object, ESString *name, ESValue *value,
                         std::uint32_t *attributes) override;
     void put(ESContext &context, ESObject *object, ESString *name, const ESValue &value) override;
+    bool deleteProperty(ESContext &context, ESObject *object, ESString *name) override;
 };

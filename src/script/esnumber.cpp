@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <limits>
 #include <string>
+#include <string_view>
 #include <vector>
 
 int esDigitValue(char16_t u) {
@@ -232,7 +233,7 @@ QString esNumberToString(double value, int radix) {
     if (std::isinf(value))
         return value > 0 ? QStringLiteral("Infinity") : QStringLiteral("-Infinity");
     if (value != std::trunc(value))
-        return esFormatG(value);
+        return esFormatShortest(value);
     double magnitude = std::fabs(value);
     QString digits;
     if (magnitude < 9223372036854775808.0) {
@@ -249,6 +250,42 @@ QString esNumberToString(double value, int radix) {
         digits = bigIntegerDigits(magnitude, radix);
     }
     return value < 0 ? QLatin1Char('-') + digits : digits;
+}
+
+QString esFormatShortest(double value) {
+    // Scientific form without a precision gives the shortest round-trip digits.
+    char buffer[64];
+    auto result = std::to_chars(buffer, buffer + sizeof buffer, std::fabs(value),
+                                std::chars_format::scientific);
+    std::string_view text(buffer, std::size_t(result.ptr - buffer));
+    std::size_t e = text.find('e');
+    std::string digits;
+    for (char c : text.substr(0, e)) {
+        if (c != '.')
+            digits.push_back(c);
+    }
+    int k = int(digits.size());
+    int exponent = 0;
+    const char *start = text.data() + e + 1;
+    if (*start == '+')
+        ++start;
+    std::from_chars(start, result.ptr, exponent);
+    int n = exponent + 1; // the value is 0.digits * 10^n
+    std::string out = value < 0 ? "-" : "";
+    if (k <= n && n <= 21) {
+        out += digits + std::string(std::size_t(n - k), '0');
+    } else if (0 < n && n <= 21) {
+        out += digits.substr(0, std::size_t(n)) + '.' + digits.substr(std::size_t(n));
+    } else if (-6 < n && n <= 0) {
+        out += "0." + std::string(std::size_t(-n), '0') + digits;
+    } else {
+        out += digits.substr(0, 1);
+        if (k > 1)
+            out += '.' + digits.substr(1);
+        out += n - 1 >= 0 ? "e+" : "e-";
+        out += std::to_string(std::abs(n - 1));
+    }
+    return QString::fromLatin1(out.data(), qsizetype(out.size()));
 }
 
 QString esFormatG(double value) {

@@ -34,8 +34,14 @@ ESNumberScan esScanNumber(QStringView text, qsizetype pos, int options);
 // "0x" followed by hexadecimal digits, otherwise a whole decimal number or Infinity.
 double esStringToNumber(QStringView text);
 
-// Digits of `value` in radix 2..36; values with a fraction are written as printf's "%g".
+// Digits of `value` in radix 2..36; values with a fraction are written in decimal, in the
+// shortest form that reads back as the same number (see esFormatShortest).
 QString esNumberToString(double value, int radix = 10);
+
+// The shortest decimal digits that read back as `value` (finite, not zero), placed as the
+// third edition's number-to-string conversion does: plain digits while the decimal
+// exponent is between -6 and 21, otherwise one digit, a fraction and "e+N" or "e-N".
+QString esFormatShortest(double value);
 
 // printf's "%g" (six significant digits, the shorter of fixed and exponent form).
 QString esFormatG(double value);

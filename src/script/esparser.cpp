@@ -165,6 +165,8 @@ ESNode *ESCompiler::parseVarList(int line) {
         d->string = m_token.string;
         if (m_current >= 0)
             declare(m_functions[std::size_t(m_current)].code.get(), d->string, ESVariable::Local);
+        else
+            m_programNames.push_back(d->string);
         advance();
         if (m_token.code == '=') {
             advance();
@@ -624,6 +626,8 @@ ESNode *ESCompiler::parseObjectLiteral() {
 }
 
 ESNode *ESCompiler::parseFunction(bool declaration) {
+    // Function declarations nest through source elements, not through statements.
+    checkDepth(m_token.line);
     int line = m_token.line;
     advance();
     ESString *name = nullptr;
@@ -632,6 +636,8 @@ ESNode *ESCompiler::parseFunction(bool declaration) {
         advance();
         if (m_current >= 0)
             declare(m_functions[std::size_t(m_current)].code.get(), name, ESVariable::FunctionName);
+        else
+            m_programNames.push_back(name);
     }
     int index = int(m_functions.size());
     Function &f = m_functions.emplace_back();
@@ -691,7 +697,10 @@ void ESCompiler::declare(ESCode *code, ESString *name, int flags) {
     }
     if (existing < 0) {
         code->m_variables.push_back({name, flags});
-        if (flags == ESVariable::Arguments)
-            code->m_argumentsIndex = int(code->m_variables.size()) - 1;
+        existing = int(code->m_variables.size()) - 1;
     }
+    // `var arguments` declares nothing new: the variable still starts as the arguments
+    // object. A parameter of that name hides the object.
+    if (flags == ESVariable::Arguments && existing >= code->m_parameterCount)
+        code->m_argumentsIndex = existing;
 }

@@ -67,6 +67,7 @@ struct ESValue {
 
     bool isUndefined() const { return type == Undefined; }
     bool isNull() const { return type == Null; }
+    bool isNullOrUndefined() const { return type == Null || type == Undefined; }
     bool isBoolean() const { return type == Boolean; }
     bool isNumber() const { return type == Number; }
     bool isString() const { return type == String || type == InternedString; }

@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 #include <random>
 #include <sys/stat.h>
+#include <unistd.h>
 #include <utime.h>
 
 namespace {
@@ -153,9 +154,12 @@ TEST_F(QzArchiveTool, CreateListCatAndExtractInEveryLayout) {
         struct stat info;
         ASSERT_EQ(::stat(path("out/here/src/sub/b.bin").c_str(), &info), 0);
         EXPECT_EQ(info.st_mtime, 1234567890);
-        EXPECT_EQ(info.st_mode & 0777, layout.options.empty() ? 0666u : 0755u);
+        // The tool runs with this process's umask.
+        const mode_t mask = ::umask(022);
+        ::umask(mask);
+        EXPECT_EQ(info.st_mode & 0777, (layout.options.empty() ? 0666u : 0755u) & ~mask);
         ASSERT_EQ(::stat(path("out/here/ro.txt").c_str(), &info), 0);
-        EXPECT_EQ(info.st_mode & 0777, 0444u);
+        EXPECT_EQ(info.st_mode & 0777, 0444u & ~mask);
         QDir(m_dir.path() + "/out").removeRecursively();
     }
 }
@@ -177,6 +181,87 @@ TEST_F(QzArchiveTool, CreateRefusesWhatItCannotStoreAndLeavesNoArchive) {
         EXPECT_FALSE(exists("a.qzArchive"));
     }
     EXPECT_EQ(filesLeft(), (std::vector<std::string>{"ro.txt", "src/a.txt", "src/sub/b.bin"}));
+}
+
+TEST_F(QzArchiveTool, ExtractedModesFollowTheUmask) {
+    makeTree();
+    for (const std::string format : {"1", "2"}) {
+        ASSERT_EQ(run({"create", "a.qzArchive", "--format", format, "src", "ro.txt"}).exitCode, 0);
+        ToolResult r = runTool("/bin/sh",
+                               {"-c", "umask 027; exec \"$0\" extract a.qzArchive -C out" + format,
+                                toolPath("qzarchive")},
+                               {}, m_root);
+        ASSERT_EQ(r.exitCode, 0) << r.err;
+        struct stat info;
+        ASSERT_EQ(::stat(path("out" + format + "/src/a.txt").c_str(), &info), 0);
+        EXPECT_EQ(info.st_mode & 0777, 0640u);
+        ASSERT_EQ(::stat(path("out" + format + "/src/sub/b.bin").c_str(), &info), 0);
+        EXPECT_EQ(info.st_mode & 0777, format == "1" ? 0640u : 0750u);
+        ASSERT_EQ(::stat(path("out" + format + "/ro.txt").c_str(), &info), 0);
+        EXPECT_EQ(info.st_mode & 0777, 0440u);
+    }
+}
+
+TEST_F(QzArchiveTool, CreateRefusesAnArchiveThatWouldHoldItself) {
+    makeTree();
+    ASSERT_EQ(run({"create", "a.qzArchive", "ro.txt"}).exitCode, 0);
+    const std::string before = readFileBytes(path("a.qzArchive"));
+    const struct {
+        std::vector<std::string> arguments;
+        std::string error;
+    } cases[] = {
+        {{"create", "a.qzArchive", "a.qzArchive"}, "archive a.qzArchive is also an input file"},
+        {{"create", "a.qzArchive", "ro.txt", "./a.qzArchive"},
+         "archive a.qzArchive is also an input file"},
+        {{"create", "src/new.qzArchive", "src"},
+         "archive src/new.qzArchive is inside the input directory src"},
+        {{"create", "src/sub/new.qzArchive", "ro.txt", "."},
+         "archive src/sub/new.qzArchive is inside the input directory ."},
+    };
+    for (const auto &c : cases) {
+        ToolResult result = run(c.arguments);
+        EXPECT_EQ(result.exitCode, 1);
+        EXPECT_EQ(result.err, "error: " + c.error + "\n");
+    }
+    EXPECT_EQ(readFileBytes(path("a.qzArchive")), before);
+    EXPECT_FALSE(exists("src/new.qzArchive"));
+    EXPECT_FALSE(exists("src/sub/new.qzArchive"));
+}
+
+TEST_F(QzArchiveTool, CreateStoresOnlyLinksThatStayInsideTheTree) {
+    makeTree();
+    makeFile("outside/secret", "secret", 0644, 0);
+    ASSERT_EQ(::symlink("a.txt", path("src/inside").c_str()), 0);
+    ASSERT_EQ(::symlink("../outside/secret", path("src/leak").c_str()), 0);
+    ASSERT_EQ(::symlink("../outside", path("src/leakdir").c_str()), 0);
+    ASSERT_EQ(::symlink("sub", path("src/subdir").c_str()), 0);
+    ASSERT_EQ(::symlink("missing", path("src/dangling").c_str()), 0);
+    ToolResult created = run({"create", "a.qzArchive", "src"});
+    ASSERT_EQ(created.exitCode, 0) << created.err;
+    EXPECT_EQ(created.err, "warning: skipping src/dangling: the link leads nowhere\n"
+                           "warning: skipping src/leak: the link leads outside the tree being "
+                           "stored\n"
+                           "warning: skipping src/leakdir: the link leads outside the tree being "
+                           "stored\n");
+    ToolResult listed = run({"list", "a.qzArchive"});
+    EXPECT_EQ(listed.out, "666 6 2001-09-09 01:46:40 src/a.txt\n"
+                          "666 6 2001-09-09 01:46:40 src/inside\n"
+                          "666 5000 2009-02-13 23:31:30 src/sub/b.bin\n");
+}
+
+TEST_F(QzArchiveTool, ListFailsOnAFullOutputOrACutArchive) {
+    makeTree();
+    ASSERT_EQ(run({"create", "a.qzArchive", "--format", "2", "src"}).exitCode, 0);
+    ToolResult full =
+        runTool("/bin/sh", {"-c", "exec \"$0\" list a.qzArchive >/dev/full", toolPath("qzarchive")},
+                {}, m_root);
+    EXPECT_EQ(full.exitCode, 1);
+    EXPECT_EQ(full.err, "error: cannot write to standard output\n");
+    const std::string bytes = readFileBytes(path("a.qzArchive"));
+    writeFileBytes(path("cut.qzArchive"), bytes.substr(0, bytes.size() / 2));
+    ToolResult cut = run({"list", "cut.qzArchive"});
+    EXPECT_EQ(cut.exitCode, 1);
+    EXPECT_EQ(cut.err, "error: cannot read file src/sub/b.bin from archive\n");
 }
 
 TEST_F(QzArchiveTool, ExtractRefusesNamesThatLeaveTheDestination) {

@@ -105,12 +105,17 @@ TEST_F(QzImage, FailuresExplainThemselvesAndLeaveNoOutput) {
     write("bad.hex", ":0101000009F6\n");
     write("far.lst", "00000000 01\nFFFFFFFF 02\n");
     write("out.srec", "old");
+    write("z.bin", std::string(256, '\0'));
     const Failure failures[] = {
         {{"convert", "missing.hex", "new.srec"}, "cannot open missing.hex"},
         {{"convert", "bad.hex", "new.srec"}, "invalid checksum : line 1"},
         {{"convert", "bad.hex", "out.srec"}, "invalid checksum : line 1"},
         {{"convert", "far.lst", "new.bin", "--fill", "0"},
          "contiguous image too large (4294967296 bytes)"},
+        // Binary output is one piece too, with or without --fill.
+        {{"convert", "far.lst", "new.bin"}, "contiguous image too large (4294967296 bytes)"},
+        {{"info", "z.bin", "--base", "0xffffff01"},
+         "256 bytes at --base 0xffffff01 pass the end of the 4 GiB address space"},
         {{"convert", "a.hex", "nodir/new.srec"}, "cannot open nodir/new.srec"},
         {{"convert", "a.hex", "new.srec", "--from", "elf"},
          "unknown input kind 'elf' (use bin, ihex, hex, tihex or srec)"},
@@ -135,7 +140,8 @@ TEST_F(QzImage, FailuresExplainThemselvesAndLeaveNoOutput) {
         EXPECT_EQ(result.err, "error: " + failure.error + "\n");
         EXPECT_EQ(result.out, "");
     }
-    EXPECT_EQ(files(), (QStringList{"a.hex", "bad.hex", "far.lst", "out.srec"}));
+    EXPECT_EQ(files(), (QStringList{"a.hex", "bad.hex", "far.lst", "out.srec", "z.bin"}));
+    EXPECT_EQ(run({"info", "z.bin", "--base", "0xffffff00"}).out, "0xffffff00 256 data\n");
     EXPECT_EQ(readFileBytes(path("out.srec")), "old");
 }
 

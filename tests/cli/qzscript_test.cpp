@@ -71,6 +71,28 @@ TEST(QzScript, ReportsFatalErrors) {
     EXPECT_EQ(r.err, "fatal error: compiler error: patch constant too large\n");
 }
 
+TEST(QzScript, OutputThatCannotBeWrittenFails) {
+    const std::string tool = toolPath("qzscript");
+    for (const std::string &arguments :
+         {std::string("-e 'print(1)'"), std::string("-e '1 + 1'"), std::string("--help"),
+          std::string("-e 'for (var i = 0; i < 100000; i++) print(i)'")}) {
+        ToolResult r = runTool("/bin/sh", {"-c", "exec " + tool + " " + arguments + " >/dev/full"});
+        EXPECT_EQ(r.exitCode, 1) << arguments;
+        EXPECT_EQ(r.err, "error: cannot write standard output: No space left on device\n")
+            << arguments;
+    }
+}
+
+TEST(QzScript, DeeplyNestedDeclarationsEndInAnError) {
+    std::string nested;
+    for (int i = 0; i < 30000; ++i)
+        nested += "function f() {";
+    QTemporaryDir dir;
+    ToolResult r = runTool("qzscript", {writeScript(dir, "nested.js", nested)});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_EQ(r.err.substr(0, r.err.find('\n')), "nesting too deep");
+}
+
 TEST(QzScript, ListingPrintsByteCodeAndRuns) {
     ToolResult r = runTool("qzscript", {"--listing", "-e", "function f(a) { return a; } f(5)"});
     EXPECT_EQ(r.exitCode, 0);

@@ -4,6 +4,7 @@
 #include "loadfile/tekhexbuffer.h"
 
 #include <QDir>
+#include <QFile>
 
 #include <tuple>
 
@@ -68,14 +69,37 @@ TEST_F(CodeBufferTest, TekHexChecksumsAddDigitValues) {
     EXPECT_EQ(written("tek", {{0x100, "\x01\x02"}}), "%0D61A31000102\n%0781010\n");
 }
 
-TEST_F(CodeBufferTest, BinaryFillsTouchedPagesWithFFAndOthersWithZero) {
+TEST_F(CodeBufferTest, BinaryFillsEveryGapWithOneByte) {
+    // Gaps inside pages written to and whole pages never written read the same.
     std::string bytes = written("bin", {{0x2000, "\x02"}, {0, "\x01"}});
     ASSERT_EQ(bytes.size(), 0x2001u);
     EXPECT_EQ(bytes.front(), '\x01');
     EXPECT_EQ(bytes.back(), '\x02');
-    EXPECT_EQ(bytes.substr(1, 0xfff), std::string(0xfff, '\xff'));
-    EXPECT_EQ(bytes.substr(0x1000, 0x1000), std::string(0x1000, '\0'));
+    EXPECT_EQ(bytes.substr(1, 0x1fff), std::string(0x1fff, '\xff'));
     EXPECT_EQ(written("bin", {}), "");
+
+    {
+        BinaryBuffer zeros(path("zeros.bin"), 0x00);
+        writeImage(zeros, {{0x3000, "\x07"}, {0x10, "\x05"}}, 0);
+    }
+    std::string filled = readFileBytes(path("zeros.bin"));
+    ASSERT_EQ(filled.size(), 0x2ff1u);
+    EXPECT_EQ(filled.substr(1, 0x2fef), std::string(0x2fef, '\0'));
+}
+
+TEST_F(CodeBufferTest, BinaryRefusesImagesSpanningMoreThan2GiB) {
+    BinaryBuffer writer(path("far.bin"));
+    writer.setAddress(0);
+    writer.putByte(1);
+    writer.setAddress(0xffffff00);
+    writer.putByte(2);
+    try {
+        writer.finish(0);
+        FAIL() << "no error";
+    } catch (const HException &error) {
+        EXPECT_STREQ(error.what(), "contiguous image too large (4294967041 bytes)");
+    }
+    EXPECT_FALSE(QFile::exists(QString::fromStdString(path("far.bin"))));
 }
 
 TEST_F(CodeBufferTest, SampleImageInEveryFormat) {

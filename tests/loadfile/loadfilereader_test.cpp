@@ -103,6 +103,11 @@ INSTANTIATE_TEST_SUITE_P(
                     "missing record mark in hex file : line 2"},
         ReaderError{"ihex", ":0101000G09F5\n", "invalid ASCII encoded byte : line 1"},
         ReaderError{"ihex", ":0101000009F6\n", "invalid checksum : line 1"},
+        // A sound record of a type the format does not have is named, not a checksum error.
+        ReaderError{"ihex", ":03000006010203F1\n:00000001FF\n", "unknown record type 06 : line 1"},
+        ReaderError{"ihex", ":00000001FF\n", "(no error)"},
+        ReaderError{"ihex", ":00000006FA\n", "unknown record type 06 : line 1"},
+        ReaderError{"ihex", ":03000006010203F2\n", "invalid checksum : line 1"},
         // Counts that do not fit the line or the record type.
         ReaderError{"ihex", ":10010000AABB\n", "invalid record length : line 1"},
         ReaderError{"ihex", ":00000004FC\n", "invalid record length : line 1"},
@@ -111,6 +116,10 @@ INSTANTIATE_TEST_SUITE_P(
         ReaderError{"ihex", " " + kEndRecord529, "line too long : line 1"},
         ReaderError{"srec", "S9030000FC\nX\n", "no leading 'S' character : line 2"},
         ReaderError{"srec", "S9030000FD\n", "invalid checksum : line 1"},
+        ReaderError{"srec", "S00600004844521B\nS4050000000AF0\n",
+                    "unknown record type S4 : line 2"},
+        ReaderError{"srec", "SA030000FC\n", "unknown record type SA : line 1"},
+        ReaderError{"srec", "S4050000000AF1\n", "invalid checksum : line 1"},
         // A count below the address length must not turn into a huge data length.
         ReaderError{"srec", "S1020100" + std::string(520, '0') + "\n",
                     "invalid record length : line 1"},

@@ -356,6 +356,84 @@ TEST(ArchiveDamage, DamagedDataIsNotDecompressedAgainForEveryEntry) {
     EXPECT_EQ(archive.moved, onePass);
 }
 
+namespace {
+
+void putLittle(std::string &out, std::uint32_t value, int bytes) {
+    for (int i = 0; i < bytes; ++i)
+        out.push_back(char(value >> (8 * i)));
+}
+
+// A format-2 bzip2 archive of `names` whose entries all hold the same `size` bytes
+// starting at `offset` of the decompressed stream; the body is zeros up to the end.
+std::string sharedEntryArchive(std::uint32_t claimed, const std::vector<std::string> &names,
+                               std::uint32_t offset, std::uint32_t size) {
+    std::string body;
+    putLittle(body, claimed, 4);
+    body.append(16, '\0');
+    for (const std::string &name : names) {
+        putLittle(body, std::uint32_t(name.size()), 2);
+        putLittle(body, offset, 4);
+        putLittle(body, size, 4);
+        putLittle(body, 0100644, 4);
+        putLittle(body, 0, 4);
+        body += name;
+    }
+    body.resize(std::max(body.size(), std::size_t(offset) + size), '\0');
+    std::string compressed(body.size() + body.size() / 100 + 600, '\0');
+    unsigned length = unsigned(compressed.size());
+    EXPECT_EQ(BZ2_bzBuffToBuffCompress(compressed.data(), &length, body.data(),
+                                       unsigned(body.size()), 9, 0, 30),
+              BZ_OK);
+    compressed.resize(length);
+    std::string archive;
+    putLittle(archive, 0x71F5C6B1, 4);
+    putLittle(archive, 0x1002, 2);
+    putLittle(archive, 0, 2);
+    return archive + compressed;
+}
+
+} // namespace
+
+TEST_F(ArchiveTest, ATableLargerThanTheDataCanHoldIsRefused) {
+    // A few hundred bytes claiming 200 million entries: refused before any is read.
+    write("claims.qzArchive", sharedEntryArchive(200'000'000, {"a"}, 0, 0));
+    ASSERT_LT(readFileBytes(path("claims.qzArchive")).size(), 2000u);
+    PackageArchive archive;
+    EXPECT_EQ(errorOf([&] { archive.openArchive(path("claims.qzArchive")); }),
+              "bad table of contents");
+    // zlib cannot expand 100 bytes into the 18 MB of a million entries either.
+    std::string tiny = std::string("\xb1\xc6\xf5\x71\x02\x00\x00\x00", 8);
+    std::string block(20, '\0');
+    block[0] = '\x40'; // 0x00100040 entries
+    block[1] = '\x00';
+    block[2] = '\x10';
+    uLongf size = compressBound(uLong(block.size()));
+    std::string packed(size, '\0');
+    ASSERT_EQ(compress(reinterpret_cast<Bytef *>(packed.data()), &size,
+                       reinterpret_cast<const Bytef *>(block.data()), uLong(block.size())),
+              Z_OK);
+    packed.resize(size);
+    write("zlib.qzArchive", tiny + packed);
+    EXPECT_EQ(errorOf([&] { archive.openArchive(path("zlib.qzArchive")); }),
+              "bad table of contents");
+}
+
+TEST(ArchiveSharing, EntriesSharingTheirBytesAreReadInOnePass) {
+    // 500 entries of the same 1000 bytes far into the stream: one decompression, not 500.
+    std::vector<std::string> names;
+    for (int i = 0; i < 500; ++i)
+        names.push_back("e" + std::to_string(i));
+    QTemporaryDir dir;
+    const std::string file = dir.filePath(QStringLiteral("shared.qzArchive")).toStdString();
+    writeFileBytes(file, sharedEntryArchive(500, names, 4'000'000, 1000));
+    CountingArchive archive;
+    archive.openArchive(file);
+    ASSERT_EQ(archive.files().size(), 500u);
+    for (auto it = archive.files().rbegin(); it != archive.files().rend(); ++it)
+        EXPECT_EQ(archive.fileData(*it), std::string(1000, '\0'));
+    EXPECT_LT(archive.moved, 4'100'000u);
+}
+
 // Keeps its own bytes in front of the archive, as a derived archive may.
 class HeaderArchive : public PackageArchive {
 public:

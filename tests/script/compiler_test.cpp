@@ -214,7 +214,9 @@ TEST(CompilerLimits, DeepNestingIsASyntaxErrorNotACrash) {
           QStringLiteral("x = ") + QStringLiteral("[").repeated(100000),
           QStringLiteral("x = ") + QStringLiteral("!").repeated(100000) + QStringLiteral("1"),
           QStringLiteral("x = ") + QStringLiteral("f(").repeated(100000),
-          QStringLiteral("x = 1") + QStringLiteral("+1").repeated(300000)}) {
+          QStringLiteral("x = 1") + QStringLiteral("+1").repeated(300000),
+          // Declarations nest through source elements, not statements.
+          QStringLiteral("function f() {").repeated(30000)}) {
         ESContext context;
         ScriptOutcome outcome = runScript(context, source);
         ASSERT_TRUE(outcome.threw);

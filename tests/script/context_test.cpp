@@ -9,6 +9,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QLocale>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -307,6 +308,62 @@ TEST(ContextLimits, MemoryLimitEndsRunawayAllocation) {
     }
 }
 
+TEST(ContextLimits, RecursionIsBoundedByTheBytesOfItsActivations) {
+    // Each call of the closure's parent keeps an activation of 2000 variables: the stack
+    // must run out long before the activations use the heap's 64 MiB.
+    QString variables;
+    for (int i = 0; i < 2000; ++i)
+        variables += (i ? QStringLiteral(",v") : QStringLiteral("v")) + QString::number(i);
+    ESContext context;
+    context.setMemoryLimit(64 * 1024 * 1024);
+    try {
+        context.evaluate(QString(), QStringLiteral("function f() { var %1; function g() { return "
+                                                   "v1; } return f(); } f();")
+                                        .arg(variables));
+        ADD_FAILURE() << "no fatal error";
+    } catch (const ESFatalError &e) {
+        EXPECT_STREQ(e.what(), "virtual machine stack too small");
+    }
+    // Returning gives the activations' share of the stack back.
+    EXPECT_EQ(text(context, QStringLiteral("function h(n) { var a; function k() { return a; } "
+                                           "return n ? h(n - 1) : 'deep'; } h(500)")),
+              QStringLiteral("deep"));
+}
+
+namespace {
+
+// Stands for any allocation in the engine that the machine refuses.
+class GreedyClass : public ESClass {
+public:
+    static ESValue grab(ESContext &, ESObject *, const ESValue &, int, ESValue *) {
+        throw std::bad_alloc();
+    }
+    void install(ESContext &context, const char *) override {
+        static const ESMethodDef kMethods[] = {{"grab", "grab", 0, 0, grab, nullptr}};
+        defineMethods(context, context.globalObject(), kMethods);
+    }
+};
+
+} // namespace
+
+TEST(ContextLimits, AFailedAllocationIsTheFatalErrorOutOfMemory) {
+    ESContext context;
+    GreedyClass greedy;
+    greedy.install(context, "grab");
+    for (const char *program :
+         {"grab()", "function f() { return grab(); } [2, 1].sort(f)", "eval('grab()')"}) {
+        try {
+            context.evaluate(QString(), QString::fromUtf8(program));
+            ADD_FAILURE() << "no fatal error: " << program;
+        } catch (const ESFatalError &e) {
+            EXPECT_STREQ(e.what(), "out of memory") << program;
+        }
+    }
+    ESObject *grab = context.get(context.globalObject(), "grab").object;
+    EXPECT_THROW(context.call(grab, ESValue::undefined()), ESFatalError);
+    EXPECT_EQ(text(context, QStringLiteral("1 + 1")), QStringLiteral("2"));
+}
+
 TEST(ContextGlobals, SlotsStayValidAfterDelete) {
     ESContext context;
     EXPECT_EQ(text(context, QStringLiteral("x = 1; delete this.x; typeof x")),
@@ -331,6 +388,77 @@ TEST(ContextGlobals, UndeclaredNamesAndWith) {
                                            "  return function() { return who(); }; }"
                                            "typeof outer()()")),
               QStringLiteral("undefined"));
+}
+
+TEST(ContextNatives, EvalRunsInTheCallersScope) {
+    struct Case {
+        const char *program;
+        const char *value;
+    } cases[] = {
+        {"function f() { var x = 5; return eval('x + 1'); } f()", "6"},
+        // Declarations land in the calling function, not on the global object.
+        {"function f() { eval('var y = 7'); return y; } f() + ' ' + typeof y", "7 undefined"},
+        {"function f(a) { eval('function q() { return a * 2; }'); return q(); }"
+         "f(21) + ' ' + typeof q",
+         "42 undefined"},
+        {"function f() { var z = 1; function g() { return eval('z = z + 1; z'); }"
+         "  return g() + z; } f()",
+         "4"},
+        // An existing variable keeps its value when eval code declares it again.
+        {"function f() { var w = 3; eval('var w'); return w; } f()", "3"},
+        {"function f() { return eval('this'); } var o = {m: f}; o.m() == o", "true"},
+        {"function f() { return eval('arguments.length'); } f(1, 2, 3)", "3"},
+        {"var g = 3; eval('var h = g + 1'); h", "4"},
+        {"var r; with ({w: 1}) { r = eval('w'); } r", "1"},
+        {"function f() { return eval('1 +'); } typeof f()", "undefined"},
+    };
+    for (const Case &c : cases)
+        EXPECT_EQ(evalText(QString::fromUtf8(c.program)), c.value) << c.program;
+}
+
+TEST(ContextNatives, VarArgumentsKeepsTheArgumentsObject) {
+    EXPECT_EQ(evalText(QStringLiteral("function f() { var arguments; return arguments.length; }"
+                                      "f(1, 2)")),
+              "2");
+    EXPECT_EQ(
+        evalText(QStringLiteral("function f() { var arguments = 4; return arguments; } f(1)")),
+        "4");
+    EXPECT_EQ(evalText(QStringLiteral("function f(arguments) { return arguments; } f(5)")), "5");
+}
+
+TEST(ContextEvaluate, OperandsAndTargetsGoLeftToRight) {
+    struct Case {
+        const char *program;
+        const char *value;
+    } cases[] = {
+        {"var a = [1, 2, 3], b = [], i = 0; b[i] = a[i++]; b.length + ':' + b[0] + ':' + i",
+         "1:1:1"},
+        {"var a = [5, 6], i = 0; a[i++] = i; a.join()", "1,6"},
+        {"var o = {}, p = {}, t = o; function f() { t = p; return 1; } t.x = f();"
+         "typeof o.x + typeof p.x",
+         "numberundefined"},
+        {"var a = [1, 2], i = 0; a[i] += (i = 1); a.join() + ':' + i", "2,2:1"},
+        {"var s = ''; function l() { s += 'l'; return 1; } function r() { s += 'r'; return 2; }"
+         "l() > r(); l() >= r(); l() < r(); l() <= r(); s",
+         "lrlrlrlr"},
+        {"var s = ''; function l() { s += 'l'; return 3; } function r() { s += 'r'; return 2; }"
+         "var n = 0; while (l() > r() && n < 2) n++; s",
+         "lrlrlr"},
+        {"var i = 0; i++ > i", "false"},
+        {"var i = 1; i > i--", "false"},
+        // Conversions of the operands still follow the comparison's own order.
+        {"var s = ''; var x = {valueOf: function() { s += 'x'; return 1; }};"
+         "var y = {valueOf: function() { s += 'y'; return 2; }}; var c = x > y; s",
+         "yx"},
+    };
+    for (const Case &c : cases)
+        EXPECT_EQ(evalText(QString::fromUtf8(c.program)), c.value) << c.program;
+    // Inside functions, with locals as temporaries.
+    EXPECT_EQ(evalText(QStringLiteral("function f(a) { var b = [], i = 0; b[i] = a[i++];"
+                                      "  var s = ''; function l() { s += 'l'; return 1; }"
+                                      "  function r() { s += 'r'; return 2; }"
+                                      "  l() > r(); return b[0] + s + i; } f([7])")),
+              "7lr1");
 }
 
 TEST(ContextNatives, EvalAndLoad) {
@@ -377,10 +505,11 @@ TEST(ContextConcurrency, ContextsOnTwoThreadsConvertNumbersIndependently) {
             QStringLiteral("var s = ''; for (var i = 0; i < 3000; i++) s = (i * %1 / 7) + '';"
                            "s + '|' + (123456.789 * %1).toFixed(3) + '|' + (255 * %1).toString(16)")
                 .arg(seed);
-        QString expected = QStringLiteral("%1|%2|%3")
-                               .arg(QString::number(2999.0 * seed / 7, 'g', 6))
-                               .arg(QString::number(123456.789 * seed, 'f', 3))
-                               .arg(QString::number(255 * seed, 16));
+        QString expected =
+            QStringLiteral("%1|%2|%3")
+                .arg(QString::number(2999.0 * seed / 7, 'g', QLocale::FloatingPointShortest))
+                .arg(QString::number(123456.789 * seed, 'f', 3))
+                .arg(QString::number(255 * seed, 16));
         for (int k = 0; k < 20; ++k) {
             if (text(context, program) != expected)
                 *ok = false;

@@ -41,16 +41,42 @@ TEST(NumberToText, IntegersBeyond64BitsAreExact) {
     EXPECT_TRUE(max.startsWith(QStringLiteral("17976931348623157")));
 }
 
-TEST(NumberToText, FractionsAsPrintfG) {
-    EXPECT_EQ(esNumberToString(1.0 / 3), QStringLiteral("0.333333"));
-    EXPECT_EQ(esNumberToString(0.1 + 0.2), QStringLiteral("0.3"));
-    EXPECT_EQ(esNumberToString(123456.7), QStringLiteral("123457"));
-    EXPECT_EQ(esNumberToString(1234567.5), QStringLiteral("1.23457e+06"));
-    EXPECT_EQ(esNumberToString(0.0001), QStringLiteral("0.0001"));
-    EXPECT_EQ(esNumberToString(0.00001), QStringLiteral("1e-05"));
-    EXPECT_EQ(esNumberToString(-2.5), QStringLiteral("-2.5"));
+TEST(NumberToText, FractionsInTheShortestFormThatReadsBack) {
+    struct Row {
+        double value;
+        const char *text;
+    } rows[] = {
+        {1.0 / 3, "0.3333333333333333"},
+        {0.1 + 0.2, "0.30000000000000004"},
+        {123456.789, "123456.789"},
+        {1234567.5, "1234567.5"},
+        {4503599627370495.5, "4503599627370495.5"},
+        {-2.5, "-2.5"},
+        // Six zeros after the point is the last fixed form, then the exponent form.
+        {0.000001, "0.000001"},
+        {0.0000015, "0.0000015"},
+        {1e-7, "1e-7"},
+        {-1.25e-7, "-1.25e-7"},
+        {5e-324, "5e-324"},
+        {1.7976931348623157e-300, "1.7976931348623157e-300"},
+    };
+    for (const Row &row : rows) {
+        QString text = esNumberToString(row.value);
+        EXPECT_EQ(text, QString::fromLatin1(row.text));
+        EXPECT_EQ(esStringToNumber(text), row.value) << row.text;
+    }
+    // Every fraction reads back as itself.
+    double x = 0.1;
+    for (int i = 0; i < 2000; ++i, x = x * 1.37 + 1e-9) {
+        double v = i % 2 ? x : 1 / x;
+        if (v == std::trunc(v))
+            continue;
+        EXPECT_EQ(esStringToNumber(esNumberToString(v)), v) << v;
+    }
     EXPECT_EQ(esNumberToString(0.5, 16), QStringLiteral("0.5"));
-    EXPECT_EQ(esNumberToString(5e-324), QStringLiteral("4.94066e-324"));
+    // The listing keeps printf's "%g".
+    EXPECT_EQ(esFormatG(1.0 / 3), QStringLiteral("0.333333"));
+    EXPECT_EQ(esFormatG(1234567.5), QStringLiteral("1.23457e+06"));
 }
 
 TEST(NumberToText, SpecialValues) {
@@ -156,7 +182,7 @@ TEST(Conversions, ToStringOfEveryType) {
     EXPECT_EQ(c.toText(ESValue::undefined()), QStringLiteral("undefined"));
     EXPECT_EQ(c.toText(ESValue::null()), QStringLiteral("null"));
     EXPECT_EQ(c.toText(ESValue::fromBool(false)), QStringLiteral("false"));
-    EXPECT_EQ(c.toText(ESValue::fromNumber(1.0 / 3)), QStringLiteral("0.333333"));
+    EXPECT_EQ(c.toText(ESValue::fromNumber(1.0 / 3)), QStringLiteral("0.3333333333333333"));
     EXPECT_EQ(c.toString(ESValue::fromNumber(255), 16)->text(), QStringLiteral("ff"));
     EXPECT_EQ(c.toString(ESValue::fromNumber(-255), 16)->text(), QStringLiteral("-ff"));
     EXPECT_EQ(c.toText(ESValue::fromObject(c.newObject())), QStringLiteral("[object Object]"));
@@ -212,7 +238,13 @@ TEST(Conversions, EqualityRules) {
     EXPECT_EQ(evalText(QStringLiteral("[null == undefined, 1 == '1', true == 1, '' == 0,"
                                       " NaN == NaN, 'a' == new String('a'), 2 == new Number(2),"
                                       " null == false, undefined == 0].join()")),
-              "false,true,true,false,false,true,true,false,false");
+              "true,true,true,false,false,true,true,false,false");
+    // Null and undefined equal each other and nothing else, objects and zero included.
+    EXPECT_EQ(evalText(QStringLiteral("var o = {valueOf: function() { return null; }};"
+                                      "[undefined == null, null != undefined, null == 0,"
+                                      " undefined == '', null == o, o == undefined,"
+                                      " undefined == NaN].join()")),
+              "true,false,false,false,false,false,false");
     ESContext c;
     EXPECT_TRUE(ESContext::strictEquals(c.newString(QStringLiteral("ab")),
                                         ESValue::fromString(c.intern("ab"))));

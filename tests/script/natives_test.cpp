@@ -53,13 +53,16 @@ INSTANTIATE_TEST_SUITE_P(
         NativeMethod{"this", "RangeError", 1, "RangeError"},
         NativeMethod{"this", "ReferenceError", 1, "ReferenceError"},
         NativeMethod{"this", "SyntaxError", 1, "SyntaxError"},
-        NativeMethod{"this", "TypeError", 1, "TypeError"}, M("Object.prototype", toString, 0),
+        NativeMethod{"this", "TypeError", 1, "TypeError"},
+        NativeMethod{"this", "URIError", 1, "URIError"}, M("Object.prototype", toString, 0),
         M("Object.prototype", toLocaleString, 0), M("Object.prototype", valueOf, 0),
         M("Object.prototype", hasOwnProperty, 1), M("Object.prototype", isPrototypeOf, 1),
         M("Object.prototype", propertyIsEnumerable, 1), M("Function.prototype", toString, 0),
-        M("Array.prototype", toString, 0), M("Array.prototype", toLocaleString, 0),
-        M("Array.prototype", concat, 0), M("Array.prototype", join, 1),
-        M("Array.prototype", pop, 0), M("Array.prototype", push, 0),
+        M("Function.prototype", call, 1), M("Function.prototype", apply, 2),
+        M("Array.prototype", unshift, 1), M("String.prototype", substr, 2),
+        M("Error.prototype", toString, 0), M("Array.prototype", toString, 0),
+        M("Array.prototype", toLocaleString, 0), M("Array.prototype", concat, 0),
+        M("Array.prototype", join, 1), M("Array.prototype", pop, 0), M("Array.prototype", push, 0),
         M("Array.prototype", reverse, 0), M("Array.prototype", shift, 0),
         M("Array.prototype", slice, 2), M("Array.prototype", sort, 1), M("String", fromCharCode, 0),
         M("String.prototype", toString, 0), M("String.prototype", valueOf, 0),
@@ -147,7 +150,7 @@ TEST(NativeObjects, ErrorConstructors) {
             "var e = new RangeError('out'); var f = TypeError('t'); var g = new Error();"
             "[e.message, f.message, typeof g.message, e.toString(),"
             " Error.prototype.isPrototypeOf(e), RangeError.prototype.isPrototypeOf(f)].join()")),
-        "out,t,undefined,[object Error],true,false");
+        "out,t,string,RangeError: out,true,false");
 }
 
 TEST(NativeObjects, FunctionObjectsOfTheFunctionConstructor) {
@@ -200,6 +203,51 @@ TEST(NativeString, ReceiversMustBeStringsForToStringAndValueOf) {
               "error: Number.prototype.toString called on non-Number object");
     EXPECT_EQ(evalText(QStringLiteral("var o = {f: String.prototype.charAt}; o.f(1)")),
               "o"); // the generic methods convert their receiver: "[object Object]"
+}
+
+TEST(NativeLibrary, CallApplySubstrUnshiftAndErrorText) {
+    struct Case {
+        const char *program;
+        const char *value;
+    } cases[] = {
+        {"function f(a, b) { return this.k + a + b; } var o = {k: 1};"
+         "[f.call(o, 2, 3), f.apply(o, [4, 5]), f.apply(o), f.call(o, 'x')].join()",
+         "6,10,NaN,1xundefined"},
+        {"var k = 7; function g() { return this.k; } g.call(null) + g.apply(undefined, [])", "14"},
+        {"function h() { return arguments.length; } h.apply(null, {length: 3})", "3"},
+        {"Math.max.apply(null, [3, 9, 4])", "9"},
+        {"var o = {f: Function.prototype.call}; o.f()",
+         "error: Function.prototype.call called on a non-function"},
+        {"Math.max.apply(null, 5)", "error: Function.prototype.apply needs an array of arguments"},
+        {"['abcdef'.substr(2, 3), 'abcdef'.substr(-2), 'abc'.substr(1), 'abc'.substr(1, -1),"
+         " 'abc'.substr(5, 1)].join('|')",
+         "cde|ef|bc||"},
+        {"var a = [3, 4]; a.unshift(1, 2) + ':' + a.join()", "4:1,2,3,4"},
+        {"var a = []; a[2] = 'z'; a.unshift('y') + ':' + a.join() + ':' + a.hasOwnProperty(1)",
+         "4:y,undefined,undefined,z:false"},
+        {"[String(new TypeError('x')), String(new Error()), new RangeError('r').name,"
+         " Error.prototype.message.length, new URIError('u').name].join('|')",
+         "TypeError: x|Error|RangeError|0|URIError"},
+    };
+    for (const Case &c : cases)
+        EXPECT_EQ(evalText(QString::fromUtf8(c.program)), c.value) << c.program;
+}
+
+TEST(NativeString, LengthCannotBeDeleted) {
+    EXPECT_EQ(evalText(QStringLiteral("var s = new String('abc'); s.x = 1;"
+                                      "[delete s.length, s.length, delete 'ab'.length,"
+                                      " delete s.x, typeof s.x].join()")),
+              "false,3,false,true,undefined");
+}
+
+TEST(NativeMath, OperandsConvertLeftToRight) {
+    EXPECT_EQ(
+        evalText(QStringLiteral(
+            "var log = ''; function n(name, v) {"
+            "  return {valueOf: function() { log += name; return v; }}; }"
+            "[Math.atan2(n('y', 1), n('x', 0)) == Math.PI / 2, Math.pow(n('a', 2), n('b', 3)),"
+            " Math.max(n('c', 1), n('d', 2)), log].join()")),
+        "true,8,2,yxabcd");
 }
 
 TEST(NativeNumber, RadixAndFractionDigitsAreChecked) {

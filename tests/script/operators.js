@@ -9,7 +9,7 @@ print("numeric strings", "6" * "7", "10" / "4", "3" - 1, +"  12  ", +"", +"0x10"
 print("unary", -(-3), +true, +null, +undefined, ~5, ~-1, !0, !"", !"a", !!NaN)
 print("bitwise", 5 & 3, 5 | 3, 5 ^ 3, 1 << 4, -16 >> 2, -16 >>> 28, 1 << 32, 2147483648 | 0)
 
-// Loose equality as this engine defines it.
+// Loose equality.
 print("equality", 1 == "1", 0 == "", "0" == false, true == 1, null == undefined,
       null == null, undefined == undefined, NaN == NaN, null == 0, "abc" == "abc")
 print("inequality", 1 != 2, "a" != "a", null != undefined)

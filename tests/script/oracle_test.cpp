@@ -1,9 +1,8 @@
 // The same programs, run by qzscript and by two independent interpreters, must print the
 // same text. The programs stay inside the language's standard rules; where this engine
 // differs on purpose the programs avoid the difference. The differences are:
-//   - a number with a fraction prints with six significant digits (printf "%g"), and an
-//     integral number prints all its digits however large (1e21 prints 22 digits);
-//   - `!!NaN` is true, `null == undefined` is false and the empty text converts to NaN;
+//   - an integral number prints all its digits however large (1e21 prints 22 digits);
+//   - `!!NaN` is true and the empty text converts to NaN;
 //   - there are no `===`, `!==`, `instanceof` or `in` operators, no try, catch or throw,
 //     no regular expressions, no Function.prototype.call or apply, and Arrays have no
 //     splice, unshift or indexOf;
@@ -17,8 +16,10 @@
 //   - Math.round is floor(x + 0.5);
 //   - for-in visits names in the order of the string pool, not of insertion;
 //   - a named function expression assigns itself to its name in the enclosing scope;
-//   - `>` and `>=` evaluate their right operand first, and a call evaluates its
-//     arguments before its receiver.
+//   - eval of text that does not compile answers undefined;
+//   - a call evaluates its arguments before its receiver.
+// Programs named NAME.duk.js go where mujs itself is wrong, and are compared with duktape
+// only.
 #include "crosstool.h"
 #include "toolrunner.h"
 
@@ -57,6 +58,8 @@ TEST_P(Oracle, DuktapePrintsTheSame) {
 }
 
 TEST_P(Oracle, MujsPrintsTheSame) {
+    if (GetParam().ends_with(".duk.js"))
+        GTEST_SKIP() << "mujs itself differs from the standard here";
     REQUIRE_TOOL("mujs", "mujs");
     std::string path = std::string(SCRIPT_ORACLE_DIR) + "/" + GetParam();
     ToolResult ours = runTool("qzscript", {path});

@@ -200,22 +200,71 @@ std::string storedName(const std::string &path) {
     return name;
 }
 
-// The regular files an argument stands for, in a stable order.
+void warn(const std::string &message) {
+    std::fflush(stdout);
+    std::fprintf(stderr, "warning: %s\n", message.c_str());
+}
+
+// Whether `path` is `directory` or lies below it (both canonical).
+bool isWithin(const std::filesystem::path &path, const std::filesystem::path &directory) {
+    auto [end, unused] =
+        std::mismatch(directory.begin(), directory.end(), path.begin(), path.end());
+    return end == directory.end();
+}
+
+// The regular files an argument stands for, in a stable order. A symbolic link below a
+// directory is stored (as the file it names) only when it stays inside that directory:
+// an archive holds the tree given, not what links elsewhere reach.
 std::vector<std::string> filesBelow(const std::string &path) {
     namespace fs = std::filesystem;
     std::error_code error;
     if (!fs::is_directory(path, error))
         return {path};
-    std::vector<std::string> files;
+    const fs::path root = fs::canonical(path, error);
+    if (error)
+        throw HException("cannot read directory " + path + ": " + error.message());
+    std::vector<std::string> files, skipped;
     fs::recursive_directory_iterator it(path, error), end;
     for (; !error && it != end; it.increment(error)) {
-        if (it->is_regular_file(error))
+        std::error_code status;
+        if (it->is_symlink(status)) {
+            fs::path target = fs::canonical(it->path(), status);
+            if (status || !isWithin(target, root)) {
+                skipped.push_back("skipping " + it->path().string() +
+                                  (status ? ": the link leads nowhere"
+                                          : ": the link leads outside the tree being stored"));
+                continue;
+            }
+        }
+        if (it->is_regular_file(status))
             files.push_back(it->path().string());
     }
     if (error)
         throw HException("cannot read directory " + path + ": " + error.message());
+    std::sort(skipped.begin(), skipped.end());
+    for (const std::string &message : skipped)
+        warn(message);
     std::sort(files.begin(), files.end());
     return files;
+}
+
+// An archive that is also an input, or is written inside a directory being stored, would
+// contain itself.
+void refuseSelfInclusion(const std::string &archivePath, const std::vector<std::string> &inputs) {
+    namespace fs = std::filesystem;
+    std::error_code error;
+    const fs::path archive = fs::weakly_canonical(archivePath, error);
+    if (error)
+        return;
+    for (const std::string &input : inputs) {
+        const fs::path path = fs::weakly_canonical(input, error);
+        if (error)
+            continue;
+        if (path == archive)
+            throw HException("archive " + archivePath + " is also an input file");
+        if (fs::is_directory(path, error) && isWithin(archive, path))
+            throw HException("archive " + archivePath + " is inside the input directory " + input);
+    }
 }
 
 int runCreate(const Arguments &arguments) {
@@ -248,12 +297,10 @@ int runCreate(const Arguments &arguments) {
     PackageArchive archive;
     archive.setVersion(format);
     archive.setAlgorithm(algorithm);
-    std::error_code ignored;
+    refuseSelfInclusion(archivePath, std::vector<std::string>(arguments.positional.begin() + 1,
+                                                              arguments.positional.end()));
     for (std::size_t i = 1; i < arguments.positional.size(); ++i) {
         for (const std::string &path : filesBelow(arguments.positional[i])) {
-            // An archive written into a directory being stored would store its old self.
-            if (std::filesystem::equivalent(path, archivePath, ignored))
-                continue;
             std::string name = storedName(path);
             if (name.empty())
                 throw HException("cannot store " + path + ": it names no file");
@@ -283,6 +330,17 @@ int runList(const Arguments &arguments) {
         std::printf("%o %u %s %s\n", unsigned(file.mode()), unsigned(file.size()),
                     formatTime(file.modificationTime()).c_str(),
                     PackageArchive::displayName(file.name()).c_str());
+    if (std::fflush(stdout) != 0 || std::ferror(stdout))
+        throw HException("cannot write to standard output");
+    // The table alone does not show a cut-off archive: the contents must reach as far as
+    // the entries say, which reading the last of them proves.
+    const PackageArchiveFile *last = nullptr;
+    for (const PackageArchiveFile &file : archive.files())
+        if (file.size() && (!last || std::uint64_t(file.offset()) + file.size() >
+                                         std::uint64_t(last->offset()) + last->size()))
+            last = &file;
+    if (last)
+        archive.readContents(*last, [](const char *, std::size_t) {});
     return 0;
 }
 
@@ -323,6 +381,12 @@ int runExtract(const Arguments &arguments) {
         }
     }
 
+    // In stream order: a seek back restarts the decompression from the beginning. Entries
+    // sharing their start come longest first, so the others are read from what it left.
+    std::stable_sort(
+        chosen.begin(), chosen.end(), [](const PackageArchiveFile &a, const PackageArchiveFile &b) {
+            return a.offset() != b.offset() ? a.offset() < b.offset() : a.size() > b.size();
+        });
     unsigned long long total = 0, done = 0;
     for (const PackageArchiveFile &file : chosen)
         total += file.size();

@@ -2,6 +2,7 @@
 // Motorola S-records; Extended Tektronix hex on output).
 
 #include "core/hexception.h"
+#include "loadfile/binaryloadfile.h"
 #include "loadfile/codebuffer.h"
 #include "loadfile/loadfile.h"
 #include "loadfile/loadfilefactory.h"
@@ -48,7 +49,9 @@ constexpr OptionSpec kOptions[] = {
      "output format: hex (Intel HEX), srec, lst, txt (TI-TXT), bin or tek\n"
      "(Extended Tektronix); by default taken from OUT's ending"},
     {Base, "--base", "ADDRESS", "load address of a binary input (default 0)"},
-    {Fill, "--fill", "BYTE", "make the image one contiguous section, gaps filled with BYTE"},
+    {Fill, "--fill", "BYTE",
+     "make the image one contiguous section, gaps filled with BYTE;\n"
+     "binary output fills its gaps with 0xff otherwise"},
 };
 
 int runInfo(const Arguments &arguments);
@@ -210,6 +213,16 @@ std::unique_ptr<LoadFileInterface> openInput(const std::string &path, const Argu
     if (arguments.base) {
         if (loadFile->hasLoadAddresses())
             throw UsageError("--base applies to binary input only");
+        // Addresses are 32 bits: an image placed there must end within them.
+        auto *binary = dynamic_cast<BinaryLoadFile *>(loadFile.get());
+        if (binary && std::uint64_t(*arguments.base) + binary->fileSize() > 0x100000000u) {
+            char text[128];
+            std::snprintf(text, sizeof text,
+                          "%" PRIu32 " bytes at --base 0x%08" PRIx32
+                          " pass the end of the 4 GiB address space",
+                          binary->fileSize(), *arguments.base);
+            throw UsageError(text);
+        }
         loadFile->setBaseAddress(*arguments.base);
     }
     return loadFile;

@@ -10,8 +10,10 @@
 #include <QString>
 #include <QStringList>
 
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <new>
 #include <string>
 
 namespace {
@@ -33,9 +35,19 @@ const char kUsage[] =
     "\n"
     "exit status: 0 on success, 1 after a script error, an engine fault or a bad command.\n";
 
+int g_writeError = 0; // errno of the first failed write to standard output
+
 void write(FILE *stream, const QString &text) {
     QByteArray bytes = text.toUtf8();
-    std::fwrite(bytes.constData(), 1, std::size_t(bytes.size()), stream);
+    if (std::fwrite(bytes.constData(), 1, std::size_t(bytes.size()), stream) !=
+            std::size_t(bytes.size()) &&
+        stream == stdout && !g_writeError)
+        g_writeError = errno;
+}
+
+void flushOutput() {
+    if (std::fflush(stdout) != 0 && !g_writeError)
+        g_writeError = errno;
 }
 
 ESValue print(ESContext &context, ESObject *, const ESValue &, int argc, ESValue *argv) {
@@ -62,7 +74,7 @@ public:
 };
 
 int fail(const QString &message) {
-    std::fflush(stdout);
+    flushOutput();
     write(stderr, QStringLiteral("error: ") + message + QLatin1Char('\n'));
     return 1;
 }
@@ -86,13 +98,13 @@ void reportError(ESContext &context, const ESValue &value) {
     } else {
         text = QStringLiteral("Uncaught exception: ") + context.toText(value) + QLatin1Char('\n');
     }
-    std::fflush(stdout);
+    flushOutput();
     write(stderr, text);
 }
 
 } // namespace
 
-int main(int argc, char **argv) {
+int run(int argc, char **argv) {
     bool listing = false;
     QString fileName;
     QString source;
@@ -163,11 +175,27 @@ int main(int argc, char **argv) {
                 return 1;
             }
         }
-        std::fflush(stdout);
+        flushOutput();
         return 0;
     } catch (const ESFatalError &e) {
-        std::fflush(stdout);
+        flushOutput();
         std::fprintf(stderr, "fatal error: %s\n", e.what());
         return 1;
+    } catch (const std::bad_alloc &) {
+        flushOutput();
+        std::fputs("fatal error: out of memory\n", stderr);
+        return 1;
     }
+}
+
+int main(int argc, char **argv) {
+    int status = run(argc, argv);
+    // Output that did not arrive is a failure, whatever the script did.
+    flushOutput();
+    if (g_writeError || std::ferror(stdout)) {
+        std::fprintf(stderr, "error: cannot write standard output: %s\n",
+                     std::strerror(g_writeError ? g_writeError : EIO));
+        return 1;
+    }
+    return status;
 }
