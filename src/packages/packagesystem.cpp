@@ -11,6 +11,7 @@
 #include <QLockFile>
 
 #include <algorithm>
+#include <cerrno>
 #include <filesystem>
 #include <limits>
 #include <map>
@@ -27,7 +28,7 @@ const char kDescriptionSuffix[] = "_package.xml";
 const char kListName[] = "available_packages.xml";
 const char kLockName[] = ".lock";
 const char kPackagesPrefix[] = "packages/";
-const char kBackupSuffix[] = ".qzbackup";
+const char kBackupSuffix[] = ".qzbackup-";
 
 bool endsWith(std::string_view text, std::string_view suffix) {
     return text.size() >= suffix.size() && text.substr(text.size() - suffix.size()) == suffix;
@@ -397,10 +398,19 @@ PackageSystem::Result PackageSystem::install(Installation &in) {
                         answer == PackageUserInterface::Overwrite::None)
                         continue;
                 }
-                const std::string backup = entry.destination + kBackupSuffix;
-                ::unlink(backup.c_str());
-                if (::link(entry.destination.c_str(), backup.c_str()) != 0 &&
-                    ::rename(entry.destination.c_str(), backup.c_str()) != 0)
+                // A hard link keeps the old contents while the new file is renamed over it;
+                // a name already taken is never reused, so no file of the user's is lost.
+                std::string backup;
+                for (int attempt = 0; backup.empty() && attempt < 100; ++attempt) {
+                    const std::string candidate = entry.destination + kBackupSuffix +
+                                                  std::to_string(::getpid()) + "-" +
+                                                  std::to_string(attempt);
+                    if (::link(entry.destination.c_str(), candidate.c_str()) == 0)
+                        backup = candidate;
+                    else if (errno != EEXIST)
+                        break;
+                }
+                if (backup.empty())
                     throw HException("cannot keep a copy of the existing file");
                 in.backups.emplace_back(entry.destination, backup);
             } else {
