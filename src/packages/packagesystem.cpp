@@ -148,6 +148,9 @@ struct PackageSystem::Installation {
 
 PackageSystem::PackageSystem(PackageSettings settings, PackageUserInterface &ui)
     : m_settings(std::move(settings)), m_ui(ui) {
+    // Descriptions are matched by path: one spelling of the directory only.
+    while (m_settings.packagesDirectory.size() > 1 && m_settings.packagesDirectory.back() == '/')
+        m_settings.packagesDirectory.pop_back();
     m_macros.addSystemMacro("PackagesDir", m_settings.packagesDirectory,
                             "Path to the users packages directory.");
 }

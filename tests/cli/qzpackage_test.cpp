@@ -143,6 +143,15 @@ TEST_F(QzPackageTool, OverwriteQuestionAndEndOfInput) {
     EXPECT_EQ(readFileBytes(path("pk/Core/include/core.h")), "mine\n");
 }
 
+TEST_F(QzPackageTool, RelativePackagesDirectory) {
+    ToolResult result = runTool(
+        "qzpackage", {"--dir", "rel/pk/", "install", "repo/Core.qzPackage", "--yes"}, {}, m_root);
+    ASSERT_EQ(result.exitCode, 0) << result.err;
+    EXPECT_EQ(readFileBytes(path("rel/pk/Core/include/core.h")), "#define CORE 1\n");
+    result = runTool("qzpackage", {"--dir", "rel/pk/", "verify"}, {}, m_root);
+    EXPECT_EQ(result.out, "OK       " + path("rel/pk/Core/include/core.h") + "\n");
+}
+
 TEST_F(QzPackageTool, BadInputIsAnErrorWithExitOne) {
     struct Row {
         std::vector<std::string> arguments;

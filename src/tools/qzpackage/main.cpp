@@ -279,6 +279,10 @@ int main(int argc, char **argv) {
         }
         if (int(args.positional.size()) < command->minimumArguments)
             throw HException(std::string("usage: qzpackage ") + command->synopsis);
+        // Installed descriptions record absolute paths, whatever the current directory.
+        for (std::string *dir : {&settings.packagesDirectory, &settings.sourceDirectory})
+            if (!dir->empty())
+                *dir = std::filesystem::absolute(*dir).lexically_normal().string();
         if (args.has("--no-verify"))
             settings.verifyDownloads = false;
         ConsolePackageUserInterface ui(stdin, stdout, stderr);
