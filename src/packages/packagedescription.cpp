@@ -6,6 +6,9 @@
 #include "xml/xmldocument.h"
 #include "xml/xmlelement.h"
 
+#include <QCryptographicHash>
+#include <QFile>
+
 #include <charconv>
 #include <fcntl.h>
 #include <sstream>
@@ -238,6 +241,26 @@ std::optional<std::uint32_t> fileCrc32(const std::string &path) {
     if (got < 0)
         return std::nullopt;
     return std::uint32_t(crc);
+}
+
+namespace {
+
+std::string fileHash(const std::string &path, QCryptographicHash::Algorithm algorithm) {
+    QFile file(QString::fromStdString(path));
+    QCryptographicHash hash(algorithm);
+    if (!file.open(QIODevice::ReadOnly) || !hash.addData(&file))
+        return {};
+    return hash.result().toHex().toStdString();
+}
+
+} // namespace
+
+std::string fileMd5(const std::string &path) {
+    return fileHash(path, QCryptographicHash::Md5);
+}
+
+std::string fileSha256(const std::string &path) {
+    return fileHash(path, QCryptographicHash::Sha256);
 }
 
 std::string crc32Text(std::uint32_t crc) {

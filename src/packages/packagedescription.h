@@ -50,6 +50,10 @@ std::string writePackageList(const std::vector<PackageRecord> &records);
 
 // The CRC-32 of a file's contents; nothing when it cannot be read.
 std::optional<std::uint32_t> fileCrc32(const std::string &path);
+// Lower-case hexadecimal MD5 and SHA-256 sums of a file's contents; empty when it cannot be
+// read.
+std::string fileMd5(const std::string &path);
+std::string fileSha256(const std::string &path);
 // "%08x" and back; nothing for text that is not 1 to 8 hexadecimal digits.
 std::string crc32Text(std::uint32_t crc);
 std::optional<std::uint32_t> parseCrc32(std::string_view text);

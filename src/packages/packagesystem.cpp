@@ -6,7 +6,6 @@
 #include "packages/packagedescription.h"
 #include "packages/packageuserinterface.h"
 
-#include <QCryptographicHash>
 #include <QFile>
 #include <QLockFile>
 
@@ -82,16 +81,6 @@ std::vector<std::string> missingDirectories(const std::string &path) {
     }
     std::reverse(missing.begin(), missing.end());
     return missing;
-}
-
-std::string hashFile(const std::string &path, QCryptographicHash::Algorithm algorithm) {
-    QFile file(QString::fromStdString(path));
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    QCryptographicHash hash(algorithm);
-    if (!hash.addData(&file))
-        return {};
-    return hash.result().toHex().toStdString();
 }
 
 class InstallerLock {
@@ -493,7 +482,7 @@ PackageSystem::Result PackageSystem::checkDownload(const PackageRecord &record,
         m_ui.error("MD5 verification failed");
         return Result::Failed;
     }
-    const std::string md5 = hashFile(path, QCryptographicHash::Md5);
+    const std::string md5 = fileMd5(path);
     if (md5 != expected) {
         m_ui.error("Incorrect MD5 sum for " + name + " (expected " + expected + " got " + md5 +
                    ")");
@@ -503,7 +492,7 @@ PackageSystem::Result PackageSystem::checkDownload(const PackageRecord &record,
     m_ui.message("Verified correct MD5 sum for " + name + " (" + md5 + ")");
     const std::string sha = lowerTrimmed(record.sha256);
     if (!sha.empty()) {
-        const std::string got = hashFile(path, QCryptographicHash::Sha256);
+        const std::string got = fileSha256(path);
         if (got != sha) {
             m_ui.error("Incorrect SHA-256 sum for " + name + " (expected " + sha + " got " + got +
                        ")");

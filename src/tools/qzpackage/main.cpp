@@ -8,9 +8,6 @@
 #include "packages/packagesystem.h"
 #include "packages/packageuserinterface.h"
 
-#include <QCryptographicHash>
-#include <QFile>
-
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
@@ -170,14 +167,6 @@ int runVerify(const Arguments &args, PackageSystem &system, ConsolePackageUserIn
     return status;
 }
 
-std::string hashOf(const std::string &path, QCryptographicHash::Algorithm algorithm) {
-    QFile file(QString::fromStdString(path));
-    QCryptographicHash hash(algorithm);
-    if (!file.open(QIODevice::ReadOnly) || !hash.addData(&file))
-        throw HException("cannot read " + path);
-    return hash.result().toHex().toStdString();
-}
-
 int runMakeList(const Arguments &args, PackageSystem &, ConsolePackageUserInterface &) {
     namespace fs = std::filesystem;
     const std::string dir = args.positional[0];
@@ -215,8 +204,10 @@ int runMakeList(const Arguments &args, PackageSystem &, ConsolePackageUserInterf
         if (::stat(path.c_str(), &info) != 0)
             throw HException("cannot read " + path);
         record.size = std::uint64_t(info.st_size);
-        record.md5 = hashOf(path, QCryptographicHash::Md5);
-        record.sha256 = hashOf(path, QCryptographicHash::Sha256);
+        record.md5 = fileMd5(path);
+        record.sha256 = fileSha256(path);
+        if (record.md5.empty() || record.sha256.empty())
+            throw HException("cannot read " + path);
         records.push_back(std::move(record));
         std::printf("%s %s\n", record.name.c_str(), name.c_str());
     }
