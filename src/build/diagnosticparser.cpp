@@ -96,7 +96,8 @@ QString DiagnosticParser::existingFile(QStringView view) {
     if (m_existing.size() >= kExistingCacheLimit)
         m_existing.clear();
     QString path;
-    if (!name.isEmpty()) {
+    // No file name holds a NUL; Qt would warn about each such name on standard error.
+    if (!name.isEmpty() && !name.contains(QChar(0))) {
         path = absolutePath(name);
         if (!QFileInfo(path).isFile())
             path.clear();

@@ -2,6 +2,8 @@
 
 #include "core/hexception.h"
 
+#include <algorithm>
+#include <cstring>
 #include <fstream>
 #include <iterator>
 
@@ -12,6 +14,7 @@ constexpr unsigned kSymbolTable = 2;    // SHT_SYMTAB
 constexpr unsigned kObjectSymbol = 1;   // STT_OBJECT
 constexpr unsigned kFunctionSymbol = 2; // STT_FUNC
 constexpr std::uint64_t kMaxSegment = 1u << 30;
+constexpr std::uint64_t kMaxNames = 256u << 20;
 
 } // namespace
 
@@ -61,6 +64,13 @@ void ElfFile::parse() {
     const unsigned sectionEntrySize = unsigned(read(base + 4, 2));
     const unsigned sectionCount = unsigned(read(base + 6, 2));
 
+    // Headers smaller than their kind, or segments adding up past the limit, would let a small
+    // file describe the same bytes many thousand times over.
+    if (programCount > 0 && programEntrySize < (m_64bit ? 56u : 32u))
+        throw HException(m_name + ": bad program header");
+    if (sectionCount > 0 && sectionEntrySize < (m_64bit ? 64u : 40u))
+        throw HException(m_name + ": bad section header");
+    std::uint64_t segmentTotal = 0;
     for (unsigned i = 0; i < programCount; ++i) {
         const std::uint64_t entry = programOffset + std::uint64_t(i) * programEntrySize;
         if (read(entry, 4) != kProgramLoad)
@@ -80,6 +90,9 @@ void ElfFile::parse() {
         if (fileSize > kMaxSegment || memorySize > kMaxSegment || offset > m_contents.size() ||
             fileSize > m_contents.size() - offset)
             throw HException(m_name + ": bad program header");
+        segmentTotal += std::max(fileSize, memorySize);
+        if (segmentTotal > kMaxSegment)
+            throw HException(m_name + ": bad program header");
         if (fileSize == 0)
             continue;
         Segment segment{physical,
@@ -89,12 +102,18 @@ void ElfFile::parse() {
         m_segments.push_back(std::move(segment));
     }
 
+    std::uint64_t tableTotal = 0;
+    std::uint64_t nameTotal = 0;
     for (unsigned i = 0; i < sectionCount; ++i) {
         const std::uint64_t header = sectionOffset + std::uint64_t(i) * sectionEntrySize;
         if (read(header + 4, 4) != kSymbolTable)
             continue;
         const std::uint64_t offset = read(header + (m_64bit ? 24 : 16), word);
         const std::uint64_t size = read(header + (m_64bit ? 32 : 20), word);
+        // Tables that overlap each other could list the file's symbols over and over.
+        tableTotal += size;
+        if (tableTotal > m_contents.size())
+            throw HException(m_name + ": bad symbol table");
         const unsigned link = unsigned(read(header + (m_64bit ? 40 : 24), 4));
         const std::uint64_t entrySize = read(header + (m_64bit ? 56 : 36), word);
         if (link >= sectionCount || entrySize < (m_64bit ? 24u : 16u))
@@ -123,10 +142,16 @@ void ElfFile::parse() {
             if ((type != kObjectSymbol && type != kFunctionSymbol && type != 0) ||
                 nameOffset >= stringsSize)
                 continue;
-            std::string name;
-            for (std::uint64_t c = strings + nameOffset;
-                 c < strings + stringsSize && m_contents[c] != 0; ++c)
-                name += char(m_contents[c]);
+            const auto *first = m_contents.data() + strings + nameOffset;
+            const auto *end = static_cast<const std::uint8_t *>(
+                std::memchr(first, 0, std::size_t(stringsSize - nameOffset)));
+            if (!end)
+                continue; // a name must end inside its string table
+            // Many symbols can share one long name; their copies must stay bounded.
+            nameTotal += std::uint64_t(end - first);
+            if (nameTotal > kMaxNames)
+                throw HException(m_name + ": bad symbol table");
+            std::string name(first, end);
             // Section-less markers ($t, $d) and empty names are no symbols a user types.
             if (name.empty() || name[0] == '$')
                 continue;

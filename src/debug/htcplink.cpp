@@ -68,7 +68,7 @@ HTcpLink::~HTcpLink() {
 }
 
 std::ptrdiff_t HTcpLink::read(void *buffer, std::ptrdiff_t count) {
-    return transferWithTimeout(m_fd, buffer, count, false, m_readTimeout);
+    return transferWithTimeout(m_fd, buffer, count, false, m_readTimeout, true);
 }
 
 std::ptrdiff_t HTcpLink::write(const void *buffer, std::ptrdiff_t count) {

@@ -79,9 +79,10 @@ constexpr const char *kProjectTypes[] = {"Executable",
                                          "Externally Built Executable",
                                          "Externally Built Library",
                                          "Externally Built Object file"};
+// "Default", the value of a file without one, means "from the extension" and is no choice.
 constexpr const char *kFileTypes[] = {
-    "Default",        "Assembly",      "Section Placement", "Memory Map",   "Register Definitions",
-    "Threads Script", "Target Script", "Reset Script",      "Linker Script"};
+    "Assembly",       "Section Placement", "Memory Map",   "Register Definitions",
+    "Threads Script", "Target Script",     "Reset Script", "Linker Script"};
 constexpr const char *kCodecs[] = {"Default", "UTF-8",    "UTF-16",   "UTF-16LE",   "UTF-16BE",
                                    "UTF-32",  "UTF-32LE", "UTF-32BE", "ISO-8859-1", "System"};
 constexpr const char *kOpenWith[] = {"Default",     "Text Editor", "Binary Editor",

@@ -87,6 +87,13 @@ TEST_F(Qzbuild, AwkwardBytes) {
     EXPECT_EQ(run.out, a + ":1:1: warning: crlf\n" + a + ":2:3: error: colour\n" + a +
                            ":3:1: note: bad \xef\xbf\xbd byte\n" + a +
                            ":4:1: error: no newline\n2 Errors\n1 Warning\n1 Note\n");
+    EXPECT_EQ(run.err, "");
+
+    // Binary garbage: NUL bytes in what looks like a file name are no file, and say nothing.
+    ToolResult binary = parseLog(std::string("a\0b.c:1:1: error: x\n\x01\xfe:\0:\n", 26));
+    EXPECT_EQ(binary.exitCode, 1);
+    EXPECT_EQ(binary.out, ":1:1: error: x\n1 Error\n");
+    EXPECT_EQ(binary.err, "");
 }
 
 TEST_F(Qzbuild, ReadsFilesAndRefusesWhatItCannotRead) {

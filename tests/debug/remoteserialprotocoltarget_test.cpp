@@ -10,6 +10,12 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <arpa/inet.h>
+#include <chrono>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <thread>
+#include <unistd.h>
 
 namespace {
 
@@ -211,6 +217,37 @@ TEST(RemoteProtocol, ASilentOrMissingServerFailsWithAMessage) {
         EXPECT_EQ(std::string(error.what()),
                   "cannot connect to 127.0.0.1:" + std::to_string(port) + ": Connection refused");
     }
+}
+
+TEST(RemoteProtocol, AClosedConnectionEndsAReadAtOnce) {
+    int listener = ::socket(AF_INET, SOCK_STREAM, 0);
+    ASSERT_GE(listener, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    ASSERT_EQ(::bind(listener, reinterpret_cast<sockaddr *>(&address), sizeof address), 0);
+    ASSERT_EQ(::listen(listener, 1), 0);
+    ASSERT_EQ(::getsockname(listener, reinterpret_cast<sockaddr *>(&address), &length), 0);
+    std::thread server([listener] {
+        int peer = ::accept(listener, nullptr, nullptr);
+        if (peer >= 0) {
+            const char reply[] = "ab";
+            (void)::write(peer, reply, 2);
+            ::close(peer);
+        }
+    });
+    HTcpLink link("127.0.0.1", ntohs(address.sin_port));
+    server.join();
+    ::close(listener);
+    link.setTimeouts(5000, 5000);
+    char buffer[10];
+    const auto start = std::chrono::steady_clock::now();
+    // The peer's end of stream is no reason to wait (or spin) for the rest of the time-out.
+    EXPECT_EQ(link.read(buffer, sizeof buffer), 2);
+    EXPECT_EQ(link.read(buffer, sizeof buffer), 0);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
+    EXPECT_EQ(link.hungUp(), 1);
 }
 
 } // namespace

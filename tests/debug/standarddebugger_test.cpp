@@ -185,6 +185,20 @@ TEST(ElfFile, HostileFilesFailCleanly) {
         } catch (const HException &) {
         }
     }
+    // Headers of size 0 all alias the first one: 65535 copies of a segment or a symbol table
+    // from a file of a few kilobytes.
+    auto patched = [&](std::size_t at, std::uint16_t value) {
+        std::vector<std::uint8_t> copy = elf;
+        copy[at] = std::uint8_t(value);
+        copy[at + 1] = std::uint8_t(value >> 8);
+        return copy;
+    };
+    for (std::size_t entrySize : {42u, 46u}) { // e_phentsize, e_shentsize
+        std::vector<std::uint8_t> aliased = patched(entrySize, 0);
+        aliased[entrySize + 2] = 0xff;
+        aliased[entrySize + 3] = 0xff;
+        EXPECT_THROW(ElfFile("aliased", aliased), HException) << entrySize;
+    }
     ElfFile whole("whole", elf);
     ASSERT_NE(whole.findSymbol("counter"), nullptr);
     EXPECT_EQ(whole.findSymbol("counter")->size, 4u);
