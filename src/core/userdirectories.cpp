@@ -63,6 +63,14 @@ std::string applicationDirectoryName(std::string_view applicationName) {
     return name;
 }
 
+std::string userApplicationDirectory(std::string_view applicationName) {
+    return below(userDataDirectory(), applicationDirectoryName(applicationName));
+}
+
+std::string environmentSettingsFile(std::string_view applicationName) {
+    return below(userApplicationDirectory(applicationName), "environment_settings.xml");
+}
+
 std::string hiddenApplicationDirectory(std::string_view applicationName) {
     std::string name = ".";
     name += applicationDirectoryName(applicationName);

@@ -21,6 +21,13 @@ std::string applicationDirectoryName(std::string_view applicationName);
 // The per-application hidden directory: home + "/." + applicationDirectoryName(name).
 std::string hiddenApplicationDirectory(std::string_view applicationName);
 
+// The per-user application directory, userDataDirectory() + "/" + applicationDirectoryName(name):
+// the macro $(TovanUserDir) and the home of the user's settings.
+std::string userApplicationDirectory(std::string_view applicationName);
+
+// The user's environment settings file: "environment_settings.xml" in the directory above.
+std::string environmentSettingsFile(std::string_view applicationName);
+
 // Data shared by all users: "/usr/share".
 std::string sharedDataDirectory();
 

@@ -1,6 +1,7 @@
 #include "editor/commentsettings.h"
 
 #include "editor/spellchecker.h"
+#include "settings/settings.h"
 
 #include <QStringList>
 
@@ -28,4 +29,13 @@ CommentSettings CommentSettings::read(const ValueLookup &value, QString *warning
             *warning = error;
     }
     return settings;
+}
+
+CommentSettings CommentSettings::read(const Settings &store, QString *warning) {
+    return read(
+        [&](const char *key, const char *defaultValue) {
+            QString name = QString::fromLatin1(key);
+            return store.contains(name) ? store.value(name) : QString::fromLatin1(defaultValue);
+        },
+        warning);
 }

@@ -7,11 +7,12 @@
 #include <functional>
 #include <memory>
 
+class Settings;
 class SpellChecker;
 
 // What the parsers take from the environment settings for comments: the word lists that mark
-// the first word of a line comment, and whether comment words are spell-checked. The editor
-// fills it from the settings store under the keys below; tools fill it from their options.
+// the first word of a line comment, and whether comment words are spell-checked, read from the
+// environment settings under the keys below.
 struct CommentSettings {
     static constexpr const char *kCheckCommentsKey = "Text Editor/Spelling/Check Comments";
     static constexpr const char *kDictionaryKey = "Text Editor/Spelling/Dictionary";
@@ -37,6 +38,9 @@ struct CommentSettings {
     // to `warning` when given.
     using ValueLookup = std::function<QString(const char *key, const char *defaultValue)>;
     static CommentSettings read(const ValueLookup &value, QString *warning = nullptr);
+    // The same from a settings store: a key it does not hold takes its default; one it holds
+    // empty stays empty (an emptied word list marks nothing).
+    static CommentSettings read(const Settings &store, QString *warning = nullptr);
 };
 
 // Splits a ";"-separated settings list into a keyword list (empty items dropped).

@@ -194,7 +194,7 @@ std::string installDirectoryOf(std::string_view executable) {
 void registerSystemMacros(MacroExpander &expander, std::string_view argv0) {
     Host host;
     host.installDir = installDirectoryOf(executablePath(argv0));
-    host.userDir = userDataDirectory() + "/" + applicationDirectoryName(kProductName);
+    host.userDir = userApplicationDirectory(kProductName);
 
     for (const FixedMacro &macro : kFixedMacros)
         expander.addSystemMacro(macro.name, macro.value(host), macro.description);

@@ -90,6 +90,11 @@ QString Settings::value(const QString &name) const {
     return found->second.value;
 }
 
+bool Settings::contains(const QString &name) const {
+    auto found = m_entries.find(name);
+    return found != m_entries.end() && found->second.state != Removed;
+}
+
 void Settings::setValue(const QString &name, const QString &value) {
     auto found = m_entries.find(name);
     if (found != m_entries.end() && found->second.state != Removed && found->second.value == value)

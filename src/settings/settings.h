@@ -28,6 +28,9 @@ public:
 
     // The value, or an empty string when the name is absent or removed.
     QString value(const QString &name) const;
+    // Whether the name holds a value (possibly empty) that is not removed: readers tell a
+    // setting the user emptied from one never set, which takes its default.
+    bool contains(const QString &name) const;
     // Stores the value as a local change, unless the entry already holds it.
     void setValue(const QString &name, const QString &value);
     // Marks the name removed; the next write leaves it out of the file and out of the file

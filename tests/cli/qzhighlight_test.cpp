@@ -7,6 +7,7 @@
 #include "toolrunner.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QRegularExpression>
 
 #include <gtest/gtest.h>
@@ -15,9 +16,32 @@ namespace {
 
 class QzHighlight : public ScratchDirTest {
 protected:
+    // The tool reads the user's environment settings: give it a home of its own.
+    void SetUp() override {
+        m_home = qgetenv("HOME");
+        m_hadHome = qEnvironmentVariableIsSet("HOME");
+        qputenv("HOME", m_dir.path().toLocal8Bit());
+    }
+    void TearDown() override {
+        if (m_hadHome)
+            qputenv("HOME", m_home);
+        else
+            qunsetenv("HOME");
+    }
+    std::string settingsFile(const std::string &name,
+                             const std::vector<std::pair<std::string, std::string>> &values) {
+        std::string text = "<!DOCTYPE Palindor_Settings_File>\n<settings>\n";
+        for (const auto &[key, value] : values)
+            text += "  <setting name=\"" + key + "\">" + value + "</setting>\n";
+        QDir().mkpath(QFileInfo(QString::fromStdString(path(name))).path());
+        return write(name, text + "</settings>\n");
+    }
     ToolResult run(const std::vector<std::string> &arguments, const std::string &input = {}) {
         return runTool("qzhighlight", arguments, input, m_dir.path().toStdString());
     }
+
+    QByteArray m_home;
+    bool m_hadHome = false;
 };
 
 std::string stripAnsi(const std::string &text) {
@@ -264,6 +288,81 @@ TEST_F(QzHighlight, SpellingMarksMisspeltCommentWords) {
     ToolResult missing = run({"--runs", "--spell", "--dictionary", "xx_NONE", file});
     EXPECT_EQ(missing.out.find("squiggle"), std::string::npos);
     EXPECT_EQ(missing.err, "warning: cannot find dictionary xx_NONE; spelling is not checked\n");
+}
+
+TEST_F(QzHighlight, CommentSettingsFromTheSettingsFileUnderTheOptions) {
+    std::string file = write("m.c", "// REVIEW here\n// HACK there\n// TODO too\n");
+    std::string settings =
+        settingsFile("env.xml", {{"Text Editor/Comments/ATTENTION Words", ""},
+                                 {"Text Editor/Comments/FIXME Words", "REVIEW"}});
+    std::string before = readFileBytes(settings);
+    ToolResult fromFile = run({"--runs", "--settings", settings, file});
+    EXPECT_EQ(fromFile.exitCode, 0) << fromFile.err;
+    EXPECT_EQ(fromFile.err, "");
+    EXPECT_NE(fromFile.out.find("1:4 fixme REVIEW"), std::string::npos) << fromFile.out;
+    EXPECT_EQ(fromFile.out.find("attention HACK"), std::string::npos); // emptied list
+    EXPECT_EQ(fromFile.out.find("fixme TODO"), std::string::npos);
+
+    ToolResult overridden =
+        run({"--runs", "--settings=" + settings, "--fixme-words", "TODO", file});
+    EXPECT_NE(overridden.out.find("3:4 fixme TODO"), std::string::npos) << overridden.out;
+    EXPECT_EQ(overridden.out.find("fixme REVIEW"), std::string::npos);
+    EXPECT_EQ(overridden.out.find("attention HACK"), std::string::npos);
+    // the options are not written back
+    EXPECT_EQ(readFileBytes(settings), before);
+    EXPECT_FALSE(QFileInfo::exists(QString::fromStdString(settings + ".bak")));
+
+    // the spelling switch and dictionary come from the file too
+    std::string spelling =
+        settingsFile("spell.xml", {{"Text Editor/Spelling/Check Comments", "Yes"},
+                                   {"Text Editor/Spelling/Dictionary", "xx_NONE"}});
+    ToolResult spell = run({"--runs", "--settings", spelling, file});
+    EXPECT_EQ(spell.exitCode, 0);
+    EXPECT_EQ(spell.err, "warning: cannot find dictionary xx_NONE; spelling is not checked\n");
+}
+
+TEST_F(QzHighlight, TheUsersEnvironmentSettingsAreReadFromHome) {
+    std::string file = write("m.c", "// REVIEW here\n");
+    ToolResult none = run({"--runs", file});
+    EXPECT_EQ(none.exitCode, 0);
+    EXPECT_EQ(none.err, "");
+    EXPECT_EQ(none.out.find("fixme"), std::string::npos);
+
+    settingsFile(".local/share/palindor/environment_settings.xml",
+                 {{"Text Editor/Comments/FIXME Words", "REVIEW"}});
+    ToolResult user = run({"--runs", file});
+    EXPECT_EQ(user.err, "");
+    EXPECT_NE(user.out.find("1:4 fixme REVIEW"), std::string::npos) << user.out;
+    // --settings replaces the user's file
+    std::string other = settingsFile("other.xml", {});
+    EXPECT_EQ(run({"--runs", "--settings", other, file}).out.find("fixme"), std::string::npos);
+
+    // a broken user file is a warning; the defaults stand
+    std::string broken = write(".local/share/palindor/environment_settings.xml", "<settings>");
+    ToolResult warned = run({"--runs", file});
+    EXPECT_EQ(warned.exitCode, 0);
+    EXPECT_EQ(warned.err.rfind("warning: couldn't read " + broken + ": ", 0), 0u) << warned.err;
+    EXPECT_NE(warned.err.find("; the default comment settings are used\n"), std::string::npos);
+    EXPECT_EQ(warned.out.find("fixme"), std::string::npos);
+}
+
+TEST_F(QzHighlight, ASettingsFileThatCannotBeReadIsAnError) {
+    std::string file = write("m.c", "// x\n");
+    ToolResult missing = run({"--runs", "--settings", path("absent.xml"), file});
+    EXPECT_EQ(missing.exitCode, 1);
+    EXPECT_EQ(missing.out, "");
+    EXPECT_EQ(missing.err,
+              "error: couldn't read " + path("absent.xml") + ": No such file or directory\n");
+    std::string broken = write("broken.xml", "<settings><setting");
+    ToolResult bad = run({"--runs", "--settings", broken, file});
+    EXPECT_EQ(bad.exitCode, 1);
+    EXPECT_EQ(bad.out, "");
+    EXPECT_EQ(bad.err.rfind("error: couldn't read " + broken + ": ", 0), 0u) << bad.err;
+    ToolResult noValue = run({"--runs", file, "--settings"});
+    EXPECT_EQ(noValue.exitCode, 1);
+    EXPECT_EQ(noValue.err.rfind("error: --settings needs a value\n", 0), 0u) << noValue.err;
+    ToolResult empty = run({"--runs", file, "--settings="});
+    EXPECT_EQ(empty.err.rfind("error: --settings needs a file name\n", 0), 0u) << empty.err;
 }
 
 } // namespace

@@ -16,6 +16,9 @@ TEST(UserDirectories, DerivedFromHome) {
     EXPECT_EQ(userDataDirectory(), "/home/u/.local/share");
     EXPECT_EQ(hiddenApplicationDirectory("My Great App"), "/home/u/.my_great_app");
     EXPECT_EQ(sharedDataDirectory(), "/usr/share");
+    EXPECT_EQ(userApplicationDirectory("Palindor"), "/home/u/.local/share/palindor");
+    EXPECT_EQ(environmentSettingsFile("Palindor"),
+              "/home/u/.local/share/palindor/environment_settings.xml");
 
     setenv("HOME", "/home/u//", 1);
     EXPECT_EQ(documentsDirectory(), "/home/u/Documents");

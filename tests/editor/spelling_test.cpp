@@ -7,6 +7,7 @@
 #include "editor/commentsettings.h"
 #include "editor/spellchecker.h"
 #include "editor/styletable.h"
+#include "settings/settings.h"
 
 #include "crosstool.h"
 #include "golden.h"
@@ -144,6 +145,32 @@ TEST(CommentSettingsRead, DefaultsAndLists) {
     EXPECT_TRUE(settings.lintWords.contains(u"lint"));
     EXPECT_TRUE(settings.lintWords.contains(u"PC-lint"));
     EXPECT_FALSE(settings.lintWords.contains(u""));
+}
+
+TEST_F(SpellingFiles, ReadFromASettingsStore) {
+    Settings store;
+    store.setValue(CommentSettings::kFixmeWordsKey, "HACK;REVIEW");
+    store.setValue(CommentSettings::kAttentionWordsKey, ""); // emptied by the user
+    store.setValue(CommentSettings::kCheckCommentsKey, "No");
+    store.setValue(CommentSettings::kDictionaryKey, QString::fromStdString(path("absent")));
+    QString warning;
+    CommentSettings settings = CommentSettings::read(store, &warning);
+    EXPECT_TRUE(settings.fixmeWords.contains(u"REVIEW"));
+    EXPECT_FALSE(settings.fixmeWords.contains(u"FIXME"));
+    EXPECT_FALSE(settings.attentionWords.contains(u"NOTE"));
+    EXPECT_TRUE(settings.lintWords.contains(u"NOLINT")); // not in the store: the default
+    EXPECT_EQ(settings.spellChecker, nullptr);
+    EXPECT_TRUE(warning.isEmpty()); // checking is off, so the dictionary is not opened
+
+    // "Yes" exactly switches checking on; a removed key is unset again
+    store.setValue(CommentSettings::kCheckCommentsKey, "yes");
+    EXPECT_EQ(CommentSettings::read(store, &warning).spellChecker, nullptr);
+    EXPECT_TRUE(warning.isEmpty());
+    store.setValue(CommentSettings::kCheckCommentsKey, "Yes");
+    EXPECT_EQ(CommentSettings::read(store, &warning).spellChecker, nullptr);
+    EXPECT_EQ(warning.toStdString(), "cannot find dictionary " + path("absent"));
+    store.remove(CommentSettings::kFixmeWordsKey);
+    EXPECT_TRUE(CommentSettings::read(store).fixmeWords.contains(u"FIXME"));
 }
 
 } // namespace

@@ -35,10 +35,12 @@ TEST_F(SettingsStore, LocalChangesAreTrackedPerValue) {
     Settings settings = open(file());
     EXPECT_FALSE(settings.hasLocalChanges());
     EXPECT_EQ(settings.value("absent"), QString());
+    EXPECT_FALSE(settings.contains("absent"));
 
     // An empty value is still a new entry.
     settings.setValue("empty", "");
     EXPECT_TRUE(settings.hasLocalChanges());
+    EXPECT_TRUE(settings.contains("empty"));
     EXPECT_EQ(settings.keys(), QStringList{"empty"});
     settings.setValue("a", "1");
     ASSERT_TRUE(settings.save());
@@ -48,6 +50,7 @@ TEST_F(SettingsStore, LocalChangesAreTrackedPerValue) {
     EXPECT_FALSE(settings.hasLocalChanges());
     settings.remove("a");
     EXPECT_TRUE(settings.hasLocalChanges());
+    EXPECT_FALSE(settings.contains("a"));
     EXPECT_EQ(settings.value("a"), QString());
     EXPECT_EQ(settings.keys(), QStringList{"empty"});
     ASSERT_TRUE(settings.save());

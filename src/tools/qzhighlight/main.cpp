@@ -4,9 +4,12 @@
 #include "highlightwriter.h"
 
 #include "core/hexception.h"
+#include "core/userdirectories.h"
+#include "core/version.h"
 #include "editor/codeeditparserregistry.h"
 #include "editor/colorscheme.h"
 #include "editor/commentsettings.h"
+#include "settings/settings.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -37,6 +40,8 @@ constexpr char kUsage[] =
     "                       style's XML name with +squiggle, +bold, +italic for its flags\n"
     "                       and TEXT has \\, tab and line breaks escaped as \\\\, \\t, \\n\n"
     "  --list-languages     list the languages, their short names and file names\n"
+    "  --settings FILE      read the comment settings from this environment settings\n"
+    "                       file instead of the user's; the options below override it\n"
     "  --spell              mark misspelt words in comments\n"
     "  --dictionary NAME    the dictionary for --spell (default en_US), a name or a path\n"
     "  --fixme-words LIST   first words of a line comment drawn as FIXME (\";\"-separated)\n"
@@ -53,6 +58,7 @@ struct Options {
     HighlightWriter::Form form = HighlightWriter::Form::Ansi;
     int forms = 0;
     bool listLanguages = false;
+    std::string settingsFile;        // empty: the user's environment settings
     QMap<QString, QString> settings; // comment settings by their settings key
 };
 
@@ -117,6 +123,11 @@ Options parseOptions(int argc, char **argv) {
         } else if (name == "--list-languages") {
             noValue();
             options.listLanguages = true;
+        } else if (name == "--settings") {
+            takeValue();
+            if (value.empty())
+                throw UsageError{"--settings needs a file name"};
+            options.settingsFile = value;
         } else if (name == "--spell") {
             noValue();
             options.settings[CommentSettings::kCheckCommentsKey] = QStringLiteral("Yes");
@@ -244,6 +255,27 @@ void highlight(CodeEditParser *parser, const QString &text, HighlightWriter &wri
     }
 }
 
+// The comment settings as the editor sees them, with the command-line options over them. The
+// store is only read: the overrides never reach the file.
+Settings readSettings(const Options &options) {
+    Settings store;
+    const bool given = !options.settingsFile.empty();
+    QString file = QString::fromStdString(given ? options.settingsFile
+                                                : environmentSettingsFile(kProductName));
+    store.setPath(file);
+    if (!store.load()) {
+        if (given)
+            throw HException(store.errorString().toStdString());
+        // a user without settings simply has the defaults
+        if (QFileInfo::exists(file))
+            std::fprintf(stderr, "warning: %s; the default comment settings are used\n",
+                         store.errorString().toUtf8().constData());
+    }
+    for (auto it = options.settings.begin(); it != options.settings.end(); ++it)
+        store.setValue(it.key(), it.value());
+    return store;
+}
+
 int run(const Options &options) {
     if (options.listLanguages) {
         listLanguages();
@@ -258,12 +290,7 @@ int run(const Options &options) {
     }
     ColorScheme scheme = chooseScheme(options.scheme);
     QString warning;
-    CommentSettings settings = CommentSettings::read(
-        [&](const char *key, const char *defaultValue) {
-            return options.settings.value(QString::fromLatin1(key),
-                                          QString::fromLatin1(defaultValue));
-        },
-        &warning);
+    CommentSettings settings = CommentSettings::read(readSettings(options), &warning);
     if (!warning.isEmpty())
         std::fprintf(stderr, "warning: %s; spelling is not checked\n",
                      warning.toUtf8().constData());
