@@ -148,13 +148,19 @@ QDateTime toDateTime(double t, Qt::TimeSpec zone) {
 
 double parseDate(const QString &text) {
     QString s = text.trimmed();
-    // toUTCString's form: the local form's text followed by GMT.
+    // toUTCString's form, "Thu Jan 1 00:00:00 1970 GMT": date and time read apart, since
+    // the same text as a local time may fall into a daylight saving gap.
     if (s.endsWith(QLatin1String(" GMT"))) {
-        QDateTime local = QDateTime::fromString(s.chopped(4), Qt::TextDate);
-        if (!local.isValid())
+        const QStringList words = s.chopped(4).split(QLatin1Char(' '), Qt::SkipEmptyParts);
+        if (words.size() != 5)
             return kNaN;
-        QDateTime dt(local.date(), local.time(), QTimeZone::utc());
-        return timeClip(double(dt.toMSecsSinceEpoch()));
+        QDate date = QDate::fromString(
+            QStringList{words[0], words[1], words[2], words[4]}.join(QLatin1Char(' ')),
+            Qt::TextDate);
+        QTime time = QTime::fromString(words[3], Qt::TextDate);
+        if (!date.isValid() || !time.isValid())
+            return kNaN;
+        return timeClip(double(QDateTime(date, time, QTimeZone::utc()).toMSecsSinceEpoch()));
     }
     QDateTime dt = QDateTime::fromString(s, Qt::TextDate);
     if (!dt.isValid())

@@ -375,8 +375,9 @@ TEST(NativeDate, ParseReadsTheTextOfToStringAndToUTCString) {
               "true,true,0");
     EXPECT_EQ(evalText(QStringLiteral("[Date.parse('Thu Jan 1 00:00:01 1970 GMT'),"
                                       " Date.parse('Thu Jan 1 01:00:01 1970'),"
-                                      " Date.parse('1970-01-02T00:00:00Z')].join()")),
-              "1000,1000,86400000");
+                                      " Date.parse('1970-01-02T00:00:00Z'),"
+                                      " Date.parse('Sun Mar 28 02:30:00 2021 GMT')].join()")),
+              "1000,1000,86400000,1616898600000");
     EXPECT_EQ(evalText(QStringLiteral("[Date.parse('junk'), Date.parse(''), Date.parse('GMT'),"
                                       " Date.parse('Thu Jan 1 25:00:00 1970 GMT'),"
                                       " Date.parse(), Date.parse(new Date(NaN).toString())]"
