@@ -5,6 +5,7 @@
 #include "script/esstring.h"
 
 #include <QDateTime>
+#include <QTimeZone>
 
 #include <cmath>
 #include <limits>
@@ -147,6 +148,20 @@ QDateTime toDateTime(double t, Qt::TimeSpec zone) {
 
 double parseDate(const QString &text) {
     QString s = text.trimmed();
+    // toUTCString's form, "Thu Jan 1 00:00:00 1970 GMT": date and time read apart, since
+    // the same text as a local time may fall into a daylight saving gap.
+    if (s.endsWith(QLatin1String(" GMT"))) {
+        const QStringList words = s.chopped(4).split(QLatin1Char(' '), Qt::SkipEmptyParts);
+        if (words.size() != 5)
+            return kNaN;
+        QDate date = QDate::fromString(
+            QStringList{words[0], words[1], words[2], words[4]}.join(QLatin1Char(' ')),
+            Qt::TextDate);
+        QTime time = QTime::fromString(words[3], Qt::TextDate);
+        if (!date.isValid() || !time.isValid())
+            return kNaN;
+        return timeClip(double(QDateTime(date, time, QTimeZone::utc()).toMSecsSinceEpoch()));
+    }
     QDateTime dt = QDateTime::fromString(s, Qt::TextDate);
     if (!dt.isValid())
         dt = QDateTime::fromString(s, Qt::ISODateWithMs);
@@ -253,6 +268,33 @@ double yearField(double t) {
     return yearFromTime(t);
 }
 
+// The year less 1900, also for years before 1900 and after 1999.
+ESValue dateGetYear(ESContext &c, ESObject *, const ESValue &self, int, ESValue *) {
+    double t = timeOf(c, self);
+    if (std::isnan(t))
+        return ESValue::fromNumber(kNaN);
+    return ESValue::fromNumber(yearFromTime(localTime(t)) - 1900);
+}
+
+// Years 0 to 99 mean 1900 to 1999; other fields are kept, an invalid date starts at 0.
+ESValue dateSetYear(ESContext &c, ESObject *, const ESValue &self, int, ESValue *argv) {
+    double stored = timeOf(c, self);
+    double t = std::isnan(stored) ? 0.0 : localTime(stored);
+    double year = c.toNumber(argv[0]);
+    if (std::isnan(year))
+        return setTime(c, self, kNaN);
+    double whole = std::trunc(year);
+    if (whole >= 0 && whole <= 99)
+        year = whole + 1900;
+    double result =
+        makeDate(makeDay(year, monthFromTime(t), dateFromTime(t)), positiveModulo(t, msPerDay));
+    return setTime(c, self, utc(result));
+}
+
+ESValue dateParse(ESContext &c, ESObject *, const ESValue &, int, ESValue *argv) {
+    return ESValue::fromNumber(parseDate(c.toText(argv[0])));
+}
+
 ESValue dateCall(ESContext &c, ESObject *, const ESValue &, int, ESValue *) {
     return c.newString(textOf(now(), 0));
 }
@@ -303,6 +345,12 @@ const ESMethodDef kPrototypeMethods[] = {
     {"setFullYear", "Date.prototype.setFullYear", 3, 39, dateSet<Year, 3, true>},
     {"setUTCFullYear", "Date.prototype.setUTCFullYear", 3, 40, dateSet<Year, 3, false>},
     {"toUTCString", "Date.prototype.toUTCString", 0, 41, dateText<3>},
+    {"getYear", "Date.prototype.getYear", 0, 42, dateGetYear},
+    {"setYear", "Date.prototype.setYear", 1, 43, dateSetYear},
+};
+
+const ESMethodDef kConstructorMethods[] = {
+    {"parse", "Date.parse", 1, 44, dateParse},
 };
 
 } // namespace
@@ -310,8 +358,9 @@ const ESMethodDef kPrototypeMethods[] = {
 void ESNativeDate::install(ESContext &context, const char *) {
     ESObject *prototype = context.newObject(this, context.objectPrototype(), "Date");
     prototype->m_value = ESValue::fromNumber(kNaN);
-    installConstructor(context, kConstructor, prototype);
+    ESObject *constructor = installConstructor(context, kConstructor, prototype);
     defineMethods(context, prototype, kPrototypeMethods);
+    defineMethods(context, constructor, kConstructorMethods);
 }
 
 ESObject *ESNativeDate::construct(ESContext &context, ESObject *function, int argc, ESValue *argv) {

@@ -92,6 +92,71 @@ ESValue globalLoad(ESContext &c, ESObject *, const ESValue &, int, ESValue *argv
     return ESValue::fromBool(false);
 }
 
+// Letters, digits and @*_+-./ stay; other code units become %XX below 256, else %uXXXX.
+ESValue globalEscape(ESContext &c, ESObject *, const ESValue &, int, ESValue *argv) {
+    static const char kHex[] = "0123456789ABCDEF";
+    static const QLatin1String kKept("@*_+-./");
+    const QString text = c.toText(argv[0]);
+    QString out;
+    out.reserve(text.size());
+    for (QChar ch : text) {
+        char16_t u = ch.unicode();
+        bool kept = (u >= 'a' && u <= 'z') || (u >= 'A' && u <= 'Z') || (u >= '0' && u <= '9') ||
+                    (u < 128 && kKept.contains(QLatin1Char(char(u))));
+        if (kept) {
+            out += ch;
+        } else if (u < 256) {
+            out += QLatin1Char('%');
+            out += QLatin1Char(kHex[u >> 4]);
+            out += QLatin1Char(kHex[u & 15]);
+        } else {
+            out += QLatin1String("%u");
+            for (int shift = 12; shift >= 0; shift -= 4)
+                out += QLatin1Char(kHex[(u >> shift) & 15]);
+        }
+    }
+    return c.newString(out);
+}
+
+// The code unit of `count` hexadecimal digits at `pos`, -1 when any is missing or not hex.
+int hexUnit(const QString &text, qsizetype pos, int count) {
+    if (pos + count > text.size())
+        return -1;
+    int unit = 0;
+    for (int i = 0; i < count; ++i) {
+        int d = esDigitValue(text[pos + i].unicode());
+        if (d >= 16)
+            return -1;
+        unit = unit * 16 + d;
+    }
+    return unit;
+}
+
+// %uXXXX and %XX become their code units; a % not followed by either stays as it is.
+ESValue globalUnescape(ESContext &c, ESObject *, const ESValue &, int, ESValue *argv) {
+    const QString text = c.toText(argv[0]);
+    QString out;
+    out.reserve(text.size());
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        if (text[i] == QLatin1Char('%')) {
+            int unit = -1;
+            if (i + 1 < text.size() && text[i + 1] == QLatin1Char('u') &&
+                (unit = hexUnit(text, i + 2, 4)) >= 0) {
+                out += QChar(char16_t(unit));
+                i += 5;
+                continue;
+            }
+            if ((unit = hexUnit(text, i + 1, 2)) >= 0) {
+                out += QChar(char16_t(unit));
+                i += 2;
+                continue;
+            }
+        }
+        out += text[i];
+    }
+    return c.newString(out);
+}
+
 const ESMethodDef kFunctions[] = {
     {"eval", "eval", 1, 1, globalEval},
     {"parseInt", "parseInt", 2, 2, globalParseInt},
@@ -99,6 +164,8 @@ const ESMethodDef kFunctions[] = {
     {"isNaN", "isNaN", 1, 4, globalIsNaN},
     {"isFinite", "isFinite", 1, 5, globalIsFinite},
     {"load", "load", 1, 6, globalLoad},
+    {"escape", "escape", 1, 7, globalEscape},
+    {"unescape", "unescape", 1, 8, globalUnescape},
 };
 
 } // namespace

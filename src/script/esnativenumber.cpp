@@ -43,6 +43,29 @@ ESValue numberToFixed(ESContext &c, ESObject *, const ESValue &self, int, ESValu
     return c.newString(esFormatFixed(value, int(digits)));
 }
 
+// NaN and the infinities are written before the digits are checked, as the edition orders it.
+ESValue numberToExponential(ESContext &c, ESObject *, const ESValue &self, int, ESValue *argv) {
+    double value = thisNumber(c, self, "toExponential");
+    double digits = c.toInteger(argv[0]);
+    if (!std::isfinite(value))
+        return c.newString(esNumberToString(value));
+    if (!argv[0].isUndefined() && (digits < 0 || digits > 20))
+        c.throwRangeError(QStringLiteral("fraction digits should be 0 through 20"));
+    return c.newString(esFormatExponential(value, argv[0].isUndefined() ? -1 : int(digits)));
+}
+
+ESValue numberToPrecision(ESContext &c, ESObject *, const ESValue &self, int, ESValue *argv) {
+    double value = thisNumber(c, self, "toPrecision");
+    if (argv[0].isUndefined())
+        return c.newString(esNumberToString(value));
+    double precision = c.toInteger(argv[0]);
+    if (!std::isfinite(value))
+        return c.newString(esNumberToString(value));
+    if (precision < 1 || precision > 21)
+        c.throwRangeError(QStringLiteral("precision should be 1 through 21"));
+    return c.newString(esFormatPrecision(value, int(precision)));
+}
+
 ESValue numberValueOf(ESContext &c, ESObject *, const ESValue &self, int, ESValue *) {
     return ESValue::fromNumber(thisNumber(c, self, "valueOf"));
 }
@@ -52,6 +75,8 @@ const ESMethodDef kPrototypeMethods[] = {
     {"toString", "Number.prototype.toString", 1, 2, numberToString},
     {"toFixed", "Number.prototype.toFixed", 1, 3, numberToFixed},
     {"valueOf", "Number.prototype.valueOf", 0, 4, numberValueOf},
+    {"toExponential", "Number.prototype.toExponential", 1, 5, numberToExponential},
+    {"toPrecision", "Number.prototype.toPrecision", 1, 6, numberToPrecision},
 };
 
 } // namespace

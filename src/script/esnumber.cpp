@@ -252,24 +252,81 @@ QString esNumberToString(double value, int radix) {
     return value < 0 ? QLatin1Char('-') + digits : digits;
 }
 
-QString esFormatShortest(double value) {
-    // Scientific form without a precision gives the shortest round-trip digits.
-    char buffer[64];
-    auto result = std::to_chars(buffer, buffer + sizeof buffer, std::fabs(value),
-                                std::chars_format::scientific);
-    std::string_view text(buffer, std::size_t(result.ptr - buffer));
+namespace {
+
+// The digits of to_chars' scientific form, without the point, and its exponent.
+std::string splitScientific(std::string_view text, int &exponent) {
     std::size_t e = text.find('e');
     std::string digits;
     for (char c : text.substr(0, e)) {
         if (c != '.')
             digits.push_back(c);
     }
-    int k = int(digits.size());
-    int exponent = 0;
     const char *start = text.data() + e + 1;
     if (*start == '+')
         ++start;
-    std::from_chars(start, result.ptr, exponent);
+    std::from_chars(start, text.data() + text.size(), exponent);
+    return digits;
+}
+
+// `count` significant decimal digits of `magnitude` (finite, not negative), rounded half up
+// on its exact binary value, and the decimal exponent of the first digit. Zero has the
+// exponent 0.
+std::string roundedDigits(double magnitude, int count, int &exponent) {
+    if (magnitude == 0) {
+        exponent = 0;
+        return std::string(std::size_t(count), '0');
+    }
+    // A double has at most 767 significant decimal digits, so this precision is exact.
+    char buffer[820];
+    auto result = std::to_chars(buffer, buffer + sizeof buffer, magnitude,
+                                std::chars_format::scientific, 780);
+    std::string exact =
+        splitScientific(std::string_view(buffer, std::size_t(result.ptr - buffer)), exponent);
+    std::string digits = exact.substr(0, std::size_t(count));
+    if (exact[std::size_t(count)] >= '5') {
+        std::size_t i = digits.size();
+        while (i > 0 && digits[i - 1] == '9')
+            digits[--i] = '0';
+        if (i == 0) {
+            digits.insert(digits.begin(), '1');
+            digits.pop_back();
+            ++exponent;
+        } else {
+            ++digits[i - 1];
+        }
+    }
+    return digits;
+}
+
+// The shortest round-trip digits of `magnitude` (finite, not zero) and their exponent.
+std::string shortestDigits(double magnitude, int &exponent) {
+    char buffer[64];
+    auto result =
+        std::to_chars(buffer, buffer + sizeof buffer, magnitude, std::chars_format::scientific);
+    return splitScientific(std::string_view(buffer, std::size_t(result.ptr - buffer)), exponent);
+}
+
+std::string exponentForm(const std::string &digits, int exponent) {
+    std::string out = digits.substr(0, 1);
+    if (digits.size() > 1)
+        out += '.' + digits.substr(1);
+    out += exponent >= 0 ? "e+" : "e-";
+    out += std::to_string(std::abs(exponent));
+    return out;
+}
+
+QString withSign(double value, const std::string &text) {
+    std::string out = value < 0 ? "-" + text : text;
+    return QString::fromLatin1(out.data(), qsizetype(out.size()));
+}
+
+} // namespace
+
+QString esFormatShortest(double value) {
+    int exponent = 0;
+    std::string digits = shortestDigits(std::fabs(value), exponent);
+    int k = int(digits.size());
     int n = exponent + 1; // the value is 0.digits * 10^n
     std::string out = value < 0 ? "-" : "";
     if (k <= n && n <= 21) {
@@ -279,11 +336,7 @@ QString esFormatShortest(double value) {
     } else if (-6 < n && n <= 0) {
         out += "0." + std::string(std::size_t(-n), '0') + digits;
     } else {
-        out += digits.substr(0, 1);
-        if (k > 1)
-            out += '.' + digits.substr(1);
-        out += n - 1 >= 0 ? "e+" : "e-";
-        out += std::to_string(std::abs(n - 1));
+        out += exponentForm(digits, n - 1);
     }
     return QString::fromLatin1(out.data(), qsizetype(out.size()));
 }
@@ -300,4 +353,29 @@ QString esFormatFixed(double value, int digits) {
     auto result =
         std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed, digits);
     return QString::fromLatin1(buffer, result.ptr - buffer);
+}
+
+QString esFormatExponential(double value, int fractionDigits) {
+    double magnitude = std::fabs(value);
+    int exponent = 0;
+    std::string digits = fractionDigits < 0 && magnitude != 0
+                             ? shortestDigits(magnitude, exponent)
+                             : roundedDigits(magnitude, std::max(fractionDigits, 0) + 1, exponent);
+    return withSign(value, exponentForm(digits, exponent));
+}
+
+QString esFormatPrecision(double value, int precision) {
+    int exponent = 0;
+    std::string digits = roundedDigits(std::fabs(value), precision, exponent);
+    if (exponent < -6 || exponent >= precision)
+        return withSign(value, exponentForm(digits, exponent));
+    std::string out;
+    if (exponent < 0)
+        out = "0." + std::string(std::size_t(-exponent - 1), '0') + digits;
+    else if (exponent + 1 == precision)
+        out = digits;
+    else
+        out = digits.substr(0, std::size_t(exponent + 1)) + '.' +
+              digits.substr(std::size_t(exponent + 1));
+    return withSign(value, out);
 }

@@ -48,3 +48,14 @@ QString esFormatG(double value);
 
 // printf's "%.*f".
 QString esFormatFixed(double value, int digits);
+
+// The third edition's toExponential: one digit, `fractionDigits` more after the point and
+// "e+N" or "e-N"; a negative `fractionDigits` asks for as many digits as it takes to read
+// back as `value`. Ties round away from zero, on the exact value of the double. `value`
+// must be finite.
+QString esFormatExponential(double value, int fractionDigits);
+
+// The third edition's toPrecision: `precision` significant digits, in fixed form while the
+// decimal exponent is between -6 and `precision` - 1, otherwise in exponent form. `value`
+// must be finite.
+QString esFormatPrecision(double value, int precision);

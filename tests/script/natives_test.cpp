@@ -101,7 +101,11 @@ INSTANTIATE_TEST_SUITE_P(
         M("Date.prototype", setDate, 1), M("Date.prototype", setUTCDate, 1),
         M("Date.prototype", setMonth, 2), M("Date.prototype", setUTCMonth, 2),
         M("Date.prototype", setFullYear, 3), M("Date.prototype", setUTCFullYear, 3),
-        M("Date.prototype", toUTCString, 0)));
+        M("Date.prototype", toUTCString, 0), M("Number.prototype", toExponential, 1),
+        M("Number.prototype", toPrecision, 1), M("Date.prototype", getYear, 0),
+        M("Date.prototype", setYear, 1), M("Date", parse, 1),
+        NativeMethod{"this", "escape", 1, "escape"},
+        NativeMethod{"this", "unescape", 1, "unescape"}));
 #undef M
 
 TEST(NativeObjects, GlobalPropertiesAndAttributes) {
@@ -261,6 +265,64 @@ TEST(NativeNumber, RadixAndFractionDigitsAreChecked) {
               "error: Date object required");
 }
 
+TEST(NativeNumber, ExponentialAndPrecisionRoundTiesUpOnTheExactValue) {
+    struct Case {
+        const char *program;
+        const char *value;
+    } cases[] = {
+        // An exact half rounds up; a double just below the half rounds down.
+        {"[(2.5).toPrecision(1), (0.125).toExponential(1), (1.45).toExponential(1),"
+         " (-2.5).toExponential(0)].join()",
+         "3,1.3e-1,1.4e+0,-3e+0"},
+        // Rounding up to the next power of ten moves the exponent and the form.
+        {"[(9.99).toExponential(1), (99.99).toPrecision(3), (999.5).toPrecision(3),"
+         " (0.0000099996).toPrecision(4)].join()",
+         "1.0e+1,100,1.00e+3,0.00001000"},
+        // The exponent of the first digit, also just below a power of ten.
+        {"[(1e-7).toExponential(20), (1e21).toExponential(), (123456).toExponential(2),"
+         " (0).toExponential(3)].join()",
+         "9.99999999999999954748e-8,1e+21,1.23e+5,0.000e+0"},
+        // Fixed form while the exponent is between -6 and the precision less one.
+        {"[(0.000001).toPrecision(2), (0.0000001).toPrecision(2), (123).toPrecision(3),"
+         " (1234).toPrecision(3), (-0).toPrecision(2)].join()",
+         "0.0000010,1.0e-7,123,1.23e+3,0.0"},
+        {"[(5e-324).toExponential(), (1.7976931348623157e308).toPrecision(21)].join()",
+         "5e-324,1.79769313486231570815e+308"},
+    };
+    for (const Case &c : cases)
+        EXPECT_EQ(evalText(QString::fromUtf8(c.program)), c.value) << c.program;
+}
+
+TEST(NativeNumber, ExponentialAndPrecisionCheckTheirDigits) {
+    EXPECT_EQ(evalText(QStringLiteral("(1).toExponential(21)")),
+              "error: fraction digits should be 0 through 20");
+    EXPECT_EQ(evalText(QStringLiteral("(1).toExponential(-1)")),
+              "error: fraction digits should be 0 through 20");
+    EXPECT_EQ(evalText(QStringLiteral("(1).toPrecision(0)")),
+              "error: precision should be 1 through 21");
+    EXPECT_EQ(evalText(QStringLiteral("(1).toPrecision(22)")),
+              "error: precision should be 1 through 21");
+    // NaN and the infinities answer before the digits are checked; undefined is no digits.
+    EXPECT_EQ(evalText(QStringLiteral("[NaN.toExponential(99), Infinity.toPrecision(0),"
+                                      " (0.5).toPrecision(undefined), (7).toExponential(2.9)]"
+                                      ".join()")),
+              "NaN,Infinity,0.5,7.00e+0");
+    EXPECT_EQ(evalText(QStringLiteral("var o = {f: Number.prototype.toPrecision}; o.f(2)")),
+              "error: Number.prototype.toPrecision called on non-Number object");
+}
+
+TEST(NativeGlobal, EscapeAndUnescape) {
+    EXPECT_EQ(evalText(QStringLiteral("escape('Az09@*_+-./ %\\u00e9\\u20ac')")),
+              "Az09@*_+-./%20%25%E9%u20AC");
+    // Malformed escapes stay as they are; hex digits may be in either case.
+    EXPECT_EQ(evalText(QStringLiteral("unescape('%41%u00e9%u20AC|%|%4|%4g|%u12|%u12g4|%%41')")),
+              QStringLiteral("A\u00e9\u20ac|%|%4|%4g|%u12|%u12g4|%A").toStdString());
+    EXPECT_EQ(evalText(QStringLiteral("var s = ''; for (var u = 0; u < 70000; u += 97)"
+                                      " s += String.fromCharCode(u);"
+                                      " unescape(escape(s)) == s")),
+              "true");
+}
+
 namespace {
 
 // Sets TZ for one test and restores it.
@@ -302,6 +364,45 @@ TEST(NativeDate, LocalTimeFollowsTheTimeZoneWithDaylightSaving) {
     EXPECT_EQ(evalText(QStringLiteral("var d = new Date(2021, 2, 27, 12);"
                                       "d.setDate(28); d.getHours()")),
               "12");
+}
+
+TEST(NativeDate, ParseReadsTheTextOfToStringAndToUTCString) {
+    TimeZone zone("Europe/Berlin");
+    EXPECT_EQ(evalText(QStringLiteral("var d = new Date(2021, 6, 15, 12, 30, 5);"
+                                      "[Date.parse(d.toString()) == d.getTime(),"
+                                      " Date.parse(d.toUTCString()) == d.getTime(),"
+                                      " Date.parse(d.toString()) - d.getTime()].join()")),
+              "true,true,0");
+    EXPECT_EQ(evalText(QStringLiteral("[Date.parse('Thu Jan 1 00:00:01 1970 GMT'),"
+                                      " Date.parse('Thu Jan 1 01:00:01 1970'),"
+                                      " Date.parse('1970-01-02T00:00:00Z'),"
+                                      " Date.parse('Sun Mar 28 02:30:00 2021 GMT')].join()")),
+              "1000,1000,86400000,1616898600000");
+    EXPECT_EQ(evalText(QStringLiteral("[Date.parse('junk'), Date.parse(''), Date.parse('GMT'),"
+                                      " Date.parse('Thu Jan 1 25:00:00 1970 GMT'),"
+                                      " Date.parse(), Date.parse(new Date(NaN).toString())]"
+                                      ".join()")),
+              "NaN,NaN,NaN,NaN,NaN,NaN");
+}
+
+TEST(NativeDate, YearsCountFrom1900) {
+    TimeZone zone("Europe/Berlin");
+    EXPECT_EQ(evalText(QStringLiteral("[new Date(1999, 11, 31, 23, 30).getYear(),"
+                                      " new Date(2000, 0, 1, 0, 30).getYear(),"
+                                      " new Date(1800, 0, 1).getYear(), new Date(NaN).getYear()]"
+                                      ".join()")),
+              "99,100,-100,NaN");
+    // Two-digit years are of the 1900s; the other local fields stay.
+    EXPECT_EQ(evalText(QStringLiteral("var d = new Date(2004, 1, 29, 23, 45); d.setYear(5);"
+                                      "[d.getFullYear(), d.getMonth(), d.getDate(), d.getHours(),"
+                                      " d.getMinutes(), d.setYear(2008) == d.getTime(),"
+                                      " d.getFullYear()].join()")),
+              "1905,2,1,23,45,true,2008");
+    EXPECT_EQ(evalText(QStringLiteral("var d = new Date(0); [d.setYear(NaN), d.getTime()].join()")),
+              "NaN,NaN");
+    // An invalid date starts from midnight local time of 1 January 1970.
+    EXPECT_EQ(evalText(QStringLiteral("var d = new Date(NaN); d.setYear(70); d.getTime()")),
+              "-3600000");
 }
 
 TEST(NativeDate, TimeValuesAreClipped) {
