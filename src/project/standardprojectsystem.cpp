@@ -1,6 +1,7 @@
 #include "project/standardprojectsystem.h"
 
 #include "core/namevaluelist.h"
+#include "core/regularfile.h"
 #include "core/replacementfile.h"
 #include "project/macroexpander.h"
 #include "project/macromap.h"
@@ -30,40 +31,17 @@ namespace {
 
 enum class ReadResult { Ok, Missing, Unreadable };
 
-// Reads a file the format names. Only regular files below the cap: a FIFO would block the
-// load and a device such as /dev/zero would never end. Opened without blocking and checked
-// on the open descriptor, so a file swapped after a check cannot slip through.
-// (Kept in one place so that the XML reader's own guarded file entry can replace it.)
+// Reads a file the format names: only regular files below the shared size cap, so that a
+// FIFO cannot block the load and a device such as /dev/zero cannot eat the memory.
 ReadResult readGuardedFile(const std::string &path, std::string &bytes) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
-    if (fd < 0)
+    switch (readRegularFile(path, bytes)) {
+    case RegularFileStatus::Ok:
+        return ReadResult::Ok;
+    case RegularFileStatus::CannotOpen:
         return errno == ENOENT || errno == ENOTDIR ? ReadResult::Missing : ReadResult::Unreadable;
-    struct stat status;
-    if (::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode) ||
-        std::uint64_t(status.st_size) >= StandardProjectSystem::kMaxFileSize) {
-        ::close(fd);
+    default:
         return ReadResult::Unreadable;
     }
-    bytes.clear();
-    bytes.resize(std::size_t(status.st_size));
-    std::size_t filled = 0;
-    bool ok = true;
-    // A file that grows while it is read is cut at the size it had, never past the cap.
-    while (filled < bytes.size()) {
-        const ssize_t got = ::read(fd, bytes.data() + filled, bytes.size() - filled);
-        if (got < 0 && errno == EINTR)
-            continue;
-        if (got < 0) {
-            ok = false;
-            break;
-        }
-        if (got == 0)
-            break;
-        filled += std::size_t(got);
-    }
-    ::close(fd);
-    bytes.resize(filled);
-    return ok ? ReadResult::Ok : ReadResult::Unreadable;
 }
 
 std::time_t modificationTime(const std::string &path) {

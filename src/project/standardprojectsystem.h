@@ -34,8 +34,6 @@ public:
     static constexpr const char *kSaveAsTitle = "Save Solution As";
     static constexpr const char *kSaveAsFilter = "Solution Files (*.qzProject)";
     static constexpr const char *kExternalChangeTitle = "Project modified externally";
-    // Files the format names are read only when they are regular files below this size.
-    static constexpr std::uint64_t kMaxFileSize = std::uint64_t(256) << 20;
     static constexpr int kMaxImportDepth = 32;
     // Imports a whole load may follow (a file importing another twice, which does the
     // same ... would otherwise multiply).
