@@ -253,6 +253,11 @@ TEST_F(PygmentsOracle, CMake) {
              publicFiles({"/usr/share"}, {".cmake"}, kBudget, true),
              {{"pygments shows unquoted arguments as strings; we colour them as text",
                [](const Character &c) { return c.theirs == 's' && c.ours == 'o'; }},
+              {"pygments before 2.15 (Debian 12's) ends a bracket comment #[[ ... ]] at its "
+               "first line break and reads the rest as code; we colour it to its closing bracket",
+               [](const Character &c) {
+                   return c.ours == 'c' && c.theirs != 'c' && (c.state & 0xFF) == 1;
+               }},
               {"after some commands pygments reads whole-line comments as unquoted arguments",
                [](const Character &c) {
                    return c.theirs == 's' && c.ours == 'c' && c.line.trimmed().startsWith('#');
