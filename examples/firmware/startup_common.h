@@ -12,8 +12,7 @@ extern uint32_t __bss_start__, __bss_end__;
 int main(void);
 void boot_checks(void) __attribute__((weak));
 
-static inline __attribute__((always_inline, noreturn)) void start_up(void)
-{
+static inline __attribute__((always_inline, noreturn)) void start_up(void) {
 #ifndef BOOT_CHECKS_NEGATIVE_CONTROL /* proves the boot checks can fail */
     for (uint32_t *dst = &__data_start__, *src = &__data_load_start__; dst < &__data_end__;)
         *dst++ = *src++;

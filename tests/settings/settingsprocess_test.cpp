@@ -63,8 +63,9 @@ protected:
     // The other reader must see the same entries in F and F.bak.
     void expectPythonAgrees() {
         QProcess python;
-        python.start("/usr/bin/python3", {"-c", kPythonReader, QString::fromStdString(settingsPath()),
-                                 QString::fromStdString(settingsPath() + ".bak")});
+        python.start("/usr/bin/python3",
+                     {"-c", kPythonReader, QString::fromStdString(settingsPath()),
+                      QString::fromStdString(settingsPath() + ".bak")});
         ASSERT_TRUE(python.waitForFinished(60000));
         ASSERT_EQ(python.exitCode(), 0) << python.readAllStandardError().toStdString();
         QJsonObject files = QJsonDocument::fromJson(python.readAllStandardOutput()).object();
