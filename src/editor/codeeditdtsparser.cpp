@@ -19,11 +19,7 @@ bool CodeEditDTSParser::isCodePosition(const QString &line, int column) {
 char16_t *CodeEditDTSParser::parse(const char16_t *text, char16_t *out, int &braces) {
     m_text = text;
     MarkupWriter w(out);
-    long i = 0;
-    if (m_lineState == 1)
-        i = writeBlockComment(w, text, 0, 1);
-    else
-        m_lineState = 0;
+    long i = resumeBlockComment(w, text);
     bool lineStart = true;
     int cells = 0; // inside < ... >
     while (m_lineState == 0 && text[i]) {

@@ -97,6 +97,13 @@ long CodeEditParser::writeBlockComment(MarkupWriter &out, const char16_t *text, 
     return end + 2;
 }
 
+long CodeEditParser::resumeBlockComment(MarkupWriter &out, const char16_t *text) {
+    if (m_lineState == 1)
+        return writeBlockComment(out, text, 0, 1);
+    m_lineState = 0;
+    return 0;
+}
+
 bool CodeEditParser::isOutsideCommentsAndStrings(const QString &line, int column) {
     int style = styleAt(line, column);
     return style >= 0 && !isCommentOrStringStyle(style);

@@ -60,6 +60,9 @@ protected:
     // after it with the line state 0, or the end of the line with the line state `openState`.
     long writeBlockComment(MarkupWriter &out, const char16_t *text, long from,
                            std::uint32_t openState);
+    // The start of a line for parsers whose state 1 is "inside a /* */ comment": finishes that
+    // comment (returning the position after it) or starts in code (state 0, position 0).
+    long resumeBlockComment(MarkupWriter &out, const char16_t *text);
     // isCodePosition by the style at the column: neither comment nor string.
     bool isOutsideCommentsAndStrings(const QString &line, int column);
     // The style of a line comment's first word: FIXME, ATTENTION or Lint, or -1.

@@ -71,11 +71,7 @@ bool CodeEditVHDLParser::isCodePosition(const QString &line, int column) {
 char16_t *CodeEditVHDLParser::parse(const char16_t *text, char16_t *out, int &) {
     m_text = text;
     MarkupWriter w(out);
-    long i = 0;
-    if (m_lineState == 1)
-        i = writeBlockComment(w, text, 0, 1);
-    else
-        m_lineState = 0;
+    long i = resumeBlockComment(w, text);
     bool nameFollows = false;
     bool statementStart = true;
     char16_t previous = 0; // the last character outside white space
