@@ -1,0 +1,24 @@
+#pragma once
+
+#include "script/esvalue.h"
+
+class ESContext;
+
+// A script value held by native code between calls: a host object's callback, a bound
+// object, a pending result. While the holder lives, the value and everything it reaches
+// stay alive. Holders belong to the context's thread and must not outlive the context.
+class ESPersistent {
+public:
+    explicit ESPersistent(ESContext *context, ESValue value = ESValue::undefined())
+        : m_context(context), m_value(value) {}
+    ESPersistent(const ESPersistent &) = delete;
+    ESPersistent &operator=(const ESPersistent &) = delete;
+
+    ESContext *context() const { return m_context; }
+    ESValue value() const { return m_value; }
+    void setValue(ESValue value) { m_value = value; }
+
+private:
+    ESContext *m_context;
+    ESValue m_value;
+};
