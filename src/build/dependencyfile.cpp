@@ -151,6 +151,7 @@ QStringList DependencyFile::parse(std::string_view text) {
     std::string word;
     bool haveTargets = false; // words before the colon of the current rule
     bool inPrerequisites = false;
+    bool orderOnly = false;
     for (;;) {
         int line = scanner.line();
         Scanner::Token token = scanner.next(word);
@@ -158,7 +159,10 @@ QStringList DependencyFile::parse(std::string_view text) {
         case Scanner::Word:
             if (!inPrerequisites) {
                 haveTargets = true;
-            } else {
+            } else if (word == "|") {
+                // Order-only prerequisites never make a target out of date.
+                orderOnly = true;
+            } else if (!orderOnly) {
                 QString input = QString::fromUtf8(word.data(), qsizetype(word.size()));
                 if (!seen.contains(input)) {
                     seen.insert(input);
@@ -177,7 +181,7 @@ QStringList DependencyFile::parse(std::string_view text) {
         case Scanner::End:
             if (haveTargets && !inPrerequisites)
                 throw HException("line " + std::to_string(line) + ": missing ':'");
-            haveTargets = inPrerequisites = false;
+            haveTargets = inPrerequisites = orderOnly = false;
             if (token == Scanner::End)
                 return inputs;
             break;

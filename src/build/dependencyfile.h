@@ -7,8 +7,8 @@
 // The make-syntax dependency file a compiler writes beside an object (gcc -MD -MP and
 // compatible drivers): "object: source header...", lines continued with a backslash, blanks
 // in names escaped, "$$" for a dollar sign, CRLF line ends. The prerequisites of every rule
-// are the inputs of the object; the empty rules -MP adds for each header say nothing and
-// are ignored.
+// are the inputs of the object (order-only ones after "|" excepted); the empty rules -MP
+// adds for each header say nothing and are ignored.
 class DependencyFile {
 public:
     // The prerequisites of all rules, in order of first appearance, each once. Throws

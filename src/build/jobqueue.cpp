@@ -281,8 +281,8 @@ int JobQueue::run(const StepPlan &plan, Builder *sink) {
         return end(kCannotStart, QStringLiteral("cancelled"));
     Child child = spawn(plan);
     if (child.pid < 0) {
-        sink->error(QStringLiteral("Error starting process ") + command + QStringLiteral(": ") +
-                    QString::fromLocal8Bit(std::strerror(child.error)));
+        sink->error(QStringLiteral("Error starting process ") + command);
+        sink->message(QString::fromLocal8Bit(std::strerror(child.error)));
         return end(kCannotStart, QStringLiteral("failed"));
     }
 

@@ -58,6 +58,8 @@ TEST(DependencyFileTest, SeveralRulesCommentsAndDuplicates) {
                     "a.o: y.h x.h\n"
                     "x.h y.h:\n"),
               (QStringList{"a.c", "x.h", "y.h"}));
+    // Order-only prerequisites, up to the end of their rule.
+    EXPECT_EQ(parse("a.o: a.c | obj \\\n gen\nb.o: b.c\n"), (QStringList{"a.c", "b.c"}));
 }
 
 TEST(DependencyFileTest, MalformedTextIsAnError) {

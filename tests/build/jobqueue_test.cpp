@@ -12,7 +12,9 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cerrno>
 #include <csignal>
+#include <cstring>
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -195,9 +197,9 @@ TEST_F(JobQueueTest, StartFailures) {
     JobQueue queue({&sink});
     queue.enqueue(plan(scratch("no-such-compiler")));
     EXPECT_EQ(queue.wait(), BuildFailed);
-    ASSERT_GE(sink.events.size(), 2);
-    EXPECT_TRUE(sink.events[1].startsWith("error: Error starting process " +
-                                          scratch("no-such-compiler") + ": "));
+    ASSERT_GE(sink.events.size(), 3);
+    EXPECT_EQ(sink.events[1], "error: Error starting process " + scratch("no-such-compiler"));
+    EXPECT_EQ(sink.events[2], "message: " + QString::fromLocal8Bit(std::strerror(ENOENT)));
 
     sink.events.clear();
     write("file", "");
