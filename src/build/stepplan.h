@@ -36,7 +36,9 @@ struct StepPlan {
     QStringList outputs;     // removed again when the step fails after touching them
     QString dependencyFile;  // the make-style list of headers the compiler writes, if any
     QStringList environment; // NAME=VALUE set for the step over the build's environment
-    std::shared_ptr<DiagnosticParser> parser; // reads the tool's output; may be null
+    // Reads the tool's output; null means the log's default parser. Give each plan its own:
+    // a parser keeps state between lines and is not shared between workers.
+    std::shared_ptr<DiagnosticParser> parser;
 
     bool isCompile() const;
     // The words the child process runs: the launcher, then the arguments.
