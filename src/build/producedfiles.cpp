@@ -13,6 +13,11 @@ bool ProducedFiles::contains(const QString &path) const {
     return m_paths.contains(key);
 }
 
+bool ProducedFiles::isEmpty() const {
+    std::lock_guard lock(m_mutex);
+    return m_paths.isEmpty();
+}
+
 void ProducedFiles::clear() {
     std::lock_guard lock(m_mutex);
     m_paths.clear();

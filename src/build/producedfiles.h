@@ -13,6 +13,8 @@ class ProducedFiles {
 public:
     void add(const QString &path);
     bool contains(const QString &path) const;
+    // Nothing written yet, as in a build with nothing to do.
+    bool isEmpty() const;
     void clear();
 
 private:

@@ -6,15 +6,28 @@
 #include "build/producedfiles.h"
 #include "core/hexception.h"
 
-#include <QDir>
-
 UpToDateCheck::UpToDateCheck(Builder *log, const ProducedFiles *produced)
     : m_log(log), m_produced(produced) {}
 
 QString UpToDateCheck::resolve(const QString &path) const {
-    if (m_baseDirectory.isEmpty() || QDir::isAbsolutePath(path))
+    // A plain test: QDir::isAbsolutePath costs more than the stat that follows.
+    if (m_baseDirectory.isEmpty() || path.startsWith(u'/'))
         return path;
-    return QDir(m_baseDirectory).filePath(path);
+    return m_baseDirectory.endsWith(u'/') ? m_baseDirectory + path : m_baseDirectory + u'/' + path;
+}
+
+void UpToDateCheck::setBaseDirectory(const QString &directory) {
+    m_baseDirectory = directory;
+    m_inputTimes.clear();
+}
+
+FileTime UpToDateCheck::inputTime(const QString &input) const {
+    auto cached = m_inputTimes.constFind(input);
+    if (cached != m_inputTimes.cend())
+        return *cached;
+    FileTime time = FileTime::of(resolve(input));
+    m_inputTimes.insert(input, time);
+    return time;
 }
 
 void UpToDateCheck::say(const QString &text) const {
@@ -32,15 +45,14 @@ bool UpToDateCheck::isUpToDate(const QString &target, const QStringList &inputs)
         return false;
     FileTime now = FileTime::now();
     for (const QString &input : inputs) {
-        QString path = resolve(input);
-        FileTime time = FileTime::of(path);
+        FileTime time = inputTime(input);
         if (!time.exists) {
             say(input + QStringLiteral(" does not exist."));
             return false;
         }
         if (time.isLaterThan(now))
             say(QStringLiteral("clock skew detected on ") + input + u'.');
-        if (m_produced && m_produced->contains(path)) {
+        if (m_produced && !m_produced->isEmpty() && m_produced->contains(resolve(input))) {
             say(input + QStringLiteral(" has been rebuilt."));
             return false;
         }

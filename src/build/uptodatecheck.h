@@ -1,5 +1,8 @@
 #pragma once
 
+#include "build/filetime.h"
+
+#include <QHash>
 #include <QString>
 #include <QStringList>
 
@@ -9,13 +12,16 @@ class ProducedFiles;
 // Decides whether one output is current with respect to its inputs, and says why not in the
 // log. An absent output is always out of date, even one without inputs; an input that is
 // missing, later than the output, or written earlier in the same build makes it out of date.
+// Input times are read once per check object, as the headers many objects share would
+// otherwise be looked at for each of them; outputs are looked at every time. Use one object
+// per project build: what steps write meanwhile is known through `produced`.
 class UpToDateCheck {
 public:
     // Reasons go to `log`; a null log makes the check quiet. `produced` may be null.
     explicit UpToDateCheck(Builder *log = nullptr, const ProducedFiles *produced = nullptr);
 
     // Relative inputs are taken from this directory (the step's working directory).
-    void setBaseDirectory(const QString &directory) { m_baseDirectory = directory; }
+    void setBaseDirectory(const QString &directory);
     // The node asks to be rebuilt every time.
     void setAlwaysRebuild(bool always) { m_alwaysRebuild = always; }
 
@@ -30,10 +36,12 @@ public:
 
 private:
     QString resolve(const QString &path) const;
+    FileTime inputTime(const QString &input) const;
     void say(const QString &text) const;
 
     Builder *m_log;
     const ProducedFiles *m_produced;
     QString m_baseDirectory;
     bool m_alwaysRebuild = false;
+    mutable QHash<QString, FileTime> m_inputTimes; // by the name the input was given
 };

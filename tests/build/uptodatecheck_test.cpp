@@ -113,23 +113,38 @@ TEST_F(UpToDateCheckTest, ObjectsReadTheirDependencyFile) {
     file("a.c", t);
     file("a.h", t);
     write("a.d", "a.o: a.c a.h \\\n b.h\na.h:\nb.h:\n");
-    UpToDateCheck check(&log);
-    check.setBaseDirectory(base());
+    // A check reads each input's time once; each build starts a new one.
+    auto isUpToDate = [&](const QString &dependencyFile) {
+        UpToDateCheck check(&log);
+        check.setBaseDirectory(base());
+        return check.isObjectUpToDate(object, "a.c", dependencyFile);
+    };
 
-    EXPECT_FALSE(check.isObjectUpToDate(object, "a.c", "a.d")); // b.h was deleted
+    EXPECT_FALSE(isUpToDate("a.d")); // b.h was deleted
     file("b.h", t);
-    EXPECT_TRUE(check.isObjectUpToDate(object, "a.c", "a.d"));
+    EXPECT_TRUE(isUpToDate("a.d"));
     file("b.h", t + 5); // a header edit recompiles
-    EXPECT_FALSE(check.isObjectUpToDate(object, "a.c", "a.d"));
-    EXPECT_FALSE(check.isObjectUpToDate(object, "a.c", "none.d"));
+    EXPECT_FALSE(isUpToDate("a.d"));
+    EXPECT_FALSE(isUpToDate("none.d"));
     write("bad.d", "a.o a.c\n");
-    EXPECT_FALSE(check.isObjectUpToDate(object, "a.c", "bad.d"));
-    EXPECT_TRUE(check.isObjectUpToDate(object, "a.c", ""));
+    EXPECT_FALSE(isUpToDate("bad.d"));
+    EXPECT_TRUE(isUpToDate(""));
     ASSERT_EQ(log.events.size(), 4);
     EXPECT_EQ(log.events[0], "message: b.h does not exist.");
     EXPECT_TRUE(log.events[1].startsWith("message: b.h ("));
     EXPECT_EQ(log.events[2], "message: none.d does not exist.");
     EXPECT_EQ(log.events[3], "message: " + base() + "/bad.d: line 1: missing ':'");
+}
+
+TEST_F(UpToDateCheckTest, OutputsAreLookedAtAfresh) {
+    // Input times are kept for the check's life; an output rewritten meanwhile is seen.
+    QString object = file("a.o", t);
+    file("a.c", t + 1);
+    UpToDateCheck check;
+    check.setBaseDirectory(base());
+    EXPECT_FALSE(check.isUpToDate(object, {"a.c"}));
+    file("a.o", t + 2);
+    EXPECT_TRUE(check.isUpToDate(object, {"a.c"}));
 }
 
 } // namespace
