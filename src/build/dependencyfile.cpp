@@ -110,9 +110,17 @@ private:
                 readBackslashes(word);
                 continue;
             }
-            word += c;
-            ++m_at;
+            // The common case: a run of ordinary characters, taken at once.
+            size_t end = m_at + 1;
+            while (end < m_text.size() && !isSpecial(m_text[end]))
+                ++end;
+            word.append(m_text.substr(m_at, end - m_at));
+            m_at = end;
         }
+    }
+
+    static bool isSpecial(char c) {
+        return isBlank(c) || c == '\n' || c == '\r' || c == ':' || c == '$' || c == '\\';
     }
 
     // 2N backslashes before a blank or "#" stand for N backslashes (the blank ends the
