@@ -5,6 +5,7 @@
 #include "packages/packagearchivebzfile.h"
 #include "packages/packagearchivefilerecord.h"
 #include "packages/packagearchivegzfile.h"
+#include "packages/packagearchiveparallelbzfile.h"
 #include "packages/packagearchiveparallelgzfile.h"
 
 #include <algorithm>
@@ -282,6 +283,8 @@ PackageArchive::openOutputStream(int algorithm, PackageArchiveIOFile &file, int 
             return std::make_unique<PackageArchiveParallelGzOutputFile>(file, level, threads);
         return std::make_unique<PackageArchiveCompressedGzOutputFile>(file, level);
     case Bzip2:
+        if (threads > 1)
+            return std::make_unique<PackageArchiveParallelBzOutputFile>(file, level, threads);
         return std::make_unique<PackageArchiveCompressedBzOutputFile>(file, level);
     default:
         throw HException("unsupported compression algorithm");

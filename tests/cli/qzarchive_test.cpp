@@ -179,7 +179,7 @@ TEST_F(QzArchiveTool, EveryThreadCountWritesTheSameTree) {
     while (text.size() < (3 << 20))
         text += "line " + std::to_string(random() % 5000) + " of the listing\n";
     makeFile("src/big.txt", text, 0644, 1500000000);
-    for (const std::string algorithm : {"--format=2"}) {
+    for (const std::string algorithm : {"--format=2", "--bzip2"}) {
         std::string bzip2Archive;
         for (const std::string threads : {"1", "2", "4"}) {
             SCOPED_TRACE(algorithm + " --threads " + threads);

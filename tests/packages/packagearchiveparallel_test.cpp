@@ -1,10 +1,12 @@
-// The streams written on several threads: one valid stream for every reader (libz, python's
-// zlib, our own reader), within a hair of what one thread writes.
+// The streams written on several threads: one valid stream for every reader (libz, libbz2,
+// python's zlib and bz2, our own reader), bzip2 byte for byte what one thread writes, zlib
+// within a hair of it.
 
 #include "packages/packagearchive.h"
 #include "packages/packagearchivebzfile.h"
 #include "packages/packagearchivegzfile.h"
 #include "packages/packagearchiveiofile.h"
+#include "packages/packagearchiveparallelbzfile.h"
 #include "packages/packagearchiveparallelgzfile.h"
 
 #include "core/hexception.h"
@@ -71,7 +73,9 @@ std::string compressed(Codec codec, int level, std::size_t threads, const std::s
                                    new PackageArchiveParallelGzOutputFile(file, level, threads))
                              : std::make_unique<PackageArchiveCompressedGzOutputFile>(file, level);
     else
-        output = std::make_unique<PackageArchiveCompressedBzOutputFile>(file, level);
+        output = threads > 1 ? std::unique_ptr<PackageArchiveCompressedOutputFile>(
+                                   new PackageArchiveParallelBzOutputFile(file, level, threads))
+                             : std::make_unique<PackageArchiveCompressedBzOutputFile>(file, level);
     std::mt19937 random(unsigned(data.size()));
     for (std::size_t done = 0; done < data.size();) {
         std::size_t piece = std::min<std::size_t>(data.size() - done, random() % 70000 + 1);
@@ -130,6 +134,9 @@ void PrintTo(const StreamCase &c, std::ostream *out) {
 std::string text(std::size_t size) {
     return textLike(size, 7);
 }
+std::string noRuns(std::size_t size) {
+    return withoutRuns(size);
+}
 std::string manyRuns(std::size_t size) {
     return runs(size, 3);
 }
@@ -163,14 +170,40 @@ constexpr std::size_t kGz = PackageArchiveParallelGzOutputFile::kBlockSize;
 
 INSTANTIATE_TEST_SUITE_P(
     Boundaries, ParallelStream,
-    ::testing::Values(StreamCase{"zlib_empty", Codec::Zlib, 7, 0, text},
-                      StreamCase{"zlib_one_byte", Codec::Zlib, 7, 1, text},
-                      StreamCase{"zlib_one_block", Codec::Zlib, 7, kGz, text},
-                      StreamCase{"zlib_block_and_one", Codec::Zlib, 7, kGz + 1, text},
-                      StreamCase{"zlib_many_blocks", Codec::Zlib, 9, 5 * kGz + 4321, text},
-                      StreamCase{"zlib_stored", Codec::Zlib, 0, 3 * kGz + 5, manyRuns},
-                      StreamCase{"zlib_runs", Codec::Zlib, 1, 2 * kGz - 1, manyRuns}),
+    ::testing::Values(
+        StreamCase{"zlib_empty", Codec::Zlib, 7, 0, text},
+        StreamCase{"zlib_one_byte", Codec::Zlib, 7, 1, text},
+        StreamCase{"zlib_one_block", Codec::Zlib, 7, kGz, text},
+        StreamCase{"zlib_block_and_one", Codec::Zlib, 7, kGz + 1, text},
+        StreamCase{"zlib_many_blocks", Codec::Zlib, 9, 5 * kGz + 4321, text},
+        StreamCase{"zlib_stored", Codec::Zlib, 0, 3 * kGz + 5, manyRuns},
+        StreamCase{"zlib_runs", Codec::Zlib, 1, 2 * kGz - 1, manyRuns},
+        StreamCase{"bzip2_empty", Codec::Bzip2, 1, 0, text},
+        StreamCase{"bzip2_one_byte", Codec::Bzip2, 1, 1, text},
+        StreamCase{"bzip2_block_less_one", Codec::Bzip2, 1, kBzBlockLevel1 - 1, noRuns},
+        StreamCase{"bzip2_one_block", Codec::Bzip2, 1, kBzBlockLevel1, noRuns},
+        StreamCase{"bzip2_block_and_one", Codec::Bzip2, 1, kBzBlockLevel1 + 1, noRuns},
+        StreamCase{"bzip2_block_and_two", Codec::Bzip2, 1, kBzBlockLevel1 + 2, noRuns},
+        StreamCase{"bzip2_runs", Codec::Bzip2, 1, 7 * kBzBlockLevel1 + 77, manyRuns},
+        StreamCase{"bzip2_text_level_9", Codec::Bzip2, 9, 2'500'000, text}),
     [](const auto &info) { return std::string(info.param.name); });
+
+// Where a block fills up decides what the next one holds: a long run pending at that moment
+// moves on whole, one that reaches 255 is cut there, and runs ending exactly at the limit
+// leave nothing pending but a single byte.
+TEST(ParallelBzip2, RunsAtTheBlockLimitAreCutWhereOneCompressorCutsThem) {
+    QTemporaryDir dir;
+    const std::string root = dir.path().toStdString();
+    for (std::size_t before = kBzBlockLevel1 - 6; before <= kBzBlockLevel1 + 1; ++before)
+        for (std::size_t run : {3, 4, 5, 255, 256, 600}) {
+            SCOPED_TRACE(std::to_string(before) + " bytes before a run of " + std::to_string(run));
+            std::string data = withoutRuns(before);
+            data.append(run, '\xfe');
+            data += withoutRuns(10);
+            const std::string single = compressed(Codec::Bzip2, 1, 1, data, root + "/single");
+            EXPECT_TRUE(compressed(Codec::Bzip2, 1, 2, data, root + "/parallel") == single);
+        }
+}
 
 // zlib costs a flush marker and a new block per piece of 128 KiB: far below 1 % on data
 // that compresses well, where the overhead would show most.
@@ -195,7 +228,7 @@ TEST(ParallelZlib, SizeStaysWithinOnePercentOfOneThread) {
 // A failing file stops the writer with the usual message, whatever is still being compressed,
 // and leaves no thread behind.
 TEST(ParallelWriter, AFullDiskFailsTheSaveWhileBlocksAreInFlight) {
-    for (int algorithm : {PackageArchive::Zlib}) {
+    for (int algorithm : {PackageArchive::Zlib, PackageArchive::Bzip2}) {
         SCOPED_TRACE(algorithm);
         PackageArchive archive;
         archive.setVersion(2);
@@ -215,13 +248,15 @@ TEST(ParallelWriter, AFullDiskFailsTheSaveWhileBlocksAreInFlight) {
 TEST(ParallelWriter, AnAbandonedStreamIsNotFinished) {
     QTemporaryDir dir;
     const std::string path = dir.path().toStdString() + "/abandoned";
-    for (Codec codec : {Codec::Zlib}) {
+    for (Codec codec : {Codec::Zlib, Codec::Bzip2}) {
         SCOPED_TRACE(int(codec));
         {
             PackageArchiveIOFile file(std::fopen(path.c_str(), "wb"));
             std::unique_ptr<PackageArchiveCompressedOutputFile> output;
             if (codec == Codec::Zlib)
                 output = std::make_unique<PackageArchiveParallelGzOutputFile>(file, 6, 2);
+            else
+                output = std::make_unique<PackageArchiveParallelBzOutputFile>(file, 1, 2);
             const std::string data = textLike(2 << 20, 1);
             ASSERT_EQ(output->write(data.data(), data.size()), data.size());
         }
@@ -256,7 +291,7 @@ TEST(ParallelArchive, RoundTripsAtEveryThreadCount) {
     struct Layout {
         int version, algorithm, level;
     };
-    for (Layout layout : {Layout{1, 0, 7}, Layout{2, 0, 7}}) {
+    for (Layout layout : {Layout{1, 0, 7}, Layout{2, 0, 7}, Layout{2, 1, 1}}) {
         std::string first;
         for (int threads : {1, 2, 4}) {
             SCOPED_TRACE(std::to_string(layout.version) + "/" + std::to_string(layout.algorithm) +
