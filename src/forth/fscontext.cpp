@@ -69,12 +69,16 @@ void FSContext::tickSlow() {
         m_budgetLeft -= std::min(used, m_budgetLeft);
     m_chunk = std::int64_t(std::min<std::uint64_t>(4096, m_budgetLeft));
     m_ticks = m_chunk;
+    checkInterrupt();
+    if (m_budgetLeft == 0)
+        forthThrow(kErrInterrupt, "instruction budget exhausted");
+}
+
+void FSContext::checkInterrupt() {
     if (m_interrupt && *m_interrupt) {
         *m_interrupt = 0;
         forthThrow(kErrInterrupt);
     }
-    if (m_budgetLeft == 0)
-        forthThrow(kErrInterrupt, "instruction budget exhausted");
 }
 
 void FSContext::stackOverflow() {
@@ -115,6 +119,10 @@ Cell &FSContext::rpeek(int n) {
 void FSContext::resetAfterError() {
     while (m_sp != m_stack)
         (--m_sp)->clear();
+    resetAfterQuit();
+}
+
+void FSContext::resetAfterQuit() {
     while (m_rp > 0)
         m_rstack[--m_rp].clear();
     m_lp = 0;
@@ -721,6 +729,19 @@ void FSContext::interpretWord(std::string_view word) {
 }
 
 void FSContext::runSource(std::unique_ptr<FSInput> source) {
+    if (!m_inputs.empty()) {
+        interpretSource(std::move(source));
+        return;
+    }
+    // The top level: QUIT ends up here, having dropped every nested source on its way.
+    try {
+        interpretSource(std::move(source));
+    } catch (const ForthQuit &) {
+        resetAfterQuit();
+    }
+}
+
+void FSContext::interpretSource(std::unique_ptr<FSInput> source) {
     if (m_inputs.size() >= std::size_t(kInputDepth)) {
         if (source->kind == FSInput::File)
             closeFile(source->fileId);

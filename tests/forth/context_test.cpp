@@ -556,4 +556,66 @@ TEST(ForthConsole, ALineIsOneUnitAndMultiLineWordsReadOn) {
     EXPECT_EQ(out, "1 3 ");
 }
 
+// A keyboard with the keys typed in advance; -1 once they are used up.
+class ScriptedKeyboard : public FSKeyboard {
+public:
+    explicit ScriptedKeyboard(std::string keys) : m_keys(std::move(keys)) {}
+    int key() override {
+        return m_next < m_keys.size() ? static_cast<unsigned char>(m_keys[m_next++]) : -1;
+    }
+    bool keyReady() override { return m_next < m_keys.size(); }
+
+private:
+    std::string m_keys;
+    std::size_t m_next = 0;
+};
+
+TEST(ForthKeyboard, KeyReadsCharactersAndFailsAtTheEnd) {
+    FSContext context;
+    ScriptedKeyboard keyboard("a\xff");
+    context.setKeyboard(&keyboard);
+    ForthRun run = runForth(context, "KEY? . KEY . KEY? . KEY . KEY? .");
+    EXPECT_EQ(run.out, "-1 97 -1 255 0 ");
+    run = runForth(context, "KEY");
+    EXPECT_EQ(run.code, -39);
+    EXPECT_EQ(run.message, "unexpected EOF: KEY at the end of input");
+
+    // Ctrl-C while KEY waits is an interrupt, not the end of input.
+    volatile std::sig_atomic_t flag = 1;
+    context.setInterruptFlag(&flag);
+    run = runForth(context, "KEY");
+    EXPECT_EQ(run.code, -28);
+    EXPECT_EQ(flag, 0);
+}
+
+TEST(ForthKeyboard, WithoutAKeyboard) {
+    expectOutputs({{"KEY? .", "0 "}});
+    expectFailure("KEY", -21, "unsupported operation: KEY needs a keyboard");
+    expectOutputs({{": K ['] KEY CATCH ; K .", "-21 "}});
+}
+
+TEST(ForthQuit, KeepsTheDataStackAndDropsEverythingElse) {
+    FSContext context;
+    // The rest of the text, the definition's caller, CATCH and the nested EVALUATE all go.
+    ForthRun run = runForth(context, "1 2 : Q 3 >R QUIT ; "
+                                     ": C ['] Q CATCH 99 ; "
+                                     "S\" 5 C 6\" EVALUATE 8 .");
+    EXPECT_EQ(run.code, 0);
+    EXPECT_EQ(run.out, "");
+    EXPECT_EQ(context.depth(), 3);
+    EXPECT_EQ(context.rdepth(), 0);
+    EXPECT_EQ(context.loopDepth(), 0);
+    run = runForth(context, ".S STATE @ .");
+    EXPECT_EQ(run.out, "<3> 1 2 5 0 ");
+
+    // Inside a loop and a half-compiled definition: both are abandoned.
+    run = runForth(context, ": L 3 0 DO I QUIT LOOP ; L");
+    run = runForth(context, ".S");
+    EXPECT_EQ(run.out, "<4> 1 2 5 0 ");
+    run = runForth(context, ": HALF 1 [ QUIT");
+    EXPECT_FALSE(context.compiling());
+    run = runForth(context, "HALF");
+    EXPECT_EQ(run.code, -13);
+}
+
 } // namespace
