@@ -1,4 +1,5 @@
 #include "forth/fscontext.h"
+#include "forth/fsfuse.h"
 
 #include "core/version.h"
 #include "forth/forthexception.h"
@@ -290,6 +291,7 @@ void FSContext::beginDefinition(PColonChild *word) {
 
 void FSContext::endDefinition() {
     compileOp(Op::Exit);
+    fuseOperations(m_code);
     PColonChild *word = m_defining;
     word->code = std::move(m_code);
     word->literals = std::move(m_literals);

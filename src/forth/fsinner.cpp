@@ -19,6 +19,11 @@ inline std::int64_t wrapAdd(std::int64_t a, std::int64_t b) {
     return std::int64_t(std::uint64_t(a) + std::uint64_t(b));
 }
 
+// Cells that an integer moves: integers themselves and addresses (their offset).
+inline bool isOffset(CellType type) {
+    return type == CellType::Integer || type == CellType::DataAddress || type == CellType::String;
+}
+
 // Loop continuation: the loop ends when the index crosses the boundary between limit-1 and
 // limit in the direction of the step. Measured from the limit, a crossing flips the sign of
 // the distance against the sign of the step.
@@ -153,6 +158,8 @@ void FSContext::runCode(const pcode *ip) {
     };
     Cell *sp = m_sp;
     const pcode *p;
+    bool subtract;
+    bool greater;
     NEXT();
     {
     L_Exit:
@@ -433,10 +440,16 @@ void FSContext::runCode(const pcode *ip) {
             ++sp;
         }
         NEXT();
+    // Add and Sub, Less and Greater share their code; which one runs is a flag rather than
+    // p->op because fused operations fall back on them.
     L_Add:
+        subtract = false;
+        goto addOrSubtract;
     L_Sub:
+        subtract = true;
+    addOrSubtract:
         NEED(2);
-        if (p->op == Op::Add && sp[-2].type == CellType::Integer &&
+        if (!subtract && sp[-2].type == CellType::Integer &&
             (sp[-1].type == CellType::DataAddress || sp[-1].type == CellType::String)) {
             rawSwap(sp[-2], sp[-1]); // integer + address: the address moves
         }
@@ -444,12 +457,11 @@ void FSContext::runCode(const pcode *ip) {
             (sp[-2].type == CellType::Integer || sp[-2].type == CellType::DataAddress ||
              sp[-2].type == CellType::String)) {
             // An address moves by the integer; its region stays.
-            sp[-2].i = p->op == Op::Add
-                           ? wrapAdd(sp[-2].i, sp[-1].i)
-                           : std::int64_t(std::uint64_t(sp[-2].i) - std::uint64_t(sp[-1].i));
+            sp[-2].i = !subtract ? wrapAdd(sp[-2].i, sp[-1].i)
+                                 : std::int64_t(std::uint64_t(sp[-2].i) - std::uint64_t(sp[-1].i));
         } else {
             SYNC();
-            sp[-2] = p->op == Op::Add ? cellAdd(sp[-2], sp[-1]) : cellSubtract(sp[-2], sp[-1]);
+            sp[-2] = !subtract ? cellAdd(sp[-2], sp[-1]) : cellSubtract(sp[-2], sp[-1]);
             sp[-1].clear();
         }
         (--sp)->type = CellType::Empty;
@@ -467,7 +479,11 @@ void FSContext::runCode(const pcode *ip) {
         NEXT();
     }
     L_Less:
-    L_Greater : {
+        greater = false;
+        goto compare;
+    L_Greater:
+        greater = true;
+    compare : {
         NEED(2);
         int order;
         if (sp[-1].type == CellType::Integer && sp[-2].type == CellType::Integer) {
@@ -478,7 +494,7 @@ void FSContext::runCode(const pcode *ip) {
             sp[-1].clear();
             sp[-2].clear();
         }
-        bool flag = p->op == Op::Less ? order < 0 : order > 0;
+        bool flag = greater ? order > 0 : order < 0;
         --sp;
         sp->type = CellType::Empty;
         sp[-1].type = CellType::Integer;
@@ -555,5 +571,92 @@ void FSContext::runCode(const pcode *ip) {
         sp[-1].i = std::int64_t(std::uint64_t(sp[-1].integerValue()) << 1);
         sp[-1].type = CellType::Integer;
         NEXT();
+
+        // Fused sequences: the fast path handles the operand types it knows; anything else
+        // (including too few cells) runs the sequence's first item as such and goes on with
+        // the items that follow it.
+    L_LitAdd:
+    L_LitSub:
+        if (sp == m_stack || !isOffset(sp[-1].type))
+            goto L_Lit;
+        sp[-1].i = p->op == Op::LitAdd
+                       ? wrapAdd(sp[-1].i, p->i)
+                       : std::int64_t(std::uint64_t(sp[-1].i) - std::uint64_t(p->i));
+        ip = p + 2;
+        NEXT();
+    L_LitLess:
+    L_LitGreater:
+        if (sp == m_stack || sp[-1].type != CellType::Integer)
+            goto L_Lit;
+        sp[-1].i = (p->op == Op::LitLess ? sp[-1].i < p->i : sp[-1].i > p->i) ? -1 : 0;
+        ip = p + 2;
+        NEXT();
+    L_LitLessBranch:
+    L_LitGreaterBranch : {
+        if (sp == m_stack || sp[-1].type != CellType::Integer)
+            goto L_Lit;
+        const bool flag = p->op == Op::LitLessBranch ? sp[-1].i < p->i : sp[-1].i > p->i;
+        (--sp)->type = CellType::Empty;
+        p += 2;
+        ip = p + 1;
+        if (!flag) {
+            if (p->i <= 0)
+                TICK();
+            ip = p + p->i;
+        }
+        NEXT();
+    }
+    L_LessBranch:
+    L_GreaterBranch:
+    L_EqualBranch : {
+        if (sp < m_stack + 2 || sp[-1].type != CellType::Integer ||
+            sp[-2].type != CellType::Integer) {
+            if (p->op == Op::LessBranch)
+                goto L_Less;
+            if (p->op == Op::GreaterBranch)
+                goto L_Greater;
+            goto L_Equal;
+        }
+        const bool flag = p->op == Op::LessBranch      ? sp[-2].i < sp[-1].i
+                          : p->op == Op::GreaterBranch ? sp[-2].i > sp[-1].i
+                                                       : sp[-2].i == sp[-1].i;
+        sp[-1].type = sp[-2].type = CellType::Empty;
+        sp -= 2;
+        p += 1;
+        ip = p + 1;
+        if (!flag) {
+            if (p->i <= 0)
+                TICK();
+            ip = p + p->i;
+        }
+        NEXT();
+    }
+    L_AddFetch:
+    L_AddStore : {
+        // address offset + (either order) followed by @ or !
+        if (sp < m_stack + (p->op == Op::AddFetch ? 2 : 3))
+            goto L_Add;
+        Cell *address = &sp[-2];
+        Cell *offset = &sp[-1];
+        if (address->type != CellType::DataAddress)
+            std::swap(address, offset);
+        if (address->type != CellType::DataAddress || offset->type != CellType::Integer)
+            goto L_Add;
+        const std::int64_t at = wrapAdd(address->i, offset->i);
+        if (!address->region->contains(at))
+            goto L_Add;
+        Cell &target = address->region->at(at);
+        sp[-1].type = CellType::Empty;
+        sp[-2].type = CellType::Empty;
+        sp -= 2;
+        if (p->op == Op::AddFetch) {
+            *sp++ = target;
+        } else {
+            target = std::move(sp[-1]);
+            (--sp)->type = CellType::Empty;
+        }
+        ip = p + 2;
+        NEXT();
+    }
     }
 }

@@ -618,4 +618,83 @@ TEST(ForthQuit, KeepsTheDataStackAndDropsEverythingElse) {
     EXPECT_EQ(run.code, -13);
 }
 
+// The compiler fuses common sequences into one operation. Each fused body must behave exactly
+// as the same body with `AHEAD THEN` between the items (a jump to the next item, which nothing
+// fuses with), for every kind of
+// operand, too few operands and branches into the middle of a sequence.
+TEST(ForthFusion, FusedSequencesBehaveAsTheirItems) {
+    const char *const bodies[] = {
+        "5 +",
+        "5 -",
+        "5 <",
+        "5 >",
+        "< IF 1 ELSE 2 THEN",
+        "> IF 1 ELSE 2 THEN",
+        "= IF 1 ELSE 2 THEN",
+        "5 < IF 1 ELSE 2 THEN",
+        "5 > IF 1 ELSE 2 THEN",
+        "+ @",
+        "+ ! R @ R 1+ @",
+        "BEGIN 1- DUP 0 < UNTIL",
+        "BEGIN 1- 2DUP > UNTIL",
+        "BEGIN 1- 2DUP < UNTIL",
+        // The ELSE part jumps to the `<` and the `+` in the middle of fused sequences.
+        "IF 10 ELSE 20 THEN <",
+        "IF 1+ ELSE 2 THEN < IF 100 ELSE 200 THEN",
+        "IF R ELSE 1 THEN + @",
+    };
+    const char *const operands[] = {
+        "",
+        "7",
+        "3 4",
+        "-1 9",
+        "9 -1",
+        "4 4",
+        "R 1",
+        "1 R",
+        "R 9",
+        "R -1",
+        "1.5E0 2",
+        "2 1.5E0",
+        "S\" ab\" DROP 1",
+        "R R",
+        "11 R 1",
+        "11 R 7",
+        "0 TRUE",
+        "25 TRUE",
+        "15 FALSE",
+        "5 0 TRUE",
+        "5 3 FALSE",
+        "-9223372036854775808 1",
+        "9223372036854775807 0",
+    };
+    for (const char *body : bodies) {
+        std::string unfused;
+        for (std::string_view rest = body; !rest.empty();) {
+            std::size_t blank = rest.find(' ');
+            std::string_view item = rest.substr(0, blank);
+            unfused += std::string(item);
+            rest = blank == std::string_view::npos ? std::string_view() : rest.substr(blank + 1);
+            if (!rest.empty())
+                unfused += item == "IF" || item == "ELSE" || item == "BEGIN" || item == "THEN"
+                               ? " "
+                               : " AHEAD THEN ";
+        }
+        for (const char *input : operands) {
+            const std::string setup = "CREATE R 4 ALLOT 10 R ! 20 R 1+ ! : F ";
+            const std::string run = std::string(" ; ") + input + " F .S";
+            // Some loops run for ever on some operands; both must stop at the same point.
+            FSContext fusedContext;
+            FSContext plainContext;
+            fusedContext.setInstructionBudget(10000);
+            plainContext.setInstructionBudget(10000);
+            ForthRun fused = runForth(fusedContext, setup + body + run);
+            ForthRun plain = runForth(plainContext, setup + unfused + run);
+            EXPECT_EQ(fused.out, plain.out) << body << " on " << input;
+            EXPECT_EQ(fused.code, plain.code) << body << " on " << input;
+            EXPECT_EQ(fused.message, plain.message) << body << " on " << input;
+        }
+    }
+}
+
 } // namespace
