@@ -304,16 +304,27 @@ void FSContext::runCode(const pcode *ip) {
         m_loops[m_lp++] = {start, limit};
         NEXT();
     }
-    L_Loop:
-    L_PlusLoop : {
-        std::int64_t step = 1;
-        if (p->op == Op::PlusLoop) {
-            NEED(1);
-            if (!sp[-1].isInteger())
-                OUT(sp[-1].toInteger());
-            step = sp[-1].integerValue();
-            (--sp)->type = CellType::Empty;
+    L_Loop : {
+        if (m_lp == 0)
+            OUT(forthThrow(kErrAbort, "loop stack underflow"));
+        // A step of one crosses the boundary exactly when the index reaches the limit.
+        LoopFrame &frame = m_loops[m_lp - 1];
+        const std::int64_t next = wrapAdd(frame.index, 1);
+        if (next != frame.limit) {
+            frame.index = next;
+            TICK();
+            ip = p + p->i;
+        } else {
+            --m_lp;
         }
+        NEXT();
+    }
+    L_PlusLoop : {
+        NEED(1);
+        if (!sp[-1].isInteger())
+            OUT(sp[-1].toInteger());
+        const std::int64_t step = sp[-1].integerValue();
+        (--sp)->type = CellType::Empty;
         if (m_lp == 0)
             OUT(forthThrow(kErrAbort, "loop stack underflow"));
         LoopFrame &frame = m_loops[m_lp - 1];
