@@ -26,7 +26,6 @@ FSContext::FSContext() : m_localsList(std::make_unique<FWordList>("LOCALS")) {
     m_toIn = newRegion(">IN", 1);
     m_toIn->at(0) = Cell::integer(0);
     m_pad = newRegion("PAD", kPadSize);
-    m_frames.reserve(256);
     m_files.push_back(nullptr); // fileid 0 is never a file: OPEN-FILE answers it on failure
     setInstructionBudget(0);
     setOutput([](std::string_view text) { std::fwrite(text.data(), 1, text.size(), stdout); });
@@ -127,8 +126,8 @@ void FSContext::resetAfterQuit() {
     while (m_rp > 0)
         m_rstack[--m_rp].clear();
     m_lp = 0;
-    m_frames.clear();
-    m_locals.clear();
+    m_fp = 0;
+    dropLocals(0);
     m_localsBase = 0;
     m_catchDepth = 0;
     m_cs.clear();

@@ -271,6 +271,11 @@ public:
 
 private:
     void runCode(const pcode *code);
+    // Call frames: a frame for a call returning to ret; growFrames throws -5 at the limit.
+    void pushFrame(const pcode *ret);
+    void growFrames();
+    // Empties the locals above top.
+    void dropLocals(std::size_t top);
     void interpretSource(std::unique_ptr<FSInput> source);
     void tickSlow();
     // Forgets the code, literals and locals of the definition being compiled.
@@ -288,8 +293,12 @@ private:
         std::uint32_t loopDepth;
         std::uint32_t localsBase;
     };
+    // Both grow and never shrink; m_fp and m_localsTop say how much is in use, so a call
+    // costs no allocation and no size computation.
     std::vector<CallFrame> m_frames;
+    std::size_t m_fp = 0;
     std::vector<Cell> m_locals;
+    std::size_t m_localsTop = 0;
     std::size_t m_localsBase = 0;
     int m_catchDepth = 0;
 

@@ -6,6 +6,8 @@
 #include "forth/pcolonchild.h"
 #include "forth/pmemory.h"
 
+#include <algorithm>
+
 namespace {
 
 // Cells are relocatable: swapping their bytes keeps every reference count right.
@@ -93,8 +95,8 @@ void FSContext::catchWord() {
     const int depth = this->depth();
     const int rp = m_rp;
     const int lp = m_lp;
-    const std::size_t frames = m_frames.size();
-    const std::size_t locals = m_locals.size();
+    const std::size_t frames = m_fp;
+    const std::size_t locals = m_localsTop;
     const std::size_t localsBase = m_localsBase;
     const int catchDepth = m_catchDepth++;
     try {
@@ -109,14 +111,32 @@ void FSContext::catchWord() {
             m_rstack[--m_rp].clear();
         m_rp = rp;
         m_lp = lp;
-        m_frames.resize(frames);
-        m_locals.resize(locals);
+        m_fp = frames;
+        dropLocals(locals);
         m_localsBase = localsBase;
         pushInt(error.code());
         return;
     }
     m_catchDepth = catchDepth;
     pushInt(0);
+}
+
+void FSContext::growFrames() {
+    if (m_frames.size() >= kCallDepth)
+        forthThrow(kErrReturnOverflow);
+    m_frames.resize(std::min(kCallDepth, std::max<std::size_t>(256, m_frames.size() * 2)));
+}
+
+void FSContext::pushFrame(const pcode *ret) {
+    if (m_fp == m_frames.size())
+        growFrames();
+    m_frames[m_fp++] = {ret, std::uint32_t(m_lp), std::uint32_t(m_localsBase)};
+    m_localsBase = m_localsTop;
+}
+
+void FSContext::dropLocals(std::size_t top) {
+    while (m_localsTop > top)
+        m_locals[--m_localsTop].clear();
 }
 
 #define SYNC() (m_sp = sp)
@@ -146,10 +166,7 @@ void FSContext::catchWord() {
     OUT(tickSlow())
 
 void FSContext::runCode(const pcode *ip) {
-    if (m_frames.size() >= kCallDepth)
-        forthThrow(kErrReturnOverflow);
-    m_frames.push_back({nullptr, std::uint32_t(m_lp), std::uint32_t(m_localsBase)});
-    m_localsBase = m_locals.size();
+    pushFrame(nullptr);
     // Threaded dispatch: every operation ends with its own indirect jump to the next one.
     static void *const kDispatch[] = {
 #define FORTH_OP_LABEL(name) &&L_##name,
@@ -164,13 +181,12 @@ void FSContext::runCode(const pcode *ip) {
     {
     L_Exit:
     exit : {
-        const CallFrame &frame = m_frames.back();
-        if (m_locals.size() != m_localsBase)
-            m_locals.resize(m_localsBase);
+        const CallFrame &frame = m_frames[--m_fp];
+        if (m_localsTop != m_localsBase)
+            dropLocals(m_localsBase);
         m_localsBase = frame.localsBase;
         m_lp = int(frame.loopDepth);
         ip = frame.ret;
-        m_frames.pop_back();
         if (!ip) {
             SYNC();
             return;
@@ -202,10 +218,10 @@ void FSContext::runCode(const pcode *ip) {
         NEXT();
     L_CallColon:
         TICK();
-        if (m_frames.size() >= kCallDepth)
-            OUT(forthThrow(kErrReturnOverflow));
-        m_frames.push_back({ip, std::uint32_t(m_lp), std::uint32_t(m_localsBase)});
-        m_localsBase = m_locals.size();
+        if (m_fp == m_frames.size())
+            OUT(growFrames());
+        m_frames[m_fp++] = {ip, std::uint32_t(m_lp), std::uint32_t(m_localsBase)};
+        m_localsBase = m_localsTop;
         ip = p->word->code.data();
         NEXT();
     L_CallCreate:
@@ -217,10 +233,10 @@ void FSContext::runCode(const pcode *ip) {
         if (!p->word->doesCode)
             NEXT();
         TICK();
-        if (m_frames.size() >= kCallDepth)
-            OUT(forthThrow(kErrReturnOverflow));
-        m_frames.push_back({ip, std::uint32_t(m_lp), std::uint32_t(m_localsBase)});
-        m_localsBase = m_locals.size();
+        if (m_fp == m_frames.size())
+            OUT(growFrames());
+        m_frames[m_fp++] = {ip, std::uint32_t(m_lp), std::uint32_t(m_localsBase)};
+        m_localsBase = m_localsTop;
         ip = p->word->doesCode;
         NEXT();
     L_Execute:
@@ -256,10 +272,10 @@ void FSContext::runCode(const pcode *ip) {
             NEXT();
         }
         TICK();
-        if (m_frames.size() >= kCallDepth)
-            OUT(forthThrow(kErrReturnOverflow));
-        m_frames.push_back({ip, std::uint32_t(m_lp), std::uint32_t(m_localsBase)});
-        m_localsBase = m_locals.size();
+        if (m_fp == m_frames.size())
+            OUT(growFrames());
+        m_frames[m_fp++] = {ip, std::uint32_t(m_lp), std::uint32_t(m_localsBase)};
+        m_localsBase = m_localsTop;
         ip = target;
         NEXT();
     }
@@ -379,8 +395,11 @@ void FSContext::runCode(const pcode *ip) {
         std::size_t first = m_localsBase + std::size_t(p->i >> 32);
         if (first + std::size_t(count) > kLocalsSize)
             OUT(forthThrow(kErrReturnOverflow, "too many locals"));
-        if (m_locals.size() < first + std::size_t(count))
-            m_locals.resize(first + std::size_t(count));
+        if (m_localsTop < first + std::size_t(count)) {
+            if (m_locals.size() < first + std::size_t(count))
+                m_locals.resize(first + std::size_t(count));
+            m_localsTop = first + std::size_t(count);
+        }
         if (p->op == Op::TempsInit) {
             for (std::int64_t k = 0; k < count; ++k)
                 m_locals[first + std::size_t(k)].clear();
@@ -394,7 +413,7 @@ void FSContext::runCode(const pcode *ip) {
     L_LocalGet:
     L_LocalSet : {
         std::size_t index = m_localsBase + std::size_t(p->i);
-        if (index >= m_locals.size())
+        if (index >= m_localsTop)
             OUT(forthThrow(kErrInvalidAddress, "local variable not initialised"));
         if (p->op == Op::LocalGet) {
             ROOM(1);
