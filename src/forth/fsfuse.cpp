@@ -39,7 +39,9 @@ void fuseOperations(std::vector<pcode> &code) {
         const bool branchAfter = k + 2 < code.size() && code[k + 2].op == Op::ZBranch;
         switch (code[k].op) {
         case Op::Lit:
-            if (branchAfter && next == Op::Less)
+            if (next == Op::Cells)
+                code[k].op = Op::LitCells;
+            else if (branchAfter && next == Op::Less)
                 code[k].op = Op::LitLessBranch;
             else if (branchAfter && next == Op::Greater)
                 code[k].op = Op::LitGreaterBranch;
@@ -51,6 +53,24 @@ void fuseOperations(std::vector<pcode> &code) {
         case Op::Equal:
             if (next == Op::ZBranch)
                 code[k].op = fusedComparison(code[k].op);
+            break;
+        case Op::LoopI:
+            if (next == Op::Cells)
+                code[k].op = Op::LoopICells;
+            break;
+        case Op::Dup:
+            if (next == Op::Lit && k + 3 < code.size() && code[k + 3].op == Op::ZBranch) {
+                if (code[k + 2].op == Op::Less)
+                    code[k].op = Op::DupLitLessBranch;
+                else if (code[k + 2].op == Op::Greater)
+                    code[k].op = Op::DupLitGreaterBranch;
+            }
+            break;
+        case Op::CallCreate:
+            if (next == Op::Add && k + 2 < code.size() && code[k + 2].op == Op::Fetch)
+                code[k].op = Op::CreateAddFetch;
+            else if (next == Op::Add && k + 2 < code.size() && code[k + 2].op == Op::Store)
+                code[k].op = Op::CreateAddStore;
             break;
         case Op::Add:
             if (next == Op::Fetch)

@@ -688,5 +688,56 @@ void FSContext::runCode(const pcode *ip) {
         ip = p + 2;
         NEXT();
     }
+    L_LitCells:
+        ROOM(1);
+        sp->type = CellType::Integer;
+        sp->i = p->i;
+        ++sp;
+        ip = p + 2;
+        NEXT();
+    L_LoopICells:
+        if (m_lp < 1)
+            OUT(forthThrow(kErrLoopParameters));
+        ROOM(1);
+        sp->type = CellType::Integer;
+        sp->i = m_loops[m_lp - 1].index;
+        ++sp;
+        ip = p + 2;
+        NEXT();
+    L_DupLitLessBranch:
+    L_DupLitGreaterBranch : {
+        // DUP would fail on a full stack; the fused form pushes nothing, so it checks for it.
+        if (sp == m_stack || sp == m_stack + kStackSize || sp[-1].type != CellType::Integer)
+            goto L_Dup;
+        const std::int64_t limit = p[1].i;
+        const bool flag = p->op == Op::DupLitLessBranch ? sp[-1].i < limit : sp[-1].i > limit;
+        p += 3;
+        ip = p + 1;
+        if (!flag) {
+            if (p->i <= 0)
+                TICK();
+            ip = p + p->i;
+        }
+        NEXT();
+    }
+    L_CreateAddFetch:
+    L_CreateAddStore : {
+        // The word's own region plus an integer offset, then @ or !; a word with a DOES> part
+        // or anything out of the ordinary takes the long way.
+        const PColonChild *word = p->word;
+        if (word->doesCode || sp < m_stack + (p->op == Op::CreateAddFetch ? 1 : 2) ||
+            sp[-1].type != CellType::Integer || !word->region->contains(sp[-1].i))
+            goto L_CallCreate;
+        Cell &target = word->region->at(sp[-1].i);
+        if (p->op == Op::CreateAddFetch) {
+            sp[-1] = target;
+        } else {
+            (--sp)->type = CellType::Empty;
+            target = std::move(sp[-1]);
+            --sp;
+        }
+        ip = p + 3;
+        NEXT();
+    }
     }
 }

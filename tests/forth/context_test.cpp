@@ -642,6 +642,16 @@ TEST(ForthFusion, FusedSequencesBehaveAsTheirItems) {
         "IF 10 ELSE 20 THEN <",
         "IF 1+ ELSE 2 THEN < IF 100 ELSE 200 THEN",
         "IF R ELSE 1 THEN + @",
+        "DUP 5 < IF 1 ELSE 2 THEN",
+        "DUP 5 > IF 1 ELSE 2 THEN",
+        "BEGIN 1+ DUP 3 > UNTIL",
+        "R + @",
+        "R + ! R @ R 1+ @",
+        "D + @",
+        "D + ! R @ D @",
+        "5 CELLS",
+        "3 0 DO I CELLS LOOP",
+        "2 0 DO 3 0 DO I CELLS J + LOOP LOOP",
     };
     const char *const operands[] = {
         "",
@@ -681,7 +691,8 @@ TEST(ForthFusion, FusedSequencesBehaveAsTheirItems) {
                                : " AHEAD THEN ";
         }
         for (const char *input : operands) {
-            const std::string setup = "CREATE R 4 ALLOT 10 R ! 20 R 1+ ! : F ";
+            const std::string setup = "CREATE R 4 ALLOT 10 R ! 20 R 1+ ! "
+                                      ": MK CREATE 0 , 5 , DOES> 1+ ; MK D : F ";
             const std::string run = std::string(" ; ") + input + " F .S";
             // Some loops run for ever on some operands; both must stop at the same point.
             FSContext fusedContext;
