@@ -496,18 +496,25 @@ void FSContext::runCode(const pcode *ip) {
         }
         (--sp)->type = CellType::Empty;
         NEXT();
+    // 1+ and 1- each have their own code: choosing the step from p->op costs more than they do.
     L_OnePlus:
-    L_OneMinus : {
         NEED(1);
-        std::int64_t step = p->op == Op::OnePlus ? 1 : -1;
-        if (sp[-1].type == CellType::Integer) {
-            sp[-1].i = wrapAdd(sp[-1].i, step);
-        } else {
+        if (sp[-1].type != CellType::Integer) {
             SYNC();
-            sp[-1] = cellAdd(sp[-1], Cell::integer(step));
+            sp[-1] = cellAdd(sp[-1], Cell::integer(1));
+            NEXT();
         }
+        sp[-1].i = wrapAdd(sp[-1].i, 1);
         NEXT();
-    }
+    L_OneMinus:
+        NEED(1);
+        if (sp[-1].type != CellType::Integer) {
+            SYNC();
+            sp[-1] = cellAdd(sp[-1], Cell::integer(-1));
+            NEXT();
+        }
+        sp[-1].i = wrapAdd(sp[-1].i, -1);
+        NEXT();
     L_Less:
         greater = false;
         goto compare;
