@@ -66,6 +66,12 @@ void fuseOperations(std::vector<pcode> &code) {
                     code[k].op = Op::DupLitGreaterBranch;
             }
             break;
+        case Op::Over:
+            if (next == Op::Cells)
+                code[k].op = Op::OverCells;
+            else if (next == Op::Add)
+                code[k].op = Op::OverAdd;
+            break;
         case Op::CallCreate:
             if (next == Op::Add && k + 2 < code.size() && code[k + 2].op == Op::Fetch)
                 code[k].op = Op::CreateAddFetch;

@@ -727,6 +727,22 @@ void FSContext::runCode(const pcode *ip) {
         }
         NEXT();
     }
+    L_OverCells:
+    L_OverAdd:
+        // OVER would fail on a full stack, so the fused forms leave that case to it.
+        if (sp < m_stack + 2 || sp == m_stack + kStackSize || sp[-2].type != CellType::Integer)
+            goto L_Over;
+        if (p->op == Op::OverCells) {
+            sp->type = CellType::Integer;
+            sp->i = sp[-2].i;
+            ++sp;
+        } else if (isOffset(sp[-1].type)) {
+            sp[-1].i = wrapAdd(sp[-1].i, sp[-2].i);
+        } else {
+            goto L_Over;
+        }
+        ip = p + 2;
+        NEXT();
     L_CreateAddFetch:
     L_CreateAddStore : {
         // The word's own region plus an integer offset, then @ or !; a word with a DOES> part

@@ -82,7 +82,9 @@ using FSPrimitive = void (*)(FSContext &);
     X(DupLitLessBranch)    /* DUP Lit < ZBranch */                                                 \
     X(DupLitGreaterBranch) /* DUP Lit > ZBranch */                                                 \
     X(CreateAddFetch)      /* CallCreate + @ */                                                    \
-    X(CreateAddStore)      /* CallCreate + ! */
+    X(CreateAddStore)      /* CallCreate + ! */                                                    \
+    X(OverCells)           /* OVER CELLS */                                                        \
+    X(OverAdd)             /* OVER + */
 
 enum class Op : std::uint8_t {
 #define FORTH_OP_ENUM(name) name,

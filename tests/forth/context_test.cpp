@@ -650,6 +650,9 @@ TEST(ForthFusion, FusedSequencesBehaveAsTheirItems) {
         "D + @",
         "D + ! R @ D @",
         "5 CELLS",
+        "OVER CELLS",
+        "OVER +",
+        "BEGIN 0 OVER CELLS R + ! OVER + DUP 4 < 0= UNTIL R @ R 3 + @",
         "3 0 DO I CELLS LOOP",
         "2 0 DO 3 0 DO I CELLS J + LOOP LOOP",
     };
