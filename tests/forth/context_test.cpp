@@ -670,6 +670,8 @@ TEST(ForthFusion, FusedSequencesBehaveAsTheirItems) {
         "1.5E0 2",
         "2 1.5E0",
         "S\" ab\" DROP 1",
+        "S\" ab\" DROP",
+        "1 S\" ab\" DROP",
         "R R",
         "11 R 1",
         "11 R 7",
