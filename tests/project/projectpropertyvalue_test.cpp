@@ -47,6 +47,19 @@ TEST_F(ProjectValueTest, ScalarsResolveListsShowTheNodesOwnPart) {
     EXPECT_TRUE(breakpoint->isModifiable());
 }
 
+TEST_F(ProjectValueTest, IdentityAttributesAreSetOnTheNodeItself) {
+    ProjectElement *project = NodePath::find(*m_root, "App");
+    auto name = value("App", "Name", "Debug");
+    EXPECT_EQ(name->value(), "App");
+    name->setValue("Main");
+    EXPECT_EQ(project->attributeOr("Name"), "Main");
+    // The configuration child keeps its name, and with it its values.
+    ASSERT_NE(project->configuration("Debug"), nullptr);
+    EXPECT_EQ(project->storedValue("Debug", "c_preprocessor_definitions"), "B");
+    ASSERT_EQ(m_setter.history().count(), 1u);
+    EXPECT_EQ(m_setter.history().records()[0].oldText, "App");
+}
+
 TEST_F(ProjectValueTest, ConfigurationListsReadAndRewriteTheSolution) {
     auto publicList = value("App", "public_configurations", "Common");
     auto privateList = value("App", "private_configurations", "Common");

@@ -354,13 +354,8 @@ void runSet(Session &session, const Arguments &arguments) {
     }
     try {
         for (const auto &[name, text] : values) {
-            if (PropertyResolver::isIdentityAttribute(node, name)) {
-                if (name == "Name" && text.empty())
-                    throw Failure{"a node's Name cannot be empty"};
-                node.setAttribute(name, text);
-                node.setModified(true);
-                continue;
-            }
+            if ((name == "Name" || name == "file_name") && text.empty())
+                throw Failure{"a node's " + name + " cannot be empty"};
             ProjectPropertyValue::create(&session.definition(node, name), session.m_setter, node,
                                          configuration)
                 ->setValue(text);
