@@ -67,6 +67,14 @@ std::string directoryPart(const std::string &path) {
     return slash == 0 ? "/" : path.substr(0, slash);
 }
 
+// The directory of the node's solution file, absolute.
+std::string solutionDirectory(const ProjectElement &node) {
+    const ProjectElement *solution = node.solution();
+    if (!solution || solution->cachedPath().empty())
+        return workingDirectory();
+    return directoryPart(absolutePath(solution->cachedPath()));
+}
+
 std::string fileNamePart(const std::string &path) {
     const std::size_t slash = path.rfind('/');
     return slash == std::string::npos ? path : path.substr(slash + 1);
@@ -112,23 +120,25 @@ NodeMacros::NodeMacros(const PropertyRegistry &registry, const MacroExpander &ex
                        const ProjectSystem *system)
     : m_registry(registry), m_expander(expander), m_system(system) {}
 
-std::string NodeMacros::resolved(const ProjectElement &node, const char *name,
-                                 const std::string &configuration) const {
-    if (const PropertyClass *definition = m_registry.findPropertyClass(&node, name))
-        return PropertyResolver::resolve(node, *definition, configuration);
-    return PropertyResolver::resolve(node, name, PropertyType::String, {}, configuration);
+std::string NodeMacros::resolved(const PropertyResolver &resolver, const char *name) const {
+    if (const PropertyClass *definition = m_registry.find(name))
+        return resolver.resolve(*definition);
+    return resolver.resolve(name, PropertyType::String, {});
 }
 
 std::string NodeMacros::projectDirectory(const ProjectElement &node,
                                          const std::string &configuration) const {
-    const ProjectElement *solution = node.solution();
-    const std::string solutionDir = solution && !solution->cachedPath().empty()
-                                        ? directoryPart(absolutePath(solution->cachedPath()))
-                                        : workingDirectory();
+    return projectDirectory(node, configuration, solutionDirectory(node));
+}
+
+std::string NodeMacros::projectDirectory(const ProjectElement &node,
+                                         const std::string &configuration,
+                                         const std::string &solutionDir) const {
     const ProjectElement *project = node.nearest(Kind::Project);
     if (!project)
         return solutionDir;
-    std::string directory = resolved(*project, "project_directory", configuration);
+    std::string directory =
+        resolved(PropertyResolver(*project, configuration), "project_directory");
     if (directory.find('$') != std::string::npos) {
         MacroMap local;
         local.set("SolutionDir", solutionDir);
@@ -138,8 +148,16 @@ std::string NodeMacros::projectDirectory(const ProjectElement &node,
 }
 
 MacroMap NodeMacros::build(const ProjectElement &node, const std::string &configuration) const {
+    const PropertyResolver resolver(node, configuration);
+    const ProjectElement *solution = node.solution();
+    const std::string solutionPath = solution && !solution->cachedPath().empty()
+                                         ? absolutePath(solution->cachedPath())
+                                         : std::string();
+    const std::string solutionDir =
+        solutionPath.empty() ? workingDirectory() : directoryPart(solutionPath);
+
     // Step 1: the project's own macros.
-    std::string projectList = resolved(node, "macros", configuration);
+    std::string projectList = resolved(resolver, "macros");
     const MacroMap project =
         projectList.empty() ? MacroMap() : MacroMap::fromList(m_expander.globalExpand(projectList));
 
@@ -147,11 +165,12 @@ MacroMap NodeMacros::build(const ProjectElement &node, const std::string &config
     MacroMap map;
     map.set("ProjectNodeName", node.displayName());
     std::vector<const ProjectElement *> folders;
-    const ProjectElement *projectNode = nullptr;
-    for (const ProjectElement *at = node.parentElement(); at; at = at->parentElement()) {
-        if (at->kind() == Kind::Folder && !projectNode)
+    const ProjectElement *projectNode = node.kind() == Kind::Project ? &node : nullptr;
+    for (const ProjectElement *at = node.parentElement(); at && !projectNode;
+         at = at->parentElement()) {
+        if (at->kind() == Kind::Folder)
             folders.push_back(at);
-        else if (at->kind() == Kind::Project && !projectNode)
+        else if (at->kind() == Kind::Project)
             projectNode = at;
         else if (at->kind() == Kind::Solution)
             break;
@@ -163,21 +182,17 @@ MacroMap NodeMacros::build(const ProjectElement &node, const std::string &config
             path += (path.empty() ? "" : "/") + (*at)->displayName();
         map.set("FolderPath", path);
     }
-    if (node.kind() == Kind::Project)
-        projectNode = &node;
-    const std::string projectDir = projectDirectory(node, configuration);
+    const std::string projectDir = projectDirectory(node, configuration, solutionDir);
     if (projectNode) {
         map.set("ProjectDir", projectDir);
         map.set("ProjectName", projectNode->displayName());
     }
-    if (const ProjectElement *solution = node.solution();
-        solution && !solution->cachedPath().empty()) {
-        const std::string path = absolutePath(solution->cachedPath());
-        const std::string fileName = fileNamePart(path);
+    if (!solutionPath.empty()) {
+        const std::string fileName = fileNamePart(solutionPath);
         const std::size_t dot = fileName.rfind('.');
-        map.set("SolutionDir", directoryPart(path));
+        map.set("SolutionDir", solutionDir);
         map.set("SolutionFileName", fileName);
-        map.set("SolutionPath", path);
+        map.set("SolutionPath", solutionPath);
         map.set("SolutionName", dot == std::string::npos ? fileName : fileName.substr(0, dot));
         map.set("SolutionExt", dot == std::string::npos ? "" : fileName.substr(dot + 1));
     }
@@ -207,15 +222,17 @@ MacroMap NodeMacros::build(const ProjectElement &node, const std::string &config
 
     // The project macros under the names the steps above left free, each expanded once with
     // those node macros: "Out=$(ProjectDir)/bin" must not reach a command line unexpanded.
-    const MacroMap nodeOnly = map;
-    for (const auto &[name, value] : project)
-        if (!nodeOnly.contains(name))
-            map.set(name, m_expander.expand(value, nodeOnly));
+    if (!project.empty()) {
+        const MacroMap nodeOnly = map;
+        for (const auto &[name, value] : project)
+            if (!nodeOnly.contains(name))
+                map.set(name, m_expander.expand(value, nodeOnly));
+    }
 
     // Step 4: the directories, anchored at the project directory so that they mean the
     // same wherever the build runs.
     auto directory = [&](const char *property, const char *macro, bool anchor) {
-        std::string text = m_expander.expand(resolved(node, property, configuration), map);
+        std::string text = m_expander.expand(resolved(resolver, property), map);
         if (anchor && !text.empty())
             text = anchored(projectDir, text);
         map.set(macro, text);

@@ -9,6 +9,7 @@ class ProjectElement;
 class ProjectSystem;
 class PropertyClass;
 class PropertyRegistry;
+class PropertyResolver;
 
 // The macros of one node and configuration: the project's `macros`, the node's names and
 // paths, the solution and input-file macros, the toolchain's, and the output directories.
@@ -44,8 +45,9 @@ public:
     const MacroExpander &expander() const { return m_expander; }
 
 private:
-    std::string resolved(const ProjectElement &node, const char *name,
-                         const std::string &configuration) const;
+    std::string projectDirectory(const ProjectElement &node, const std::string &configuration,
+                                 const std::string &solutionDir) const;
+    std::string resolved(const PropertyResolver &resolver, const char *name) const;
 
     const PropertyRegistry &m_registry;
     const MacroExpander &m_expander;

@@ -7,18 +7,18 @@
 
 namespace {
 
-using Kind = PropertyNode::Kind;
-
 // Appends a found text. An empty text marks the value as found without adding an item, so
 // that an explicit "" never turns into a bare option ("-D") on a command line.
 void combine(std::optional<std::string> &result, std::string_view found) {
     if (!result) {
         result.emplace(found);
     } else if (!found.empty()) {
-        if (result->empty())
+        if (result->empty()) {
             result->assign(found);
-        else
-            result->insert(0, std::string(found) + ";");
+        } else {
+            result->insert(0, 1, ';');
+            result->insert(0, found);
+        }
     }
 }
 
@@ -35,7 +35,90 @@ const std::vector<std::string> *inheritedList(const ProjectElement &node,
     return nullptr;
 }
 
+// The attribute's text when it is present.
+std::optional<std::string_view> attribute(const ProjectElement &element, std::string_view name) {
+    const auto found = element.getAttributeList().attribute(name);
+    if (!found || found->value.isNull())
+        return std::nullopt;
+    return found->value.view();
+}
+
 } // namespace
+
+PropertyResolver::PropertyResolver(const ProjectElement &node, std::string configuration)
+    : m_node(node), m_configuration(std::move(configuration)) {
+    const bool isCommon = m_configuration == kCommon;
+    for (const XMLNode *at = &node; at; at = at->parent()) {
+        const ProjectElement *level = ProjectElement::from(at);
+        if (!level || level->configurations().empty())
+            continue;
+        auto add = [&](std::string_view name) {
+            if (const ProjectElement *child = level->configuration(name))
+                m_steps.push_back({level, child, name});
+        };
+        add(m_configuration);
+        if (isCommon)
+            continue;
+        // A name may appear twice (a list naming "Common" or the configuration itself):
+        // each child is consulted once per level, so no list item is counted twice.
+        bool commonSeen = false;
+        if (const std::vector<std::string> *inherited = inheritedList(*level, m_configuration)) {
+            for (auto name = inherited->begin(); name != inherited->end(); ++name) {
+                if (*name == m_configuration || std::find(inherited->begin(), name, *name) != name)
+                    continue;
+                commonSeen = commonSeen || *name == kCommon;
+                add(*name);
+            }
+        }
+        if (!commonSeen)
+            add(kCommon);
+    }
+}
+
+std::string PropertyResolver::resolve(const PropertyClass &definition,
+                                      ResolutionTrace *trace) const {
+    return resolve(definition.name(), definition.type(), definition.defaultValue(), trace);
+}
+
+std::string PropertyResolver::resolve(std::string_view name, PropertyType type,
+                                      std::string_view defaultText, ResolutionTrace *trace) const {
+    if (isIdentityAttribute(m_node, name)) {
+        const auto own = attribute(m_node, name);
+        const std::string_view text = own ? *own : defaultText;
+        if (trace)
+            trace->push_back({own ? &m_node : nullptr, {}, std::string(text)});
+        return std::string(text);
+    }
+    const bool isList = type == PropertyType::StringList;
+    std::optional<std::string> result;
+    for (const Step &step : m_steps) {
+        const auto found = attribute(*step.child, name);
+        if (!found)
+            continue;
+        if (trace)
+            trace->push_back({step.level, std::string(step.configuration), std::string(*found)});
+        combine(result, *found);
+        if (!isList)
+            break;
+    }
+    if (!result) {
+        if (trace)
+            trace->push_back({nullptr, {}, std::string(defaultText)});
+        return std::string(defaultText);
+    }
+    return std::move(*result);
+}
+
+std::string PropertyResolver::resolve(const ProjectElement &node, const PropertyClass &definition,
+                                      const std::string &configuration, ResolutionTrace *trace) {
+    return PropertyResolver(node, configuration).resolve(definition, trace);
+}
+
+std::string PropertyResolver::resolve(const ProjectElement &node, std::string_view name,
+                                      PropertyType type, std::string_view defaultText,
+                                      const std::string &configuration, ResolutionTrace *trace) {
+    return PropertyResolver(node, configuration).resolve(name, type, defaultText, trace);
+}
 
 bool PropertyResolver::isIdentityAttribute(const ProjectElement &node, std::string_view name) {
     static constexpr std::array<std::string_view, 7> kAlways = {"Name",
@@ -56,77 +139,6 @@ std::optional<std::string> PropertyResolver::rawValue(const ProjectElement &node
     const ProjectElement *child = node.configuration(configuration);
     if (!child)
         return std::nullopt;
-    const auto attribute = child->getAttributeList().attribute(name);
-    if (!attribute || attribute->value.isNull())
-        return std::nullopt;
-    return std::string(attribute->value.view());
-}
-
-std::string PropertyResolver::resolve(const ProjectElement &node, const PropertyClass &definition,
-                                      const std::string &configuration, ResolutionTrace *trace) {
-    return resolve(node, definition.name(), definition.type(), definition.defaultValue(),
-                   configuration, trace);
-}
-
-std::string PropertyResolver::resolve(const ProjectElement &node, std::string_view name,
-                                      PropertyType type, std::string_view defaultText,
-                                      const std::string &configuration, ResolutionTrace *trace) {
-    if (isIdentityAttribute(node, name)) {
-        const auto attribute = node.getAttributeList().attribute(name);
-        if (attribute && !attribute->value.isNull()) {
-            if (trace)
-                trace->push_back({&node, {}, std::string(attribute->value.view())});
-            return std::string(attribute->value.view());
-        }
-        if (trace)
-            trace->push_back({nullptr, {}, std::string(defaultText)});
-        return std::string(defaultText);
-    }
-
-    const bool isList = type == PropertyType::StringList;
-    const bool isCommon = configuration == kCommon;
-    std::optional<std::string> result;
-    // Looks one configuration child up; true when the search is over.
-    auto consult = [&](const ProjectElement &level, std::string_view child) {
-        const auto found = rawValue(level, child, name);
-        if (!found)
-            return false;
-        if (trace)
-            trace->push_back({&level, std::string(child), *found});
-        combine(result, *found);
-        return !isList;
-    };
-
-    for (const XMLNode *at = &node; at; at = at->parent()) {
-        const ProjectElement *level = ProjectElement::from(at);
-        if (!level || level->configurations().empty())
-            continue;
-        if (consult(*level, configuration))
-            break;
-        if (isCommon)
-            continue;
-        // A name may appear twice (a list naming "Common" or the configuration itself):
-        // each child is consulted once per level, so no list item is counted twice.
-        bool commonSeen = false;
-        bool done = false;
-        if (const std::vector<std::string> *inherited = inheritedList(*level, configuration)) {
-            for (std::size_t i = 0; i < inherited->size() && !done; ++i) {
-                const std::string &parent = (*inherited)[i];
-                if (parent == configuration ||
-                    std::find(inherited->begin(), inherited->begin() + long(i), parent) !=
-                        inherited->begin() + long(i))
-                    continue;
-                commonSeen = commonSeen || parent == kCommon;
-                done = consult(*level, parent);
-            }
-        }
-        if (done || (!commonSeen && consult(*level, kCommon)))
-            break;
-    }
-    if (!result) {
-        if (trace)
-            trace->push_back({nullptr, {}, std::string(defaultText)});
-        return std::string(defaultText);
-    }
-    return std::move(*result);
+    const auto found = attribute(*child, name);
+    return found ? std::optional<std::string>(*found) : std::nullopt;
 }
