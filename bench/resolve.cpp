@@ -112,14 +112,14 @@ bool resolveAll(const std::string &path, const std::string &configuration, std::
         const ProjectElement *file = ProjectElement::from(node);
         if (!file || file->kind() != PropertyNode::Kind::File)
             continue;
-        // One macro map serves both values of the file, as it does for a compile.
-        const MacroMap macros = nodeMacros.build(*file, configuration);
-        std::string definitions =
-            nodeMacros.expand(macros, PropertyResolver::resolve(*file, defines, configuration));
+        // One resolver and one macro map serve both values of the file, as for a compile.
+        const PropertyResolver resolver(*file, configuration);
+        const MacroMap macros = nodeMacros.build(resolver);
+        std::string definitions = nodeMacros.expand(macros, resolver.resolve(defines));
         std::replace(definitions.begin(), definitions.end(), ';', ' ');
         out += definitions;
         out += ' ';
-        out += nodeMacros.expand(macros, PropertyResolver::resolve(*file, object, configuration));
+        out += nodeMacros.expand(macros, resolver.resolve(object));
         out += '\n';
     }
     return true;

@@ -148,7 +148,12 @@ std::string NodeMacros::projectDirectory(const ProjectElement &node,
 }
 
 MacroMap NodeMacros::build(const ProjectElement &node, const std::string &configuration) const {
-    const PropertyResolver resolver(node, configuration);
+    return build(PropertyResolver(node, configuration));
+}
+
+MacroMap NodeMacros::build(const PropertyResolver &resolver) const {
+    const ProjectElement &node = resolver.node();
+    const std::string &configuration = resolver.configuration();
     const ProjectElement *solution = node.solution();
     const std::string solutionPath = solution && !solution->cachedPath().empty()
                                          ? absolutePath(solution->cachedPath())

@@ -22,6 +22,9 @@ public:
                const ProjectSystem *system = nullptr);
 
     MacroMap build(const ProjectElement &node, const std::string &configuration) const;
+    // The same with a resolver of the node and configuration, which the caller may go on
+    // using for the node's other properties.
+    MacroMap build(const PropertyResolver &resolver) const;
 
     // `text` with every layer: the node map, global and system macros. A text without "$"
     // comes back as it is, and no map is built.

@@ -48,9 +48,21 @@ std::optional<std::string_view> attribute(const ProjectElement &element, std::st
 PropertyResolver::PropertyResolver(const ProjectElement &node, std::string configuration)
     : m_node(node), m_configuration(std::move(configuration)) {
     const bool isCommon = m_configuration == kCommon;
+    // The inherited list comes from the nearest solution at or above each level: it changes
+    // only where the walk leaves a solution.
+    const std::vector<std::string> *inherited = nullptr;
+    bool findInherited = !isCommon;
     for (const XMLNode *at = &node; at; at = at->parent()) {
         const ProjectElement *level = ProjectElement::from(at);
-        if (!level || level->configurations().empty())
+        if (!level)
+            continue;
+        if (findInherited) {
+            inherited = inheritedList(*level, m_configuration);
+            findInherited = false;
+        }
+        if (level->kind() == PropertyNode::Kind::Solution)
+            findInherited = !isCommon;
+        if (level->configurations().empty())
             continue;
         auto add = [&](std::string_view name) {
             if (const ProjectElement *child = level->configuration(name))
@@ -62,7 +74,7 @@ PropertyResolver::PropertyResolver(const ProjectElement &node, std::string confi
         // A name may appear twice (a list naming "Common" or the configuration itself):
         // each child is consulted once per level, so no list item is counted twice.
         bool commonSeen = false;
-        if (const std::vector<std::string> *inherited = inheritedList(*level, m_configuration)) {
+        if (inherited) {
             for (auto name = inherited->begin(); name != inherited->end(); ++name) {
                 if (*name == m_configuration || std::find(inherited->begin(), name, *name) != name)
                     continue;
