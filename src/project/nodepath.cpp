@@ -52,15 +52,27 @@ ProjectElement *NodePath::find(ProjectElement &root, const std::string &path) {
             ProjectElement *element = ProjectElement::from(child);
             if (!isTreeNode(element))
                 continue;
-            const std::string name = element->displayName();
-            if (rest.size() < name.size() || rest.compare(0, name.size(), name) != 0)
-                continue;
-            if (rest.size() == name.size())
-                return element;
-            if (rest[name.size()] == '/' && !name.empty())
-                next.emplace_back(element, start + name.size() + 1);
+            std::vector<std::string> names{element->displayName()};
+            if (element->isImported())
+                names.push_back(element->attributeOr("file_name"));
+            for (const std::string &name : names) {
+                if (name.empty() || rest.size() < name.size() ||
+                    rest.compare(0, name.size(), name) != 0)
+                    continue;
+                if (rest.size() == name.size())
+                    return element;
+                if (rest[name.size()] == '/')
+                    next.emplace_back(element, start + name.size() + 1);
+            }
         }
         pending.insert(pending.end(), next.rbegin(), next.rend());
     }
     return nullptr;
+}
+
+std::string NodePath::name(const ProjectElement &node) {
+    std::string shown = node.displayName();
+    if (shown.empty() && node.isImported())
+        shown = node.attributeOr("file_name");
+    return shown;
 }

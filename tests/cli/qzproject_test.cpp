@@ -90,7 +90,7 @@ TEST_F(QzProjectTool, ValueOutputStaysCleanOfWarnings) {
 }
 
 TEST_F(QzProjectTool, ImportedNodesByNameAndIndex) {
-    for (const char *node : {"Drivers/Hal/hal.c", "#7"}) {
+    for (const char *node : {"Drivers/Hal/hal.c", "lib/lib.qzProject/Hal/hal.c", "#7"}) {
         ToolResult show = run({"show", "app.qzProject", "--config", "Debug", "--node", node,
                                "c_preprocessor_definitions", "project_type"});
         EXPECT_EQ(show.exitCode, 0) << show.err;

@@ -187,3 +187,22 @@ TEST_F(ResolutionTest, SettingInheritedConfigurationsRebuildsTheMap) {
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(ResolutionTest, NodePathsByNameAndIndex) {
+    ProjectElement &root = load("outer.qzProject");
+    EXPECT_EQ(NodePath::find(root, ""), &root);
+    ProjectElement *file = NodePath::find(root, "Inner/Lib/lib.c");
+    ASSERT_NE(file, nullptr);
+    EXPECT_EQ(NodePath::find(root, "inner.qzProject/Lib/lib.c"), file);
+    EXPECT_EQ(NodePath::find(root, "#3"), file);
+    const std::vector<ProjectElement *> listing = NodePath::listing(root);
+    ASSERT_EQ(listing.size(), 4u);
+    EXPECT_EQ(listing[3], file);
+    for (const char *bad : {"#", "#4", "#-1", "#1x", "#99999999999999999999999", "Inner/Lib/",
+                            "Inner//Lib/lib.c", "Lib/lib.c", "Inner/Lib/lib.c/x"})
+        EXPECT_EQ(NodePath::find(root, bad), nullptr) << bad;
+}
+
+} // namespace

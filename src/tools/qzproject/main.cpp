@@ -249,7 +249,7 @@ void runTree(Session &session, const Arguments &) {
     int index = 0;
     for (const ProjectElement *node : NodePath::listing(session.root()))
         print(std::string(std::size_t(depthBelow(node, &session.root())) * 2, ' ') +
-              ProjectElement::tagOfKind(node->kind()) + " " + node->displayName() + " #" +
+              ProjectElement::tagOfKind(node->kind()) + " " + NodePath::name(*node) + " #" +
               std::to_string(index++) + "\n");
 }
 
