@@ -6,6 +6,8 @@
 #include "project/propertyregistry.h"
 #include "project/propertyresolver.h"
 
+#include <climits>
+
 #include <unistd.h>
 
 #include <vector>
@@ -51,8 +53,8 @@ std::string anchored(const std::string &base, const std::string &path) {
 }
 
 std::string workingDirectory() {
-    std::string buffer(4096, '\0');
-    return ::getcwd(buffer.data(), buffer.size()) ? std::string(buffer.c_str()) : std::string("/");
+    char buffer[PATH_MAX];
+    return ::getcwd(buffer, sizeof buffer) ? std::string(buffer) : std::string("/");
 }
 
 std::string absolutePath(const std::string &path) {
