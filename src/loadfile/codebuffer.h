@@ -5,6 +5,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -75,10 +76,19 @@ inline char *putHexDigits(char *out, std::uint32_t value, unsigned digits) {
     return out + digits;
 }
 
+// The two digits of every byte value, so that a byte is encoded with one two-byte copy.
+inline constexpr std::array<char, 512> kHexPairs = [] {
+    std::array<char, 512> pairs{};
+    for (unsigned byte = 0; byte < 256; ++byte) {
+        pairs[2 * byte] = kUpperHexDigits[byte >> 4];
+        pairs[2 * byte + 1] = kUpperHexDigits[byte & 0xf];
+    }
+    return pairs;
+}();
+
 // The two digits of a byte.
 inline char *putHexByte(char *out, std::uint8_t byte) {
-    out[0] = kUpperHexDigits[byte >> 4];
-    out[1] = kUpperHexDigits[byte & 0xf];
+    std::memcpy(out, &kHexPairs[2 * std::size_t(byte)], 2);
     return out + 2;
 }
 
