@@ -21,10 +21,7 @@ void IntelHexBuffer::writeLine(std::uint8_t type, std::uint16_t offset, const st
     out = putHexByte(out, std::uint8_t(count));
     out = putHexDigits(out, offset, 4);
     out = putHexByte(out, type);
-    for (unsigned i = 0; i < count; ++i) {
-        out = putHexByte(out, bytes[i]);
-        sum += bytes[i];
-    }
+    out = putHexBytes(out, bytes, count, sum);
     out = putHexByte(out, std::uint8_t(0 - sum));
     *out++ = '\n';
     m_output.advance(out);

@@ -36,10 +36,7 @@ void SRecordBuffer::writeLine(char type, std::uint32_t address, unsigned address
         out = putHexByte(out, byte);
         sum += byte;
     }
-    for (unsigned i = 0; i < count; ++i) {
-        out = putHexByte(out, bytes[i]);
-        sum += bytes[i];
-    }
+    out = putHexBytes(out, bytes, count, sum);
     out = putHexByte(out, std::uint8_t(~sum));
     *out++ = '\n';
     m_output.advance(out);
