@@ -360,17 +360,26 @@ struct PackageDownloader::Transfer {
     Result result;
 };
 
-PackageDownloader::PackageDownloader() : m_thread(new QThread), m_context(new QObject) {
-    m_context->moveToThread(m_thread);
-    m_thread->start();
-}
+PackageDownloader::PackageDownloader() = default;
 
 PackageDownloader::~PackageDownloader() {
+    if (!m_thread)
+        return;
     QMetaObject::invokeMethod(m_context, [context = m_context] { delete context; },
                               Qt::QueuedConnection);
     m_thread->quit();
     m_thread->wait();
     delete m_thread;
+}
+
+void PackageDownloader::startThread() {
+    std::lock_guard<std::mutex> guard(m_startMutex);
+    if (m_thread)
+        return;
+    m_thread = new QThread;
+    m_context = new QObject;
+    m_context->moveToThread(m_thread);
+    m_thread->start();
 }
 
 PackageDownloader::Result PackageDownloader::download(const Request &request) {
@@ -379,6 +388,7 @@ PackageDownloader::Result PackageDownloader::download(const Request &request) {
         result.reason = "downloads need an application object";
         return result;
     }
+    startThread();
     std::promise<Result> done;
     std::future<Result> future = done.get_future();
     QMetaObject::invokeMethod(
@@ -397,6 +407,9 @@ PackageDownloader::Result PackageDownloader::download(const Request &request) {
 
 void PackageDownloader::cancel() {
     m_cancelled = true;
+    std::lock_guard<std::mutex> guard(m_startMutex);
+    if (!m_thread)
+        return;
     QMetaObject::invokeMethod(
         m_context,
         [this] {

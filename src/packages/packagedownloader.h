@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -73,6 +74,11 @@ public:
 private:
     struct Transfer;
 
+    // Started by the first download, so that a package system that never downloads needs
+    // no application object and no thread.
+    void startThread();
+
+    std::mutex m_startMutex;
     QThread *m_thread = nullptr;
     QObject *m_context = nullptr; // lives on the worker thread
     std::atomic<bool> m_cancelled{false};
