@@ -20,6 +20,7 @@ namespace {
 
 constexpr qint64 kProgressIntervalMs = 100;
 constexpr qint64 kHashChunk = 1 << 20;
+constexpr qint64 kReadBuffer = 4 << 20;
 
 bool isRedirect(int status) {
     return status == 301 || status == 302 || status == 303 || status == 307 || status == 308;
@@ -36,8 +37,8 @@ struct PackageDownloader::Transfer {
           part(partPath) {
         idle.setSingleShot(true);
         QObject::connect(&idle, &QTimer::timeout, &context, [this] {
-            fail("no data received for " + QString::number(this->owner.m_timeoutMs / 1000.0).toStdString() +
-                     " s",
+            fail("no data received for " +
+                     QString::number(this->owner.m_timeoutMs / 1000.0).toStdString() + " s",
                  true);
         });
     }
@@ -75,13 +76,19 @@ struct PackageDownloader::Transfer {
         send(url);
     }
 
+    // The sums cost more than the transfer itself: only the ones that will be compared.
+    void hash(const QByteArray &data) {
+        if (wantMd5)
+            md5.addData(data);
+        if (wantSha256)
+            sha256.addData(data);
+    }
+
     bool hashExistingPart() {
         offset = std::uint64_t(part.size());
         QByteArray chunk;
-        while (!(chunk = part.read(kHashChunk)).isEmpty()) {
-            md5.addData(chunk);
-            sha256.addData(chunk);
-        }
+        while (!(chunk = part.read(kHashChunk)).isEmpty())
+            hash(chunk);
         return part.pos() == qint64(offset) && part.error() == QFileDevice::NoError;
     }
 
@@ -100,6 +107,8 @@ struct PackageDownloader::Transfer {
         redirecting = false;
         received = 0;
         reply = network->get(httpRequest);
+        // Bounded: a server faster than the disk and the sums must wait, not fill the memory.
+        reply->setReadBufferSize(kReadBuffer);
         QObject::connect(reply, &QNetworkReply::metaDataChanged, &context, [this] { onHeaders(); });
         QObject::connect(reply, &QNetworkReply::readyRead, &context, [this] { onData(); });
         QObject::connect(reply, &QNetworkReply::finished, &context, [this] { onFinished(); });
@@ -141,13 +150,15 @@ struct PackageDownloader::Transfer {
                 offset = 0;
             }
         } else {
-            const std::string phrase =
-                reply->attribute(QNetworkRequest::HttpReasonPhraseAttribute).toString().toStdString();
+            const std::string phrase = reply->attribute(QNetworkRequest::HttpReasonPhraseAttribute)
+                                           .toString()
+                                           .toStdString();
             fail("HTTP " + std::to_string(status) + (phrase.empty() ? "" : " " + phrase), false);
             return;
         }
         bool known = false;
-        const qulonglong length = reply->header(QNetworkRequest::ContentLengthHeader).toULongLong(&known);
+        const qulonglong length =
+            reply->header(QNetworkRequest::ContentLengthHeader).toULongLong(&known);
         expectedTotal = total ? total : known ? start + length : 0;
         saveValidator();
         accepted = true;
@@ -183,8 +194,7 @@ struct PackageDownloader::Transfer {
             fail("cannot write " + partPath.toStdString(), true);
             return;
         }
-        md5.addData(data);
-        sha256.addData(data);
+        hash(data);
         received += std::uint64_t(data.size());
         if (clock.elapsed() - lastProgressMs >= kProgressIntervalMs)
             reportProgress();
@@ -254,8 +264,7 @@ struct PackageDownloader::Transfer {
                 finish(false);
                 return;
             }
-            md5.addData(rest);
-            sha256.addData(rest);
+            hash(rest);
             received += std::uint64_t(rest.size());
         }
         reportProgress();
@@ -273,8 +282,10 @@ struct PackageDownloader::Transfer {
         }
         part.close();
         result.got.size = size;
-        result.got.md5 = md5.result().toHex().toStdString();
-        result.got.sha256 = sha256.result().toHex().toStdString();
+        if (wantMd5)
+            result.got.md5 = md5.result().toHex().toStdString();
+        if (wantSha256)
+            result.got.sha256 = sha256.result().toHex().toStdString();
         if (request.verify) {
             const PackageSumCheck check = checkPackageSums(request.name, request.sums, result.got);
             if (!check.ok) {
@@ -297,7 +308,8 @@ struct PackageDownloader::Transfer {
     }
 
     void followRedirect(QNetworkReply *finished) {
-        const QUrl location = finished->attribute(QNetworkRequest::RedirectionTargetAttribute).toUrl();
+        const QUrl location =
+            finished->attribute(QNetworkRequest::RedirectionTargetAttribute).toUrl();
         const QUrl next = url.resolved(location);
         if (location.isEmpty() || !next.isValid()) {
             result.reason = "a redirect without a location";
@@ -326,8 +338,8 @@ struct PackageDownloader::Transfer {
         }
         owner.m_running = nullptr;
         // Deleted once the signal that brought us here has returned.
-        QMetaObject::invokeMethod(owner.m_context, [self = this] { delete self; },
-                                  Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            owner.m_context, [self = this] { delete self; }, Qt::QueuedConnection);
         done.set_value(result); // the waiting caller may return now: touch nothing after
     }
 
@@ -353,6 +365,8 @@ struct PackageDownloader::Transfer {
     std::uint64_t received = 0;      // bytes of this response written
     std::uint64_t expectedTotal = 0; // from the headers, 0 when not given
     qint64 lastProgressMs = -kProgressIntervalMs;
+    const bool wantMd5 = request.verify;
+    const bool wantSha256 = request.verify && !request.sums.sha256.empty();
     bool accepted = false;
     bool redirecting = false;
     bool keepPart = false;
@@ -365,8 +379,8 @@ PackageDownloader::PackageDownloader() = default;
 PackageDownloader::~PackageDownloader() {
     if (!m_thread)
         return;
-    QMetaObject::invokeMethod(m_context, [context = m_context] { delete context; },
-                              Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        m_context, [context = m_context] { delete context; }, Qt::QueuedConnection);
     m_thread->quit();
     m_thread->wait();
     delete m_thread;

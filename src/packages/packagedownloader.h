@@ -43,11 +43,11 @@ public:
     struct Result {
         enum Status { Done, Failed, Cancelled };
         Status status = Failed;
-        std::string reason;              // why it failed, for "Cannot download package (...)"
-        std::vector<std::string> log;    // verification lines to log when the sums failed
-        std::string verified;            // "Verified correct MD5 sum ..." when checked
-        PackageSums got;                 // size and lower-case sums of what arrived
-        bool resumed = false;            // the server sent only the rest (206)
+        std::string reason;           // why it failed, for "Cannot download package (...)"
+        std::vector<std::string> log; // verification lines to log when the sums failed
+        std::string verified;         // "Verified correct MD5 sum ..." when checked
+        PackageSums got;              // size, and the lower-case sums that were compared
+        bool resumed = false;         // the server sent only the rest (206)
     };
 
     // Called on the worker thread, at most about ten times a second and once at the end.

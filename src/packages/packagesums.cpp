@@ -22,8 +22,8 @@ PackageSumCheck checkPackageSums(const std::string &name, const PackageSums &exp
     PackageSumCheck check;
     if (expected.size != 0 && got.size != expected.size) {
         check.errors.push_back("Incorrect size for " + name + " (expected " +
-                               std::to_string(expected.size) + " got " +
-                               std::to_string(got.size) + ")");
+                               std::to_string(expected.size) + " got " + std::to_string(got.size) +
+                               ")");
         check.errors.push_back("MD5 verification failed");
         return check;
     }

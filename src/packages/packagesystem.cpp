@@ -264,8 +264,9 @@ void PackageSystem::refresh() {
         const QUrl base(QString::fromStdString(url));
         for (PackageRecord &record : records)
             if (!record.url.empty())
-                record.url =
-                    base.resolved(QUrl(QString::fromStdString(record.url))).toString().toStdString();
+                record.url = base.resolved(QUrl(QString::fromStdString(record.url)))
+                                 .toString()
+                                 .toStdString();
         text = writePackageList(records);
     } else {
         const std::string source = m_settings.sourceDirectory + "/" + kListName;
@@ -587,9 +588,9 @@ std::optional<std::string> PackageSystem::fetch(const PackageRecord &record, Res
     }
 
     // The list names the file; a name that is not a plain file name is not used as one.
-    const bool plainName = isValidPackageName(record.fileName) &&
-                           (endsWith(record.fileName, ".qzPackage") ||
-                            endsWith(record.fileName, ".qzArchive"));
+    const bool plainName =
+        isValidPackageName(record.fileName) &&
+        (endsWith(record.fileName, ".qzPackage") || endsWith(record.fileName, ".qzArchive"));
     const std::string fileName = plainName ? record.fileName : record.name + ".qzPackage";
     const std::string path = downloadsDirectory() + "/" + fileName;
     // A verified copy from an earlier download (or --download-only) is used as it is.

@@ -165,7 +165,8 @@ TEST_F(QzPackageTool, HttpSourceDownloadOnlyUpdateAndLinks) {
         banner += server.readAll();
     const qsizetype at = banner.indexOf(" port ");
     ASSERT_GE(at, 0) << banner.toStdString();
-    const std::string url = "http://127.0.0.1:" + banner.mid(at + 6).split(' ').value(0).toStdString();
+    const std::string url =
+        "http://127.0.0.1:" + banner.mid(at + 6).split(' ').value(0).toStdString();
     const auto web = [&](std::vector<std::string> arguments) {
         arguments.insert(arguments.begin(), {"--dir", path("pk"), "--source", url});
         return runTool("qzpackage", arguments, {}, m_root);
@@ -182,8 +183,8 @@ TEST_F(QzPackageTool, HttpSourceDownloadOnlyUpdateAndLinks) {
     EXPECT_FALSE(QFileInfo::exists(QString::fromStdString(path("pk/Board_package.xml"))));
 
     // The stored list holds absolute URLs: no source needed any more.
-    result = runTool("qzpackage", {"--dir", path("pk"), "link", "sw://install-package/Board"},
-                     {}, m_root);
+    result = runTool("qzpackage", {"--dir", path("pk"), "link", "sw://install-package/Board"}, {},
+                     m_root);
     ASSERT_EQ(result.exitCode, 0) << result.err;
     EXPECT_EQ(readFileBytes(path("pk/Board/board/board.c")), "int board;\n");
 
@@ -229,8 +230,8 @@ TEST_F(QzPackageTool, TwoInstallersAtOnce) {
         entries.push_back({"big/f" + std::to_string(i), std::string(20000, char('a' + i % 26))});
     makePackage("repo/Big.qzPackage", entries);
     QProcess first, second;
-    for (auto [process, file] : {std::pair{&first, "repo/Big.qzPackage"},
-                                 std::pair{&second, "repo/Core.qzPackage"}}) {
+    for (auto [process, file] :
+         {std::pair{&first, "repo/Big.qzPackage"}, std::pair{&second, "repo/Core.qzPackage"}}) {
         process->setWorkingDirectory(QString::fromStdString(m_root));
         process->start(QString::fromStdString(toolPath("qzpackage")),
                        {"--dir", "pk", "install", file, "--yes"});

@@ -23,10 +23,10 @@
 #include <QTcpSocket>
 #include <QTemporaryDir>
 
-#include <gtest/gtest.h>
 #include <atomic>
 #include <functional>
 #include <future>
+#include <gtest/gtest.h>
 #include <map>
 #include <mutex>
 #include <sys/stat.h>
@@ -54,8 +54,8 @@ public:
         std::vector<std::pair<std::string, std::string>> headers;
         std::string body;
         std::size_t dropAfter = std::string::npos; // close the connection after this many
-        std::size_t chunk = 0;                      // send the body in chunks of this size
-        int pauseMs = 0;                            // ... with this pause before each
+        std::size_t chunk = 0;                     // send the body in chunks of this size
+        int pauseMs = 0;                           // ... with this pause before each
     };
     using Handler = std::function<Response(const Request &)>;
 
@@ -200,8 +200,8 @@ TEST_F(Downloads, ResumesADroppedTransferWithRangeAndIfRange) {
             response.status = 206;
             response.reason = "Partial Content";
             response.headers.push_back({"Content-Range", "bytes " + std::to_string(from) + "-" +
-                                                             std::to_string(body.size() - 1) +
-                                                             "/" + std::to_string(body.size())});
+                                                             std::to_string(body.size() - 1) + "/" +
+                                                             std::to_string(body.size())});
             response.body = body.substr(from);
         }
         return response;
@@ -227,8 +227,7 @@ TEST_F(Downloads, ResumesADroppedTransferWithRangeAndIfRange) {
     EXPECT_EQ(requests.back().headers.at("if-range"), "\"v1\"");
     EXPECT_EQ(readFileBytes(req.destination), body);
     EXPECT_EQ(second.got.md5, md5Of(body));
-    EXPECT_EQ(second.verified,
-              "Verified correct MD5 sum for file.qzPackage (" + md5Of(body) + ")");
+    EXPECT_EQ(second.verified, "Verified correct MD5 sum for file.qzPackage (" + md5Of(body) + ")");
     EXPECT_FALSE(exists(req.destination + ".part"));
     EXPECT_FALSE(exists(req.destination + ".part.validator"));
 }
@@ -260,8 +259,8 @@ TEST_F(Downloads, ChangedFileIsTakenFromTheStart) {
 }
 
 TEST_F(Downloads, ErrorStatusesLeaveNoFile) {
-    for (const auto &[status, reason] : {std::pair{404, "Not Found"}, std::pair{500, "Oops"},
-                                         std::pair{204, "No Content"}}) {
+    for (const auto &[status, reason] :
+         {std::pair{404, "Not Found"}, std::pair{500, "Oops"}, std::pair{204, "No Content"}}) {
         FakeHttpServer server([&](const FakeHttpServer::Request &) {
             FakeHttpServer::Response response;
             response.status = status;
@@ -287,8 +286,8 @@ TEST_F(Downloads, RedirectsAreFollowedAtMostFiveTimesAndOnlyToHttp) {
             const int left = std::stoi(request.path.substr(5));
             response.status = 302;
             response.reason = "Found";
-            response.headers = {{"Location", left > 0 ? "/hop/" + std::to_string(left - 1)
-                                                      : std::string("/file")}};
+            response.headers = {
+                {"Location", left > 0 ? "/hop/" + std::to_string(left - 1) : std::string("/file")}};
         } else if (request.path == "/elsewhere") {
             response.status = 301;
             response.reason = "Moved";
@@ -412,8 +411,7 @@ protected:
             return false;
         m_server.setWorkingDirectory(QString::fromStdString(m_root + "/source"));
         m_server.setProcessChannelMode(QProcess::MergedChannels);
-        m_server.start("python3",
-                       {"-u", "-m", "http.server", "0", "--bind", "127.0.0.1"});
+        m_server.start("python3", {"-u", "-m", "http.server", "0", "--bind", "127.0.0.1"});
         QByteArray banner;
         while (!banner.contains(")") && m_server.waitForReadyRead(10000))
             banner += m_server.readAll();
@@ -435,8 +433,7 @@ protected:
         PackageArchive archive;
         archive.setVersion(2);
         archive.addData(name + "_package.xml", "<package name=\"" + name + "\" version=\"" +
-                                                   version + "\" dependencies=\"" + needs +
-                                                   "\"/>");
+                                                   version + "\" dependencies=\"" + needs + "\"/>");
         for (const auto &[file, bytes] : files)
             archive.addData(file, bytes);
         const std::string path = m_root + "/source/" + name + ".qzPackage";
@@ -452,10 +449,9 @@ protected:
             const std::string file = it.next().toStdString();
             PackageArchive archive;
             archive.openArchive(file);
-            PackageRecord record =
-                PackageDescription::parse(archive.fileData(archive.findDescriptionFile()), file,
-                                          false)
-                    .record();
+            PackageRecord record = PackageDescription::parse(
+                                       archive.fileData(archive.findDescriptionFile()), file, false)
+                                       .record();
             record.fileName = it.fileName().toStdString();
             record.url = record.fileName;
             record.size = QFileInfo(it.filePath()).size();
@@ -493,7 +489,7 @@ protected:
     do {                                                                                           \
         REQUIRE_TOOL("python3", "python3");                                                        \
         REQUIRE_TOOL("md5sum", "coreutils");                                                       \
-        ASSERT_TRUE(startServer()) << "python3 -m http.server did not start";                     \
+        ASSERT_TRUE(startServer()) << "python3 -m http.server did not start";                      \
     } while (0)
 
 TEST_F(HttpSource, RefreshInstallEditVerifyUpdateAndRemove) {
@@ -574,11 +570,10 @@ TEST_F(HttpSource, WrongMd5InstallsNothing) {
     const auto before = snapshot();
     EXPECT_EQ(system.installNames({"A"}), PackageSystem::Result::Failed);
     const std::string got = shell("md5sum source/B.qzPackage | cut -c1-32").substr(0, 32);
-    EXPECT_EQ(ui.errors, (std::vector<std::string>{
-                             "Incorrect MD5 sum for B.qzPackage (expected "
-                             "0123456789abcdef0123456789abcdef got " +
-                                 got + ")",
-                             "MD5 verification failed"}));
+    EXPECT_EQ(ui.errors, (std::vector<std::string>{"Incorrect MD5 sum for B.qzPackage (expected "
+                                                   "0123456789abcdef0123456789abcdef got " +
+                                                       got + ")",
+                                                   "MD5 verification failed"}));
     EXPECT_TRUE(system.installedPackages().empty());
     EXPECT_EQ(snapshot(), before);
 }
@@ -635,8 +630,8 @@ TEST_F(HttpSource, FailedRefreshKeepsThePreviousList) {
                                    "/available_packages.xml (HTTP 404 File not found)");
     }
     EXPECT_EQ(readFileBytes(system.listPath()), list);
-    EXPECT_FALSE(QFileInfo::exists(QString::fromStdString(system.downloadsDirectory() +
-                                                          "/available_packages.xml.part")));
+    EXPECT_FALSE(QFileInfo::exists(
+        QString::fromStdString(system.downloadsDirectory() + "/available_packages.xml.part")));
 }
 
 TEST(PackageLocking, InstallersWaitForEachOther) {
