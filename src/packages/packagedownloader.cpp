@@ -1,5 +1,7 @@
 #include "packages/packagedownloader.h"
 
+#include "packages/sha256hash.h"
+
 #include <QCoreApplication>
 #include <QCryptographicHash>
 #include <QDir>
@@ -357,7 +359,7 @@ struct PackageDownloader::Transfer {
     QTimer idle;
     QElapsedTimer clock;
     QCryptographicHash md5{QCryptographicHash::Md5};
-    QCryptographicHash sha256{QCryptographicHash::Sha256};
+    Sha256Hash sha256;
     QUrl url;
     QByteArray validator;
     int redirects = 0;
