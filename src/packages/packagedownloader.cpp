@@ -232,10 +232,10 @@ struct PackageDownloader::Transfer {
     void onFinished() {
         idle.stop();
         QNetworkReply *finished = reply;
+        if (!accepted && !redirecting && failure.empty() && !owner.m_cancelled)
+            onHeaders(); // a reply without a body brings its status only now
         finished->deleteLater();
         reply = nullptr;
-        if (!accepted && failure.empty() && !owner.m_cancelled)
-            onHeaders();
         if (owner.m_cancelled) {
             result.status = Result::Cancelled;
             finish(false);

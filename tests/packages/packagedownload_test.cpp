@@ -278,6 +278,26 @@ TEST_F(Downloads, ErrorStatusesLeaveNoFile) {
     }
 }
 
+TEST_F(Downloads, UnreachableServersAndBadUrlsFail) {
+    quint16 closedPort = 0;
+    {
+        QTcpServer probe;
+        ASSERT_TRUE(probe.listen(QHostAddress::LocalHost, 0));
+        closedPort = probe.serverPort();
+    }
+    PackageDownloader downloader;
+    for (const std::string &url : {"http://127.0.0.1:" + std::to_string(closedPort) + "/f",
+                                   std::string("http://127.0.0.1:/f"), std::string("http://[::1/f"),
+                                   std::string("/etc/passwd")}) {
+        const auto req = request(url, "x");
+        const PackageDownloader::Result result = downloader.download(req);
+        EXPECT_EQ(result.status, PackageDownloader::Result::Failed) << url;
+        EXPECT_FALSE(result.reason.empty()) << url;
+        EXPECT_FALSE(exists(req.destination)) << url;
+        EXPECT_FALSE(exists(req.destination + ".part")) << url;
+    }
+}
+
 TEST_F(Downloads, RedirectsAreFollowedAtMostFiveTimesAndOnlyToHttp) {
     const std::string body = "the package";
     FakeHttpServer server([&](const FakeHttpServer::Request &request) {
