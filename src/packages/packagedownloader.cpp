@@ -381,8 +381,10 @@ PackageDownloader::PackageDownloader() = default;
 PackageDownloader::~PackageDownloader() {
     if (!m_thread)
         return;
+    // Waits, so that the finished transfers queued for deletion before it go first: calls
+    // still posted when the thread ends are dropped.
     QMetaObject::invokeMethod(
-        m_context, [context = m_context] { delete context; }, Qt::QueuedConnection);
+        m_context, [context = m_context] { delete context; }, Qt::BlockingQueuedConnection);
     m_thread->quit();
     m_thread->wait();
     delete m_thread;
