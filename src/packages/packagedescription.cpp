@@ -6,6 +6,8 @@
 #include "xml/xmldocument.h"
 #include "xml/xmlelement.h"
 
+#include "packages/sha256hash.h"
+
 #include <QCryptographicHash>
 #include <QFile>
 
@@ -260,7 +262,16 @@ std::string fileMd5(const std::string &path) {
 }
 
 std::string fileSha256(const std::string &path) {
-    return fileHash(path, QCryptographicHash::Sha256);
+    QFile file(QString::fromStdString(path));
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    Sha256Hash hash;
+    QByteArray chunk;
+    while (!(chunk = file.read(1 << 20)).isEmpty())
+        hash.addData(chunk);
+    if (file.error() != QFileDevice::NoError)
+        return {};
+    return hash.result().toHex().toStdString();
 }
 
 std::string crc32Text(std::uint32_t crc) {

@@ -1,13 +1,15 @@
 #include "packages/packagesystem.h"
 
 #include "core/hexception.h"
+#include "core/qtxlockfile.h"
 #include "core/version.h"
 #include "packages/packagearchive.h"
 #include "packages/packagedescription.h"
+#include "packages/packagesums.h"
 #include "packages/packageuserinterface.h"
 
 #include <QFile>
-#include <QLockFile>
+#include <QUrl>
 
 #include <algorithm>
 #include <cerrno>
@@ -31,19 +33,6 @@ const char kBackupSuffix[] = ".qzbackup-";
 
 bool endsWith(std::string_view text, std::string_view suffix) {
     return text.size() >= suffix.size() && text.substr(text.size() - suffix.size()) == suffix;
-}
-
-std::string lowerTrimmed(std::string text) {
-    const auto isSpace = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; };
-    while (!text.empty() && isSpace(text.back()))
-        text.pop_back();
-    std::size_t start = 0;
-    while (start < text.size() && isSpace(text[start]))
-        ++start;
-    text.erase(0, start);
-    std::transform(text.begin(), text.end(), text.begin(),
-                   [](unsigned char c) { return char(std::tolower(c)); });
-    return text;
 }
 
 // Whether `path` lies below `root` once symbolic links in the existing part are followed.
@@ -83,20 +72,9 @@ std::vector<std::string> missingDirectories(const std::string &path) {
     return missing;
 }
 
-class InstallerLock {
-public:
-    explicit InstallerLock(const std::string &directory)
-        : m_lock(QString::fromStdString(directory + "/" + kLockName)) {
-        std::error_code ignored;
-        fs::create_directories(directory, ignored);
-        m_lock.setStaleLockTime(0);
-        if (!m_lock.tryLock(30000))
-            throw HException("another installer is using " + directory);
-    }
-
-private:
-    QLockFile m_lock;
-};
+bool isHttpUrl(const std::string &text) {
+    return text.rfind("http://", 0) == 0 || text.rfind("https://", 0) == 0;
+}
 
 } // namespace
 
@@ -135,6 +113,35 @@ struct PackageSystem::Installation {
     }
 };
 
+// Serialises installers across processes. Nested commands (an update installs) share the
+// outermost command's lock.
+class PackageSystem::InstallerLock {
+public:
+    explicit InstallerLock(PackageSystem &system) : m_system(system) {
+        if (m_system.m_lockDepth++ > 0)
+            return;
+        const std::string &directory = m_system.m_settings.packagesDirectory;
+        std::error_code ignored;
+        fs::create_directories(directory, ignored);
+        m_system.m_lock =
+            std::make_unique<QTx::LockFile>(QString::fromStdString(directory + "/" + kLockName));
+        if (!m_system.m_lock->lock(m_system.m_settings.lockTimeoutMs)) {
+            m_system.m_lock.reset();
+            --m_system.m_lockDepth;
+            throw HException("another installer is using " + directory);
+        }
+    }
+    ~InstallerLock() {
+        if (--m_system.m_lockDepth == 0)
+            m_system.m_lock.reset();
+    }
+    InstallerLock(const InstallerLock &) = delete;
+    InstallerLock &operator=(const InstallerLock &) = delete;
+
+private:
+    PackageSystem &m_system;
+};
+
 PackageSystem::PackageSystem(PackageSettings settings, PackageUserInterface &ui)
     : m_settings(std::move(settings)), m_ui(ui) {
     // Descriptions are matched by path: one spelling of the directory only.
@@ -142,6 +149,22 @@ PackageSystem::PackageSystem(PackageSettings settings, PackageUserInterface &ui)
         m_settings.packagesDirectory.pop_back();
     m_macros.addSystemMacro("PackagesDir", m_settings.packagesDirectory,
                             "Path to the users packages directory.");
+    while (!m_settings.sourceUrl.empty() && m_settings.sourceUrl.back() == '/')
+        m_settings.sourceUrl.pop_back();
+    m_downloader.setTimeout(m_settings.downloadTimeoutMs);
+    m_downloader.setProgressHandler([this](const PackageDownloader::Progress &progress) {
+        m_ui.progress(m_downloading, progress.bytes, progress.total, progress.rate);
+    });
+}
+
+PackageSystem::~PackageSystem() = default;
+
+void PackageSystem::cancel() {
+    m_downloader.cancel();
+}
+
+std::string PackageSystem::downloadsDirectory() const {
+    return m_settings.packagesDirectory + "/downloads";
 }
 
 std::string PackageSystem::descriptionPath(const std::string &name) const {
@@ -213,15 +236,46 @@ std::vector<PackageRecord> PackageSystem::packageList() const {
 }
 
 void PackageSystem::refresh() {
-    if (m_settings.sourceDirectory.empty())
+    if (m_settings.sourceDirectory.empty() && m_settings.sourceUrl.empty())
         throw HException("no package source given");
-    const std::string source = m_settings.sourceDirectory + "/" + kListName;
-    QFile file(QString::fromStdString(source));
-    if (!file.open(QIODevice::ReadOnly))
-        throw HException("cannot read package list " + source);
-    const std::string text = file.readAll().toStdString();
-    parsePackageList(text, source); // a broken list must not replace a good one
-    InstallerLock lock(m_settings.packagesDirectory);
+    InstallerLock lock(*this);
+    std::string text;
+    if (!m_settings.sourceUrl.empty()) {
+        const std::string url = m_settings.sourceUrl + "/" + kListName;
+        PackageDownloader::Request request;
+        request.url = url;
+        request.destination = downloadsDirectory() + "/" + kListName;
+        request.name = kListName;
+        request.verify = false;
+        m_downloading = kListName;
+        const PackageDownloader::Result got = m_downloader.download(request);
+        if (got.status == PackageDownloader::Result::Cancelled)
+            throw HException("download of the package list cancelled");
+        if (got.status != PackageDownloader::Result::Done)
+            throw HException("cannot download package list " + url + " (" + got.reason + ")");
+        QFile file(QString::fromStdString(request.destination));
+        if (!file.open(QIODevice::ReadOnly))
+            throw HException("cannot read package list " + request.destination);
+        text = file.readAll().toStdString();
+        file.close();
+        file.remove();
+        // Stored with absolute URLs: later commands need not name the source again.
+        std::vector<PackageRecord> records = parsePackageList(text, url);
+        const QUrl base(QString::fromStdString(url));
+        for (PackageRecord &record : records)
+            if (!record.url.empty())
+                record.url = base.resolved(QUrl(QString::fromStdString(record.url)))
+                                 .toString()
+                                 .toStdString();
+        text = writePackageList(records);
+    } else {
+        const std::string source = m_settings.sourceDirectory + "/" + kListName;
+        QFile file(QString::fromStdString(source));
+        if (!file.open(QIODevice::ReadOnly))
+            throw HException("cannot read package list " + source);
+        text = file.readAll().toStdString();
+        parsePackageList(text, source); // a broken list must not replace a good one
+    }
     if (!writeFileAtomically(listPath(), text))
         throw HException("cannot write package list " + listPath());
 }
@@ -277,6 +331,13 @@ bool PackageSystem::isSystemRecord(const std::string &path) const {
 }
 
 PackageSystem::Result PackageSystem::installFile(const std::string &archivePath) {
+    std::optional<InstallerLock> lock;
+    try {
+        lock.emplace(*this);
+    } catch (const HException &e) {
+        m_ui.error("Package installation error: " + e.message());
+        return Result::Failed;
+    }
     Installation installation;
     installation.archivePath = archivePath;
     const Result result = install(installation);
@@ -286,11 +347,10 @@ PackageSystem::Result PackageSystem::installFile(const std::string &archivePath)
 }
 
 PackageSystem::Result PackageSystem::install(Installation &in) {
-    std::optional<InstallerLock> lock;
     PackageDescription description;
     PackageRecord record;
+    std::optional<PackageRecord> previous; // the version this one replaces
     try {
-        lock.emplace(m_settings.packagesDirectory);
         in.archive.openArchive(in.archivePath);
         const PackageArchiveFile descriptionFile = in.archive.findDescriptionFile();
         if (!descriptionFile)
@@ -300,6 +360,11 @@ PackageSystem::Result PackageSystem::install(Installation &in) {
                                       in.archivePath + ":" + descriptionFile.name(), false);
         record = description.record();
         checkPackageName(record.name);
+        try {
+            previous = installedPackage(record.name);
+        } catch (const HException &) {
+            // An unreadable old description records nothing that could be cleaned up.
+        }
 
         if (const std::optional<std::string> required = incompatibility(record)) {
             std::string question =
@@ -456,53 +521,126 @@ PackageSystem::Result PackageSystem::install(Installation &in) {
         return Result::Failed;
     }
     in.commit();
+    if (previous) {
+        std::vector<std::string> kept;
+        for (const PackageRecord::InstalledFile &file : installed)
+            kept.push_back(file.fileName);
+        try {
+            removeFiles(*previous, kept);
+        } catch (const HException &e) {
+            m_ui.error(e.message()); // the new version is in place; a stale file stays
+        }
+    }
     m_ui.message("Installed package '" + record.name + "'");
     return Result::Done;
 }
 
 PackageSystem::Result PackageSystem::checkDownload(const PackageRecord &record,
                                                    const std::string &path) {
-    if (!m_settings.verifyDownloads)
-        return Result::Done;
     const std::string name = record.fileName.empty() ? record.name : record.fileName;
     struct stat info;
     if (::stat(path.c_str(), &info) != 0) {
         m_ui.error("Cannot download package (" + path + " does not exist)");
         return Result::Failed;
     }
-    if (record.size != 0 && std::uint64_t(info.st_size) != record.size) {
-        m_ui.error("Incorrect size for " + name + " (expected " + std::to_string(record.size) +
-                   " got " + std::to_string(info.st_size) + ")");
-        m_ui.error("MD5 verification failed");
+    if (!m_settings.verifyDownloads)
+        return Result::Done;
+    const PackageSums got{std::uint64_t(info.st_size), fileMd5(path), fileSha256(path)};
+    const PackageSumCheck check =
+        checkPackageSums(name, {record.size, record.md5, record.sha256}, got);
+    for (const std::string &line : check.errors)
+        m_ui.error(line);
+    if (!check.ok)
         return Result::Failed;
-    }
-    const std::string expected = lowerTrimmed(record.md5);
-    if (expected.empty()) {
-        m_ui.error("No MD5 sum given for " + name);
-        m_ui.error("MD5 verification failed");
-        return Result::Failed;
-    }
-    const std::string md5 = fileMd5(path);
-    if (md5 != expected) {
-        m_ui.error("Incorrect MD5 sum for " + name + " (expected " + expected + " got " + md5 +
-                   ")");
-        m_ui.error("MD5 verification failed");
-        return Result::Failed;
-    }
-    m_ui.message("Verified correct MD5 sum for " + name + " (" + md5 + ")");
-    const std::string sha = lowerTrimmed(record.sha256);
-    if (!sha.empty()) {
-        const std::string got = fileSha256(path);
-        if (got != sha) {
-            m_ui.error("Incorrect SHA-256 sum for " + name + " (expected " + sha + " got " + got +
-                       ")");
-            return Result::Failed;
-        }
-    }
+    m_ui.message(check.verified);
     return Result::Done;
 }
 
-PackageSystem::Result PackageSystem::installNames(const std::vector<std::string> &names) {
+std::optional<std::string> PackageSystem::fetch(const PackageRecord &record, Result &result,
+                                                std::vector<std::string> &downloaded) {
+    result = Result::Failed;
+    if (record.url.empty()) {
+        m_ui.error("cannot install package " + record.name + " as no URL has been specified");
+        return std::nullopt;
+    }
+    std::string url;
+    if (record.url.find("://") != std::string::npos)
+        url = record.url;
+    else if (!m_settings.sourceUrl.empty())
+        url = QUrl(QString::fromStdString(m_settings.sourceUrl + "/"))
+                  .resolved(QUrl(QString::fromStdString(record.url)))
+                  .toString()
+                  .toStdString();
+    if (url.empty()) {
+        if (m_settings.sourceDirectory.empty()) {
+            m_ui.error("cannot install package " + record.name + " as it is not a local file");
+            return std::nullopt;
+        }
+        const std::string path = m_settings.sourceDirectory + "/" + record.url;
+        if ((result = checkDownload(record, path)) != Result::Done)
+            return std::nullopt;
+        return path;
+    }
+    if (!isHttpUrl(url)) {
+        m_ui.error("Cannot download package (not an http or https URL: " +
+                   PackageArchive::displayName(url) + ")");
+        return std::nullopt;
+    }
+
+    // The list names the file; a name that is not a plain file name is not used as one.
+    const bool plainName =
+        isValidPackageName(record.fileName) &&
+        (endsWith(record.fileName, ".qzPackage") || endsWith(record.fileName, ".qzArchive"));
+    const std::string fileName = plainName ? record.fileName : record.name + ".qzPackage";
+    const std::string path = downloadsDirectory() + "/" + fileName;
+    // A verified copy from an earlier download (or --download-only) is used as it is.
+    if (m_settings.verifyDownloads && exists(path)) {
+        struct stat info;
+        const PackageSums got{::stat(path.c_str(), &info) == 0 ? std::uint64_t(info.st_size) : 0,
+                              fileMd5(path), fileSha256(path)};
+        const PackageSumCheck check =
+            checkPackageSums(fileName, {record.size, record.md5, record.sha256}, got);
+        if (check.ok) {
+            m_ui.message(check.verified);
+            result = Result::Done;
+            return path;
+        }
+    }
+    PackageDownloader::Request request;
+    request.url = url;
+    request.destination = path;
+    request.name = fileName;
+    request.sums = {record.size, record.md5, record.sha256};
+    request.verify = m_settings.verifyDownloads;
+    m_downloading = fileName;
+    const PackageDownloader::Result got = m_downloader.download(request);
+    if (got.status == PackageDownloader::Result::Cancelled) {
+        result = Result::Cancelled;
+        return std::nullopt;
+    }
+    if (got.status != PackageDownloader::Result::Done) {
+        for (const std::string &line : got.log)
+            m_ui.error(line);
+        if (got.log.empty())
+            m_ui.error("Cannot download package (" + got.reason + ")");
+        return std::nullopt;
+    }
+    downloaded.push_back(path);
+    if (!got.verified.empty())
+        m_ui.message(got.verified);
+    result = Result::Done;
+    return path;
+}
+
+PackageSystem::Result PackageSystem::installNames(const std::vector<std::string> &names,
+                                                  bool downloadOnly) {
+    std::optional<InstallerLock> lock;
+    try {
+        lock.emplace(*this);
+    } catch (const HException &e) {
+        m_ui.error("Package installation error: " + e.message());
+        return Result::Failed;
+    }
     std::map<std::string, PackageRecord> available;
     for (PackageRecord &record : availablePackages())
         available.emplace(record.name, std::move(record));
@@ -546,6 +684,10 @@ PackageSystem::Result PackageSystem::installNames(const std::vector<std::string>
         }
     }
 
+    // Everything is fetched and verified before anything is installed: a failed or
+    // cancelled download leaves the installed tree as it was.
+    std::vector<std::string> archives;
+    std::vector<std::string> downloaded; // by this command, deleted again on Cancel
     for (const std::string &name : ordered) {
         const auto found = available.find(name);
         const bool requested = std::find(names.begin(), names.end(), name) != names.end();
@@ -561,28 +703,97 @@ PackageSystem::Result PackageSystem::installNames(const std::vector<std::string>
             if (present && compareVersions(present->version, found->second.version) >= 0)
                 continue; // a dependency that is already there
         }
-        const PackageRecord &record = found->second;
-        if (record.url.empty()) {
-            m_ui.error("cannot install package " + name + " as no URL has been specified");
-            return Result::Failed;
-        }
-        if (record.url.find("://") != std::string::npos || m_settings.sourceDirectory.empty()) {
-            m_ui.error("cannot install package " + name + " as it is not a local file");
-            return Result::Failed;
-        }
-        const std::string path = m_settings.sourceDirectory + "/" + record.url;
-        if (Result result = checkDownload(record, path); result != Result::Done)
+        Result result = Result::Failed;
+        const std::optional<std::string> archive = fetch(found->second, result, downloaded);
+        if (!archive) {
+            if (result == Result::Cancelled) {
+                for (const std::string &file : downloaded)
+                    ::unlink(file.c_str());
+                m_ui.error("Package installation cancelled");
+            }
             return result;
-        if (Result result = installFile(path); result != Result::Done)
-            return result;
+        }
+        archives.push_back(*archive);
     }
-    for (const std::string &file : files)
-        if (Result result = installFile(file); result != Result::Done)
+    if (downloadOnly) {
+        for (const std::string &archive : archives)
+            m_ui.message("Downloaded " + archive);
+        return Result::Done;
+    }
+    archives.insert(archives.end(), files.begin(), files.end());
+    for (const std::string &archive : archives) {
+        const Result result = installFile(archive);
+        if (result != Result::Done)
             return result;
+        if (m_settings.deleteDownloads &&
+            std::find(downloaded.begin(), downloaded.end(), archive) != downloaded.end())
+            ::unlink(archive.c_str());
+    }
     return Result::Done;
 }
 
+PackageSystem::Result PackageSystem::update(const std::vector<std::string> &names) {
+    std::optional<InstallerLock> lock;
+    try {
+        lock.emplace(*this);
+    } catch (const HException &e) {
+        m_ui.error("Package installation error: " + e.message());
+        return Result::Failed;
+    }
+    std::map<std::string, PackageRecord> available;
+    for (PackageRecord &record : availablePackages())
+        available.emplace(record.name, std::move(record));
+    std::vector<PackageRecord> installed = installedPackages();
+    for (const std::string &name : names)
+        if (std::none_of(installed.begin(), installed.end(),
+                         [&](const PackageRecord &record) { return record.name == name; })) {
+            m_ui.error("package " + PackageArchive::displayName(name) + " is not installed");
+            return Result::Failed;
+        }
+    std::vector<std::string> updates;
+    for (const PackageRecord &record : installed) {
+        if (!names.empty() && std::find(names.begin(), names.end(), record.name) == names.end())
+            continue;
+        const auto found = available.find(record.name);
+        if (found != available.end() &&
+            compareVersions(found->second.version, record.installedVersion) > 0)
+            updates.push_back(record.name);
+    }
+    if (updates.empty()) {
+        m_ui.message("No updates available");
+        return Result::Done;
+    }
+    return installNames(updates);
+}
+
+PackageSystem::Result
+PackageSystem::checkSolutionPackages(const std::vector<std::string> &required) {
+    std::vector<std::string> missing;
+    for (const std::string &name : required)
+        if (std::find(missing.begin(), missing.end(), name) == missing.end() &&
+            !installedPackage(name))
+            missing.push_back(name);
+    if (missing.empty())
+        return Result::Done;
+    std::string warning = "<b>Warning:</b></font> The following required packages have not "
+                          "been installed:<ul>";
+    for (const std::string &name : missing)
+        warning += "<li>" + PackageArchive::displayName(name) + "</li>";
+    warning += "</ul>";
+    m_ui.message(warning);
+    if (!m_ui.confirm("Do you want to install the missing packages"))
+        return Result::Cancelled;
+    return installNames(missing);
+}
+
 PackageSystem::Result PackageSystem::remove(const std::vector<std::string> &names) {
+    std::optional<InstallerLock> lock;
+    try {
+        lock.emplace(*this);
+    } catch (const HException &e) {
+        m_ui.error(e.message());
+        return Result::Failed;
+    }
     std::vector<PackageRecord> installed = installedPackages();
     const auto find = [&](const std::string &name) -> const PackageRecord * {
         for (const PackageRecord &record : installed)
@@ -639,7 +850,6 @@ PackageSystem::Result PackageSystem::remove(const std::vector<std::string> &name
     }
 
     try {
-        InstallerLock lock(m_settings.packagesDirectory);
         for (const PackageRecord *record : dependents)
             removeOne(*record);
         for (const PackageRecord *record : targets)
@@ -652,11 +862,22 @@ PackageSystem::Result PackageSystem::remove(const std::vector<std::string> &name
 }
 
 void PackageSystem::removeOne(const PackageRecord &record) {
+    removeFiles(record, {});
+    const std::string description = descriptionPath(record.name);
+    if (::unlink(description.c_str()) != 0)
+        throw HException("cannot remove " + description);
+    m_ui.message("Removed package '" + record.name + "'");
+}
+
+void PackageSystem::removeFiles(const PackageRecord &record, const std::vector<std::string> &keep) {
     const std::string root = record.installationDirectory;
     const bool usableRoot = !root.empty() && root.front() == '/' && root != "/";
+    const std::set<std::string> kept(keep.begin(), keep.end());
     std::set<std::string, std::greater<>> directories; // deepest first
     for (const PackageRecord::InstalledFile &file : record.installedFiles) {
         const std::string path = m_macros.globalExpand(file.fileName);
+        if (kept.count(path))
+            continue;
         const bool inPackages = isInside(path, m_settings.packagesDirectory);
         if (!(usableRoot && isInside(path, root)) && !inPackages) {
             m_ui.error("not removing " + PackageArchive::displayName(path) +
@@ -683,10 +904,6 @@ void PackageSystem::removeOne(const PackageRecord &record) {
     }
     for (const std::string &dir : directories)
         ::rmdir(dir.c_str()); // only empty ones go
-    const std::string description = descriptionPath(record.name);
-    if (::unlink(description.c_str()) != 0)
-        throw HException("cannot remove " + description);
-    m_ui.message("Removed package '" + record.name + "'");
 }
 
 std::vector<PackageSystem::FileStatus>

@@ -1,19 +1,31 @@
 #pragma once
 
+#include "packages/packagedownloader.h"
 #include "packages/packagerecord.h"
 #include "project/macroexpander.h"
 
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
 class PackageUserInterface;
 
+namespace QTx {
+class LockFile;
+}
+
 // The options the package system works with.
 struct PackageSettings {
     std::string packagesDirectory; // $(PackagesDir): descriptions, the list, packages/ entries
-    std::string sourceDirectory;   // holds available_packages.xml and the package files
+    // Where available_packages.xml and the package files are: a directory, or the http(s)
+    // URL of one. Relative package URLs in the list are taken from there.
+    std::string sourceDirectory;
+    std::string sourceUrl;
     bool verifyDownloads = true;
+    bool deleteDownloads = false; // downloaded archives go once installed
+    int downloadTimeoutMs = PackageDownloader::kDefaultTimeoutMs;
+    int lockTimeoutMs = 300000; // how long an installer waits for another one
 };
 
 // Keeps the available and installed packages and installs, removes and verifies them. Every
@@ -30,6 +42,7 @@ public:
     };
 
     PackageSystem(PackageSettings settings, PackageUserInterface &ui);
+    ~PackageSystem();
 
     const PackageSettings &settings() const { return m_settings; }
     MacroExpander &macros() { return m_macros; }
@@ -42,14 +55,24 @@ public:
     // Available and installed packages merged by name, sorted by title.
     std::vector<PackageRecord> packageList() const;
 
-    // Copies the source's list into the packages directory; a failure keeps the previous one.
+    // Copies (or downloads) the source's list into the packages directory; a failure keeps
+    // the previous one. Package URLs of a downloaded list are stored absolute.
     void refresh();
 
     // Installs a package archive. Errors are reported through the interface.
     Result installFile(const std::string &archivePath);
     // Installs packages by name from the available list (or local package files), with the
-    // missing packages they depend on first.
-    Result installNames(const std::vector<std::string> &names);
+    // missing packages they depend on first. Every listed package is fetched and verified
+    // before the first is installed; `downloadOnly` stops there.
+    Result installNames(const std::vector<std::string> &names, bool downloadOnly = false);
+    // Installs the newer listed version of the named (or every) installed package; files of
+    // the old version that the new one no longer has are removed like on removal.
+    Result update(const std::vector<std::string> &names);
+    // A solution needs `required`: warns about the ones not installed and offers to install
+    // them. Done when nothing is missing or they were installed.
+    Result checkSolutionPackages(const std::vector<std::string> &required);
+    // Ends a running download (from any thread); the command returns Cancelled.
+    void cancel();
     // Removes installed packages, and on confirmation the installed packages needing them.
     Result remove(const std::vector<std::string> &names);
     // The state of every recorded file of the named (or all) installed packages.
@@ -64,17 +87,28 @@ public:
 
     std::string descriptionPath(const std::string &name) const;
     std::string listPath() const;
+    std::string downloadsDirectory() const;
 
 private:
     struct Installation;
+    class InstallerLock;
 
     Result install(Installation &installation);
     Result checkDownload(const PackageRecord &record, const std::string &path);
+    // The local archive of a listed package, downloaded when it comes from a URL; nothing
+    // after reporting why not.
+    std::optional<std::string> fetch(const PackageRecord &record, Result &result,
+                                     std::vector<std::string> &downloaded);
     bool isSystemRecord(const std::string &path) const;
     void removeOne(const PackageRecord &record);
+    void removeFiles(const PackageRecord &record, const std::vector<std::string> &keep);
     std::optional<PackageRecord> installedPackage(const std::string &name) const;
 
     PackageSettings m_settings;
     PackageUserInterface &m_ui;
     MacroExpander m_macros;
+    PackageDownloader m_downloader;
+    std::string m_downloading; // the file the progress reports are about
+    std::unique_ptr<QTx::LockFile> m_lock;
+    int m_lockDepth = 0;
 };

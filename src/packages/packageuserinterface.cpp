@@ -1,6 +1,32 @@
 #include "packages/packageuserinterface.h"
 
+#include <unistd.h>
+
 PackageUserInterface::~PackageUserInterface() = default;
+
+void PackageUserInterface::progress(const std::string &, std::uint64_t, std::uint64_t, double) {}
+
+void ConsolePackageUserInterface::progress(const std::string &name, std::uint64_t bytes,
+                                           std::uint64_t total, double rate) {
+    if (!::isatty(::fileno(m_err)))
+        return; // a log or a pipe gets the result lines only
+    if (total != 0)
+        std::fprintf(m_err, "\r%s: %llu / %llu bytes (%.0f KB/sec)  ", name.c_str(),
+                     static_cast<unsigned long long>(bytes), static_cast<unsigned long long>(total),
+                     rate / 1024);
+    else
+        std::fprintf(m_err, "\r%s: %llu bytes (%.0f KB/sec)  ", name.c_str(),
+                     static_cast<unsigned long long>(bytes), rate / 1024);
+    if (total != 0 && bytes >= total)
+        std::fputc('\n', m_err);
+    std::fflush(m_err);
+}
+
+void ScriptedPackageUserInterface::progress(const std::string &name, std::uint64_t bytes,
+                                            std::uint64_t, double) {
+    if (onProgress)
+        onProgress(name, bytes);
+}
 
 ConsolePackageUserInterface::ConsolePackageUserInterface(std::FILE *in, std::FILE *out,
                                                          std::FILE *err)

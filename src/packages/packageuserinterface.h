@@ -1,7 +1,9 @@
 #pragma once
 
+#include <cstdint>
 #include <cstdio>
 #include <deque>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -23,6 +25,10 @@ public:
                                                const std::string &suggestion) = 0;
     virtual void message(const std::string &text) = 0;
     virtual void error(const std::string &text) = 0;
+    // A download moves on: bytes so far, the total (0 while unknown) and bytes per second.
+    // Called from the downloader's thread while the caller waits for the download.
+    virtual void progress(const std::string &name, std::uint64_t bytes, std::uint64_t total,
+                          double rate);
 };
 
 // Questions on standard output, answers from standard input; the end of input answers
@@ -41,6 +47,9 @@ public:
                                        const std::string &suggestion) override;
     void message(const std::string &text) override;
     void error(const std::string &text) override;
+    // On a terminal only: one line rewritten in place.
+    void progress(const std::string &name, std::uint64_t bytes, std::uint64_t total,
+                  double rate) override;
 
 private:
     std::optional<std::string> readLine();
@@ -66,9 +75,14 @@ public:
     void message(const std::string &text) override;
     void error(const std::string &text) override;
 
+    void progress(const std::string &name, std::uint64_t bytes, std::uint64_t total,
+                  double rate) override;
+
     std::vector<std::string> questions;
     std::vector<std::string> messages;
     std::vector<std::string> errors;
+    // Called with every progress report (from the downloader's thread), e.g. to cancel.
+    std::function<void(const std::string &name, std::uint64_t bytes)> onProgress;
 
 private:
     std::optional<std::string> next();

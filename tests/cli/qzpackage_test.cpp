@@ -6,6 +6,7 @@
 #include "golden.h"
 #include "toolrunner.h"
 
+#include <QProcess>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -150,6 +151,99 @@ TEST_F(QzPackageTool, RelativePackagesDirectory) {
     EXPECT_EQ(readFileBytes(path("rel/pk/Core/include/core.h")), "#define CORE 1\n");
     result = runTool("qzpackage", {"--dir", "rel/pk/", "verify"}, {}, m_root);
     EXPECT_EQ(result.out, "OK       " + path("rel/pk/Core/include/core.h") + "\n");
+}
+
+TEST_F(QzPackageTool, HttpSourceDownloadOnlyUpdateAndLinks) {
+    REQUIRE_TOOL("python3", "python3");
+    ASSERT_EQ(runTool("qzpackage", {"make-list", path("repo")}, {}, m_root).exitCode, 0);
+    QProcess server;
+    server.setWorkingDirectory(QString::fromStdString(path("repo")));
+    server.setProcessChannelMode(QProcess::MergedChannels);
+    server.start("python3", {"-u", "-m", "http.server", "0", "--bind", "127.0.0.1"});
+    QByteArray banner;
+    while (!banner.contains(")") && server.waitForReadyRead(10000))
+        banner += server.readAll();
+    const qsizetype at = banner.indexOf(" port ");
+    ASSERT_GE(at, 0) << banner.toStdString();
+    const std::string url =
+        "http://127.0.0.1:" + banner.mid(at + 6).split(' ').value(0).toStdString();
+    const auto web = [&](std::vector<std::string> arguments) {
+        arguments.insert(arguments.begin(), {"--dir", path("pk"), "--source", url});
+        return runTool("qzpackage", arguments, {}, m_root);
+    };
+
+    ToolResult result = web({"refresh"});
+    ASSERT_EQ(result.exitCode, 0) << result.err;
+    result = web({"install", "Board", "--download-only"});
+    ASSERT_EQ(result.exitCode, 0) << result.err;
+    EXPECT_NE(result.out.find("Downloaded " + path("pk/downloads/Core.qzPackage") + "\n"),
+              std::string::npos);
+    EXPECT_NE(result.out.find("Downloaded " + path("pk/downloads/Board.qzPackage") + "\n"),
+              std::string::npos);
+    EXPECT_FALSE(QFileInfo::exists(QString::fromStdString(path("pk/Board_package.xml"))));
+
+    // The stored list holds absolute URLs: no source needed any more.
+    result = runTool("qzpackage", {"--dir", path("pk"), "link", "sw://install-package/Board"}, {},
+                     m_root);
+    ASSERT_EQ(result.exitCode, 0) << result.err;
+    EXPECT_EQ(readFileBytes(path("pk/Board/board/board.c")), "int board;\n");
+
+    makePackage("repo/Core.qzPackage", {{"Core_package.xml", "<package name=\"Core\" "
+                                                             "version=\"1.10\"/>"},
+                                        {"include/core.h", "#define CORE 2\n"}});
+    ASSERT_EQ(runTool("qzpackage", {"make-list", path("repo")}, {}, m_root).exitCode, 0);
+    ASSERT_EQ(web({"refresh"}).exitCode, 0);
+    EXPECT_EQ(web({"list", "--updates"}).out.substr(0, 4), "Core");
+    result = web({"update", "--yes"});
+    ASSERT_EQ(result.exitCode, 0) << result.err;
+    EXPECT_EQ(readFileBytes(path("pk/Core/include/core.h")), "#define CORE 2\n");
+    result = web({"update", "Core"});
+    EXPECT_EQ(result.exitCode, 0);
+    EXPECT_EQ(result.out, "No updates available\n");
+    EXPECT_EQ(web({"update", "Nothing"}).err, "package Nothing is not installed\n");
+
+    // A list that lies about a sum: the exact lines, exit 1, nothing new installed.
+    std::string list = readFileBytes(path("repo/available_packages.xml"));
+    const std::size_t md5 = list.find("md5=\"", list.find("name=\"Board\""));
+    list.replace(md5 + 5, 32, std::string(32, 'F'));
+    writeFileBytes(path("repo/available_packages.xml"), list);
+    ASSERT_EQ(web({"refresh"}).exitCode, 0);
+    ::unlink(path("pk/downloads/Board.qzPackage").c_str());
+    ASSERT_EQ(web({"remove", "Board", "--yes"}).exitCode, 0);
+    result = web({"install", "Board"});
+    EXPECT_EQ(result.exitCode, 1);
+    EXPECT_NE(result.err.find("Incorrect MD5 sum for Board.qzPackage (expected " +
+                              std::string(32, 'f') + " got "),
+              std::string::npos)
+        << result.err;
+    EXPECT_NE(result.err.find("\nMD5 verification failed\n"), std::string::npos);
+    EXPECT_FALSE(QFileInfo::exists(QString::fromStdString(path("pk/Board_package.xml"))));
+    EXPECT_FALSE(QFileInfo::exists(QString::fromStdString(path("pk/downloads/Board.qzPackage"))));
+    server.kill();
+    server.waitForFinished(5000);
+}
+
+TEST_F(QzPackageTool, TwoInstallersAtOnce) {
+    std::vector<std::pair<std::string, std::string>> entries = {
+        {"Big_package.xml", "<package name=\"Big\"/>"}};
+    for (int i = 0; i < 200; ++i)
+        entries.push_back({"big/f" + std::to_string(i), std::string(20000, char('a' + i % 26))});
+    makePackage("repo/Big.qzPackage", entries);
+    QProcess first, second;
+    for (auto [process, file] :
+         {std::pair{&first, "repo/Big.qzPackage"}, std::pair{&second, "repo/Core.qzPackage"}}) {
+        process->setWorkingDirectory(QString::fromStdString(m_root));
+        process->start(QString::fromStdString(toolPath("qzpackage")),
+                       {"--dir", "pk", "install", file, "--yes"});
+    }
+    ASSERT_TRUE(first.waitForFinished(60000));
+    ASSERT_TRUE(second.waitForFinished(60000));
+    EXPECT_EQ(first.exitCode(), 0) << first.readAllStandardError().toStdString();
+    EXPECT_EQ(second.exitCode(), 0) << second.readAllStandardError().toStdString();
+    ToolResult verified = runTool("qzpackage", {"--dir", "pk", "verify"}, {}, m_root);
+    EXPECT_EQ(verified.exitCode, 0) << verified.out;
+    EXPECT_NE(verified.out.find("include/core.h"), std::string::npos);
+    EXPECT_NE(verified.out.find("big/f199"), std::string::npos);
 }
 
 TEST_F(QzPackageTool, BadInputIsAnErrorWithExitOne) {

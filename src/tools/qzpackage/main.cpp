@@ -5,8 +5,11 @@
 #include "core/version.h"
 #include "packages/packagearchive.h"
 #include "packages/packagedescription.h"
+#include "packages/packagelink.h"
 #include "packages/packagesystem.h"
 #include "packages/packageuserinterface.h"
+
+#include <QCoreApplication>
 
 #include <algorithm>
 #include <cstdio>
@@ -40,9 +43,11 @@ int runList(const Arguments &, PackageSystem &, ConsolePackageUserInterface &);
 int runRefresh(const Arguments &, PackageSystem &, ConsolePackageUserInterface &);
 int runInfo(const Arguments &, PackageSystem &, ConsolePackageUserInterface &);
 int runInstall(const Arguments &, PackageSystem &, ConsolePackageUserInterface &);
+int runUpdate(const Arguments &, PackageSystem &, ConsolePackageUserInterface &);
 int runRemove(const Arguments &, PackageSystem &, ConsolePackageUserInterface &);
 int runVerify(const Arguments &, PackageSystem &, ConsolePackageUserInterface &);
 int runMakeList(const Arguments &, PackageSystem &, ConsolePackageUserInterface &);
+int runLink(const Arguments &, PackageSystem &, ConsolePackageUserInterface &);
 
 // The one table behind dispatch, argument checks and help.
 const Command kCommands[] = {
@@ -60,14 +65,21 @@ const Command kCommands[] = {
      runRefresh},
     {"info", "info NAME", "  Prints what is known of one package.\n", {}, 1, runInfo},
     {"install",
-     "install NAME|FILE... [--yes] [--overwrite ask|all|none] [--no-verify]",
+     "install NAME|FILE... [--yes] [--overwrite ask|all|none] [--download-only] [--no-verify]",
      "  Installs packages from the source (with the packages they need) or package files.\n"
-     "  --yes          answer every question yes (overwrite questions: all)\n"
-     "  --overwrite    how to answer when a file newer than the package exists\n"
-     "  --no-verify    skip the size and sum checks of listed packages\n",
-     {{"--yes", false}, {"--overwrite", true}, {"--no-verify", false}},
+     "  --yes            answer every question yes (overwrite questions: all)\n"
+     "  --overwrite      how to answer when a file newer than the package exists\n"
+     "  --download-only  fetch and verify into DIR/downloads, install nothing\n"
+     "  --no-verify      skip the size and sum checks of listed packages\n",
+     {{"--yes", false}, {"--overwrite", true}, {"--download-only", false}, {"--no-verify", false}},
      1,
      runInstall},
+    {"update",
+     "update [NAME...] [--yes] [--overwrite ask|all|none] [--no-verify]",
+     "  Installs the newer listed version of the named (or every) installed package.\n",
+     {{"--yes", false}, {"--overwrite", true}, {"--no-verify", false}},
+     0,
+     runUpdate},
     {"remove",
      "remove NAME... [--yes]",
      "  Removes packages; files changed since installation are kept.\n",
@@ -80,6 +92,14 @@ const Command kCommands[] = {
      {},
      0,
      runVerify},
+    {"link",
+     "link LINK [--yes]",
+     "  Follows a package link: sw://install-package/NAME, sw://update-package/NAME,\n"
+     "  sw://manage-packages, dynamic://packages/docs/NAME/FILE, dynamic://packages/status/,\n"
+     "  dynamic://packages/all.\n",
+     {{"--yes", false}, {"--overwrite", true}, {"--no-verify", false}},
+     1,
+     runLink},
     {"make-list",
      "make-list DIR [--base-url URL]",
      "  Writes DIR/available_packages.xml for the package files in DIR.\n",
@@ -89,9 +109,10 @@ const Command kCommands[] = {
 };
 
 void printUsage(std::FILE *out) {
-    std::fprintf(out, "usage: qzpackage [--dir DIR] [--source DIR] COMMAND [ARGS]\n\n"
-                      "  --dir DIR      the packages directory (default ~/.palindor/packages)\n"
-                      "  --source DIR   where available_packages.xml and package files are\n\n"
+    std::fprintf(out, "usage: qzpackage [--dir DIR] [--source URL|DIR] COMMAND [ARGS]\n\n"
+                      "  --dir DIR         the packages directory (default ~/.palindor/packages)\n"
+                      "  --source URL|DIR  where available_packages.xml and package files are\n"
+                      "                    (an http or https URL, or a directory)\n\n"
                       "commands:\n");
     for (const Command &command : kCommands)
         std::fprintf(out, "  %s\n%s", command.synopsis, command.description);
@@ -135,7 +156,7 @@ int runInfo(const Arguments &args, PackageSystem &system, ConsolePackageUserInte
     throw HException("unknown package: " + PackageArchive::displayName(args.positional[0]));
 }
 
-int runInstall(const Arguments &args, PackageSystem &system, ConsolePackageUserInterface &ui) {
+void applyAnswers(const Arguments &args, ConsolePackageUserInterface &ui) {
     ui.setAssumeYes(args.has("--yes"));
     if (args.has("--overwrite")) {
         const std::string &policy = args.options.at("--overwrite");
@@ -148,7 +169,53 @@ int runInstall(const Arguments &args, PackageSystem &system, ConsolePackageUserI
     } else if (args.has("--yes")) {
         ui.setOverwritePolicy(PackageUserInterface::Overwrite::All);
     }
-    return system.installNames(args.positional) == PackageSystem::Result::Done ? 0 : 1;
+}
+
+int runInstall(const Arguments &args, PackageSystem &system, ConsolePackageUserInterface &ui) {
+    applyAnswers(args, ui);
+    return system.installNames(args.positional, args.has("--download-only")) ==
+                   PackageSystem::Result::Done
+               ? 0
+               : 1;
+}
+
+int runUpdate(const Arguments &args, PackageSystem &system, ConsolePackageUserInterface &ui) {
+    applyAnswers(args, ui);
+    return system.update(args.positional) == PackageSystem::Result::Done ? 0 : 1;
+}
+
+int runLink(const Arguments &args, PackageSystem &system, ConsolePackageUserInterface &ui) {
+    const std::optional<PackageLink> link = PackageLink::parse(args.positional[0]);
+    if (!link)
+        throw HException("not a package link: " + PackageArchive::displayName(args.positional[0]));
+    applyAnswers(args, ui);
+    switch (link->kind) {
+    case PackageLink::InstallPackage:
+        return system.installNames({link->package}) == PackageSystem::Result::Done ? 0 : 1;
+    case PackageLink::UpdatePackage:
+        return system.update({link->package}) == PackageSystem::Result::Done ? 0 : 1;
+    case PackageLink::Documents: {
+        const std::optional<PackageRecord> record = [&]() -> std::optional<PackageRecord> {
+            for (const PackageRecord &candidate : system.installedPackages())
+                if (candidate.name == link->package)
+                    return candidate;
+            return std::nullopt;
+        }();
+        if (!record)
+            throw HException("package " + link->package + " is not installed");
+        std::printf("%s/%s\n", record->installationDirectory.c_str(), link->document.c_str());
+        return 0;
+    }
+    case PackageLink::Status: {
+        Arguments installed;
+        installed.options["--installed"];
+        return runList(installed, system, ui);
+    }
+    case PackageLink::ManagePackages:
+    case PackageLink::AllPackages:
+        return runList({}, system, ui);
+    }
+    return 1;
 }
 
 int runRemove(const Arguments &args, PackageSystem &system, ConsolePackageUserInterface &ui) {
@@ -220,6 +287,7 @@ int runMakeList(const Arguments &args, PackageSystem &, ConsolePackageUserInterf
 } // namespace
 
 int main(int argc, char **argv) {
+    QCoreApplication application(argc, argv); // the downloader's thread runs an event loop
     std::vector<std::string> words(argv + 1, argv + argc);
     PackageSettings settings;
     settings.packagesDirectory = hiddenApplicationDirectory(kProductName) + "/packages";
@@ -235,8 +303,13 @@ int main(int argc, char **argv) {
             if (!command && (word == "--dir" || word == "--source")) {
                 if (i + 1 >= words.size())
                     throw HException(word + " needs a value");
-                (word == "--dir" ? settings.packagesDirectory : settings.sourceDirectory) =
-                    words[++i];
+                const std::string &value = words[++i];
+                if (word == "--dir")
+                    settings.packagesDirectory = value;
+                else if (value.rfind("http://", 0) == 0 || value.rfind("https://", 0) == 0)
+                    settings.sourceUrl = value;
+                else
+                    settings.sourceDirectory = value;
                 continue;
             }
             if (!command) {
