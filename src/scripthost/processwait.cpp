@@ -1,0 +1,31 @@
+#include "scripthost/processwait.h"
+
+#include "script/escontext.h"
+
+#include <QDeadlineTimer>
+#include <QProcess>
+
+ProcessWait waitForProcess(QProcess &process, ESContext *context, int timeoutMs,
+                           bool killOnTimeout) {
+    constexpr int kSliceMs = 50;
+    QDeadlineTimer deadline =
+        timeoutMs < 0 ? QDeadlineTimer(QDeadlineTimer::Forever) : QDeadlineTimer(timeoutMs);
+    ProcessWait outcome = ProcessWait::Finished;
+    while (process.state() != QProcess::NotRunning) {
+        if (context && context->shouldStop()) {
+            outcome = ProcessWait::Stopped;
+            break;
+        }
+        if (deadline.hasExpired()) {
+            outcome = ProcessWait::TimedOut;
+            break;
+        }
+        process.waitForFinished(int(std::min<qint64>(
+            kSliceMs, deadline.remainingTime() < 0 ? kSliceMs : deadline.remainingTime() + 1)));
+    }
+    if (outcome == ProcessWait::Stopped || (outcome == ProcessWait::TimedOut && killOnTimeout)) {
+        process.kill();
+        process.waitForFinished(-1);
+    }
+    return outcome;
+}
