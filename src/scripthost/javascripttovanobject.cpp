@@ -223,6 +223,9 @@ QString JavaScriptTovanObject::formatXMLString(const QString &xml, int indent,
             writeDoctype();
             writer.writeCurrentToken(reader);
             break;
+        case QXmlStreamReader::EndDocument:
+            writer.writeEndDocument();
+            break;
         case QXmlStreamReader::Characters:
             if (!reader.isWhitespace())
                 writer.writeCurrentToken(reader);
@@ -236,6 +239,9 @@ QString JavaScriptTovanObject::formatXMLString(const QString &xml, int indent,
         scriptError(QStringLiteral("invalid XML at line %1: %2")
                         .arg(reader.lineNumber())
                         .arg(reader.errorString()));
+    // Without a declaration the writer starts with the line break that would follow it.
+    if (out.startsWith(QLatin1Char('\n')))
+        out.remove(0, 1);
     return out;
 }
 

@@ -2,8 +2,10 @@
 
 #include "script/escontext.h"
 
+#include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QProcess>
+#include <QThread>
 
 ProcessWait waitForProcess(QProcess &process, ESContext *context, int timeoutMs,
                            bool killOnTimeout) {
@@ -11,7 +13,12 @@ ProcessWait waitForProcess(QProcess &process, ESContext *context, int timeoutMs,
     QDeadlineTimer deadline =
         timeoutMs < 0 ? QDeadlineTimer(QDeadlineTimer::Forever) : QDeadlineTimer(timeoutMs);
     ProcessWait outcome = ProcessWait::Finished;
+    QCoreApplication *application = QCoreApplication::instance();
+    bool onMainThread = application && application->thread() == QThread::currentThread();
     while (process.state() != QProcess::NotRunning) {
+        // The stop action must stay reachable while a native blocks.
+        if (onMainThread)
+            QCoreApplication::processEvents();
         if (context && context->shouldStop()) {
             outcome = ProcessWait::Stopped;
             break;

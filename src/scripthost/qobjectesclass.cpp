@@ -369,8 +369,13 @@ bool QObjectESClass::getOwnProperty(ESContext &context, ESObject *object, ESStri
     int index = m_object->metaObject()->indexOfProperty(key.constData());
     if (index < 0)
         return false;
-    if (value)
-        *value = scriptValueOf(context, m_object->property(key.constData()), 0);
+    if (value) {
+        QVariant v = m_object->property(key.constData());
+        // Enumerations read as the numbers their keys stand for on the object.
+        *value = m_object->metaObject()->property(index).isEnumType()
+                     ? ESValue::fromNumber(v.toInt())
+                     : scriptValueOf(context, v, 0);
+    }
     if (attributes)
         *attributes = ESProperty::DontDelete;
     return true;
