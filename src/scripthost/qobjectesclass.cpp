@@ -13,6 +13,8 @@
 
 #include <array>
 #include <cmath>
+#include <cstring>
+#include <optional>
 
 namespace {
 
@@ -154,6 +156,93 @@ ESValue scriptValueOf(ESContext &context, const QVariant &value, int depth) {
     }
 }
 
+// A number or boolean argument or result, passed to the meta-call without a variant.
+union Scalar {
+    bool b;
+    int i;
+    uint u;
+    qint64 ll;
+    quint64 ull;
+    double d;
+    float f;
+};
+
+bool isScalar(int id) {
+    switch (id) {
+    case QMetaType::Bool:
+    case QMetaType::Int:
+    case QMetaType::UInt:
+    case QMetaType::LongLong:
+    case QMetaType::ULongLong:
+    case QMetaType::Double:
+    case QMetaType::Float:
+        return true;
+    default:
+        return false;
+    }
+}
+
+qint64 clampedInt64(double d) {
+    if (std::isnan(d))
+        return 0;
+    return d >= 9.2233720368547758e18    ? INT64_MAX
+           : d <= -9.2233720368547758e18 ? INT64_MIN
+                                         : qint64(d);
+}
+
+quint64 clampedUint64(double d) {
+    if (!(d > 0))
+        return 0;
+    return d >= 1.8446744073709552e19 ? UINT64_MAX : quint64(d);
+}
+
+bool toScalar(ESContext &context, int id, const ESValue &value, Scalar &out) {
+    switch (id) {
+    case QMetaType::Bool:
+        out.b = context.toBoolean(value);
+        return true;
+    case QMetaType::Int:
+        out.i = context.toInt32(value);
+        return true;
+    case QMetaType::UInt:
+        out.u = context.toUint32(value);
+        return true;
+    case QMetaType::LongLong:
+        out.ll = clampedInt64(context.toInteger(value));
+        return true;
+    case QMetaType::ULongLong:
+        out.ull = clampedUint64(context.toInteger(value));
+        return true;
+    case QMetaType::Double:
+        out.d = context.toNumber(value);
+        return true;
+    case QMetaType::Float:
+        out.f = float(context.toNumber(value));
+        return true;
+    default:
+        return false;
+    }
+}
+
+ESValue fromScalar(int id, const Scalar &value) {
+    switch (id) {
+    case QMetaType::Bool:
+        return ESValue::fromBool(value.b);
+    case QMetaType::Int:
+        return ESValue::fromNumber(value.i);
+    case QMetaType::UInt:
+        return ESValue::fromNumber(value.u);
+    case QMetaType::LongLong:
+        return ESValue::fromNumber(double(value.ll));
+    case QMetaType::ULongLong:
+        return ESValue::fromNumber(double(value.ull));
+    case QMetaType::Double:
+        return ESValue::fromNumber(value.d);
+    default:
+        return ESValue::fromNumber(double(value.f));
+    }
+}
+
 // One argument of a meta-call: a value of the parameter's type, or for a QVariant parameter
 // the variant itself.
 struct Argument {
@@ -175,36 +264,12 @@ bool convertArgument(ESContext &context, QMetaType type, const ESValue &value, b
     if (!given)
         return true;
     void *data = out.pointer;
+    Scalar scalar;
+    if (toScalar(context, type.id(), value, scalar)) {
+        std::memcpy(data, &scalar, std::size_t(type.sizeOf()));
+        return true;
+    }
     switch (type.id()) {
-    case QMetaType::Bool:
-        *static_cast<bool *>(data) = context.toBoolean(value);
-        return true;
-    case QMetaType::Int:
-        *static_cast<int *>(data) = context.toInt32(value);
-        return true;
-    case QMetaType::UInt:
-        *static_cast<uint *>(data) = context.toUint32(value);
-        return true;
-    case QMetaType::LongLong: {
-        double d = context.toInteger(value);
-        *static_cast<qint64 *>(data) = d >= 9.2233720368547758e18    ? INT64_MAX
-                                       : d <= -9.2233720368547758e18 ? INT64_MIN
-                                                                     : qint64(d);
-        return true;
-    }
-    case QMetaType::ULongLong: {
-        double d = context.toInteger(value);
-        *static_cast<quint64 *>(data) = d >= 1.8446744073709552e19 ? UINT64_MAX
-                                        : d <= 0                   ? 0
-                                                                   : quint64(d);
-        return true;
-    }
-    case QMetaType::Double:
-        *static_cast<double *>(data) = context.toNumber(value);
-        return true;
-    case QMetaType::Float:
-        *static_cast<float *>(data) = float(context.toNumber(value));
-        return true;
     case QMetaType::QString:
         *static_cast<QString *>(data) = context.toText(value);
         return true;
@@ -283,12 +348,15 @@ ESObject *QObjectESClass::scriptObject(ESContext &context, const char *name) {
             names.push_back(methodName);
             m_overloads.emplace_back();
         }
-        m_overloads[index].push_back(method);
+        Overload overload{method.methodIndex(), method.returnMetaType(), {}};
+        for (int k = 0; k < method.parameterCount(); ++k)
+            overload.parameterTypes.push_back(method.parameterMetaType(k));
+        m_overloads[index].push_back(std::move(overload));
     }
     for (std::size_t index = 0; index < names.size(); ++index) {
         int length = 0;
-        for (const QMetaMethod &method : m_overloads[index])
-            length = std::max(length, int(method.parameterCount()));
+        for (const Overload &overload : m_overloads[index])
+            length = std::max(length, int(overload.parameterTypes.size()));
         QByteArray fullName = prefix + names[index];
         ESMethodDef record{names[index].constData(), fullName.constData(), length, int(index)};
         ESObject *function =
@@ -307,19 +375,22 @@ ESObject *QObjectESClass::scriptObject(ESContext &context, const char *name) {
     return m_prototype;
 }
 
-const QMetaMethod *QObjectESClass::chooseOverload(int index, int argc) const {
+const QObjectESClass::Overload &QObjectESClass::chooseOverload(int index, int argc) const {
     // The fewest parameters that take every argument; among equal counts the last listed.
     // When none takes them all, the longest form, and the extra arguments are ignored.
-    const QMetaMethod *best = nullptr;
-    const QMetaMethod *longest = nullptr;
-    for (const QMetaMethod &method : m_overloads[std::size_t(index)]) {
-        int n = method.parameterCount();
-        if (n >= argc && (!best || n <= best->parameterCount()))
-            best = &method;
-        if (!longest || n >= longest->parameterCount())
-            longest = &method;
+    const std::vector<Overload> &forms = m_overloads[std::size_t(index)];
+    if (forms.size() == 1)
+        return forms.front();
+    const Overload *best = nullptr;
+    const Overload *longest = nullptr;
+    for (const Overload &form : forms) {
+        std::size_t n = form.parameterTypes.size();
+        if (n >= std::size_t(argc) && (!best || n <= best->parameterTypes.size()))
+            best = &form;
+        if (!longest || n >= longest->parameterTypes.size())
+            longest = &form;
     }
-    return best ? best : longest;
+    return best ? *best : *longest;
 }
 
 ESValue QObjectESClass::call(ESContext &context, ESObject *function, const ESValue &, int argc,
@@ -329,34 +400,48 @@ ESValue QObjectESClass::call(ESContext &context, ESObject *function, const ESVal
         context.throwError(QStringLiteral("bad signature in builtin call"));
     if (!m_object)
         context.throwError(QStringLiteral("object deleted"));
-    const QMetaMethod &method = *chooseOverload(index, argc);
-    int n = method.parameterCount();
+    const Overload &form = chooseOverload(index, argc);
+    int n = int(form.parameterTypes.size());
     if (n > kMaxParameters)
-        context.throwTypeError(QStringLiteral("Unsupported method ") +
-                               QString::fromLatin1(method.methodSignature()));
-    std::array<Argument, kMaxParameters> arguments;
+        context.throwTypeError(QStringLiteral("Unsupported method with %1 parameters").arg(n));
+    // Numbers and booleans live in plain slots; other types in variants made only for them.
+    std::array<Scalar, kMaxParameters + 1> scalars;
     std::array<void *, kMaxParameters + 1> pointers{};
+    std::optional<std::array<Argument, kMaxParameters + 1>> arguments;
     for (int i = 0; i < n; ++i) {
-        QMetaType type = method.parameterMetaType(i);
-        if (!convertArgument(context, type, i < argc ? argv[i] : ESValue::undefined(), i < argc,
-                             arguments[std::size_t(i)])) {
-            context.throwTypeError(unsupported(type));
+        QMetaType type = form.parameterTypes[std::size_t(i)];
+        std::size_t slot = std::size_t(i) + 1;
+        bool given = i < argc;
+        if (given && toScalar(context, type.id(), argv[i], scalars[slot])) {
+            pointers[slot] = &scalars[slot];
+            continue;
         }
-        pointers[std::size_t(i) + 1] = arguments[std::size_t(i)].pointer;
+        if (!arguments)
+            arguments.emplace();
+        if (!convertArgument(context, type, given ? argv[i] : ESValue::undefined(), given,
+                             (*arguments)[slot]))
+            context.throwTypeError(unsupported(type));
+        pointers[slot] = (*arguments)[slot].pointer;
     }
-    Argument result;
-    QMetaType returnType = method.returnMetaType();
-    if (returnType.id() != QMetaType::Void) {
-        convertArgument(context, returnType, ESValue::undefined(), false, result);
-        pointers[0] = result.pointer;
+    int returnId = form.returnType.id();
+    bool scalarResult = isScalar(returnId);
+    if (scalarResult) {
+        pointers[0] = &scalars[0];
+    } else if (returnId != QMetaType::Void) {
+        if (!arguments)
+            arguments.emplace();
+        convertArgument(context, form.returnType, ESValue::undefined(), false, (*arguments)[0]);
+        pointers[0] = (*arguments)[0].pointer;
     }
     {
         CallingContext calling(&context);
-        m_object->qt_metacall(QMetaObject::InvokeMetaMethod, method.methodIndex(), pointers.data());
+        m_object->qt_metacall(QMetaObject::InvokeMetaMethod, form.methodIndex, pointers.data());
     }
-    if (returnType.id() == QMetaType::Void)
+    if (scalarResult)
+        return fromScalar(returnId, scalars[0]);
+    if (returnId == QMetaType::Void)
         return ESValue::undefined();
-    return scriptValueOf(context, result.storage, 0);
+    return scriptValueOf(context, (*arguments)[0].storage, 0);
 }
 
 bool QObjectESClass::getOwnProperty(ESContext &context, ESObject *object, ESString *name,

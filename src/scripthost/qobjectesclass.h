@@ -2,13 +2,13 @@
 
 #include "script/esclass.h"
 
+#include <QMetaType>
 #include <QObject>
 #include <QPointer>
 
 #include <memory>
 #include <vector>
 
-class QMetaMethod;
 class QVariant;
 
 // Binds a QObject to scripts through its meta-object: each invokable method becomes a method
@@ -43,12 +43,18 @@ public:
     static QVariant fromScript(ESContext &context, const ESValue &value);
 
 private:
-    const QMetaMethod *chooseOverload(int index, int argc) const;
+    // One invokable form, with its types read once from the meta-object.
+    struct Overload {
+        int methodIndex;
+        QMetaType returnType;
+        std::vector<QMetaType> parameterTypes;
+    };
+    const Overload &chooseOverload(int index, int argc) const;
 
     QPointer<QObject> m_object;
     bool m_owned;
-    // By method index: the meta-methods sharing the name, in meta-method order.
-    std::vector<std::vector<QMetaMethod>> m_overloads;
+    // By method index: the forms sharing the name, in meta-method order.
+    std::vector<std::vector<Overload>> m_overloads;
 };
 
 // A QObject that is its own script class: host objects derive from it, and a context adopts
