@@ -4,6 +4,8 @@
 
 #include "script/esclass.h"
 #include "script/esobject.h"
+#include "scripthost/javascriptconsole.h"
+#include "scripthost/myescontext.h"
 #include "scripthost/tovanscriptsystem.h"
 
 #include <QElapsedTimer>
@@ -192,6 +194,40 @@ TEST_F(ScriptSystemTest, FilesRunWithTheEngineOfTheirType) {
     EXPECT_EQ(messages.toStdString(),
               "error: Script System\nCannot open: " + path("missing.js") + "\n");
     EXPECT_EQ(system.depth(), 0);
+}
+
+} // namespace
+
+namespace {
+
+TEST(ContextKinds, TheThreadsWindowContextEndsARunawayScript) {
+    ThreadsWindowESContext context;
+    ESCompletion completion = context.evaluate(QStringLiteral("threads.js"),
+                                               QStringLiteral("var n = 0; while (true) n++; n"));
+    EXPECT_EQ(completion.type, ESCompletion::Normal);
+    double reached = context.toNumber(context.get(context.globalObject(), "n"));
+    EXPECT_GT(reached, 100000);
+    EXPECT_LT(reached, double(ThreadsWindowESContext::kInstructionBudget));
+    // Without a fresh budget nothing runs; with one, a short script completes.
+    context.evaluate(QString(), QStringLiteral("var z = 1"));
+    EXPECT_TRUE(context.get(context.globalObject(), "z").isUndefined());
+    context.resetBudget();
+    completion = context.evaluate(QString(), QStringLiteral("var k = 0; while (k < 1000) k++; k"));
+    EXPECT_EQ(context.toNumber(completion.value), 1000);
+}
+
+TEST(ContextKinds, TheConsoleStopsWhenAskedFromAnEvent) {
+    ensureApplication();
+    HeadlessScriptEnvironment environment;
+    QString output;
+    environment.setOutput([&output](const QString &text) { output += text; });
+    JavaScriptConsole console(environment);
+    QTimer::singleShot(100, [&console] { console.stop(); });
+    console.enterLine(QStringLiteral("while (true) {}"));
+    EXPECT_EQ(output.toStdString(), "undefined\n>");
+    output.clear();
+    console.enterLine(QStringLiteral("'again'"));
+    EXPECT_EQ(output.toStdString(), "again\n>");
 }
 
 } // namespace
