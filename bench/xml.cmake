@@ -13,3 +13,7 @@ add_custom_target(bench_xml_data DEPENDS ${PALINDOR_BENCH_MEMORYMAP})
 add_dependencies(bench_xml bench_xml_data)
 target_compile_definitions(bench_xml PRIVATE
     PALINDOR_BENCH_MEMORYMAP="${PALINDOR_BENCH_MEMORYMAP}")
+
+# pugixml-load: the whole-process pugixml parse that bench/dova.sh compares dova with.
+add_executable(pugixml-load ${CMAKE_CURRENT_SOURCE_DIR}/pugixml-load.cpp)
+target_link_libraries(pugixml-load PRIVATE pugixml::pugixml)

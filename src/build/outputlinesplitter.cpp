@@ -5,7 +5,8 @@
 #include <cstring>
 #include <utility>
 
-OutputLineSplitter::OutputLineSplitter(LineHandler handler) : m_handler(std::move(handler)) {}
+OutputLineSplitter::OutputLineSplitter(LineHandler handler, Mode mode)
+    : m_handler(std::move(handler)), m_mode(mode) {}
 
 void OutputLineSplitter::feed(const char *data, qsizetype size) {
     const char *end = data + size;
@@ -35,5 +36,6 @@ void OutputLineSplitter::finish() {
 }
 
 void OutputLineSplitter::deliver(const char *data, qsizetype size) {
-    m_handler(DiagnosticParser::cleanLine(QString::fromUtf8(data, size)));
+    QString line = QString::fromUtf8(data, size);
+    m_handler(m_mode == Clean ? DiagnosticParser::cleanLine(line) : line);
 }

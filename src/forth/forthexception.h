@@ -41,6 +41,13 @@ public:
     const char *what() const noexcept override { return "bye"; }
 };
 
+// QUIT: back to the top level with the data stack kept. Not a ForthException either: CATCH
+// frames are dropped, not taken.
+class ForthQuit : public std::exception {
+public:
+    const char *what() const noexcept override { return "quit"; }
+};
+
 [[noreturn]] void forthThrow(long code, std::string text = {});
 
 // THROW codes the engine raises itself.

@@ -1,4 +1,5 @@
 #include "forth/fscontext.h"
+#include "forth/fsfuse.h"
 
 #include "core/version.h"
 #include "forth/forthexception.h"
@@ -25,7 +26,6 @@ FSContext::FSContext() : m_localsList(std::make_unique<FWordList>("LOCALS")) {
     m_toIn = newRegion(">IN", 1);
     m_toIn->at(0) = Cell::integer(0);
     m_pad = newRegion("PAD", kPadSize);
-    m_frames.reserve(256);
     m_files.push_back(nullptr); // fileid 0 is never a file: OPEN-FILE answers it on failure
     setInstructionBudget(0);
     setOutput([](std::string_view text) { std::fwrite(text.data(), 1, text.size(), stdout); });
@@ -69,12 +69,16 @@ void FSContext::tickSlow() {
         m_budgetLeft -= std::min(used, m_budgetLeft);
     m_chunk = std::int64_t(std::min<std::uint64_t>(4096, m_budgetLeft));
     m_ticks = m_chunk;
+    checkInterrupt();
+    if (m_budgetLeft == 0)
+        forthThrow(kErrInterrupt, "instruction budget exhausted");
+}
+
+void FSContext::checkInterrupt() {
     if (m_interrupt && *m_interrupt) {
         *m_interrupt = 0;
         forthThrow(kErrInterrupt);
     }
-    if (m_budgetLeft == 0)
-        forthThrow(kErrInterrupt, "instruction budget exhausted");
 }
 
 void FSContext::stackOverflow() {
@@ -115,11 +119,15 @@ Cell &FSContext::rpeek(int n) {
 void FSContext::resetAfterError() {
     while (m_sp != m_stack)
         (--m_sp)->clear();
+    resetAfterQuit();
+}
+
+void FSContext::resetAfterQuit() {
     while (m_rp > 0)
         m_rstack[--m_rp].clear();
     m_lp = 0;
-    m_frames.clear();
-    m_locals.clear();
+    m_fp = 0;
+    dropLocals(0);
     m_localsBase = 0;
     m_catchDepth = 0;
     m_cs.clear();
@@ -282,6 +290,7 @@ void FSContext::beginDefinition(PColonChild *word) {
 
 void FSContext::endDefinition() {
     compileOp(Op::Exit);
+    fuseOperations(m_code);
     PColonChild *word = m_defining;
     word->code = std::move(m_code);
     word->literals = std::move(m_literals);
@@ -721,6 +730,19 @@ void FSContext::interpretWord(std::string_view word) {
 }
 
 void FSContext::runSource(std::unique_ptr<FSInput> source) {
+    if (!m_inputs.empty()) {
+        interpretSource(std::move(source));
+        return;
+    }
+    // The top level: QUIT ends up here, having dropped every nested source on its way.
+    try {
+        interpretSource(std::move(source));
+    } catch (const ForthQuit &) {
+        resetAfterQuit();
+    }
+}
+
+void FSContext::interpretSource(std::unique_ptr<FSInput> source) {
     if (m_inputs.size() >= std::size_t(kInputDepth)) {
         if (source->kind == FSInput::File)
             closeFile(source->fileId);

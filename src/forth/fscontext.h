@@ -26,6 +26,16 @@ public:
     virtual void warning(const std::string &file, long line, const std::string &text) = 0;
 };
 
+// The user's keyboard for KEY and KEY?.
+class FSKeyboard {
+public:
+    virtual ~FSKeyboard() = default;
+    // The next character (0-255), waiting for it; -1 at the end of input or on an interrupt.
+    virtual int key() = 0;
+    // Whether key() would return at once.
+    virtual bool keyReady() = 0;
+};
+
 // An item of the control-flow stack while a definition is compiled.
 struct CSEntry {
     enum Kind { CSOrig, CSDest, CSDoSys, CSCaseSys, CSOfSys, CSColonSys };
@@ -85,6 +95,8 @@ public:
     void includeOpenFile(int id, const std::string &name);
     // After an uncaught error: empty the stacks, leave compilation, drop nested input.
     void resetAfterError();
+    // After QUIT: as resetAfterError, but the data stack stays.
+    void resetAfterQuit();
 
     void setOutput(std::function<void(std::string_view)> sink) { m_sink = std::move(sink); }
     void flushOutput();
@@ -92,6 +104,11 @@ public:
         m_consoleReader = std::move(reader);
     }
     void setMessageInterface(FSMessageInterface *messages) { m_messages = messages; }
+    // Without a keyboard KEY throws -21 and KEY? answers false.
+    void setKeyboard(FSKeyboard *keyboard) { m_keyboard = keyboard; }
+    FSKeyboard *keyboard() const { return m_keyboard; }
+    // Throws -28 when the interrupt flag is set (clearing it).
+    void checkInterrupt();
     // Stops runaway programs: after about `steps` calls and backward branches the running
     // program throws -28. Zero means no limit.
     void setInstructionBudget(std::uint64_t steps);
@@ -239,6 +256,7 @@ public:
                              bool &negative);
     // A line from the console reader (ACCEPT); false without one or at the end of input.
     bool readConsoleLine(std::string &line);
+    // Interprets a source on top of the current ones; at the top level QUIT ends it quietly.
     void runSource(std::unique_ptr<FSInput> source);
     int openFile(const std::string &name, const char *mode, int &error);
     FILE *file(std::int64_t id) const;
@@ -253,6 +271,12 @@ public:
 
 private:
     void runCode(const pcode *code);
+    // Call frames: a frame for a call returning to ret; growFrames throws -5 at the limit.
+    void pushFrame(const pcode *ret);
+    void growFrames();
+    // Empties the locals above top.
+    void dropLocals(std::size_t top);
+    void interpretSource(std::unique_ptr<FSInput> source);
     void tickSlow();
     // Forgets the code, literals and locals of the definition being compiled.
     void clearCompilation();
@@ -269,8 +293,12 @@ private:
         std::uint32_t loopDepth;
         std::uint32_t localsBase;
     };
+    // Both grow and never shrink; m_fp and m_localsTop say how much is in use, so a call
+    // costs no allocation and no size computation.
     std::vector<CallFrame> m_frames;
+    std::size_t m_fp = 0;
     std::vector<Cell> m_locals;
+    std::size_t m_localsTop = 0;
     std::size_t m_localsBase = 0;
     int m_catchDepth = 0;
 
@@ -313,6 +341,7 @@ private:
     std::string m_out;
     std::function<bool(std::string &)> m_consoleReader;
     FSMessageInterface *m_messages = nullptr;
+    FSKeyboard *m_keyboard = nullptr;
 
     std::int64_t m_ticks = 0;
     std::int64_t m_chunk = 0;

@@ -6,6 +6,8 @@
 #include "forth/pcolonchild.h"
 #include "forth/pmemory.h"
 
+#include <algorithm>
+
 namespace {
 
 // Cells are relocatable: swapping their bytes keeps every reference count right.
@@ -17,6 +19,11 @@ inline void rawSwap(Cell &a, Cell &b) noexcept {
 
 inline std::int64_t wrapAdd(std::int64_t a, std::int64_t b) {
     return std::int64_t(std::uint64_t(a) + std::uint64_t(b));
+}
+
+// Cells that an integer moves: integers themselves and addresses (their offset).
+inline bool isOffset(CellType type) {
+    return type == CellType::Integer || type == CellType::DataAddress || type == CellType::String;
 }
 
 // Loop continuation: the loop ends when the index crosses the boundary between limit-1 and
@@ -88,8 +95,8 @@ void FSContext::catchWord() {
     const int depth = this->depth();
     const int rp = m_rp;
     const int lp = m_lp;
-    const std::size_t frames = m_frames.size();
-    const std::size_t locals = m_locals.size();
+    const std::size_t frames = m_fp;
+    const std::size_t locals = m_localsTop;
     const std::size_t localsBase = m_localsBase;
     const int catchDepth = m_catchDepth++;
     try {
@@ -104,14 +111,32 @@ void FSContext::catchWord() {
             m_rstack[--m_rp].clear();
         m_rp = rp;
         m_lp = lp;
-        m_frames.resize(frames);
-        m_locals.resize(locals);
+        m_fp = frames;
+        dropLocals(locals);
         m_localsBase = localsBase;
         pushInt(error.code());
         return;
     }
     m_catchDepth = catchDepth;
     pushInt(0);
+}
+
+void FSContext::growFrames() {
+    if (m_frames.size() >= kCallDepth)
+        forthThrow(kErrReturnOverflow);
+    m_frames.resize(std::min(kCallDepth, std::max<std::size_t>(256, m_frames.size() * 2)));
+}
+
+void FSContext::pushFrame(const pcode *ret) {
+    if (m_fp == m_frames.size())
+        growFrames();
+    m_frames[m_fp++] = {ret, std::uint32_t(m_lp), std::uint32_t(m_localsBase)};
+    m_localsBase = m_localsTop;
+}
+
+void FSContext::dropLocals(std::size_t top) {
+    while (m_localsTop > top)
+        m_locals[--m_localsTop].clear();
 }
 
 #define SYNC() (m_sp = sp)
@@ -141,10 +166,7 @@ void FSContext::catchWord() {
     OUT(tickSlow())
 
 void FSContext::runCode(const pcode *ip) {
-    if (m_frames.size() >= kCallDepth)
-        forthThrow(kErrReturnOverflow);
-    m_frames.push_back({nullptr, std::uint32_t(m_lp), std::uint32_t(m_localsBase)});
-    m_localsBase = m_locals.size();
+    pushFrame(nullptr);
     // Threaded dispatch: every operation ends with its own indirect jump to the next one.
     static void *const kDispatch[] = {
 #define FORTH_OP_LABEL(name) &&L_##name,
@@ -153,17 +175,18 @@ void FSContext::runCode(const pcode *ip) {
     };
     Cell *sp = m_sp;
     const pcode *p;
+    bool subtract;
+    bool greater;
     NEXT();
     {
     L_Exit:
     exit : {
-        const CallFrame &frame = m_frames.back();
-        if (m_locals.size() != m_localsBase)
-            m_locals.resize(m_localsBase);
+        const CallFrame &frame = m_frames[--m_fp];
+        if (m_localsTop != m_localsBase)
+            dropLocals(m_localsBase);
         m_localsBase = frame.localsBase;
         m_lp = int(frame.loopDepth);
         ip = frame.ret;
-        m_frames.pop_back();
         if (!ip) {
             SYNC();
             return;
@@ -195,10 +218,10 @@ void FSContext::runCode(const pcode *ip) {
         NEXT();
     L_CallColon:
         TICK();
-        if (m_frames.size() >= kCallDepth)
-            OUT(forthThrow(kErrReturnOverflow));
-        m_frames.push_back({ip, std::uint32_t(m_lp), std::uint32_t(m_localsBase)});
-        m_localsBase = m_locals.size();
+        if (m_fp == m_frames.size())
+            OUT(growFrames());
+        m_frames[m_fp++] = {ip, std::uint32_t(m_lp), std::uint32_t(m_localsBase)};
+        m_localsBase = m_localsTop;
         ip = p->word->code.data();
         NEXT();
     L_CallCreate:
@@ -210,10 +233,10 @@ void FSContext::runCode(const pcode *ip) {
         if (!p->word->doesCode)
             NEXT();
         TICK();
-        if (m_frames.size() >= kCallDepth)
-            OUT(forthThrow(kErrReturnOverflow));
-        m_frames.push_back({ip, std::uint32_t(m_lp), std::uint32_t(m_localsBase)});
-        m_localsBase = m_locals.size();
+        if (m_fp == m_frames.size())
+            OUT(growFrames());
+        m_frames[m_fp++] = {ip, std::uint32_t(m_lp), std::uint32_t(m_localsBase)};
+        m_localsBase = m_localsTop;
         ip = p->word->doesCode;
         NEXT();
     L_Execute:
@@ -249,10 +272,10 @@ void FSContext::runCode(const pcode *ip) {
             NEXT();
         }
         TICK();
-        if (m_frames.size() >= kCallDepth)
-            OUT(forthThrow(kErrReturnOverflow));
-        m_frames.push_back({ip, std::uint32_t(m_lp), std::uint32_t(m_localsBase)});
-        m_localsBase = m_locals.size();
+        if (m_fp == m_frames.size())
+            OUT(growFrames());
+        m_frames[m_fp++] = {ip, std::uint32_t(m_lp), std::uint32_t(m_localsBase)};
+        m_localsBase = m_localsTop;
         ip = target;
         NEXT();
     }
@@ -297,16 +320,27 @@ void FSContext::runCode(const pcode *ip) {
         m_loops[m_lp++] = {start, limit};
         NEXT();
     }
-    L_Loop:
-    L_PlusLoop : {
-        std::int64_t step = 1;
-        if (p->op == Op::PlusLoop) {
-            NEED(1);
-            if (!sp[-1].isInteger())
-                OUT(sp[-1].toInteger());
-            step = sp[-1].integerValue();
-            (--sp)->type = CellType::Empty;
+    L_Loop : {
+        if (m_lp == 0)
+            OUT(forthThrow(kErrAbort, "loop stack underflow"));
+        // A step of one crosses the boundary exactly when the index reaches the limit.
+        LoopFrame &frame = m_loops[m_lp - 1];
+        const std::int64_t next = wrapAdd(frame.index, 1);
+        if (next != frame.limit) {
+            frame.index = next;
+            TICK();
+            ip = p + p->i;
+        } else {
+            --m_lp;
         }
+        NEXT();
+    }
+    L_PlusLoop : {
+        NEED(1);
+        if (!sp[-1].isInteger())
+            OUT(sp[-1].toInteger());
+        const std::int64_t step = sp[-1].integerValue();
+        (--sp)->type = CellType::Empty;
         if (m_lp == 0)
             OUT(forthThrow(kErrAbort, "loop stack underflow"));
         LoopFrame &frame = m_loops[m_lp - 1];
@@ -361,8 +395,11 @@ void FSContext::runCode(const pcode *ip) {
         std::size_t first = m_localsBase + std::size_t(p->i >> 32);
         if (first + std::size_t(count) > kLocalsSize)
             OUT(forthThrow(kErrReturnOverflow, "too many locals"));
-        if (m_locals.size() < first + std::size_t(count))
-            m_locals.resize(first + std::size_t(count));
+        if (m_localsTop < first + std::size_t(count)) {
+            if (m_locals.size() < first + std::size_t(count))
+                m_locals.resize(first + std::size_t(count));
+            m_localsTop = first + std::size_t(count);
+        }
         if (p->op == Op::TempsInit) {
             for (std::int64_t k = 0; k < count; ++k)
                 m_locals[first + std::size_t(k)].clear();
@@ -376,7 +413,7 @@ void FSContext::runCode(const pcode *ip) {
     L_LocalGet:
     L_LocalSet : {
         std::size_t index = m_localsBase + std::size_t(p->i);
-        if (index >= m_locals.size())
+        if (index >= m_localsTop)
             OUT(forthThrow(kErrInvalidAddress, "local variable not initialised"));
         if (p->op == Op::LocalGet) {
             ROOM(1);
@@ -433,10 +470,16 @@ void FSContext::runCode(const pcode *ip) {
             ++sp;
         }
         NEXT();
+    // Add and Sub, Less and Greater share their code; which one runs is a flag rather than
+    // p->op because fused operations fall back on them.
     L_Add:
+        subtract = false;
+        goto addOrSubtract;
     L_Sub:
+        subtract = true;
+    addOrSubtract:
         NEED(2);
-        if (p->op == Op::Add && sp[-2].type == CellType::Integer &&
+        if (!subtract && sp[-2].type == CellType::Integer &&
             (sp[-1].type == CellType::DataAddress || sp[-1].type == CellType::String)) {
             rawSwap(sp[-2], sp[-1]); // integer + address: the address moves
         }
@@ -444,30 +487,40 @@ void FSContext::runCode(const pcode *ip) {
             (sp[-2].type == CellType::Integer || sp[-2].type == CellType::DataAddress ||
              sp[-2].type == CellType::String)) {
             // An address moves by the integer; its region stays.
-            sp[-2].i = p->op == Op::Add
-                           ? wrapAdd(sp[-2].i, sp[-1].i)
-                           : std::int64_t(std::uint64_t(sp[-2].i) - std::uint64_t(sp[-1].i));
+            sp[-2].i = !subtract ? wrapAdd(sp[-2].i, sp[-1].i)
+                                 : std::int64_t(std::uint64_t(sp[-2].i) - std::uint64_t(sp[-1].i));
         } else {
             SYNC();
-            sp[-2] = p->op == Op::Add ? cellAdd(sp[-2], sp[-1]) : cellSubtract(sp[-2], sp[-1]);
+            sp[-2] = !subtract ? cellAdd(sp[-2], sp[-1]) : cellSubtract(sp[-2], sp[-1]);
             sp[-1].clear();
         }
         (--sp)->type = CellType::Empty;
         NEXT();
+    // 1+ and 1- each have their own code: choosing the step from p->op costs more than they do.
     L_OnePlus:
-    L_OneMinus : {
         NEED(1);
-        std::int64_t step = p->op == Op::OnePlus ? 1 : -1;
-        if (sp[-1].type == CellType::Integer) {
-            sp[-1].i = wrapAdd(sp[-1].i, step);
-        } else {
+        if (sp[-1].type != CellType::Integer) {
             SYNC();
-            sp[-1] = cellAdd(sp[-1], Cell::integer(step));
+            sp[-1] = cellAdd(sp[-1], Cell::integer(1));
+            NEXT();
         }
+        sp[-1].i = wrapAdd(sp[-1].i, 1);
         NEXT();
-    }
+    L_OneMinus:
+        NEED(1);
+        if (sp[-1].type != CellType::Integer) {
+            SYNC();
+            sp[-1] = cellAdd(sp[-1], Cell::integer(-1));
+            NEXT();
+        }
+        sp[-1].i = wrapAdd(sp[-1].i, -1);
+        NEXT();
     L_Less:
-    L_Greater : {
+        greater = false;
+        goto compare;
+    L_Greater:
+        greater = true;
+    compare : {
         NEED(2);
         int order;
         if (sp[-1].type == CellType::Integer && sp[-2].type == CellType::Integer) {
@@ -478,7 +531,7 @@ void FSContext::runCode(const pcode *ip) {
             sp[-1].clear();
             sp[-2].clear();
         }
-        bool flag = p->op == Op::Less ? order < 0 : order > 0;
+        bool flag = greater ? order > 0 : order < 0;
         --sp;
         sp->type = CellType::Empty;
         sp[-1].type = CellType::Integer;
@@ -555,5 +608,159 @@ void FSContext::runCode(const pcode *ip) {
         sp[-1].i = std::int64_t(std::uint64_t(sp[-1].integerValue()) << 1);
         sp[-1].type = CellType::Integer;
         NEXT();
+
+        // Fused sequences: the fast path handles the operand types it knows; anything else
+        // (including too few cells) runs the sequence's first item as such and goes on with
+        // the items that follow it.
+    L_LitAdd:
+    L_LitSub:
+        if (sp == m_stack || !isOffset(sp[-1].type))
+            goto L_Lit;
+        sp[-1].i = p->op == Op::LitAdd
+                       ? wrapAdd(sp[-1].i, p->i)
+                       : std::int64_t(std::uint64_t(sp[-1].i) - std::uint64_t(p->i));
+        ip = p + 2;
+        NEXT();
+    L_LitLess:
+    L_LitGreater:
+        if (sp == m_stack || sp[-1].type != CellType::Integer)
+            goto L_Lit;
+        sp[-1].i = (p->op == Op::LitLess ? sp[-1].i < p->i : sp[-1].i > p->i) ? -1 : 0;
+        ip = p + 2;
+        NEXT();
+    L_LitLessBranch:
+    L_LitGreaterBranch : {
+        if (sp == m_stack || sp[-1].type != CellType::Integer)
+            goto L_Lit;
+        const bool flag = p->op == Op::LitLessBranch ? sp[-1].i < p->i : sp[-1].i > p->i;
+        (--sp)->type = CellType::Empty;
+        p += 2;
+        ip = p + 1;
+        if (!flag) {
+            if (p->i <= 0)
+                TICK();
+            ip = p + p->i;
+        }
+        NEXT();
+    }
+    L_LessBranch:
+    L_GreaterBranch:
+    L_EqualBranch : {
+        if (sp < m_stack + 2 || sp[-1].type != CellType::Integer ||
+            sp[-2].type != CellType::Integer) {
+            if (p->op == Op::LessBranch)
+                goto L_Less;
+            if (p->op == Op::GreaterBranch)
+                goto L_Greater;
+            goto L_Equal;
+        }
+        const bool flag = p->op == Op::LessBranch      ? sp[-2].i < sp[-1].i
+                          : p->op == Op::GreaterBranch ? sp[-2].i > sp[-1].i
+                                                       : sp[-2].i == sp[-1].i;
+        sp[-1].type = sp[-2].type = CellType::Empty;
+        sp -= 2;
+        p += 1;
+        ip = p + 1;
+        if (!flag) {
+            if (p->i <= 0)
+                TICK();
+            ip = p + p->i;
+        }
+        NEXT();
+    }
+    L_AddFetch:
+    L_AddStore : {
+        // address offset + (either order) followed by @ or !
+        if (sp < m_stack + (p->op == Op::AddFetch ? 2 : 3))
+            goto L_Add;
+        Cell *address = &sp[-2];
+        Cell *offset = &sp[-1];
+        if (address->type != CellType::DataAddress)
+            std::swap(address, offset);
+        if (address->type != CellType::DataAddress || offset->type != CellType::Integer)
+            goto L_Add;
+        const std::int64_t at = wrapAdd(address->i, offset->i);
+        if (!address->region->contains(at))
+            goto L_Add;
+        Cell &target = address->region->at(at);
+        sp[-1].type = CellType::Empty;
+        sp[-2].type = CellType::Empty;
+        sp -= 2;
+        if (p->op == Op::AddFetch) {
+            *sp++ = target;
+        } else {
+            target = std::move(sp[-1]);
+            (--sp)->type = CellType::Empty;
+        }
+        ip = p + 2;
+        NEXT();
+    }
+    L_LitCells:
+        ROOM(1);
+        sp->type = CellType::Integer;
+        sp->i = p->i;
+        ++sp;
+        ip = p + 2;
+        NEXT();
+    L_LoopICells:
+        if (m_lp < 1)
+            OUT(forthThrow(kErrLoopParameters));
+        ROOM(1);
+        sp->type = CellType::Integer;
+        sp->i = m_loops[m_lp - 1].index;
+        ++sp;
+        ip = p + 2;
+        NEXT();
+    L_DupLitLessBranch:
+    L_DupLitGreaterBranch : {
+        // DUP would fail on a full stack; the fused form pushes nothing, so it checks for it.
+        if (sp == m_stack || sp == m_stack + kStackSize || sp[-1].type != CellType::Integer)
+            goto L_Dup;
+        const std::int64_t limit = p[1].i;
+        const bool flag = p->op == Op::DupLitLessBranch ? sp[-1].i < limit : sp[-1].i > limit;
+        p += 3;
+        ip = p + 1;
+        if (!flag) {
+            if (p->i <= 0)
+                TICK();
+            ip = p + p->i;
+        }
+        NEXT();
+    }
+    L_OverCells:
+    L_OverAdd:
+        // OVER would fail on a full stack, so the fused forms leave that case to it.
+        if (sp < m_stack + 2 || sp == m_stack + kStackSize || sp[-2].type != CellType::Integer)
+            goto L_Over;
+        if (p->op == Op::OverCells) {
+            sp->type = CellType::Integer;
+            sp->i = sp[-2].i;
+            ++sp;
+        } else if (isOffset(sp[-1].type)) {
+            sp[-1].i = wrapAdd(sp[-1].i, sp[-2].i);
+        } else {
+            goto L_Over;
+        }
+        ip = p + 2;
+        NEXT();
+    L_CreateAddFetch:
+    L_CreateAddStore : {
+        // The word's own region plus an integer offset, then @ or !; a word with a DOES> part
+        // or anything out of the ordinary takes the long way.
+        const PColonChild *word = p->word;
+        if (word->doesCode || sp < m_stack + (p->op == Op::CreateAddFetch ? 1 : 2) ||
+            sp[-1].type != CellType::Integer || !word->region->contains(sp[-1].i))
+            goto L_CallCreate;
+        Cell &target = word->region->at(sp[-1].i);
+        if (p->op == Op::CreateAddFetch) {
+            sp[-1] = target;
+        } else {
+            (--sp)->type = CellType::Empty;
+            target = std::move(sp[-1]);
+            --sp;
+        }
+        ip = p + 3;
+        NEXT();
+    }
     }
 }

@@ -323,6 +323,9 @@ constexpr FSWordDef kWords[] = {
     NATIVE("RESIZE", O, wResize),
     NATIVE("MS", O, wMs),
     NATIVE("TIME&DATE", O, wTimeAndDate),
+    NATIVE("KEY", O, wKey),
+    NATIVE("KEY?", O, wKeyQuestion),
+    NATIVE("QUIT", O, wQuit),
 };
 
 #undef INLINE

@@ -63,7 +63,28 @@ using FSPrimitive = void (*)(FSContext &);
     X(RFetch)                                                                                      \
     X(Cells)                                                                                       \
     X(TwoDrop)                                                                                     \
-    X(TwoStar)
+    X(TwoStar)                                                                                     \
+    /* Fused pairs and triples (see fuseOperations): each runs the items it starts and skips  */   \
+    /* them; the skipped items stay in place as branch targets and for the slow path.         */   \
+    X(LitAdd)              /* Lit +    */                                                          \
+    X(LitSub)              /* Lit -    */                                                          \
+    X(LitLess)             /* Lit <    */                                                          \
+    X(LitGreater)          /* Lit >    */                                                          \
+    X(LessBranch)          /* < ZBranch */                                                         \
+    X(GreaterBranch)       /* > ZBranch */                                                         \
+    X(EqualBranch)         /* = ZBranch */                                                         \
+    X(LitLessBranch)       /* Lit < ZBranch */                                                     \
+    X(LitGreaterBranch)    /* Lit > ZBranch */                                                     \
+    X(AddFetch)            /* + @ */                                                               \
+    X(AddStore)            /* + ! */                                                               \
+    X(LitCells)            /* Lit CELLS: an integer needs no check */                              \
+    X(LoopICells)          /* I CELLS */                                                           \
+    X(DupLitLessBranch)    /* DUP Lit < ZBranch */                                                 \
+    X(DupLitGreaterBranch) /* DUP Lit > ZBranch */                                                 \
+    X(CreateAddFetch)      /* CallCreate + @ */                                                    \
+    X(CreateAddStore)      /* CallCreate + ! */                                                    \
+    X(OverCells)           /* OVER CELLS */                                                        \
+    X(OverAdd)             /* OVER + */
 
 enum class Op : std::uint8_t {
 #define FORTH_OP_ENUM(name) name,

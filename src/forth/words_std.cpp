@@ -645,6 +645,31 @@ void wMs(FSContext &c) {
     }
 }
 
+void wKey(FSContext &c) {
+    FSKeyboard *keyboard = c.keyboard();
+    if (!keyboard)
+        forthThrow(kErrUnsupported, "KEY needs a keyboard");
+    c.flushOutput();
+    int key = keyboard->key();
+    if (key < 0) {
+        c.checkInterrupt();
+        forthThrow(kErrUnexpectedEof, "KEY at the end of input");
+    }
+    c.pushInt(key);
+}
+
+void wKeyQuestion(FSContext &c) {
+    FSKeyboard *keyboard = c.keyboard();
+    if (keyboard)
+        c.flushOutput();
+    c.pushFlag(keyboard && keyboard->keyReady());
+}
+
+void wQuit(FSContext &c) {
+    c.flushOutput();
+    throw ForthQuit();
+}
+
 void wTimeAndDate(FSContext &c) {
     std::time_t now = std::time(nullptr);
     std::tm parts{};

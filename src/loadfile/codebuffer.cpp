@@ -44,12 +44,19 @@ void RecordCodeBuffer::putBytes(const std::uint8_t *bytes, std::size_t count) {
     while (count > 0) {
         unsigned room = this->room();
         unsigned take = unsigned(std::min<std::size_t>(room, count));
-        std::memcpy(m_record.data() + (m_currentAddress - m_recordStart), bytes, take);
-        m_currentAddress += take;
+        if (take == room && m_currentAddress == m_recordStart) {
+            // A whole record in the caller's bytes: formatted from there, not collected.
+            writeRecord(m_recordStart, bytes, take);
+            m_currentAddress += take;
+            m_recordStart = m_currentAddress;
+        } else {
+            std::memcpy(m_record.data() + (m_currentAddress - m_recordStart), bytes, take);
+            m_currentAddress += take;
+            if (take == room)
+                flush();
+        }
         bytes += take;
         count -= take;
-        if (take == room)
-            flush();
     }
 }
 

@@ -33,6 +33,17 @@ public:
     }
     void write(const std::string &text) { write(text.data(), text.size()); }
 
+    // Room for up to `size` bytes (at most kLineRoom) formatted in place: the caller fills
+    // from the returned position and hands the end of what it wrote to advance(). Saves the
+    // copy of every record line.
+    char *reserve(std::size_t size) {
+        if (size > kBufferSize - m_used)
+            makeRoom(size);
+        return m_buffer.get() + m_used;
+    }
+    void advance(const char *end) { m_used = std::size_t(end - m_buffer.get()); }
+    static constexpr std::size_t kLineRoom = 4096;
+
     // Writes what is buffered and puts the file in place; throws "cannot write " + path.
     void commit();
 
@@ -47,7 +58,8 @@ private:
     std::optional<ReplacementFile> m_replacement; // none when writing directly
     int m_fd = -1;
     bool m_committed = false;
-    static constexpr std::size_t kBufferSize = 1 << 16;
+    // Large writes: a 16 MiB image makes 46 MiB of Intel HEX.
+    static constexpr std::size_t kBufferSize = 1 << 20;
     std::unique_ptr<char[]> m_buffer;
     std::size_t m_used = 0;
 };

@@ -13,20 +13,18 @@ IntelHexBuffer::IntelHexBuffer(const std::string &path) : RecordCodeBuffer(path,
 
 void IntelHexBuffer::writeLine(std::uint8_t type, std::uint16_t offset, const std::uint8_t *bytes,
                                unsigned count) {
-    char line[1 + 2 * (4 + kRecordSize + 1) + 1];
-    char *out = line;
+    constexpr std::size_t kLongestLine = 1 + 2 * (4 + kRecordSize + 1) + 1;
+    static_assert(kLongestLine <= CodeBufferOutput::kLineRoom);
+    char *out = m_output.reserve(kLongestLine);
     *out++ = ':';
     std::uint8_t sum = std::uint8_t(count + (offset >> 8) + offset + type);
     out = putHexByte(out, std::uint8_t(count));
     out = putHexDigits(out, offset, 4);
     out = putHexByte(out, type);
-    for (unsigned i = 0; i < count; ++i) {
-        out = putHexByte(out, bytes[i]);
-        sum += bytes[i];
-    }
+    out = putHexBytes(out, bytes, count, sum);
     out = putHexByte(out, std::uint8_t(0 - sum));
     *out++ = '\n';
-    m_output.write(line, std::size_t(out - line));
+    m_output.advance(out);
 }
 
 void IntelHexBuffer::writeRecord(std::uint32_t address, const std::uint8_t *bytes, unsigned count) {

@@ -23,8 +23,9 @@ SRecordBuffer::SRecordBuffer(const std::string &path) : RecordCodeBuffer(path) {
 
 void SRecordBuffer::writeLine(char type, std::uint32_t address, unsigned addressLength,
                               const std::uint8_t *bytes, unsigned count) {
-    char line[2 + 2 * (1 + 4 + kMaxHeaderBytes + 1) + 1];
-    char *out = line;
+    constexpr std::size_t kLongestLine = 2 + 2 * (1 + 4 + kMaxHeaderBytes + 1) + 1;
+    static_assert(kLongestLine <= CodeBufferOutput::kLineRoom);
+    char *out = m_output.reserve(kLongestLine);
     *out++ = 'S';
     *out++ = type;
     std::uint8_t recordCount = std::uint8_t(count + addressLength + 1);
@@ -35,13 +36,10 @@ void SRecordBuffer::writeLine(char type, std::uint32_t address, unsigned address
         out = putHexByte(out, byte);
         sum += byte;
     }
-    for (unsigned i = 0; i < count; ++i) {
-        out = putHexByte(out, bytes[i]);
-        sum += bytes[i];
-    }
+    out = putHexBytes(out, bytes, count, sum);
     out = putHexByte(out, std::uint8_t(~sum));
     *out++ = '\n';
-    m_output.write(line, std::size_t(out - line));
+    m_output.advance(out);
 }
 
 void SRecordBuffer::writeRecord(std::uint32_t address, const std::uint8_t *bytes, unsigned count) {

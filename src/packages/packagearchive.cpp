@@ -5,6 +5,8 @@
 #include "packages/packagearchivebzfile.h"
 #include "packages/packagearchivefilerecord.h"
 #include "packages/packagearchivegzfile.h"
+#include "packages/packagearchiveparallelbzfile.h"
+#include "packages/packagearchiveparallelgzfile.h"
 
 #include <algorithm>
 #include <atomic>
@@ -271,10 +273,18 @@ PackageArchive::openInputStream(int algorithm, PackageArchiveIOFile &file) {
 
 std::unique_ptr<PackageArchiveCompressedOutputFile>
 PackageArchive::openOutputStream(int algorithm, PackageArchiveIOFile &file, int level) {
+    // Several threads write the same stream a reader sees, blocks compressed side by side.
+    std::size_t threads = std::size_t(std::max(m_data.threads, 0));
+    if (threads == 0)
+        threads = std::size_t(std::max(::sysconf(_SC_NPROCESSORS_ONLN), 1L));
     switch (algorithm) {
     case Zlib:
+        if (threads > 1)
+            return std::make_unique<PackageArchiveParallelGzOutputFile>(file, level, threads);
         return std::make_unique<PackageArchiveCompressedGzOutputFile>(file, level);
     case Bzip2:
+        if (threads > 1)
+            return std::make_unique<PackageArchiveParallelBzOutputFile>(file, level, threads);
         return std::make_unique<PackageArchiveCompressedBzOutputFile>(file, level);
     default:
         throw HException("unsupported compression algorithm");

@@ -24,6 +24,8 @@ struct PackageArchiveData {
     std::vector<PackageArchiveFile> files;
     int version = 1;
     int algorithm = 0;
+    // Threads compressing while saving: 1 the caller's alone, 0 one per processor online.
+    int threads = 1;
 
     std::unique_ptr<PackageArchiveIOFile> inputFile;
     // The decompressed stream over inputFile; null for an uncompressed body.
@@ -97,6 +99,8 @@ public:
     void setVersion(int version) { m_data.version = version; }
     int algorithm() const { return m_data.algorithm; }
     void setAlgorithm(int algorithm) { m_data.algorithm = algorithm; }
+    int threads() const { return m_data.threads; }
+    void setThreads(int threads) { m_data.threads = threads; }
 
 signals:
     // While saving: bytes of contents written so far, of `total`.

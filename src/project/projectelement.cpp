@@ -2,6 +2,7 @@
 
 #include "core/hexception.h"
 #include "core/namevaluelist.h"
+#include "project/propertyresolver.h"
 
 #include <set>
 
@@ -142,7 +143,10 @@ std::string ProjectElement::projectType() const {
 
 std::optional<std::string> ProjectElement::storedValue(const std::string &configuration,
                                                        std::string_view name) const {
-    const ProjectElement *child = this->configuration(configuration);
+    // Identity attributes belong to the node: every configuration child has a `Name` too.
+    const ProjectElement *child = PropertyResolver::isIdentityAttribute(*this, name)
+                                      ? this
+                                      : this->configuration(configuration);
     if (!child)
         return std::nullopt;
     const auto attribute = child->getAttributeList().attribute(name);
@@ -158,7 +162,15 @@ void ProjectElement::storeValue(const std::string &configuration, std::string_vi
         throw HException("solution " + (source ? source->cachedPath() : std::string()) +
                          " cannot be modified");
     }
-    configurationOrCreate(configuration)->setAttribute(name, text ? XMLValue(*text) : XMLValue());
+    ProjectElement *holder = PropertyResolver::isIdentityAttribute(*this, name)
+                                 ? this
+                                 : configurationOrCreate(configuration);
+    if (text)
+        holder->setAttribute(name, *text);
+    else if (holder == this)
+        removeAttribute(name);
+    else
+        holder->setAttribute(name, XMLValue());
     m_changed = true;
 }
 

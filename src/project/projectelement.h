@@ -68,6 +68,8 @@ public:
     Kind kind() const override { return m_kind; }
     PropertyNode *project() const override { return nearest(Kind::Project); }
     std::string projectType() const override;
+    // Identity attributes (PropertyResolver::isIdentityAttribute) are the node's own,
+    // whatever the configuration.
     std::optional<std::string> storedValue(const std::string &configuration,
                                            std::string_view name) const override;
     // Throws HException when the node lies in an imported solution that may not be changed.

@@ -2,6 +2,7 @@
 
 #include <string>
 
+class MacroMap;
 class ProjectElement;
 
 // What the rest of the environment asks of the project system: the open solution, and
@@ -19,4 +20,13 @@ public:
     virtual bool saveSolution(ProjectElement &root, const std::string &path, bool sort) = 0;
     // The target family written into solutions that name none.
     virtual int targetNumber() const = 0;
+
+    // The toolchain layer's part of the node macros: the default extensions with their dot
+    // (".o", ".elf", ".a"; empty when it defines none) and macros of its own, added after
+    // the project system's. The base defines nothing.
+    enum class FileExtension { Object, Executable, Library };
+    virtual std::string defaultExtension(FileExtension) const { return {}; }
+    virtual void addToolchainMacros(const ProjectElement & /*node*/,
+                                    const std::string & /*configuration*/,
+                                    MacroMap & /*macros*/) const {}
 };

@@ -32,6 +32,7 @@ public:
     void setWithBuddy(PropertyNode &node, const PropertyClass &definition,
                       const std::string &configuration, const std::optional<std::string> &text);
 
+    const PropertyRegistry &registry() const { return m_registry; }
     PropertyHistory &history() { return m_history; }
     const PropertyHistory &history() const { return m_history; }
 

@@ -8,7 +8,7 @@
 
 namespace {
 
-constexpr std::size_t kHeader = 2 * sizeof(std::uint32_t);
+constexpr std::size_t kHeader = XMLAttributeList::kHeader;
 
 std::uint32_t readWord(const char *at) {
     std::uint32_t word;
@@ -94,20 +94,6 @@ XMLAttributeList &XMLAttributeList::operator=(XMLAttributeList &&other) noexcept
     m_count = other.m_count;
     m_names = other.m_names;
     other.m_used = other.m_capacity = other.m_count = other.m_names = 0;
-    return *this;
-}
-
-XMLAttribute XMLAttributeList::const_iterator::operator*() const {
-    std::uint32_t valueLength = readWord(m_at + 4);
-    XMLAttribute attribute;
-    attribute.name = entryName(m_at);
-    if (valueLength != kNoValue)
-        attribute.value = std::string_view(m_at + kHeader + attribute.name.size() + 1, valueLength);
-    return attribute;
-}
-
-XMLAttributeList::const_iterator &XMLAttributeList::const_iterator::operator++() {
-    m_at += entrySize(m_at);
     return *this;
 }
 

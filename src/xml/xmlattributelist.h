@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <iterator>
 #include <memory>
 #include <optional>
@@ -72,9 +73,11 @@ public:
     // of every element of a large document (the preprocessor looking for macro references).
     bool anyValueContains(char byte) const;
     void clear();
+    // The two length words before each entry's name.
+    static constexpr std::size_t kHeader = 2 * sizeof(std::uint32_t);
     // What one attribute takes in the block.
     static constexpr std::size_t entryBytes(std::size_t nameLength, std::size_t valueLength) {
-        return 2 * sizeof(std::uint32_t) + nameLength + valueLength + 2;
+        return kHeader + nameLength + valueLength + 2;
     }
     // Room for `bytes` more bytes (a sum of entryBytes), so that a reader that knows a tag's
     // attributes fills the block with one allocation.
@@ -89,8 +92,19 @@ public:
         using reference = XMLAttribute;
 
         const_iterator() = default;
-        XMLAttribute operator*() const;
-        const_iterator &operator++();
+        // Inline: callers walk every attribute of every element of large documents.
+        XMLAttribute operator*() const {
+            const std::uint32_t nameLength = word(m_at), valueLength = word(m_at + 4);
+            XMLAttribute attribute{{m_at + kHeader, nameLength}, {}};
+            if (valueLength != kNoValue)
+                attribute.value = std::string_view(m_at + kHeader + nameLength + 1, valueLength);
+            return attribute;
+        }
+        const_iterator &operator++() {
+            const std::uint32_t valueLength = word(m_at + 4);
+            m_at += kHeader + word(m_at) + 1 + (valueLength == kNoValue ? 0 : valueLength + 1);
+            return *this;
+        }
         const_iterator operator++(int) {
             const_iterator old = *this;
             ++*this;
@@ -101,6 +115,11 @@ public:
     private:
         friend class XMLAttributeList;
         explicit const_iterator(const char *at) : m_at(at) {}
+        static std::uint32_t word(const char *at) {
+            std::uint32_t value;
+            std::memcpy(&value, at, sizeof value);
+            return value;
+        }
         const char *m_at = nullptr;
     };
     const_iterator begin() const { return const_iterator(m_data.get()); }

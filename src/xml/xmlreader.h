@@ -50,6 +50,8 @@ public:
 
 private:
     friend class XMLParser;
+    // `ownBuffer`: the text is the reader's own copy, which the parse may discard as it goes.
+    bool parse(std::string_view text, bool ownBuffer);
     bool fail(std::string text, int line);
 
     XMLDocument &m_factory;

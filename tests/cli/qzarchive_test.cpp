@@ -89,12 +89,18 @@ TEST_F(QzArchiveTool, HelpAndUsageErrors) {
         {{"cat", "a.qzArchive"}, "wrong number of arguments; usage: qzarchive cat ARCHIVE NAME"},
         {{"create", "a.qzArchive"},
          "wrong number of arguments; usage: qzarchive create ARCHIVE [--format 1|2] [--bzip2] "
-         "[--level N] FILE..."},
+         "[--level N] [--threads N] FILE..."},
         {{"list", "--bzip2", "a.qzArchive"}, "unknown option --bzip2 for list"},
         {{"create", "a.qzArchive", "--format", "3", "x"}, "--format must be 1 or 2, not '3'"},
         {{"create", "a.qzArchive", "--format=1", "--bzip2", "x"}, "--bzip2 needs format 2"},
         {{"create", "a.qzArchive", "--level", "high", "x"}, "--level needs a number, not 'high'"},
         {{"create", "a.qzArchive", "x", "--level"}, "--level needs a value"},
+        {{"create", "a.qzArchive", "--threads", "0", "x"},
+         "--threads needs a number from 1 to 128, not '0'"},
+        {{"create", "a.qzArchive", "--threads=many", "x"},
+         "--threads needs a number from 1 to 128, not 'many'"},
+        {{"create", "a.qzArchive", "--threads", "129", "x"},
+         "--threads needs a number from 1 to 128, not '129'"},
         {{"extract", "a.qzArchive", "--overwrite=yes"}, "--overwrite takes no value"},
     };
     for (const auto &c : cases) {
@@ -161,6 +167,41 @@ TEST_F(QzArchiveTool, CreateListCatAndExtractInEveryLayout) {
         ASSERT_EQ(::stat(path("out/here/ro.txt").c_str(), &info), 0);
         EXPECT_EQ(info.st_mode & 0777, 0444u & ~mask);
         QDir(m_dir.path() + "/out").removeRecursively();
+    }
+}
+
+// The thread count changes how the stream is made, not what it holds: every count extracts
+// the same tree, and bzip2 archives are the same bytes.
+TEST_F(QzArchiveTool, EveryThreadCountWritesTheSameTree) {
+    makeTree();
+    std::mt19937 random(3);
+    std::string text;
+    while (text.size() < (3 << 20))
+        text += "line " + std::to_string(random() % 5000) + " of the listing\n";
+    makeFile("src/big.txt", text, 0644, 1500000000);
+    for (const std::string algorithm : {"--format=2", "--bzip2"}) {
+        std::string bzip2Archive;
+        for (const std::string threads : {"1", "2", "4"}) {
+            SCOPED_TRACE(algorithm + " --threads " + threads);
+            ToolResult created = run({"create", "a.qzArchive", algorithm, "--level", "1",
+                                      "--threads", threads, "src", "ro.txt"});
+            ASSERT_EQ(created.exitCode, 0) << created.err;
+            ToolResult extracted = run({"extract", "a.qzArchive", "-C", "out"});
+            ASSERT_EQ(extracted.exitCode, 0) << extracted.err;
+            EXPECT_TRUE(readFileBytes(path("out/src/big.txt")) == text);
+            EXPECT_EQ(readFileBytes(path("out/src/sub/b.bin")), m_noise);
+            EXPECT_EQ(readFileBytes(path("out/ro.txt")), "read only");
+            struct stat info;
+            ASSERT_EQ(::stat(path("out/src/big.txt").c_str(), &info), 0);
+            EXPECT_EQ(info.st_mtime, 1500000000);
+            if (algorithm == "--bzip2") {
+                const std::string bytes = readFileBytes(path("a.qzArchive"));
+                if (bzip2Archive.empty())
+                    bzip2Archive = bytes;
+                EXPECT_TRUE(bytes == bzip2Archive) << "the archives differ";
+            }
+            QDir(m_dir.path() + "/out").removeRecursively();
+        }
     }
 }
 

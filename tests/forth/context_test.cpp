@@ -556,4 +556,161 @@ TEST(ForthConsole, ALineIsOneUnitAndMultiLineWordsReadOn) {
     EXPECT_EQ(out, "1 3 ");
 }
 
+// A keyboard with the keys typed in advance; -1 once they are used up.
+class ScriptedKeyboard : public FSKeyboard {
+public:
+    explicit ScriptedKeyboard(std::string keys) : m_keys(std::move(keys)) {}
+    int key() override {
+        return m_next < m_keys.size() ? static_cast<unsigned char>(m_keys[m_next++]) : -1;
+    }
+    bool keyReady() override { return m_next < m_keys.size(); }
+
+private:
+    std::string m_keys;
+    std::size_t m_next = 0;
+};
+
+TEST(ForthKeyboard, KeyReadsCharactersAndFailsAtTheEnd) {
+    FSContext context;
+    ScriptedKeyboard keyboard("a\xff");
+    context.setKeyboard(&keyboard);
+    ForthRun run = runForth(context, "KEY? . KEY . KEY? . KEY . KEY? .");
+    EXPECT_EQ(run.out, "-1 97 -1 255 0 ");
+    run = runForth(context, "KEY");
+    EXPECT_EQ(run.code, -39);
+    EXPECT_EQ(run.message, "unexpected EOF: KEY at the end of input");
+
+    // Ctrl-C while KEY waits is an interrupt, not the end of input.
+    volatile std::sig_atomic_t flag = 1;
+    context.setInterruptFlag(&flag);
+    run = runForth(context, "KEY");
+    EXPECT_EQ(run.code, -28);
+    EXPECT_EQ(flag, 0);
+}
+
+TEST(ForthKeyboard, WithoutAKeyboard) {
+    expectOutputs({{"KEY? .", "0 "}});
+    expectFailure("KEY", -21, "unsupported operation: KEY needs a keyboard");
+    expectOutputs({{": K ['] KEY CATCH ; K .", "-21 "}});
+}
+
+TEST(ForthQuit, KeepsTheDataStackAndDropsEverythingElse) {
+    FSContext context;
+    // The rest of the text, the definition's caller, CATCH and the nested EVALUATE all go.
+    ForthRun run = runForth(context, "1 2 : Q 3 >R QUIT ; "
+                                     ": C ['] Q CATCH 99 ; "
+                                     "S\" 5 C 6\" EVALUATE 8 .");
+    EXPECT_EQ(run.code, 0);
+    EXPECT_EQ(run.out, "");
+    EXPECT_EQ(context.depth(), 3);
+    EXPECT_EQ(context.rdepth(), 0);
+    EXPECT_EQ(context.loopDepth(), 0);
+    run = runForth(context, ".S STATE @ .");
+    EXPECT_EQ(run.out, "<3> 1 2 5 0 ");
+
+    // Inside a loop and a half-compiled definition: both are abandoned.
+    run = runForth(context, ": L 3 0 DO I QUIT LOOP ; L");
+    run = runForth(context, ".S");
+    EXPECT_EQ(run.out, "<4> 1 2 5 0 ");
+    run = runForth(context, ": HALF 1 [ QUIT");
+    EXPECT_FALSE(context.compiling());
+    run = runForth(context, "HALF");
+    EXPECT_EQ(run.code, -13);
+}
+
+// The compiler fuses common sequences into one operation. Each fused body must behave exactly
+// as the same body with `AHEAD THEN` between the items (a jump to the next item, which nothing
+// fuses with), for every kind of
+// operand, too few operands and branches into the middle of a sequence.
+TEST(ForthFusion, FusedSequencesBehaveAsTheirItems) {
+    const char *const bodies[] = {
+        "5 +",
+        "5 -",
+        "5 <",
+        "5 >",
+        "< IF 1 ELSE 2 THEN",
+        "> IF 1 ELSE 2 THEN",
+        "= IF 1 ELSE 2 THEN",
+        "5 < IF 1 ELSE 2 THEN",
+        "5 > IF 1 ELSE 2 THEN",
+        "+ @",
+        "+ ! R @ R 1+ @",
+        "BEGIN 1- DUP 0 < UNTIL",
+        "BEGIN 1- 2DUP > UNTIL",
+        "BEGIN 1- 2DUP < UNTIL",
+        // The ELSE part jumps to the `<` and the `+` in the middle of fused sequences.
+        "IF 10 ELSE 20 THEN <",
+        "IF 1+ ELSE 2 THEN < IF 100 ELSE 200 THEN",
+        "IF R ELSE 1 THEN + @",
+        "DUP 5 < IF 1 ELSE 2 THEN",
+        "DUP 5 > IF 1 ELSE 2 THEN",
+        "BEGIN 1+ DUP 3 > UNTIL",
+        "R + @",
+        "R + ! R @ R 1+ @",
+        "D + @",
+        "D + ! R @ D @",
+        "5 CELLS",
+        "OVER CELLS",
+        "OVER +",
+        "BEGIN 0 OVER CELLS R + ! OVER + DUP 4 < 0= UNTIL R @ R 3 + @",
+        "3 0 DO I CELLS LOOP",
+        "2 0 DO 3 0 DO I CELLS J + LOOP LOOP",
+    };
+    const char *const operands[] = {
+        "",
+        "7",
+        "3 4",
+        "-1 9",
+        "9 -1",
+        "4 4",
+        "R 1",
+        "1 R",
+        "R 9",
+        "R -1",
+        "1.5E0 2",
+        "2 1.5E0",
+        "S\" ab\" DROP 1",
+        "S\" ab\" DROP",
+        "1 S\" ab\" DROP",
+        "R R",
+        "11 R 1",
+        "11 R 7",
+        "0 TRUE",
+        "25 TRUE",
+        "15 FALSE",
+        "5 0 TRUE",
+        "5 3 FALSE",
+        "-9223372036854775808 1",
+        "9223372036854775807 0",
+    };
+    for (const char *body : bodies) {
+        std::string unfused;
+        for (std::string_view rest = body; !rest.empty();) {
+            std::size_t blank = rest.find(' ');
+            std::string_view item = rest.substr(0, blank);
+            unfused += std::string(item);
+            rest = blank == std::string_view::npos ? std::string_view() : rest.substr(blank + 1);
+            if (!rest.empty())
+                unfused += item == "IF" || item == "ELSE" || item == "BEGIN" || item == "THEN"
+                               ? " "
+                               : " AHEAD THEN ";
+        }
+        for (const char *input : operands) {
+            const std::string setup = "CREATE R 4 ALLOT 10 R ! 20 R 1+ ! "
+                                      ": MK CREATE 0 , 5 , DOES> 1+ ; MK D : F ";
+            const std::string run = std::string(" ; ") + input + " F .S";
+            // Some loops run for ever on some operands; both must stop at the same point.
+            FSContext fusedContext;
+            FSContext plainContext;
+            fusedContext.setInstructionBudget(10000);
+            plainContext.setInstructionBudget(10000);
+            ForthRun fused = runForth(fusedContext, setup + body + run);
+            ForthRun plain = runForth(plainContext, setup + unfused + run);
+            EXPECT_EQ(fused.out, plain.out) << body << " on " << input;
+            EXPECT_EQ(fused.code, plain.code) << body << " on " << input;
+            EXPECT_EQ(fused.message, plain.message) << body << " on " << input;
+        }
+    }
+}
+
 } // namespace

@@ -64,6 +64,7 @@ struct WriterCase {
     const char *name;
     int version, algorithm, level;
     bool empty;
+    int threads = 1;
 };
 
 class ArchiveWriterCrossCheck : public ::testing::TestWithParam<WriterCase> {};
@@ -78,6 +79,7 @@ TEST_P(ArchiveWriterCrossCheck, PythonParsesWhatWeWrite) {
     PackageArchive archive;
     archive.setVersion(c.version);
     archive.setAlgorithm(c.algorithm);
+    archive.setThreads(c.threads);
     if (!c.empty) {
         std::string noise(150000, '\0');
         for (std::size_t i = 0; i < noise.size(); ++i)
@@ -125,7 +127,11 @@ INSTANTIATE_TEST_SUITE_P(Layouts, ArchiveWriterCrossCheck,
                                            WriterCase{"v2_zlib_clamped", 2, 0, 40, false},
                                            WriterCase{"v2_bzip2_9", 2, 1, 9, false},
                                            WriterCase{"v2_bzip2_0", 2, 1, 0, false},
-                                           WriterCase{"v2_bzip2_default", 2, 1, -5, true}),
+                                           WriterCase{"v2_bzip2_default", 2, 1, -5, true},
+                                           WriterCase{"v1_zlib_threads", 1, 0, 9, false, 3},
+                                           WriterCase{"v2_zlib_threads", 2, 0, 0, false, 2},
+                                           WriterCase{"v2_bzip2_threads", 2, 1, 1, false, 4},
+                                           WriterCase{"v2_bzip2_empty_threads", 2, 1, 9, true, 2}),
                          [](const auto &info) { return std::string(info.param.name); });
 
 } // namespace

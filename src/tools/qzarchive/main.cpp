@@ -36,6 +36,9 @@ struct Arguments {
 
 using Runner = int (*)(const Arguments &);
 
+// More compressing threads than this only cost memory.
+constexpr long kMaxThreads = 128;
+
 struct Command {
     const char *name;
     const char *synopsis;
@@ -54,13 +57,15 @@ int runCat(const Arguments &);
 // The one table behind dispatch, argument checks and help.
 const Command kCommands[] = {
     {"create",
-     "create ARCHIVE [--format 1|2] [--bzip2] [--level N] FILE...",
+     "create ARCHIVE [--format 1|2] [--bzip2] [--level N] [--threads N] FILE...",
      "  Stores each FILE under its path as given (relative, \"/\" separators); a directory\n"
      "  stands for the files below it. The archive replaces ARCHIVE once it is complete.\n"
      "  --format 1|2  layout: 1, the older one (the default), or 2 (the default with --bzip2)\n"
      "  --bzip2       compress with bzip2 instead of zlib (format 2 only)\n"
-     "  --level N     compression level 0 to 9 (default 7; larger values mean 9)\n",
-     {{"--format", true}, {"--bzip2", false}, {"--level", true}},
+     "  --level N     compression level 0 to 9 (default 7; larger values mean 9)\n"
+     "  --threads N   compress on N threads (default: one per processor online); 1 writes\n"
+     "                on one thread as before. The stream is the same for every reader.\n",
+     {{"--format", true}, {"--bzip2", false}, {"--level", true}, {"--threads", true}},
      2,
      -1,
      runCreate},
@@ -292,11 +297,22 @@ int runCreate(const Arguments &arguments) {
             throw UsageError{"--level needs a number, not '" + *value + "'"};
         level = int(std::clamp(parsed, -1L, 9L));
     }
+    int threads = 0;
+    if (const std::string *value = arguments.option("--threads")) {
+        char *end = nullptr;
+        errno = 0;
+        long parsed = std::strtol(value->c_str(), &end, 10);
+        if (value->empty() || *end || errno || parsed < 1 || parsed > kMaxThreads)
+            throw UsageError{"--threads needs a number from 1 to " + std::to_string(kMaxThreads) +
+                             ", not '" + *value + "'"};
+        threads = int(parsed);
+    }
 
     const std::string &archivePath = arguments.positional.front();
     PackageArchive archive;
     archive.setVersion(format);
     archive.setAlgorithm(algorithm);
+    archive.setThreads(threads);
     refuseSelfInclusion(archivePath, std::vector<std::string>(arguments.positional.begin() + 1,
                                                               arguments.positional.end()));
     for (std::size_t i = 1; i < arguments.positional.size(); ++i) {

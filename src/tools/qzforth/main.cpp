@@ -1,5 +1,6 @@
 // qzforth: the Forth console. Includes the files named on the command line, interprets -e
 // code, or reads lines from standard input.
+#include "consoleinput.h"
 #include "forth/forthexception.h"
 #include "forth/fscontext.h"
 #include "forth/fswords.h"
@@ -71,26 +72,6 @@ int finish(int status) {
     return status;
 }
 
-bool readLine(std::string &line) {
-    line.clear();
-    for (;;) {
-        int c = std::getc(stdin);
-        if (c == EOF) {
-            if (std::ferror(stdin) && errno == EINTR) {
-                // Ctrl-C at the prompt: drop the partial line and read on.
-                std::clearerr(stdin);
-                g_interrupted = 0;
-                line.clear();
-                continue;
-            }
-            return !line.empty();
-        }
-        if (c == '\n')
-            return true;
-        line += char(c);
-    }
-}
-
 } // namespace
 
 int main(int argc, char **argv) {
@@ -133,6 +114,8 @@ int main(int argc, char **argv) {
 
     FSContext context;
     context.setInterruptFlag(&g_interrupted);
+    ConsoleInput input(STDIN_FILENO, &g_interrupted);
+    context.setKeyboard(&input);
     bool atLineStart = true;
     context.setOutput([&atLineStart](std::string_view text) {
         std::fwrite(text.data(), 1, text.size(), stdout);
@@ -157,7 +140,7 @@ int main(int argc, char **argv) {
         }
 
         const bool terminal = isatty(STDIN_FILENO);
-        context.setConsoleReader(readLine);
+        context.setConsoleReader([&input](std::string &line) { return input.readLine(line); });
         if (terminal)
             std::printf("%s\n", FSContext::banner().c_str());
         std::string line;
@@ -168,7 +151,7 @@ int main(int argc, char **argv) {
                 std::fputs("> ", stdout);
                 std::fflush(stdout);
             }
-            if (!readLine(line))
+            if (!input.readLine(line))
                 break;
             atLineStart = !terminal;
             try {

@@ -1,4 +1,5 @@
-\ Console behaviour: state after an error, definitions across lines, errors mid-line.
+\ Console behaviour: state after an error, definitions across lines, errors mid-line, KEY and
+\ QUIT.
 1 2 3 .S CR
 NOPE
 .S CR
@@ -17,5 +18,10 @@ STATE @ . CR
   ." taken"
 [THEN] CR
 BASE @ . HEX BASE @ DECIMAL . CR
+\ KEY reads the characters after the line it stands in; QUIT keeps the stack.
+KEY EMIT KEY EMIT CR
+xy
+7 8 QUIT 9 .
+.S CR
 BYE
 ." not reached"

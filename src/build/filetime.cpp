@@ -1,0 +1,30 @@
+#include "build/filetime.h"
+
+#include <QDateTime>
+#include <QFile>
+
+#include <sys/stat.h>
+#include <time.h>
+
+FileTime FileTime::of(const QString &path) {
+    struct stat info;
+    if (::stat(QFile::encodeName(path).constData(), &info) != 0)
+        return {};
+    return {true, qint64(info.st_mtim.tv_sec), qint32(info.st_mtim.tv_nsec)};
+}
+
+FileTime FileTime::now() {
+    timespec time;
+    ::clock_gettime(CLOCK_REALTIME, &time);
+    return {true, qint64(time.tv_sec), qint32(time.tv_nsec)};
+}
+
+bool FileTime::isLaterThan(const FileTime &other) const {
+    if (seconds != other.seconds || nanoseconds == 0 || other.nanoseconds == 0)
+        return seconds > other.seconds;
+    return nanoseconds > other.nanoseconds;
+}
+
+QString FileTime::text() const {
+    return QDateTime::fromSecsSinceEpoch(seconds).toString(QStringLiteral("dd.MM.yyyy hh:mm:ss"));
+}

@@ -1,0 +1,24 @@
+#pragma once
+
+#include <QString>
+#include <QtGlobal>
+
+// A file's modification time as the file system keeps it. Times are compared at full
+// resolution only when both have a sub-second part: on a file system that stores whole
+// seconds (or a file copied by a tool that drops them) an edit within the same second as the
+// build would otherwise look older than its output.
+struct FileTime {
+    bool exists = false;
+    qint64 seconds = 0;
+    qint32 nanoseconds = 0;
+
+    // The time of the file at `path` (symbolic links followed); absent when it cannot be read.
+    static FileTime of(const QString &path);
+    static FileTime now();
+
+    bool isLaterThan(const FileTime &other) const;
+    bool operator==(const FileTime &other) const = default;
+
+    // "dd.MM.yyyy hh:mm:ss" in local time, as the build log shows it.
+    QString text() const;
+};

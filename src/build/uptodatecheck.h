@@ -1,0 +1,47 @@
+#pragma once
+
+#include "build/filetime.h"
+
+#include <QHash>
+#include <QString>
+#include <QStringList>
+
+class Builder;
+class ProducedFiles;
+
+// Decides whether one output is current with respect to its inputs, and says why not in the
+// log. An absent output is always out of date, even one without inputs; an input that is
+// missing, later than the output, or written earlier in the same build makes it out of date.
+// Input times are read once per check object, as the headers many objects share would
+// otherwise be looked at for each of them; outputs are looked at every time. Use one object
+// per project build: what steps write meanwhile is known through `produced`.
+class UpToDateCheck {
+public:
+    // Reasons go to `log`; a null log makes the check quiet. `produced` may be null.
+    explicit UpToDateCheck(Builder *log = nullptr, const ProducedFiles *produced = nullptr);
+
+    // Relative inputs are taken from this directory (the step's working directory).
+    void setBaseDirectory(const QString &directory);
+    // The node asks to be rebuilt every time.
+    void setAlwaysRebuild(bool always) { m_alwaysRebuild = always; }
+
+    bool isUpToDate(const QString &target, const QStringList &inputs) const;
+    // An object file: its source and the files its dependency file names. A missing or
+    // unreadable dependency file makes it out of date; an empty name means there is none.
+    bool isObjectUpToDate(const QString &target, const QString &source,
+                          const QString &dependencyFile) const;
+
+    // What the step reports when its output is current.
+    static QString upToDateText(const QString &target);
+
+private:
+    QString resolve(const QString &path) const;
+    FileTime inputTime(const QString &input) const;
+    void say(const QString &text) const;
+
+    Builder *m_log;
+    const ProducedFiles *m_produced;
+    QString m_baseDirectory;
+    bool m_alwaysRebuild = false;
+    mutable QHash<QString, FileTime> m_inputTimes; // by the name the input was given
+};

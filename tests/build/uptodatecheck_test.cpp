@@ -1,0 +1,150 @@
+#include "build/uptodatecheck.h"
+
+#include "build/filetime.h"
+#include "build/producedfiles.h"
+#include "recordingbuilder.h"
+#include "scratchdirtest.h"
+
+#include <QDateTime>
+
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+
+namespace {
+
+class UpToDateCheckTest : public ScratchDirTest {
+protected:
+    // Writes a file and sets its modification time.
+    QString file(const std::string &name, qint64 seconds, long nanoseconds = 0) {
+        std::string at = write(name, "x");
+        timespec times[2] = {{seconds, nanoseconds}, {seconds, nanoseconds}};
+        EXPECT_EQ(::utimensat(AT_FDCWD, at.c_str(), times, 0), 0);
+        return QString::fromStdString(at);
+    }
+    QString base() const { return m_dir.path(); }
+    static QString shown(qint64 seconds) {
+        return QDateTime::fromSecsSinceEpoch(seconds).toString("dd.MM.yyyy hh:mm:ss");
+    }
+
+    RecordingBuilder log;
+    const qint64 t = 1700000000;
+};
+
+TEST_F(UpToDateCheckTest, ComparesTimesWithTheirReasons) {
+    QString object = file("a.o", t);
+    file("a.c", t);
+    file("b.h", t + 1);
+    UpToDateCheck check(&log);
+    check.setBaseDirectory(base());
+
+    EXPECT_TRUE(check.isUpToDate(object, {"a.c"})); // equal times are current
+    EXPECT_TRUE(check.isUpToDate(object, {}));
+    EXPECT_FALSE(check.isUpToDate(object, {"a.c", "b.h"}));
+    EXPECT_FALSE(check.isUpToDate(object, {"gone.h", "b.h"}));
+    EXPECT_EQ(log.events, (QStringList{"message: b.h (" + shown(t + 1) + ") is later than " +
+                                           object + " (" + shown(t) + ").",
+                                       "message: gone.h does not exist."}));
+
+    UpToDateCheck quiet;
+    quiet.setBaseDirectory(base());
+    EXPECT_FALSE(quiet.isUpToDate(object, {"b.h"}));
+    EXPECT_EQ(UpToDateCheck::upToDateText("a.o"), "'a.o' is up to date");
+}
+
+TEST_F(UpToDateCheckTest, AbsentOutputIsOutOfDateEvenWithoutInputs) {
+    UpToDateCheck check(&log);
+    check.setBaseDirectory(base());
+    EXPECT_FALSE(check.isUpToDate("out.bin", {}));
+    EXPECT_EQ(log.events, QStringList{"message: out.bin does not exist."});
+}
+
+TEST_F(UpToDateCheckTest, SubSecondTimesCountWhenBothHaveThem) {
+    QString object = file("a.o", t, 200'000'000);
+    file("edited.c", t, 700'000'000); // edited within the second of the build
+    file("older.c", t, 100'000'000);
+    file("coarse.c", t); // a file system or copy without sub-second times
+    UpToDateCheck check;
+    check.setBaseDirectory(base());
+    EXPECT_FALSE(check.isUpToDate(object, {"edited.c"}));
+    EXPECT_TRUE(check.isUpToDate(object, {"older.c"}));
+    EXPECT_TRUE(check.isUpToDate(object, {"coarse.c"}));
+
+    QString coarseObject = file("b.o", t);
+    EXPECT_TRUE(check.isUpToDate(coarseObject, {"edited.c"}));
+    FileTime same{true, t, 5};
+    EXPECT_FALSE(same.isLaterThan(same));
+}
+
+TEST_F(UpToDateCheckTest, InputProducedInThisBuildIsNewer) {
+    QString exe = file("app.elf", t);
+    QString object = file("a.o", t);
+    ProducedFiles produced;
+    UpToDateCheck check(&log, &produced);
+    check.setBaseDirectory(base());
+    EXPECT_TRUE(check.isUpToDate(exe, {"a.o"}));
+    produced.add(object);
+    EXPECT_FALSE(check.isUpToDate(exe, {"a.o"}));
+    EXPECT_EQ(log.events, QStringList{"message: a.o has been rebuilt."});
+}
+
+TEST_F(UpToDateCheckTest, ClockSkewIsReportedAndComparedNormally) {
+    qint64 future = QDateTime::currentSecsSinceEpoch() + 3600;
+    QString object = file("a.o", future);
+    file("a.c", future);
+    UpToDateCheck check(&log);
+    check.setBaseDirectory(base());
+    EXPECT_TRUE(check.isUpToDate(object, {"a.c"}));
+    EXPECT_EQ(log.events, QStringList{"message: clock skew detected on a.c."});
+}
+
+TEST_F(UpToDateCheckTest, AlwaysRebuild) {
+    QString object = file("a.o", t);
+    file("a.c", t);
+    UpToDateCheck check;
+    check.setBaseDirectory(base());
+    check.setAlwaysRebuild(true);
+    EXPECT_FALSE(check.isUpToDate(object, {"a.c"}));
+}
+
+TEST_F(UpToDateCheckTest, ObjectsReadTheirDependencyFile) {
+    QString object = file("a.o", t);
+    file("a.c", t);
+    file("a.h", t);
+    write("a.d", "a.o: a.c a.h \\\n b.h\na.h:\nb.h:\n");
+    // A check reads each input's time once; each build starts a new one.
+    auto isUpToDate = [&](const QString &dependencyFile) {
+        UpToDateCheck check(&log);
+        check.setBaseDirectory(base());
+        return check.isObjectUpToDate(object, "a.c", dependencyFile);
+    };
+
+    EXPECT_FALSE(isUpToDate("a.d")); // b.h was deleted
+    file("b.h", t);
+    EXPECT_TRUE(isUpToDate("a.d"));
+    file("b.h", t + 5); // a header edit recompiles
+    EXPECT_FALSE(isUpToDate("a.d"));
+    EXPECT_FALSE(isUpToDate("none.d"));
+    write("bad.d", "a.o a.c\n");
+    EXPECT_FALSE(isUpToDate("bad.d"));
+    EXPECT_TRUE(isUpToDate(""));
+    ASSERT_EQ(log.events.size(), 4);
+    EXPECT_EQ(log.events[0], "message: b.h does not exist.");
+    EXPECT_TRUE(log.events[1].startsWith("message: b.h ("));
+    EXPECT_EQ(log.events[2], "message: none.d does not exist.");
+    EXPECT_EQ(log.events[3], "message: " + base() + "/bad.d: line 1: missing ':'");
+}
+
+TEST_F(UpToDateCheckTest, OutputsAreLookedAtAfresh) {
+    // Input times are kept for the check's life; an output rewritten meanwhile is seen.
+    QString object = file("a.o", t);
+    file("a.c", t + 1);
+    UpToDateCheck check;
+    check.setBaseDirectory(base());
+    EXPECT_FALSE(check.isUpToDate(object, {"a.c"}));
+    file("a.o", t + 2);
+    EXPECT_TRUE(check.isUpToDate(object, {"a.c"}));
+}
+
+} // namespace
