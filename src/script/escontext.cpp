@@ -391,6 +391,11 @@ void ESContext::reserveMemory(std::size_t bytes) {
         fatal("out of memory");
 }
 
+ESClass *ESContext::adoptClass(std::unique_ptr<ESClass> cls) {
+    m_adoptedClasses.push_back(std::move(cls));
+    return m_adoptedClasses.back().get();
+}
+
 // --- Errors ---------------------------------------------------------------------------------
 
 void ESContext::fatal(const char *message) {

@@ -176,6 +176,9 @@ public:
     // Raises "out of memory" once the heap and the arrays have taken this many bytes.
     void setMemoryLimit(std::size_t bytes) { m_memoryLimit = bytes; }
     void reserveMemory(std::size_t bytes);
+    // Keeps a host class as long as the context, beyond every object of its heap: objects
+    // created by the class point at it until the heap is gone.
+    ESClass *adoptClass(std::unique_ptr<ESClass> cls);
 
     // The source line being executed (0 when none) and its file name.
     int currentLine() const;
@@ -256,6 +259,8 @@ private:
     ESValue newArguments(ESObject *callee, int argc, ESValue *argv);
     void putValue(const ESValue &base, ESString *name, const ESValue &value);
 
+    // Declared before the heap, so destroyed after it.
+    std::vector<std::unique_ptr<ESClass>> m_adoptedClasses;
     std::unique_ptr<ESHeap> m_heap;
     std::unique_ptr<ESStringPool> m_pool;
     std::unique_ptr<ESCompiler> m_compiler;

@@ -5,15 +5,21 @@
 #include "script/esnativearray.h"
 #include "script/esobject.h"
 #include "script/esstring.h"
+#include "scripthost/headlessscriptenvironment.h"
+
+#include <QCoreApplication>
 
 #include <QFile>
 #include <QString>
 #include <QStringList>
 
 #include <cerrno>
+#include <clocale>
 #include <cstdio>
 #include <cstring>
+#include <memory>
 #include <new>
+#include <optional>
 #include <string>
 
 namespace {
@@ -31,6 +37,7 @@ const char kUsage[] =
     "options:\n"
     "  -e SOURCE   evaluate SOURCE instead of a file\n"
     "  --listing   print the byte code of each compiled function and program\n"
+    "  --host      install the host objects (KVSys, WScript, BinaryFile, tovan) first\n"
     "  --help      show this text\n"
     "\n"
     "exit status: 0 on success, 1 after a script error, an engine fault or a bad command.\n";
@@ -106,6 +113,7 @@ void reportError(ESContext &context, const ESValue &value) {
 
 int run(int argc, char **argv) {
     bool listing = false;
+    bool host = false;
     QString fileName;
     QString source;
     bool haveSource = false;
@@ -118,6 +126,8 @@ int run(int argc, char **argv) {
         }
         if (!std::strcmp(arg, "--listing")) {
             listing = true;
+        } else if (!std::strcmp(arg, "--host")) {
+            host = true;
         } else if (!std::strcmp(arg, "-e")) {
             if (i + 1 >= argc)
                 return fail(QStringLiteral("option -e needs a SOURCE"));
@@ -149,12 +159,27 @@ int run(int argc, char **argv) {
         source = QString::fromUtf8(file.readAll());
     }
 
+    // The host objects run processes and find the installation through the application
+    // object; it must not change how numbers are written.
+    std::optional<QCoreApplication> application;
+    std::unique_ptr<HeadlessScriptEnvironment> environment;
+    if (host) {
+        application.emplace(argc, argv);
+        std::setlocale(LC_NUMERIC, "C");
+        // Messages and questions go to standard error; output shares standard output with
+        // print.
+        environment = std::make_unique<HeadlessScriptEnvironment>();
+    }
     try {
         ESContext context;
         if (listing)
             context.setDebugFlags(context.debugFlags() | ESContext::kDebugListing);
-        QzScriptClass host;
-        host.install(context, "qzscript");
+        QzScriptClass tool;
+        tool.install(context, "qzscript");
+        if (environment) {
+            environment->setOutput([](const QString &text) { write(stdout, text); });
+            environment->installHostObjects(context);
+        }
         ESArrayObject *arguments = context.newArray();
         for (int k = 0; i + k < argc; ++k)
             ESNativeArray::setElement(context, arguments, std::uint32_t(k),

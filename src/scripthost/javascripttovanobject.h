@@ -1,0 +1,82 @@
+#pragma once
+
+#include <QObject>
+#include <QStringList>
+#include <QVariantMap>
+
+class ScriptEnvironment;
+
+// The `tovan` object: the environment's invokable methods for settings, macros, identity,
+// message boxes, files, XML formatting, the build log and processes.
+class JavaScriptTovanObject : public QObject {
+    Q_OBJECT
+public:
+    explicit JavaScriptTovanObject(ScriptEnvironment &environment) : m_environment(environment) {}
+
+    // Settings.
+    Q_INVOKABLE QString getEnvironmentSetting(const QString &name);
+    Q_INVOKABLE void setEnvironmentSetting(const QString &name, const QString &value);
+    Q_INVOKABLE QString getUserSetting(const QString &name);
+    Q_INVOKABLE void setUserSetting(const QString &name, const QString &value);
+    Q_INVOKABLE void removeUserSetting(const QString &name);
+    Q_INVOKABLE QString getSessionSetting(const QString &name);
+    Q_INVOKABLE void setSessionSetting(const QString &name, const QString &value);
+    Q_INVOKABLE void removeSessionSetting(const QString &name);
+
+    // Macros.
+    Q_INVOKABLE QString getSystemMacro(const QString &name);
+    Q_INVOKABLE QString getGlobalMacro(const QString &name);
+    Q_INVOKABLE void setGlobalMacro(const QString &name, const QString &value);
+    Q_INVOKABLE QString replaceMacros(const QString &string);
+
+    // Identity.
+    Q_INVOKABLE QString getTovanName();
+    Q_INVOKABLE QString getTovanVersion();
+    Q_INVOKABLE int getTovanTargetNumber();
+    Q_INVOKABLE QString getCurrentDeviceName();
+
+    // Message boxes.
+    Q_INVOKABLE void showWarningMessageBox(const QString &heading, const QString &message);
+    Q_INVOKABLE void showWarningMessageBox(const QString &message);
+    Q_INVOKABLE void showErrorMessageBox(const QString &heading, const QString &message);
+    Q_INVOKABLE void showErrorMessageBox(const QString &message);
+
+    // Files.
+    Q_INVOKABLE QString readFileToString(const QString &path,
+                                         const QString &encoding = QStringLiteral("UTF-8"));
+    Q_INVOKABLE bool writeStringToFile(const QString &path, const QString &str,
+                                       const QString &encoding = QStringLiteral("UTF-8"));
+    Q_INVOKABLE bool makeDirectory(const QString &dir);
+    Q_INVOKABLE bool removeDirectory(const QString &dir);
+    Q_INVOKABLE bool removeDirectoryAndContents(const QString &dir);
+    Q_INVOKABLE QStringList getDirectoryList(const QString &path,
+                                             const QString &filter = QStringLiteral("*"));
+    Q_INVOKABLE bool removeFile(const QString &path);
+    Q_INVOKABLE bool fileExists(const QString &path);
+    Q_INVOKABLE QString formatXMLString(const QString &xml, int indent = 2,
+                                        const QString &doctype = QString());
+
+    // The build log.
+    Q_INVOKABLE void clearBuildLog();
+    Q_INVOKABLE void beginBuildLogGroup(const QString &name);
+    Q_INVOKABLE void endBuildLogGroup();
+    Q_INVOKABLE void outputBuildLogMessage(const QString &text);
+    Q_INVOKABLE void outputBuildLogWarning(const QString &text);
+    Q_INVOKABLE void outputBuildLogError(const QString &text);
+
+    // Processes. spawn waits for the program and returns an object with exitCode,
+    // normalExit, timedOut, standardOutput and standardError (exitCode -1 when it did not
+    // start); a stop request of the script kills it.
+    Q_INVOKABLE QVariantMap spawn(const QString &program,
+                                  const QStringList &arguments = QStringList(),
+                                  const QString &workingDirectory = QString(),
+                                  int timeoutMsecs = -1,
+                                  const QStringList &environmentSettings = QStringList(),
+                                  bool inheritEnvironment = true,
+                                  const QString &encoding = QStringLiteral("UTF-8"));
+    Q_INVOKABLE QObject *createProcessObject(const QString &objectName = QString(),
+                                             bool inheritEnvironment = true);
+
+private:
+    ScriptEnvironment &m_environment;
+};
