@@ -35,6 +35,12 @@
 
 namespace {
 
+// Room a native leaves for the calls it makes after keeping values.
+constexpr int kSlackForKept = 16;
+
+// Names of indices below this are pooled once and cached.
+constexpr std::uint32_t kCachedIndexNames = 1 << 16;
+
 #if defined(__SANITIZE_ADDRESS__)
 constexpr std::size_t kStackReserve = 1024 * 1024;
 #elif defined(__has_feature)
@@ -401,8 +407,18 @@ bool ESContext::nativeStackLow(std::size_t headroom) {
 void ESContext::reserveMemory(std::size_t bytes) {
     m_extraMemory += bytes;
     m_heap->addOutside(bytes);
-    if (m_heap->bytes() + m_extraMemory > m_memoryLimit)
-        fatal("out of memory");
+    std::size_t used = m_heap->bytes() + m_extraMemory;
+    if (used <= m_memoryLimit)
+        return;
+    // Garbage made since the last collection may account for the excess: the next safe
+    // point collects, and until then allocation may overshoot the limit by a quarter. Over
+    // the limit with little allocated since, what is reachable is too much.
+    constexpr std::size_t kFewBytes = 64 * 1024;
+    if (m_heap->allocatedSinceSweep() > kFewBytes && used - m_memoryLimit <= m_memoryLimit / 4) {
+        m_heap->requestCollection();
+        return;
+    }
+    fatal("out of memory");
 }
 
 void ESContext::setMemoryLimit(std::size_t bytes) {
@@ -594,7 +610,9 @@ ESString *ESContext::toString(const ESValue &value, int radix) {
         return value.number != 0 ? m_names.trueName : m_names.falseName;
     case ESValue::Number: {
         double d = value.number;
-        if (radix == 10 && d >= 0 && d < 0x7fffffff && d == std::trunc(d))
+        // Small integers come from the pool's cache; larger ones are not pooled, so that
+        // converting many numbers leaves nothing behind.
+        if (radix == 10 && d >= 0 && d < kCachedIndexNames && d == std::trunc(d))
             return indexName(std::uint32_t(d));
         return newString(esNumberToString(d, radix)).string;
     }
@@ -609,7 +627,17 @@ ESString *ESContext::toString(const ESValue &value, int radix) {
 }
 
 QString ESContext::toText(const ESValue &value) {
-    return toString(value)->text();
+    // The text of an unpooled string lives in the heap; pooled ones own theirs.
+    ESString *s = toString(value);
+    return s->isInterned() ? s->text() : QString(s->text().constData(), s->size());
+}
+
+void ESContext::keep(const ESValue &value) {
+    // A native's arguments end at m_sp; what is pushed above them is dropped when the
+    // call returns.
+    if (m_sp + kSlackForKept > m_stackEnd)
+        fatal("virtual machine stack too small");
+    *m_sp++ = value;
 }
 
 ESValue ESContext::toPrimitive(const ESValue &value, Hint hint) {
@@ -707,8 +735,7 @@ ESString *ESContext::pooled(ESString *string) {
 }
 
 ESString *ESContext::indexName(std::uint32_t index) {
-    constexpr std::uint32_t kCached = 1 << 16;
-    if (index >= kCached)
+    if (index >= kCachedIndexNames)
         return intern(QString::number(index));
     if (index >= m_indexNames.size())
         m_indexNames.resize(std::max<std::size_t>(index + 1, m_indexNames.size() * 2), nullptr);

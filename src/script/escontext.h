@@ -120,10 +120,14 @@ public:
     std::int32_t toInt32(const ESValue &value);
     std::uint32_t toUint32(const ESValue &value);
     ESString *toString(const ESValue &value, int radix = 10);
+    // A copy that stays valid after the string is collected.
     QString toText(const ESValue &value);
     ESValue toPrimitive(const ESValue &value, Hint hint);
     ESValue defaultValue(ESObject *object, Hint hint);
     ESObject *toObject(const ESValue &value);
+    // For natives: keeps a value they made (a wrapper, a converted string) reachable until
+    // the native call in progress returns, across the script it may run meanwhile.
+    void keep(const ESValue &value);
     QString typeOf(const ESValue &value);
 
     // Properties.

@@ -219,6 +219,7 @@ std::size_t ESHeap::sweep() {
     }
     m_bytes -= freed;
     m_allocatedSinceSweep = 0;
+    m_requested = false;
     return freed;
 }
 

@@ -60,7 +60,12 @@ public:
     // is raised at that moment so that the interpreter stops at its next safe point.
     void setBudget(std::size_t bytes) { m_budget = bytes; }
     void setSignal(bool *flag) { m_signal = flag; }
-    bool collectionDue() const { return m_allocatedSinceSweep >= m_budget; }
+    bool collectionDue() const { return m_requested || m_allocatedSinceSweep >= m_budget; }
+    void requestCollection() {
+        m_requested = true;
+        if (m_signal)
+            *m_signal = true;
+    }
 
     // Marks the cell holding `payload`; false when it was marked already.
     static bool mark(const void *payload) {
@@ -110,4 +115,5 @@ private:
     std::size_t m_allocatedSinceSweep = 0;
     std::size_t m_budget = SIZE_MAX;
     bool *m_signal = nullptr;
+    bool m_requested = false;
 };

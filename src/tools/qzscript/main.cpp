@@ -23,8 +23,8 @@
 namespace {
 
 const char kUsage[] =
-    "usage: qzscript [OPTION...] FILE [ARG...]\n"
-    "       qzscript [OPTION...] -e SOURCE [ARG...]\n"
+    "usage: qzscript [--listing] FILE [ARG...]\n"
+    "       qzscript [--listing] -e SOURCE [ARG...]\n"
     "\n"
     "Evaluates a script in a fresh context. FILE \"-\" reads the script from standard\n"
     "input. The ARGs are the strings of the global array `arguments`; print(...) writes\n"
