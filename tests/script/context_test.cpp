@@ -132,6 +132,8 @@ TEST(ContextErrors, ErrorsHaveTheirClass) {
 }
 
 TEST(ContextErrors, EndlessRecursionIsFatalAndTheContextRecovers) {
+    if (collectionStressed())
+        GTEST_SKIP() << "fills the stack";
     ESContext context;
     const char *programs[] = {
         "function f(n) { return f(n + 1); } f(0);",
@@ -156,6 +158,8 @@ TEST(ContextErrors, EndlessRecursionIsFatalAndTheContextRecovers) {
 }
 
 TEST(ContextErrors, RepeatedFailuresLeaveTheStackBalanced) {
+    if (collectionStressed())
+        GTEST_SKIP() << "fills the stack";
     // Each failure unwinds from 40 frames of 100 locals: 4000 values of the stack. Were
     // they not given back, 300 failures would use up the whole value stack.
     QString locals;
