@@ -627,9 +627,7 @@ ESString *ESContext::toString(const ESValue &value, int radix) {
 }
 
 QString ESContext::toText(const ESValue &value) {
-    // The text of an unpooled string lives in the heap; pooled ones own theirs.
-    ESString *s = toString(value);
-    return s->isInterned() ? s->text() : QString(s->text().constData(), s->size());
+    return toString(value)->text();
 }
 
 void ESContext::keep(const ESValue &value) {

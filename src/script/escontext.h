@@ -120,7 +120,6 @@ public:
     std::int32_t toInt32(const ESValue &value);
     std::uint32_t toUint32(const ESValue &value);
     ESString *toString(const ESValue &value, int radix = 10);
-    // A copy that stays valid after the string is collected.
     QString toText(const ESValue &value);
     ESValue toPrimitive(const ESValue &value, Hint hint);
     ESValue defaultValue(ESObject *object, Hint hint);

@@ -82,10 +82,17 @@ ESHeap::~ESHeap() {
         destroy(reinterpret_cast<Header *>(pages->data()));
 }
 
-void ESHeap::destroy(Header *h) {
-    // Strings and scope links own nothing outside their cell.
-    if (h->kind == Object)
+std::size_t ESHeap::destroy(Header *h) {
+    // Scope links own nothing outside their cell.
+    if (h->kind == Object) {
         static_cast<ESObject *>(payload(h))->~ESObject();
+    } else if (h->kind == String) {
+        auto *string = static_cast<ESString *>(payload(h));
+        std::size_t textBytes = textBytesOf(std::size_t(string->size()));
+        string->~ESString();
+        return h->size + textBytes;
+    }
+    return h->size;
 }
 
 void ESHeap::addOutside(std::size_t bytes) {
@@ -188,9 +195,8 @@ std::size_t ESHeap::sweep() {
                 run = nullptr;
             } else {
                 if (h->kind != Free) {
-                    destroy(h);
+                    freed += destroy(h);
                     h->kind = Free;
-                    freed += size;
                 }
                 if (!run)
                     run = p;
@@ -212,8 +218,7 @@ std::size_t ESHeap::sweep() {
             ++i;
             continue;
         }
-        destroy(h);
-        freed += h->size;
+        freed += destroy(h);
         m_large[i] = std::move(m_large.back());
         m_large.pop_back();
     }
@@ -224,16 +229,17 @@ std::size_t ESHeap::sweep() {
 }
 
 ESString *ESHeap::makeString(QStringView text) {
-    // The QString refers to the copy in the cell; it owns nothing, so the string needs no
-    // destruction.
-    std::size_t header = (sizeof(ESString) + 7) & ~std::size_t(7);
-    auto *block = static_cast<std::byte *>(
-        allocate(header + (std::size_t(text.size()) + 1) * sizeof(char16_t), String));
-    auto *chars = reinterpret_cast<char16_t *>(block + header);
-    std::copy(text.utf16(), text.utf16() + text.size(), chars);
-    chars[text.size()] = 0;
-    return new (block)
-        ESString(QString::fromRawData(reinterpret_cast<const QChar *>(chars), text.size()));
+    // The text is a QString of its own rather than part of the cell: copies of it that
+    // natives and hosts keep stay valid after the string is collected.
+    void *cell = allocate(sizeof(ESString), String);
+    std::size_t textBytes = textBytesOf(std::size_t(text.size()));
+    m_bytes += textBytes;
+    m_allocatedSinceSweep += textBytes;
+    return new (cell) ESString(text.toString());
+}
+
+std::size_t ESHeap::textBytesOf(std::size_t length) {
+    return (length + 1) * sizeof(char16_t);
 }
 
 ESScope *ESHeap::makeScope(ESScope *next, ESObject *object) {

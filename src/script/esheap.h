@@ -32,7 +32,6 @@ private:
 // payload; cells never move. Small and middle-sized cells come from large chunks and are
 // reused through free lists by size, large ones get pages of their own. The collector marks
 // the reachable cells; sweep() then destroys the others and merges neighbouring free cells.
-// The text of an unpooled string lives in its cell right behind its ESString.
 class ESHeap {
 public:
     enum Kind : std::uint8_t { Free, Object, String, Scope };
@@ -103,7 +102,9 @@ private:
     Header *takeMiddle(std::size_t size);
     void newChunk();
     void pushFree(Header *h, std::size_t size);
-    static void destroy(Header *h);
+    // Destroys a cell's content; returns the bytes it took, its own and outside text.
+    static std::size_t destroy(Header *h);
+    static std::size_t textBytesOf(std::size_t length);
 
     std::vector<std::unique_ptr<ESPages>> m_chunks;
     std::vector<std::unique_ptr<ESPages>> m_large; // one cell each
