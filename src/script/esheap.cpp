@@ -62,6 +62,9 @@ ESPages::ESPages(std::size_t size, bool hugePages) : m_size(size) {
 ESPages::~ESPages() {
 #ifdef ES_LEAK_CHECKED
     __lsan_unregister_root_region(m_data, m_size);
+    // The checker's record of poisoned bytes outlives the mapping: pages mapped here later
+    // must not inherit it.
+    ASAN_UNPOISON_MEMORY_REGION(m_data, m_size);
 #endif
     munmap(m_data, m_size);
 }
