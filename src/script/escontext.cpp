@@ -3,6 +3,7 @@
 #include "script/esactivation.h"
 #include "script/esclass.h"
 #include "script/escode.h"
+#include "script/escollector.h"
 #include "script/escompiler.h"
 #include "script/esexception.h"
 #include "script/esheap.h"
@@ -18,17 +19,27 @@
 #include "script/esnativestring.h"
 #include "script/esnumber.h"
 #include "script/esobject.h"
+#include "script/espersistent.h"
 #include "script/essource.h"
 #include "script/esstring.h"
 #include "script/esstringpool.h"
 
 #include <pthread.h>
 
+#include <chrono>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <new>
 
 namespace {
+
+// Room a native leaves for the calls it makes after keeping values.
+constexpr int kSlackForKept = 16;
+
+// Names of indices below this are pooled once and cached.
+constexpr std::uint32_t kCachedIndexNames = 1 << 16;
 
 #if defined(__SANITIZE_ADDRESS__)
 constexpr std::size_t kStackReserve = 1024 * 1024;
@@ -108,12 +119,14 @@ ESValue ESValue::fromString(ESString *s) {
 }
 
 // Saves the running state on entry from a host or a native and restores it on the way
-// out, also when a script error unwinds through it.
+// out, also when a script error unwinds through it. The saved scope and `this` stay
+// reachable for the collector meanwhile.
 class ESEntry {
 public:
     explicit ESEntry(ESContext &c)
-        : m_c(c), m_sp(c.m_sp), m_scope(c.m_scope), m_this(c.m_this), m_argc(c.m_argc),
+        : m_c(c), m_sp(c.m_sp), m_saved{c.m_saved, c.m_scope, c.m_this, nullptr}, m_argc(c.m_argc),
           m_argv(c.m_argv), m_frame(c.m_frame), m_activationSlots(c.m_activationSlots) {
+        c.m_saved = &m_saved;
         if (c.m_entryDepth++ == 0) {
             c.m_nativeStackLimit = nativeStackLimit();
             c.m_stopped = false;
@@ -121,8 +134,9 @@ public:
     }
     ~ESEntry() {
         m_c.m_sp = m_sp;
-        m_c.m_scope = m_scope;
-        m_c.m_this = m_this;
+        m_c.m_saved = m_saved.previous;
+        m_c.m_scope = m_saved.scope;
+        m_c.m_this = m_saved.thisValue;
         m_c.m_argc = m_argc;
         m_c.m_argv = m_argv;
         m_c.m_frame = m_frame;
@@ -135,8 +149,7 @@ public:
 private:
     ESContext &m_c;
     ESValue *m_sp;
-    ESScope *m_scope;
-    ESValue m_this;
+    ESContext::SavedState m_saved;
     int m_argc;
     ESValue *m_argv;
     ESContext::Frame *m_frame;
@@ -152,6 +165,11 @@ ESContext::ESContext(std::unique_ptr<ESNativeGlobal> globalClass)
     m_sp = reinterpret_cast<ESValue *>(m_stack->data());
     m_stackEnd = m_sp + kStackSize;
     m_this = ESValue::undefined();
+    m_heap->setSignal(&m_pollNeeded);
+    // The engine's own tests run whole suites with collections at every safe point.
+    if (const char *stress = std::getenv("PALINDOR_SCRIPT_GC_STRESS"))
+        m_collectionStress = *stress && std::strcmp(stress, "0") != 0;
+    scheduleCollection();
 
     m_names = {
         intern("length"),      intern("prototype"),  intern("null"),      intern("true"),
@@ -262,8 +280,10 @@ ESCompletion ESContext::evaluate(const QString &fileName, const QString &source)
         std::unique_ptr<ESCode> program = m_compiler->compileProgram(fileName, source);
         ESCompletion completion;
         completion.value = runProgram(program.get());
+        m_lastResult = completion.value;
         return completion;
     } catch (const ESException &e) {
+        m_lastResult = e.value();
         return thrown(e);
     } catch (const std::bad_alloc &) {
         fatal("out of memory");
@@ -363,15 +383,16 @@ ESObject *ESContext::construct(ESObject *function, int argc, const ESValue *argv
 }
 
 bool ESContext::carryOnExecuting() {
-    // Not overridden: the interpreter stops asking.
-    m_pollNeeded = false;
+    // Not overridden: the interpreter stops asking, and polls only for the collector.
+    m_hostPolls = false;
+    m_pollNeeded = m_heap->collectionDue();
     return true;
 }
 
 bool ESContext::shouldStop() {
     if (m_stopped)
         return true;
-    if (m_pollNeeded && !carryOnExecuting())
+    if (m_hostPolls && !carryOnExecuting())
         m_stopped = true;
     return m_stopped;
 }
@@ -384,11 +405,84 @@ bool ESContext::nativeStackLow(std::size_t headroom) {
 }
 
 void ESContext::reserveMemory(std::size_t bytes) {
-    // Nothing is freed before the context goes, so once over the limit a context stays
-    // there: every later allocation fails too.
     m_extraMemory += bytes;
-    if (m_heap->bytes() + m_extraMemory > m_memoryLimit)
-        fatal("out of memory");
+    m_heap->addOutside(bytes);
+    std::size_t used = m_heap->bytes() + m_extraMemory;
+    if (used <= m_memoryLimit)
+        return;
+    // Garbage made since the last collection may account for the excess: the next safe
+    // point collects, and until then allocation may overshoot the limit by a quarter. Over
+    // the limit with little allocated since, what is reachable is too much.
+    constexpr std::size_t kFewBytes = 64 * 1024;
+    if (m_heap->allocatedSinceSweep() > kFewBytes && used - m_memoryLimit <= m_memoryLimit / 4) {
+        m_heap->requestCollection();
+        return;
+    }
+    fatal("out of memory");
+}
+
+void ESContext::setMemoryLimit(std::size_t bytes) {
+    m_memoryLimit = bytes;
+    scheduleCollection();
+}
+
+void ESContext::setCollectionStress(bool on) {
+    m_collectionStress = on;
+    scheduleCollection();
+}
+
+namespace {
+// A collection is due after this much allocation, or after as much as survived the last
+// one when that is more: the heap stays within about twice what is reachable, and the
+// work of a collection is paid for by as much allocation.
+constexpr std::size_t kCollectionFloor = 4 * 1024 * 1024;
+} // namespace
+
+void ESContext::scheduleCollection() {
+    std::size_t live = m_heap->bytes() + m_extraMemory;
+    std::size_t budget = std::max(kCollectionFloor, live);
+    // Collect early enough that garbage alone cannot reach the memory limit.
+    if (m_memoryLimit != SIZE_MAX)
+        budget = std::min(budget, std::max<std::size_t>(
+                                      (m_memoryLimit - std::min(live, m_memoryLimit)) / 2, 65536));
+    // Under stress, any allocation at all makes a collection due.
+    m_heap->setBudget(m_collectionStress ? 1 : budget);
+    m_pollNeeded = m_hostPolls || m_heap->collectionDue();
+}
+
+void ESContext::collectGarbage() {
+    auto start = std::chrono::steady_clock::now();
+    ESCollector collector;
+    collector.markObject(m_global);
+    collector.markObject(m_objectPrototype);
+    collector.markObject(m_functionPrototype);
+    for (auto &cls : m_classes)
+        collector.markClass(cls.get());
+    // A host class's prototype must survive while no instance of it exists.
+    for (auto &cls : m_adoptedClasses)
+        collector.markClass(cls.get());
+    for (auto *v = reinterpret_cast<ESValue *>(m_stack->data()); v < m_sp; ++v)
+        collector.markValue(*v);
+    collector.markScope(m_scope);
+    collector.markValue(m_this);
+    for (SavedState *s = m_saved; s; s = s->previous) {
+        collector.markScope(s->scope);
+        collector.markValue(s->thisValue);
+        collector.markObject(s->function);
+    }
+    for (ESPersistent *p = m_persistents; p; p = p->m_next)
+        collector.markValue(p->m_value);
+    collector.markValue(m_lastResult);
+    collector.drain();
+    m_extraMemory = collector.outsideBytes();
+    std::size_t freed = m_heap->sweep();
+    scheduleCollection();
+
+    std::chrono::duration<double> pause = std::chrono::steady_clock::now() - start;
+    ++m_collectionStats.collections;
+    m_collectionStats.freedBytes += freed;
+    m_collectionStats.totalPause += pause.count();
+    m_collectionStats.longestPause = std::max(m_collectionStats.longestPause, pause.count());
 }
 
 ESClass *ESContext::adoptClass(std::unique_ptr<ESClass> cls) {
@@ -524,7 +618,9 @@ ESString *ESContext::toString(const ESValue &value, int radix) {
         return value.number != 0 ? m_names.trueName : m_names.falseName;
     case ESValue::Number: {
         double d = value.number;
-        if (radix == 10 && d >= 0 && d < 0x7fffffff && d == std::trunc(d))
+        // Small integers come from the pool's cache; larger ones are not pooled, so that
+        // converting many numbers leaves nothing behind.
+        if (radix == 10 && d >= 0 && d < kCachedIndexNames && d == std::trunc(d))
             return indexName(std::uint32_t(d));
         return newString(esNumberToString(d, radix)).string;
     }
@@ -540,6 +636,14 @@ ESString *ESContext::toString(const ESValue &value, int radix) {
 
 QString ESContext::toText(const ESValue &value) {
     return toString(value)->text();
+}
+
+void ESContext::keep(const ESValue &value) {
+    // A native's arguments end at m_sp; what is pushed above them is dropped when the
+    // call returns.
+    if (m_sp + kSlackForKept > m_stackEnd)
+        fatal("virtual machine stack too small");
+    *m_sp++ = value;
 }
 
 ESValue ESContext::toPrimitive(const ESValue &value, Hint hint) {
@@ -637,8 +741,7 @@ ESString *ESContext::pooled(ESString *string) {
 }
 
 ESString *ESContext::indexName(std::uint32_t index) {
-    constexpr std::uint32_t kCached = 1 << 16;
-    if (index >= kCached)
+    if (index >= kCachedIndexNames)
         return intern(QString::number(index));
     if (index >= m_indexNames.size())
         m_indexNames.resize(std::max<std::size_t>(index + 1, m_indexNames.size() * 2), nullptr);
@@ -649,8 +752,7 @@ ESString *ESContext::indexName(std::uint32_t index) {
 }
 
 ESValue ESContext::newString(QStringView text) {
-    // Strings are never freed before the context: refuse absurd sizes before they exhaust
-    // the machine.
+    // Refuse absurd sizes before they exhaust the machine.
     constexpr qsizetype kMaxLength = qsizetype(1) << 28;
     if (text.size() > kMaxLength)
         fatal("out of memory");

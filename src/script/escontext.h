@@ -19,6 +19,7 @@ class ESHeap;
 class ESNativeGlobal;
 class ESObject;
 class ESPages;
+class ESPersistent;
 class ESSource;
 class ESString;
 class ESStringPool;
@@ -31,6 +32,14 @@ struct ESCompletion {
     Type type = Normal;
     ESValue value = ESValue::undefined();
     QString text; // the error message of a throw
+};
+
+// What the collector has done in a context so far.
+struct ESCollectionStats {
+    std::uint64_t collections = 0;
+    std::uint64_t freedBytes = 0;
+    double totalPause = 0;   // seconds
+    double longestPause = 0; // seconds
 };
 
 // Names every part of the engine uses, pooled once per context.
@@ -46,7 +55,18 @@ struct ESNames {
 
 // One script world: a global object with the standard prototypes and natives, an interned
 // string pool, the compiled code, a value stack and the interpreter. A context belongs to
-// the thread that evaluates in it; objects live until the context is destroyed.
+// the thread that evaluates in it.
+//
+// Objects and strings live until the collector finds them unreachable. It runs between two
+// instructions of a script, once enough was allocated since the last collection, or when
+// collectGarbage() is called. What it reaches from: the value stack, the scope chains and
+// `this` of the calls in progress (with the function and `this` of a native call), the
+// global object, the classes' prototypes and constructors, the string pool, ESPersistent
+// holders, and the value of the last evaluate(). A native or host that keeps an ESObject*
+// or an unpooled ESString* in a C++ variable while it calls into script (call, construct,
+// and conversions of objects, which may run their toString or valueOf) must hold it in an
+// ESPersistent or reach it from one of these roots; between such calls raw pointers are
+// safe, since allocation alone never collects.
 class ESContext {
 public:
     enum Hint { NoHint, NumberHint, StringHint };
@@ -104,6 +124,9 @@ public:
     ESValue toPrimitive(const ESValue &value, Hint hint);
     ESValue defaultValue(ESObject *object, Hint hint);
     ESObject *toObject(const ESValue &value);
+    // For natives: keeps a value they made (a wrapper, a converted string) reachable until
+    // the native call in progress returns, across the script it may run meanwhile.
+    void keep(const ESValue &value);
     QString typeOf(const ESValue &value);
 
     // Properties.
@@ -173,12 +196,19 @@ public:
     void setDebugFlags(int flags) { m_debugFlags = flags; }
     // Where listings go; standard output when unset.
     void setListingOutput(std::function<void(const QString &)> output);
-    // Raises "out of memory" once the heap and the arrays have taken this many bytes.
-    void setMemoryLimit(std::size_t bytes) { m_memoryLimit = bytes; }
+    // Raises "out of memory" once the live heap and the arrays take this many bytes.
+    void setMemoryLimit(std::size_t bytes);
     void reserveMemory(std::size_t bytes);
     // Keeps a host class as long as the context, beyond every object of its heap: objects
     // created by the class point at it until the heap is gone.
     ESClass *adoptClass(std::unique_ptr<ESClass> cls);
+
+    // Collects now. From a native, only when it holds nothing unrooted (see above).
+    void collectGarbage();
+    // Stress mode for tests: a collection at every safe point after any allocation, so that
+    // a value used after it became unreachable shows up at once.
+    void setCollectionStress(bool on);
+    const ESCollectionStats &collectionStats() const { return m_collectionStats; }
 
     // The source line being executed (0 when none) and its file name.
     int currentLine() const;
@@ -200,11 +230,20 @@ public:
 private:
     friend class ESCompiler;
     friend class ESEntry;
+    friend class ESPersistent;
     // One running ESCode, linked to its caller's: tells errors where they happened.
     struct Frame {
         Frame *previous;
         const ESCode *code;
         const std::uint8_t *pc;
+    };
+    // The state of a caller while a call runs, kept on the native stack and linked so that
+    // the collector reaches it.
+    struct SavedState {
+        SavedState *previous;
+        ESScope *scope;
+        ESValue thisValue;
+        ESObject *function;
     };
 
     enum ClassSlot {
@@ -231,6 +270,7 @@ private:
     };
 
     void installNatives();
+    void scheduleCollection();
     ESValue runProgram(ESCode *program);
     ESValue run(ESCode *code, ESValue *argv, ESValue *locals);
     // Calls the function value with argc arguments at argv (on the stack); the result is
@@ -291,7 +331,13 @@ private:
     std::size_t m_activationSlots = 0;
     std::uintptr_t m_nativeStackLimit = 0;
     bool m_stopped = false;
-    bool m_pollNeeded = true;
+    bool m_pollNeeded = true; // the interpreter stops at L_POLL before each instruction
+    bool m_hostPolls = true;  // carryOnExecuting is overridden
+    bool m_collectionStress = false;
+    SavedState *m_saved = nullptr;
+    ESPersistent *m_persistents = nullptr;
+    ESValue m_lastResult = ESValue::undefined();
+    ESCollectionStats m_collectionStats;
     int m_debugFlags = 0;
     std::size_t m_memoryLimit = SIZE_MAX;
     std::size_t m_extraMemory = 0;

@@ -9,6 +9,7 @@
 #include "script/esnumber.h"
 #include "script/esobject.h"
 #include "script/esopcodes.h"
+#include "script/espersistent.h"
 #include "script/esstring.h"
 #include "script/esstringpool.h"
 
@@ -370,7 +371,12 @@ bool ESContext::looseEquals(const ESValue &a, const ESValue &b) {
 
 bool ESContext::lessThan(const ESValue &a, const ESValue &b, bool orEqual) {
     ESValue pa = toPrimitive(a, NumberHint);
-    ESValue pb = toPrimitive(b, NumberHint);
+    ESValue pb = b;
+    if (b.isObject()) {
+        // Its valueOf may collect: pa, perhaps a fresh string, must survive that.
+        ESPersistent held(this, pa);
+        pb = toPrimitive(b, NumberHint);
+    }
     if (pa.isString() && pb.isString()) {
         // Code-unit order.
         int c = QStringView(pa.string->text()).compare(QStringView(pb.string->text()));
@@ -382,7 +388,12 @@ bool ESContext::lessThan(const ESValue &a, const ESValue &b, bool orEqual) {
 
 ESValue ESContext::add(const ESValue &a, const ESValue &b) {
     ESValue pa = toPrimitive(a, NoHint);
-    ESValue pb = toPrimitive(b, NoHint);
+    ESValue pb = b;
+    if (b.isObject()) {
+        // Its valueOf may collect: pa, perhaps a fresh string, must survive that.
+        ESPersistent held(this, pa);
+        pb = toPrimitive(b, NoHint);
+    }
     if (pa.isString() || pb.isString()) {
         const QString &x = toString(pa)->text();
         if (x.isEmpty())
@@ -457,8 +468,11 @@ void ESContext::callFunction(ESObject *function, const ESValue &thisValue, int a
         return;
     }
     padNativeArguments(function, argc, argv);
-    ESValue self = thisValue;
-    ESValue result = function->m_class->call(*this, function, self, argc, argv);
+    // The arguments are on the stack; the function and `this` are kept reachable here.
+    SavedState saved{m_saved, nullptr, thisValue, function};
+    m_saved = &saved;
+    ESValue result = function->m_class->call(*this, function, saved.thisValue, argc, argv);
+    m_saved = saved.previous;
     argv[0] = result;
 }
 
@@ -501,8 +515,8 @@ void ESContext::callScript(ESObject *function, const ESValue &thisValue, int arg
     for (ESValue *p = argv + argc; p < locals; ++p)
         *p = ESValue::undefined();
 
-    ESScope *savedScope = m_scope;
-    ESValue savedThis = m_this;
+    SavedState saved{m_saved, m_scope, m_this, function};
+    m_saved = &saved;
     int savedArgc = m_argc;
     ESValue *savedArgv = m_argv;
     m_scope = function->m_scope;
@@ -528,8 +542,9 @@ void ESContext::callScript(ESObject *function, const ESValue &thisValue, int arg
     m_activationSlots += activationSlots;
     ESValue result = run(code, argv, locals);
     m_activationSlots -= activationSlots;
-    m_scope = savedScope;
-    m_this = savedThis;
+    m_saved = saved.previous;
+    m_scope = saved.scope;
+    m_this = saved.thisValue;
     m_argc = savedArgc;
     m_argv = savedArgv;
     argv[0] = result;
@@ -552,7 +567,10 @@ void ESContext::constructValue(const ESValue &functionValue, int argc, ESValue *
         return;
     }
     padNativeArguments(function, argc, argv);
+    SavedState saved{m_saved, nullptr, ESValue::undefined(), function};
+    m_saved = &saved;
     ESObject *result = function->m_class->construct(*this, function, argc, argv);
+    m_saved = saved.previous;
     if (!result)
         throwError(function->m_classString->text() +
                    QStringLiteral(" failed to generate an object"));
@@ -629,7 +647,10 @@ ESValue ESContext::run(ESCode *code, ESValue *argv, ESValue *locals) {
     DISPATCH();
 
 L_POLL:
-    if (m_stopped || !carryOnExecuting()) {
+    // A safe point: every value in use is on the stack or in the saved states.
+    if (m_heap->collectionDue())
+        collectGarbage();
+    if (m_stopped || (m_hostPolls && !carryOnExecuting())) {
         m_stopped = true;
         return ESValue::undefined();
     }

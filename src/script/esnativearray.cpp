@@ -4,6 +4,7 @@
 #include "script/esexception.h"
 #include "script/esheap.h"
 #include "script/esobject.h"
+#include "script/espersistent.h"
 #include "script/esstring.h"
 
 #include <algorithm>
@@ -60,7 +61,11 @@ void setLengthOf(ESContext &c, ESObject *o, double n) {
 }
 
 ESObject *thisObject(ESContext &c, const ESValue &self) {
-    return self.isObject() ? self.object : c.toObject(self);
+    if (self.isObject())
+        return self.object;
+    ESObject *wrapper = c.toObject(self);
+    c.keep(ESValue::fromObject(wrapper));
+    return wrapper;
 }
 
 ESValue join(ESContext &c, ESObject *o, const QString &separator) {
@@ -266,12 +271,17 @@ ESValue arraySort(ESContext &c, ESObject *, const ESValue &self, int argc, ESVal
             c.throwError(QStringLiteral("Array.prototype.sort argument is not a function"));
         comparator = argv[0].object;
     }
+    // The pair compared is held while the comparison runs script: the comparator, or a
+    // toString, may change the array so that nothing else reaches them.
+    ESPersistent heldA(&c), heldB(&c);
     auto outOfOrder = [&](const ESValue &a, const ESValue &b) {
+        heldA.setValue(a);
+        heldB.setValue(b);
         if (comparator) {
             ESValue pair[2] = {a, b};
             return c.toNumber(c.call(comparator, ESValue::undefined(), 2, pair)) > 0;
         }
-        return QStringView(c.toString(a)->text()).compare(QStringView(c.toString(b)->text())) > 0;
+        return c.toText(a).compare(c.toText(b)) > 0;
     };
     double n = lengthOf(c, o);
     std::uint64_t steps = 0;

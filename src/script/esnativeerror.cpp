@@ -6,9 +6,11 @@
 namespace {
 
 ESObject *makeError(ESContext &c, ESClass *cls, int argc, ESValue *argv) {
+    // The message first: its conversion may run script, and the error is not held yet.
+    ESString *message = argc > 0 && !argv[0].isUndefined() ? c.toString(argv[0]) : nullptr;
     ESObject *error = c.newObject(cls, cls->prototype(), c.names().errorClass);
-    if (argc > 0 && !argv[0].isUndefined())
-        c.put(error, c.names().message, ESValue::fromString(c.toString(argv[0])));
+    if (message)
+        c.put(error, c.names().message, ESValue::fromString(message));
     return error;
 }
 
@@ -19,6 +21,7 @@ ESValue errorCall(ESContext &c, ESObject *function, const ESValue &, int argc, E
 // "Name: message", or the name alone when there is no message.
 ESValue errorToString(ESContext &c, ESObject *, const ESValue &self, int, ESValue *) {
     ESObject *error = c.toObject(self);
+    c.keep(ESValue::fromObject(error));
     QString name = c.toText(c.get(error, "name"));
     QString message = c.toText(c.get(error, c.names().message));
     return c.newString(message.isEmpty() ? name : name + QStringLiteral(": ") + message);

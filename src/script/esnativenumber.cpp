@@ -100,7 +100,9 @@ ESObject *ESNativeNumber::construct(ESContext &context, ESObject *function, int 
                                     ESValue *argv) {
     if (function->m_nativeIndex != 0)
         context.throwError(QStringLiteral("bad signature in builtin construct"));
+    // Converted before the object exists: the conversion may run script and collect.
+    double value = argc > 0 ? context.toNumber(argv[0]) : 0.0;
     ESObject *object = context.newObject(this, m_prototype, "Number");
-    object->m_value = ESValue::fromNumber(argc > 0 ? context.toNumber(argv[0]) : 0.0);
+    object->m_value = ESValue::fromNumber(value);
     return object;
 }

@@ -7,7 +7,11 @@
 namespace {
 
 ESObject *thisObject(ESContext &c, const ESValue &self) {
-    return self.isObject() ? self.object : c.toObject(self);
+    if (self.isObject())
+        return self.object;
+    ESObject *wrapper = c.toObject(self);
+    c.keep(ESValue::fromObject(wrapper));
+    return wrapper;
 }
 
 ESObject *makeObject(ESContext &c, int argc, ESValue *argv) {

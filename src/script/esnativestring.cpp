@@ -19,7 +19,9 @@ ESString *thisString(ESContext &c, const ESValue &self) {
     if (self.isObject() && self.object->m_class == c.stringClass() &&
         self.object->m_value.isString())
         return self.object->m_value.string;
-    return c.toString(self);
+    ESString *string = c.toString(self);
+    c.keep(ESValue::fromString(string));
+    return string;
 }
 
 ESString *ownString(ESContext &c, const ESValue &self, const char *method) {
@@ -256,9 +258,11 @@ ESObject *ESNativeString::construct(ESContext &context, ESObject *function, int 
                                     ESValue *argv) {
     if (function->m_nativeIndex != 0)
         context.throwError(QStringLiteral("bad signature in builtin construct"));
+    // Converted before the object exists: the conversion may run script and collect.
+    ESValue value = argc > 0 ? ESValue::fromString(context.toString(argv[0]))
+                             : ESValue::fromString(context.intern(QStringView()));
     ESObject *object = context.newObject(this, m_prototype, "String");
-    object->m_value = argc > 0 ? ESValue::fromString(context.toString(argv[0]))
-                               : ESValue::fromString(context.intern(QStringView()));
+    object->m_value = value;
     return object;
 }
 

@@ -20,7 +20,7 @@ struct ESScope {
 
 // A script object. Behaviour lives in its ESClass; the object holds its data: prototype
 // link, class string, function data, primitive value and property table. Objects live in
-// the context's heap until the context is destroyed.
+// the context's heap until the collector finds them unreachable.
 class ESObject {
 public:
     enum Kind : std::uint8_t { Plain, Array, Enumeration, Activation };
@@ -56,7 +56,6 @@ public:
     Kind m_kind;
     ESValue m_value; // the primitive value of Boolean, Number, String and Date objects
     ESPropertyTable m_properties;
-    ESObject *m_nextObject = nullptr; // the heap's list
 };
 
 // An Array object: elements 0..n-1 live in a dense vector (holes marked), other indices

@@ -6,8 +6,9 @@
 
 // A script string. Pooled strings (names, literals, property keys) are unique per text, so
 // names compare by identity; other strings (results of string operations) live in the
-// context's heap, their text too, and are pooled on demand when they are used as a key.
-// text() is valid while the context lives; ESContext::toText gives a copy to keep.
+// context's heap until collected, and are pooled on demand when they are used as a key.
+// A reference to text() is valid while the string is reachable; a QString copy of it owns
+// its share of the text and stays valid after.
 class ESString {
 public:
     explicit ESString(QString text, int poolIndex = -1);

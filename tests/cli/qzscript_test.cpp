@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <regex>
+
 namespace {
 
 std::string writeScript(const QTemporaryDir &dir, const char *name, const std::string &text) {
@@ -119,4 +121,36 @@ TEST(QzScript, CommandLineErrorsAndHelp) {
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_EQ(r.err.rfind("error: cannot open /nonexistent/script.js: ", 0), 0u);
     EXPECT_EQ(r.out, "");
+}
+
+TEST(QzScript, MemoryLimitAndCollectorStatistics) {
+    // Garbage far beyond the limit is collected; what stays reachable is not.
+    const char *garbage = "for (var i = 0; i < 200000; i++) { var o = {k: i, s: 'x' + i}; } 'done'";
+    ToolResult r = runTool("qzscript", {"--memory-limit", "8M", "--gc-stats", "-e", garbage});
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(r.out, "done\n");
+    EXPECT_TRUE(std::regex_match(r.err, std::regex("collections: [1-9][0-9]*\nfreed bytes: "
+                                                   "[1-9][0-9]*\ntotal pause: [0-9.]+ ms\n"
+                                                   "longest pause: [0-9.]+ ms\n")))
+        << r.err;
+    r = runTool("qzscript", {"--memory-limit", "8M", "-e",
+                             "var keep = []; for (;;) keep.push({k: keep.length})"});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_EQ(r.err, "fatal error: out of memory\n");
+    // The statistics come also after an error; without the option nothing is added.
+    r = runTool("qzscript", {"--gc-stats", "-e", "x.y"});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_NE(r.err.find("collections: "), std::string::npos);
+    r = runTool("qzscript", {"-e", "1"});
+    EXPECT_EQ(r.err, "");
+
+    for (const char *bad : {"", "12X", "-5", "K", "99999999999999999999", "20000000000G"}) {
+        r = runTool("qzscript", {"--memory-limit", bad, "-e", "1"});
+        EXPECT_EQ(r.exitCode, 1) << bad;
+        EXPECT_NE(r.err.find("bad --memory-limit"), std::string::npos) << bad;
+    }
+    r = runTool("qzscript", {"--memory-limit"});
+    EXPECT_EQ(r.err, "error: option --memory-limit needs BYTES\n");
+    r = runTool("qzscript", {"--memory-limit", "0", "-e", "'no limit'"});
+    EXPECT_EQ(r.out, "no limit\n");
 }

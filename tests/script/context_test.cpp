@@ -132,6 +132,8 @@ TEST(ContextErrors, ErrorsHaveTheirClass) {
 }
 
 TEST(ContextErrors, EndlessRecursionIsFatalAndTheContextRecovers) {
+    if (collectionStressed())
+        GTEST_SKIP() << "fills the stack";
     ESContext context;
     const char *programs[] = {
         "function f(n) { return f(n + 1); } f(0);",
@@ -156,6 +158,8 @@ TEST(ContextErrors, EndlessRecursionIsFatalAndTheContextRecovers) {
 }
 
 TEST(ContextErrors, RepeatedFailuresLeaveTheStackBalanced) {
+    if (collectionStressed())
+        GTEST_SKIP() << "fills the stack";
     // Each failure unwinds from 40 frames of 100 locals: 4000 values of the stack. Were
     // they not given back, 300 failures would use up the whole value stack.
     QString locals;
@@ -294,6 +298,8 @@ TEST(ContextStop, StopsInsideCallsAndNativeLoops) {
 }
 
 TEST(ContextLimits, MemoryLimitEndsRunawayAllocation) {
+    if (collectionStressed())
+        GTEST_SKIP() << "fills the heap";
     for (const char *program :
          {"var s = 'x'; for (;;) s = s + s;", "var a = []; for (var i = 0;; i++) a[i] = {};",
           "var o = []; for (;;) o.push([1, 2, 3, 4, 5, 6, 7, 8]);"}) {
@@ -309,6 +315,8 @@ TEST(ContextLimits, MemoryLimitEndsRunawayAllocation) {
 }
 
 TEST(ContextLimits, RecursionIsBoundedByTheBytesOfItsActivations) {
+    if (collectionStressed())
+        GTEST_SKIP() << "fills the heap";
     // Each call of the closure's parent keeps an activation of 2000 variables: the stack
     // must run out long before the activations use the heap's 64 MiB.
     QString variables;

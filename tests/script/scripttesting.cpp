@@ -3,6 +3,8 @@
 #include "script/escontext.h"
 #include "script/esobject.h"
 
+#include <cstdlib>
+#include <cstring>
 #include <ostream>
 
 ScriptOutcome runScript(ESContext &context, const QString &source, const QString &fileName) {
@@ -32,6 +34,11 @@ std::string evalText(const QString &source) {
     ESContext context;
     ScriptOutcome outcome = runScript(context, source);
     return ((outcome.threw ? QStringLiteral("error: ") : QString()) + outcome.text).toStdString();
+}
+
+bool collectionStressed() {
+    const char *stress = std::getenv("PALINDOR_SCRIPT_GC_STRESS");
+    return stress && *stress && std::strcmp(stress, "0") != 0;
 }
 
 void PrintTo(const QString &text, std::ostream *os) {

@@ -20,6 +20,10 @@ ScriptOutcome runScript(ESContext &context, const QString &source,
 // The value of a program in a fresh context as text, or "error: " and the message.
 std::string evalText(const QString &source);
 
+// Whether the suite runs with a collection at every safe point (PALINDOR_SCRIPT_GC_STRESS);
+// tests that fill the heap on purpose would take hours then.
+bool collectionStressed();
+
 // gtest prints QStrings as their text.
 void PrintTo(const QString &text, std::ostream *os);
 

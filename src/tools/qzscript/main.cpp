@@ -13,9 +13,12 @@
 #include <QString>
 #include <QStringList>
 
+#include <cctype>
 #include <cerrno>
 #include <clocale>
+#include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <new>
@@ -38,6 +41,10 @@ const char kUsage[] =
     "  -e SOURCE   evaluate SOURCE instead of a file\n"
     "  --listing   print the byte code of each compiled function and program\n"
     "  --host      install the host objects (KVSys, WScript, BinaryFile, tovan) first\n"
+    "  --memory-limit BYTES\n"
+    "              stop the script with \"out of memory\" once its live objects take\n"
+    "              more than BYTES (suffix K, M or G; 0 for no limit; default 1G)\n"
+    "  --gc-stats  print the collector's work on standard error at exit\n"
     "  --help      show this text\n"
     "\n"
     "exit status: 0 on success, 1 after a script error, an engine fault or a bad command.\n";
@@ -86,6 +93,39 @@ int fail(const QString &message) {
     return 1;
 }
 
+// "123", "64K", "512M", "1G" as a byte count; false for anything else.
+bool parseBytes(const char *text, std::size_t *bytes) {
+    char *end = nullptr;
+    errno = 0;
+    if (!std::isdigit(static_cast<unsigned char>(*text)))
+        return false;
+    unsigned long long value = std::strtoull(text, &end, 10);
+    int shift = 0;
+    if (*end == 'K' || *end == 'k')
+        shift = 10;
+    else if (*end == 'M' || *end == 'm')
+        shift = 20;
+    else if (*end == 'G' || *end == 'g')
+        shift = 30;
+    if (shift)
+        ++end;
+    if (errno || *end || value > (SIZE_MAX >> shift))
+        return false;
+    *bytes = std::size_t(value) << shift;
+    return true;
+}
+
+// At exit, with --gc-stats.
+void printCollectionStats(const ESContext &context) {
+    const ESCollectionStats &stats = context.collectionStats();
+    std::fprintf(stderr,
+                 "collections: %llu\nfreed bytes: %llu\ntotal pause: %.3f ms\n"
+                 "longest pause: %.3f ms\n",
+                 static_cast<unsigned long long>(stats.collections),
+                 static_cast<unsigned long long>(stats.freedBytes), stats.totalPause * 1e3,
+                 stats.longestPause * 1e3);
+}
+
 // A thrown error as the console shows it: the message, "file:line", the source line.
 void reportError(ESContext &context, const ESValue &value) {
     QString text;
@@ -114,6 +154,8 @@ void reportError(ESContext &context, const ESValue &value) {
 int run(int argc, char **argv) {
     bool listing = false;
     bool host = false;
+    bool collectionStats = false;
+    std::size_t memoryLimit = std::size_t(1) << 30;
     QString fileName;
     QString source;
     bool haveSource = false;
@@ -128,6 +170,15 @@ int run(int argc, char **argv) {
             listing = true;
         } else if (!std::strcmp(arg, "--host")) {
             host = true;
+        } else if (!std::strcmp(arg, "--gc-stats")) {
+            collectionStats = true;
+        } else if (!std::strcmp(arg, "--memory-limit")) {
+            if (i + 1 >= argc)
+                return fail(QStringLiteral("option --memory-limit needs BYTES"));
+            if (!parseBytes(argv[++i], &memoryLimit))
+                return fail(QStringLiteral("bad --memory-limit '%1' (a number of bytes, "
+                                           "optionally with K, M or G)")
+                                .arg(QString::fromLocal8Bit(argv[i])));
         } else if (!std::strcmp(arg, "-e")) {
             if (i + 1 >= argc)
                 return fail(QStringLiteral("option -e needs a SOURCE"));
@@ -170,8 +221,22 @@ int run(int argc, char **argv) {
         // print.
         environment = std::make_unique<HeadlessScriptEnvironment>();
     }
+    std::unique_ptr<ESContext> owner;
+    // The statistics cover the whole run, also one that ends in an error.
+    struct StatsAtExit {
+        const std::unique_ptr<ESContext> &context;
+        bool wanted;
+        ~StatsAtExit() {
+            if (wanted && context) {
+                flushOutput();
+                printCollectionStats(*context);
+            }
+        }
+    } statsAtExit{owner, collectionStats};
     try {
-        ESContext context;
+        owner = std::make_unique<ESContext>();
+        ESContext &context = *owner;
+        context.setMemoryLimit(memoryLimit ? memoryLimit : SIZE_MAX);
         if (listing)
             context.setDebugFlags(context.debugFlags() | ESContext::kDebugListing);
         QzScriptClass tool;
