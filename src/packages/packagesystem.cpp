@@ -142,6 +142,23 @@ private:
     PackageSystem &m_system;
 };
 
+bool PackageSystem::takeLock(std::optional<InstallerLock> &lock, const std::string &errorPrefix) {
+    try {
+        lock.emplace(*this);
+        return true;
+    } catch (const HException &e) {
+        m_ui.error(errorPrefix + e.message());
+        return false;
+    }
+}
+
+std::map<std::string, PackageRecord> PackageSystem::availableByName() const {
+    std::map<std::string, PackageRecord> available;
+    for (PackageRecord &record : availablePackages())
+        available.emplace(record.name, std::move(record));
+    return available;
+}
+
 PackageSystem::PackageSystem(PackageSettings settings, PackageUserInterface &ui)
     : m_settings(std::move(settings)), m_ui(ui) {
     // Descriptions are matched by path: one spelling of the directory only.
@@ -332,12 +349,8 @@ bool PackageSystem::isSystemRecord(const std::string &path) const {
 
 PackageSystem::Result PackageSystem::installFile(const std::string &archivePath) {
     std::optional<InstallerLock> lock;
-    try {
-        lock.emplace(*this);
-    } catch (const HException &e) {
-        m_ui.error("Package installation error: " + e.message());
+    if (!takeLock(lock, "Package installation error: "))
         return Result::Failed;
-    }
     Installation installation;
     installation.archivePath = archivePath;
     const Result result = install(installation);
@@ -635,15 +648,9 @@ std::optional<std::string> PackageSystem::fetch(const PackageRecord &record, Res
 PackageSystem::Result PackageSystem::installNames(const std::vector<std::string> &names,
                                                   bool downloadOnly) {
     std::optional<InstallerLock> lock;
-    try {
-        lock.emplace(*this);
-    } catch (const HException &e) {
-        m_ui.error("Package installation error: " + e.message());
+    if (!takeLock(lock, "Package installation error: "))
         return Result::Failed;
-    }
-    std::map<std::string, PackageRecord> available;
-    for (PackageRecord &record : availablePackages())
-        available.emplace(record.name, std::move(record));
+    std::map<std::string, PackageRecord> available = availableByName();
 
     std::vector<std::string> files;   // local package files, in the order given
     std::vector<std::string> ordered; // list packages, dependencies first
@@ -734,15 +741,9 @@ PackageSystem::Result PackageSystem::installNames(const std::vector<std::string>
 
 PackageSystem::Result PackageSystem::update(const std::vector<std::string> &names) {
     std::optional<InstallerLock> lock;
-    try {
-        lock.emplace(*this);
-    } catch (const HException &e) {
-        m_ui.error("Package installation error: " + e.message());
+    if (!takeLock(lock, "Package installation error: "))
         return Result::Failed;
-    }
-    std::map<std::string, PackageRecord> available;
-    for (PackageRecord &record : availablePackages())
-        available.emplace(record.name, std::move(record));
+    std::map<std::string, PackageRecord> available = availableByName();
     std::vector<PackageRecord> installed = installedPackages();
     for (const std::string &name : names)
         if (std::none_of(installed.begin(), installed.end(),
@@ -788,12 +789,8 @@ PackageSystem::checkSolutionPackages(const std::vector<std::string> &required) {
 
 PackageSystem::Result PackageSystem::remove(const std::vector<std::string> &names) {
     std::optional<InstallerLock> lock;
-    try {
-        lock.emplace(*this);
-    } catch (const HException &e) {
-        m_ui.error(e.message());
+    if (!takeLock(lock, ""))
         return Result::Failed;
-    }
     std::vector<PackageRecord> installed = installedPackages();
     const auto find = [&](const std::string &name) -> const PackageRecord * {
         for (const PackageRecord &record : installed)

@@ -4,6 +4,7 @@
 #include "packages/packagerecord.h"
 #include "project/macroexpander.h"
 
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -92,6 +93,10 @@ public:
 private:
     struct Installation;
     class InstallerLock;
+
+    // Takes the installers' lock for one command; false after reporting why not.
+    bool takeLock(std::optional<InstallerLock> &lock, const std::string &errorPrefix);
+    std::map<std::string, PackageRecord> availableByName() const;
 
     Result install(Installation &installation);
     Result checkDownload(const PackageRecord &record, const std::string &path);
