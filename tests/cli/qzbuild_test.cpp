@@ -1,6 +1,14 @@
-// qzbuild -parse-log as a user runs it: records, summaries, exit status, bad input.
+// qzbuild as a user runs it: -parse-log (records, summaries, exit status, bad input) and
+// -export-compile-commands on a solution.
+#include "crosstool.h"
 #include "scratchdirtest.h"
 #include "toolrunner.h"
+
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QStandardPaths>
 
 #include <gtest/gtest.h>
 
@@ -126,6 +134,128 @@ TEST_F(Qzbuild, LongLogsStreamThrough) {
     const std::string tail = ":50000:1: warning: w\n50000 Warnings\n";
     ASSERT_GE(run.out.size(), tail.size());
     EXPECT_EQ(run.out.substr(run.out.size() - tail.size()), tail);
+}
+
+class QzbuildExport : public ScratchDirTest {
+protected:
+    QzbuildExport() {
+        write("compile.qzProject", readFileBytes(testDataPath("build/compile/compile.qzProject")));
+    }
+    ToolResult run(std::vector<std::string> arguments) {
+        return runTool("qzbuild", arguments, {}, path(""));
+    }
+    QJsonArray entries(const std::string &name) {
+        return QJsonDocument::fromJson(QByteArray::fromStdString(readFileBytes(path(name))))
+            .array();
+    }
+    static QStringList arguments(const QJsonValue &entry) {
+        QStringList words;
+        for (const QJsonValue &word : entry[QStringLiteral("arguments")].toArray())
+            words << word.toString();
+        return words;
+    }
+};
+
+TEST_F(QzbuildExport, WritesBesideTheSolutionAndOnlyWhenChanged) {
+    const std::string json = path("compile_commands.json");
+    ToolResult first = run({"compile.qzProject", "-config", "Debug", "-export-compile-commands",
+                            "-D", "TovanDir=/opt/tovan"});
+    EXPECT_EQ(first.exitCode, 0) << first.err;
+    EXPECT_EQ(first.out, "Wrote " + json + " (6 entries)\n");
+    EXPECT_EQ(first.err, "");
+    const QJsonArray all = entries("compile_commands.json");
+    ASSERT_EQ(all.size(), 6);
+    EXPECT_EQ(all[0][QStringLiteral("file")].toString().toStdString(), path("src/main.c"));
+    EXPECT_EQ(all[0][QStringLiteral("directory")].toString().toStdString(),
+              m_dir.path().toStdString());
+    const QStringList main = arguments(all[0]);
+    EXPECT_EQ(main.mid(0, 4),
+              QStringList({"/opt/tovan/bin/cc", "-xc", "-DSOLUTION_WIDE", "-DDEBUG=1"}));
+    EXPECT_EQ(all[5][QStringLiteral("file")].toString().toStdString(), path("cpp/lib.c"));
+
+    ToolResult again = run({"compile.qzProject", "-config", "Debug", "-DTovanDir=/opt/tovan",
+                            "-export-compile-commands"});
+    EXPECT_EQ(again.exitCode, 0) << again.err;
+    EXPECT_EQ(again.out, "Unchanged " + json + " (6 entries)\n");
+}
+
+TEST_F(QzbuildExport, OneProjectToANamedFile) {
+    ToolResult run = this->run({"-export-compile-commands", "cpp.json", "-config", "Release",
+                                "-project", "App", "compile.qzProject"});
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_FALSE(QFile::exists(QString::fromStdString(path("compile_commands.json"))));
+    const QJsonArray app = entries("cpp.json");
+    // Release leaves out the file excluded there, and the other project.
+    ASSERT_EQ(app.size(), 4);
+    EXPECT_TRUE(arguments(app[0]).contains("-we"));
+    EXPECT_TRUE(arguments(app[0]).contains("-UDEBUG"));
+}
+
+TEST_F(QzbuildExport, RefusesBadRequestsWithoutWriting) {
+    const std::string solution = "compile.qzProject";
+    struct Case {
+        std::vector<std::string> arguments;
+        std::string error;
+    };
+    const Case cases[] = {
+        {{solution, "-export-compile-commands"}, "no configuration given (-config NAME)"},
+        {{"-config", "Debug", "-export-compile-commands"}, "no solution file given"},
+        {{solution, "-config", "Nope", "-export-compile-commands"},
+         "configuration Nope is not defined in compile.qzProject"},
+        {{solution, "-config", "Debug", "-project", "Nope", "-export-compile-commands"},
+         "no project Nope in compile.qzProject"},
+        {{solution, "-config", "Debug"},
+         "only -export-compile-commands is available; building is not yet"},
+        {{solution, "-config", "Debug", "-export-compile-commands", "-frobnicate"},
+         "unknown option -frobnicate"},
+        {{solution, "-config"}, "-config needs a value"},
+        {{solution, "-config", "Debug", "-D", "=1", "-export-compile-commands"},
+         "-D needs NAME=VALUE, not \"=1\""},
+        {{solution, "other.qzProject", "-config", "Debug", "-export-compile-commands"},
+         "more than one solution given: compile.qzProject and other.qzProject"},
+    };
+    for (const Case &c : cases) {
+        ToolResult run = this->run(c.arguments);
+        EXPECT_EQ(run.exitCode, 1) << c.error;
+        EXPECT_EQ(run.err, "error: " + c.error + "\n");
+        EXPECT_EQ(run.out, "");
+    }
+    // A solution that does not load: its loader's message.
+    write("broken.qzProject", "<solution Name=\"x\"");
+    ToolResult broken = run({"broken.qzProject", "-config", "Debug", "-export-compile-commands"});
+    EXPECT_EQ(broken.exitCode, 1);
+    EXPECT_EQ(broken.err.rfind("error: ", 0), 0u) << broken.err;
+    ToolResult missing = run({"missing.qzProject", "-config", "Debug", "-export-compile-commands"});
+    EXPECT_EQ(missing.exitCode, 1);
+    EXPECT_EQ(missing.err.rfind("error: ", 0), 0u) << missing.err;
+    EXPECT_FALSE(QFile::exists(QString::fromStdString(path("compile_commands.json"))));
+}
+
+// A language server reads an entry as written: the definitions and include directories it
+// carries are what makes the source parse.
+TEST_F(QzbuildExport, ClangdAcceptsAnEntry) {
+    REQUIRE_TOOL("clangd", "clangd");
+    write("include/board.h", "#define BOARD_LEDS 4\n");
+    const std::string source =
+        write("src/main.c", "#include \"board.h\"\n"
+                            "int leds(void) { return BOARD_LEDS + DEBUG; }\n");
+    const std::string clangd = QStandardPaths::findExecutable("clangd").toStdString();
+    for (const char *configuration : {"Debug", "Release"}) {
+        ToolResult run =
+            this->run({"compile.qzProject", "-config", configuration, "-export-compile-commands"});
+        ASSERT_EQ(run.exitCode, 0) << run.err;
+        ToolResult check = runTool(clangd, {"--check=" + source}, {}, path(""), 120000);
+        if (std::string(configuration) == "Debug") {
+            EXPECT_EQ(check.exitCode, 0) << check.err;
+            EXPECT_NE(check.err.find("All checks completed, 0 errors"), std::string::npos)
+                << check.err;
+        } else {
+            // Release undefines DEBUG: the same source must now fail.
+            EXPECT_NE(check.exitCode, 0) << check.err;
+            EXPECT_NE(check.err.find("use of undeclared identifier 'DEBUG'"), std::string::npos)
+                << check.err;
+        }
+    }
 }
 
 } // namespace

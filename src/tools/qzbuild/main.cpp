@@ -1,5 +1,8 @@
 // qzbuild: the build tool. -parse-log reads a build log and prints its diagnostics the way the
-// build log counts them.
+// build log counts them; a solution with -export-compile-commands writes the compile commands
+// of its files.
+#include "buildcommand.h"
+
 #include "build/bookmark.h"
 #include "build/buildlogitem.h"
 #include "build/outputlinesplitter.h"
@@ -36,7 +39,10 @@ const Mode kModes[] = {
 };
 
 void printUsage(std::FILE *out) {
-    std::fputs("usage: qzbuild MODE [ARGUMENT]\n\nmodes:\n", out);
+    std::fputs("usage: qzbuild MODE [ARGUMENT]\n"
+               "       qzbuild SOLUTION -config NAME [-project NAME] [-D NAME=VALUE]...\n"
+               "               -export-compile-commands [FILE]\n\nmodes:\n",
+               out);
     for (const Mode &mode : kModes) {
         std::string head = std::string(mode.name) + (*mode.argument ? " " : "") + mode.argument;
         std::string description = mode.description;
@@ -47,7 +53,13 @@ void printUsage(std::FILE *out) {
         std::fprintf(out, "  %-21s %s\n", head.c_str(), description.c_str());
     }
     std::fputs("\nA relative file name in the log is taken from the current directory; a missing\n"
-               "line or column prints as 0. The exit status is 1 when the log holds an error.\n",
+               "line or column prints as 0. The exit status is 1 when the log holds an error.\n"
+               "\n"
+               "With a solution, -export-compile-commands writes compile_commands.json (or FILE)\n"
+               "for the files of the solution, or of the project -project names, in the\n"
+               "configuration -config names; it builds nothing. The file is written beside the\n"
+               "solution unless FILE is given, and left alone when its content would not change.\n"
+               "-D NAME=VALUE sets a global macro. Errors print \"error: MESSAGE\" and exit 1.\n",
                out);
 }
 
@@ -150,6 +162,8 @@ int main(int argc, char **argv) {
         if (name == mode.name)
             return mode.run(std::vector<std::string>(argv + 2, argv + argc));
     }
+    if (name.rfind('-', 0) != 0 || isBuildOption(name))
+        return runBuildCommand(std::vector<std::string>(argv + 1, argv + argc), argv[0]);
     std::fprintf(stderr, "error: unknown mode %s\n", name.c_str());
     printUsage(stderr);
     return 1;
