@@ -164,6 +164,13 @@ void FSContext::dropLocals(std::size_t top) {
 #define TICK()                                                                                     \
     if (--m_ticks < 0)                                                                             \
     OUT(tickSlow())
+// Takes the branch at p; a backward branch charges the step budget, so endless loops stop.
+#define JUMP()                                                                                     \
+    do {                                                                                           \
+        if (p->i <= 0)                                                                             \
+            TICK();                                                                                \
+        ip = p + p->i;                                                                             \
+    } while (0)
 
 void FSContext::runCode(const pcode *ip) {
     pushFrame(nullptr);
@@ -283,9 +290,7 @@ void FSContext::runCode(const pcode *ip) {
         OUT(p->fn(*this));
         NEXT();
     L_Branch:
-        if (p->i <= 0)
-            TICK();
-        ip = p + p->i;
+        JUMP();
         NEXT();
     L_ZBranch : {
         NEED(1);
@@ -296,9 +301,7 @@ void FSContext::runCode(const pcode *ip) {
         flag.type = CellType::Empty;
         --sp;
         if (zero) {
-            if (p->i <= 0)
-                TICK();
-            ip = p + p->i;
+            JUMP();
         }
         NEXT();
     }
@@ -637,9 +640,7 @@ void FSContext::runCode(const pcode *ip) {
         p += 2;
         ip = p + 1;
         if (!flag) {
-            if (p->i <= 0)
-                TICK();
-            ip = p + p->i;
+            JUMP();
         }
         NEXT();
     }
@@ -662,9 +663,7 @@ void FSContext::runCode(const pcode *ip) {
         p += 1;
         ip = p + 1;
         if (!flag) {
-            if (p->i <= 0)
-                TICK();
-            ip = p + p->i;
+            JUMP();
         }
         NEXT();
     }
@@ -721,9 +720,7 @@ void FSContext::runCode(const pcode *ip) {
         p += 3;
         ip = p + 1;
         if (!flag) {
-            if (p->i <= 0)
-                TICK();
-            ip = p + p->i;
+            JUMP();
         }
         NEXT();
     }
