@@ -1,5 +1,12 @@
 #include "build/stepplan.h"
 
+#include "build/builder.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+
 bool StepPlan::isCompile() const {
     return action == BuildAction::CompileC || action == BuildAction::CompileCpp ||
            action == BuildAction::Assemble;
@@ -27,4 +34,21 @@ QString StepPlan::shellQuote(const QString &word) {
     QString quoted = word;
     quoted.replace(u'\'', QStringLiteral("'\\''"));
     return u'\'' + quoted + u'\'';
+}
+
+bool GeneratedFile::write(Builder &log) const {
+    QFile current(path);
+    if (current.open(QIODevice::ReadOnly) && current.size() == content.size() &&
+        current.readAll() == content)
+        return true;
+    current.close();
+    if (!description.isEmpty())
+        log.message(description);
+    QSaveFile file(path);
+    if (!QDir().mkpath(QFileInfo(path).absolutePath()) || !file.open(QIODevice::WriteOnly) ||
+        file.write(content) != content.size() || !file.commit()) {
+        log.error(QStringLiteral("Cannot open file: ") + path);
+        return false;
+    }
+    return true;
 }

@@ -1,10 +1,13 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 #include <QStringList>
 
 #include <memory>
+#include <vector>
 
+class Builder;
 class DiagnosticParser;
 
 // The kind of step applied to a node. 2, 3, 4, 7 and 8 are the numbers that group the
@@ -24,6 +27,19 @@ enum class BuildAction {
     UserCommand = 14,
 };
 
+// A file a step needs on disk before it runs: a unity source, an indirect list of inputs.
+// Written on the planning thread before the up-to-date check, and only when its text
+// changed, so that an unchanged file keeps its time and does not force a rebuild.
+struct GeneratedFile {
+    QString path;
+    QByteArray content;
+    QString description; // logged when the file is (re)written: "Creating NAME Indirect File"
+
+    // Writes the file when its content differs from what is on disk. On failure the log gets
+    // "Cannot open file: PATH" and the result is false.
+    bool write(Builder &log) const;
+};
+
 // Everything a worker needs to run one step, worked out on the thread that reads the project
 // tree, so that workers never look at the tree while it may be edited.
 struct StepPlan {
@@ -39,6 +55,13 @@ struct StepPlan {
     // Reads the tool's output; null means the log's default parser. Give each plan its own:
     // a parser keeps state between lines and is not shared between workers.
     std::shared_ptr<DiagnosticParser> parser;
+    // Files written before the step is checked and run.
+    std::vector<GeneratedFile> generatedFiles;
+    // Commands of the same node run on the same worker just before and just after this step,
+    // each only when everything before it succeeded: the per-file pre- and post-compile
+    // commands. They run whenever this step runs and never on their own.
+    std::vector<StepPlan> before;
+    std::vector<StepPlan> after;
 
     bool isCompile() const;
     // The words the child process runs: the launcher, then the arguments.
