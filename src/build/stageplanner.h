@@ -2,6 +2,7 @@
 
 #include "build/stepplan.h"
 
+#include <QSet>
 #include <QStringList>
 
 #include <string>
@@ -35,6 +36,11 @@ public:
     // What cleaning it takes: the Externally Built types' clean command; the other kinds
     // have their outputs removed by the engine and return no steps.
     StagePlan cleanPlan(const ProjectElement &project, const std::string &configuration) const;
+
+    // The cleaned absolute paths of every file node of the solution, excluded or not: an
+    // output that lands on one of them would overwrite or remove a source.
+    static QSet<QString> solutionSources(const ProjectElement &solution, const NodeMacros &macros,
+                                         const std::string &configuration);
 
 private:
     const PropertyRegistry &m_registry;
