@@ -305,9 +305,21 @@ QSet<QString> StagePlanner::solutionSources(const ProjectElement &solution,
                       .first;
         const QString name =
             QString::fromStdString(macros.expander().globalExpand(file->attributeOr("file_name")));
-        sources.insert(QDir::cleanPath(dir->second.absoluteFilePath(name)));
+        const QString path = QDir::cleanPath(dir->second.absoluteFilePath(name));
+        sources.insert(path);
+        if (const QString real = QFileInfo(path).canonicalFilePath(); !real.isEmpty())
+            sources.insert(real);
     }
     return sources;
+}
+
+bool StagePlanner::isSource(const QSet<QString> &sources, const QString &path) {
+    if (path.isEmpty())
+        return false;
+    if (sources.contains(QDir::cleanPath(path)))
+        return true;
+    const QString real = QFileInfo(path).canonicalFilePath();
+    return !real.isEmpty() && sources.contains(real);
 }
 
 StagePlan StagePlanner::plan(const ProjectElement &project,
@@ -336,11 +348,11 @@ StagePlan StagePlanner::plan(const ProjectElement &project,
         fileNodes(project, configuration, &m_registry);
     QSet<QString> sources;
     bool sourcesKnown = false;
-    auto isSource = [&](const QString &path) {
+    auto landsOnSource = [&](const QString &path) {
         if (!sourcesKnown && project.solution())
             sources = solutionSources(*project.solution(), m_macros, configuration);
         sourcesKnown = true;
-        return sources.contains(path);
+        return isSource(sources, path);
     };
 
     if (type == "Staging") {
@@ -350,7 +362,7 @@ StagePlan StagePlanner::plan(const ProjectElement &project,
             if (command.empty())
                 continue;
             const QString output = fileValues.path("stage_output_filepath");
-            if (isSource(output)) {
+            if (landsOnSource(output)) {
                 result.errors << outputRefusal(output);
                 continue;
             }
@@ -397,7 +409,7 @@ StagePlan StagePlanner::plan(const ProjectElement &project,
         relativeInputs << QString::fromStdString(fileMacros.value("RelInputPath"));
     }
     const QString output = values.path("combine_output_filepath");
-    if (!output.isEmpty() && isSource(output)) {
+    if (landsOnSource(output)) {
         result.errors << outputRefusal(output);
         return result;
     }

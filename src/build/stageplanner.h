@@ -37,10 +37,13 @@ public:
     // have their outputs removed by the engine and return no steps.
     StagePlan cleanPlan(const ProjectElement &project, const std::string &configuration) const;
 
-    // The cleaned absolute paths of every file node of the solution, excluded or not: an
-    // output that lands on one of them would overwrite or remove a source.
+    // The paths of every file node of the solution, excluded or not, cleaned and absolute,
+    // and also with links resolved where the file exists: an output that lands on one of them
+    // would overwrite or remove a source.
     static QSet<QString> solutionSources(const ProjectElement &solution, const NodeMacros &macros,
                                          const std::string &configuration);
+    // Whether `path` (absolute) names one of `sources`, directly or through a link.
+    static bool isSource(const QSet<QString> &sources, const QString &path);
 
 private:
     const PropertyRegistry &m_registry;

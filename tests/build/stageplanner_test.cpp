@@ -168,6 +168,38 @@ TEST_F(StagePlannerTest, OutputOnASourceIsRefused) {
     EXPECT_FALSE(sources.contains(m_dir + "/out/Release/docs/readme.txt"));
 }
 
+TEST(StagePlannerSources, ALinkToASourceDirectoryIsNoWayAround) {
+    QTemporaryDir scratch;
+    ASSERT_TRUE(scratch.isValid());
+    const QString dir = scratch.path();
+    ASSERT_TRUE(QDir(dir).mkpath("src"));
+    QFile source(dir + "/src/a.txt");
+    ASSERT_TRUE(source.open(QIODevice::WriteOnly));
+    source.close();
+    ASSERT_TRUE(QFile::link(dir + "/src", dir + "/link"));
+    QFile solution(dir + "/link.qzProject");
+    ASSERT_TRUE(solution.open(QIODevice::WriteOnly));
+    solution.write(R"xml(<!DOCTYPE Palindor_Project_File>
+<solution Name="Link"><configuration Name="Debug"/><project Name="P">
+        <configuration Name="Common" project_type="Staging"
+            stage_output_filepath="link/$(InputFileName)"/>
+        <file file_name="src/a.txt"/></project></solution>)xml");
+    solution.close();
+
+    MacroExpander expander;
+    PropertyRegistry registry;
+    registerBuiltinProperties(registry, nullptr);
+    StandardProjectSystem system(expander);
+    NodeMacros macros(registry, expander, &system);
+    system.loadSolution(solution.fileName().toStdString());
+    const ProjectElement *project = NodePath::find(*system.solution(), "P");
+    ASSERT_NE(project, nullptr);
+    const StagePlan plan = StagePlanner(registry, macros).plan(*project, "Debug");
+    EXPECT_TRUE(plan.steps.empty());
+    EXPECT_EQ(plan.errors,
+              QStringList{"Output file " + dir + "/link/a.txt is a source file of the project"});
+}
+
 TEST_F(StagePlannerTest, ExternallyBuiltProjectsRunTheirOwnCommands) {
     const StagePlan build = plan("External", "Debug");
     ASSERT_EQ(build.steps.size(), 1u);
