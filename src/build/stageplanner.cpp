@@ -108,7 +108,9 @@ public:
                 const std::size_t end = i + 1 < text.size() && text[i + 1] == '('
                                             ? referenceEnd(text, i)
                                             : std::string_view::npos;
-                if (end == std::string_view::npos)
+                // A reference whose default holds a blank or quote would be cut by the split.
+                if (end == std::string_view::npos ||
+                    text.substr(i, end - i).find_first_of(" \t\"") != std::string_view::npos)
                     return true;
                 i = end - 1;
             } else if (c == '"') {

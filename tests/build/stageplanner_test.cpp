@@ -81,8 +81,13 @@ TEST_F(StagePlannerTest, StagingCopiesEveryFileThatIsBuilt) {
     EXPECT_EQ(debug.finishing.front().arguments, QStringList({"touch", out + "/staged"}));
 
     // An excluded file or folder is not staged.
-    EXPECT_EQ(descriptions(plan("Stage", "Release").steps),
+    const StagePlan release = plan("Stage", "Release");
+    EXPECT_EQ(descriptions(release.steps),
               QStringList({"Copying readme.txt", "Copying odd \"name\" it's.txt"}));
+    // A blank in a macro default must not cut the reference in two.
+    ASSERT_EQ(release.finishing.size(), 1u);
+    EXPECT_EQ(release.finishing.front().arguments,
+              QStringList({"/bin/sh", "-c", "touch \"" + m_dir + "/out/Release/stamp dir\""}));
 }
 
 TEST_F(StagePlannerTest, ReadOnlySettingAddsChmodAfterTheCopy) {
