@@ -358,6 +358,8 @@ StagePlan StagePlanner::plan(const ProjectElement &project,
     };
 
     if (type == "Staging") {
+        // Steps run in parallel: two copies to one file would leave either, or a mix of both.
+        QSet<QString> staged;
         for (const ProjectElement *file : files) {
             NodeValues fileValues(m_registry, m_macros, *file, configuration);
             const std::string command = fileValues.raw("stage_command");
@@ -368,6 +370,12 @@ StagePlan StagePlanner::plan(const ProjectElement &project,
                 result.errors << outputRefusal(output);
                 continue;
             }
+            if (!output.isEmpty() && staged.contains(output)) {
+                result.errors << QStringLiteral("Output file ") + output +
+                                     QStringLiteral(" is staged from more than one file");
+                continue;
+            }
+            staged.insert(output);
             fileValues.set("StageOutputFilePath", output);
             const QString name = fileValues.macro("InputFileName");
             const std::string readOnly = fileValues.raw("stage_set_readonly");
@@ -379,10 +387,11 @@ StagePlan StagePlanner::plan(const ProjectElement &project,
             if (step.workingDirectory.isEmpty())
                 step.workingDirectory = projectDir;
             step.inputs << fileValues.macro("InputPath");
-            if (!output.isEmpty())
+            if (!output.isEmpty()) {
                 step.outputs << output;
-            step.before = unlockSteps(readOnly, output, name);
-            step.after = permissionSteps(readOnly, output, name);
+                step.before = unlockSteps(readOnly, output, name);
+                step.after = permissionSteps(readOnly, output, name);
+            }
             result.steps.push_back(std::move(step));
         }
         const std::string post = values.raw("stage_post_build_command");

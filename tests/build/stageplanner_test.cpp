@@ -156,8 +156,16 @@ TEST_F(StagePlannerTest, CombiningRunsOnceOverTheProjectRelativeNames) {
 TEST_F(StagePlannerTest, OutputOnASourceIsRefused) {
     const StagePlan clobber = plan("Clobber", "Debug");
     EXPECT_TRUE(clobber.steps.empty());
-    EXPECT_EQ(clobber.errors, QStringList{"Output file " + m_dir +
-                                          "/clobber/clobber.txt is a source file of the project"});
+    EXPECT_EQ(clobber.errors,
+              QStringList(
+                  {"Output file " + m_dir + "/clobber/clobber.txt is a source file of the project",
+                   "Output file " + m_dir + "/clobber/other.txt is a source file of the project"}));
+
+    // Two copies to one file, which run in parallel, would leave either or a mix of both.
+    const StagePlan twice = plan("Clobber", "Release");
+    EXPECT_EQ(descriptions(twice.steps), QStringList{"Copying clobber.txt"});
+    EXPECT_EQ(twice.errors, QStringList{"Output file " + m_dir +
+                                        "/clobber/out/same.txt is staged from more than one file"});
 
     // A file of another project counts as well.
     const StagePlan combine = plan("Combine", "Plain");
