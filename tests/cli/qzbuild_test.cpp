@@ -26,7 +26,7 @@ protected:
 TEST_F(Qzbuild, HelpAndBadUsage) {
     ToolResult help = runTool("qzbuild", {"--help"});
     EXPECT_EQ(help.exitCode, 0);
-    EXPECT_EQ(help.out.rfind("usage: qzbuild MODE [ARGUMENT]\n", 0), 0u) << help.out;
+    EXPECT_EQ(help.out.rfind("usage: qzbuild SOLUTION -config NAME [-project NAME]\n", 0), 0u) << help.out;
     EXPECT_NE(help.out.find("  -parse-log FILE|-"), std::string::npos);
     EXPECT_EQ(help.err, "");
 
@@ -204,8 +204,9 @@ TEST_F(QzbuildExport, RefusesBadRequestsWithoutWriting) {
          "configuration Nope is not defined in compile.qzProject"},
         {{solution, "-config", "Debug", "-project", "Nope", "-export-compile-commands"},
          "no project Nope in compile.qzProject"},
-        {{solution, "-config", "Debug"},
-         "only -export-compile-commands is available; building is not yet"},
+        {{solution, "-config", "Debug", "-clean", "-rebuild"},
+         "-clean and -rebuild cannot be combined"},
+        {{solution, "-config", "Debug", "-j", "129"}, "-j needs a number from 0 to 128, not \"129\""},
         {{solution, "-config", "Debug", "-export-compile-commands", "-frobnicate"},
          "unknown option -frobnicate"},
         {{solution, "-config"}, "-config needs a value"},
