@@ -140,18 +140,36 @@ class LockedBuilder : public Builder {
 public:
     LockedBuilder(Builder &target, std::mutex &mutex) : m_target(target), m_mutex(mutex) {}
 
-    void beginGroup(const QString &t) override { call([&] { m_target.beginGroup(t); }); }
-    void endGroup(const QString &t) override { call([&] { m_target.endGroup(t); }); }
-    void commandLine(const QString &t) override { call([&] { m_target.commandLine(t); }); }
-    void message(const QString &t) override { call([&] { m_target.message(t); }); }
-    void error(const QString &t) override { call([&] { m_target.error(t); }); }
-    void warning(const QString &t) override { call([&] { m_target.warning(t); }); }
-    void note(const QString &t) override { call([&] { m_target.note(t); }); }
+    void beginGroup(const QString &t) override {
+        call([&] { m_target.beginGroup(t); });
+    }
+    void endGroup(const QString &t) override {
+        call([&] { m_target.endGroup(t); });
+    }
+    void commandLine(const QString &t) override {
+        call([&] { m_target.commandLine(t); });
+    }
+    void message(const QString &t) override {
+        call([&] { m_target.message(t); });
+    }
+    void error(const QString &t) override {
+        call([&] { m_target.error(t); });
+    }
+    void warning(const QString &t) override {
+        call([&] { m_target.warning(t); });
+    }
+    void note(const QString &t) override {
+        call([&] { m_target.note(t); });
+    }
     void output(const std::shared_ptr<DiagnosticParser> &p, const QString &l, bool e) override {
         call([&] { m_target.output(p, l, e); });
     }
-    void stepFailed() override { call([&] { m_target.stepFailed(); }); }
-    void finished(BuildResult r) override { call([&] { m_target.finished(r); }); }
+    void stepFailed() override {
+        call([&] { m_target.stepFailed(); });
+    }
+    void finished(BuildResult r) override {
+        call([&] { m_target.finished(r); });
+    }
 
 private:
     void call(const std::function<void()> &event) {
@@ -174,7 +192,9 @@ bool isCurrent(const GeneratedFile &file) {
            current.readAll() == file.content;
 }
 
-QString cleanAbsolute(const QString &path) { return QDir::cleanPath(QFileInfo(path).absoluteFilePath()); }
+QString cleanAbsolute(const QString &path) {
+    return QDir::cleanPath(QFileInfo(path).absoluteFilePath());
+}
 
 } // namespace
 
@@ -569,8 +589,8 @@ bool BuildEngine::Private::buildCompiled(const ProjectElement &project, const No
         objectFiles << plan.outputs.first();
         if (plan.workingDirectory != directory)
             objects.setBaseDirectory(directory = plan.workingDirectory);
-        if (everything || !objects.isObjectUpToDate(plan.outputs.first(),
-                                                    plan.inputs.value(0), plan.dependencyFile))
+        if (everything || !objects.isObjectUpToDate(plan.outputs.first(), plan.inputs.value(0),
+                                                    plan.dependencyFile))
             compiles.push_back(std::move(plan));
         else if (mode == Mode::Run)
             log->message(UpToDateCheck::upToDateText(plan.outputs.first()));
@@ -637,6 +657,11 @@ bool BuildEngine::Private::buildCompiled(const ProjectElement &project, const No
     if (linking) {
         if (mode == Mode::Run && !LinkPlanner::prepare(link, name, *log))
             return false;
+        if (executable)
+            if (std::optional<StepPlan> preLink = userCommand(values, "linker_pre_build_command",
+                                                              QStringLiteral("Pre-link command ")))
+                if (!runStep(std::move(*preLink)))
+                    return false;
         UpToDateCheck steps = check(values.yes("build_always_rebuild"));
         for (const StepPlan &step : link.steps) {
             // A step without outputs (a user command among the steps) runs with the link.
@@ -652,9 +677,8 @@ bool BuildEngine::Private::buildCompiled(const ProjectElement &project, const No
             ran = true;
         }
         if (executable)
-            if (std::optional<StepPlan> patch =
-                    userCommand(values, "linker_patch_build_command",
-                                QStringLiteral("Link patch command ")))
+            if (std::optional<StepPlan> patch = userCommand(values, "linker_patch_build_command",
+                                                            QStringLiteral("Link patch command ")))
                 if (!runStep(std::move(*patch)))
                     return false;
     } else if (mode == Mode::Run) {
@@ -685,8 +709,8 @@ bool BuildEngine::Private::buildStaged(const ProjectElement &project, bool &ran)
             log->error(error);
         return false;
     }
-    UpToDateCheck stages = check(NodeValues(registry, macros, project, configuration)
-                                     .yes("build_always_rebuild"));
+    UpToDateCheck stages =
+        check(NodeValues(registry, macros, project, configuration).yes("build_always_rebuild"));
     std::vector<StepPlan> due;
     for (StepPlan &step : plan.steps) {
         if (!writeGenerated(step))
@@ -827,8 +851,8 @@ BuildEngine::~BuildEngine() = default;
 BuildResult BuildEngine::run(const BuildRequest &request, Builder &log) {
     d->cancelRequested = false;
     // The question whether a project is up to date runs nothing and reports no step.
-    d->mode = request.kind == BuildRequest::Kind::IsUpToDate ? Private::Mode::Check
-                                                             : Private::Mode::Run;
+    d->mode =
+        request.kind == BuildRequest::Kind::IsUpToDate ? Private::Mode::Check : Private::Mode::Run;
     const BuildResult result = d->request(request, log);
     d->mode = Private::Mode::Run;
     log.finished(result);

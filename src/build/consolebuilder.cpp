@@ -6,19 +6,31 @@ void ConsoleBuilder::line(const char *prefix, const QString &text) {
         m_failed = true;
 }
 
-void ConsoleBuilder::beginGroup(const QString &text) { line("", text); }
+void ConsoleBuilder::beginGroup(const QString &text) {
+    line("", text);
+}
 
 void ConsoleBuilder::endGroup(const QString &) {}
 
-void ConsoleBuilder::commandLine(const QString &command) { line("", command); }
+void ConsoleBuilder::commandLine(const QString &command) {
+    line("", command);
+}
 
-void ConsoleBuilder::message(const QString &text) { line("", text); }
+void ConsoleBuilder::message(const QString &text) {
+    line("", text);
+}
 
-void ConsoleBuilder::error(const QString &text) { line("error: ", text); }
+void ConsoleBuilder::error(const QString &text) {
+    line("error: ", text);
+}
 
-void ConsoleBuilder::warning(const QString &text) { line("warning: ", text); }
+void ConsoleBuilder::warning(const QString &text) {
+    line("warning: ", text);
+}
 
-void ConsoleBuilder::note(const QString &text) { line("note: ", text); }
+void ConsoleBuilder::note(const QString &text) {
+    line("note: ", text);
+}
 
 void ConsoleBuilder::output(const std::shared_ptr<DiagnosticParser> &, const QString &text, bool) {
     line("", text);

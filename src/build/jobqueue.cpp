@@ -254,7 +254,8 @@ int JobQueue::runWithCommands(const StepPlan &plan, Builder *sink) {
         if (int status = run(after, sink)) {
             // The step's outputs go too, so that the next build runs the whole chain again
             // instead of taking them for current.
-            QDir base(plan.workingDirectory.isEmpty() ? QDir::currentPath() : plan.workingDirectory);
+            QDir base(plan.workingDirectory.isEmpty() ? QDir::currentPath()
+                                                      : plan.workingDirectory);
             for (const QString &output : plan.outputs)
                 QFile::remove(base.absoluteFilePath(output));
             return status;

@@ -25,7 +25,8 @@ namespace {
 // Stands in for the compiler driver: copies the source to the object, writes a dependency
 // file naming the headers the source includes, and records each compile in compiles.log.
 // A source holding SYNTAX fails; with the flag file "sleep" present the compile writes half
-// an object and sleeps (its pid in cc.pid); with "segv" it kills itself.
+// an object and waits for a sleep it started (its pid in cc.pid), as a driver waits for
+// cc1; with "segv" it kills itself.
 constexpr const char *kFakeCompiler = R"sh(#!/bin/sh
 root=$(dirname "$0")/..
 while [ $# -gt 0 ]; do
@@ -38,7 +39,7 @@ while [ $# -gt 0 ]; do
 done
 echo "$src" >> "$root/compiles.log"
 if grep -q SYNTAX "$src"; then echo "$src:1:1: error: expected ';'" >&2; exit 1; fi
-if [ -e "$root/sleep" ]; then echo half > "$out"; echo $$ > "$root/cc.pid"; sleep 30; fi
+if [ -e "$root/sleep" ]; then echo half > "$out"; sleep 30 & echo $! > "$root/cc.pid"; wait; fi
 if [ -e "$root/segv" ]; then echo half > "$out"; kill -SEGV $$; fi
 cat "$src" > "$out"
 printf '%s: %s' "$out" "$src" > "$dep"
@@ -67,8 +68,8 @@ protected:
                                const std::string &files, const std::string &extra = "") {
         return "  <project Name=\"" + name + "\">\n    <configuration Name=\"Common\" " +
                "project_type=\"Object file\" project_dependencies=\"" + dependencies +
-               "\" build_intermediate_directory=\"obj/$(ProjectName)\" " + extra + " />\n" +
-               files + "  </project>\n";
+               "\" build_intermediate_directory=\"obj/$(ProjectName)\" " + extra + " />\n" + files +
+               "  </project>\n";
     }
     static std::string file(const std::string &name) {
         return "    <file file_name=\"" + name + "\" />\n";
@@ -239,9 +240,15 @@ TEST_F(BuildEngineTest, CancelKillsTheCompilerAndLeavesNoObject) {
     EXPECT_EQ(result, BuildCancelled);
     EXPECT_EQ(sink.events.last(), "finished: Build terminated");
     EXPECT_FALSE(QFile::exists(obj("App/slow")));
-    // The compiler and its sleep went with their process group.
-    EXPECT_TRUE(::kill(pid, 0) != 0 || QFile(QStringLiteral("/proc/%1/stat").arg(pid)).open(
-                                           QIODevice::ReadOnly) == false);
+    // The compiler's own child went with its process group: gone, or a zombie left to init.
+    bool gone = false;
+    for (int i = 0; i < 250 && !gone; ++i) {
+        QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+        gone = !stat.open(QIODevice::ReadOnly) || stat.readAll().contains(") Z ");
+        if (!gone)
+            QThread::msleep(20);
+    }
+    EXPECT_TRUE(gone);
 
     QFile::remove(QString::fromStdString(path("sleep")));
     compiles();

@@ -26,7 +26,8 @@ protected:
 TEST_F(Qzbuild, HelpAndBadUsage) {
     ToolResult help = runTool("qzbuild", {"--help"});
     EXPECT_EQ(help.exitCode, 0);
-    EXPECT_EQ(help.out.rfind("usage: qzbuild SOLUTION -config NAME [-project NAME]\n", 0), 0u) << help.out;
+    EXPECT_EQ(help.out.rfind("usage: qzbuild SOLUTION -config NAME [-project NAME]\n", 0), 0u)
+        << help.out;
     EXPECT_NE(help.out.find("  -parse-log FILE|-"), std::string::npos);
     EXPECT_EQ(help.err, "");
 
@@ -206,7 +207,8 @@ TEST_F(QzbuildExport, RefusesBadRequestsWithoutWriting) {
          "no project Nope in compile.qzProject"},
         {{solution, "-config", "Debug", "-clean", "-rebuild"},
          "-clean and -rebuild cannot be combined"},
-        {{solution, "-config", "Debug", "-j", "129"}, "-j needs a number from 0 to 128, not \"129\""},
+        {{solution, "-config", "Debug", "-j", "129"},
+         "-j needs a number from 0 to 128, not \"129\""},
         {{solution, "-config", "Debug", "-export-compile-commands", "-frobnicate"},
          "unknown option -frobnicate"},
         {{solution, "-config"}, "-config needs a value"},

@@ -105,9 +105,9 @@ BuildArguments parse(const std::vector<std::string> &words) {
                 throw Failure(word + " needs a value");
             return words[++at];
         };
-        const KindOption *kind = std::find_if(
-            std::begin(kKindOptions), std::end(kKindOptions),
-            [&](const KindOption &option) { return word == option.name; });
+        const KindOption *kind =
+            std::find_if(std::begin(kKindOptions), std::end(kKindOptions),
+                         [&](const KindOption &option) { return word == option.name; });
         if (kind != std::end(kKindOptions)) {
             if (!arguments.modeOption.empty() && arguments.modeOption != word)
                 throw Failure(arguments.modeOption + " and " + word + " cannot be combined");
