@@ -2,6 +2,7 @@
 
 #include "build/stepplan.h"
 
+#include <QSet>
 #include <QStringList>
 
 #include <string>
@@ -35,6 +36,14 @@ public:
     // What cleaning it takes: the Externally Built types' clean command; the other kinds
     // have their outputs removed by the engine and return no steps.
     StagePlan cleanPlan(const ProjectElement &project, const std::string &configuration) const;
+
+    // The paths of every file node of the solution, excluded or not, cleaned and absolute,
+    // and also with links resolved where the file exists: an output that lands on one of them
+    // would overwrite or remove a source.
+    static QSet<QString> solutionSources(const ProjectElement &solution, const NodeMacros &macros,
+                                         const std::string &configuration);
+    // Whether `path` (absolute) names one of `sources`, directly or through a link.
+    static bool isSource(const QSet<QString> &sources, const QString &path);
 
 private:
     const PropertyRegistry &m_registry;
