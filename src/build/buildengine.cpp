@@ -384,24 +384,8 @@ std::optional<StepPlan> BuildEngine::Private::userCommand(const NodeValues &valu
 }
 
 const QSet<QString> &BuildEngine::Private::solutionSources() {
-    if (sources)
-        return *sources;
-    sources.emplace();
-    std::vector<const ProjectElement *> pending{&solution};
-    while (!pending.empty()) {
-        const ProjectElement *at = pending.back();
-        pending.pop_back();
-        for (const XMLNode *child = at->firstChild(); child; child = child->nextSibling()) {
-            const ProjectElement *element = ProjectElement::from(child);
-            if (!element || element->kind() == Kind::Configuration)
-                continue;
-            if (element->kind() == Kind::File && !element->attributeOr("file_name").empty())
-                sources->insert(cleanAbsolute(
-                    NodeValues(registry, macros, *element, configuration).macro("InputPath")));
-            else
-                pending.push_back(element);
-        }
-    }
+    if (!sources)
+        sources = StagePlanner::solutionSources(solution, macros, configuration);
     return *sources;
 }
 
@@ -793,7 +777,7 @@ bool BuildEngine::Private::cleanProject(const ProjectElement &project) {
         if (path.isEmpty() || seen.contains(path))
             continue;
         seen.insert(path);
-        if (protectedFiles.contains(path)) {
+        if (StagePlanner::isSource(protectedFiles, path)) {
             log->warning(QStringLiteral("Output file ") + path +
                          QStringLiteral(" is a source file of the project"));
             continue;
