@@ -1,9 +1,7 @@
 #include "build/compileplanner.h"
 
-#include "core/namevaluelist.h"
-#include "project/macroexpander.h"
+#include "build/nodevalues.h"
 #include "project/macromap.h"
-#include "project/nodemacros.h"
 #include "project/projectelement.h"
 #include "project/propertyregistry.h"
 #include "project/propertyresolver.h"
@@ -16,62 +14,6 @@
 #include <algorithm>
 
 using Kind = PropertyNode::Kind;
-
-// The properties of one node and configuration as a build reads them, with the node's macros.
-class CompilePlanner::NodeValues {
-public:
-    NodeValues(const PropertyRegistry &registry, const NodeMacros &macros,
-               const ProjectElement &node, const std::string &configuration)
-        : m_registry(registry), m_macros(macros), m_resolver(node, configuration),
-          m_map(macros.build(m_resolver)) {}
-
-    std::string raw(std::string_view name) const {
-        if (const PropertyClass *definition =
-                m_registry.findPropertyClass(&m_resolver.node(), name))
-            return m_resolver.resolve(*definition);
-        return m_resolver.resolve(name, PropertyType::String, "");
-    }
-    QString text(std::string_view name) const { return expand(m_map, raw(name)); }
-    bool yes(std::string_view name) const { return raw(name) == "Yes"; }
-    // Split before expanding, so that a macro whose value holds ";" stays one item.
-    QStringList list(std::string_view name) const {
-        QStringList items;
-        for (const std::string &item : splitEscapedList(raw(name)))
-            if (QString expanded = expand(m_map, item); !expanded.isEmpty())
-                items << expanded;
-        return items;
-    }
-    QString macro(std::string_view name) const { return QString::fromStdString(m_map.value(name)); }
-    const MacroMap &map() const { return m_map; }
-    QString expand(const MacroMap &map, const std::string &text) const {
-        return QString::fromStdString(m_macros.expand(map, text));
-    }
-
-    // The input-file macros of a file the node stands for: the unity file of a folder.
-    void setInput(const QString &path) {
-        const QFileInfo info(path);
-        QString relative = QDir(macro("ProjectDir")).relativeFilePath(path);
-        if (relative == QLatin1String("..") || relative.startsWith(QLatin1String("../")) ||
-            QDir::isAbsolutePath(relative))
-            relative = path;
-        const QString relativeDir = QFileInfo(relative).path();
-        set("InputDir", info.absolutePath());
-        set("InputFileName", info.fileName());
-        set("InputName", info.completeBaseName());
-        set("InputExt", info.suffix());
-        set("InputPath", path);
-        set("RelInputPath", relative);
-        set("RelInputDir", relativeDir.isEmpty() ? QStringLiteral(".") : relativeDir);
-    }
-
-private:
-    void set(const char *name, const QString &value) { m_map.set(name, value.toStdString()); }
-
-    const PropertyRegistry &m_registry;
-    const NodeMacros &m_macros;
-    PropertyResolver m_resolver;
-    MacroMap m_map;
-};
 
 namespace {
 
@@ -108,25 +50,177 @@ QStringList commandWords(const QString &command) {
     return QProcess::splitCommand(command);
 }
 
-// A user command run with a compile: nothing when the command is empty.
-std::optional<StepPlan> userCommand(const QString &command, const QString &workingDirectory,
-                                    const QString &logPrefix) {
-    const QStringList words = commandWords(command);
-    if (words.isEmpty())
-        return std::nullopt;
-    StepPlan plan;
-    plan.action = BuildAction::UserCommand;
-    plan.description = logPrefix + command.trimmed();
-    plan.arguments = words;
-    plan.workingDirectory = workingDirectory;
-    return plan;
-}
-
 // Whether `path` can stand between the quotes of an #include line.
 bool includable(const QString &path) {
     return std::none_of(path.begin(), path.end(), [](QChar c) {
         return c == u'"' || c == u'\\' || c == u'\n' || c == u'\r';
     });
+}
+
+// What a compile takes from the properties, read once for its command and the steps around it.
+struct CompileValues {
+    CompileValues(const NodeValues &values, BuildAction action)
+        : assemble(action == BuildAction::Assemble), cpp(action == BuildAction::CompileCpp),
+          projectDir(values.macro("ProjectDir")), source(values.macro("InputPath")),
+          object(anchored(projectDir, values.text("build_object_file_name"))),
+          dependencies(values.text("build_dependency_file_name")),
+          defines(passedOn(QStringLiteral("-D"), values.list("c_preprocessor_definitions"))),
+          undefines(passedOn(QStringLiteral("-U"), values.list("c_preprocessor_undefinitions"))),
+          includes(passedOn(QStringLiteral("-I"), values.list("c_user_include_directories") +
+                                                      values.list("c_system_include_directories"))),
+          common(assemble ? QStringList() : values.list("c_additional_options")),
+          own(values.list(assemble ? "asm_additional_options"
+                          : cpp    ? "cpp_only_additional_options"
+                                   : "c_only_additional_options")) {
+        // Without a name of its own the dependency file lies beside the object, so that
+        // header changes are still seen.
+        dependencies = dependencies.isEmpty() ? object + QStringLiteral(".d")
+                                              : anchored(projectDir, dependencies);
+    }
+
+    bool assemble;
+    bool cpp;
+    QString projectDir; // also the working directory of the step
+    QString source;
+    QString object;
+    QString dependencies;
+    QStringList defines;   // "-DNAME" words
+    QStringList undefines; // "-UNAME"
+    QStringList includes;  // "-IDIR", user directories first
+    QStringList common;    // options of C and C++
+    QStringList own;       // options of the language or of the assembler only
+};
+
+// The project's own compile or assemble command with the step's build macros; empty when it
+// has none, or one that expands to nothing.
+QStringList externalCommand(const NodeValues &values, const CompileValues &compile) {
+    const std::string command = values.raw(compile.assemble ? "external_assemble_command"
+                                           : compile.cpp    ? "external_cpp_compile_command"
+                                                            : "external_c_compile_command");
+    if (command.empty())
+        return {};
+    const QDir projectDir(compile.projectDir);
+    MacroMap macros = values.map();
+    auto set = [&macros](const char *name, const QString &value) {
+        macros.set(name, value.toStdString());
+    };
+    set("TargetPath", compile.object);
+    set("RelTargetPath", projectDir.relativeFilePath(compile.object));
+    set("DependencyPath", compile.dependencies);
+    set("RelDependencyPath", projectDir.relativeFilePath(compile.dependencies));
+    set("Defines", joinedWords(compile.defines));
+    set("Undefines", joinedWords(compile.undefines));
+    set("Includes", joinedWords(compile.includes));
+    if (compile.assemble) {
+        set("AsmOptions", joinedWords(compile.own));
+    } else {
+        set("COptions", joinedWords(compile.common));
+        set(compile.cpp ? "CppOnlyOptions" : "COnlyOptions", joinedWords(compile.own));
+    }
+    return commandWords(values.expand(macros, command));
+}
+
+QStringList builtInCommand(const NodeValues &values, const CompileValues &compile) {
+    QStringList words;
+    words << values.expand(values.map(), CompilePlanner::kDriver);
+    words << (compile.assemble ? QStringLiteral("-xasm")
+              : compile.cpp    ? QStringLiteral("-xc++")
+                               : QStringLiteral("-xc"));
+    words << compile.defines << compile.undefines << compile.includes;
+    if (values.yes("build_treat_warnings_as_errors"))
+        words << QStringLiteral("-we");
+    if (compile.assemble) {
+        words << passedOn(QStringLiteral("-Wa,"), compile.own);
+    } else {
+        if (compile.cpp && values.yes("cpp_enable_exceptions"))
+            words << QStringLiteral("-exceptions");
+        if (compile.cpp && values.yes("cpp_enable_rtti"))
+            words << QStringLiteral("-rtti");
+        words << passedOn(QStringLiteral("-Wc,"), compile.common)
+              << passedOn(QStringLiteral("-Wc,"), compile.own);
+    }
+    words << QStringLiteral("-depend") << compile.dependencies;
+    words << QStringLiteral("-c") << compile.source << QStringLiteral("-o") << compile.object;
+    return words;
+}
+
+// A pre- or post-compile command in its working directory; nothing when the command is empty.
+std::optional<StepPlan> userCommand(const NodeValues &values, const CompileValues &compile,
+                                    const char *property, const char *directoryProperty,
+                                    const QString &logPrefix) {
+    const QString command = values.text(property);
+    const QStringList words = commandWords(command);
+    if (words.isEmpty())
+        return std::nullopt;
+    const QString directory = values.text(directoryProperty);
+    StepPlan plan;
+    plan.action = BuildAction::UserCommand;
+    plan.description = logPrefix + command.simplified();
+    plan.arguments = words;
+    plan.workingDirectory =
+        directory.isEmpty() ? compile.projectDir : anchored(compile.projectDir, directory);
+    return plan;
+}
+
+// The analyzer run over a C or C++ source; nothing when it is off or has no command.
+std::optional<StepPlan> analyzeStep(const NodeValues &values, const CompileValues &compile) {
+    if (compile.assemble || !values.yes("analyze_after_compile"))
+        return std::nullopt;
+    MacroMap macros = values.map();
+    macros.set("DEFINES", joinedWords(compile.defines).toStdString());
+    macros.set("INCLUDES", joinedWords(compile.includes).toStdString());
+    // One word, the form the analyzer takes its checks in: "-checks=$(CLANGTIDY)".
+    macros.set("CLANGTIDY",
+               values.list(compile.cpp ? "clang_tidy_checks_cpp" : "clang_tidy_checks_c")
+                   .join(u',')
+                   .toStdString());
+    const QStringList words = commandWords(values.expand(macros, values.raw("analyze_command")));
+    if (words.isEmpty())
+        return std::nullopt;
+    StepPlan plan;
+    plan.action = BuildAction::Analyze;
+    plan.description = QStringLiteral("Analyzing ") + values.macro("InputFileName");
+    plan.arguments = words + values.list(compile.cpp ? "analyze_command_cpp_options"
+                                                     : "analyze_command_c_options");
+    plan.workingDirectory = compile.projectDir;
+    plan.inputs << compile.source;
+    return plan;
+}
+
+// The compile or assemble step of the source the node's input macros name, with the commands
+// that go with it.
+StepPlan compileStep(const NodeValues &values, BuildAction action) {
+    const CompileValues compile(values, action);
+    StepPlan plan;
+    plan.action = action;
+    plan.description =
+        (compile.assemble ? QStringLiteral("Assembling ") : QStringLiteral("Compiling ")) +
+        values.macro("InputFileName");
+    plan.launcher = commandWords(values.text("build_compiler_launcher"));
+    plan.arguments = externalCommand(values, compile);
+    if (plan.arguments.isEmpty())
+        plan.arguments = builtInCommand(values, compile);
+    plan.workingDirectory = compile.projectDir;
+    plan.inputs << compile.source;
+    plan.outputs << compile.object;
+    plan.dependencyFile = compile.dependencies;
+
+    if (std::optional<StepPlan> pre =
+            userCommand(values, compile, "compile_pre_build_command",
+                        "compile_pre_build_command_wd", QStringLiteral("Pre-compile command "))) {
+        if (const QString output = values.text("compile_pre_build_command_output_file_name");
+            !output.isEmpty())
+            pre->outputs << anchored(compile.projectDir, output);
+        plan.before.push_back(std::move(*pre));
+    }
+    // The analyzer looks at a source only when it compiled, and after it.
+    if (std::optional<StepPlan> analyze = analyzeStep(values, compile))
+        plan.after.push_back(std::move(*analyze));
+    if (std::optional<StepPlan> post =
+            userCommand(values, compile, "compile_post_build_command",
+                        "compile_post_build_command_wd", QStringLiteral("Post-compile command ")))
+        plan.after.push_back(std::move(*post));
+    return plan;
 }
 
 // Calls `visit` on `node` and the project elements below it, in document order; `visit`
@@ -154,6 +248,7 @@ template <typename Visit> void walk(const ProjectElement &node, Visit visit) {
 
 CompilePlanner::CompilePlanner(const PropertyRegistry &registry, const NodeMacros &macros)
     : m_registry(registry), m_macros(macros) {}
+
 BuildAction CompilePlanner::actionFor(std::string_view fileType, std::string_view fileName,
                                       bool cFilesAreCpp) {
     if (fileType == "Assembly")
@@ -175,6 +270,7 @@ BuildAction CompilePlanner::actionFor(std::string_view fileType, std::string_vie
             return BuildAction::Assemble;
     return BuildAction::None;
 }
+
 bool CompilePlanner::excluded(const ProjectElement &node, const std::string &configuration) const {
     const PropertyClass *definition =
         m_registry.findPropertyClass(&node, "build_exclude_from_build");
@@ -199,125 +295,7 @@ std::optional<StepPlan> CompilePlanner::plan(const ProjectElement &file,
                                          values.yes("c_files_are_cpp"));
     if (action == BuildAction::None)
         return std::nullopt;
-    return step(values, action);
-}
-
-StepPlan CompilePlanner::step(const NodeValues &values, BuildAction action) const {
-    const bool assemble = action == BuildAction::Assemble;
-    const bool cpp = action == BuildAction::CompileCpp;
-    const QString projectDir = values.macro("ProjectDir");
-    const QString source = values.macro("InputPath");
-    const QString object = anchored(projectDir, values.text("build_object_file_name"));
-    // Without a name of its own the dependency file lies beside the object, so that header
-    // changes are still seen.
-    QString dependencies = values.text("build_dependency_file_name");
-    dependencies =
-        dependencies.isEmpty() ? object + QStringLiteral(".d") : anchored(projectDir, dependencies);
-    const QStringList defines =
-        passedOn(QStringLiteral("-D"), values.list("c_preprocessor_definitions"));
-    const QStringList undefines =
-        passedOn(QStringLiteral("-U"), values.list("c_preprocessor_undefinitions"));
-    const QStringList includes =
-        passedOn(QStringLiteral("-I"), values.list("c_user_include_directories") +
-                                           values.list("c_system_include_directories"));
-    const QStringList common = assemble ? QStringList() : values.list("c_additional_options");
-    const QStringList own = values.list(assemble ? "asm_additional_options"
-                                        : cpp    ? "cpp_only_additional_options"
-                                                 : "c_only_additional_options");
-
-    StepPlan plan;
-    plan.action = action;
-    plan.description = (assemble ? QStringLiteral("Assembling ") : QStringLiteral("Compiling ")) +
-                       values.macro("InputFileName");
-    plan.workingDirectory = projectDir;
-    plan.inputs << source;
-    plan.outputs << object;
-    plan.dependencyFile = dependencies;
-    plan.launcher = commandWords(values.text("build_compiler_launcher"));
-
-    // The project's own command, when it has one that says anything, with the step's macros.
-    MacroMap stepMacros = values.map();
-    stepMacros.set("TargetPath", object.toStdString());
-    stepMacros.set("RelTargetPath", QDir(projectDir).relativeFilePath(object).toStdString());
-    stepMacros.set("DependencyPath", dependencies.toStdString());
-    stepMacros.set("RelDependencyPath",
-                   QDir(projectDir).relativeFilePath(dependencies).toStdString());
-    stepMacros.set("Defines", joinedWords(defines).toStdString());
-    stepMacros.set("Undefines", joinedWords(undefines).toStdString());
-    stepMacros.set("Includes", joinedWords(includes).toStdString());
-    if (assemble) {
-        stepMacros.set("AsmOptions", joinedWords(own).toStdString());
-    } else {
-        stepMacros.set("COptions", joinedWords(common).toStdString());
-        stepMacros.set(cpp ? "CppOnlyOptions" : "COnlyOptions", joinedWords(own).toStdString());
-    }
-    plan.arguments =
-        commandWords(values.expand(stepMacros, values.raw(assemble ? "external_assemble_command"
-                                                          : cpp    ? "external_cpp_compile_command"
-                                                                : "external_c_compile_command")));
-
-    if (plan.arguments.isEmpty()) {
-        QStringList &words = plan.arguments;
-        words << values.expand(values.map(), kDriver);
-        words << (assemble ? QStringLiteral("-xasm")
-                  : cpp    ? QStringLiteral("-xc++")
-                           : QStringLiteral("-xc"));
-        words << defines << undefines << includes;
-        if (values.yes("build_treat_warnings_as_errors"))
-            words << QStringLiteral("-we");
-        if (assemble) {
-            words << passedOn(QStringLiteral("-Wa,"), own);
-        } else {
-            if (cpp && values.yes("cpp_enable_exceptions"))
-                words << QStringLiteral("-exceptions");
-            if (cpp && values.yes("cpp_enable_rtti"))
-                words << QStringLiteral("-rtti");
-            words << passedOn(QStringLiteral("-Wc,"), common)
-                  << passedOn(QStringLiteral("-Wc,"), own);
-        }
-        words << QStringLiteral("-depend") << dependencies;
-        words << QStringLiteral("-c") << source << QStringLiteral("-o") << object;
-    }
-
-    auto directory = [&](std::string_view property) {
-        const QString text = values.text(property);
-        return text.isEmpty() ? projectDir : anchored(projectDir, text);
-    };
-    if (std::optional<StepPlan> pre = userCommand(values.text("compile_pre_build_command"),
-                                                  directory("compile_pre_build_command_wd"),
-                                                  QStringLiteral("Pre-compile command "))) {
-        if (const QString output = values.text("compile_pre_build_command_output_file_name");
-            !output.isEmpty())
-            pre->outputs << anchored(projectDir, output);
-        plan.before.push_back(std::move(*pre));
-    }
-    // The analyzer looks at a source only when it compiled, and after it.
-    if (!assemble && values.yes("analyze_after_compile")) {
-        MacroMap analyze = values.map();
-        analyze.set("DEFINES", joinedWords(defines).toStdString());
-        analyze.set("INCLUDES", joinedWords(includes).toStdString());
-        // One word, as the analyzer takes its checks: "-checks=$(CLANGTIDY)".
-        analyze.set("CLANGTIDY", values.list(cpp ? "clang_tidy_checks_cpp" : "clang_tidy_checks_c")
-                                     .join(u',')
-                                     .toStdString());
-        if (const QStringList words =
-                commandWords(values.expand(analyze, values.raw("analyze_command")));
-            !words.isEmpty()) {
-            StepPlan check;
-            check.action = BuildAction::Analyze;
-            check.description = QStringLiteral("Analyzing ") + values.macro("InputFileName");
-            check.arguments = words + values.list(cpp ? "analyze_command_cpp_options"
-                                                      : "analyze_command_c_options");
-            check.workingDirectory = projectDir;
-            check.inputs << source;
-            plan.after.push_back(std::move(check));
-        }
-    }
-    if (std::optional<StepPlan> post = userCommand(values.text("compile_post_build_command"),
-                                                   directory("compile_post_build_command_wd"),
-                                                   QStringLiteral("Post-compile command ")))
-        plan.after.push_back(std::move(*post));
-    return plan;
+    return compileStep(values, action);
 }
 
 bool CompilePlanner::unityPlans(const ProjectElement &folder, const std::string &configuration,
@@ -376,7 +354,7 @@ bool CompilePlanner::unityPlans(const ProjectElement &folder, const std::string 
 
     if (!members.isEmpty()) {
         values.setInput(path);
-        StepPlan unity = step(values, action);
+        StepPlan unity = compileStep(values, action);
         unity.description = QStringLiteral("Compiling folder ") +
                             QString::fromStdString(folder.displayName()) +
                             QStringLiteral(" in unity mode as ") + QFileInfo(path).fileName();

@@ -54,10 +54,7 @@ public:
                                  bool cFilesAreCpp);
 
 private:
-    class NodeValues;
-
     bool excluded(const ProjectElement &node, const std::string &configuration) const;
-    StepPlan step(const NodeValues &values, BuildAction action) const;
     // The unity step of `folder` and the steps of its sources left out of it; false when
     // the folder does not compile in unity mode.
     bool unityPlans(const ProjectElement &folder, const std::string &configuration,
