@@ -5,6 +5,7 @@
 #include "build/filetime.h"
 #include "build/jobqueue.h"
 #include "build/linkplanner.h"
+#include "build/nodevalues.h"
 #include "build/producedfiles.h"
 #include "build/projectorder.h"
 #include "build/stageplanner.h"
@@ -33,51 +34,13 @@ using Kind = PropertyNode::Kind;
 
 namespace {
 
-// The properties of one node and configuration as a build reads them: resolved, then
-// expanded with the node's macros.
-class NodeValues {
-public:
-    NodeValues(const PropertyRegistry &registry, const NodeMacros &macros,
-               const ProjectElement &node, const std::string &configuration)
-        : m_registry(registry), m_macros(macros), m_resolver(node, configuration),
-          m_map(macros.build(m_resolver)) {}
-
-    std::string raw(std::string_view name) const {
-        if (const PropertyClass *definition =
-                m_registry.findPropertyClass(&m_resolver.node(), name))
-            return m_resolver.resolve(*definition);
-        return m_resolver.resolve(name, PropertyType::String, "");
-    }
-    QString text(std::string_view name) const { return expand(raw(name)); }
-    bool yes(std::string_view name) const { return raw(name) == "Yes"; }
-    // Split before expanding, so that a macro whose value holds ";" stays one item.
-    QStringList list(std::string_view name) const {
-        QStringList items;
-        for (const std::string &item : splitEscapedList(raw(name)))
-            if (QString expanded = expand(item); !expanded.isEmpty())
-                items << expanded;
-        return items;
-    }
-    QString macro(std::string_view name) const { return QString::fromStdString(m_map.value(name)); }
-    void setMacro(const std::string &name, const QString &value) {
-        m_map.set(name, value.toStdString());
-    }
-    QString expand(const std::string &text) const {
-        return QString::fromStdString(m_macros.expand(m_map, text));
-    }
-    // A file property made absolute in the project directory; empty stays empty.
-    QString path(std::string_view name) const {
-        const QString value = text(name);
-        return value.isEmpty() ? value
-                               : QDir::cleanPath(QDir(macro("ProjectDir")).absoluteFilePath(value));
-    }
-
-private:
-    const PropertyRegistry &m_registry;
-    const NodeMacros &m_macros;
-    PropertyResolver m_resolver;
-    MacroMap m_map;
-};
+// A file property made absolute in the project directory; empty stays empty.
+QString projectPath(const NodeValues &values, std::string_view name) {
+    const QString value = values.text(name);
+    return value.isEmpty()
+               ? value
+               : QDir::cleanPath(QDir(values.macro("ProjectDir")).absoluteFilePath(value));
+}
 
 // A worker's events, held until its step has ended and then handed to the build's sink in
 // one piece under the build's lock: concurrent steps never interleave in the log, and the
@@ -260,8 +223,11 @@ struct BuildEngine::Private {
         return runSteps(std::move(one));
     }
     bool writeGenerated(const StepPlan &step);
+    // A user command property as a step, or nothing when it is empty; `map` adds the step's
+    // build macros to the node's.
     std::optional<StepPlan> userCommand(const NodeValues &values, const char *property,
-                                        const QString &description, const QString &output = {});
+                                        const QString &description, const QString &output = {},
+                                        const MacroMap *map = nullptr);
     UpToDateCheck check(bool alwaysRebuild) const;
 };
 
@@ -367,8 +333,9 @@ bool BuildEngine::Private::runSteps(std::vector<StepPlan> steps) {
 std::optional<StepPlan> BuildEngine::Private::userCommand(const NodeValues &values,
                                                           const char *property,
                                                           const QString &description,
-                                                          const QString &output) {
-    const QString command = values.text(property);
+                                                          const QString &output,
+                                                          const MacroMap *map) {
+    const QString command = values.expand(map ? *map : values.map(), values.raw(property));
     if (command.trimmed().isEmpty())
         return std::nullopt;
     StepPlan step;
@@ -613,17 +580,16 @@ bool BuildEngine::Private::buildCompiled(const ProjectElement &project, const No
             if (!linking && !step.outputs.isEmpty())
                 linking = !quiet.isUpToDate(step.outputs.first(), step.inputs);
     }
-    const QString postLinkOutput = values.path("linker_post_build_command_output_file");
+    const QString postLinkOutput = projectPath(values, "linker_post_build_command_output_file");
     const bool executable = type == "Executable";
-    std::optional<StepPlan> postLink;
-    {
-        NodeValues postValues(registry, macros, project, configuration);
-        postValues.setMacro("PostLinkOutputFilePath", postLinkOutput);
-        postLink = executable ? userCommand(postValues, "linker_post_build_command",
-                                            QStringLiteral("Post-link command "), postLinkOutput)
-                              : userCommand(postValues, "archive_post_build_command",
-                                            QStringLiteral("Post-archive command "));
-    }
+    MacroMap postLinkMacros = values.map();
+    postLinkMacros.set("PostLinkOutputFilePath", postLinkOutput.toStdString());
+    std::optional<StepPlan> postLink =
+        executable
+            ? userCommand(values, "linker_post_build_command", QStringLiteral("Post-link command "),
+                          postLinkOutput, &postLinkMacros)
+            : userCommand(values, "archive_post_build_command",
+                          QStringLiteral("Post-archive command "));
     const bool postLinkDue =
         postLink && !postLinkOutput.isEmpty() && executable &&
         !UpToDateCheck(nullptr, &produced).isUpToDate(postLinkOutput, {link.output});
@@ -765,7 +731,7 @@ bool BuildEngine::Private::cleanProject(const ProjectElement &project) {
             for (const StepPlan &step : linker.plan(project, configuration, objectFiles, {}).steps)
                 collect(step);
             if (type == "Executable")
-                outputs << values.path("linker_post_build_command_output_file");
+                outputs << projectPath(values, "linker_post_build_command_output_file");
         }
     }
 
