@@ -23,7 +23,12 @@
 
 namespace {
 
-constexpr char kSolution[] = R"(<?xml version="1.0" encoding="UTF-8"?>
+// Lines compared as text, so that a failure shows them readably.
+std::string lines(const QStringList &items) {
+    return items.join(u'\n').toStdString();
+}
+
+constexpr char kSolution[] = R"xml(<?xml version="1.0" encoding="UTF-8"?>
 <!DOCTYPE Palindor_Project_File>
 <solution Name="Link" target="8">
   <configuration Name="Common" build_intermediate_directory="obj" build_output_directory="out" />
@@ -49,7 +54,7 @@ constexpr char kSolution[] = R"(<?xml version="1.0" encoding="UTF-8"?>
     <file file_name="main.cpp" />
   </project>
 </solution>
-)";
+)xml";
 
 class LinkPlannerTest : public ScratchDirTest {
 protected:
@@ -125,8 +130,8 @@ TEST_F(LinkPlannerTest, AManualScriptAndLibrariesUseTheirOwnWords) {
                      "-Wl,--defsym,__HEAPSIZE__=0x100", at("obj/main.o"), "-o", at("out/manual")}));
     EXPECT_EQ(manual.steps[0].inputs, QStringList({at("obj/main.o"), at("board.ld")}));
 
-    // A library takes only its objects: linker inputs are no business of an archive.
-    const LinkPlan library = plan("Lib", {at("obj/a.o"), at("obj/b.o")});
+    // A library takes only its objects: linker inputs and other libraries are no members.
+    const LinkPlan library = plan("Lib", {at("obj/a.o"), at("obj/b.o")}, {at("out/libdep.a")});
     ASSERT_EQ(library.steps.size(), 1u);
     EXPECT_EQ(library.steps[0].action, BuildAction::Archive);
     EXPECT_EQ(library.steps[0].description, "Archiving libdrv.a");
@@ -148,8 +153,9 @@ TEST_F(LinkPlannerTest, ExternalCommandsGetTheBuildMacrosAsWords) {
                            "--gc-sections", "-Map x", "-map", "out/ext.map", "-p", "Ext build"}));
     ASSERT_EQ(link.generatedFiles.size(), 1u);
     EXPECT_EQ(link.generatedFiles[0].path, dir + "/obj/Ext.objects");
-    EXPECT_EQ(link.generatedFiles[0].content,
-              (dir + "/obj/main.o\n\"" + dir + "/obj/odd name.o\"\n").toUtf8());
+    // Blanks are quoted the way the GNU tools read response files.
+    EXPECT_EQ(link.generatedFiles[0].content.toStdString(),
+              lines({'"' + dir + "/obj/main.o\"", '"' + dir + "/obj/odd name.o\"\n"}));
 
     // With C++ sources the C++ command links; an archive names its objects file.
     EXPECT_EQ(plan("CppApp", {"main.o"}).steps.back().arguments,
@@ -164,16 +170,15 @@ TEST_F(LinkPlannerTest, PrepareStopsOnMissingFilesAndDuplicateObjects) {
     const LinkPlan app = plan("App", {at("obj/main.o"), "obj/../lib/extra.a", at("obj/main.o")});
     EXPECT_FALSE(LinkPlanner::prepare(app, "App", log));
     EXPECT_EQ(
-        log.events,
-        QStringList(
-            {"begin: Checking Additional Linker Inputs App", "message: Locating Memory Map File",
-             "error: Memory map file " + at("map.xml") + " does not exist.",
-             "message: Locating Section Placement File",
-             "error: Section placement file " + at("place.xml") + " does not exist.",
-             "message: Checking For Duplicate Object Files",
-             "error: The object file " + at("obj/main.o") + " has been supplied more than once",
-             "error: The object file " + at("lib/extra.a") + " has been supplied more than once",
-             "end: failed"}));
+        lines(log.events),
+        lines({"begin: Checking Additional Linker Inputs App", "message: Locating Memory Map File",
+               "error: Memory map file " + at("map.xml") + " does not exist.",
+               "message: Locating Section Placement File",
+               "error: Section placement file " + at("place.xml") + " does not exist.",
+               "message: Checking For Duplicate Object Files",
+               "error: The object file " + at("obj/main.o") + " has been supplied more than once",
+               "error: The object file " + at("lib/extra.a") + " has been supplied more than once",
+               "end: failed"}));
 
     write("map.xml", "<Root/>");
     write("place.xml", "<Root/>");
@@ -183,8 +188,8 @@ TEST_F(LinkPlannerTest, PrepareStopsOnMissingFilesAndDuplicateObjects) {
     EXPECT_FALSE(log.events.join(u'\n').contains("error"));
 
     log.events.clear();
-    EXPECT_FALSE(LinkPlanner::prepare(plan("Manual", {}), "Manual", log));
-    EXPECT_TRUE(log.events.contains("message: Locating Linker Script File"));
+    EXPECT_FALSE(LinkPlanner::prepare(plan("Manual", {}), "Manual", log)) << lines(log.events);
+    EXPECT_TRUE(log.events.contains("message: Locating Linker Script File")) << lines(log.events);
     EXPECT_TRUE(
         log.events.contains("error: Linker script file " + at("board.ld") + " does not exist."));
 }
@@ -208,7 +213,7 @@ TEST_F(LinkPlannerTest, LongInputListsGoThroughAnIndirectFile) {
     EXPECT_TRUE(log.events.contains("message: Creating App Indirect File"));
     QFile file(at("obj/App.ind"));
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-    EXPECT_EQ(file.readAll(), (objects.join(u'\n') + u'\n').toUtf8());
+    EXPECT_EQ(file.readAll().toStdString(), lines(objects << at("lib/extra.a")) + "\n");
 
     // Unchanged, the file keeps its time so that it never forces a link.
     log.events.clear();
@@ -225,7 +230,7 @@ TEST(LinkPlannerFirmware, BuildsTheExampleFirmwareWithTheCrossCompiler) {
         QDir::cleanPath(QString::fromStdString(testDataPath("")) + "/../../examples");
     const QString installDir =
         QDir::cleanPath(QFileInfo(QString::fromStdString(toolPath("dova"))).path() + "/..");
-    const QString solution = QString::fromLatin1(R"(<!DOCTYPE Palindor_Project_File>
+    const QString solution = QString::fromLatin1(R"xml(<!DOCTYPE Palindor_Project_File>
 <solution Name="Firmware">
   <project Name="Demo">
     <configuration Name="Common" project_type="Executable" project_directory="%1/firmware" build_intermediate_directory="%2/obj" build_output_directory="%2/out" build_output_file_name="$(OutDir)/demo.elf" c_additional_options="-mcpu=cortex-m4;-mthumb;-O2;-ffreestanding;-fno-tree-loop-distribute-patterns" link_include_standard_libraries="No" linker_memory_map_file="%1/demo_memory_map.xml" linker_section_placement_file="%1/demo_section_placement.xml" link_symbol_definitions="__HEAPSIZE__=0x1000;__STACKSIZE__=0x800" linker_additional_options="-lgcc;-e,Reset_Handler" />
@@ -235,7 +240,7 @@ TEST(LinkPlannerFirmware, BuildsTheExampleFirmwareWithTheCrossCompiler) {
     <file file_name="checks.c" />
   </project>
 </solution>
-)")
+)xml")
                                  .arg(examples, scratch.path());
     QFile file(scratch.path() + "/firmware.qzProject");
     ASSERT_TRUE(file.open(QIODevice::WriteOnly));
