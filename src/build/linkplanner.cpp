@@ -78,9 +78,9 @@ QStringList passedOn(const QString &prefix, const QStringList &options) {
 }
 
 // A word as the command splitter reads it back: in double quotes, with literal quotes
-// tripled, when it holds a blank or a quote.
+// tripled, when it holds a blank or a quote. An empty value stays empty and so gives no word.
 QString splitterQuote(const QString &word) {
-    if (!word.isEmpty() && !word.contains(u' ') && !word.contains(u'\t') && !word.contains(u'"'))
+    if (!word.contains(u' ') && !word.contains(u'\t') && !word.contains(u'"'))
         return word;
     QString quoted = word;
     quoted.replace(u'"', QStringLiteral("\"\"\""));
@@ -211,6 +211,12 @@ LinkPlan LinkPlanner::plan(const ProjectElement &project, const std::string &con
                 !symbols.isEmpty())
                 words << QStringLiteral("-symbols") << symbols.join(u';');
             words << QStringLiteral("-check-segment-overflow") << script;
+            // The macros, symbols and segments shape the script as much as the files do: kept
+            // in a file rewritten only when they change, they are an input like the files.
+            const QString settings = script + QStringLiteral(".options");
+            generate.generatedFiles.push_back(
+                {settings, (words.mid(1).join(u'\n') + u'\n').toUtf8(), QString()});
+            generate.inputs << settings;
             generate.outputs << script;
             plan.steps.push_back(std::move(generate));
         }
@@ -263,10 +269,10 @@ LinkPlan LinkPlanner::plan(const ProjectElement &project, const std::string &con
                       stdString(splitterJoin(values.list("linker_additional_options"))));
             build.set("LinkerScriptPath", stdString(splitterQuote(script)));
             build.set("RelLinkerScriptPath",
-                      stdString(script.isEmpty() ? QString() : splitterQuote(relative(script))));
+                      stdString(script.isEmpty() ? script : splitterQuote(relative(script))));
             build.set("MapPath", stdString(splitterQuote(mapFile)));
             build.set("RelMapPath",
-                      stdString(mapFile.isEmpty() ? QString() : splitterQuote(relative(mapFile))));
+                      stdString(mapFile.isEmpty() ? mapFile : splitterQuote(relative(mapFile))));
         }
         step.arguments = QProcess::splitCommand(values.expand(external, build));
         plan.steps.push_back(std::move(step));

@@ -50,7 +50,7 @@ constexpr char kSolution[] = R"xml(<?xml version="1.0" encoding="UTF-8"?>
     <configuration Name="Common" project_type="Library" external_cpp_link_command="unused" build_output_file_name="$(OutDir)/libext.a" external_archive_command="arch $(RelTargetPath) @$(ObjectsFilePath)" external_objects_file_name="$(IntDir)/list.txt" />
   </project>
   <project Name="CppApp">
-    <configuration Name="Common" project_type="Executable" link_use_linker_script_file="Yes" link_linker_script_file="board.ld" external_link_command="link $(Objects)" external_cpp_link_command="link++ $(Objects)" />
+    <configuration Name="Common" project_type="Executable" link_use_linker_script_file="Yes" link_linker_script_file="board.ld" linker_map_file="No" external_link_command="link $(Objects)" external_cpp_link_command="link++ $(Objects) $(MapPath)" />
     <file file_name="main.cpp" />
   </project>
 </solution>
@@ -101,7 +101,13 @@ TEST_F(LinkPlannerTest, AnExecutableLinksThroughTheScriptDovaGenerates) {
                      "FLASH_SIZE=64K;BOARD=App", "-section-placement-file", at("place.xml"),
                      "-section-placement-macros", "FAST=RAM", "-symbols", "__STACKSIZE__=0x800",
                      "-check-segment-overflow", at("obj/App.ld")}));
-    EXPECT_EQ(script.inputs, QStringList({at("map.xml"), at("place.xml")}));
+    // So does a change of the macros or symbols, kept in a file rewritten only when they change.
+    EXPECT_EQ(script.inputs,
+              QStringList({at("map.xml"), at("place.xml"), at("obj/App.ld.options")}));
+    ASSERT_EQ(script.generatedFiles.size(), 1u);
+    EXPECT_EQ(script.generatedFiles[0].path, at("obj/App.ld.options"));
+    EXPECT_EQ(script.generatedFiles[0].content.toStdString(),
+              lines(script.arguments.mid(1)) + "\n");
     EXPECT_EQ(script.outputs, QStringList{at("obj/App.ld")});
 
     const StepPlan &link = app.steps[1];
@@ -157,7 +163,8 @@ TEST_F(LinkPlannerTest, ExternalCommandsGetTheBuildMacrosAsWords) {
     EXPECT_EQ(link.generatedFiles[0].content.toStdString(),
               lines({'"' + dir + "/obj/main.o\"", '"' + dir + "/obj/odd name.o\"\n"}));
 
-    // With C++ sources the C++ command links; an archive names its objects file.
+    // With C++ sources the C++ command links (an unset map gives no word); an archive names
+    // its objects file.
     EXPECT_EQ(plan("CppApp", {"main.o"}).steps.back().arguments,
               QStringList({"link++", at("main.o")}));
     const LinkPlan archive = plan("ExtCpp", {at("obj/a.o")});
