@@ -3,7 +3,6 @@
 #include "build/builder.h"
 #include "build/compileplanner.h"
 #include "core/namevaluelist.h"
-#include "project/macroexpander.h"
 #include "project/macromap.h"
 #include "project/nodemacros.h"
 #include "project/projectelement.h"
@@ -79,9 +78,9 @@ QStringList passedOn(const QString &prefix, const QStringList &options) {
 }
 
 // A word as the command splitter reads it back: in double quotes, with literal quotes
-// tripled, when it holds a blank or a quote.
+// tripled, when it holds a blank or a quote. An empty value stays empty and so gives no word.
 QString splitterQuote(const QString &word) {
-    if (!word.isEmpty() && !word.contains(u' ') && !word.contains(u'\t') && !word.contains(u'"'))
+    if (!word.contains(u' ') && !word.contains(u'\t') && !word.contains(u'"'))
         return word;
     QString quoted = word;
     quoted.replace(u'"', QStringLiteral("\"\"\""));
@@ -116,11 +115,32 @@ std::string stdString(const QString &text) {
     return text.toStdString();
 }
 
-bool hasCppSources(const PropertyRegistry &registry, const NodeMacros &macros,
-                   const ProjectElement &project, const std::string &configuration) {
-    for (const StepPlan &step : CompilePlanner(registry, macros).plans(project, configuration))
-        if (step.action == BuildAction::CompileCpp)
-            return true;
+// Whether a file of the project compiles as C++, judged by file types and names alone: cheap
+// enough for every link, and an excluded C++ file costs no more than a C++ link.
+bool compilesCpp(const PropertyRegistry &registry, const ProjectElement &project,
+                 const std::string &configuration) {
+    const auto resolved = [&](const ProjectElement &node, std::string_view name) {
+        if (const PropertyClass *definition = registry.findPropertyClass(&node, name))
+            return PropertyResolver::resolve(node, *definition, configuration);
+        return PropertyResolver::resolve(node, name, PropertyType::String, "", configuration);
+    };
+    std::vector<const ProjectElement *> pending{&project};
+    while (!pending.empty()) {
+        const ProjectElement *at = pending.back();
+        pending.pop_back();
+        if (at->kind() == PropertyNode::Kind::File) {
+            if (CompilePlanner::actionFor(resolved(*at, "file_type"), at->attributeOr("file_name"),
+                                          resolved(*at, "c_files_are_cpp") == "Yes") ==
+                BuildAction::CompileCpp)
+                return true;
+            continue;
+        }
+        for (const XMLNode *child = at->firstChild(); child; child = child->nextSibling())
+            if (const ProjectElement *element = ProjectElement::from(child))
+                if (element->kind() != PropertyNode::Kind::Configuration &&
+                    element->kind() != ProjectElement::Unknown)
+                    pending.push_back(element);
+    }
     return false;
 }
 
@@ -140,9 +160,10 @@ LinkPlan LinkPlanner::plan(const ProjectElement &project, const std::string &con
     LinkPlan plan;
     plan.output = anchored(projectDir, values.text("build_output_file_name"));
     plan.objects = anchored(projectDir, objects);
+    // A library holds its own objects only: other archives inside it would be dead members.
     if (!library)
-        plan.objects << anchored(projectDir, values.list("linker_additional_files"));
-    plan.objects << anchored(projectDir, dependentOutputs);
+        plan.objects << anchored(projectDir, values.list("linker_additional_files"))
+                     << anchored(projectDir, dependentOutputs);
     const QString outputName = QFileInfo(plan.output).fileName();
     const auto relative = [&](const QString &path) {
         return QDir(projectDir).relativeFilePath(path);
@@ -190,6 +211,12 @@ LinkPlan LinkPlanner::plan(const ProjectElement &project, const std::string &con
                 !symbols.isEmpty())
                 words << QStringLiteral("-symbols") << symbols.join(u';');
             words << QStringLiteral("-check-segment-overflow") << script;
+            // The macros, symbols and segments shape the script as much as the files do: kept
+            // in a file rewritten only when they change, they are an input like the files.
+            const QString settings = script + QStringLiteral(".options");
+            generate.generatedFiles.push_back(
+                {settings, (words.mid(1).join(u'\n') + u'\n').toUtf8(), QString()});
+            generate.inputs << settings;
             generate.outputs << script;
             plan.steps.push_back(std::move(generate));
         }
@@ -216,12 +243,11 @@ LinkPlan LinkPlanner::plan(const ProjectElement &project, const std::string &con
     if (!mapFile.isEmpty())
         step.outputs << mapFile;
 
-    const char *externalCommand =
-        library ? "external_archive_command"
-        : !values.raw("external_cpp_link_command").empty() &&
-                hasCppSources(m_registry, m_macros, project, configuration)
-            ? "external_cpp_link_command"
-            : "external_link_command";
+    const bool cpp = !library && compilesCpp(m_registry, project, configuration);
+    const char *externalCommand = library ? "external_archive_command"
+                                  : cpp && !values.raw("external_cpp_link_command").empty()
+                                      ? "external_cpp_link_command"
+                                      : "external_link_command";
     const std::string external = values.raw(externalCommand);
     if (!QString::fromStdString(external).trimmed().isEmpty()) {
         // The command is expanded with the build macros first and split into words after,
@@ -243,10 +269,10 @@ LinkPlan LinkPlanner::plan(const ProjectElement &project, const std::string &con
                       stdString(splitterJoin(values.list("linker_additional_options"))));
             build.set("LinkerScriptPath", stdString(splitterQuote(script)));
             build.set("RelLinkerScriptPath",
-                      stdString(script.isEmpty() ? QString() : splitterQuote(relative(script))));
+                      stdString(script.isEmpty() ? script : splitterQuote(relative(script))));
             build.set("MapPath", stdString(splitterQuote(mapFile)));
             build.set("RelMapPath",
-                      stdString(mapFile.isEmpty() ? QString() : splitterQuote(relative(mapFile))));
+                      stdString(mapFile.isEmpty() ? mapFile : splitterQuote(relative(mapFile))));
         }
         step.arguments = QProcess::splitCommand(values.expand(external, build));
         plan.steps.push_back(std::move(step));
@@ -269,6 +295,9 @@ LinkPlan LinkPlanner::plan(const ProjectElement &project, const std::string &con
         return plan;
     }
 
+    // C++ objects need the C++ front end's libraries.
+    if (cpp)
+        words << QStringLiteral("-xc++");
     // The target options of the compiles (-mcpu, -march, -mthumb, ...) choose the
     // toolchain's library variant when linking too.
     words << passedOn(QStringLiteral("-Wc,"), values.list("c_additional_options"));
@@ -314,22 +343,24 @@ bool LinkPlanner::prepare(const LinkPlan &plan, const QString &projectName, Buil
     bool ok = true;
     log.beginGroup(QStringLiteral("Checking Additional Linker Inputs ") + projectName);
     const bool links = !plan.steps.empty() && plan.steps.back().action == BuildAction::Link;
-    const auto locate = [&](const QString &what, const QString &path) {
-        log.message(QStringLiteral("Locating ") + what + QStringLiteral(" File"));
+    // `step` names the check ("Linker Script"), `what` starts its error ("Linker script").
+    const auto locate = [&](const char *step, const char *what, const QString &path) {
+        log.message(QStringLiteral("Locating %1 File").arg(QLatin1String(step)));
         if (QFileInfo(path).isFile())
             return;
-        log.error(path.isEmpty() ? what + QStringLiteral(" file is not set.")
-                                 : what + QStringLiteral(" file ") + path +
-                                       QStringLiteral(" does not exist."));
+        log.error(
+            path.isEmpty()
+                ? QStringLiteral("%1 file is not set.").arg(QLatin1String(what))
+                : QStringLiteral("%1 file %2 does not exist.").arg(QLatin1String(what), path));
         ok = false;
     };
     const bool generated = links && plan.steps.size() > 1;
     if (links && !generated)
-        locate(QStringLiteral("Linker script"), plan.linkerScript);
+        locate("Linker Script", "Linker script", plan.linkerScript);
     if (generated && (!plan.memoryMap.isEmpty() || plan.memorySegments.isEmpty()))
-        locate(QStringLiteral("Memory map"), plan.memoryMap);
+        locate("Memory Map", "Memory map", plan.memoryMap);
     if (generated && !plan.sectionPlacement.isEmpty())
-        locate(QStringLiteral("Section placement"), plan.sectionPlacement);
+        locate("Section Placement", "Section placement", plan.sectionPlacement);
 
     log.message(QStringLiteral("Checking For Duplicate Object Files"));
     QSet<QString> seen;

@@ -23,7 +23,12 @@
 
 namespace {
 
-constexpr char kSolution[] = R"(<?xml version="1.0" encoding="UTF-8"?>
+// Lines compared as text, so that a failure shows them readably.
+std::string lines(const QStringList &items) {
+    return items.join(u'\n').toStdString();
+}
+
+constexpr char kSolution[] = R"xml(<?xml version="1.0" encoding="UTF-8"?>
 <!DOCTYPE Palindor_Project_File>
 <solution Name="Link" target="8">
   <configuration Name="Common" build_intermediate_directory="obj" build_output_directory="out" />
@@ -45,11 +50,11 @@ constexpr char kSolution[] = R"(<?xml version="1.0" encoding="UTF-8"?>
     <configuration Name="Common" project_type="Library" external_cpp_link_command="unused" build_output_file_name="$(OutDir)/libext.a" external_archive_command="arch $(RelTargetPath) @$(ObjectsFilePath)" external_objects_file_name="$(IntDir)/list.txt" />
   </project>
   <project Name="CppApp">
-    <configuration Name="Common" project_type="Executable" link_use_linker_script_file="Yes" link_linker_script_file="board.ld" external_link_command="link $(Objects)" external_cpp_link_command="link++ $(Objects)" />
+    <configuration Name="Common" project_type="Executable" link_use_linker_script_file="Yes" link_linker_script_file="board.ld" linker_map_file="No" external_link_command="link $(Objects)" external_cpp_link_command="link++ $(Objects) $(MapPath)" />
     <file file_name="main.cpp" />
   </project>
 </solution>
-)";
+)xml";
 
 class LinkPlannerTest : public ScratchDirTest {
 protected:
@@ -96,7 +101,13 @@ TEST_F(LinkPlannerTest, AnExecutableLinksThroughTheScriptDovaGenerates) {
                      "FLASH_SIZE=64K;BOARD=App", "-section-placement-file", at("place.xml"),
                      "-section-placement-macros", "FAST=RAM", "-symbols", "__STACKSIZE__=0x800",
                      "-check-segment-overflow", at("obj/App.ld")}));
-    EXPECT_EQ(script.inputs, QStringList({at("map.xml"), at("place.xml")}));
+    // So does a change of the macros or symbols, kept in a file rewritten only when they change.
+    EXPECT_EQ(script.inputs,
+              QStringList({at("map.xml"), at("place.xml"), at("obj/App.ld.options")}));
+    ASSERT_EQ(script.generatedFiles.size(), 1u);
+    EXPECT_EQ(script.generatedFiles[0].path, at("obj/App.ld.options"));
+    EXPECT_EQ(script.generatedFiles[0].content.toStdString(),
+              lines(script.arguments.mid(1)) + "\n");
     EXPECT_EQ(script.outputs, QStringList{at("obj/App.ld")});
 
     const StepPlan &link = app.steps[1];
@@ -125,8 +136,8 @@ TEST_F(LinkPlannerTest, AManualScriptAndLibrariesUseTheirOwnWords) {
                      "-Wl,--defsym,__HEAPSIZE__=0x100", at("obj/main.o"), "-o", at("out/manual")}));
     EXPECT_EQ(manual.steps[0].inputs, QStringList({at("obj/main.o"), at("board.ld")}));
 
-    // A library takes only its objects: linker inputs are no business of an archive.
-    const LinkPlan library = plan("Lib", {at("obj/a.o"), at("obj/b.o")});
+    // A library takes only its objects: linker inputs and other libraries are no members.
+    const LinkPlan library = plan("Lib", {at("obj/a.o"), at("obj/b.o")}, {at("out/libdep.a")});
     ASSERT_EQ(library.steps.size(), 1u);
     EXPECT_EQ(library.steps[0].action, BuildAction::Archive);
     EXPECT_EQ(library.steps[0].description, "Archiving libdrv.a");
@@ -148,10 +159,12 @@ TEST_F(LinkPlannerTest, ExternalCommandsGetTheBuildMacrosAsWords) {
                            "--gc-sections", "-Map x", "-map", "out/ext.map", "-p", "Ext build"}));
     ASSERT_EQ(link.generatedFiles.size(), 1u);
     EXPECT_EQ(link.generatedFiles[0].path, dir + "/obj/Ext.objects");
-    EXPECT_EQ(link.generatedFiles[0].content,
-              (dir + "/obj/main.o\n\"" + dir + "/obj/odd name.o\"\n").toUtf8());
+    // Blanks are quoted the way the GNU tools read response files.
+    EXPECT_EQ(link.generatedFiles[0].content.toStdString(),
+              lines({'"' + dir + "/obj/main.o\"", '"' + dir + "/obj/odd name.o\"\n"}));
 
-    // With C++ sources the C++ command links; an archive names its objects file.
+    // With C++ sources the C++ command links (an unset map gives no word); an archive names
+    // its objects file.
     EXPECT_EQ(plan("CppApp", {"main.o"}).steps.back().arguments,
               QStringList({"link++", at("main.o")}));
     const LinkPlan archive = plan("ExtCpp", {at("obj/a.o")});
@@ -164,27 +177,30 @@ TEST_F(LinkPlannerTest, PrepareStopsOnMissingFilesAndDuplicateObjects) {
     const LinkPlan app = plan("App", {at("obj/main.o"), "obj/../lib/extra.a", at("obj/main.o")});
     EXPECT_FALSE(LinkPlanner::prepare(app, "App", log));
     EXPECT_EQ(
-        log.events,
-        QStringList(
-            {"begin: Checking Additional Linker Inputs App", "message: Locating Memory Map File",
-             "error: Memory map file " + at("map.xml") + " does not exist.",
-             "message: Locating Section Placement File",
-             "error: Section placement file " + at("place.xml") + " does not exist.",
-             "message: Checking For Duplicate Object Files",
-             "error: The object file " + at("obj/main.o") + " has been supplied more than once",
-             "error: The object file " + at("lib/extra.a") + " has been supplied more than once",
-             "end: failed"}));
+        lines(log.events),
+        lines({"begin: Checking Additional Linker Inputs App", "message: Locating Memory Map File",
+               "error: Memory map file " + at("map.xml") + " does not exist.",
+               "message: Locating Section Placement File",
+               "error: Section placement file " + at("place.xml") + " does not exist.",
+               "message: Checking For Duplicate Object Files",
+               "error: The object file " + at("obj/main.o") + " has been supplied more than once",
+               "error: The object file " + at("lib/extra.a") + " has been supplied more than once",
+               "end: failed"}));
+
+    // A link that must not run leaves nothing behind.
+    EXPECT_FALSE(QFileInfo::exists(at("obj/App.ld.options")));
 
     write("map.xml", "<Root/>");
     write("place.xml", "<Root/>");
     log.events.clear();
     EXPECT_TRUE(LinkPlanner::prepare(plan("App", {at("obj/main.o")}), "App", log));
+    EXPECT_TRUE(QFileInfo::exists(at("obj/App.ld.options")));
     EXPECT_EQ(log.events.last(), "end: ");
     EXPECT_FALSE(log.events.join(u'\n').contains("error"));
 
     log.events.clear();
-    EXPECT_FALSE(LinkPlanner::prepare(plan("Manual", {}), "Manual", log));
-    EXPECT_TRUE(log.events.contains("message: Locating Linker Script File"));
+    EXPECT_FALSE(LinkPlanner::prepare(plan("Manual", {}), "Manual", log)) << lines(log.events);
+    EXPECT_TRUE(log.events.contains("message: Locating Linker Script File")) << lines(log.events);
     EXPECT_TRUE(
         log.events.contains("error: Linker script file " + at("board.ld") + " does not exist."));
 }
@@ -208,12 +224,7 @@ TEST_F(LinkPlannerTest, LongInputListsGoThroughAnIndirectFile) {
     EXPECT_TRUE(log.events.contains("message: Creating App Indirect File"));
     QFile file(at("obj/App.ind"));
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-    EXPECT_EQ(file.readAll(), (objects.join(u'\n') + u'\n').toUtf8());
-
-    // Unchanged, the file keeps its time so that it never forces a link.
-    log.events.clear();
-    ASSERT_TRUE(LinkPlanner::prepare(app, "App", log));
-    EXPECT_FALSE(log.events.join(u'\n').contains("Indirect File"));
+    EXPECT_EQ(file.readAll().toStdString(), lines(objects << at("lib/extra.a")) + "\n");
 }
 
 // The real thing: the example firmware compiled with the planned words, linked through the
@@ -225,7 +236,7 @@ TEST(LinkPlannerFirmware, BuildsTheExampleFirmwareWithTheCrossCompiler) {
         QDir::cleanPath(QString::fromStdString(testDataPath("")) + "/../../examples");
     const QString installDir =
         QDir::cleanPath(QFileInfo(QString::fromStdString(toolPath("dova"))).path() + "/..");
-    const QString solution = QString::fromLatin1(R"(<!DOCTYPE Palindor_Project_File>
+    const QString solution = QString::fromLatin1(R"xml(<!DOCTYPE Palindor_Project_File>
 <solution Name="Firmware">
   <project Name="Demo">
     <configuration Name="Common" project_type="Executable" project_directory="%1/firmware" build_intermediate_directory="%2/obj" build_output_directory="%2/out" build_output_file_name="$(OutDir)/demo.elf" c_additional_options="-mcpu=cortex-m4;-mthumb;-O2;-ffreestanding;-fno-tree-loop-distribute-patterns" link_include_standard_libraries="No" linker_memory_map_file="%1/demo_memory_map.xml" linker_section_placement_file="%1/demo_section_placement.xml" link_symbol_definitions="__HEAPSIZE__=0x1000;__STACKSIZE__=0x800" linker_additional_options="-lgcc;-e,Reset_Handler" />
@@ -235,7 +246,7 @@ TEST(LinkPlannerFirmware, BuildsTheExampleFirmwareWithTheCrossCompiler) {
     <file file_name="checks.c" />
   </project>
 </solution>
-)")
+)xml")
                                  .arg(examples, scratch.path());
     QFile file(scratch.path() + "/firmware.qzProject");
     ASSERT_TRUE(file.open(QIODevice::WriteOnly));
