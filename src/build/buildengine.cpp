@@ -213,6 +213,11 @@ struct BuildEngine::Private {
     bool cleanProject(const ProjectElement &project);
     bool compileFile(const QString &file);
     const QSet<QString> &solutionSources();
+    // What a project that depends on `name` links in: the library of a Library project, the
+    // objects of an Object file project, nothing for the others. Known from its build when
+    // it was built in this request, planned otherwise (building one project without its
+    // dependencies).
+    QStringList outputsToLink(const QString &name);
 
     // Runs the steps (in parallel); true when none failed. In Check mode a step only marks
     // the build out of date; in Export mode it is collected.
@@ -354,6 +359,25 @@ const QSet<QString> &BuildEngine::Private::solutionSources() {
     if (!sources)
         sources = StagePlanner::solutionSources(solution, macros, configuration);
     return *sources;
+}
+
+QStringList BuildEngine::Private::outputsToLink(const QString &name) {
+    if (auto known = linkableOutputs.constFind(name); known != linkableOutputs.cend())
+        return *known;
+    const ProjectElement *project = findProject(name);
+    if (!project)
+        return {};
+    const std::string type =
+        NodeValues(registry, macros, *project, configuration).raw("project_type");
+    QStringList outputs;
+    if (type == "Library" || type == "Object file") {
+        for (const StepPlan &step : compiler.plans(*project, configuration))
+            outputs << step.outputs.value(0);
+        if (type == "Library")
+            outputs = {linker.plan(*project, configuration, outputs, {}).output};
+    }
+    linkableOutputs.insert(name, outputs);
+    return outputs;
 }
 
 BuildResult BuildEngine::Private::request(const BuildRequest &request, Builder &sink) {
@@ -566,7 +590,7 @@ bool BuildEngine::Private::buildCompiled(const ProjectElement &project, const No
     QStringList dependentOutputs;
     if (values.yes("link_dependent_projects"))
         for (const QString &dependency : values.list("project_dependencies"))
-            dependentOutputs += linkableOutputs.value(dependency);
+            dependentOutputs += outputsToLink(dependency);
     const LinkPlan link = linker.plan(project, configuration, objectFiles, dependentOutputs);
     if (type == "Library")
         linkableOutputs.insert(name, {link.output});

@@ -360,3 +360,26 @@ TEST_F(QzbuildBuild, AnInterruptKillsTheToolsAndExits130) {
     }
     EXPECT_TRUE(gone) << "the compiler's child outlived the build";
 }
+
+// The external builder's side: requests on standard input, each answered with the build's
+// output and final status line; a bad line costs only itself.
+TEST_F(QzbuildBuild, ServerAnswersRequestsOfTheProtocol) {
+    const std::string tovan = "TovanDir=" + m_dir.path().toStdString();
+    ToolResult served = runTool(
+        "qzbuild", {"-server", "s.qzProject", "-D", tovan},
+        "build 1 'Debug' 1\nbogus\nbuild 1 'Debug' 1\n"
+        "modified 1 'build_always_rebuild' Yes\nbuildonly 1 'Debug' 0\nbuild 42 'Debug' 1\n",
+        path(""));
+    EXPECT_EQ(served.exitCode, 0) << served.err;
+    const std::string out = served.out;
+    const std::size_t first = out.find("Build complete\n");
+    const std::size_t bad = out.find("error: line 2: unknown request 'bogus'\n");
+    const std::size_t second = out.find("Build up to date\n");
+    const std::size_t third = out.find("Build complete\n", second);
+    EXPECT_TRUE(first < bad && bad < second && second < third && third != std::string::npos) << out;
+    EXPECT_NE(out.find("error: no node #42\n"), std::string::npos) << out;
+
+    ToolResult missing = runTool("qzbuild", {"-server"}, {}, path(""));
+    EXPECT_EQ(missing.exitCode, 1);
+    EXPECT_EQ(missing.err, "error: -server needs a solution file\n");
+}

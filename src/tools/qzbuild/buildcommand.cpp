@@ -4,6 +4,7 @@
 #include "build/compilecommandswriter.h"
 #include "build/compileplanner.h"
 #include "build/consolebuilder.h"
+#include "build/externalbuilderprotocol.h"
 #include "build/makefilewriter.h"
 #include "build/nullbuilder.h"
 #include "core/hexception.h"
@@ -14,6 +15,8 @@
 #include "project/nodemacros.h"
 #include "project/nodepath.h"
 #include "project/propertyregistry.h"
+#include "project/propertyresolver.h"
+#include "project/propertysetter.h"
 #include "project/solutionloaderror.h"
 #include "project/standardprojectsystem.h"
 #include "project/systemmacros.h"
@@ -24,12 +27,18 @@
 #include <algorithm>
 #include <atomic>
 #include <cstdio>
+#include <functional>
+#include <mutex>
 #include <optional>
 #include <stdexcept>
 #include <thread>
 
+#include <cerrno>
+#include <cstring>
+
 #include <pthread.h>
 #include <signal.h>
+#include <unistd.h>
 
 namespace {
 
@@ -174,14 +183,15 @@ const ProjectElement &findProject(ProjectElement &root, const std::string &name,
 // running tools are killed with their process groups and the build ends in order.
 class InterruptWatch {
 public:
-    explicit InterruptWatch(BuildEngine &engine) {
+    // `onInterrupt` runs on the watching thread.
+    explicit InterruptWatch(std::function<void()> onInterrupt) {
         sigset_t watchedSet = watched();
         pthread_sigmask(SIG_BLOCK, &watchedSet, nullptr);
-        m_thread = std::thread([this, &engine, watchedSet] {
+        m_thread = std::thread([this, onInterrupt = std::move(onInterrupt), watchedSet] {
             int received = 0;
             while (sigwait(&watchedSet, &received) == 0 && received != SIGUSR1) {
                 m_interrupted = true;
-                engine.cancel();
+                onInterrupt();
             }
         });
     }
@@ -285,7 +295,7 @@ int run(const BuildArguments &arguments, const char *argv0) {
     BuildResult result;
     bool interrupted;
     {
-        InterruptWatch watch(engine);
+        InterruptWatch watch([&engine] { engine.cancel(); });
         if (request.kind == BuildRequest::Kind::IsUpToDate) {
             NullBuilder quiet;
             result = engine.run(request, quiet);
@@ -308,14 +318,164 @@ int run(const BuildArguments &arguments, const char *argv0) {
     return result == BuildFailed || result == BuildCancelled ? 1 : 0;
 }
 
+// The solution as a server keeps it: loaded again on "reload", edited by "modified".
+struct ServerSession {
+    explicit ServerSession(const BuildArguments &arguments, const char *argv0)
+        : system(expander), macros(registry, expander, &system), setter(registry) {
+        registerSystemMacros(expander, argv0 ? argv0 : "");
+        expander.setGlobalMacros(arguments.globalMacros);
+        registerBuiltinProperties(registry, &expander);
+        SolutionLoadOptions options;
+        options.allowLoadCommand = arguments.allowLoadCommand;
+        system.setLoadOptions(options);
+        system.setWarningHandler([](const std::string &message) {
+            std::fprintf(stderr, "warning: %s\n", message.c_str());
+        });
+    }
+
+    void load(const std::string &solution) {
+        try {
+            system.loadSolution(solution);
+        } catch (const SolutionLoadError &error) {
+            throw Failure(error.what());
+        }
+    }
+
+    MacroExpander expander;
+    PropertyRegistry registry;
+    GnuProjectSystem system;
+    NodeMacros macros;
+    PropertySetter setter;
+};
+
+ProjectElement &serverNode(ProjectElement &root, int number) {
+    ProjectElement *node = NodePath::find(root, "#" + std::to_string(number));
+    if (!node)
+        throw Failure("no node #" + std::to_string(number));
+    return *node;
+}
+
+void serve(ServerSession &session, const std::string &solution,
+           const ExternalBuilderCommand &command, BuildEngine *&running, std::mutex &mutex) {
+    using C = ExternalBuilderCommand;
+    if (command.kind == C::Reload) {
+        session.load(solution);
+        return;
+    }
+    ProjectElement &root = *session.system.solution();
+    ProjectElement &node = serverNode(root, command.node);
+    if (command.kind == C::Modified) {
+        const std::string name = command.text.toStdString();
+        const PropertyClass *definition = session.registry.findPropertyClass(&node, name);
+        if (!definition)
+            throw Failure("no property " + name + " on node #" + std::to_string(command.node));
+        session.setter.set(node, *definition, PropertyResolver::kCommon,
+                           command.value.toStdString());
+        return;
+    }
+    BuildRequest request;
+    request.kind = command.kind == C::BuildOnly    ? BuildRequest::Kind::BuildOnly
+                   : command.kind == C::BatchBuild ? BuildRequest::Kind::Batch
+                                                   : BuildRequest::Kind::Build;
+    if (const ProjectElement *project = node.nearest(PropertyNode::Kind::Project))
+        request.project = QString::fromStdString(project->displayName());
+    request.configuration = command.text;
+    request.threads = command.number;
+    BuildEngine engine(root, session.registry, session.macros);
+    ConsoleBuilder console(stdout);
+    {
+        std::lock_guard lock(mutex);
+        running = &engine;
+    }
+    engine.run(request, console);
+    std::lock_guard lock(mutex);
+    running = nullptr;
+}
+
+// qzbuild -server SOLUTION: requests of the external builder protocol on standard input, the
+// build output on standard output, each request ending with its final status line. A bad
+// line is reported and skipped; the server ends with its input.
+int runServer(const std::vector<std::string> &words, const char *argv0) {
+    BuildArguments arguments;
+    for (std::size_t at = 0; at < words.size(); ++at) {
+        const std::string &word = words[at];
+        if (word == "-D" && at + 1 < words.size())
+            addGlobalMacro(arguments.globalMacros, words[++at]);
+        else if (word.rfind("-D", 0) == 0 && word.size() > 2)
+            addGlobalMacro(arguments.globalMacros, word.substr(2));
+        else if (word == "-allow-load-command")
+            arguments.allowLoadCommand = true;
+        else if (word.rfind('-', 0) == 0)
+            throw Failure("unknown option " + word);
+        else if (arguments.solution.empty())
+            arguments.solution = word;
+        else
+            throw Failure("more than one solution given: " + arguments.solution + " and " + word);
+    }
+    if (arguments.solution.empty())
+        throw Failure("-server needs a solution file");
+    ServerSession session(arguments, argv0);
+    session.load(arguments.solution);
+
+    BuildEngine *running = nullptr;
+    std::mutex mutex;
+    InterruptWatch watch([&] {
+        std::lock_guard lock(mutex);
+        if (running)
+            running->cancel();
+        else
+            std::_Exit(130); // idle, waiting for a request: nothing to end in order
+    });
+    ExternalBuilderReader reader([&](const ExternalBuilderCommand &command) {
+        try {
+            serve(session, arguments.solution, command, running, mutex);
+        } catch (const Failure &failure) {
+            std::fprintf(stdout, "error: %s\n", failure.what());
+        } catch (const HException &error) {
+            std::fprintf(stdout, "error: %s\n", error.what());
+        }
+        std::fflush(stdout);
+    });
+    char buffer[4096];
+    for (;;) {
+        const ssize_t got = ::read(0, buffer, sizeof buffer);
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got <= 0)
+            break;
+        // One line at a time, so that a bad line costs only itself.
+        for (const char *at = buffer, *end = buffer + got; at < end;) {
+            const char *newline = static_cast<const char *>(std::memchr(at, '\n', end - at));
+            const char *next = newline ? newline + 1 : end;
+            try {
+                reader.feed(QByteArrayView(at, next - at));
+            } catch (const HException &error) {
+                std::fprintf(stdout, "error: %s\n", error.what());
+                std::fflush(stdout);
+            }
+            at = next;
+        }
+        if (watch.interrupted())
+            return 130;
+    }
+    try {
+        reader.finish();
+    } catch (const HException &error) {
+        std::fprintf(stdout, "error: %s\n", error.what());
+    }
+    std::fflush(stdout);
+    return watch.interrupted() ? 130 : 0;
+}
+
 } // namespace
 
 bool isBuildOption(const std::string &word) {
     for (const KindOption &option : kKindOptions)
         if (word == option.name)
             return true;
-    for (const char *option : {"-config", "-project", "-j", "-k", "-echo", "-allow-load-command",
-                               "-export-makefile", "-export-compile-commands"})
+    for (const char *option :
+         {"-server", "-config", "-project", "-j", "-k", "-echo", "-allow-load-command",
+          "-export-makefile", "-export-compile-commands"})
         if (word == option)
             return true;
     return word.rfind("-D", 0) == 0;
@@ -323,6 +483,8 @@ bool isBuildOption(const std::string &word) {
 
 int runBuildCommand(const std::vector<std::string> &words, const char *argv0) {
     try {
+        if (!words.empty() && words.front() == "-server")
+            return runServer({words.begin() + 1, words.end()}, argv0);
         return run(parse(words), argv0);
     } catch (const Failure &failure) {
         std::fprintf(stderr, "error: %s\n", failure.what());

@@ -43,6 +43,7 @@ void printUsage(std::FILE *out) {
                "               [-buildonly|-rebuild|-clean|-batch|-file PATH|-uptodate]\n"
                "               [-j N] [-k] [-echo] [-D NAME=VALUE]... [-allow-load-command]\n"
                "               [-export-makefile FILE] [-export-compile-commands [FILE]]\n"
+               "       qzbuild -server SOLUTION [-D NAME=VALUE]... [-allow-load-command]\n"
                "       qzbuild MODE [ARGUMENT]\n\nmodes:\n",
                out);
     for (const Mode &mode : kModes) {
@@ -67,6 +68,12 @@ void printUsage(std::FILE *out) {
         "\"Build complete\", \"Build up to date\", \"Build failed\" or \"Build terminated\".\n"
         "The exit status is 0 when the build completed or was up to date, 1 when it failed\n"
         "or the request was bad (\"error: MESSAGE\"), 130 after an interrupt.\n"
+        "\n"
+        "-server reads the requests of the external builder protocol on standard input\n"
+        "(\"build NODE 'CONFIGURATION' THREADS\", \"buildonly ...\", \"batchbuild ...\",\n"
+        "\"modified NODE 'PROPERTY' VALUE\" for the node's Common configuration, \"reload\";\n"
+        "NODE is the node's place in the solution's listing) and answers each build with its\n"
+        "output and final status line.\n"
         "\n"
         "-export-makefile FILE writes a make file with every step of the build instead of\n"
         "building. -export-compile-commands writes compile_commands.json (or FILE) for the\n"
