@@ -82,6 +82,21 @@ qz
 [ "$(count Compiling)" -eq 0 ] && grep -q "^Generating linker script" "$work/log" &&
     grep -q "^Linking Demo.elf" "$work/log" || fail "an edited memory map does not regenerate the script and relink"
 
+# A make file of the same build agrees on what is out of date and links the same firmware.
+if command -v make >/dev/null; then
+    qz -export-makefile "$work/demo.mak"
+    [ $status -eq 0 ] || fail "-export-makefile exits $status"
+    (cd "$work" && make -q -f demo.mak) || fail "make -q finds work in an up-to-date build"
+    edit "$work/firmware/startup_common.h"
+    (cd "$work" && make -q -f demo.mak) && fail "make -q misses an edited header"
+    qz -uptodate
+    [ $status -eq 1 ] || fail "-uptodate misses an edited header"
+    (cd "$work" && make -s -f demo.mak >"$work/log" 2>&1) || fail "make fails on the exported make file"
+    cp "$elf" "$work/make.elf"
+    qz -rebuild
+    cmp -s "$elf" "$work/make.elf" || fail "make and qzbuild link different firmware"
+fi
+
 cp "$work/firmware/main.c" "$work/main.c.saved"
 echo "int broken = ;" >>"$work/firmware/main.c"
 qz
