@@ -3,9 +3,9 @@
 # once by ninja (deps=gcc, with a stand-in compiler that writes the object and the
 # dependency file gcc -MD -MP would). Then times the no-op check of bench_uptodate against a
 # no-op `ninja` and `make` (-include of the .d files) on the same files, in the same run
-# (hyperfine). The check reads every dependency file and looks at every time, as our no-op
-# build will; ninja reads its binary deps log instead. The machine may be loaded: compare
-# the processor times.
+# (hyperfine). The check looks at every time and reads what the dependency files say from its
+# cache file, as our no-op build does; ninja reads its binary deps log. The machine may be
+# loaded: compare the processor times.
 set -euo pipefail
 build=$(cd "$1" && pwd)
 bench=$build/bin/bench_uptodate

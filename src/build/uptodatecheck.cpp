@@ -1,10 +1,15 @@
 #include "build/uptodatecheck.h"
 
 #include "build/builder.h"
+#include "build/dependencycache.h"
 #include "build/dependencyfile.h"
 #include "build/filetime.h"
 #include "build/producedfiles.h"
 #include "core/hexception.h"
+
+#include <QFile>
+
+#include <optional>
 
 UpToDateCheck::UpToDateCheck(Builder *log, const ProducedFiles *produced)
     : m_log(log), m_produced(produced) {}
@@ -36,7 +41,11 @@ void UpToDateCheck::say(const QString &text) const {
 }
 
 bool UpToDateCheck::isUpToDate(const QString &target, const QStringList &inputs) const {
-    FileTime targetTime = FileTime::of(resolve(target));
+    return isCurrent(target, FileTime::of(resolve(target)), inputs);
+}
+
+bool UpToDateCheck::isCurrent(const QString &target, const FileTime &targetTime,
+                              const QStringList &inputs) const {
     if (!targetTime.exists) {
         say(target + QStringLiteral(" does not exist."));
         return false;
@@ -68,23 +77,27 @@ bool UpToDateCheck::isUpToDate(const QString &target, const QStringList &inputs)
 bool UpToDateCheck::isObjectUpToDate(const QString &target, const QString &source,
                                      const QString &dependencyFile) const {
     QStringList inputs{source};
-    if (!dependencyFile.isEmpty()) {
-        // Without its dependency file nothing says which headers the object saw.
-        if (!FileTime::of(resolve(target)).exists)
-            return isUpToDate(target, inputs);
-        QString path = resolve(dependencyFile);
-        if (!FileTime::of(path).exists) {
-            say(dependencyFile + QStringLiteral(" does not exist."));
-            return false;
-        }
+    const FileTime targetTime = FileTime::of(resolve(target));
+    // Without its dependency file nothing says which headers the object saw.
+    if (!dependencyFile.isEmpty() && targetTime.exists) {
+        const QString path = resolve(dependencyFile);
+        std::optional<QStringList> headers;
         try {
-            inputs += DependencyFile::read(path);
+            if (m_dependencies)
+                headers = m_dependencies->inputsOf(path);
+            else if (QFile::exists(path))
+                headers = DependencyFile::read(path);
         } catch (const HException &error) {
             say(QString::fromStdString(error.message()));
             return false;
         }
+        if (!headers) {
+            say(dependencyFile + QStringLiteral(" does not exist."));
+            return false;
+        }
+        inputs += *headers;
     }
-    return isUpToDate(target, inputs);
+    return isCurrent(target, targetTime, inputs);
 }
 
 QString UpToDateCheck::upToDateText(const QString &target) {

@@ -7,6 +7,7 @@
 #include <QStringList>
 
 class Builder;
+class DependencyCache;
 class ProducedFiles;
 
 // Decides whether one output is current with respect to its inputs, and says why not in the
@@ -24,6 +25,8 @@ public:
     void setBaseDirectory(const QString &directory);
     // The node asks to be rebuilt every time.
     void setAlwaysRebuild(bool always) { m_alwaysRebuild = always; }
+    // Dependency files are read through this cache when it is given (it outlives the check).
+    void setDependencyCache(DependencyCache *cache) { m_dependencies = cache; }
 
     bool isUpToDate(const QString &target, const QStringList &inputs) const;
     // An object file: its source and the files its dependency file names. A missing or
@@ -35,12 +38,15 @@ public:
     static QString upToDateText(const QString &target);
 
 private:
+    bool isCurrent(const QString &target, const FileTime &targetTime,
+                   const QStringList &inputs) const;
     QString resolve(const QString &path) const;
     FileTime inputTime(const QString &input) const;
     void say(const QString &text) const;
 
     Builder *m_log;
     const ProducedFiles *m_produced;
+    DependencyCache *m_dependencies = nullptr;
     QString m_baseDirectory;
     bool m_alwaysRebuild = false;
     mutable QHash<QString, FileTime> m_inputTimes; // by the name the input was given

@@ -1,9 +1,8 @@
 #include "packages/packagedownloader.h"
 
-#include "packages/sha256hash.h"
+#include "packages/packagestreamhash.h"
 
 #include <QCoreApplication>
-#include <QCryptographicHash>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
@@ -78,19 +77,11 @@ struct PackageDownloader::Transfer {
         send(url);
     }
 
-    // The sums cost more than the transfer itself: only the ones that will be compared.
-    void hash(const QByteArray &data) {
-        if (wantMd5)
-            md5.addData(data);
-        if (wantSha256)
-            sha256.addData(data);
-    }
-
     bool hashExistingPart() {
         offset = std::uint64_t(part.size());
         QByteArray chunk;
         while (!(chunk = part.read(kHashChunk)).isEmpty())
-            hash(chunk);
+            sums.add(chunk);
         return part.pos() == qint64(offset) && part.error() == QFileDevice::NoError;
     }
 
@@ -147,8 +138,7 @@ struct PackageDownloader::Transfer {
             if (offset > 0) { // the file changed or the server ignores ranges: from the start
                 part.resize(0);
                 part.seek(0);
-                md5.reset();
-                sha256.reset();
+                sums.reset();
                 offset = 0;
             }
         } else {
@@ -196,7 +186,7 @@ struct PackageDownloader::Transfer {
             fail("cannot write " + partPath.toStdString(), true);
             return;
         }
-        hash(data);
+        sums.add(data);
         received += std::uint64_t(data.size());
         if (clock.elapsed() - lastProgressMs >= kProgressIntervalMs)
             reportProgress();
@@ -266,7 +256,7 @@ struct PackageDownloader::Transfer {
                 finish(false);
                 return;
             }
-            hash(rest);
+            sums.add(rest);
             received += std::uint64_t(rest.size());
         }
         reportProgress();
@@ -284,10 +274,7 @@ struct PackageDownloader::Transfer {
         }
         part.close();
         result.got.size = size;
-        if (wantMd5)
-            result.got.md5 = md5.result().toHex().toStdString();
-        if (wantSha256)
-            result.got.sha256 = sha256.result().toHex().toStdString();
+        sums.finish(result.got.md5, result.got.sha256);
         if (request.verify) {
             const PackageSumCheck check = checkPackageSums(request.name, request.sums, result.got);
             if (!check.ok) {
@@ -358,8 +345,8 @@ struct PackageDownloader::Transfer {
     QNetworkReply *reply = nullptr;
     QTimer idle;
     QElapsedTimer clock;
-    QCryptographicHash md5{QCryptographicHash::Md5};
-    Sha256Hash sha256;
+    // Only the sums that will be compared: they cost more than the transfer itself.
+    PackageStreamHash sums{request.verify, request.verify && !request.sums.sha256.empty()};
     QUrl url;
     QByteArray validator;
     int redirects = 0;
@@ -367,8 +354,6 @@ struct PackageDownloader::Transfer {
     std::uint64_t received = 0;      // bytes of this response written
     std::uint64_t expectedTotal = 0; // from the headers, 0 when not given
     qint64 lastProgressMs = -kProgressIntervalMs;
-    const bool wantMd5 = request.verify;
-    const bool wantSha256 = request.verify && !request.sums.sha256.empty();
     bool accepted = false;
     bool redirecting = false;
     bool keepPart = false;

@@ -1,11 +1,14 @@
 #include "build/uptodatecheck.h"
 
+#include "build/dependencycache.h"
 #include "build/filetime.h"
 #include "build/producedfiles.h"
 #include "recordingbuilder.h"
 #include "scratchdirtest.h"
 
 #include <QDateTime>
+
+#include <cstdio>
 
 #include <gtest/gtest.h>
 
@@ -134,6 +137,45 @@ TEST_F(UpToDateCheckTest, ObjectsReadTheirDependencyFile) {
     EXPECT_TRUE(log.events[1].startsWith("message: b.h ("));
     EXPECT_EQ(log.events[2], "message: none.d does not exist.");
     EXPECT_EQ(log.events[3], "message: " + base() + "/bad.d: line 1: missing ':'");
+}
+
+TEST_F(UpToDateCheckTest, DependencyCacheHoldsWhileTheDependencyFileIsUnchanged) {
+    QString object = file("a.o", t);
+    file("a.c", t);
+    file("a.h", t);
+    const QString cacheFile = base() + "/obj/dependencies.cache";
+    auto isUpToDate = [&] {
+        DependencyCache cache;
+        cache.load(cacheFile);
+        UpToDateCheck check(&log);
+        check.setBaseDirectory(base());
+        check.setDependencyCache(&cache);
+        const bool current = check.isObjectUpToDate(object, "a.c", "a.d");
+        EXPECT_TRUE(cache.save(cacheFile));
+        return current;
+    };
+    auto writeDependencies = [&](const std::string &text, qint64 seconds) {
+        write("a.d", text);
+        timespec times[2] = {{seconds, 0}, {seconds, 0}};
+        ASSERT_EQ(::utimensat(AT_FDCWD, (base() + "/a.d").toLocal8Bit().constData(), times, 0), 0);
+    };
+
+    writeDependencies("a.o: a.c a.h\n", t);
+    EXPECT_TRUE(isUpToDate());
+    // Same time and size: what the cache file says stands, the text is not read again.
+    writeDependencies("a.o: a.c b.h\n", t);
+    EXPECT_TRUE(isUpToDate());
+    // A compile rewrites the file: read again, and the missing header is seen.
+    writeDependencies("a.o: a.c b.h\n", t + 1);
+    EXPECT_FALSE(isUpToDate());
+    EXPECT_EQ(log.events, QStringList{"message: b.h does not exist."});
+    // A damaged cache file is ignored.
+    write("obj/dependencies.cache", std::string(40, '\xff'));
+    file("b.h", t);
+    EXPECT_TRUE(isUpToDate());
+    std::remove((base() + "/a.d").toLocal8Bit().constData());
+    EXPECT_FALSE(isUpToDate());
+    EXPECT_EQ(log.events.back(), "message: a.d does not exist.");
 }
 
 TEST_F(UpToDateCheckTest, OutputsAreLookedAtAfresh) {

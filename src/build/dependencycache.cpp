@@ -1,0 +1,101 @@
+#include "build/dependencycache.h"
+
+#include "build/dependencyfile.h"
+
+#include <QDataStream>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+
+#include <sys/stat.h>
+
+namespace {
+
+constexpr quint32 kMagic = 0x50444331; // "PDC1"
+// Beyond this a damaged file is more likely than a real project.
+constexpr quint32 kMaxEntries = 1u << 22;
+
+} // namespace
+
+std::optional<QStringList> DependencyCache::inputsOf(const QString &path) {
+    struct stat info;
+    if (::stat(QFile::encodeName(path).constData(), &info) != 0)
+        return std::nullopt;
+    const Entry key{
+        qint64(info.st_mtim.tv_sec), qint32(info.st_mtim.tv_nsec), qint64(info.st_size), {}};
+    auto found = m_entries.constFind(path);
+    if (found != m_entries.cend() && found->seconds == key.seconds &&
+        found->nanoseconds == key.nanoseconds && found->size == key.size)
+        return found->inputs;
+    Entry entry = key;
+    entry.inputs = DependencyFile::read(path);
+    m_changed = true;
+    return m_entries.insert(path, std::move(entry))->inputs;
+}
+
+void DependencyCache::load(const QString &cacheFile) {
+    m_entries.clear();
+    m_changed = false;
+    QFile file(cacheFile);
+    if (!file.open(QIODevice::ReadOnly))
+        return;
+    QDataStream in(&file);
+    in.setVersion(QDataStream::Qt_6_0);
+    quint32 magic = 0;
+    quint32 count = 0;
+    in >> magic >> count;
+    if (magic != kMagic || count > kMaxEntries)
+        return;
+    // Headers are shared by many objects: the file names each once.
+    QStringList names;
+    in >> names;
+    QHash<QString, Entry> entries;
+    for (quint32 n = 0; n < count && in.status() == QDataStream::Ok; ++n) {
+        QString path;
+        Entry entry;
+        QList<quint32> indexes;
+        in >> path >> entry.seconds >> entry.nanoseconds >> entry.size >> indexes;
+        for (quint32 index : indexes) {
+            if (index >= quint32(names.size())) {
+                in.setStatus(QDataStream::ReadCorruptData);
+                break;
+            }
+            entry.inputs << names.at(index);
+        }
+        entries.insert(path, std::move(entry));
+    }
+    if (in.status() == QDataStream::Ok && in.atEnd())
+        m_entries = std::move(entries);
+}
+
+bool DependencyCache::save(const QString &cacheFile) {
+    if (!m_changed)
+        return true;
+    QHash<QString, quint32> indexOf;
+    QStringList names;
+    for (const Entry &entry : std::as_const(m_entries))
+        for (const QString &input : entry.inputs)
+            if (!indexOf.contains(input)) {
+                indexOf.insert(input, quint32(names.size()));
+                names << input;
+            }
+    QDir().mkpath(QFileInfo(cacheFile).absolutePath());
+    QSaveFile file(cacheFile);
+    if (!file.open(QIODevice::WriteOnly))
+        return false;
+    QDataStream out(&file);
+    out.setVersion(QDataStream::Qt_6_0);
+    out << kMagic << quint32(m_entries.size()) << names;
+    for (auto at = m_entries.cbegin(); at != m_entries.cend(); ++at) {
+        QList<quint32> indexes;
+        indexes.reserve(at->inputs.size());
+        for (const QString &input : at->inputs)
+            indexes << indexOf.value(input);
+        out << at.key() << at->seconds << at->nanoseconds << at->size << indexes;
+    }
+    if (out.status() != QDataStream::Ok || !file.commit())
+        return false;
+    m_changed = false;
+    return true;
+}

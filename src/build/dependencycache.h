@@ -1,0 +1,36 @@
+#pragma once
+
+#include <QHash>
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+
+// What the dependency files of a project's objects said, kept between builds in one file, so
+// that a build with nothing to do need not open and parse a dependency file per object. An
+// entry holds while its dependency file keeps the time and size it had when it was read;
+// a compile that rewrites the file makes the entry stale.
+class DependencyCache {
+public:
+    // The inputs the dependency file at `path` names, from the cache while the file is
+    // unchanged, read again otherwise. Nothing when the file does not exist; throws
+    // HException as DependencyFile::read does.
+    std::optional<QStringList> inputsOf(const QString &path);
+
+    // Takes the entries of a cache file; a missing, foreign or damaged file leaves the cache
+    // empty, as the dependency files themselves are still there to read.
+    void load(const QString &cacheFile);
+    // Writes the cache file when an entry changed since it was loaded (atomically: a build
+    // stopped midway leaves the old file). False when it cannot be written.
+    bool save(const QString &cacheFile);
+
+private:
+    struct Entry {
+        qint64 seconds = 0;
+        qint32 nanoseconds = 0;
+        qint64 size = 0;
+        QStringList inputs;
+    };
+    QHash<QString, Entry> m_entries; // by the dependency file's path as given
+    bool m_changed = false;
+};
