@@ -2,6 +2,7 @@
 
 #include "build/builder.h"
 #include "build/compileplanner.h"
+#include "build/dependencycache.h"
 #include "build/filetime.h"
 #include "build/jobqueue.h"
 #include "build/linkplanner.h"
@@ -146,6 +147,12 @@ private:
 
 bool isCompiledType(const std::string &type) {
     return type == "Executable" || type == "Library" || type == "Object file";
+}
+
+// Where a project keeps what its dependency files said.
+QString dependencyCacheFile(const NodeValues &values) {
+    return values.macro("IntDir") + u'/' + values.macro("ProjectName") +
+           QStringLiteral(".dependencies");
 }
 
 // Whether a generated file already holds what it would be written with.
@@ -550,6 +557,14 @@ bool BuildEngine::Private::buildCompiled(const ProjectElement &project, const No
     const QString name = QString::fromStdString(project.displayName());
     const bool everything = mode == Mode::Export;
     UpToDateCheck objects = check(values.yes("build_always_rebuild"));
+    // What the dependency files said last time, so that a build with nothing to do need not
+    // parse them all again.
+    DependencyCache dependencies;
+    const QString dependencyCache = dependencyCacheFile(values);
+    if (mode != Mode::Export) {
+        dependencies.load(dependencyCache);
+        objects.setDependencyCache(&dependencies);
+    }
     std::vector<StepPlan> plans = compiler.plans(project, configuration);
 
     // Which objects are out of date, with the generated sources they need written first.
@@ -570,6 +585,10 @@ bool BuildEngine::Private::buildCompiled(const ProjectElement &project, const No
         else if (mode == Mode::Run)
             log->message(UpToDateCheck::upToDateText(plan.outputs.first()));
     }
+    // Saved before anything runs: the entries read now stay good for the files no compile
+    // rewrites, and a rewritten one makes its entry stale by itself.
+    if (mode == Mode::Run)
+        dependencies.save(dependencyCache);
     if (type == "Object file") {
         linkableOutputs.insert(name, objectFiles);
         bool ok = true;
@@ -746,6 +765,7 @@ bool BuildEngine::Private::cleanProject(const ProjectElement &project) {
             collect(step);
         commands = std::move(stager.cleanPlan(project, configuration).steps);
     } else if (isCompiledType(type)) {
+        outputs << dependencyCacheFile(values);
         QStringList objectFiles;
         for (const StepPlan &step : compiler.plans(project, configuration)) {
             collect(step);
