@@ -108,7 +108,9 @@ public:
                 const std::size_t end = i + 1 < text.size() && text[i + 1] == '('
                                             ? referenceEnd(text, i)
                                             : std::string_view::npos;
-                if (end == std::string_view::npos)
+                // A reference whose default holds a blank or quote would be cut by the split.
+                if (end == std::string_view::npos ||
+                    text.substr(i, end - i).find_first_of(" \t\"") != std::string_view::npos)
                     return true;
                 i = end - 1;
             } else if (c == '"') {
@@ -356,6 +358,8 @@ StagePlan StagePlanner::plan(const ProjectElement &project,
     };
 
     if (type == "Staging") {
+        // Steps run in parallel: two copies to one file would leave either, or a mix of both.
+        QSet<QString> staged;
         for (const ProjectElement *file : files) {
             NodeValues fileValues(m_registry, m_macros, *file, configuration);
             const std::string command = fileValues.raw("stage_command");
@@ -366,6 +370,12 @@ StagePlan StagePlanner::plan(const ProjectElement &project,
                 result.errors << outputRefusal(output);
                 continue;
             }
+            if (!output.isEmpty() && staged.contains(output)) {
+                result.errors << QStringLiteral("Output file ") + output +
+                                     QStringLiteral(" is staged from more than one file");
+                continue;
+            }
+            staged.insert(output);
             fileValues.set("StageOutputFilePath", output);
             const QString name = fileValues.macro("InputFileName");
             const std::string readOnly = fileValues.raw("stage_set_readonly");
@@ -377,10 +387,11 @@ StagePlan StagePlanner::plan(const ProjectElement &project,
             if (step.workingDirectory.isEmpty())
                 step.workingDirectory = projectDir;
             step.inputs << fileValues.macro("InputPath");
-            if (!output.isEmpty())
+            if (!output.isEmpty()) {
                 step.outputs << output;
-            step.before = unlockSteps(readOnly, output, name);
-            step.after = permissionSteps(readOnly, output, name);
+                step.before = unlockSteps(readOnly, output, name);
+                step.after = permissionSteps(readOnly, output, name);
+            }
             result.steps.push_back(std::move(step));
         }
         const std::string post = values.raw("stage_post_build_command");

@@ -81,8 +81,13 @@ TEST_F(StagePlannerTest, StagingCopiesEveryFileThatIsBuilt) {
     EXPECT_EQ(debug.finishing.front().arguments, QStringList({"touch", out + "/staged"}));
 
     // An excluded file or folder is not staged.
-    EXPECT_EQ(descriptions(plan("Stage", "Release").steps),
+    const StagePlan release = plan("Stage", "Release");
+    EXPECT_EQ(descriptions(release.steps),
               QStringList({"Copying readme.txt", "Copying odd \"name\" it's.txt"}));
+    // A blank in a macro default must not cut the reference in two.
+    ASSERT_EQ(release.finishing.size(), 1u);
+    EXPECT_EQ(release.finishing.front().arguments,
+              QStringList({"/bin/sh", "-c", "touch \"" + m_dir + "/out/Release/stamp dir\""}));
 }
 
 TEST_F(StagePlannerTest, ReadOnlySettingAddsChmodAfterTheCopy) {
@@ -151,8 +156,16 @@ TEST_F(StagePlannerTest, CombiningRunsOnceOverTheProjectRelativeNames) {
 TEST_F(StagePlannerTest, OutputOnASourceIsRefused) {
     const StagePlan clobber = plan("Clobber", "Debug");
     EXPECT_TRUE(clobber.steps.empty());
-    EXPECT_EQ(clobber.errors, QStringList{"Output file " + m_dir +
-                                          "/clobber/clobber.txt is a source file of the project"});
+    EXPECT_EQ(clobber.errors,
+              QStringList(
+                  {"Output file " + m_dir + "/clobber/clobber.txt is a source file of the project",
+                   "Output file " + m_dir + "/clobber/other.txt is a source file of the project"}));
+
+    // Two copies to one file, which run in parallel, would leave either or a mix of both.
+    const StagePlan twice = plan("Clobber", "Release");
+    EXPECT_EQ(descriptions(twice.steps), QStringList{"Copying clobber.txt"});
+    EXPECT_EQ(twice.errors, QStringList{"Output file " + m_dir +
+                                        "/clobber/out/same.txt is staged from more than one file"});
 
     // A file of another project counts as well.
     const StagePlan combine = plan("Combine", "Plain");
