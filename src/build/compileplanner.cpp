@@ -1,7 +1,9 @@
 #include "build/compileplanner.h"
 
 #include "build/nodevalues.h"
+#include "project/macroexpander.h"
 #include "project/macromap.h"
+#include "project/nodemacros.h"
 #include "project/projectelement.h"
 #include "project/propertyregistry.h"
 #include "project/propertyresolver.h"
@@ -10,6 +12,7 @@
 #include <QFileInfo>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QSet>
 
 #include <algorithm>
 
@@ -298,8 +301,23 @@ std::optional<StepPlan> CompilePlanner::plan(const ProjectElement &file,
     return compileStep(values, action);
 }
 
+QSet<QString> CompilePlanner::sourcePaths(const ProjectElement &node,
+                                          const std::string &configuration) const {
+    QSet<QString> paths;
+    const ProjectElement *top = node.solution() ? node.solution() : &node;
+    walk(*top, [&](const ProjectElement &at) {
+        if (at.kind() == Kind::File && !at.attributeOr("file_name").empty())
+            paths.insert(
+                anchored(QString::fromStdString(m_macros.projectDirectory(at, configuration)),
+                         QString::fromStdString(
+                             m_macros.expander().globalExpand(at.attributeOr("file_name")))));
+        return at.kind() != Kind::File;
+    });
+    return paths;
+}
+
 bool CompilePlanner::unityPlans(const ProjectElement &folder, const std::string &configuration,
-                                std::vector<QString> &unityFiles,
+                                std::optional<QSet<QString>> &taken,
                                 std::vector<StepPlan> &result) const {
     NodeValues values(m_registry, m_macros, folder, configuration);
     const QString name = values.text("unity_build_file_name");
@@ -311,10 +329,14 @@ bool CompilePlanner::unityPlans(const ProjectElement &folder, const std::string 
     const QString path = anchored(intDir.isEmpty() ? values.macro("ProjectDir") : intDir, name);
     const BuildAction action =
         actionFor("Default", path.toStdString(), values.yes("c_files_are_cpp"));
-    if ((action != BuildAction::CompileC && action != BuildAction::CompileCpp) ||
-        std::find(unityFiles.begin(), unityFiles.end(), path) != unityFiles.end())
+    if (action != BuildAction::CompileC && action != BuildAction::CompileCpp)
         return false;
-    unityFiles.push_back(path);
+    // Writing it must not overwrite a source, nor the unity file of another folder.
+    if (!taken)
+        taken = sourcePaths(folder, configuration);
+    if (taken->contains(path))
+        return false;
+    taken->insert(path);
 
     struct Filter {
         QRegularExpression pattern;
@@ -370,7 +392,7 @@ bool CompilePlanner::unityPlans(const ProjectElement &folder, const std::string 
 std::vector<StepPlan> CompilePlanner::plans(const ProjectElement &node,
                                             const std::string &configuration) const {
     std::vector<StepPlan> result;
-    std::vector<QString> unityFiles;
+    std::optional<QSet<QString>> taken; // read when the first unity folder needs it
     walk(node, [&](const ProjectElement &at) {
         if (at.kind() == Kind::File) {
             if (std::optional<StepPlan> filePlan = plan(at, configuration))
@@ -380,7 +402,7 @@ std::vector<StepPlan> CompilePlanner::plans(const ProjectElement &node,
         if (at.kind() != Kind::Solution && excluded(at, configuration))
             return false;
         return at.kind() != Kind::Folder || m_unityBuildDisabled ||
-               !unityPlans(at, configuration, unityFiles, result);
+               !unityPlans(at, configuration, taken, result);
     });
     return result;
 }

@@ -2,6 +2,8 @@
 
 #include "build/stepplan.h"
 
+#include <QSet>
+
 #include <optional>
 #include <string>
 #include <string_view>
@@ -43,8 +45,9 @@ public:
     // `unity_build_exclude_filter` (a pattern with "/" is matched against the
     // project-relative path, others against the file name), sources of another language and
     // paths an `#include` line cannot hold compile on their own after the unity step. A
-    // unity file name that is not a C or C++ source, or that an earlier folder of the same
-    // call already uses, leaves the folder's sources compiling one by one.
+    // unity file name that is not a C or C++ source, names a source file of the solution, or
+    // that an earlier folder of the same call already uses, leaves the folder's sources
+    // compiling one by one.
     std::vector<StepPlan> plans(const ProjectElement &node, const std::string &configuration) const;
 
     // How a file is built: `file_type` "Assembly" assembles; "Default" goes by the extension
@@ -58,7 +61,9 @@ private:
     // The unity step of `folder` and the steps of its sources left out of it; false when
     // the folder does not compile in unity mode.
     bool unityPlans(const ProjectElement &folder, const std::string &configuration,
-                    std::vector<QString> &unityFiles, std::vector<StepPlan> &result) const;
+                    std::optional<QSet<QString>> &taken, std::vector<StepPlan> &result) const;
+    // The absolute path of every file node of the solution `node` belongs to.
+    QSet<QString> sourcePaths(const ProjectElement &node, const std::string &configuration) const;
 
     const PropertyRegistry &m_registry;
     const NodeMacros &m_macros;

@@ -179,12 +179,13 @@ TEST_F(CompileStepsTest, AUnityFolderCompilesOneGeneratedFile) {
     const std::vector<StepPlan> debug = plans("Unity", "Debug");
     // Left out of the unity file and compiled after it: a filtered name, a filtered path,
     // another language, assembly, a name an #include line cannot hold. A second folder naming
-    // the same unity file and one naming no C or C++ file compile one by one.
+    // the same unity file, one naming no C or C++ file and one naming a source of the solution
+    // (which writing the unity file would destroy) compile one by one.
     EXPECT_EQ(descriptions(debug),
               QStringList({"Compiling folder Drivers in unity mode as Drivers_unity.c",
                            "Compiling uart_test.c", "Compiling fast.cpp", "Assembling boot.s",
                            "Compiling quo\"te.c", "Compiling x.c", "Compiling a.c", "Compiling b.c",
-                           "Assembling only.s"}));
+                           "Assembling only.s", "Compiling c.c"}));
     const StepPlan &unity = debug.front();
     const QString file = scratch + "/Debug/Drivers_unity.c";
     ASSERT_EQ(unity.generatedFiles.size(), 1u);
