@@ -62,6 +62,8 @@ protected:
         write("s.qzProject", "<!DOCTYPE Palindor_Project_File>\n<solution Name=\"S\">\n"
                              "  <configuration Name=\"Debug\" />\n" +
                                  projects + "</solution>\n");
+        if (m_system.solution())
+            m_system.closeSolution();
         m_system.loadSolution(path("s.qzProject"));
     }
     static std::string project(const std::string &name, const std::string &dependencies,
@@ -276,6 +278,35 @@ TEST_F(BuildEngineTest, CleanNeverRemovesASource) {
     EXPECT_TRUE(has("warning: Output file " + QString::fromStdString(path("keep.c")) +
                     " is a source file of the project"));
     EXPECT_EQ(readFileBytes(path("keep.c")), "int k;\n");
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(BuildEngineTest, StagingCopiesWhatIsOutOfDateAndNeverOntoASource) {
+    write("doc/a.txt", "a\n");
+    write("doc/b.txt", "b\n");
+    load("  <project Name=\"Stage\">\n    <configuration Name=\"Common\" project_type=\"Staging\" "
+         "build_output_directory=\"staged\" />\n" +
+         file("doc/a.txt") + file("doc/b.txt") + "  </project>\n");
+    EXPECT_EQ(run(), BuildSomething);
+    EXPECT_EQ(readFileBytes(path("staged/doc/a.txt")), "a\n");
+    EXPECT_EQ(run(), BuildNothing);
+    EXPECT_TRUE(has("message: nothing to do"));
+    touch("doc/b.txt");
+    EXPECT_EQ(run(), BuildSomething);
+    EXPECT_EQ(m_events.filter("begin: Copying").size(), 1) << m_events.join('\n').toStdString();
+
+    // An output that lands on a source fails the project and touches nothing.
+    load("  <project Name=\"Stage\">\n    <configuration Name=\"Common\" project_type=\"Staging\" "
+         "stage_output_filepath=\"doc/b.txt\" />\n" +
+         file("doc/a.txt") + file("doc/b.txt") + "  </project>\n");
+    EXPECT_EQ(run(), BuildFailed);
+    EXPECT_TRUE(has("error: Output file " + QString::fromStdString(path("doc/b.txt")) +
+                    " is a source file of the project"))
+        << m_events.join('\n').toStdString();
+    EXPECT_EQ(readFileBytes(path("doc/b.txt")), "b\n");
 }
 
 } // namespace
