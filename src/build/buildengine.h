@@ -1,10 +1,12 @@
 #pragma once
 
 #include "build/buildresult.h"
+#include "build/stepplan.h"
 
 #include <QString>
 
 #include <memory>
+#include <vector>
 
 class Builder;
 class NodeMacros;
@@ -44,6 +46,11 @@ public:
     // Reports every step to `log` and ends with log.finished(result). A request naming a
     // project or file the solution lacks logs an error and fails.
     BuildResult run(const BuildRequest &request, Builder &log);
+
+    // Every step a build of the request would run, in order, as though every output were out
+    // of date; nothing runs, but the files the steps need (indirect lists, unity sources) are
+    // written. For make files of the build. Problems go to `log`; empty when it failed.
+    std::vector<StepPlan> exportSteps(const BuildRequest &request, Builder &log);
 
     // Stops the running request from any thread: the running tools are killed with their
     // process groups and the result is BuildCancelled.

@@ -1,6 +1,6 @@
 #include "build/compileplanner.h"
 
-#include "core/namevaluelist.h"
+#include "build/nodevalues.h"
 #include "project/macroexpander.h"
 #include "project/macromap.h"
 #include "project/nodemacros.h"
@@ -9,46 +9,16 @@
 #include "project/propertyresolver.h"
 
 #include <QDir>
+#include <QFileInfo>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QSet>
+
+#include <algorithm>
 
 using Kind = PropertyNode::Kind;
 
 namespace {
-
-// The properties of one node and configuration as a build reads them.
-class NodeValues {
-public:
-    NodeValues(const PropertyRegistry &registry, const NodeMacros &macros,
-               const ProjectElement &node, const std::string &configuration)
-        : m_registry(registry), m_macros(macros), m_resolver(node, configuration),
-          m_map(macros.build(m_resolver)) {}
-
-    std::string raw(std::string_view name) const {
-        if (const PropertyClass *definition =
-                m_registry.findPropertyClass(&m_resolver.node(), name))
-            return m_resolver.resolve(*definition);
-        return m_resolver.resolve(name, PropertyType::String, "");
-    }
-    QString text(std::string_view name) const { return expand(raw(name)); }
-    bool yes(std::string_view name) const { return raw(name) == "Yes"; }
-    // Split before expanding, so that a macro whose value holds ";" stays one item.
-    QStringList list(std::string_view name) const {
-        QStringList items;
-        for (const std::string &item : splitEscapedList(raw(name)))
-            if (QString expanded = expand(item); !expanded.isEmpty())
-                items << expanded;
-        return items;
-    }
-    QString macro(std::string_view name) const { return QString::fromStdString(m_map.value(name)); }
-    QString expand(const std::string &text) const {
-        return QString::fromStdString(m_macros.expand(m_map, text));
-    }
-
-private:
-    const PropertyRegistry &m_registry;
-    const NodeMacros &m_macros;
-    PropertyResolver m_resolver;
-    MacroMap m_map;
-};
 
 QString anchored(const QString &directory, const QString &path) {
     return QDir::cleanPath(QDir(directory).absoluteFilePath(path));
@@ -59,6 +29,222 @@ QStringList passedOn(const QString &prefix, const QStringList &options) {
     for (const QString &option : options)
         words << prefix + option;
     return words;
+}
+
+// A list macro: the words separated by blanks, each quoted for the command splitter when it
+// holds a blank or a quote, so that "-I/my dir" stays one word of the command.
+QString joinedWords(const QStringList &words) {
+    QStringList quoted;
+    for (const QString &word : words) {
+        if (std::any_of(word.begin(), word.end(),
+                        [](QChar c) { return c.isSpace() || c == u'"'; })) {
+            QString text = word;
+            text.replace(u'"', QStringLiteral("\"\"\""));
+            quoted << u'"' + text + u'"';
+        } else {
+            quoted << word;
+        }
+    }
+    return quoted.join(u' ');
+}
+
+// The words of an expanded command line; blanks separate words, double quotes group them.
+QStringList commandWords(const QString &command) {
+    return QProcess::splitCommand(command);
+}
+
+// Whether `path` can stand between the quotes of an #include line.
+bool includable(const QString &path) {
+    return std::none_of(path.begin(), path.end(), [](QChar c) {
+        return c == u'"' || c == u'\\' || c == u'\n' || c == u'\r';
+    });
+}
+
+// What a compile takes from the properties, read once for its command and the steps around it.
+struct CompileValues {
+    CompileValues(const NodeValues &values, BuildAction action)
+        : assemble(action == BuildAction::Assemble), cpp(action == BuildAction::CompileCpp),
+          projectDir(values.macro("ProjectDir")), source(values.macro("InputPath")),
+          object(anchored(projectDir, values.text("build_object_file_name"))),
+          dependencies(values.text("build_dependency_file_name")),
+          defines(passedOn(QStringLiteral("-D"), values.list("c_preprocessor_definitions"))),
+          undefines(passedOn(QStringLiteral("-U"), values.list("c_preprocessor_undefinitions"))),
+          includes(passedOn(QStringLiteral("-I"), values.list("c_user_include_directories") +
+                                                      values.list("c_system_include_directories"))),
+          common(assemble ? QStringList() : values.list("c_additional_options")),
+          own(values.list(assemble ? "asm_additional_options"
+                          : cpp    ? "cpp_only_additional_options"
+                                   : "c_only_additional_options")) {
+        // Without a name of its own the dependency file lies beside the object, so that
+        // header changes are still seen.
+        dependencies = dependencies.isEmpty() ? object + QStringLiteral(".d")
+                                              : anchored(projectDir, dependencies);
+    }
+
+    bool assemble;
+    bool cpp;
+    QString projectDir; // also the working directory of the step
+    QString source;
+    QString object;
+    QString dependencies;
+    QStringList defines;   // "-DNAME" words
+    QStringList undefines; // "-UNAME"
+    QStringList includes;  // "-IDIR", user directories first
+    QStringList common;    // options of C and C++
+    QStringList own;       // options of the language or of the assembler only
+};
+
+// The project's own compile or assemble command with the step's build macros; empty when it
+// has none, or one that expands to nothing.
+QStringList externalCommand(const NodeValues &values, const CompileValues &compile) {
+    const std::string command = values.raw(compile.assemble ? "external_assemble_command"
+                                           : compile.cpp    ? "external_cpp_compile_command"
+                                                            : "external_c_compile_command");
+    if (command.empty())
+        return {};
+    const QDir projectDir(compile.projectDir);
+    MacroMap macros = values.map();
+    auto set = [&macros](const char *name, const QString &value) {
+        macros.set(name, value.toStdString());
+    };
+    set("TargetPath", compile.object);
+    set("RelTargetPath", projectDir.relativeFilePath(compile.object));
+    set("DependencyPath", compile.dependencies);
+    set("RelDependencyPath", projectDir.relativeFilePath(compile.dependencies));
+    set("Defines", joinedWords(compile.defines));
+    set("Undefines", joinedWords(compile.undefines));
+    set("Includes", joinedWords(compile.includes));
+    if (compile.assemble) {
+        set("AsmOptions", joinedWords(compile.own));
+    } else {
+        set("COptions", joinedWords(compile.common));
+        set(compile.cpp ? "CppOnlyOptions" : "COnlyOptions", joinedWords(compile.own));
+    }
+    return commandWords(values.expand(macros, command));
+}
+
+QStringList builtInCommand(const NodeValues &values, const CompileValues &compile) {
+    QStringList words;
+    words << values.expand(values.map(), CompilePlanner::kDriver);
+    words << (compile.assemble ? QStringLiteral("-xasm")
+              : compile.cpp    ? QStringLiteral("-xc++")
+                               : QStringLiteral("-xc"));
+    words << compile.defines << compile.undefines << compile.includes;
+    if (values.yes("build_treat_warnings_as_errors"))
+        words << QStringLiteral("-we");
+    if (compile.assemble) {
+        words << passedOn(QStringLiteral("-Wa,"), compile.own);
+    } else {
+        if (compile.cpp && values.yes("cpp_enable_exceptions"))
+            words << QStringLiteral("-exceptions");
+        if (compile.cpp && values.yes("cpp_enable_rtti"))
+            words << QStringLiteral("-rtti");
+        words << passedOn(QStringLiteral("-Wc,"), compile.common)
+              << passedOn(QStringLiteral("-Wc,"), compile.own);
+    }
+    words << QStringLiteral("-depend") << compile.dependencies;
+    words << QStringLiteral("-c") << compile.source << QStringLiteral("-o") << compile.object;
+    return words;
+}
+
+// A pre- or post-compile command in its working directory; nothing when the command is empty.
+std::optional<StepPlan> userCommand(const NodeValues &values, const CompileValues &compile,
+                                    const char *property, const char *directoryProperty,
+                                    const QString &logPrefix) {
+    const QString command = values.text(property);
+    const QStringList words = commandWords(command);
+    if (words.isEmpty())
+        return std::nullopt;
+    const QString directory = values.text(directoryProperty);
+    StepPlan plan;
+    plan.action = BuildAction::UserCommand;
+    plan.description = logPrefix + command.simplified();
+    plan.arguments = words;
+    plan.workingDirectory =
+        directory.isEmpty() ? compile.projectDir : anchored(compile.projectDir, directory);
+    return plan;
+}
+
+// The analyzer run over a C or C++ source; nothing when it is off or has no command.
+std::optional<StepPlan> analyzeStep(const NodeValues &values, const CompileValues &compile) {
+    if (compile.assemble || !values.yes("analyze_after_compile"))
+        return std::nullopt;
+    MacroMap macros = values.map();
+    macros.set("DEFINES", joinedWords(compile.defines).toStdString());
+    macros.set("INCLUDES", joinedWords(compile.includes).toStdString());
+    // One word, the form the analyzer takes its checks in: "-checks=$(CLANGTIDY)".
+    macros.set("CLANGTIDY",
+               values.list(compile.cpp ? "clang_tidy_checks_cpp" : "clang_tidy_checks_c")
+                   .join(u',')
+                   .toStdString());
+    const QStringList words = commandWords(values.expand(macros, values.raw("analyze_command")));
+    if (words.isEmpty())
+        return std::nullopt;
+    StepPlan plan;
+    plan.action = BuildAction::Analyze;
+    plan.description = QStringLiteral("Analyzing ") + values.macro("InputFileName");
+    plan.arguments = words + values.list(compile.cpp ? "analyze_command_cpp_options"
+                                                     : "analyze_command_c_options");
+    plan.workingDirectory = compile.projectDir;
+    plan.inputs << compile.source;
+    return plan;
+}
+
+// The compile or assemble step of the source the node's input macros name, with the commands
+// that go with it.
+StepPlan compileStep(const NodeValues &values, BuildAction action) {
+    const CompileValues compile(values, action);
+    StepPlan plan;
+    plan.action = action;
+    plan.description =
+        (compile.assemble ? QStringLiteral("Assembling ") : QStringLiteral("Compiling ")) +
+        values.macro("InputFileName");
+    plan.launcher = commandWords(values.text("build_compiler_launcher"));
+    plan.arguments = externalCommand(values, compile);
+    if (plan.arguments.isEmpty())
+        plan.arguments = builtInCommand(values, compile);
+    plan.workingDirectory = compile.projectDir;
+    plan.inputs << compile.source;
+    plan.outputs << compile.object;
+    plan.dependencyFile = compile.dependencies;
+
+    if (std::optional<StepPlan> pre =
+            userCommand(values, compile, "compile_pre_build_command",
+                        "compile_pre_build_command_wd", QStringLiteral("Pre-compile command "))) {
+        if (const QString output = values.text("compile_pre_build_command_output_file_name");
+            !output.isEmpty())
+            pre->outputs << anchored(compile.projectDir, output);
+        plan.before.push_back(std::move(*pre));
+    }
+    // The analyzer looks at a source only when it compiled, and after it.
+    if (std::optional<StepPlan> analyze = analyzeStep(values, compile))
+        plan.after.push_back(std::move(*analyze));
+    if (std::optional<StepPlan> post =
+            userCommand(values, compile, "compile_post_build_command",
+                        "compile_post_build_command_wd", QStringLiteral("Post-compile command ")))
+        plan.after.push_back(std::move(*post));
+    return plan;
+}
+
+// Calls `visit` on `node` and the project elements below it, in document order; `visit`
+// returns whether to go into the element's children. An explicit stack: trees may nest
+// folders deeply.
+template <typename Visit> void walk(const ProjectElement &node, Visit visit) {
+    std::vector<const ProjectElement *> pending{&node};
+    std::vector<const ProjectElement *> children;
+    while (!pending.empty()) {
+        const ProjectElement *at = pending.back();
+        pending.pop_back();
+        if (!visit(*at))
+            continue;
+        children.clear();
+        for (const XMLNode *child = at->firstChild(); child; child = child->nextSibling())
+            if (const ProjectElement *element = ProjectElement::from(child))
+                if (element->kind() != Kind::Configuration &&
+                    element->kind() != ProjectElement::Unknown)
+                    children.push_back(element);
+        pending.insert(pending.end(), children.rbegin(), children.rend());
+    }
 }
 
 } // namespace
@@ -108,82 +294,115 @@ std::optional<StepPlan> CompilePlanner::plan(const ProjectElement &file,
             return std::nullopt;
 
     const NodeValues values(m_registry, m_macros, file, configuration);
-    const QString source = values.macro("InputPath");
-    const BuildAction action =
-        actionFor(values.raw("file_type"), source.toStdString(), values.yes("c_files_are_cpp"));
+    const BuildAction action = actionFor(values.raw("file_type"), values.map().value("InputPath"),
+                                         values.yes("c_files_are_cpp"));
     if (action == BuildAction::None)
         return std::nullopt;
+    return compileStep(values, action);
+}
 
-    const QString projectDir = values.macro("ProjectDir");
-    const QString object = anchored(projectDir, values.text("build_object_file_name"));
-    // Without a name of its own the dependency file lies beside the object, so that header
-    // changes are still seen.
-    QString dependencies = values.text("build_dependency_file_name");
-    dependencies =
-        dependencies.isEmpty() ? object + QStringLiteral(".d") : anchored(projectDir, dependencies);
+QSet<QString> CompilePlanner::sourcePaths(const ProjectElement &node,
+                                          const std::string &configuration) const {
+    QSet<QString> paths;
+    const ProjectElement *top = node.solution() ? node.solution() : &node;
+    walk(*top, [&](const ProjectElement &at) {
+        if (at.kind() == Kind::File && !at.attributeOr("file_name").empty())
+            paths.insert(
+                anchored(QString::fromStdString(m_macros.projectDirectory(at, configuration)),
+                         QString::fromStdString(
+                             m_macros.expander().globalExpand(at.attributeOr("file_name")))));
+        return at.kind() != Kind::File;
+    });
+    return paths;
+}
 
-    StepPlan plan;
-    plan.action = action;
-    plan.description = (action == BuildAction::Assemble ? QStringLiteral("Assembling ")
-                                                        : QStringLiteral("Compiling ")) +
-                       values.macro("InputFileName");
-    plan.workingDirectory = projectDir;
-    QStringList &words = plan.arguments;
-    words << values.expand(kDriver);
-    words << (action == BuildAction::CompileC     ? QStringLiteral("-xc")
-              : action == BuildAction::CompileCpp ? QStringLiteral("-xc++")
-                                                  : QStringLiteral("-xasm"));
-    words << passedOn(QStringLiteral("-D"), values.list("c_preprocessor_definitions"));
-    words << passedOn(QStringLiteral("-U"), values.list("c_preprocessor_undefinitions"));
-    words << passedOn(QStringLiteral("-I"), values.list("c_user_include_directories"));
-    words << passedOn(QStringLiteral("-I"), values.list("c_system_include_directories"));
-    if (values.yes("build_treat_warnings_as_errors"))
-        words << QStringLiteral("-we");
-    if (action == BuildAction::Assemble) {
-        words << passedOn(QStringLiteral("-Wa,"), values.list("asm_additional_options"));
-    } else {
-        if (action == BuildAction::CompileCpp) {
-            if (values.yes("cpp_enable_exceptions"))
-                words << QStringLiteral("-exceptions");
-            if (values.yes("cpp_enable_rtti"))
-                words << QStringLiteral("-rtti");
+bool CompilePlanner::unityPlans(const ProjectElement &folder, const std::string &configuration,
+                                std::optional<QSet<QString>> &taken,
+                                std::vector<StepPlan> &result) const {
+    NodeValues values(m_registry, m_macros, folder, configuration);
+    const QString name = values.text("unity_build_file_name");
+    if (name.isEmpty())
+        return false;
+    // Beside the objects: the unity file is as much a product of the build as they are, and
+    // each configuration keeps its own.
+    const QString intDir = values.macro("IntDir");
+    const QString path = anchored(intDir.isEmpty() ? values.macro("ProjectDir") : intDir, name);
+    const BuildAction action =
+        actionFor("Default", path.toStdString(), values.yes("c_files_are_cpp"));
+    if (action != BuildAction::CompileC && action != BuildAction::CompileCpp)
+        return false;
+    // Writing it must not overwrite a source, nor the unity file of another folder.
+    if (!taken)
+        taken = sourcePaths(folder, configuration);
+    if (taken->contains(path))
+        return false;
+    taken->insert(path);
+
+    struct Filter {
+        QRegularExpression pattern;
+        bool wholePath;
+    };
+    std::vector<Filter> filters;
+    for (const QString &wildcard : values.list("unity_build_exclude_filter"))
+        filters.push_back(
+            {QRegularExpression(QRegularExpression::wildcardToRegularExpression(wildcard)),
+             wildcard.contains(u'/')});
+    const QDir projectDir(values.macro("ProjectDir"));
+    auto filtered = [&](const QString &source) {
+        const QString fileName = QFileInfo(source).fileName();
+        const QString relative = projectDir.relativeFilePath(source);
+        return std::any_of(filters.begin(), filters.end(), [&](const Filter &filter) {
+            return filter.pattern.match(filter.wholePath ? relative : fileName).hasMatch();
+        });
+    };
+
+    QByteArray content;
+    QStringList members;
+    std::vector<StepPlan> alone;
+    walk(folder, [&](const ProjectElement &at) {
+        if (at.kind() != Kind::File)
+            return !excluded(at, configuration);
+        if (std::optional<StepPlan> filePlan = plan(at, configuration)) {
+            const QString &source = filePlan->inputs.first();
+            if (filePlan->action == action && includable(source) && !filtered(source)) {
+                members << source;
+                content += "#include \"" + source.toUtf8() + "\"\n";
+            } else {
+                alone.push_back(std::move(*filePlan));
+            }
         }
-        words << passedOn(QStringLiteral("-Wc,"), values.list("c_additional_options"));
-        words << passedOn(QStringLiteral("-Wc,"), values.list(action == BuildAction::CompileCpp
-                                                                  ? "cpp_only_additional_options"
-                                                                  : "c_only_additional_options"));
-    }
-    words << QStringLiteral("-depend") << dependencies;
-    words << QStringLiteral("-c") << source << QStringLiteral("-o") << object;
+        return false;
+    });
 
-    plan.inputs << source;
-    plan.outputs << object;
-    plan.dependencyFile = dependencies;
-    return plan;
+    if (!members.isEmpty()) {
+        values.setInput(path);
+        StepPlan unity = compileStep(values, action);
+        unity.description = QStringLiteral("Compiling folder ") +
+                            QString::fromStdString(folder.displayName()) +
+                            QStringLiteral(" in unity mode as ") + QFileInfo(path).fileName();
+        // The members come after the unity file: the source stays first.
+        unity.inputs << members;
+        unity.generatedFiles.push_back({path, content, QString()});
+        result.push_back(std::move(unity));
+    }
+    std::move(alone.begin(), alone.end(), std::back_inserter(result));
+    return true;
 }
 
 std::vector<StepPlan> CompilePlanner::plans(const ProjectElement &node,
                                             const std::string &configuration) const {
     std::vector<StepPlan> result;
-    // An explicit stack: trees may nest folders deeply.
-    std::vector<const ProjectElement *> pending{&node};
-    while (!pending.empty()) {
-        const ProjectElement *at = pending.back();
-        pending.pop_back();
-        if (at->kind() == Kind::File) {
-            if (std::optional<StepPlan> step = plan(*at, configuration))
-                result.push_back(std::move(*step));
-            continue;
+    std::optional<QSet<QString>> taken; // read when the first unity folder needs it
+    walk(node, [&](const ProjectElement &at) {
+        if (at.kind() == Kind::File) {
+            if (std::optional<StepPlan> filePlan = plan(at, configuration))
+                result.push_back(std::move(*filePlan));
+            return false;
         }
-        if (at->kind() != Kind::Solution && excluded(*at, configuration))
-            continue;
-        std::vector<const ProjectElement *> children;
-        for (const XMLNode *child = at->firstChild(); child; child = child->nextSibling())
-            if (const ProjectElement *element = ProjectElement::from(child))
-                if (element->kind() != Kind::Configuration &&
-                    element->kind() != ProjectElement::Unknown)
-                    children.push_back(element);
-        pending.insert(pending.end(), children.rbegin(), children.rend());
-    }
+        if (at.kind() != Kind::Solution && excluded(at, configuration))
+            return false;
+        return at.kind() != Kind::Folder || m_unityBuildDisabled ||
+               !unityPlans(at, configuration, taken, result);
+    });
     return result;
 }

@@ -2,6 +2,8 @@
 
 #include "build/stepplan.h"
 
+#include <QSet>
+
 #include <optional>
 #include <string>
 #include <string_view>
@@ -13,8 +15,11 @@ class PropertyRegistry;
 
 // Works out the compile or assemble step of source files from their resolved, expanded
 // properties: the toolchain driver with the source language, definitions, include
-// directories, pass-on options, the dependency file, the source and the object. Runs on the
-// thread that owns the tree; the plans it returns hold no reference into it.
+// directories, pass-on options, the dependency file, the source and the object; or the
+// project's external compile command with the build macros of the step. The launcher
+// (`build_compiler_launcher`), the per-file pre- and post-compile commands and the analyzer go
+// with the step. Runs on the thread that owns the tree; the plans it returns hold no
+// reference into it.
 class CompilePlanner {
 public:
     // Named through the toolchain directory, whose default is the installation directory.
@@ -22,13 +27,27 @@ public:
 
     CompilePlanner(const PropertyRegistry &registry, const NodeMacros &macros);
 
+    // The "Disable Unity Build" setting: every source compiles on its own.
+    void setUnityBuildDisabled(bool disabled) { m_unityBuildDisabled = disabled; }
+
     // The step of a file node, or nothing when the file is excluded from the build (itself,
     // a folder above it or its project), has no file name, or is not a C, C++ or assembly
-    // source.
+    // source. A file of a unity folder gets its own step here: this is how one file compiles.
     std::optional<StepPlan> plan(const ProjectElement &file,
                                  const std::string &configuration) const;
     // The steps of every file below `node` (a solution, project or folder), in document
     // order; an excluded folder or project is skipped with everything in it.
+    //
+    // The outermost folder with a `unity_build_file_name` compiles in unity mode: one step
+    // compiles a generated file with an `#include` of the absolute path of each source of the
+    // folder and its subfolders that has the unity file's language. A relative unity file
+    // name lies in the folder's intermediate directory. Sources matching a wildcard of
+    // `unity_build_exclude_filter` (a pattern with "/" is matched against the
+    // project-relative path, others against the file name), sources of another language and
+    // paths an `#include` line cannot hold compile on their own after the unity step. A
+    // unity file name that is not a C or C++ source, names a source file of the solution, or
+    // that an earlier folder of the same call already uses, leaves the folder's sources
+    // compiling one by one.
     std::vector<StepPlan> plans(const ProjectElement &node, const std::string &configuration) const;
 
     // How a file is built: `file_type` "Assembly" assembles; "Default" goes by the extension
@@ -39,7 +58,14 @@ public:
 
 private:
     bool excluded(const ProjectElement &node, const std::string &configuration) const;
+    // The unity step of `folder` and the steps of its sources left out of it; false when
+    // the folder does not compile in unity mode.
+    bool unityPlans(const ProjectElement &folder, const std::string &configuration,
+                    std::optional<QSet<QString>> &taken, std::vector<StepPlan> &result) const;
+    // The absolute path of every file node of the solution `node` belongs to.
+    QSet<QString> sourcePaths(const ProjectElement &node, const std::string &configuration) const;
 
     const PropertyRegistry &m_registry;
     const NodeMacros &m_macros;
+    bool m_unityBuildDisabled = false;
 };

@@ -223,7 +223,7 @@ void JobQueue::work(Builder *sink) {
             m_queue.pop_front();
             ++m_active;
         }
-        int status = run(plan, sink);
+        int status = runWithCommands(plan, sink);
         bool idle;
         {
             std::lock_guard lock(m_mutex);
@@ -242,6 +242,26 @@ void JobQueue::work(Builder *sink) {
             emit allJobsDone();
         }
     }
+}
+
+int JobQueue::runWithCommands(const StepPlan &plan, Builder *sink) {
+    for (const StepPlan &before : plan.before)
+        if (int status = run(before, sink))
+            return status;
+    if (int status = run(plan, sink))
+        return status;
+    for (const StepPlan &after : plan.after) {
+        if (int status = run(after, sink)) {
+            // The step's outputs go too, so that the next build runs the whole chain again
+            // instead of taking them for current.
+            QDir base(plan.workingDirectory.isEmpty() ? QDir::currentPath()
+                                                      : plan.workingDirectory);
+            for (const QString &output : plan.outputs)
+                QFile::remove(base.absoluteFilePath(output));
+            return status;
+        }
+    }
+    return 0;
 }
 
 int JobQueue::run(const StepPlan &plan, Builder *sink) {

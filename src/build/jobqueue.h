@@ -20,7 +20,8 @@ class ProducedFiles;
 // process group of its own, which kill() ends as a whole: a compiler driver's cc1 and as go
 // with it. A step fails when its tool exits non-zero or is killed by a signal (status
 // 128 + signal); a failed or cancelled step removes the declared outputs it touched, so that
-// a half-written object never passes for current.
+// a half-written object never passes for current. A step's `before` and `after` commands run
+// on the same worker around it.
 class JobQueue : public QObject {
     Q_OBJECT
 public:
@@ -57,6 +58,8 @@ signals:
 
 private:
     void work(Builder *sink);
+    // The step with its commands before and after, each only when all before it succeeded.
+    int runWithCommands(const StepPlan &plan, Builder *sink);
     int run(const StepPlan &plan, Builder *sink);
     bool isCancelled();
 

@@ -24,11 +24,19 @@ struct LinkPlan {
     QString linkerScript;
     QString memoryMap;
     QString sectionPlacement;
+    // The segments dova lays out when no memory map file is given ("NAME RWX START SIZE;...").
+    QString memorySegments;
     QStringList objects; // every object the link or archive takes, in command order
 };
 
 class LinkPlanner {
 public:
+    // Named through the installation directory: dova ships with the program, not the toolchain.
+    static constexpr const char *kScriptGenerator = "$(TovanDir)/bin/dova";
+    // Input lists longer than this many characters go to the tool in an indirect file, well
+    // below the command-line limits of the hosts.
+    static constexpr int kIndirectThreshold = 8000;
+
     LinkPlanner(const PropertyRegistry &registry, const NodeMacros &macros);
 
     // `project` is an Executable or Library project; `objects` are the outputs of its

@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QSaveFile>
+#include <QSet>
 
 namespace {
 
@@ -32,8 +33,19 @@ QString MakefileWriter::escapeName(const QString &name) {
 
 QByteArray MakefileWriter::text(const std::vector<StepPlan> &plans, const QString &makeDirectory) {
     QDir base(QDir::current().absoluteFilePath(makeDirectory));
+    // A compiler writes the target of its dependency file as its command names the object;
+    // an object named by its absolute path is spelled so everywhere, or the headers listed
+    // there would attach to a target no rule builds.
+    QSet<QString> spelledAbsolute;
+    for (const StepPlan &plan : plans)
+        if (!plan.dependencyFile.isEmpty())
+            for (const QString &output : plan.outputs)
+                if (QDir::isAbsolutePath(output) && plan.arguments.contains(output))
+                    spelledAbsolute.insert(QDir::cleanPath(output));
     auto name = [&](const QDir &directory, const QString &path) {
         QString absolute = QDir::cleanPath(directory.absoluteFilePath(path));
+        if (spelledAbsolute.contains(absolute))
+            return escapeName(absolute);
         QString relative = base.relativeFilePath(absolute);
         return escapeName(relative.startsWith(QStringLiteral("../")) ? absolute : relative);
     };

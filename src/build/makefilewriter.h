@@ -9,7 +9,8 @@
 
 // The planned steps as a make file that builds the same outputs with the same commands, for
 // builds outside the IDE. Paths are written relative to the directory make runs in (absolute
-// when outside it), so the dependency files a compiler writes there name the same targets;
+// when outside it, or when a compile command names its object that way), so the dependency
+// files a compiler writes name the same targets;
 // each step's rule runs in the step's own directory. A step without outputs becomes a phony
 // rule that runs after everything before it.
 class MakefileWriter {

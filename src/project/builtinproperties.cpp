@@ -339,6 +339,10 @@ constexpr Row kProjectBuildOptions[] = {
      "XML (*.xml)"},
     {"build_remove_unused_symbols", T::Boolean, "Yes", -110, "Remove Unused Symbols",
      "Drop code and data nothing refers to.", {}, "", kCompile | kLink},
+    {"build_compiler_launcher", T::CommandLine, "", -105, "Compiler Launcher",
+     "A command put before each compile and assemble command, such as <b>ccache</b>, "
+     "<b>distcc</b> or <b>icecc</b>; words are separated by blanks and grouped by double "
+     "quotes. It is left out of exported compile commands." EXPANDED, {}, "", kSources},
 };
 
 constexpr Row kProjectSolutionOptions[] = {

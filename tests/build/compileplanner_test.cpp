@@ -1,14 +1,19 @@
 #include "build/compileplanner.h"
 
-#include "golden.h"
+#include "build/compilecommandswriter.h"
 #include "project/builtinproperties.h"
 #include "project/macroexpander.h"
 #include "project/nodemacros.h"
 #include "project/nodepath.h"
 #include "project/propertyregistry.h"
 #include "project/standardprojectsystem.h"
+#include "recordingbuilder.h"
+#include "scratchdirtest.h"
 
 #include <QDir>
+
+#include <fcntl.h>
+#include <sys/stat.h>
 
 #include <gtest/gtest.h>
 
@@ -23,14 +28,16 @@ public:
     }
 };
 
-class CompilePlannerTest : public ::testing::Test {
+// A planner over one fixture solution; `$(Scratch)` names a directory of the test's own.
+class PlannerTest : public ScratchDirTest {
 protected:
-    CompilePlannerTest()
+    explicit PlannerTest(const std::string &solution)
         : m_system(m_expander), m_macros(m_registry, m_expander, &m_system),
           m_planner(m_registry, m_macros) {
         registerBuiltinProperties(m_registry, nullptr);
-        m_expander.setGlobalMacrosFromList("TovanDir=/opt/tovan");
-        m_system.loadSolution(testDataPath("build/compile/compile.qzProject"));
+        m_expander.setGlobalMacrosFromList("TovanDir=/opt/tovan;Scratch=" +
+                                           m_dir.path().toStdString());
+        m_system.loadSolution(testDataPath("build/compile/" + solution));
     }
     const ProjectElement &node(const std::string &path) {
         const ProjectElement *found = NodePath::find(*m_system.solution(), path);
@@ -40,6 +47,9 @@ protected:
     std::optional<StepPlan> plan(const std::string &path, const std::string &configuration) {
         return m_planner.plan(node(path), configuration);
     }
+    std::vector<StepPlan> plans(const std::string &path, const std::string &configuration) {
+        return m_planner.plans(node(path), configuration);
+    }
     static QStringList descriptions(const std::vector<StepPlan> &plans) {
         QStringList result;
         for (const StepPlan &plan : plans)
@@ -47,7 +57,7 @@ protected:
         return result;
     }
 
-    const QString m_dir = QDir::cleanPath(QString::fromStdString(testDataPath("build/compile")));
+    const QString m_data = QDir::cleanPath(QString::fromStdString(testDataPath("build/compile")));
     MacroExpander m_expander;
     PropertyRegistry m_registry;
     ObjectExtensionSystem m_system;
@@ -55,10 +65,15 @@ protected:
     CompilePlanner m_planner;
 };
 
+class CompilePlannerTest : public PlannerTest {
+protected:
+    CompilePlannerTest() : PlannerTest("compile.qzProject") {}
+};
+
 TEST_F(CompilePlannerTest, CompilesACFileWithTheResolvedOptions) {
     std::optional<StepPlan> debug = plan("App/Source Files/src/main.c", "Debug");
     ASSERT_TRUE(debug);
-    const QString app = m_dir;
+    const QString app = m_data;
     EXPECT_EQ(debug->action, BuildAction::CompileC);
     EXPECT_EQ(debug->description, "Compiling main.c");
     EXPECT_EQ(debug->workingDirectory, app);
@@ -111,10 +126,10 @@ TEST_F(CompilePlannerTest, CppAndAssemblyTakeTheirOwnOptions) {
     std::optional<StepPlan> typed = plan("App/Source Files/src/vectors.inc", "Debug");
     ASSERT_TRUE(typed);
     EXPECT_EQ(typed->action, BuildAction::Assemble);
-    EXPECT_EQ(typed->outputs, QStringList{m_dir + "/obj/Debug/vectors_table.o"});
-    EXPECT_EQ(typed->dependencyFile, m_dir + "/deps/vectors.d");
+    EXPECT_EQ(typed->outputs, QStringList{m_data + "/obj/Debug/vectors_table.o"});
+    EXPECT_EQ(typed->dependencyFile, m_data + "/deps/vectors.d");
     EXPECT_EQ(typed->arguments.mid(typed->arguments.indexOf("-depend"), 2),
-              QStringList({"-depend", m_dir + "/deps/vectors.d"}));
+              QStringList({"-depend", m_data + "/deps/vectors.d"}));
 }
 
 TEST_F(CompilePlannerTest, CFilesAsCppAndTheToolchainDirectory) {
@@ -123,8 +138,8 @@ TEST_F(CompilePlannerTest, CFilesAsCppAndTheToolchainDirectory) {
     EXPECT_EQ(lib->action, BuildAction::CompileCpp);
     EXPECT_EQ(lib->arguments.mid(0, 2), QStringList({"/opt/tc/bin/cc", "-xc++"}));
     EXPECT_TRUE(lib->arguments.contains("-Wc,-fno-threadsafe-statics"));
-    EXPECT_EQ(lib->workingDirectory, m_dir + "/cpp");
-    EXPECT_EQ(lib->inputs, QStringList{m_dir + "/cpp/lib.c"});
+    EXPECT_EQ(lib->workingDirectory, m_data + "/cpp");
+    EXPECT_EQ(lib->inputs, QStringList{m_data + "/cpp/lib.c"});
     // The default system include directory comes from the installation directory.
     EXPECT_TRUE(lib->arguments.contains("-I/opt/tovan/include"));
 }
@@ -145,6 +160,169 @@ TEST_F(CompilePlannerTest, ExcludedAndUnbuiltFilesHaveNoStep) {
     EXPECT_EQ(descriptions(m_planner.plans(node("App"), "Release")),
               QStringList({"Compiling main.c", "Compiling util.cpp", "Assembling start.s",
                            "Assembling vectors.inc"}));
+}
+
+class CompileStepsTest : public PlannerTest {
+protected:
+    CompileStepsTest() : PlannerTest("steps.qzProject") {}
+    static QByteArray includes(const QStringList &paths) {
+        QByteArray text;
+        for (const QString &path : paths)
+            text += "#include \"" + path.toUtf8() + "\"\n";
+        return text;
+    }
+};
+
+TEST_F(CompileStepsTest, AUnityFolderCompilesOneGeneratedFile) {
+    const QString scratch = m_dir.path();
+    const QString src = m_data + "/drivers/";
+    const std::vector<StepPlan> debug = plans("Unity", "Debug");
+    // Left out of the unity file and compiled after it: a filtered name, a filtered path,
+    // another language, assembly, a name an #include line cannot hold. A second folder naming
+    // the same unity file, one naming no C or C++ file and one naming a source of the solution
+    // (which writing the unity file would destroy) compile one by one.
+    EXPECT_EQ(descriptions(debug),
+              QStringList({"Compiling folder Drivers in unity mode as Drivers_unity.c",
+                           "Compiling uart_test.c", "Compiling fast.cpp", "Assembling boot.s",
+                           "Compiling quo\"te.c", "Compiling x.c", "Compiling a.c", "Compiling b.c",
+                           "Assembling only.s", "Compiling c.c"}));
+    const StepPlan &unity = debug.front();
+    const QString file = scratch + "/Debug/Drivers_unity.c";
+    ASSERT_EQ(unity.generatedFiles.size(), 1u);
+    EXPECT_EQ(unity.generatedFiles[0].path, file);
+    EXPECT_EQ(unity.generatedFiles[0].content,
+              includes({src + "uart.c", src + "sub/spi.c", src + "sub/old.c", src + "i2c.c"}));
+    EXPECT_EQ(unity.action, BuildAction::CompileC);
+    EXPECT_EQ(unity.inputs, QStringList({file, src + "uart.c", src + "sub/spi.c", src + "sub/old.c",
+                                         src + "i2c.c"}));
+    EXPECT_EQ(unity.outputs, QStringList{scratch + "/Debug/Drivers_unity.o"});
+    EXPECT_EQ(unity.dependencyFile, scratch + "/Debug/Drivers_unity.o.d");
+    EXPECT_EQ(unity.launcher, QStringList{"ccache"});
+    // Compiled with the folder's options; a member's own are not part of it.
+    EXPECT_TRUE(unity.arguments.contains("-DFOLDER"));
+    EXPECT_FALSE(unity.arguments.contains("-DUART_ONLY"));
+    EXPECT_EQ(unity.arguments.mid(unity.arguments.size() - 4),
+              QStringList({"-c", file, "-o", scratch + "/Debug/Drivers_unity.o"}));
+
+    // One file still compiles on its own, with its own options.
+    std::optional<StepPlan> uart = plan("Unity/Drivers/drivers/uart.c", "Debug");
+    ASSERT_TRUE(uart);
+    EXPECT_EQ(uart->description, "Compiling uart.c");
+    EXPECT_TRUE(uart->arguments.contains("-DUART_ONLY"));
+
+    // An excluded member is left out; each configuration has its own unity file.
+    const std::vector<StepPlan> release = plans("Unity/Drivers", "Release");
+    ASSERT_FALSE(release.empty());
+    ASSERT_EQ(release.front().generatedFiles.size(), 1u);
+    const GeneratedFile &generated = release.front().generatedFiles[0];
+    EXPECT_EQ(generated.path, scratch + "/Release/Drivers_unity.c");
+    EXPECT_EQ(generated.content, includes({src + "uart.c", src + "sub/spi.c", src + "i2c.c"}));
+
+    // Planned again, the text is the same, so the file written before is left alone and
+    // keeps the time that makes its object current.
+    RecordingBuilder log;
+    ASSERT_TRUE(generated.write(log));
+    const std::string written = generated.path.toStdString();
+    const timespec old[2] = {{1000000000, 0}, {1000000000, 0}};
+    ASSERT_EQ(::utimensat(AT_FDCWD, written.c_str(), old, 0), 0);
+    const std::vector<StepPlan> again = plans("Unity/Drivers", "Release");
+    ASSERT_TRUE(again.front().generatedFiles.at(0).write(log));
+    struct stat status {};
+    ASSERT_EQ(::stat(written.c_str(), &status), 0);
+    EXPECT_EQ(status.st_mtim.tv_sec, 1000000000);
+    EXPECT_TRUE(log.events.isEmpty()) << log.events.join(u'\n').toStdString();
+
+    // "Disable Unity Build": every source on its own.
+    m_planner.setUnityBuildDisabled(true);
+    EXPECT_EQ(descriptions(plans("Unity/Drivers", "Debug")),
+              QStringList({"Compiling uart.c", "Compiling uart_test.c", "Compiling fast.cpp",
+                           "Assembling boot.s", "Compiling quo\"te.c", "Compiling spi.c",
+                           "Compiling x.c", "Compiling old.c", "Compiling i2c.c"}));
+}
+
+TEST_F(CompileStepsTest, ExternalCommandsGetTheBuildMacrosOfTheStep) {
+    const QString obj = m_data + "/obj/";
+    std::optional<StepPlan> c = plan("External/src/a.c", "Debug");
+    ASSERT_TRUE(c);
+    // List macros keep an item with a blank as one word.
+    EXPECT_EQ(c->arguments, QStringList({"gcc", "-DA", "-DB=two words", "-UC", "-Iinc", "-Imy dir",
+                                         "-I/sys", "-O2", "-std=c99", "-MD", "-MF", "obj/a.o.d",
+                                         "-c", "src/a.c", "-o", obj + "a.o"}));
+    EXPECT_EQ(c->launcher, QStringList({"env", "CCACHE_DIR=/c dir", "ccache"}));
+    EXPECT_EQ(c->dependencyFile, obj + "a.o.d");
+    EXPECT_EQ(c->outputs, QStringList{obj + "a.o"});
+    EXPECT_EQ(c->workingDirectory, m_data);
+    EXPECT_TRUE(c->before.empty());
+    EXPECT_TRUE(c->after.empty());
+
+    // C++ gets CppOnlyOptions and not COnlyOptions; assembly AsmOptions and no C options.
+    std::optional<StepPlan> cpp = plan("External/src/b.cpp", "Debug");
+    ASSERT_TRUE(cpp);
+    EXPECT_EQ(cpp->arguments, QStringList({"g++", "-O2", "-fno-rtti", "[$(COnlyOptions)]", "-MF",
+                                           obj + "b.o.d", "-o", "obj/b.o", m_data + "/src/b.cpp"}));
+    std::optional<StepPlan> assembly = plan("External/src/c.s", "Debug");
+    ASSERT_TRUE(assembly);
+    EXPECT_EQ(assembly->arguments,
+              QStringList({"as", "--gstabs", "-DA", "-DB=two words", "-Iinc", "-Imy dir", "-I/sys",
+                           "-o", obj + "c.o", "[$(COptions)]", m_data + "/src/c.s"}));
+    EXPECT_EQ(assembly->launcher, c->launcher);
+
+    // A command that expands to nothing leaves the built-in driver, launcher and all.
+    std::optional<StepPlan> blank = plan("External/src/d.c", "Debug");
+    ASSERT_TRUE(blank);
+    EXPECT_EQ(blank->arguments.front(), "/opt/tovan/bin/cc");
+    EXPECT_EQ(blank->launcher, c->launcher);
+
+    // Tools that read compile commands run the compiler themselves: no launcher there.
+    const QByteArray json = CompileCommandsWriter::text(plans("External", "Debug"));
+    EXPECT_TRUE(json.contains("\"gcc\""));
+    EXPECT_FALSE(json.contains("ccache"));
+}
+
+TEST_F(CompileStepsTest, UserCommandsAndTheAnalyzerGoWithTheCompile) {
+    std::optional<StepPlan> c = plan("Steps/main.c", "Debug");
+    ASSERT_TRUE(c);
+    ASSERT_EQ(c->before.size(), 1u);
+    const StepPlan &pre = c->before[0];
+    EXPECT_EQ(pre.action, BuildAction::UserCommand);
+    EXPECT_EQ(pre.description, "Pre-compile command gen.sh \"main h\" Debug");
+    EXPECT_EQ(pre.arguments, QStringList({"gen.sh", "main h", "Debug"}));
+    EXPECT_EQ(pre.workingDirectory, m_data + "/tools");
+    EXPECT_EQ(pre.outputs, QStringList{m_data + "/gen/main.h"});
+
+    ASSERT_EQ(c->after.size(), 2u);
+    const StepPlan &analyze = c->after[0];
+    EXPECT_EQ(analyze.action, BuildAction::Analyze);
+    EXPECT_EQ(analyze.description, "Analyzing main.c");
+    EXPECT_EQ(analyze.arguments,
+              QStringList({"clang-tidy", m_data + "/main.c",
+                           "-checks=bugprone-*,-bugprone-easily-swappable-parameters", "--", "-DX",
+                           "-Iinc", "-I/opt/tovan/include", "-std=c11"}));
+    EXPECT_EQ(analyze.workingDirectory, m_data);
+    EXPECT_TRUE(analyze.launcher.isEmpty());
+    const StepPlan &post = c->after[1];
+    EXPECT_EQ(post.description, "Post-compile command size main.o");
+    EXPECT_EQ(post.arguments, QStringList({"size", "main.o"}));
+    EXPECT_EQ(post.workingDirectory, m_data);
+
+    // C++ takes its own checks and options; assembly is not analyzed.
+    std::optional<StepPlan> cpp = plan("Steps/lib.cpp", "Debug");
+    ASSERT_TRUE(cpp);
+    ASSERT_EQ(cpp->after.size(), 2u);
+    EXPECT_EQ(cpp->after[0].arguments,
+              QStringList({"clang-tidy", m_data + "/lib.cpp", "-checks=clang-analyzer-*", "--",
+                           "-DX", "-Iinc", "-I/opt/tovan/include", "-std=c++20"}));
+    std::optional<StepPlan> assembly = plan("Steps/start.s", "Debug");
+    ASSERT_TRUE(assembly);
+    EXPECT_EQ(assembly->before.size(), 1u);
+    ASSERT_EQ(assembly->after.size(), 1u);
+    EXPECT_EQ(assembly->after[0].description, "Post-compile command size start.o");
+
+    // Blank commands and "No" add nothing.
+    std::optional<StepPlan> quiet = plan("Steps/quiet.c", "Debug");
+    ASSERT_TRUE(quiet);
+    EXPECT_TRUE(quiet->before.empty());
+    EXPECT_TRUE(quiet->after.empty());
 }
 
 TEST(CompilePlannerAction, FollowsTypeThenExtension) {

@@ -121,6 +121,43 @@ TEST_F(JobQueueTest, FailedStepRemovesTheOutputsItTouched) {
     EXPECT_TRUE(produced.contains(scratch("obj/new.o")));
 }
 
+TEST_F(JobQueueTest, CommandsBeforeAndAfterAStepRunOnlyAfterSuccess) {
+    QString cc = tool("cc", "printf obj > \"$1\"\n");
+    QString echo = tool("note", "echo \"$1\" >> steps.log\n");
+    QString failing = tool("fail", "echo \"$1\" >> steps.log\nexit 2\n");
+    auto command = [&](const QString &program, const QString &what) {
+        StepPlan step = plan(program, {what});
+        step.action = BuildAction::UserCommand;
+        step.description = what;
+        return step;
+    };
+    StepPlan step = plan(cc, {"a.o"}, {"a.o"});
+    step.before.push_back(command(echo, "pre"));
+    step.after.push_back(command(echo, "post"));
+    JobQueue queue({&sink});
+    queue.enqueue(step);
+    EXPECT_EQ(queue.wait(), BuildSomething);
+    EXPECT_EQ(readFileBytes(path("steps.log")), "pre\npost\n");
+    EXPECT_EQ(sink.events, (QStringList{"begin: pre", "end: ", "begin: Compiling cc",
+                                        "end: ", "begin: post", "end: "}));
+
+    // A failed command before the step keeps it from running.
+    QFile::remove(scratch("a.o"));
+    step.before = {command(failing, "pre")};
+    queue.enqueue(step);
+    EXPECT_EQ(queue.wait(), BuildFailed);
+    EXPECT_FALSE(QFile::exists(scratch("a.o")));
+    EXPECT_EQ(readFileBytes(path("steps.log")), "pre\npost\npre\n");
+
+    // A failed command after it takes the step's output along, so the next build runs both.
+    step.before.clear();
+    step.after = {command(failing, "post")};
+    queue.enqueue(step);
+    EXPECT_EQ(queue.wait(), BuildFailed);
+    EXPECT_FALSE(QFile::exists(scratch("a.o")));
+    EXPECT_EQ(readFileBytes(path("steps.log")), "pre\npost\npre\npost\n");
+}
+
 TEST_F(JobQueueTest, ToolKilledBySignalFailsWithStatus128PlusSignal) {
     QString cc = tool("segv", "printf half > \"$1\"\nkill -SEGV $$\n");
     std::atomic<int> status = -1;

@@ -82,6 +82,18 @@ TEST_F(MakefileWriterTest, RulesReadAsWritten) {
     EXPECT_TRUE(text.endsWith("\n-include obj/a.o.d\n"));
     EXPECT_EQ(MakefileWriter::escapeName("a b#c:d$e"), "a\\ b\\#c\\:d$$e");
 
+    // An object the compile command names by its absolute path is spelled so in every rule,
+    // as the compiler writes it in the dependency file.
+    std::vector<StepPlan> absolute = plans();
+    const QString object = m_dir.path() + "/obj/a.o";
+    absolute[0].outputs = {object};
+    absolute[0].arguments[1] = object;
+    absolute[1].inputs = {object};
+    text = QString::fromUtf8(MakefileWriter::text(absolute, m_dir.path()));
+    EXPECT_TRUE(text.contains("\n" + MakefileWriter::escapeName(object) + ": src/a$$1.c\n"))
+        << text.toStdString();
+    EXPECT_TRUE(text.contains("app app.map &: " + MakefileWriter::escapeName(object) + "\n"));
+
     std::vector<StepPlan> broken = plans();
     broken[2].arguments << "two\nlines";
     EXPECT_THROW(MakefileWriter::text(broken, m_dir.path()), HException);

@@ -1,5 +1,5 @@
-// qzbuild as a user runs it: -parse-log (records, summaries, exit status, bad input) and
-// -export-compile-commands on a solution.
+// qzbuild as a user runs it: -parse-log (records, summaries, exit status, bad input),
+// -export-compile-commands on a solution, and builds with their exit status and interrupts.
 #include "crosstool.h"
 #include "scratchdirtest.h"
 #include "toolrunner.h"
@@ -8,11 +8,15 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QProcess>
 #include <QStandardPaths>
+#include <QThread>
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+
+#include <signal.h>
 
 namespace {
 
@@ -26,7 +30,8 @@ protected:
 TEST_F(Qzbuild, HelpAndBadUsage) {
     ToolResult help = runTool("qzbuild", {"--help"});
     EXPECT_EQ(help.exitCode, 0);
-    EXPECT_EQ(help.out.rfind("usage: qzbuild MODE [ARGUMENT]\n", 0), 0u) << help.out;
+    EXPECT_EQ(help.out.rfind("usage: qzbuild SOLUTION -config NAME [-project NAME]\n", 0), 0u)
+        << help.out;
     EXPECT_NE(help.out.find("  -parse-log FILE|-"), std::string::npos);
     EXPECT_EQ(help.err, "");
 
@@ -204,8 +209,10 @@ TEST_F(QzbuildExport, RefusesBadRequestsWithoutWriting) {
          "configuration Nope is not defined in compile.qzProject"},
         {{solution, "-config", "Debug", "-project", "Nope", "-export-compile-commands"},
          "no project Nope in compile.qzProject"},
-        {{solution, "-config", "Debug"},
-         "only -export-compile-commands is available; building is not yet"},
+        {{solution, "-config", "Debug", "-clean", "-rebuild"},
+         "-clean and -rebuild cannot be combined"},
+        {{solution, "-config", "Debug", "-j", "129"},
+         "-j needs a number from 0 to 128, not \"129\""},
         {{solution, "-config", "Debug", "-export-compile-commands", "-frobnicate"},
          "unknown option -frobnicate"},
         {{solution, "-config"}, "-config needs a value"},
@@ -259,3 +266,120 @@ TEST_F(QzbuildExport, ClangdAcceptsAnEntry) {
 }
 
 } // namespace
+
+// Building from the shell with a stand-in compiler driver in the scratch directory's bin/:
+// it copies the source to the object and names the source in the dependency file, or, with the flag
+// file "sleep" present, writes half an object and waits for a sleep it started (pid in cc.pid).
+class QzbuildBuild : public ScratchDirTest {
+protected:
+    QzbuildBuild() {
+        write("bin/cc", "#!/bin/sh\n"
+                        "while [ $# -gt 0 ]; do case \"$1\" in -c) src=$2; shift ;; -o) out=$2; "
+                        "shift ;; -depend) dep=$2; shift ;; esac; shift; done\n"
+                        "if [ -e sleep ]; then echo half > \"$out\"; sleep 30 & echo $! > "
+                        "cc.pid; wait; fi\n"
+                        "if grep -q SYNTAX \"$src\"; then echo \"$src:1:1: error: bad\"; exit 1; "
+                        "fi\n"
+                        "cat \"$src\" > \"$out\"\necho \"$out: $src\" > \"$dep\"\n");
+        QFile::setPermissions(QString::fromStdString(path("bin/cc")), QFileDevice::ReadOwner |
+                                                                          QFileDevice::WriteOwner |
+                                                                          QFileDevice::ExeOwner);
+        write("s.qzProject", "<!DOCTYPE Palindor_Project_File>\n<solution Name=\"S\">\n"
+                             "  <configuration Name=\"Debug\" />\n  <project Name=\"App\">\n"
+                             "    <configuration Name=\"Common\" project_type=\"Object file\" "
+                             "build_intermediate_directory=\"obj\" />\n"
+                             "    <file file_name=\"a.c\" />\n  </project>\n</solution>\n");
+        write("a.c", "int a;\n");
+    }
+    std::vector<std::string> build(std::vector<std::string> extra = {}) {
+        std::vector<std::string> words{"s.qzProject", "-config", "Debug", "-D",
+                                       "TovanDir=" + m_dir.path().toStdString()};
+        words.insert(words.end(), extra.begin(), extra.end());
+        return words;
+    }
+    ToolResult run(std::vector<std::string> extra = {}) {
+        return runTool("qzbuild", build(std::move(extra)), {}, path(""));
+    }
+    static std::string lastLine(const std::string &text) {
+        const std::size_t end = text.find_last_not_of('\n');
+        const std::size_t start = text.rfind('\n', end);
+        return text.substr(start == std::string::npos ? 0 : start + 1, end - start);
+    }
+};
+
+TEST_F(QzbuildBuild, ExitStatusFollowsTheResult) {
+    ToolResult outOfDate = run({"-uptodate"});
+    EXPECT_EQ(outOfDate.exitCode, 1);
+    EXPECT_EQ(outOfDate.out, "Project out of date\n");
+
+    ToolResult first = run();
+    EXPECT_EQ(first.exitCode, 0) << first.out << first.err;
+    EXPECT_EQ(lastLine(first.out), "Build complete");
+    ToolResult again = run({"-j", "1"});
+    EXPECT_EQ(again.exitCode, 0);
+    EXPECT_EQ(lastLine(again.out), "Build up to date");
+    ToolResult upToDate = run({"-uptodate"});
+    EXPECT_EQ(upToDate.exitCode, 0);
+    EXPECT_EQ(upToDate.out, "Project up to date\n");
+
+    // The tool's own line goes through verbatim, then the final status line.
+    write("a.c", "SYNTAX\n");
+    ToolResult failed = run({"-rebuild"});
+    EXPECT_EQ(failed.exitCode, 1);
+    EXPECT_NE(failed.out.find("\n" + path("a.c") + ":1:1: error: bad\n"), std::string::npos)
+        << failed.out;
+    EXPECT_EQ(lastLine(failed.out), "Build failed");
+    EXPECT_FALSE(QFile::exists(QString::fromStdString(path("obj/a"))));
+}
+
+TEST_F(QzbuildBuild, AnInterruptKillsTheToolsAndExits130) {
+    write("sleep", "");
+    QProcess qzbuild;
+    qzbuild.setWorkingDirectory(m_dir.path());
+    QStringList arguments;
+    for (const std::string &word : build())
+        arguments << QString::fromStdString(word);
+    qzbuild.start(QString::fromStdString(toolPath("qzbuild")), arguments);
+    ASSERT_TRUE(qzbuild.waitForStarted());
+    const QString pidFile = QString::fromStdString(path("cc.pid"));
+    for (int i = 0; i < 1000 && QFileInfo(pidFile).size() == 0; ++i)
+        QThread::msleep(20);
+    const pid_t sleeper = std::stoi(readFileBytes(path("cc.pid")));
+    ::kill(pid_t(qzbuild.processId()), SIGINT);
+    ASSERT_TRUE(qzbuild.waitForFinished(20000));
+    EXPECT_EQ(qzbuild.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(qzbuild.exitCode(), 130);
+    EXPECT_EQ(lastLine(qzbuild.readAllStandardOutput().toStdString()), "Build terminated");
+    EXPECT_FALSE(QFile::exists(QString::fromStdString(path("obj/a"))));
+    bool gone = false;
+    for (int i = 0; i < 250 && !gone; ++i) {
+        QFile stat(QStringLiteral("/proc/%1/stat").arg(sleeper));
+        gone = !stat.open(QIODevice::ReadOnly) || stat.readAll().contains(") Z ");
+        if (!gone)
+            QThread::msleep(20);
+    }
+    EXPECT_TRUE(gone) << "the compiler's child outlived the build";
+}
+
+// The external builder's side: requests on standard input, each answered with the build's
+// output and final status line; a bad line costs only itself.
+TEST_F(QzbuildBuild, ServerAnswersRequestsOfTheProtocol) {
+    const std::string tovan = "TovanDir=" + m_dir.path().toStdString();
+    ToolResult served = runTool(
+        "qzbuild", {"-server", "s.qzProject", "-D", tovan},
+        "build 1 'Debug' 1\nbogus\nbuild 1 'Debug' 1\n"
+        "modified 1 'build_always_rebuild' Yes\nbuildonly 1 'Debug' 0\nbuild 42 'Debug' 1\n",
+        path(""));
+    EXPECT_EQ(served.exitCode, 0) << served.err;
+    const std::string out = served.out;
+    const std::size_t first = out.find("Build complete\n");
+    const std::size_t bad = out.find("error: line 2: unknown request 'bogus'\n");
+    const std::size_t second = out.find("Build up to date\n");
+    const std::size_t third = out.find("Build complete\n", second);
+    EXPECT_TRUE(first < bad && bad < second && second < third && third != std::string::npos) << out;
+    EXPECT_NE(out.find("error: no node #42\n"), std::string::npos) << out;
+
+    ToolResult missing = runTool("qzbuild", {"-server"}, {}, path(""));
+    EXPECT_EQ(missing.exitCode, 1);
+    EXPECT_EQ(missing.err, "error: -server needs a solution file\n");
+}

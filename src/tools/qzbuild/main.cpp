@@ -1,6 +1,6 @@
-// qzbuild: the build tool. -parse-log reads a build log and prints its diagnostics the way the
-// build log counts them; a solution with -export-compile-commands writes the compile commands
-// of its files.
+// qzbuild: the build tool. A solution builds (or cleans, or answers whether it is up to date)
+// in a configuration; -parse-log reads a build log and prints its diagnostics the way the
+// build log counts them.
 #include "buildcommand.h"
 
 #include "build/bookmark.h"
@@ -39,9 +39,12 @@ const Mode kModes[] = {
 };
 
 void printUsage(std::FILE *out) {
-    std::fputs("usage: qzbuild MODE [ARGUMENT]\n"
-               "       qzbuild SOLUTION -config NAME [-project NAME] [-D NAME=VALUE]...\n"
-               "               -export-compile-commands [FILE]\n\nmodes:\n",
+    std::fputs("usage: qzbuild SOLUTION -config NAME [-project NAME]\n"
+               "               [-buildonly|-rebuild|-clean|-batch|-file PATH|-uptodate]\n"
+               "               [-j N] [-k] [-echo] [-D NAME=VALUE]... [-allow-load-command]\n"
+               "               [-export-makefile FILE] [-export-compile-commands [FILE]]\n"
+               "       qzbuild -server SOLUTION [-D NAME=VALUE]... [-allow-load-command]\n"
+               "       qzbuild MODE [ARGUMENT]\n\nmodes:\n",
                out);
     for (const Mode &mode : kModes) {
         std::string head = std::string(mode.name) + (*mode.argument ? " " : "") + mode.argument;
@@ -52,15 +55,35 @@ void printUsage(std::FILE *out) {
             description.insert(at + 1, indent), at += indent.size();
         std::fprintf(out, "  %-21s %s\n", head.c_str(), description.c_str());
     }
-    std::fputs("\nA relative file name in the log is taken from the current directory; a missing\n"
-               "line or column prints as 0. The exit status is 1 when the log holds an error.\n"
-               "\n"
-               "With a solution, -export-compile-commands writes compile_commands.json (or FILE)\n"
-               "for the files of the solution, or of the project -project names, in the\n"
-               "configuration -config names; it builds nothing. The file is written beside the\n"
-               "solution unless FILE is given, and left alone when its content would not change.\n"
-               "-D NAME=VALUE sets a global macro. Errors print \"error: MESSAGE\" and exit 1.\n",
-               out);
+    std::fputs(
+        "\nBuilding: every project of the solution, or the project -project names with the\n"
+        "projects it depends on (-buildonly: without them), in the configuration -config\n"
+        "names; only what is out of date is rebuilt. -rebuild cleans first, -clean removes\n"
+        "the outputs, -batch builds the configurations of batch_build_configurations, -file\n"
+        "compiles one file, -uptodate prints \"Project up to date\" (exit 0) or \"Project out\n"
+        "of date\" (exit 1) and builds nothing. -j N runs N tools at once (0, the default:\n"
+        "one per processor), -k goes on after a failure as far as it can, -echo prints each\n"
+        "command line. -D NAME=VALUE sets a global macro; -allow-load-command runs the\n"
+        "solution's load command. Tool output goes through verbatim; the last line is\n"
+        "\"Build complete\", \"Build up to date\", \"Build failed\" or \"Build terminated\".\n"
+        "The exit status is 0 when the build completed or was up to date, 1 when it failed\n"
+        "or the request was bad (\"error: MESSAGE\"), 130 after an interrupt.\n"
+        "\n"
+        "-server reads the requests of the external builder protocol on standard input\n"
+        "(\"build NODE 'CONFIGURATION' THREADS\", \"buildonly ...\", \"batchbuild ...\",\n"
+        "\"modified NODE 'PROPERTY' VALUE\" for the node's Common configuration, \"reload\";\n"
+        "NODE is the node's place in the solution's listing) and answers each build with its\n"
+        "output and final status line.\n"
+        "\n"
+        "-export-makefile FILE writes a make file with every step of the build instead of\n"
+        "building. -export-compile-commands writes compile_commands.json (or FILE) for the\n"
+        "files of the solution or project, beside the solution unless FILE is given, and\n"
+        "leaves it alone when its content would not change; it builds nothing.\n"
+        "\n"
+        "In -parse-log, a relative file name in the log is taken from the current directory;\n"
+        "a missing line or column prints as 0. The exit status is 1 when the log holds an\n"
+        "error.\n",
+        out);
 }
 
 int help(const std::vector<std::string> &) {

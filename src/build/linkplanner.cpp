@@ -1,0 +1,387 @@
+#include "build/linkplanner.h"
+
+#include "build/builder.h"
+#include "build/compileplanner.h"
+#include "core/namevaluelist.h"
+#include "project/macromap.h"
+#include "project/nodemacros.h"
+#include "project/projectelement.h"
+#include "project/propertyregistry.h"
+#include "project/propertyresolver.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QProcess>
+#include <QSet>
+
+namespace {
+
+// The properties of the project and configuration as the link reads them.
+class LinkValues {
+public:
+    LinkValues(const PropertyRegistry &registry, const NodeMacros &macros,
+               const ProjectElement &node, const std::string &configuration)
+        : m_registry(registry), m_macros(macros), m_resolver(node, configuration),
+          m_map(macros.build(m_resolver)) {}
+
+    std::string raw(std::string_view name) const {
+        if (const PropertyClass *definition =
+                m_registry.findPropertyClass(&m_resolver.node(), name))
+            return m_resolver.resolve(*definition);
+        return m_resolver.resolve(name, PropertyType::String, "");
+    }
+    QString text(std::string_view name) const { return expand(raw(name)); }
+    bool yes(std::string_view name) const { return raw(name) == "Yes"; }
+    // Split before expanding, so that a macro whose value holds ";" stays one item.
+    QStringList list(std::string_view name) const {
+        QStringList items;
+        for (const std::string &item : splitEscapedList(raw(name)))
+            if (QString expanded = expand(item); !expanded.isEmpty())
+                items << expanded;
+        return items;
+    }
+    QString macro(std::string_view name) const { return QString::fromStdString(m_map.value(name)); }
+    QString expand(const std::string &text) const {
+        return QString::fromStdString(m_macros.expand(m_map, text));
+    }
+    // `text` with the build macros of one step added to the node's own.
+    QString expand(const std::string &text, const MacroMap &buildMacros) const {
+        MacroMap map = m_map;
+        for (const auto &[name, value] : buildMacros)
+            map.set(name, value);
+        return QString::fromStdString(m_macros.expand(map, text));
+    }
+
+private:
+    const PropertyRegistry &m_registry;
+    const NodeMacros &m_macros;
+    PropertyResolver m_resolver;
+    MacroMap m_map;
+};
+
+QString anchored(const QString &directory, const QString &path) {
+    return QDir::cleanPath(QDir(directory).absoluteFilePath(path));
+}
+
+QStringList anchored(const QString &directory, const QStringList &paths) {
+    QStringList result;
+    for (const QString &path : paths)
+        result << anchored(directory, path);
+    return result;
+}
+
+QStringList passedOn(const QString &prefix, const QStringList &options) {
+    QStringList words;
+    for (const QString &option : options)
+        words << prefix + option;
+    return words;
+}
+
+// A word as the command splitter reads it back: in double quotes, with literal quotes
+// tripled, when it holds a blank or a quote. An empty value stays empty and so gives no word.
+QString splitterQuote(const QString &word) {
+    if (!word.contains(u' ') && !word.contains(u'\t') && !word.contains(u'"'))
+        return word;
+    QString quoted = word;
+    quoted.replace(u'"', QStringLiteral("\"\"\""));
+    return u'"' + quoted + u'"';
+}
+
+QString splitterJoin(const QStringList &words) {
+    QStringList quoted;
+    for (const QString &word : words)
+        quoted << splitterQuote(word);
+    return quoted.join(u' ');
+}
+
+// One input per line, quoted the way the GNU tools read a response file.
+QByteArray responseFile(const QStringList &inputs) {
+    QByteArray content;
+    for (const QString &input : inputs) {
+        QByteArray path = input.toUtf8();
+        const bool plain = !path.contains(' ') && !path.contains('\t') && !path.contains('"') &&
+                           !path.contains('\'') && !path.contains('\\');
+        if (!plain) {
+            path.replace('\\', "\\\\");
+            path.replace('"', "\\\"");
+            path = '"' + path + '"';
+        }
+        content += path + '\n';
+    }
+    return content;
+}
+
+std::string stdString(const QString &text) {
+    return text.toStdString();
+}
+
+// Whether a file of the project compiles as C++, judged by file types and names alone: cheap
+// enough for every link, and an excluded C++ file costs no more than a C++ link.
+bool compilesCpp(const PropertyRegistry &registry, const ProjectElement &project,
+                 const std::string &configuration) {
+    const auto resolved = [&](const ProjectElement &node, std::string_view name) {
+        if (const PropertyClass *definition = registry.findPropertyClass(&node, name))
+            return PropertyResolver::resolve(node, *definition, configuration);
+        return PropertyResolver::resolve(node, name, PropertyType::String, "", configuration);
+    };
+    std::vector<const ProjectElement *> pending{&project};
+    while (!pending.empty()) {
+        const ProjectElement *at = pending.back();
+        pending.pop_back();
+        if (at->kind() == PropertyNode::Kind::File) {
+            if (CompilePlanner::actionFor(resolved(*at, "file_type"), at->attributeOr("file_name"),
+                                          resolved(*at, "c_files_are_cpp") == "Yes") ==
+                BuildAction::CompileCpp)
+                return true;
+            continue;
+        }
+        for (const XMLNode *child = at->firstChild(); child; child = child->nextSibling())
+            if (const ProjectElement *element = ProjectElement::from(child))
+                if (element->kind() != PropertyNode::Kind::Configuration &&
+                    element->kind() != ProjectElement::Unknown)
+                    pending.push_back(element);
+    }
+    return false;
+}
+
+} // namespace
+
+LinkPlanner::LinkPlanner(const PropertyRegistry &registry, const NodeMacros &macros)
+    : m_registry(registry), m_macros(macros) {}
+
+LinkPlan LinkPlanner::plan(const ProjectElement &project, const std::string &configuration,
+                           const QStringList &objects, const QStringList &dependentOutputs) const {
+    const LinkValues values(m_registry, m_macros, project, configuration);
+    const bool library = values.raw("project_type") == "Library";
+    const QString projectDir = values.macro("ProjectDir");
+    const QString projectName = values.macro("ProjectName");
+    const QString intDir = anchored(projectDir, values.macro("IntDir"));
+
+    LinkPlan plan;
+    plan.output = anchored(projectDir, values.text("build_output_file_name"));
+    plan.objects = anchored(projectDir, objects);
+    // A library holds its own objects only: other archives inside it would be dead members.
+    if (!library)
+        plan.objects << anchored(projectDir, values.list("linker_additional_files"))
+                     << anchored(projectDir, dependentOutputs);
+    const QString outputName = QFileInfo(plan.output).fileName();
+    const auto relative = [&](const QString &path) {
+        return QDir(projectDir).relativeFilePath(path);
+    };
+
+    // The linker script: the project's own, or one dova makes from the memory map and the
+    // section placement, which are then inputs so that editing them relinks.
+    QString script;
+    if (!library) {
+        if (values.yes("link_use_linker_script_file")) {
+            const QString name = values.text("link_linker_script_file");
+            plan.linkerScript = name.isEmpty() ? QString() : anchored(projectDir, name);
+            script = plan.linkerScript;
+        } else {
+            script = intDir + u'/' + projectName + QStringLiteral(".ld");
+            StepPlan generate;
+            generate.action = BuildAction::UserCommand;
+            generate.description =
+                QStringLiteral("Generating linker script ") + QFileInfo(script).fileName();
+            generate.workingDirectory = projectDir;
+            QStringList &words = generate.arguments;
+            words << values.expand(kScriptGenerator);
+            if (const QString map = values.text("linker_memory_map_file"); !map.isEmpty()) {
+                plan.memoryMap = anchored(projectDir, map);
+                words << QStringLiteral("-memory-map-file") << plan.memoryMap;
+                generate.inputs << plan.memoryMap;
+            } else {
+                plan.memorySegments = values.text("linker_section_placements_segments");
+                if (!plan.memorySegments.isEmpty())
+                    words << QStringLiteral("-memory-map-segments") << plan.memorySegments;
+            }
+            if (const QStringList macros = values.list("linker_memory_map_macros");
+                !macros.isEmpty())
+                words << QStringLiteral("-memory-map-macros") << macros.join(u';');
+            if (const QString placement = values.text("linker_section_placement_file");
+                !placement.isEmpty()) {
+                plan.sectionPlacement = anchored(projectDir, placement);
+                words << QStringLiteral("-section-placement-file") << plan.sectionPlacement;
+                generate.inputs << plan.sectionPlacement;
+            }
+            if (const QStringList macros = values.list("linker_section_placement_macros");
+                !macros.isEmpty())
+                words << QStringLiteral("-section-placement-macros") << macros.join(u';');
+            if (const QStringList symbols = values.list("link_symbol_definitions");
+                !symbols.isEmpty())
+                words << QStringLiteral("-symbols") << symbols.join(u';');
+            words << QStringLiteral("-check-segment-overflow") << script;
+            // The macros, symbols and segments shape the script as much as the files do: kept
+            // in a file rewritten only when they change, they are an input like the files.
+            const QString settings = script + QStringLiteral(".options");
+            generate.generatedFiles.push_back(
+                {settings, (words.mid(1).join(u'\n') + u'\n').toUtf8(), QString()});
+            generate.inputs << settings;
+            generate.outputs << script;
+            plan.steps.push_back(std::move(generate));
+        }
+    }
+
+    QString mapFile;
+    if (!library && values.yes("linker_map_file")) {
+        const QString name = values.text("linker_map_file_name");
+        const QFileInfo output(plan.output);
+        mapFile = name.isEmpty()
+                      ? output.path() + u'/' + output.completeBaseName() + QStringLiteral(".map")
+                      : anchored(projectDir, name);
+    }
+
+    StepPlan step;
+    step.action = library ? BuildAction::Archive : BuildAction::Link;
+    step.description =
+        (library ? QStringLiteral("Archiving ") : QStringLiteral("Linking ")) + outputName;
+    step.workingDirectory = projectDir;
+    step.inputs = plan.objects;
+    if (!script.isEmpty())
+        step.inputs << script;
+    step.outputs << plan.output;
+    if (!mapFile.isEmpty())
+        step.outputs << mapFile;
+
+    const bool cpp = !library && compilesCpp(m_registry, project, configuration);
+    const char *externalCommand = library ? "external_archive_command"
+                                  : cpp && !values.raw("external_cpp_link_command").empty()
+                                      ? "external_cpp_link_command"
+                                      : "external_link_command";
+    const std::string external = values.raw(externalCommand);
+    if (!QString::fromStdString(external).trimmed().isEmpty()) {
+        // The command is expanded with the build macros first and split into words after,
+        // so macros stand anywhere in it; list and path values are quoted for the splitter.
+        QString objectsFile = values.text("external_objects_file_name");
+        objectsFile = anchored(projectDir, objectsFile.isEmpty() ? intDir + u'/' + projectName +
+                                                                       QStringLiteral(".objects")
+                                                                 : objectsFile);
+        step.generatedFiles.push_back({objectsFile, responseFile(plan.objects), QString()});
+        MacroMap build{
+            {"TargetPath", stdString(splitterQuote(plan.output))},
+            {"RelTargetPath", stdString(splitterQuote(relative(plan.output)))},
+            {"Objects", stdString(splitterJoin(plan.objects))},
+            {"ObjectsFilePath", stdString(splitterQuote(objectsFile))},
+            {"RelObjectsFilePath", stdString(splitterQuote(relative(objectsFile)))},
+        };
+        if (!library) {
+            build.set("LinkOptions",
+                      stdString(splitterJoin(values.list("linker_additional_options"))));
+            build.set("LinkerScriptPath", stdString(splitterQuote(script)));
+            build.set("RelLinkerScriptPath",
+                      stdString(script.isEmpty() ? script : splitterQuote(relative(script))));
+            build.set("MapPath", stdString(splitterQuote(mapFile)));
+            build.set("RelMapPath",
+                      stdString(mapFile.isEmpty() ? mapFile : splitterQuote(relative(mapFile))));
+        }
+        step.arguments = QProcess::splitCommand(values.expand(external, build));
+        plan.steps.push_back(std::move(step));
+        return plan;
+    }
+
+    QStringList &words = step.arguments;
+    words << values.expand(CompilePlanner::kDriver);
+    QStringList inputWords = plan.objects;
+    if (inputWords.join(u' ').size() > kIndirectThreshold) {
+        const QString indirect = intDir + u'/' + projectName + QStringLiteral(".ind");
+        step.generatedFiles.push_back(
+            {indirect, responseFile(plan.objects),
+             QStringLiteral("Creating ") + projectName + QStringLiteral(" Indirect File")});
+        inputWords = QStringList{QStringLiteral("-inputfiles"), indirect};
+    }
+    if (library) {
+        words << QStringLiteral("-ar") << QStringLiteral("-o") << plan.output << inputWords;
+        plan.steps.push_back(std::move(step));
+        return plan;
+    }
+
+    // C++ objects need the C++ front end's libraries.
+    if (cpp)
+        words << QStringLiteral("-xc++");
+    // The target options of the compiles (-mcpu, -march, -mthumb, ...) choose the
+    // toolchain's library variant when linking too.
+    words << passedOn(QStringLiteral("-Wc,"), values.list("c_additional_options"));
+    if (!values.yes("link_include_standard_libraries")) {
+        words << QStringLiteral("-l-");
+    } else {
+        QString printf =
+            QString::fromStdString(values.raw("linker_printf_fmt_level")).remove(u' ') + u',' +
+            values.text("linker_printf_fp_enabled").toLower();
+        if (values.yes("linker_printf_width_precision_supported"))
+            printf += QStringLiteral(",width");
+        if (values.yes("linker_printf_wchar_enabled"))
+            printf += QStringLiteral(",wchar");
+        QString scanf = QString::fromStdString(values.raw("linker_scanf_fmt_level")).remove(u' ');
+        if (values.yes("linker_scanf_fp_enabled"))
+            scanf += QStringLiteral(",float");
+        if (values.yes("linker_scanf_character_group_matching_enabled"))
+            scanf += QStringLiteral(",classes");
+        words << QStringLiteral("-printf=") + printf << QStringLiteral("-scanf=") + scanf;
+    }
+    if (!script.isEmpty())
+        words << QStringLiteral("-T") << script;
+    if (!mapFile.isEmpty())
+        words << QStringLiteral("-Wl,-Map=") + mapFile;
+    // A generated script already defines the symbols (dova lays out with them).
+    if (values.yes("link_use_linker_script_file"))
+        words << passedOn(QStringLiteral("-Wl,--defsym,"), values.list("link_symbol_definitions"));
+    words << passedOn(QStringLiteral("-Wl,--undefined="), values.list("linker_keep_symbols"));
+    words << inputWords;
+    // After the inputs, so that libraries named here resolve what the objects refer to.
+    words << passedOn(QStringLiteral("-Wl,"), values.list("linker_additional_options"));
+    if (const QString optionsFile = values.text("linker_additional_options_from_file");
+        !optionsFile.isEmpty()) {
+        words << QStringLiteral("-Wl,@") + anchored(projectDir, optionsFile);
+        step.inputs << anchored(projectDir, optionsFile);
+    }
+    words << QStringLiteral("-o") << plan.output;
+    plan.steps.push_back(std::move(step));
+    return plan;
+}
+
+bool LinkPlanner::prepare(const LinkPlan &plan, const QString &projectName, Builder &log) {
+    bool ok = true;
+    log.beginGroup(QStringLiteral("Checking Additional Linker Inputs ") + projectName);
+    const bool links = !plan.steps.empty() && plan.steps.back().action == BuildAction::Link;
+    // `step` names the check ("Linker Script"), `what` starts its error ("Linker script").
+    const auto locate = [&](const char *step, const char *what, const QString &path) {
+        log.message(QStringLiteral("Locating %1 File").arg(QLatin1String(step)));
+        if (QFileInfo(path).isFile())
+            return;
+        log.error(
+            path.isEmpty()
+                ? QStringLiteral("%1 file is not set.").arg(QLatin1String(what))
+                : QStringLiteral("%1 file %2 does not exist.").arg(QLatin1String(what), path));
+        ok = false;
+    };
+    const bool generated = links && plan.steps.size() > 1;
+    if (links && !generated)
+        locate("Linker Script", "Linker script", plan.linkerScript);
+    if (generated && (!plan.memoryMap.isEmpty() || plan.memorySegments.isEmpty()))
+        locate("Memory Map", "Memory map", plan.memoryMap);
+    if (generated && !plan.sectionPlacement.isEmpty())
+        locate("Section Placement", "Section placement", plan.sectionPlacement);
+
+    log.message(QStringLiteral("Checking For Duplicate Object Files"));
+    QSet<QString> seen;
+    QSet<QString> reported;
+    for (const QString &object : plan.objects) {
+        const QString key = QDir::cleanPath(QFileInfo(object).absoluteFilePath());
+        if (!seen.contains(key)) {
+            seen.insert(key);
+        } else if (!reported.contains(key)) {
+            reported.insert(key);
+            log.error(QStringLiteral("The object file ") + object +
+                      QStringLiteral(" has been supplied more than once"));
+            ok = false;
+        }
+    }
+    log.endGroup(ok ? QString() : QStringLiteral("failed"));
+    if (!ok)
+        return false;
+    for (const StepPlan &step : plan.steps)
+        for (const GeneratedFile &file : step.generatedFiles)
+            if (!file.write(log))
+                return false;
+    return true;
+}

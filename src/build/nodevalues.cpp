@@ -1,0 +1,51 @@
+#include "build/nodevalues.h"
+
+#include "core/namevaluelist.h"
+#include "project/nodemacros.h"
+#include "project/projectelement.h"
+#include "project/propertyregistry.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+NodeValues::NodeValues(const PropertyRegistry &registry, const NodeMacros &macros,
+                       const ProjectElement &node, const std::string &configuration)
+    : m_registry(registry), m_macros(macros), m_resolver(node, configuration),
+      m_map(macros.build(m_resolver)) {}
+
+std::string NodeValues::raw(std::string_view name) const {
+    if (const PropertyClass *definition = m_registry.findPropertyClass(&m_resolver.node(), name))
+        return m_resolver.resolve(*definition);
+    return m_resolver.resolve(name, PropertyType::String, "");
+}
+
+QStringList NodeValues::list(std::string_view name) const {
+    QStringList items;
+    for (const std::string &item : splitEscapedList(raw(name)))
+        if (QString expanded = expand(m_map, item); !expanded.isEmpty())
+            items << expanded;
+    return items;
+}
+
+QString NodeValues::expand(const MacroMap &map, const std::string &text) const {
+    return QString::fromStdString(m_macros.expand(map, text));
+}
+
+void NodeValues::setInput(const QString &path) {
+    auto set = [this](const char *name, const QString &value) {
+        m_map.set(name, value.toStdString());
+    };
+    const QFileInfo info(path);
+    // Outside the project directory the relative name is the full path.
+    QString relative = QDir(macro("ProjectDir")).relativeFilePath(path);
+    if (relative == QLatin1String("..") || relative.startsWith(QLatin1String("../")) ||
+        QDir::isAbsolutePath(relative))
+        relative = path;
+    set("InputDir", info.absolutePath());
+    set("InputFileName", info.fileName());
+    set("InputName", info.completeBaseName());
+    set("InputExt", info.suffix());
+    set("InputPath", path);
+    set("RelInputPath", relative);
+    set("RelInputDir", QFileInfo(relative).path()); // "." when it has no directory
+}

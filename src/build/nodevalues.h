@@ -1,0 +1,45 @@
+#pragma once
+
+#include "project/macromap.h"
+#include "project/propertyresolver.h"
+
+#include <QString>
+#include <QStringList>
+
+#include <string>
+#include <string_view>
+
+class NodeMacros;
+class ProjectElement;
+class PropertyRegistry;
+
+// The properties of one node and configuration as a build reads them: resolved, then expanded
+// with the node's macros, which are built once for all of them. A step adds its own build
+// macros to a copy of map().
+class NodeValues {
+public:
+    NodeValues(const PropertyRegistry &registry, const NodeMacros &macros,
+               const ProjectElement &node, const std::string &configuration);
+
+    // Resolved, not expanded.
+    std::string raw(std::string_view name) const;
+    QString text(std::string_view name) const { return expand(m_map, raw(name)); }
+    bool yes(std::string_view name) const { return raw(name) == "Yes"; }
+    // The items of a list, each expanded; items that expand to nothing are dropped. Split
+    // before expanding, so that a macro whose value holds ";" stays one item.
+    QStringList list(std::string_view name) const;
+
+    QString macro(std::string_view name) const { return QString::fromStdString(m_map.value(name)); }
+    const MacroMap &map() const { return m_map; }
+    QString expand(const MacroMap &map, const std::string &text) const;
+
+    // The input-file macros of a file the node stands for (the unity file of a folder): the
+    // same names and forms a file node has.
+    void setInput(const QString &path);
+
+private:
+    const PropertyRegistry &m_registry;
+    const NodeMacros &m_macros;
+    PropertyResolver m_resolver;
+    MacroMap m_map;
+};

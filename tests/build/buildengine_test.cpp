@@ -1,0 +1,312 @@
+#include "build/buildengine.h"
+
+#include "project/builtinproperties.h"
+#include "project/macroexpander.h"
+#include "project/nodemacros.h"
+#include "project/propertyregistry.h"
+#include "project/standardprojectsystem.h"
+#include "recordingbuilder.h"
+#include "scratchdirtest.h"
+
+#include <QDirIterator>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QThread>
+
+#include <gtest/gtest.h>
+
+#include <thread>
+
+#include <sys/stat.h>
+#include <utime.h>
+
+namespace {
+
+// Stands in for the compiler driver: copies the source to the object, writes a dependency
+// file naming the headers the source includes, and records each compile in compiles.log.
+// A source holding SYNTAX fails; with the flag file "sleep" present the compile writes half
+// an object and waits for a sleep it started (its pid in cc.pid), as a driver waits for
+// cc1; with "segv" it kills itself.
+constexpr const char *kFakeCompiler = R"sh(#!/bin/sh
+root=$(dirname "$0")/..
+while [ $# -gt 0 ]; do
+    case "$1" in
+    -depend) dep=$2; shift ;;
+    -c) src=$2; shift ;;
+    -o) out=$2; shift ;;
+    esac
+    shift
+done
+echo "$src" >> "$root/compiles.log"
+if grep -q SYNTAX "$src"; then echo "$src:1:1: error: expected ';'" >&2; exit 1; fi
+if [ -e "$root/sleep" ]; then echo half > "$out"; sleep 30 & echo $! > "$root/cc.pid"; wait; fi
+if [ -e "$root/segv" ]; then echo half > "$out"; kill -SEGV $$; fi
+cat "$src" > "$out"
+printf '%s: %s' "$out" "$src" > "$dep"
+for header in $(sed -n 's/^#include "\(.*\)"$/\1/p' "$src"); do
+    printf ' \\\n %s' "$(dirname "$src")/$header" >> "$dep"
+done
+echo >> "$dep"
+)sh";
+
+class BuildEngineTest : public ScratchDirTest {
+protected:
+    BuildEngineTest() : m_system(m_expander), m_macros(m_registry, m_expander, &m_system) {
+        registerBuiltinProperties(m_registry, nullptr);
+        m_expander.setGlobalMacrosFromList("TovanDir=" + m_dir.path().toStdString());
+        ::chmod(write("bin/cc", kFakeCompiler).c_str(), 0755);
+    }
+
+    // A solution of Object file projects: NAME -> (dependencies, files).
+    void load(const std::string &projects) {
+        write("s.qzProject", "<!DOCTYPE Palindor_Project_File>\n<solution Name=\"S\">\n"
+                             "  <configuration Name=\"Debug\" />\n" +
+                                 projects + "</solution>\n");
+        if (m_system.solution())
+            m_system.closeSolution();
+        m_system.loadSolution(path("s.qzProject"));
+    }
+    static std::string project(const std::string &name, const std::string &dependencies,
+                               const std::string &files, const std::string &extra = "") {
+        return "  <project Name=\"" + name + "\">\n    <configuration Name=\"Common\" " +
+               "project_type=\"Object file\" project_dependencies=\"" + dependencies +
+               "\" build_intermediate_directory=\"obj/$(ProjectName)\" " + extra + " />\n" + files +
+               "  </project>\n";
+    }
+    static std::string file(const std::string &name) {
+        return "    <file file_name=\"" + name + "\" />\n";
+    }
+
+    BuildResult run(BuildRequest::Kind kind = BuildRequest::Kind::Build,
+                    const QString &projectName = {}, bool keepGoing = false, int threads = 2) {
+        BuildRequest request;
+        request.kind = kind;
+        request.project = projectName;
+        request.configuration = "Debug";
+        request.keepGoing = keepGoing;
+        request.threads = threads;
+        RecordingBuilder sink;
+        BuildEngine engine(*m_system.solution(), m_registry, m_macros);
+        BuildResult result = engine.run(request, sink);
+        m_events = sink.events;
+        return result;
+    }
+    // The sources compiled since the last call, in order.
+    QStringList compiles() {
+        QFile log(QString::fromStdString(path("compiles.log")));
+        QStringList result;
+        if (log.open(QIODevice::ReadOnly))
+            for (const QByteArray &line : log.readAll().split('\n'))
+                if (!line.isEmpty())
+                    result << QString::fromUtf8(line).mid(m_dir.path().size() + 1);
+        log.remove();
+        return result;
+    }
+    // An edit made after the last build: every file is dated back, then this one is dated now.
+    void touch(const std::string &name) {
+        QDirIterator files(m_dir.path(), QDir::Files, QDirIterator::Subdirectories);
+        while (files.hasNext()) {
+            const QByteArray at = QFile::encodeName(files.next());
+            struct stat info;
+            ASSERT_EQ(::stat(at.constData(), &info), 0);
+            utimbuf times{info.st_atime, info.st_mtime - 10};
+            ASSERT_EQ(::utime(at.constData(), &times), 0);
+        }
+        ASSERT_EQ(::utime(path(name).c_str(), nullptr), 0);
+    }
+    bool has(const QString &event) const { return m_events.contains(event); }
+    QString obj(const std::string &name) const {
+        return QString::fromStdString(path("obj/" + name));
+    }
+
+    MacroExpander m_expander;
+    PropertyRegistry m_registry;
+    StandardProjectSystem m_system;
+    NodeMacros m_macros;
+    QStringList m_events;
+};
+
+TEST_F(BuildEngineTest, BuildsInOrderOnceAndOnlyWhatIsOutOfDate) {
+    write("lib/a.c", "int a;\n");
+    write("app/main.c", "#include \"board.h\"\nint main;\n");
+    write("app/board.h", "#define X 1\n");
+    write("tool/t.c", "int t;\n");
+    load(project("App", "Lib;Tool", file("app/main.c"),
+                 "post_build_command=\"sh -c &quot;echo post &gt;&gt; post.log&quot;\"") +
+         project("Tool", "Lib", file("tool/t.c")) + project("Lib", "", file("lib/a.c")));
+
+    EXPECT_EQ(run(), BuildSomething);
+    // The library both depend on comes first, and once.
+    EXPECT_EQ(compiles(), QStringList({"lib/a.c", "tool/t.c", "app/main.c"}));
+    EXPECT_EQ(m_events.last(), "finished: Build complete");
+    EXPECT_TRUE(has("begin: Building Lib in configuration Debug"));
+    EXPECT_TRUE(has("begin: Compiling main.c"));
+    EXPECT_EQ(readFileBytes(path("post.log")), "post\n");
+
+    // Nothing changed: nothing runs, not even the post-build command.
+    EXPECT_EQ(run(), BuildNothing);
+    EXPECT_EQ(compiles(), QStringList());
+    EXPECT_TRUE(has("message: nothing to do"));
+    EXPECT_TRUE(has("message: '" + obj("Lib/a") + "' is up to date"));
+    EXPECT_EQ(m_events.last(), "finished: Build up to date");
+    EXPECT_EQ(readFileBytes(path("post.log")), "post\n");
+    EXPECT_EQ(run(BuildRequest::Kind::IsUpToDate), BuildNothing);
+
+    // A header changes: only its dependent recompiles.
+    touch("app/board.h");
+    EXPECT_EQ(run(BuildRequest::Kind::IsUpToDate), BuildSomething);
+    EXPECT_EQ(compiles(), QStringList());
+    EXPECT_EQ(run(), BuildSomething);
+    EXPECT_EQ(compiles(), QStringList{"app/main.c"});
+    EXPECT_EQ(readFileBytes(path("post.log")), "post\npost\n");
+
+    // A source changes; building one project without its dependencies leaves them alone.
+    touch("lib/a.c");
+    touch("tool/t.c");
+    EXPECT_EQ(run(BuildRequest::Kind::BuildOnly, "Tool"), BuildSomething);
+    EXPECT_EQ(compiles(), QStringList{"tool/t.c"});
+    EXPECT_EQ(run(BuildRequest::Kind::Build, "App"), BuildSomething);
+    EXPECT_EQ(compiles(), QStringList{"lib/a.c"});
+
+    // A missing object is rebuilt whatever the times say; clean removes the outputs only.
+    QFile::remove(obj("Tool/t"));
+    EXPECT_EQ(run(BuildRequest::Kind::Build, "Tool"), BuildSomething);
+    EXPECT_EQ(compiles(), QStringList{"tool/t.c"});
+    EXPECT_EQ(run(BuildRequest::Kind::Clean), BuildSomething);
+    EXPECT_TRUE(has("begin: Cleaning App"));
+    EXPECT_FALSE(QFile::exists(obj("Lib/a")));
+    EXPECT_FALSE(QFile::exists(obj("Lib/a.d")));
+    EXPECT_TRUE(QFile::exists(QString::fromStdString(path("lib/a.c"))));
+    EXPECT_EQ(run(BuildRequest::Kind::Rebuild, "Lib"), BuildSomething);
+    EXPECT_EQ(compiles(), QStringList{"lib/a.c"});
+}
+
+TEST_F(BuildEngineTest, DependencyErrorsFailTheBuild) {
+    write("a.c", "int a;\n");
+    load(project("App", "Missing", file("a.c")) + project("A", "B", file("a.c")) +
+         project("B", "A", file("a.c")));
+
+    EXPECT_EQ(run(BuildRequest::Kind::Build, "App"), BuildFailed);
+    EXPECT_TRUE(has("error: Dependency error detected in App"));
+    EXPECT_TRUE(has("error: Can't find project Missing"));
+    EXPECT_EQ(m_events.last(), "finished: Build failed");
+
+    // A cycle a hand-edited file made ends the walk and the build.
+    EXPECT_EQ(run(BuildRequest::Kind::Build, "A"), BuildFailed);
+    EXPECT_TRUE(has("error: Circular dependency on project A"));
+    EXPECT_EQ(compiles(), QStringList());
+
+    EXPECT_EQ(run(BuildRequest::Kind::Build, "Nope"), BuildFailed);
+    EXPECT_TRUE(has("error: Can't find project Nope"));
+}
+
+TEST_F(BuildEngineTest, KeepGoingBuildsWhatDoesNotDependOnTheFailure) {
+    write("bad.c", "SYNTAX\n");
+    write("good.c", "int g;\n");
+    write("other.c", "int o;\n");
+    write("top.c", "int t;\n");
+    load(project("Broken", "", file("bad.c") + file("good.c")) +
+         project("Other", "", file("other.c")) + project("Top", "Broken", file("top.c")));
+
+    EXPECT_EQ(run(BuildRequest::Kind::Build, {}, false, 1), BuildFailed);
+    EXPECT_EQ(compiles(), QStringList{"bad.c"});
+    EXPECT_TRUE(m_events.contains("stderr: " + QString::fromStdString(path("bad.c")) +
+                                  ":1:1: error: expected ';'"));
+
+    EXPECT_EQ(run(BuildRequest::Kind::Build, {}, true, 1), BuildFailed);
+    EXPECT_EQ(compiles(), QStringList({"bad.c", "good.c", "other.c"}));
+    EXPECT_TRUE(has("error: Dependency error detected in Broken"));
+    EXPECT_FALSE(QFile::exists(obj("Broken/bad")));
+}
+
+TEST_F(BuildEngineTest, CancelKillsTheCompilerAndLeavesNoObject) {
+    write("slow.c", "int s;\n");
+    load(project("App", "", file("slow.c")));
+    write("sleep", "");
+
+    BuildRequest request;
+    request.configuration = "Debug";
+    RecordingBuilder sink;
+    BuildEngine engine(*m_system.solution(), m_registry, m_macros);
+    BuildResult result = BuildNothing;
+    std::thread builder([&] { result = engine.run(request, sink); });
+    QElapsedTimer timer;
+    timer.start();
+    while (!QFile::exists(QString::fromStdString(path("cc.pid"))) && timer.elapsed() < 20000)
+        QThread::msleep(10);
+    QThread::msleep(50);
+    const pid_t pid = std::stoi(readFileBytes(path("cc.pid")));
+    engine.cancel();
+    builder.join();
+
+    EXPECT_EQ(result, BuildCancelled);
+    EXPECT_EQ(sink.events.last(), "finished: Build terminated");
+    EXPECT_FALSE(QFile::exists(obj("App/slow")));
+    // The compiler's own child went with its process group: gone, or a zombie left to init.
+    bool gone = false;
+    for (int i = 0; i < 250 && !gone; ++i) {
+        QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+        gone = !stat.open(QIODevice::ReadOnly) || stat.readAll().contains(") Z ");
+        if (!gone)
+            QThread::msleep(20);
+    }
+    EXPECT_TRUE(gone);
+
+    QFile::remove(QString::fromStdString(path("sleep")));
+    compiles();
+    EXPECT_EQ(run(), BuildSomething);
+    EXPECT_EQ(compiles(), QStringList{"slow.c"});
+}
+
+TEST_F(BuildEngineTest, ACompilerKilledByASignalFails) {
+    write("a.c", "int a;\n");
+    load(project("App", "", file("a.c")));
+    write("segv", "");
+    EXPECT_EQ(run(), BuildFailed);
+    EXPECT_FALSE(QFile::exists(obj("App/a")));
+    EXPECT_EQ(m_events.last(), "finished: Build failed");
+}
+
+TEST_F(BuildEngineTest, CleanNeverRemovesASource) {
+    write("a.c", "int a;\n");
+    write("keep.c", "int k;\n");
+    load(project("App", "",
+                 "    <file file_name=\"a.c\">\n      <configuration Name=\"Common\" "
+                 "build_object_file_name=\"keep.c\" />\n    </file>\n" +
+                     file("keep.c")));
+    EXPECT_EQ(run(BuildRequest::Kind::Clean), BuildNothing);
+    EXPECT_TRUE(has("warning: Output file " + QString::fromStdString(path("keep.c")) +
+                    " is a source file of the project"));
+    EXPECT_EQ(readFileBytes(path("keep.c")), "int k;\n");
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(BuildEngineTest, StagingCopiesWhatIsOutOfDateAndNeverOntoASource) {
+    write("doc/a.txt", "a\n");
+    write("doc/b.txt", "b\n");
+    load("  <project Name=\"Stage\">\n    <configuration Name=\"Common\" project_type=\"Staging\" "
+         "build_output_directory=\"staged\" />\n" +
+         file("doc/a.txt") + file("doc/b.txt") + "  </project>\n");
+    EXPECT_EQ(run(), BuildSomething);
+    EXPECT_EQ(readFileBytes(path("staged/doc/a.txt")), "a\n");
+    EXPECT_EQ(run(), BuildNothing);
+    EXPECT_TRUE(has("message: nothing to do"));
+    touch("doc/b.txt");
+    EXPECT_EQ(run(), BuildSomething);
+    EXPECT_EQ(m_events.filter("begin: Copying").size(), 1) << m_events.join('\n').toStdString();
+
+    // An output that lands on a source fails the project and touches nothing.
+    load("  <project Name=\"Stage\">\n    <configuration Name=\"Common\" project_type=\"Staging\" "
+         "stage_output_filepath=\"doc/b.txt\" />\n" +
+         file("doc/a.txt") + file("doc/b.txt") + "  </project>\n");
+    EXPECT_EQ(run(), BuildFailed);
+    EXPECT_TRUE(has("error: Output file " + QString::fromStdString(path("doc/b.txt")) +
+                    " is a source file of the project"))
+        << m_events.join('\n').toStdString();
+    EXPECT_EQ(readFileBytes(path("doc/b.txt")), "b\n");
+}
+
+} // namespace
