@@ -614,14 +614,18 @@ bool BuildEngine::Private::buildCompiled(const ProjectElement &project, const No
     if (type == "Library")
         linkableOutputs.insert(name, {link.output});
 
-    // The link runs when an object is rebuilt or any of its steps' outputs is out of date;
-    // asked quietly here, so that the reasons are logged once, when the steps run.
+    // The link runs when an object is rebuilt, a file its steps read is to be rewritten (the
+    // options of the linker script) or any of its steps' outputs is out of date; asked
+    // quietly here, so that the reasons are logged once, when the steps run.
     bool linking = !compiles.empty() || everything;
     {
         UpToDateCheck quiet(nullptr, &produced);
-        for (const StepPlan &step : link.steps)
+        for (const StepPlan &step : link.steps) {
+            for (const GeneratedFile &file : step.generatedFiles)
+                linking = linking || !isCurrent(file);
             if (!linking && !step.outputs.isEmpty())
                 linking = !quiet.isUpToDate(step.outputs.first(), step.inputs);
+        }
     }
     const QString postLinkOutput = projectPath(values, "linker_post_build_command_output_file");
     const bool executable = type == "Executable";

@@ -82,6 +82,12 @@ qz
 [ "$(count Compiling)" -eq 0 ] && grep -q "^Generating linker script" "$work/log" &&
     grep -q "^Linking Demo.elf" "$work/log" || fail "an edited memory map does not regenerate the script and relink"
 
+# A changed dova symbol is an input of the script as much as the files are.
+sed -i 's/__HEAPSIZE__=0x1000/__HEAPSIZE__=0x800/' "$work/demo.qzProject"
+qz
+[ "$(count Compiling)" -eq 0 ] && grep -q "^Generating linker script" "$work/log" &&
+    grep -q "^Linking Demo.elf" "$work/log" || fail "a changed linker symbol does not regenerate the script and relink"
+
 # A make file of the same build agrees on what is out of date and links the same firmware.
 if command -v make >/dev/null; then
     qz -export-makefile "$work/demo.mak"
