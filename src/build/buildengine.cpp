@@ -36,12 +36,6 @@ using Kind = PropertyNode::Kind;
 namespace {
 
 // A file property made absolute in the project directory; empty stays empty.
-QString projectPath(const NodeValues &values, std::string_view name) {
-    const QString value = values.text(name);
-    return value.isEmpty()
-               ? value
-               : QDir::cleanPath(QDir(values.macro("ProjectDir")).absoluteFilePath(value));
-}
 
 // A worker's events, held until its step has ended and then handed to the build's sink in
 // one piece under the build's lock: concurrent steps never interleave in the log, and the
@@ -627,7 +621,7 @@ bool BuildEngine::Private::buildCompiled(const ProjectElement &project, const No
                 linking = !quiet.isUpToDate(step.outputs.first(), step.inputs);
         }
     }
-    const QString postLinkOutput = projectPath(values, "linker_post_build_command_output_file");
+    const QString postLinkOutput = values.path("linker_post_build_command_output_file");
     const bool executable = type == "Executable";
     MacroMap postLinkMacros = values.map();
     postLinkMacros.set("PostLinkOutputFilePath", postLinkOutput.toStdString());
@@ -779,7 +773,7 @@ bool BuildEngine::Private::cleanProject(const ProjectElement &project) {
             for (const StepPlan &step : linker.plan(project, configuration, objectFiles, {}).steps)
                 collect(step);
             if (type == "Executable")
-                outputs << projectPath(values, "linker_post_build_command_output_file");
+                outputs << values.path("linker_post_build_command_output_file");
         }
     }
 
@@ -848,6 +842,7 @@ BuildEngine::~BuildEngine() = default;
 
 BuildResult BuildEngine::run(const BuildRequest &request, Builder &log) {
     d->cancelRequested = false;
+    d->compiler.setUnityBuildDisabled(request.disableUnityBuild);
     // The question whether a project is up to date runs nothing and reports no step.
     d->mode =
         request.kind == BuildRequest::Kind::IsUpToDate ? Private::Mode::Check : Private::Mode::Run;
@@ -859,6 +854,7 @@ BuildResult BuildEngine::run(const BuildRequest &request, Builder &log) {
 
 std::vector<StepPlan> BuildEngine::exportSteps(const BuildRequest &request, Builder &log) {
     d->cancelRequested = false;
+    d->compiler.setUnityBuildDisabled(request.disableUnityBuild);
     d->mode = Private::Mode::Export;
     d->exported.clear();
     const BuildResult result = d->request(request, log);

@@ -1,5 +1,6 @@
 #include "build/compileplanner.h"
 
+#include "build/commandwords.h"
 #include "build/nodevalues.h"
 #include "project/macroexpander.h"
 #include "project/macromap.h"
@@ -19,34 +20,6 @@
 using Kind = PropertyNode::Kind;
 
 namespace {
-
-QString anchored(const QString &directory, const QString &path) {
-    return QDir::cleanPath(QDir(directory).absoluteFilePath(path));
-}
-
-QStringList passedOn(const QString &prefix, const QStringList &options) {
-    QStringList words;
-    for (const QString &option : options)
-        words << prefix + option;
-    return words;
-}
-
-// A list macro: the words separated by blanks, each quoted for the command splitter when it
-// holds a blank or a quote, so that "-I/my dir" stays one word of the command.
-QString joinedWords(const QStringList &words) {
-    QStringList quoted;
-    for (const QString &word : words) {
-        if (std::any_of(word.begin(), word.end(),
-                        [](QChar c) { return c.isSpace() || c == u'"'; })) {
-            QString text = word;
-            text.replace(u'"', QStringLiteral("\"\"\""));
-            quoted << u'"' + text + u'"';
-        } else {
-            quoted << word;
-        }
-    }
-    return quoted.join(u' ');
-}
 
 // The words of an expanded command line; blanks separate words, double quotes group them.
 QStringList commandWords(const QString &command) {

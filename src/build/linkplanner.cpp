@@ -1,7 +1,9 @@
 #include "build/linkplanner.h"
 
+#include "build/commandwords.h"
 #include "build/builder.h"
 #include "build/compileplanner.h"
+#include "build/nodevalues.h"
 #include "core/namevaluelist.h"
 #include "project/macromap.h"
 #include "project/nodemacros.h"
@@ -16,82 +18,11 @@
 
 namespace {
 
-// The properties of the project and configuration as the link reads them.
-class LinkValues {
-public:
-    LinkValues(const PropertyRegistry &registry, const NodeMacros &macros,
-               const ProjectElement &node, const std::string &configuration)
-        : m_registry(registry), m_macros(macros), m_resolver(node, configuration),
-          m_map(macros.build(m_resolver)) {}
-
-    std::string raw(std::string_view name) const {
-        if (const PropertyClass *definition =
-                m_registry.findPropertyClass(&m_resolver.node(), name))
-            return m_resolver.resolve(*definition);
-        return m_resolver.resolve(name, PropertyType::String, "");
-    }
-    QString text(std::string_view name) const { return expand(raw(name)); }
-    bool yes(std::string_view name) const { return raw(name) == "Yes"; }
-    // Split before expanding, so that a macro whose value holds ";" stays one item.
-    QStringList list(std::string_view name) const {
-        QStringList items;
-        for (const std::string &item : splitEscapedList(raw(name)))
-            if (QString expanded = expand(item); !expanded.isEmpty())
-                items << expanded;
-        return items;
-    }
-    QString macro(std::string_view name) const { return QString::fromStdString(m_map.value(name)); }
-    QString expand(const std::string &text) const {
-        return QString::fromStdString(m_macros.expand(m_map, text));
-    }
-    // `text` with the build macros of one step added to the node's own.
-    QString expand(const std::string &text, const MacroMap &buildMacros) const {
-        MacroMap map = m_map;
-        for (const auto &[name, value] : buildMacros)
-            map.set(name, value);
-        return QString::fromStdString(m_macros.expand(map, text));
-    }
-
-private:
-    const PropertyRegistry &m_registry;
-    const NodeMacros &m_macros;
-    PropertyResolver m_resolver;
-    MacroMap m_map;
-};
-
-QString anchored(const QString &directory, const QString &path) {
-    return QDir::cleanPath(QDir(directory).absoluteFilePath(path));
-}
-
-QStringList anchored(const QString &directory, const QStringList &paths) {
-    QStringList result;
-    for (const QString &path : paths)
-        result << anchored(directory, path);
-    return result;
-}
-
-QStringList passedOn(const QString &prefix, const QStringList &options) {
-    QStringList words;
-    for (const QString &option : options)
-        words << prefix + option;
-    return words;
-}
-
-// A word as the command splitter reads it back: in double quotes, with literal quotes
-// tripled, when it holds a blank or a quote. An empty value stays empty and so gives no word.
-QString splitterQuote(const QString &word) {
-    if (!word.contains(u' ') && !word.contains(u'\t') && !word.contains(u'"'))
-        return word;
-    QString quoted = word;
-    quoted.replace(u'"', QStringLiteral("\"\"\""));
-    return u'"' + quoted + u'"';
-}
-
-QString splitterJoin(const QStringList &words) {
-    QStringList quoted;
-    for (const QString &word : words)
-        quoted << splitterQuote(word);
-    return quoted.join(u' ');
+// The node's macros with those of one step added.
+MacroMap withBuildMacros(MacroMap map, const MacroMap &buildMacros) {
+    for (const auto &[name, value] : buildMacros)
+        map.set(name, value);
+    return map;
 }
 
 // One input per line, quoted the way the GNU tools read a response file.
@@ -151,7 +82,7 @@ LinkPlanner::LinkPlanner(const PropertyRegistry &registry, const NodeMacros &mac
 
 LinkPlan LinkPlanner::plan(const ProjectElement &project, const std::string &configuration,
                            const QStringList &objects, const QStringList &dependentOutputs) const {
-    const LinkValues values(m_registry, m_macros, project, configuration);
+    const NodeValues values(m_registry, m_macros, project, configuration);
     const bool library = values.raw("project_type") == "Library";
     const QString projectDir = values.macro("ProjectDir");
     const QString projectName = values.macro("ProjectName");
@@ -258,23 +189,23 @@ LinkPlan LinkPlanner::plan(const ProjectElement &project, const std::string &con
                                                                  : objectsFile);
         step.generatedFiles.push_back({objectsFile, responseFile(plan.objects), QString()});
         MacroMap build{
-            {"TargetPath", stdString(splitterQuote(plan.output))},
-            {"RelTargetPath", stdString(splitterQuote(relative(plan.output)))},
-            {"Objects", stdString(splitterJoin(plan.objects))},
-            {"ObjectsFilePath", stdString(splitterQuote(objectsFile))},
-            {"RelObjectsFilePath", stdString(splitterQuote(relative(objectsFile)))},
+            {"TargetPath", stdString(joinedWords({plan.output}))},
+            {"RelTargetPath", stdString(joinedWords({relative(plan.output)}))},
+            {"Objects", stdString(joinedWords(plan.objects))},
+            {"ObjectsFilePath", stdString(joinedWords({objectsFile}))},
+            {"RelObjectsFilePath", stdString(joinedWords({relative(objectsFile)}))},
         };
         if (!library) {
             build.set("LinkOptions",
-                      stdString(splitterJoin(values.list("linker_additional_options"))));
-            build.set("LinkerScriptPath", stdString(splitterQuote(script)));
+                      stdString(joinedWords(values.list("linker_additional_options"))));
+            build.set("LinkerScriptPath", stdString(joinedWords({script})));
             build.set("RelLinkerScriptPath",
-                      stdString(script.isEmpty() ? script : splitterQuote(relative(script))));
-            build.set("MapPath", stdString(splitterQuote(mapFile)));
+                      stdString(script.isEmpty() ? script : joinedWords({relative(script)})));
+            build.set("MapPath", stdString(joinedWords({mapFile})));
             build.set("RelMapPath",
-                      stdString(mapFile.isEmpty() ? mapFile : splitterQuote(relative(mapFile))));
+                      stdString(mapFile.isEmpty() ? mapFile : joinedWords({relative(mapFile)})));
         }
-        step.arguments = QProcess::splitCommand(values.expand(external, build));
+        step.arguments = QProcess::splitCommand(values.expand(withBuildMacros(values.map(), build), external));
         plan.steps.push_back(std::move(step));
         return plan;
     }

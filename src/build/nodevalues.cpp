@@ -1,5 +1,6 @@
 #include "build/nodevalues.h"
 
+#include "build/commandwords.h"
 #include "core/namevaluelist.h"
 #include "project/nodemacros.h"
 #include "project/projectelement.h"
@@ -31,10 +32,12 @@ QString NodeValues::expand(const MacroMap &map, const std::string &text) const {
     return QString::fromStdString(m_macros.expand(map, text));
 }
 
+QString NodeValues::path(std::string_view name) const {
+    const QString value = text(name);
+    return value.isEmpty() ? value : anchored(macro("ProjectDir"), value);
+}
+
 void NodeValues::setInput(const QString &path) {
-    auto set = [this](const char *name, const QString &value) {
-        m_map.set(name, value.toStdString());
-    };
     const QFileInfo info(path);
     // Outside the project directory the relative name is the full path.
     QString relative = QDir(macro("ProjectDir")).relativeFilePath(path);

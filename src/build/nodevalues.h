@@ -23,7 +23,9 @@ public:
 
     // Resolved, not expanded.
     std::string raw(std::string_view name) const;
-    QString text(std::string_view name) const { return expand(m_map, raw(name)); }
+    QString text(std::string_view name) const { return expand(raw(name)); }
+    // text(name) made absolute against the project directory; empty stays empty.
+    QString path(std::string_view name) const;
     bool yes(std::string_view name) const { return raw(name) == "Yes"; }
     // The items of a list, each expanded; items that expand to nothing are dropped. Split
     // before expanding, so that a macro whose value holds ";" stays one item.
@@ -32,6 +34,9 @@ public:
     QString macro(std::string_view name) const { return QString::fromStdString(m_map.value(name)); }
     const MacroMap &map() const { return m_map; }
     QString expand(const MacroMap &map, const std::string &text) const;
+    QString expand(const std::string &text) const { return expand(m_map, text); }
+    // Adds a macro to the node's own, for every text expanded after.
+    void set(const char *name, const QString &value) { m_map.set(name, value.toStdString()); }
 
     // The input-file macros of a file the node stands for (the unity file of a folder): the
     // same names and forms a file node has.

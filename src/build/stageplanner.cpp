@@ -1,5 +1,6 @@
 #include "build/stageplanner.h"
 
+#include "build/nodevalues.h"
 #include "project/macroexpander.h"
 #include "project/macromap.h"
 #include "project/nodemacros.h"
@@ -23,41 +24,6 @@ constexpr const char *kCombiningInputs = "CombiningRelInputPaths";
 
 // The quoting a macro reference stands in, in a command run by the shell.
 enum class Quoting { None, Single, Double };
-
-// The properties of one node and configuration as a build reads them, with the node macros
-// built once; a step adds its own build macros to the map.
-class NodeValues {
-public:
-    NodeValues(const PropertyRegistry &registry, const NodeMacros &macros,
-               const ProjectElement &node, const std::string &configuration)
-        : m_registry(registry), m_macros(macros), m_resolver(node, configuration),
-          m_map(macros.build(m_resolver)) {}
-
-    std::string raw(std::string_view name) const {
-        if (const PropertyClass *definition =
-                m_registry.findPropertyClass(&m_resolver.node(), name))
-            return m_resolver.resolve(*definition);
-        return m_resolver.resolve(name, PropertyType::String, "");
-    }
-    QString text(std::string_view name) const { return expand(raw(name)); }
-    QString macro(std::string_view name) const { return QString::fromStdString(m_map.value(name)); }
-    QString expand(std::string text) const {
-        return QString::fromStdString(m_macros.expand(m_map, std::move(text)));
-    }
-    void set(const char *name, const QString &value) { m_map.set(name, value.toStdString()); }
-    // Anchored at the project directory, so that the path means the same wherever a step runs.
-    QString path(std::string_view name) const {
-        const QString value = text(name);
-        return value.isEmpty() ? value
-                               : QDir::cleanPath(QDir(macro("ProjectDir")).absoluteFilePath(value));
-    }
-
-private:
-    const PropertyRegistry &m_registry;
-    const NodeMacros &m_macros;
-    PropertyResolver m_resolver;
-    MacroMap m_map;
-};
 
 // One past the ")" that closes the reference starting with "$(" at `at`, or npos.
 std::size_t referenceEnd(std::string_view text, std::size_t at) {
