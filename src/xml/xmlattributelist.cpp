@@ -22,7 +22,7 @@ void writeWord(char *at, std::uint32_t word) {
 
 // Names and values are mostly a few bytes long: overlapping fixed-size moves avoid a library
 // call per copy without reading past either end.
-void copyShort(char *to, const char *from, std::size_t size) {
+inline void copyShort(char *to, const char *from, std::size_t size) {
     if (size >= 8 && size <= 16) {
         std::uint64_t head, tail;
         std::memcpy(&head, from, 8);
@@ -172,14 +172,15 @@ std::uint32_t XMLAttributeList::find(std::string_view name) const {
 }
 
 void XMLAttributeList::set(std::string_view name, XMLValue value) {
-    // The caller may pass views into this very block, which growing or shifting would move.
-    std::string nameCopy, valueCopy;
+    // The caller may pass views into this very block, which growing or shifting would move:
+    // such a call works on copies (rare, so the common call builds no strings).
     const char *begin = m_data.get(), *end = begin + m_capacity;
     auto inside = [&](const char *text) { return text && text >= begin && text < end; };
-    if (inside(name.data()))
-        name = nameCopy.assign(name);
-    if (inside(value.data()))
-        value = valueCopy.assign(value.view());
+    if (inside(name.data()) || inside(value.data())) {
+        const std::string nameCopy(name), valueCopy(value.view());
+        set(nameCopy, value.isNull() ? XMLValue() : XMLValue(valueCopy));
+        return;
+    }
     if (name.size() >= kNotFound || value.size() >= kNoValue)
         throw std::length_error("attribute too long");
 
