@@ -62,6 +62,10 @@ public:
 
     // Replaces the value of an existing name in place, or appends the pair at the end.
     void set(std::string_view name, XMLValue value);
+    // Appends a pair whose name the list does not hold yet (see contains()), skipping set()'s
+    // lookup: for readers that have checked the names already. The texts must not lie inside
+    // this list's block.
+    void append(std::string_view name, XMLValue value);
     // Returns whether the name was there.
     bool remove(std::string_view name);
     bool contains(std::string_view name) const { return find(name) != kNotFound; }
