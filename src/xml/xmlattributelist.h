@@ -68,7 +68,10 @@ public:
     void append(std::string_view name, XMLValue value);
     // Returns whether the name was there.
     bool remove(std::string_view name);
-    bool contains(std::string_view name) const { return find(name) != kNotFound; }
+    // The name bits answer most misses inline: a reader asks this of every attribute it adds.
+    bool contains(std::string_view name) const {
+        return (m_names & nameBit(name)) && find(name) != kNotFound;
+    }
     // The value (NUL-terminated) or null when the name is absent or has no value.
     const char *get(std::string_view name) const;
     // The attribute itself, or nullopt when the name is absent.
