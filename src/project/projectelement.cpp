@@ -52,6 +52,11 @@ void ProjectElement::setAttribute(std::string_view name, XMLValue value) {
         owner->invalidateCaches();
 }
 
+void ProjectElement::setAttributes(const XMLAttributeList &attributes) {
+    for (const XMLAttribute &attribute : attributes)
+        setAttribute(attribute.name, attribute.value);
+}
+
 void ProjectElement::removeAttribute(std::string_view name) {
     XMLElement::removeAttribute(name);
     if (m_kind == Kind::Configuration && (name == "Name" || name == "inherited_configurations"))

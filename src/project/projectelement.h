@@ -39,6 +39,8 @@ public:
     // Keeps the parent's configuration map (on "Name") and a solution's inherited
     // configurations (on "inherited_configurations") in step with a configuration child.
     void setAttribute(std::string_view name, XMLValue value) override;
+    // One by one, so that configurations see each change.
+    void setAttributes(const XMLAttributeList &attributes) override;
     void removeAttribute(std::string_view name) override;
 
     ProjectElement *parentElement() const { return from(parent()); }

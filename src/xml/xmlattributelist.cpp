@@ -22,7 +22,7 @@ void writeWord(char *at, std::uint32_t word) {
 
 // Names and values are mostly a few bytes long: overlapping fixed-size moves avoid a library
 // call per copy without reading past either end.
-void copyShort(char *to, const char *from, std::size_t size) {
+inline void copyShort(char *to, const char *from, std::size_t size) {
     if (size >= 8 && size <= 16) {
         std::uint64_t head, tail;
         std::memcpy(&head, from, 8);
@@ -172,49 +172,35 @@ std::uint32_t XMLAttributeList::find(std::string_view name) const {
 }
 
 void XMLAttributeList::set(std::string_view name, XMLValue value) {
-    // The caller may pass views into this very block, which growing or shifting would move.
-    std::string nameCopy, valueCopy;
+    // The caller may pass views into this very block, which growing or shifting would move:
+    // such a call works on copies (rare, so the common call builds no strings).
     const char *begin = m_data.get(), *end = begin + m_capacity;
     auto inside = [&](const char *text) { return text && text >= begin && text < end; };
-    if (inside(name.data()))
-        name = nameCopy.assign(name);
-    if (inside(value.data()))
-        value = valueCopy.assign(value.view());
+    if (inside(name.data()) || inside(value.data())) {
+        const std::string nameCopy(name), valueCopy(value.view());
+        set(nameCopy, value.isNull() ? XMLValue() : XMLValue(valueCopy));
+        return;
+    }
     if (name.size() >= kNotFound || value.size() >= kNoValue)
         throw std::length_error("attribute too long");
 
     std::size_t newValueBytes = value.isNull() ? 0 : value.size() + 1;
     std::uint32_t valueWord = value.isNull() ? kNoValue : std::uint32_t(value.size());
-    const std::uint32_t bit = nameBit(name);
-    std::uint32_t at = m_names & bit ? find(name) : kNotFound;
-    std::size_t valueAt;
+    const std::uint32_t at = m_names & nameBit(name) ? find(name) : kNotFound;
     if (at == kNotFound) {
-        std::size_t size = kHeader + name.size() + 1 + newValueBytes;
-        if (m_used + size > m_capacity)
-            grow(size);
-        at = m_used;
-        char *entry = m_data.get() + at;
-        writeWord(entry, std::uint32_t(name.size()));
-        copyShort(entry + kHeader, name.data(), name.size());
-        entry[kHeader + name.size()] = '\0';
-        valueAt = at + kHeader + name.size() + 1;
-        m_used += std::uint32_t(size);
-        ++m_count;
-        m_names |= bit;
-        if (m_index)
-            indexAdd(at);
-    } else {
-        std::size_t oldValueBytes = valueBytes(readWord(m_data.get() + at + 4));
-        valueAt = at + kHeader + readWord(m_data.get() + at) + 1;
-        if (newValueBytes != oldValueBytes) {
-            if (newValueBytes > oldValueBytes)
-                grow(newValueBytes - oldValueBytes);
-            char *data = m_data.get();
-            std::memmove(data + valueAt + newValueBytes, data + valueAt + oldValueBytes,
-                         m_used - valueAt - oldValueBytes);
-            m_used = std::uint32_t(m_used + newValueBytes - oldValueBytes);
-            m_index.reset(); // later entries moved
-        }
+        append(name, value);
+        return;
+    }
+    std::size_t oldValueBytes = valueBytes(readWord(m_data.get() + at + 4));
+    const std::size_t valueAt = at + kHeader + readWord(m_data.get() + at) + 1;
+    if (newValueBytes != oldValueBytes) {
+        if (newValueBytes > oldValueBytes)
+            grow(newValueBytes - oldValueBytes);
+        char *data = m_data.get();
+        std::memmove(data + valueAt + newValueBytes, data + valueAt + oldValueBytes,
+                     m_used - valueAt - oldValueBytes);
+        m_used = std::uint32_t(m_used + newValueBytes - oldValueBytes);
+        m_index.reset(); // later entries moved
     }
     char *data = m_data.get();
     writeWord(data + at + 4, valueWord);
@@ -222,6 +208,30 @@ void XMLAttributeList::set(std::string_view name, XMLValue value) {
         copyShort(data + valueAt, value.data(), value.size());
         data[valueAt + value.size()] = '\0';
     }
+}
+
+void XMLAttributeList::append(std::string_view name, XMLValue value) {
+    if (name.size() >= kNotFound || value.size() >= kNoValue)
+        throw std::length_error("attribute too long");
+    const std::size_t size = entryBytes(name.size(), value.size()) - (value.isNull() ? 1 : 0);
+    if (m_used + size > m_capacity)
+        grow(size);
+    const std::uint32_t at = m_used;
+    char *entry = m_data.get() + at;
+    writeWord(entry, std::uint32_t(name.size()));
+    writeWord(entry + 4, value.isNull() ? kNoValue : std::uint32_t(value.size()));
+    copyShort(entry + kHeader, name.data(), name.size());
+    entry[kHeader + name.size()] = '\0';
+    if (!value.isNull()) {
+        char *text = entry + kHeader + name.size() + 1;
+        copyShort(text, value.data(), value.size());
+        text[value.size()] = '\0';
+    }
+    m_used += std::uint32_t(size);
+    ++m_count;
+    m_names |= nameBit(name);
+    if (m_index)
+        indexAdd(at);
 }
 
 bool XMLAttributeList::remove(std::string_view name) {

@@ -62,9 +62,16 @@ public:
 
     // Replaces the value of an existing name in place, or appends the pair at the end.
     void set(std::string_view name, XMLValue value);
+    // Appends a pair whose name the list does not hold yet (see contains()), skipping set()'s
+    // lookup: for readers that have checked the names already. The texts must not lie inside
+    // this list's block.
+    void append(std::string_view name, XMLValue value);
     // Returns whether the name was there.
     bool remove(std::string_view name);
-    bool contains(std::string_view name) const { return find(name) != kNotFound; }
+    // The name bits answer most misses inline: a reader asks this of every attribute it adds.
+    bool contains(std::string_view name) const {
+        return (m_names & nameBit(name)) && find(name) != kNotFound;
+    }
     // The value (NUL-terminated) or null when the name is absent or has no value.
     const char *get(std::string_view name) const;
     // The attribute itself, or nullopt when the name is absent.

@@ -17,6 +17,15 @@ void XMLElement::setAttribute(std::string_view name, XMLValue value) {
     m_attributes.set(name, value);
 }
 
+void XMLElement::setAttributes(const XMLAttributeList &attributes) {
+    if (m_attributes.empty()) {
+        m_attributes = attributes;
+        return;
+    }
+    for (const XMLAttribute &attribute : attributes)
+        m_attributes.set(attribute.name, attribute.value);
+}
+
 void XMLElement::removeAttribute(std::string_view name) {
     m_attributes.remove(name);
 }
@@ -42,10 +51,7 @@ std::string XMLElement::attributeOr(std::string_view name, std::string_view fall
 
 std::unique_ptr<XMLNode> XMLElement::cloneNode(XMLDocument &factory) const {
     std::unique_ptr<XMLElement> copy = factory.mkXMLElement(m_tagName);
-    copy->reserveAttributes(m_attributes.byteSize());
-    for (const XMLAttribute &attribute : m_attributes) {
-        copy->setAttribute(attribute.name, attribute.value);
-    }
+    copy->setAttributes(m_attributes);
     copy->setLine(line());
     return copy;
 }

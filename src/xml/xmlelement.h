@@ -18,6 +18,9 @@ public:
     // Sets the value of an existing name (keeping its position) or appends the pair at the
     // end. A null value (std::nullopt, a null pointer) differs from "".
     virtual void setAttribute(std::string_view name, XMLValue value);
+    // Sets each attribute of the list in its order, as setAttribute would: how the reader and
+    // copies hand an element its attributes, in one block when it has none yet.
+    virtual void setAttributes(const XMLAttributeList &attributes);
     virtual void removeAttribute(std::string_view name);
     virtual bool hasAttribute(std::string_view name) const;
     // The value, NUL-terminated, or null when the attribute is absent or has no value.
@@ -31,7 +34,7 @@ public:
     void reserveAttributes(std::size_t bytes) { m_attributes.reserve(bytes); }
 
     // The copy comes from the factory's mkXMLElement and receives the attributes through
-    // setAttribute, so subclasses see them as they would from the reader.
+    // setAttributes, so subclasses see them as they would from the reader.
     std::unique_ptr<XMLNode> cloneNode(XMLDocument &factory) const override;
 
 private:

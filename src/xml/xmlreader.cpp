@@ -15,7 +15,6 @@
 #include <cstring>
 #include <istream>
 #include <optional>
-#include <unordered_set>
 #include <vector>
 
 #include <sys/mman.h>
@@ -242,13 +241,6 @@ public:
     }
 
 private:
-    struct PendingAttribute {
-        std::string_view name;
-        const char *raw;          // the value in the input, when it needed no decoding
-        std::size_t decodedStart; // else its place in m_decoded
-        std::size_t length;
-    };
-
     // The tree holds copies of all it keeps, so the text before m_p (the start of the next
     // markup or character data) is no longer read: dropping its whole pages means that a
     // large file and its tree never take memory at the same time. Only for the reader's own
@@ -483,30 +475,19 @@ private:
             if (!is(*m_p, kNameStart))
                 return fail(kBadDeclaration, line);
             std::string_view key = name();
-            std::optional<std::string> value;
+            std::string_view value;
             if (!attributeValue(line, "XML declaration", value))
                 return false;
-            if (value && key == "version")
-                m_reader.m_version = std::move(value);
-            else if (value && key == "encoding")
-                m_reader.m_encoding = std::move(value);
+            if (key == "version")
+                m_reader.m_version = std::string(value);
+            else if (key == "encoding")
+                m_reader.m_encoding = std::string(value);
         }
     }
 
-    // After an attribute name: "=" and a quoted value, decoded into `value`, or nothing.
-    bool attributeValue(int line, const char *within, std::optional<std::string> &value) {
-        PendingAttribute pending{};
-        bool present = false;
-        if (!rawAttributeValue(line, within, pending, present))
-            return false;
-        if (present) {
-            value = pending.raw ? std::string(pending.raw, pending.length)
-                                : m_decoded.substr(pending.decodedStart, pending.length);
-        }
-        return true;
-    }
-
-    bool rawAttributeValue(int line, const char *within, PendingAttribute &pending, bool &present) {
+    // After an attribute name: "=" and a quoted value, decoded. The value is a view of the
+    // input, or of m_decoded when it holds references (valid until the next value).
+    bool attributeValue(int line, const char *within, std::string_view &value) {
         skipSpace();
         if (m_p == m_end)
             return eof(within, line);
@@ -535,16 +516,13 @@ private:
             ++stop;
         }
         m_p = stop + 1;
-        present = true;
-        pending.length = std::size_t(stop - start);
         if (plain) {
-            pending.raw = start;
+            value = std::string_view(start, std::size_t(stop - start));
             return true;
         }
-        pending.raw = nullptr;
-        pending.decodedStart = m_decoded.size();
+        m_decoded.clear();
         decodeText(start, stop, false, m_decoded);
-        pending.length = m_decoded.size() - pending.decodedStart;
+        value = m_decoded;
         return true;
     }
 
@@ -565,9 +543,8 @@ private:
         else
             m_open.back()->appendChild(std::move(created));
 
-        m_pending.clear();
-        m_names.clear();
-        m_decoded.clear();
+        // Gathered here and handed over at once: the element gets one block of the right size.
+        m_attributes.clear();
         bool selfClosing = false;
         for (;;) {
             skipSpace();
@@ -588,52 +565,24 @@ private:
             }
             if (!is(*m_p, kNameStart))
                 return fail(kBadTagName, m_line);
-            PendingAttribute pending{};
-            pending.name = name();
+            const std::string_view attribute = name();
             const int nameLine = m_line;
-            bool present = false;
-            if (!rawAttributeValue(line, "tag", pending, present))
+            std::string_view value;
+            if (!attributeValue(line, "tag", value))
                 return false;
-            if (present)
-                m_pending.push_back(pending);
-            if (m_pending.size() > 1 && repeatedName())
+            // The list indexes its names beyond a few, so a hostile element stays linear.
+            if (m_attributes.contains(attribute))
                 return fail(kDuplicateAttribute, nameLine);
+            m_attributes.append(attribute, value);
         }
-
-        // Packed size of the attributes, so that the element allocates their block once.
-        std::size_t bytes = 0;
-        for (const PendingAttribute &pending : m_pending)
-            bytes += XMLAttributeList::entryBytes(pending.name.size(), pending.length);
-        element->reserveAttributes(bytes);
-        for (const PendingAttribute &pending : m_pending) {
-            const char *value = pending.raw ? pending.raw : m_decoded.data() + pending.decodedStart;
-            element->setAttribute(pending.name, std::string_view(value, pending.length));
-        }
+        if (!m_attributes.empty())
+            element->setAttributes(m_attributes);
 
         if (!selfClosing)
             m_open.push_back(element);
         else if (atTop)
             m_root = std::move(m_top);
         return true;
-    }
-
-    // Whether the newest pending attribute repeats the name of an earlier one. Beyond a few
-    // attributes the names go into a set, so that a hostile element stays linear.
-    bool repeatedName() {
-        const std::string_view newest = m_pending.back().name;
-        constexpr std::size_t kLinearScan = 16;
-        if (m_pending.size() <= kLinearScan) {
-            for (std::size_t i = 0; i + 1 < m_pending.size(); ++i) {
-                if (m_pending[i].name == newest)
-                    return true;
-            }
-            return false;
-        }
-        if (m_names.empty()) {
-            for (std::size_t i = 0; i + 1 < m_pending.size(); ++i)
-                m_names.insert(m_pending[i].name);
-        }
-        return !m_names.insert(newest).second;
     }
 
     bool endTag(int line) {
@@ -659,9 +608,8 @@ private:
     std::vector<XMLElement *> m_open;
     std::unique_ptr<XMLElement> m_top;  // the outermost open element
     std::unique_ptr<XMLElement> m_root; // what closed last at top level
-    std::vector<PendingAttribute> m_pending;
-    std::unordered_set<std::string_view> m_names;
-    std::string m_decoded;
+    XMLAttributeList m_attributes;      // of the start tag being read
+    std::string m_decoded;              // the last attribute value that held references
     const char *m_released; // the end of what was given back, or null to keep the buffer
 };
 

@@ -67,6 +67,23 @@ TEST(XMLAttributes, ValuesKeepEmbeddedNulBytesAndAliasingIsSafe) {
     EXPECT_EQ(element.attributeOr("a"), std::string(200, 'z'));
 }
 
+TEST(XMLAttributes, SetAttributesHandsOverAListAsSetAttributeWould) {
+    XMLAttributeList list;
+    list.append("b", "2");
+    list.append("none", XMLValue());
+    list.append("a", "");
+    XMLElement fresh("e");
+    fresh.setAttributes(list);
+    EXPECT_EQ(pairs(fresh), (Pairs{{"b", "2"}, {"none", "(none)"}, {"a", ""}}));
+    EXPECT_TRUE(fresh.hasAttribute("none"));
+    // An element that has attributes keeps their places and gets the new ones after them.
+    XMLElement merged("e");
+    merged.setAttribute("a", "old");
+    merged.setAttribute("c", "3");
+    merged.setAttributes(list);
+    EXPECT_EQ(pairs(merged), (Pairs{{"a", ""}, {"c", "3"}, {"b", "2"}, {"none", "(none)"}}));
+}
+
 TEST(XMLAttributes, ManyAttributesAgreeWithASimpleModel) {
     // Past a few dozen names the list switches to an index; it must behave the same.
     XMLElement element("e");
