@@ -1,5 +1,6 @@
-// The inner interpreter: runs compiled code with the data stack pointer in a local variable.
-// Every path that may throw or call out stores it back first (SYNC).
+// The inner interpreter: runs compiled code with the data stack pointer and the step budget
+// in local variables, where the compiler can keep them in registers (a store through a cell
+// could alias a member). Every path that may throw or call out stores them back first (SYNC).
 #include "forth/forthexception.h"
 #include "forth/fscontext.h"
 #include "forth/fwordlist.h"
@@ -139,7 +140,7 @@ void FSContext::dropLocals(std::size_t top) {
         m_locals[--m_localsTop].clear();
 }
 
-#define SYNC() (m_sp = sp)
+#define SYNC() (m_sp = sp, m_ticks = ticks)
 #define NEED(n)                                                                                    \
     if (sp - m_stack < (n)) {                                                                      \
         SYNC();                                                                                    \
@@ -155,6 +156,7 @@ void FSContext::dropLocals(std::size_t top) {
         SYNC();                                                                                    \
         expr;                                                                                      \
         sp = m_sp;                                                                                 \
+        ticks = m_ticks;                                                                           \
     } while (0)
 #define NEXT()                                                                                     \
     do {                                                                                           \
@@ -162,7 +164,7 @@ void FSContext::dropLocals(std::size_t top) {
         goto *kDispatch[int(p->op)];                                                               \
     } while (0)
 #define TICK()                                                                                     \
-    if (--m_ticks < 0)                                                                             \
+    if (--ticks < 0)                                                                               \
     OUT(tickSlow())
 // Takes the branch at p; a backward branch charges the step budget, so endless loops stop.
 #define JUMP()                                                                                     \
@@ -181,6 +183,7 @@ void FSContext::runCode(const pcode *ip) {
 #undef FORTH_OP_LABEL
     };
     Cell *sp = m_sp;
+    std::int64_t ticks = m_ticks;
     const pcode *p;
     bool subtract;
     bool greater;
