@@ -1,6 +1,7 @@
-// The inner interpreter: runs compiled code with the data stack pointer and the step budget
-// in local variables, where the compiler can keep them in registers (a store through a cell
-// could alias a member). Every path that may throw or call out stores them back first (SYNC).
+// The inner interpreter: runs compiled code with the data stack pointer, the step budget and
+// the loop stack pointer in local variables, where the compiler can keep them in registers (a
+// store through a cell could alias a member). Every path that may throw or call out stores
+// them back first (SYNC).
 #include "forth/forthexception.h"
 #include "forth/fscontext.h"
 #include "forth/fwordlist.h"
@@ -140,7 +141,7 @@ void FSContext::dropLocals(std::size_t top) {
         m_locals[--m_localsTop].clear();
 }
 
-#define SYNC() (m_sp = sp, m_ticks = ticks)
+#define SYNC() (m_sp = sp, m_ticks = ticks, m_lp = int(loop - m_loops))
 #define NEED(n)                                                                                    \
     if (sp - stackBase() < (n)) [[unlikely]] {                                                     \
         SYNC();                                                                                    \
@@ -165,6 +166,7 @@ void FSContext::dropLocals(std::size_t top) {
         expr;                                                                                      \
         sp = m_sp;                                                                                 \
         ticks = m_ticks;                                                                           \
+        loop = m_loops + m_lp;                                                                     \
     } while (0)
 #define NEXT()                                                                                     \
     do {                                                                                           \
@@ -192,6 +194,7 @@ void FSContext::runCode(const pcode *ip) {
     };
     Cell *sp = m_sp;
     std::int64_t ticks = m_ticks;
+    LoopFrame *loop = m_loops + m_lp; // past the innermost loop
     const pcode *p;
     bool subtract;
     bool greater;
@@ -203,7 +206,7 @@ void FSContext::runCode(const pcode *ip) {
         if (m_localsTop != m_localsBase)
             dropLocals(m_localsBase);
         m_localsBase = frame.localsBase;
-        m_lp = int(frame.loopDepth);
+        loop = m_loops + frame.loopDepth;
         ip = frame.ret;
         if (!ip) {
             SYNC();
@@ -238,7 +241,7 @@ void FSContext::runCode(const pcode *ip) {
         TICK();
         if (m_fp == m_frames.size())
             OUT(growFrames());
-        m_frames[m_fp++] = {ip, std::uint32_t(m_lp), std::uint32_t(m_localsBase)};
+        m_frames[m_fp++] = {ip, std::uint32_t(loop - m_loops), std::uint32_t(m_localsBase)};
         m_localsBase = m_localsTop;
         ip = p->word->code.data();
         NEXT();
@@ -253,7 +256,7 @@ void FSContext::runCode(const pcode *ip) {
         TICK();
         if (m_fp == m_frames.size())
             OUT(growFrames());
-        m_frames[m_fp++] = {ip, std::uint32_t(m_lp), std::uint32_t(m_localsBase)};
+        m_frames[m_fp++] = {ip, std::uint32_t(loop - m_loops), std::uint32_t(m_localsBase)};
         m_localsBase = m_localsTop;
         ip = p->word->doesCode;
         NEXT();
@@ -292,7 +295,7 @@ void FSContext::runCode(const pcode *ip) {
         TICK();
         if (m_fp == m_frames.size())
             OUT(growFrames());
-        m_frames[m_fp++] = {ip, std::uint32_t(m_lp), std::uint32_t(m_localsBase)};
+        m_frames[m_fp++] = {ip, std::uint32_t(loop - m_loops), std::uint32_t(m_localsBase)};
         m_localsBase = m_localsTop;
         ip = target;
         NEXT();
@@ -327,23 +330,23 @@ void FSContext::runCode(const pcode *ip) {
             ip = p + p->i;
             NEXT();
         }
-        if (m_lp == kLoopStackSize)
+        if (loop == m_loops + kLoopStackSize)
             OUT(forthThrow(kErrLoopOverflow));
-        m_loops[m_lp++] = {start, limit};
+        *loop++ = {start, limit};
         NEXT();
     }
     L_Loop : {
-        if (m_lp == 0)
+        if (loop == m_loops)
             OUT(forthThrow(kErrAbort, "loop stack underflow"));
         // A step of one crosses the boundary exactly when the index reaches the limit.
-        LoopFrame &frame = m_loops[m_lp - 1];
+        LoopFrame &frame = loop[-1];
         const std::int64_t next = wrapAdd(frame.index, 1);
         if (next != frame.limit) {
             frame.index = next;
             TICK();
             ip = p + p->i;
         } else {
-            --m_lp;
+            --loop;
         }
         NEXT();
     }
@@ -351,35 +354,35 @@ void FSContext::runCode(const pcode *ip) {
         NEED_INTEGER();
         const std::int64_t step = sp[-1].integerValue();
         (--sp)->type = CellType::Empty;
-        if (m_lp == 0)
+        if (loop == m_loops)
             OUT(forthThrow(kErrAbort, "loop stack underflow"));
-        LoopFrame &frame = m_loops[m_lp - 1];
+        LoopFrame &frame = loop[-1];
         std::int64_t next;
         if (loopContinues(frame.index, step, frame.limit, next)) {
             frame.index = next;
             TICK();
             ip = p + p->i;
         } else {
-            --m_lp;
+            --loop;
         }
         NEXT();
     }
     L_Leave:
     L_Unloop:
-        if (m_lp == 0)
+        if (loop == m_loops)
             OUT(forthThrow(kErrAbort, "loop stack underflow"));
-        --m_lp;
+        --loop;
         if (p->op == Op::Leave)
             ip = p + p->i;
         NEXT();
     L_LoopI:
     L_LoopJ : {
         int frame = p->op == Op::LoopI ? 1 : 2;
-        if (m_lp < frame)
+        if (loop - m_loops < frame)
             OUT(forthThrow(kErrLoopParameters));
         ROOM(1);
         sp->type = CellType::Integer;
-        sp->i = m_loops[m_lp - frame].index;
+        sp->i = loop[-frame].index;
         ++sp;
         NEXT();
     }
@@ -710,11 +713,11 @@ void FSContext::runCode(const pcode *ip) {
         ip = p + 2;
         NEXT();
     L_LoopICells:
-        if (m_lp < 1)
+        if (loop == m_loops)
             OUT(forthThrow(kErrLoopParameters));
         ROOM(1);
         sp->type = CellType::Integer;
-        sp->i = m_loops[m_lp - 1].index;
+        sp->i = loop[-1].index;
         ++sp;
         ip = p + 2;
         NEXT();
