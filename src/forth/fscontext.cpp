@@ -117,7 +117,7 @@ Cell &FSContext::rpeek(int n) {
 }
 
 void FSContext::resetAfterError() {
-    while (m_sp != m_stack)
+    while (m_sp != stackBase())
         (--m_sp)->clear();
     resetAfterQuit();
 }

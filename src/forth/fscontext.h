@@ -119,16 +119,16 @@ public:
     bool fileAccess() const { return m_fileAccess; }
 
     // --- Data stack -------------------------------------------------------------------
-    int depth() const { return int(m_sp - m_stack); }
+    int depth() const { return int(m_sp - stackBase()); }
     void push(Cell cell) {
-        if (m_sp == m_stack + kStackSize)
+        if (m_sp == stackBase() + kStackSize)
             stackOverflow();
         *m_sp++ = std::move(cell);
     }
     void pushInt(std::int64_t value) { push(Cell::integer(value)); }
     void pushFlag(bool flag) { pushInt(flag ? -1 : 0); }
     Cell pop() {
-        if (m_sp == m_stack)
+        if (m_sp == stackBase())
             stackUnderflow();
         return std::move(*--m_sp);
     }
@@ -282,8 +282,14 @@ private:
     void clearCompilation();
     void warnRedefinition(PColonChild *word, PColonChild *hidden);
 
-    Cell m_stack[kStackSize];
-    Cell *m_sp = m_stack;
+    // Two cells below the stack that stay empty: a cell at sp[-1] or sp[-2] tagged other than
+    // Empty is on the stack, so a fast path that checks the tags of its operands needs no
+    // separate depth check.
+    static constexpr int kStackGuard = 2;
+    Cell m_stackCells[kStackGuard + kStackSize];
+    Cell *stackBase() { return m_stackCells + kStackGuard; }
+    const Cell *stackBase() const { return m_stackCells + kStackGuard; }
+    Cell *m_sp = stackBase();
     Cell m_rstack[kStackSize];
     int m_rp = 0;
     LoopFrame m_loops[kLoopStackSize];

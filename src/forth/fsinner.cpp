@@ -1,5 +1,7 @@
-// The inner interpreter: runs compiled code with the data stack pointer in a local variable.
-// Every path that may throw or call out stores it back first (SYNC).
+// The inner interpreter: runs compiled code with the data stack pointer, the step budget and
+// the loop stack pointer in local variables, where the compiler can keep them in registers (a
+// store through a cell could alias a member). Every path that may throw or call out stores
+// them back first (SYNC).
 #include "forth/forthexception.h"
 #include "forth/fscontext.h"
 #include "forth/fwordlist.h"
@@ -139,22 +141,32 @@ void FSContext::dropLocals(std::size_t top) {
         m_locals[--m_localsTop].clear();
 }
 
-#define SYNC() (m_sp = sp)
+#define SYNC() (m_sp = sp, m_ticks = ticks, m_lp = int(loop - m_loops))
 #define NEED(n)                                                                                    \
-    if (sp - m_stack < (n)) {                                                                      \
+    if (sp - stackBase() < (n)) [[unlikely]] {                                                     \
         SYNC();                                                                                    \
         stackUnderflow();                                                                          \
     }
 #define ROOM(n)                                                                                    \
-    if (m_stack + kStackSize - sp < (n)) {                                                         \
+    if (stackBase() + kStackSize - sp < (n)) [[unlikely]] {                                        \
         SYNC();                                                                                    \
         stackOverflow();                                                                           \
+    }
+// The top cell as an integer (an empty cell reads as 0), the depth checked only when its tag
+// is not Integer: the guard cells below the stack are empty.
+#define NEED_INTEGER()                                                                             \
+    if (sp[-1].type != CellType::Integer) [[unlikely]] {                                           \
+        NEED(1);                                                                                   \
+        if (sp[-1].type != CellType::Empty)                                                        \
+            OUT(sp[-1].toInteger());                                                               \
     }
 #define OUT(expr)                                                                                  \
     do {                                                                                           \
         SYNC();                                                                                    \
         expr;                                                                                      \
         sp = m_sp;                                                                                 \
+        ticks = m_ticks;                                                                           \
+        loop = m_loops + m_lp;                                                                     \
     } while (0)
 #define NEXT()                                                                                     \
     do {                                                                                           \
@@ -162,7 +174,7 @@ void FSContext::dropLocals(std::size_t top) {
         goto *kDispatch[int(p->op)];                                                               \
     } while (0)
 #define TICK()                                                                                     \
-    if (--m_ticks < 0)                                                                             \
+    if (--ticks < 0) [[unlikely]]                                                                  \
     OUT(tickSlow())
 // Takes the branch at p; a backward branch charges the step budget, so endless loops stop.
 #define JUMP()                                                                                     \
@@ -181,6 +193,8 @@ void FSContext::runCode(const pcode *ip) {
 #undef FORTH_OP_LABEL
     };
     Cell *sp = m_sp;
+    std::int64_t ticks = m_ticks;
+    LoopFrame *loop = m_loops + m_lp; // past the innermost loop
     const pcode *p;
     bool subtract;
     bool greater;
@@ -192,7 +206,7 @@ void FSContext::runCode(const pcode *ip) {
         if (m_localsTop != m_localsBase)
             dropLocals(m_localsBase);
         m_localsBase = frame.localsBase;
-        m_lp = int(frame.loopDepth);
+        loop = m_loops + frame.loopDepth;
         ip = frame.ret;
         if (!ip) {
             SYNC();
@@ -227,7 +241,7 @@ void FSContext::runCode(const pcode *ip) {
         TICK();
         if (m_fp == m_frames.size())
             OUT(growFrames());
-        m_frames[m_fp++] = {ip, std::uint32_t(m_lp), std::uint32_t(m_localsBase)};
+        m_frames[m_fp++] = {ip, std::uint32_t(loop - m_loops), std::uint32_t(m_localsBase)};
         m_localsBase = m_localsTop;
         ip = p->word->code.data();
         NEXT();
@@ -242,7 +256,7 @@ void FSContext::runCode(const pcode *ip) {
         TICK();
         if (m_fp == m_frames.size())
             OUT(growFrames());
-        m_frames[m_fp++] = {ip, std::uint32_t(m_lp), std::uint32_t(m_localsBase)};
+        m_frames[m_fp++] = {ip, std::uint32_t(loop - m_loops), std::uint32_t(m_localsBase)};
         m_localsBase = m_localsTop;
         ip = p->word->doesCode;
         NEXT();
@@ -281,7 +295,7 @@ void FSContext::runCode(const pcode *ip) {
         TICK();
         if (m_fp == m_frames.size())
             OUT(growFrames());
-        m_frames[m_fp++] = {ip, std::uint32_t(m_lp), std::uint32_t(m_localsBase)};
+        m_frames[m_fp++] = {ip, std::uint32_t(loop - m_loops), std::uint32_t(m_localsBase)};
         m_localsBase = m_localsTop;
         ip = target;
         NEXT();
@@ -293,10 +307,8 @@ void FSContext::runCode(const pcode *ip) {
         JUMP();
         NEXT();
     L_ZBranch : {
-        NEED(1);
+        NEED_INTEGER();
         Cell &flag = sp[-1];
-        if (!flag.isInteger())
-            OUT(flag.toInteger());
         bool zero = flag.integerValue() == 0;
         flag.type = CellType::Empty;
         --sp;
@@ -318,61 +330,59 @@ void FSContext::runCode(const pcode *ip) {
             ip = p + p->i;
             NEXT();
         }
-        if (m_lp == kLoopStackSize)
+        if (loop == m_loops + kLoopStackSize)
             OUT(forthThrow(kErrLoopOverflow));
-        m_loops[m_lp++] = {start, limit};
+        *loop++ = {start, limit};
         NEXT();
     }
     L_Loop : {
-        if (m_lp == 0)
+        if (loop == m_loops)
             OUT(forthThrow(kErrAbort, "loop stack underflow"));
         // A step of one crosses the boundary exactly when the index reaches the limit.
-        LoopFrame &frame = m_loops[m_lp - 1];
+        LoopFrame &frame = loop[-1];
         const std::int64_t next = wrapAdd(frame.index, 1);
         if (next != frame.limit) {
             frame.index = next;
             TICK();
             ip = p + p->i;
         } else {
-            --m_lp;
+            --loop;
         }
         NEXT();
     }
     L_PlusLoop : {
-        NEED(1);
-        if (!sp[-1].isInteger())
-            OUT(sp[-1].toInteger());
+        NEED_INTEGER();
         const std::int64_t step = sp[-1].integerValue();
         (--sp)->type = CellType::Empty;
-        if (m_lp == 0)
+        if (loop == m_loops)
             OUT(forthThrow(kErrAbort, "loop stack underflow"));
-        LoopFrame &frame = m_loops[m_lp - 1];
+        LoopFrame &frame = loop[-1];
         std::int64_t next;
         if (loopContinues(frame.index, step, frame.limit, next)) {
             frame.index = next;
             TICK();
             ip = p + p->i;
         } else {
-            --m_lp;
+            --loop;
         }
         NEXT();
     }
     L_Leave:
     L_Unloop:
-        if (m_lp == 0)
+        if (loop == m_loops)
             OUT(forthThrow(kErrAbort, "loop stack underflow"));
-        --m_lp;
+        --loop;
         if (p->op == Op::Leave)
             ip = p + p->i;
         NEXT();
     L_LoopI:
     L_LoopJ : {
         int frame = p->op == Op::LoopI ? 1 : 2;
-        if (m_lp < frame)
+        if (loop - m_loops < frame)
             OUT(forthThrow(kErrLoopParameters));
         ROOM(1);
         sp->type = CellType::Integer;
-        sp->i = m_loops[m_lp - frame].index;
+        sp->i = loop[-frame].index;
         ++sp;
         NEXT();
     }
@@ -481,6 +491,12 @@ void FSContext::runCode(const pcode *ip) {
     L_Sub:
         subtract = true;
     addOrSubtract:
+        if (sp[-1].type == CellType::Integer && sp[-2].type == CellType::Integer) [[likely]] {
+            sp[-2].i = !subtract ? wrapAdd(sp[-2].i, sp[-1].i)
+                                 : std::int64_t(std::uint64_t(sp[-2].i) - std::uint64_t(sp[-1].i));
+            (--sp)->type = CellType::Empty;
+            NEXT();
+        }
         NEED(2);
         if (!subtract && sp[-2].type == CellType::Integer &&
             (sp[-1].type == CellType::DataAddress || sp[-1].type == CellType::String)) {
@@ -501,8 +517,8 @@ void FSContext::runCode(const pcode *ip) {
         NEXT();
     // 1+ and 1- each have their own code: choosing the step from p->op costs more than they do.
     L_OnePlus:
-        NEED(1);
-        if (sp[-1].type != CellType::Integer) {
+        if (sp[-1].type != CellType::Integer) [[unlikely]] {
+            NEED(1);
             SYNC();
             sp[-1] = cellAdd(sp[-1], Cell::integer(1));
             NEXT();
@@ -510,8 +526,8 @@ void FSContext::runCode(const pcode *ip) {
         sp[-1].i = wrapAdd(sp[-1].i, 1);
         NEXT();
     L_OneMinus:
-        NEED(1);
-        if (sp[-1].type != CellType::Integer) {
+        if (sp[-1].type != CellType::Integer) [[unlikely]] {
+            NEED(1);
             SYNC();
             sp[-1] = cellAdd(sp[-1], Cell::integer(-1));
             NEXT();
@@ -524,11 +540,11 @@ void FSContext::runCode(const pcode *ip) {
     L_Greater:
         greater = true;
     compare : {
-        NEED(2);
         int order;
         if (sp[-1].type == CellType::Integer && sp[-2].type == CellType::Integer) {
             order = sp[-2].i < sp[-1].i ? -1 : (sp[-2].i > sp[-1].i ? 1 : 0);
         } else {
+            NEED(2);
             SYNC();
             order = cellCompare(sp[-2], sp[-1]);
             sp[-1].clear();
@@ -552,17 +568,16 @@ void FSContext::runCode(const pcode *ip) {
         NEXT();
     }
     L_ZeroEqual:
-        NEED(1);
-        if (!sp[-1].isInteger())
-            OUT(sp[-1].toInteger());
+        NEED_INTEGER();
         sp[-1].i = sp[-1].integerValue() == 0 ? -1 : 0;
         sp[-1].type = CellType::Integer;
         NEXT();
     L_Fetch : {
-        NEED(1);
         Cell &address = sp[-1];
-        if (address.type != CellType::DataAddress || !address.region->contains(address.i))
+        if (address.type != CellType::DataAddress || !address.region->contains(address.i)) {
+            NEED(1);
             OUT(address.toRegion()->fetch(address.i));
+        }
         // No Cell temporary: an indirect goto may not leave the scope of a destructor.
         address = address.region->at(address.i);
         NEXT();
@@ -594,9 +609,7 @@ void FSContext::runCode(const pcode *ip) {
             *sp++ = m_rstack[m_rp - 1];
         NEXT();
     L_Cells:
-        NEED(1);
-        if (!sp[-1].isInteger())
-            OUT(sp[-1].toInteger());
+        NEED_INTEGER();
         NEXT();
     L_TwoDrop:
         NEED(2);
@@ -605,9 +618,7 @@ void FSContext::runCode(const pcode *ip) {
         sp -= 2;
         NEXT();
     L_TwoStar:
-        NEED(1);
-        if (!sp[-1].isInteger())
-            OUT(sp[-1].toInteger());
+        NEED_INTEGER();
         sp[-1].i = std::int64_t(std::uint64_t(sp[-1].integerValue()) << 1);
         sp[-1].type = CellType::Integer;
         NEXT();
@@ -617,7 +628,7 @@ void FSContext::runCode(const pcode *ip) {
         // the items that follow it.
     L_LitAdd:
     L_LitSub:
-        if (sp == m_stack || !isOffset(sp[-1].type))
+        if (!isOffset(sp[-1].type))
             goto L_Lit;
         sp[-1].i = p->op == Op::LitAdd
                        ? wrapAdd(sp[-1].i, p->i)
@@ -626,14 +637,14 @@ void FSContext::runCode(const pcode *ip) {
         NEXT();
     L_LitLess:
     L_LitGreater:
-        if (sp == m_stack || sp[-1].type != CellType::Integer)
+        if (sp[-1].type != CellType::Integer)
             goto L_Lit;
         sp[-1].i = (p->op == Op::LitLess ? sp[-1].i < p->i : sp[-1].i > p->i) ? -1 : 0;
         ip = p + 2;
         NEXT();
     L_LitLessBranch:
     L_LitGreaterBranch : {
-        if (sp == m_stack || sp[-1].type != CellType::Integer)
+        if (sp[-1].type != CellType::Integer)
             goto L_Lit;
         const bool flag = p->op == Op::LitLessBranch ? sp[-1].i < p->i : sp[-1].i > p->i;
         (--sp)->type = CellType::Empty;
@@ -647,8 +658,7 @@ void FSContext::runCode(const pcode *ip) {
     L_LessBranch:
     L_GreaterBranch:
     L_EqualBranch : {
-        if (sp < m_stack + 2 || sp[-1].type != CellType::Integer ||
-            sp[-2].type != CellType::Integer) {
+        if (sp[-1].type != CellType::Integer || sp[-2].type != CellType::Integer) {
             if (p->op == Op::LessBranch)
                 goto L_Less;
             if (p->op == Op::GreaterBranch)
@@ -670,7 +680,8 @@ void FSContext::runCode(const pcode *ip) {
     L_AddFetch:
     L_AddStore : {
         // address offset + (either order) followed by @ or !
-        if (sp < m_stack + (p->op == Op::AddFetch ? 2 : 3))
+        // Two tags checked below prove two cells; a store needs a third.
+        if (p->op == Op::AddStore && sp < stackBase() + 3)
             goto L_Add;
         Cell *address = &sp[-2];
         Cell *offset = &sp[-1];
@@ -702,18 +713,18 @@ void FSContext::runCode(const pcode *ip) {
         ip = p + 2;
         NEXT();
     L_LoopICells:
-        if (m_lp < 1)
+        if (loop == m_loops)
             OUT(forthThrow(kErrLoopParameters));
         ROOM(1);
         sp->type = CellType::Integer;
-        sp->i = m_loops[m_lp - 1].index;
+        sp->i = loop[-1].index;
         ++sp;
         ip = p + 2;
         NEXT();
     L_DupLitLessBranch:
     L_DupLitGreaterBranch : {
         // DUP would fail on a full stack; the fused form pushes nothing, so it checks for it.
-        if (sp == m_stack || sp == m_stack + kStackSize || sp[-1].type != CellType::Integer)
+        if (sp == stackBase() + kStackSize || sp[-1].type != CellType::Integer)
             goto L_Dup;
         const std::int64_t limit = p[1].i;
         const bool flag = p->op == Op::DupLitLessBranch ? sp[-1].i < limit : sp[-1].i > limit;
@@ -727,7 +738,7 @@ void FSContext::runCode(const pcode *ip) {
     L_OverCells:
     L_OverAdd:
         // OVER would fail on a full stack, so the fused forms leave that case to it.
-        if (sp < m_stack + 2 || sp == m_stack + kStackSize || sp[-2].type != CellType::Integer)
+        if (sp == stackBase() + kStackSize || sp[-2].type != CellType::Integer)
             goto L_Over;
         if (p->op == Op::OverCells) {
             sp->type = CellType::Integer;
@@ -745,7 +756,7 @@ void FSContext::runCode(const pcode *ip) {
         // The word's own region plus an integer offset, then @ or !; a word with a DOES> part
         // or anything out of the ordinary takes the long way.
         const PColonChild *word = p->word;
-        if (word->doesCode || sp < m_stack + (p->op == Op::CreateAddFetch ? 1 : 2) ||
+        if (word->doesCode || (p->op == Op::CreateAddStore && sp < stackBase() + 2) ||
             sp[-1].type != CellType::Integer || !word->region->contains(sp[-1].i))
             goto L_CallCreate;
         Cell &target = word->region->at(sp[-1].i);
