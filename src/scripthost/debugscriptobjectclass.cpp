@@ -112,11 +112,12 @@ QString describe(ESContext &c, SymbolicDebuggerInterface &engine, std::uint64_t 
     return text;
 }
 
-ESValue breakexpr(ESContext &c, ESObject *function, const ESValue &, int, ESValue *argv) {
+ESValue breakexpr(ESContext &c, ESObject *function, const ESValue &, int argc, ESValue *argv) {
     DebugScriptObjectClass &debug = self(function);
     SymbolicDebuggerInterface &engine = debug.engine(c);
     // The engine stops on every hit and picks a hardware breakpoint where software ones fail.
-    if (!argv[1].isUndefined() && c.toNumber(argv[1]) > 1)
+    ESValue count = esArgument(argc, argv, 1);
+    if (!count.isUndefined() && c.toNumber(count) > 1)
         unsupported(c, "breakexpr with a count");
     return ESValue::fromNumber(debug.addBreakpoint(c, addressOf(c, engine, argv[0])));
 }
@@ -239,9 +240,10 @@ QString formatted(const std::string &text, char format) {
     }
 }
 
-ESValue print(ESContext &c, ESObject *function, const ESValue &, int, ESValue *argv) {
+ESValue print(ESContext &c, ESObject *function, const ESValue &, int argc, ESValue *argv) {
     static const QString kFormats = QStringLiteral("bcdefgiopsux");
-    QString format = argv[1].isUndefined() ? QString() : c.toText(argv[1]);
+    ESValue fmt = esArgument(argc, argv, 1);
+    QString format = fmt.isUndefined() ? QString() : c.toText(fmt);
     if (!format.isEmpty() && (format.size() != 1 || !kFormats.contains(format)))
         c.throwError(QStringLiteral("invalid print format: ") + format);
     std::string text = evaluateText(c, function, argv[0]);
@@ -315,11 +317,12 @@ ESValue where(ESContext &c, ESObject *function, const ESValue &, int, ESValue *)
     return ESValue::undefined();
 }
 
-ESValue locate(ESContext &c, ESObject *function, const ESValue &, int, ESValue *argv) {
+ESValue locate(ESContext &c, ESObject *function, const ESValue &, int argc, ESValue *argv) {
     DebugScriptObjectClass &debug = self(function);
     SymbolicDebuggerInterface &engine = debug.engine(c);
-    if (!argv[0].isUndefined() && c.toInt32(argv[0]) != 0)
-        c.throwRangeError(QStringLiteral("no frame %1").arg(c.toText(argv[0])));
+    ESValue frame = esArgument(argc, argv, 0);
+    if (!frame.isUndefined() && c.toInt32(frame) != 0)
+        c.throwRangeError(QStringLiteral("no frame %1").arg(c.toText(frame)));
     debug.located = programCounter(c, engine);
     say(function, describe(c, engine, *debug.located));
     return ESValue::undefined();

@@ -129,20 +129,21 @@ ProjectElement *HeadlessScriptEnvironment::solution() const {
 }
 
 bool HeadlessScriptEnvironment::openSolution(const QString &fileName) {
-    if (!m_projects) {
-        m_projects = std::make_unique<StandardProjectSystem>(m_macros);
-        m_projects->setWarningHandler([this](const std::string &message) {
-            m_messages(QStringLiteral("warning: ") + QString::fromStdString(message) +
-                       QLatin1Char('\n'));
-        });
-    }
+    // A fresh project system for each load: the open solution stays until the new one (the
+    // same file again on a reload) has loaded.
+    auto projects = std::make_unique<StandardProjectSystem>(m_macros);
+    projects->setWarningHandler([this](const std::string &message) {
+        m_messages(QStringLiteral("warning: ") + QString::fromStdString(message) +
+                   QLatin1Char('\n'));
+    });
     ProjectElement *root = nullptr;
     try {
-        root = m_projects->loadSolution(fileName.toStdString());
+        root = projects->loadSolution(fileName.toStdString());
     } catch (const SolutionLoadError &error) {
         showMessage(Error, QStringLiteral("Open Solution"), QString::fromStdString(error.what()));
         return false;
     }
+    m_projects = std::move(projects);
     m_solutionFile = QFileInfo(fileName).absoluteFilePath();
     m_activeProject.clear();
     for (const ProjectElement *node : NodePath::listing(*root)) {
@@ -209,9 +210,10 @@ QStringList HeadlessScriptEnvironment::batchBuildConfigurations(const QString &p
     std::string list =
         PropertyResolver::resolve(*node, "batch_build_configurations", PropertyType::StringList, "",
                                   m_configuration.toStdString());
+    // Lists add up from the solution down: each configuration is built once.
     QStringList names;
     for (const std::string &name : splitEscapedList(list))
-        if (!name.empty())
+        if (!name.empty() && !names.contains(QString::fromStdString(name)))
             names << QString::fromStdString(name);
     return names;
 }

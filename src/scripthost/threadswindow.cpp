@@ -32,7 +32,7 @@ bool ThreadsWindow::update(const QString &scriptPath, int threadLimit) {
         m_environment.showMessage(ScriptEnvironment::Error, kTitle, completion.text);
         return false;
     }
-    if (m_context->isStopped()) {
+    if (m_context->budgetSpent()) {
         m_environment.showMessage(ScriptEnvironment::Error, kTitle,
                                   QStringLiteral("the thread script ran too long"));
         return false;

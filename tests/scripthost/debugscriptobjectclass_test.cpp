@@ -30,6 +30,7 @@ public:
     }
     bool clearBreakpoint(std::uint64_t address) override { return breakpoints.erase(address); }
     unsigned getAddressSizeInBytes() override { return 4; }
+    std::string getProgramCounterName() override { return "pc"; }
     std::vector<std::string> getRegisterNames() override { return {"r0", "pc"}; }
     bool getRegister(const std::string &name, std::uint64_t &value) override {
         if (name == "pc")
@@ -113,7 +114,9 @@ TEST_F(DebugObject, BreakpointsAreNumberedAndHitsReportTheirNumber) {
     EXPECT_EQ(host.output, QStringLiteral("Breakpoint 1 at 0x00000100 in main at main.c:10\n"
                                           "Breakpoint 2 at 0x00000180 in tick at main.c:74\n"));
     EXPECT_EQ(engine.breakpoints, (std::set<std::uint64_t>{0x180}));
-    EXPECT_EQ(eval("Debug.deletebreak(0); Debug.breakexpr('main')"), "3");
+    EXPECT_EQ(eval("Debug.deletebreak(0); Debug.breakexpr('main', 1)"), "3");
+    EXPECT_EQ(eval("Debug.breakexpr('tick', 2)"),
+              "error: Debug.breakexpr with a count is not supported by this debugger");
     EXPECT_EQ(engine.breakpoints, (std::set<std::uint64_t>{0x100}));
 }
 
