@@ -32,8 +32,10 @@
 namespace {
 
 const char kUsage[] =
-    "usage: qzscript [--listing] [--host [--solution FILE] [--config NAME]] FILE [ARG...]\n"
-    "       qzscript [--listing] [--host ...] -e SOURCE [ARG...]\n"
+    "usage: qzscript [--listing] FILE [ARG...]\n"
+    "       qzscript [--listing] -e SOURCE [ARG...]\n"
+    "       qzscript --host [--solution FILE] [--config NAME] [--listing] FILE|-e SOURCE\n"
+    "                [ARG...]\n"
     "\n"
     "Evaluates a script in a fresh context. FILE \"-\" reads the script from standard\n"
     "input. The ARGs are the strings of the global array `arguments`; print(...) writes\n"
