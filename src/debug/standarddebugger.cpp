@@ -345,6 +345,12 @@ void StandardDebugger::stop() {
         throw HException("the target does not stop");
 }
 
+bool StandardDebugger::waitForStop(int timeoutMs) {
+    if (m_running)
+        stopped(m_target->waitForStop(timeoutMs));
+    return !m_running;
+}
+
 StopEvent StandardDebugger::stepOffBreakpoint(bool *stepped) {
     *stepped = false;
     std::uint64_t pc = 0;

@@ -52,6 +52,7 @@ public:
     void stepInstruction() override;
     void stop() override;
     bool isRunning() override { return m_running; }
+    bool waitForStop(int timeoutMs) override;
     // Runs until the target stops, `timeoutMs` passes (0: no limit) or `cancelled` answers
     // true; in the last two cases the target is interrupted, so that it is halted when this
     // returns unless it ended. Console output goes to the helpers as it arrives.

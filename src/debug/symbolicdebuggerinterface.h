@@ -69,6 +69,9 @@ public:
     virtual void stepInstruction() = 0;
     virtual void stop() = 0;
     virtual bool isRunning() = 0;
+    // Waits at most `timeoutMs` for a running target to stop; true when it is halted. Callers
+    // that must stay responsive wait in short slices.
+    virtual bool waitForStop(int timeoutMs) { return !isRunning(); }
 
     // Expressions: the value as text, or a ParserException.
     virtual std::string evaluateExpression(const std::string &expression) = 0;

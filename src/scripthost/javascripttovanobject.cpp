@@ -1,6 +1,10 @@
 #include "scripthost/javascripttovanobject.h"
 
+#include "core/hexception.h"
 #include "core/version.h"
+#include "debug/symbolicdebuggerinterface.h"
+#include "expr/parserexception.h"
+#include "packages/packagesystem.h"
 #include "project/macroexpander.h"
 #include "script/escontext.h"
 #include "scripthost/hostfiles.h"
@@ -54,6 +58,50 @@ bool isProtectedDirectory(const QString &dir) {
     if (ESContext *context = QObjectESClass::callingContext())
         context->throwError(message);
     throw std::runtime_error(message.toStdString());
+}
+
+const QString kRecentSolutions = QStringLiteral("Environment/Recent Solutions");
+const QString kRecentFiles = QStringLiteral("Environment/Recent Files");
+constexpr int kRecentLimit = 20;
+
+// At most `maximumItems` of the ";"-list (all for a negative count).
+QStringList firstItems(const QString &list, int maximumItems) {
+    QStringList items = list.split(QLatin1Char(';'), Qt::SkipEmptyParts);
+    if (maximumItems >= 0 && items.size() > maximumItems)
+        items.resize(maximumItems);
+    return items;
+}
+
+QVariantMap packageMap(const PackageRecord &record) {
+    QStringList dependencies;
+    for (const std::string &name : record.dependencies)
+        dependencies << QString::fromStdString(name);
+    return {
+        {QStringLiteral("name"), QString::fromStdString(record.name)},
+        {QStringLiteral("title"), QString::fromStdString(record.displayTitle())},
+        {QStringLiteral("version"), QString::fromStdString(record.version)},
+        {QStringLiteral("installedVersion"), QString::fromStdString(record.installedVersion)},
+        {QStringLiteral("latestVersion"), QString::fromStdString(record.latestVersion)},
+        {QStringLiteral("kind"), QString::fromStdString(packageKindName(record.kind))},
+        {QStringLiteral("url"), QString::fromStdString(record.url)},
+        {QStringLiteral("dependencies"), dependencies},
+    };
+}
+
+// Package files are read as they are asked for: an unreadable list is a script error.
+template <typename Work> auto packageWork(Work work) {
+    try {
+        return work();
+    } catch (const HException &error) {
+        scriptError(QString::fromStdString(error.message()));
+    }
+}
+
+std::vector<std::string> utf8List(const QStringList &names) {
+    std::vector<std::string> list;
+    for (const QString &name : names)
+        list.push_back(name.toStdString());
+    return list;
 }
 
 } // namespace
@@ -112,6 +160,127 @@ QString JavaScriptTovanObject::replaceMacros(const QString &string) {
     return QString::fromStdString(m_environment.macros().globalExpand(utf8(string)));
 }
 
+// --- Solutions ------------------------------------------------------------------------------
+
+bool JavaScriptTovanObject::openSolution(const QString &filename, bool clearBuildLog) {
+    if (clearBuildLog)
+        m_environment.clearBuildLog();
+    if (!m_environment.openSolution(filename))
+        return false;
+    QString path = m_environment.solutionFileName();
+    QStringList recent = firstItems(
+        m_environment.setting(ScriptEnvironment::EnvironmentSettings, kRecentSolutions), -1);
+    recent.removeAll(path);
+    recent.prepend(path);
+    m_environment.setSetting(
+        ScriptEnvironment::EnvironmentSettings, kRecentSolutions,
+        firstItems(recent.join(QLatin1Char(';')), kRecentLimit).join(QLatin1Char(';')));
+    return true;
+}
+
+bool JavaScriptTovanObject::openSolution(const QString &filename) {
+    return openSolution(filename, false);
+}
+
+bool JavaScriptTovanObject::reloadSolution() {
+    QString path = m_environment.solutionFileName();
+    if (path.isEmpty())
+        scriptError(QStringLiteral("no solution is open"));
+    return m_environment.openSolution(path);
+}
+
+bool JavaScriptTovanObject::setSolutionAttribute(const QString &name, const QString &value) {
+    return m_environment.setSolutionAttribute(name, value);
+}
+
+QString JavaScriptTovanObject::getSolutionAttribute(const QString &name) {
+    return m_environment.solutionAttribute(name);
+}
+
+bool JavaScriptTovanObject::setActiveProject(const QString &name) {
+    return m_environment.setActiveProject(name);
+}
+
+QString JavaScriptTovanObject::getActiveProject() {
+    return m_environment.activeProject();
+}
+
+QStringList JavaScriptTovanObject::getRecentSolutions(int maximumItems) {
+    return firstItems(
+        m_environment.setting(ScriptEnvironment::EnvironmentSettings, kRecentSolutions),
+        maximumItems);
+}
+
+QStringList JavaScriptTovanObject::getRecentFiles(int maximumItems) {
+    return firstItems(m_environment.setting(ScriptEnvironment::EnvironmentSettings, kRecentFiles),
+                      maximumItems);
+}
+
+// --- Packages -------------------------------------------------------------------------------
+
+PackageSystem *JavaScriptTovanObject::packageSystem() {
+    PackageSystem *packages = m_environment.packages();
+    if (!packages)
+        scriptError(QStringLiteral("the package system is not available"));
+    return packages;
+}
+
+int JavaScriptTovanObject::getNumberOfPackagesInstalled() {
+    PackageSystem *packages = packageSystem();
+    return packageWork([&] { return int(packages->installedPackages().size()); });
+}
+
+QVariantList JavaScriptTovanObject::getPackageUpdates(int maximumItems) {
+    PackageSystem *packages = packageSystem();
+    QVariantList updates;
+    for (const PackageRecord &record : packageWork([&] { return packages->packageList(); })) {
+        if (maximumItems >= 0 && updates.size() >= maximumItems)
+            break;
+        if (record.isInstalled() && record.hasUpdate())
+            updates << packageMap(record);
+    }
+    return updates;
+}
+
+QVariantList JavaScriptTovanObject::getPackageFiles(int maximumItems, const QString &groupFilter,
+                                                    const QString &urlFilter,
+                                                    const QString &titleFilter) {
+    auto matches = [](const QString &filter, const std::string &text) {
+        return filter.isEmpty() ||
+               QString::fromStdString(text).contains(filter, Qt::CaseInsensitive);
+    };
+    PackageSystem *packages = packageSystem();
+    QVariantList files;
+    for (const PackageRecord &record : packageWork([&] { return packages->packageList(); })) {
+        if (maximumItems >= 0 && files.size() >= maximumItems)
+            break;
+        if (matches(groupFilter, packageKindName(record.kind)) && matches(urlFilter, record.url) &&
+            matches(titleFilter, record.displayTitle()))
+            files << packageMap(record);
+    }
+    return files;
+}
+
+QVariantMap JavaScriptTovanObject::getPackageDetails(const QString &name) {
+    PackageSystem *packages = packageSystem();
+    for (const PackageRecord &record : packageWork([&] { return packages->packageList(); }))
+        if (record.name == name.toStdString())
+            return packageMap(record);
+    return {};
+}
+
+bool JavaScriptTovanObject::installPackages(const QStringList &packageNames) {
+    PackageSystem *packages = packageSystem();
+    return packageWork([&] { return packages->installNames(utf8List(packageNames)); }) ==
+           PackageSystem::Result::Done;
+}
+
+bool JavaScriptTovanObject::updatePackages(const QStringList &packageNames) {
+    PackageSystem *packages = packageSystem();
+    return packageWork([&] { return packages->update(utf8List(packageNames)); }) ==
+           PackageSystem::Result::Done;
+}
+
 // --- Identity -------------------------------------------------------------------------------
 
 QString JavaScriptTovanObject::getTovanName() {
@@ -147,6 +316,41 @@ void JavaScriptTovanObject::showErrorMessageBox(const QString &heading, const QS
 
 void JavaScriptTovanObject::showErrorMessageBox(const QString &message) {
     showErrorMessageBox(QStringLiteral("Error"), message);
+}
+
+// --- Debugger -------------------------------------------------------------------------------
+
+QString JavaScriptTovanObject::evaluateDebuggerExpression(const QString &expression) {
+    SymbolicDebuggerInterface *debugger = m_environment.debugger();
+    if (!debugger)
+        scriptError(QStringLiteral("the debugger is not running"));
+    try {
+        return QString::fromStdString(debugger->evaluateExpression(expression.toStdString()));
+    } catch (const ParserException &error) {
+        scriptError(QString::fromStdString(error.message()));
+    } catch (const std::exception &error) {
+        scriptError(QString::fromStdString(error.what()));
+    }
+}
+
+QString JavaScriptTovanObject::debugLocateToPC(const QString &address) {
+    bool ok = false;
+    std::uint64_t pc = address.trimmed().toULongLong(&ok, 0);
+    if (!ok)
+        pc = evaluateDebuggerExpression(address).toULongLong(&ok, 0);
+    if (!ok)
+        scriptError(QStringLiteral("not an address: ") + address);
+    SymbolicDebuggerInterface *debugger = m_environment.debugger();
+    if (!debugger)
+        scriptError(QStringLiteral("the debugger is not running"));
+    std::string function, file;
+    int line = 0;
+    std::uint64_t start = 0, end = 0;
+    if (!debugger->getSourceLocation(pc, function, file, line, start, end) || file.empty())
+        return {};
+    QString location = QStringLiteral("%1:%2").arg(QString::fromStdString(file)).arg(line);
+    m_environment.output(location + QLatin1Char('\n'));
+    return location;
 }
 
 // --- Files ----------------------------------------------------------------------------------

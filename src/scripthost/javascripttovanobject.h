@@ -4,10 +4,12 @@
 #include <QStringList>
 #include <QVariantMap>
 
+class PackageSystem;
 class ScriptEnvironment;
 
-// The `tovan` object: the environment's invokable methods for settings, macros, identity,
-// message boxes, files, XML formatting, the build log and processes.
+// The `tovan` object: the environment's invokable methods for settings, macros, solutions,
+// packages, identity, message boxes, the debugger, files, XML formatting, the build log and
+// processes.
 class JavaScriptTovanObject : public QObject {
     Q_OBJECT
 public:
@@ -29,6 +31,29 @@ public:
     Q_INVOKABLE void setGlobalMacro(const QString &name, const QString &value);
     Q_INVOKABLE QString replaceMacros(const QString &string);
 
+    // Solutions. Opened solutions are remembered, newest first, in the environment setting
+    // "Environment/Recent Solutions".
+    Q_INVOKABLE bool openSolution(const QString &filename, bool clearBuildLog);
+    Q_INVOKABLE bool openSolution(const QString &filename);
+    Q_INVOKABLE bool reloadSolution();
+    Q_INVOKABLE bool setSolutionAttribute(const QString &name, const QString &value);
+    Q_INVOKABLE QString getSolutionAttribute(const QString &name);
+    Q_INVOKABLE bool setActiveProject(const QString &name);
+    Q_INVOKABLE QString getActiveProject();
+    Q_INVOKABLE QStringList getRecentSolutions(int maximumItems);
+    Q_INVOKABLE QStringList getRecentFiles(int maximumItems);
+
+    // Packages: records are objects with name, title, version, installedVersion,
+    // latestVersion, kind, url and dependencies.
+    Q_INVOKABLE int getNumberOfPackagesInstalled();
+    Q_INVOKABLE QVariantList getPackageUpdates(int maximumItems);
+    Q_INVOKABLE QVariantList getPackageFiles(int maximumItems, const QString &groupFilter = {},
+                                             const QString &urlFilter = {},
+                                             const QString &titleFilter = {});
+    Q_INVOKABLE QVariantMap getPackageDetails(const QString &name);
+    Q_INVOKABLE bool installPackages(const QStringList &packageNames);
+    Q_INVOKABLE bool updatePackages(const QStringList &packageNames);
+
     // Identity.
     Q_INVOKABLE QString getTovanName();
     Q_INVOKABLE QString getTovanVersion();
@@ -40,6 +65,10 @@ public:
     Q_INVOKABLE void showWarningMessageBox(const QString &message);
     Q_INVOKABLE void showErrorMessageBox(const QString &heading, const QString &message);
     Q_INVOKABLE void showErrorMessageBox(const QString &message);
+
+    // The debugger: the value of an expression as its text, and locating to an address.
+    Q_INVOKABLE QString evaluateDebuggerExpression(const QString &expression);
+    Q_INVOKABLE QString debugLocateToPC(const QString &address);
 
     // Files.
     Q_INVOKABLE QString readFileToString(const QString &path,
@@ -78,5 +107,7 @@ public:
                                              bool inheritEnvironment = true);
 
 private:
+    PackageSystem *packageSystem();
+
     ScriptEnvironment &m_environment;
 };

@@ -38,6 +38,8 @@ public:
     bool carryOnExecuting() override { return ++m_count < kInstructionBudget; }
     // A fresh budget, for each evaluation of the thread list.
     void resetBudget() { m_count = 0; }
+    // Whether the last evaluation ran out of its budget.
+    bool budgetSpent() const { return m_count >= kInstructionBudget; }
 
 private:
     unsigned m_count = 0;

@@ -1,17 +1,22 @@
 #pragma once
 
+#include "build/buildresult.h"
+
 #include <QString>
+#include <QStringList>
 
 #include <memory>
 
 class ESContext;
 class JavaScriptTovanObject;
 class MacroExpander;
+class PackageSystem;
+class SymbolicDebuggerInterface;
+struct BuildRequest;
 
 // What scripts reach of the environment: the main window's side of the host objects. The
 // window implements it; HeadlessScriptEnvironment stands in for it on the command line and
-// in tests. Further groups (builder, debugger, packages, solutions) join as operations here
-// and as host objects installed by installHostObjects.
+// in tests.
 class ScriptEnvironment {
 public:
     enum SettingsScope { EnvironmentSettings, UserSettings, SessionSettings };
@@ -46,11 +51,37 @@ public:
     // Identity: the selected target device ("" when none).
     virtual QString currentDeviceName() = 0;
 
-    // Directory where `load` looks for scripts a path does not find.
+    // The open solution, its active project and build configuration (empty when there is
+    // none). Opening reports why it failed; the setters refuse a name the solution lacks.
+    virtual bool openSolution(const QString &fileName) = 0;
+    virtual QString solutionFileName() = 0;
+    virtual QString solutionAttribute(const QString &name) = 0;
+    virtual bool setSolutionAttribute(const QString &name, const QString &value) = 0;
+    virtual QString activeProject() = 0;
+    virtual bool setActiveProject(const QString &name) = 0;
+    virtual QString buildConfiguration() = 0;
+    virtual bool setBuildConfiguration(const QString &name) = 0;
+    // The configurations a batch build of the project (empty: the solution) goes through.
+    virtual QStringList batchBuildConfigurations(const QString &project) = 0;
+    // The target processors the active project can be built for, and the chosen one.
+    virtual QStringList targetProcessors() = 0;
+    virtual QString targetProcessor() = 0;
+    virtual bool setTargetProcessor(const QString &name) = 0;
+    // Runs a build of the open solution to its end, reporting to the build log. A stop
+    // request of the running script cancels it.
+    virtual BuildResult build(const BuildRequest &request) = 0;
+
+    // The debugger engine of the running session, or null; stopDebugging ends the session.
+    virtual SymbolicDebuggerInterface *debugger() = 0;
+    virtual void stopDebugging() = 0;
+    // The package system, or null where packages are not managed.
+    virtual PackageSystem *packages() = 0;
+
+    // Directory where `load` for scripts a path does not find.
     virtual QString scriptDirectory() = 0;
 
-    // Installs the host objects into a context: KVSys, WScript, BinaryFile and the `tovan`
-    // object, which is created once and reused.
+    // Installs the host objects into a context: Debug, Build, KVSys, WScript, BinaryFile and
+    // the `tovan` object, which is created once and reused.
     virtual void installHostObjects(ESContext &context);
 
 private:

@@ -80,4 +80,35 @@ TEST_F(QzScriptHost, ScriptErrorsOfHostObjectsFailTheRun) {
     EXPECT_EQ(r.err, "error: Flash\nno probe\n");
 }
 
+TEST_F(QzScriptHost, OpensTheSolutionAndConfigurationGiven) {
+    std::string solution = write("demo.qzProject", "<!DOCTYPE Palindor_Project_File>\n"
+                                                   "<solution Name=\"Demo\">\n"
+                                                   "  <configuration Name=\"Debug\" />\n"
+                                                   "  <configuration Name=\"Release\" />\n"
+                                                   "  <project Name=\"Blinky\" />\n"
+                                                   "</solution>\n");
+    const std::string query = "Build.activeProject() + ' ' + Build.buildConfiguration()";
+    ToolResult r = runTool("qzscript", {"--host", "--solution", solution, "-e", query});
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(r.out, "Blinky Debug\n");
+    r = runTool("qzscript", {"--host", "--solution", solution, "--config", "Release", "-e", query});
+    EXPECT_EQ(r.out, "Blinky Release\n");
+
+    r = runTool("qzscript", {"--host", "--solution", solution, "--config", "Size", "-e", "1"});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_EQ(r.err, "error: configuration Size is not defined in " + solution + "\n");
+    r = runTool("qzscript", {"--host", "--solution", path("none.qzProject"), "-e", "1"});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_EQ(r.err.rfind("error: Open Solution\n" + path("none.qzProject"), 0), 0u) << r.err;
+    EXPECT_EQ(r.out, "");
+    r = runTool("qzscript", {"--solution", solution, "-e", "1"});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_EQ(r.err, "error: --solution and --config need --host\n");
+    r = runTool("qzscript", {"--host", "--config", "Debug", "-e", "1"});
+    EXPECT_EQ(r.err, "error: --config needs --solution\n");
+    // Without a solution a build fails and says why.
+    r = runTool("qzscript", {"--host", "-e", "Build.buildSolution() == Build.BuildFailed"});
+    EXPECT_EQ(r.out, "error: no solution is open\nBuild failed\ntrue\n");
+}
+
 } // namespace

@@ -1,4 +1,8 @@
 // qzscript: runs a script in a fresh context, as the script console would.
+#include "core/userdirectories.h"
+#include "core/version.h"
+#include "packages/packagesystem.h"
+#include "packages/packageuserinterface.h"
 #include "script/esclass.h"
 #include "script/escontext.h"
 #include "script/esexception.h"
@@ -30,6 +34,8 @@ namespace {
 const char kUsage[] =
     "usage: qzscript [--listing] FILE [ARG...]\n"
     "       qzscript [--listing] -e SOURCE [ARG...]\n"
+    "       qzscript --host [--solution FILE] [--config NAME] [--listing] FILE|-e SOURCE\n"
+    "                [ARG...]\n"
     "\n"
     "Evaluates a script in a fresh context. FILE \"-\" reads the script from standard\n"
     "input. The ARGs are the strings of the global array `arguments`; print(...) writes\n"
@@ -40,7 +46,15 @@ const char kUsage[] =
     "options:\n"
     "  -e SOURCE   evaluate SOURCE instead of a file\n"
     "  --listing   print the byte code of each compiled function and program\n"
-    "  --host      install the host objects (KVSys, WScript, BinaryFile, tovan) first\n"
+    "  --host      install the host objects (Build, Debug, KVSys, WScript, BinaryFile,\n"
+    "              tovan) first; environment settings are those of the user's\n"
+    "              environment settings file, packages those of the user's packages\n"
+    "              directory\n"
+    "  --solution FILE\n"
+    "              with --host: open the solution FILE; its first project is active\n"
+    "  --config NAME\n"
+    "              with --host: make NAME the build configuration (default: the\n"
+    "              solution's first)\n"
     "  --memory-limit BYTES\n"
     "              stop the script with \"out of memory\" once its live objects take\n"
     "              more than BYTES (suffix K, M or G; 0 for no limit; default 1G)\n"
@@ -155,6 +169,8 @@ int run(int argc, char **argv) {
     bool listing = false;
     bool host = false;
     bool collectionStats = false;
+    QString solution;
+    QString configuration;
     std::size_t memoryLimit = std::size_t(1) << 30;
     QString fileName;
     QString source;
@@ -170,6 +186,10 @@ int run(int argc, char **argv) {
             listing = true;
         } else if (!std::strcmp(arg, "--host")) {
             host = true;
+        } else if (!std::strcmp(arg, "--solution") || !std::strcmp(arg, "--config")) {
+            if (i + 1 >= argc)
+                return fail(QStringLiteral("option %1 needs a value").arg(QLatin1String(arg)));
+            (arg[2] == 's' ? solution : configuration) = QString::fromLocal8Bit(argv[++i]);
         } else if (!std::strcmp(arg, "--gc-stats")) {
             collectionStats = true;
         } else if (!std::strcmp(arg, "--memory-limit")) {
@@ -197,6 +217,10 @@ int run(int argc, char **argv) {
             break;
         }
     }
+    if (!host && (!solution.isEmpty() || !configuration.isEmpty()))
+        return fail(QStringLiteral("--solution and --config need --host"));
+    if (!configuration.isEmpty() && solution.isEmpty())
+        return fail(QStringLiteral("--config needs --solution"));
     if (!haveSource) {
         if (i >= argc)
             return fail(QStringLiteral("no script given (see qzscript --help)"));
@@ -214,12 +238,27 @@ int run(int argc, char **argv) {
     // object; it must not change how numbers are written.
     std::optional<QCoreApplication> application;
     std::unique_ptr<HeadlessScriptEnvironment> environment;
+    std::unique_ptr<ConsolePackageUserInterface> packageQuestions;
+    std::unique_ptr<PackageSystem> packages;
     if (host) {
         application.emplace(argc, argv);
         std::setlocale(LC_NUMERIC, "C");
         // Messages and questions go to standard error; output shares standard output with
         // print.
         environment = std::make_unique<HeadlessScriptEnvironment>();
+        const QString settingsFile = QString::fromStdString(environmentSettingsFile(kProductName));
+        if (!environment->attachSettingsFile(ScriptEnvironment::EnvironmentSettings, settingsFile))
+            return fail(QStringLiteral("cannot read %1").arg(settingsFile));
+        PackageSettings packageSettings;
+        packageSettings.packagesDirectory = hiddenApplicationDirectory(kProductName) + "/packages";
+        packageQuestions = std::make_unique<ConsolePackageUserInterface>(stdin, stderr, stderr);
+        packages = std::make_unique<PackageSystem>(packageSettings, *packageQuestions);
+        environment->setPackageSystem(packages.get());
+        if (!solution.isEmpty() && !environment->openSolution(solution))
+            return 1;
+        if (!configuration.isEmpty() && !environment->setBuildConfiguration(configuration))
+            return fail(QStringLiteral("configuration %1 is not defined in %2")
+                            .arg(configuration, solution));
     }
     std::unique_ptr<ESContext> owner;
     // The statistics cover the whole run, also one that ends in an error.

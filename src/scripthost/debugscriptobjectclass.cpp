@@ -1,0 +1,520 @@
+#include "scripthost/debugscriptobjectclass.h"
+
+#include "core/hexception.h"
+#include "core/hexformat.h"
+#include "debug/symbolicdebuggerinterface.h"
+#include "expr/parserexception.h"
+#include "script/escontext.h"
+#include "script/esobject.h"
+#include "scripthost/scriptenvironment.h"
+
+#include <QDeadlineTimer>
+
+#include <algorithm>
+#include <cerrno>
+#include <cmath>
+#include <cstdlib>
+
+namespace {
+
+DebugScriptObjectClass &self(ESObject *function) {
+    return *static_cast<DebugScriptObjectClass *>(function->m_class);
+}
+
+// Runs an engine operation; the engine's failures become script errors.
+template <typename Operation> auto guarded(ESContext &c, Operation operation) {
+    try {
+        return operation();
+    } catch (const HException &error) {
+        c.throwError(QString::fromStdString(error.what()));
+    } catch (const ParserException &error) {
+        c.throwError(QString::fromStdString(error.message()));
+    }
+}
+
+[[noreturn]] void unsupported(ESContext &c, const char *method) {
+    c.throwError(
+        QStringLiteral("Debug.%1 is not supported by this debugger").arg(QLatin1String(method)));
+}
+
+void say(ESObject *function, const QString &line) {
+    self(function).environment().output(line + QLatin1Char('\n'));
+}
+
+std::optional<std::uint64_t> parseInteger(const std::string &text) {
+    if (text.empty() || text[0] == '-')
+        return std::nullopt;
+    char *end = nullptr;
+    errno = 0;
+    unsigned long long value = std::strtoull(text.c_str(), &end, 0);
+    if (*end || errno)
+        return std::nullopt;
+    return value;
+}
+
+std::uint64_t addressOf(ESContext &c, SymbolicDebuggerInterface &engine, const ESValue &value) {
+    if (value.isNumber()) {
+        double number = value.number;
+        if (!(number >= 0) || number != std::trunc(number) || number > 18446744073709549568.0)
+            c.throwRangeError(QStringLiteral("invalid address"));
+        return std::uint64_t(number);
+    }
+    QString expression = c.toText(value);
+    std::string text =
+        guarded(c, [&] { return engine.evaluateExpression(expression.toStdString()); });
+    std::optional<std::uint64_t> address = parseInteger(text);
+    if (!address)
+        c.throwError(QStringLiteral("not an address: ") + expression);
+    return *address;
+}
+
+std::uint64_t programCounter(ESContext &c, SymbolicDebuggerInterface &engine) {
+    std::uint64_t pc = 0;
+    if (!guarded(c, [&] { return engine.getRegister(engine.getProgramCounterName(), pc); }))
+        c.throwError(QStringLiteral("the program counter cannot be read"));
+    return pc;
+}
+
+QString hexAddress(std::uint64_t address) {
+    return QStringLiteral("0x") +
+           QString::fromStdString(address >> 32 ? hex(address) : hex8(std::uint32_t(address)));
+}
+
+struct Location {
+    std::string function;
+    std::string file;
+    int line = 0;
+};
+
+std::optional<Location> sourceLocation(ESContext &c, SymbolicDebuggerInterface &engine,
+                                       std::uint64_t address) {
+    Location location;
+    std::uint64_t start = 0, end = 0;
+    if (!guarded(c, [&] {
+            return engine.getSourceLocation(address, location.function, location.file,
+                                            location.line, start, end);
+        }))
+        return std::nullopt;
+    return location;
+}
+
+// "0x00000100 in main at main.c:12", as much as is known.
+QString describe(ESContext &c, SymbolicDebuggerInterface &engine, std::uint64_t address) {
+    QString text = hexAddress(address);
+    if (std::optional<Location> location = sourceLocation(c, engine, address)) {
+        if (!location->function.empty())
+            text += QStringLiteral(" in ") + QString::fromStdString(location->function);
+        if (!location->file.empty())
+            text += QStringLiteral(" at %1:%2")
+                        .arg(QString::fromStdString(location->file))
+                        .arg(location->line);
+    }
+    return text;
+}
+
+ESValue breakexpr(ESContext &c, ESObject *function, const ESValue &, int argc, ESValue *argv) {
+    DebugScriptObjectClass &debug = self(function);
+    SymbolicDebuggerInterface &engine = debug.engine(c);
+    // The engine stops on every hit and picks a hardware breakpoint where software ones fail.
+    ESValue count = esArgument(argc, argv, 1);
+    if (!count.isUndefined() && c.toNumber(count) > 1)
+        unsupported(c, "breakexpr with a count");
+    return ESValue::fromNumber(debug.addBreakpoint(c, addressOf(c, engine, argv[0])));
+}
+
+ESValue breakline(ESContext &c, ESObject *function, const ESValue &, int, ESValue *) {
+    self(function).engine(c);
+    unsupported(c, "breakline");
+}
+
+ESValue breaknow(ESContext &c, ESObject *function, const ESValue &, int, ESValue *) {
+    SymbolicDebuggerInterface &engine = self(function).engine(c);
+    guarded(c, [&] { engine.stop(); });
+    return ESValue::undefined();
+}
+
+ESValue deletebreak(ESContext &c, ESObject *function, const ESValue &, int, ESValue *argv) {
+    return ESValue::fromBool(self(function).deleteBreakpoint(c, c.toInt32(argv[0])));
+}
+
+ESValue showbreak(ESContext &c, ESObject *function, const ESValue &, int, ESValue *argv) {
+    DebugScriptObjectClass &debug = self(function);
+    SymbolicDebuggerInterface &engine = debug.engine(c);
+    int number = c.toInt32(argv[0]);
+    bool any = false;
+    for (const auto &[n, address] : debug.breakpoints()) {
+        if (number != 0 && n != number)
+            continue;
+        say(function, QStringLiteral("Breakpoint %1 at ").arg(n) + describe(c, engine, address));
+        any = true;
+    }
+    if (!any)
+        say(function, number ? QStringLiteral("No breakpoint %1").arg(number)
+                             : QStringLiteral("No breakpoints"));
+    return ESValue::undefined();
+}
+
+ESValue showexceptions(ESContext &c, ESObject *function, const ESValue &, int, ESValue *) {
+    self(function).engine(c);
+    unsupported(c, "showexceptions");
+}
+
+ESValue enableexception(ESContext &c, ESObject *function, const ESValue &, int, ESValue *) {
+    self(function).engine(c);
+    unsupported(c, "enableexception");
+}
+
+ESValue stepinto(ESContext &c, ESObject *function, const ESValue &, int, ESValue *) {
+    DebugScriptObjectClass &debug = self(function);
+    SymbolicDebuggerInterface &engine = debug.engine(c);
+    guarded(c, [&] { engine.stepInstruction(); });
+    debug.located.reset();
+    return ESValue::undefined();
+}
+
+ESValue stepover(ESContext &c, ESObject *function, const ESValue &, int, ESValue *) {
+    self(function).engine(c);
+    unsupported(c, "stepover");
+}
+
+ESValue go(ESContext &c, ESObject *function, const ESValue &, int, ESValue *) {
+    DebugScriptObjectClass &debug = self(function);
+    SymbolicDebuggerInterface &engine = debug.engine(c);
+    guarded(c, [&] { engine.go(); });
+    debug.located.reset();
+    return ESValue::undefined();
+}
+
+ESValue stepout(ESContext &c, ESObject *function, const ESValue &, int, ESValue *) {
+    self(function).engine(c);
+    unsupported(c, "stepout");
+}
+
+// The engine's text as a script value: booleans, numbers, strings without their quotes.
+ESValue scriptValue(ESContext &c, const std::string &text) {
+    if (text == "true" || text == "false")
+        return ESValue::fromBool(text == "true");
+    if (text.size() >= 2 && text.front() == '"' && text.back() == '"')
+        return c.newString(QString::fromStdString(text.substr(1, text.size() - 2)));
+    bool ok = false;
+    double number = QString::fromStdString(text).toDouble(&ok);
+    return ok ? ESValue::fromNumber(number) : c.newString(QString::fromStdString(text));
+}
+
+std::string evaluateText(ESContext &c, ESObject *function, const ESValue &expression) {
+    SymbolicDebuggerInterface &engine = self(function).engine(c);
+    std::string source = c.toText(expression).toStdString();
+    return guarded(c, [&] { return engine.evaluateExpression(source); });
+}
+
+ESValue evaluate(ESContext &c, ESObject *function, const ESValue &, int, ESValue *argv) {
+    return scriptValue(c, evaluateText(c, function, argv[0]));
+}
+
+// An integer in the print format's form; other values print as the engine shows them.
+QString formatted(const std::string &text, char format) {
+    std::optional<std::uint64_t> unsignedValue = parseInteger(text);
+    bool negative = !unsignedValue && text.size() > 1 && text[0] == '-';
+    std::int64_t signedValue = negative ? std::strtoll(text.c_str(), nullptr, 10) : 0;
+    if (!unsignedValue && !negative)
+        return QString::fromStdString(text);
+    std::uint64_t bits = unsignedValue ? *unsignedValue : std::uint64_t(signedValue);
+    switch (format) {
+    case 'x':
+    case 'p':
+        return QStringLiteral("0x") + QString::number(bits, 16);
+    case 'o':
+        return QStringLiteral("0") + QString::number(bits, 8);
+    case 'b':
+        return QStringLiteral("0b") + QString::number(bits, 2);
+    case 'u':
+        return QString::number(bits);
+    case 'c':
+        return QStringLiteral("'%1'").arg(QChar(char16_t(bits & 0xff)));
+    case 'e':
+    case 'f':
+    case 'g':
+        return QString::number(negative ? double(signedValue) : double(bits), format);
+    default:
+        return negative ? QString::number(signedValue) : QString::number(bits);
+    }
+}
+
+ESValue print(ESContext &c, ESObject *function, const ESValue &, int argc, ESValue *argv) {
+    static const QString kFormats = QStringLiteral("bcdefgiopsux");
+    ESValue fmt = esArgument(argc, argv, 1);
+    QString format = fmt.isUndefined() ? QString() : c.toText(fmt);
+    if (!format.isEmpty() && (format.size() != 1 || !kFormats.contains(format)))
+        c.throwError(QStringLiteral("invalid print format: ") + format);
+    std::string text = evaluateText(c, function, argv[0]);
+    int radix = self(function).printRadix;
+    char chosen = !format.isEmpty() ? format[0].toLatin1()
+                  : radix == 16     ? 'x'
+                  : radix == 8      ? 'o'
+                  : radix == 2      ? 'b'
+                                    : 'd';
+    say(function, c.toText(argv[0]) + QStringLiteral(" = ") + formatted(text, chosen));
+    return ESValue::undefined();
+}
+
+ESValue printregisters(ESContext &c, ESObject *function, const ESValue &, int, ESValue *) {
+    SymbolicDebuggerInterface &engine = self(function).engine(c);
+    for (const std::string &name : guarded(c, [&] { return engine.getRegisterNames(); })) {
+        std::uint64_t value = 0;
+        if (guarded(c, [&] { return engine.getRegister(name, value); }))
+            say(function, QString::fromStdString(name) + QLatin1Char(' ') + hexAddress(value));
+    }
+    return ESValue::undefined();
+}
+
+ESValue printlocals(ESContext &c, ESObject *function, const ESValue &, int, ESValue *) {
+    self(function).engine(c);
+    unsupported(c, "printlocals");
+}
+
+ESValue printglobals(ESContext &c, ESObject *function, const ESValue &, int, ESValue *) {
+    self(function).engine(c);
+    unsupported(c, "printglobals");
+}
+
+ESValue wait(ESContext &c, ESObject *function, const ESValue &, int, ESValue *argv) {
+    constexpr int kSliceMs = 50;
+    DebugScriptObjectClass &debug = self(function);
+    SymbolicDebuggerInterface &engine = debug.engine(c);
+    double ms = argv[0].isUndefined() ? 0 : c.toNumber(argv[0]);
+    QDeadlineTimer deadline = ms > 0 ? QDeadlineTimer(qint64(std::min(ms, 1e12)))
+                                     : QDeadlineTimer(QDeadlineTimer::Forever);
+    // Short slices keep the stop action working while the target runs.
+    while (!guarded(c, [&] {
+        return engine.waitForStop(int(std::min<qint64>(
+            kSliceMs, deadline.isForever() ? kSliceMs : deadline.remainingTime())));
+    })) {
+        if (c.shouldStop())
+            return ESValue::undefined();
+        if (deadline.hasExpired())
+            return ESValue::fromNumber(0);
+    }
+    debug.located.reset();
+    return ESValue::fromNumber(debug.breakpointAt(programCounter(c, engine)));
+}
+
+ESValue stopped(ESContext &c, ESObject *function, const ESValue &, int, ESValue *) {
+    SymbolicDebuggerInterface *engine = self(function).environment().debugger();
+    return ESValue::fromBool(!engine || !guarded(c, [&] { return engine->isRunning(); }));
+}
+
+ESValue quit(ESContext &, ESObject *function, const ESValue &, int, ESValue *) {
+    DebugScriptObjectClass &debug = self(function);
+    debug.environment().stopDebugging();
+    debug.endSession();
+    return ESValue::undefined();
+}
+
+ESValue where(ESContext &c, ESObject *function, const ESValue &, int, ESValue *) {
+    SymbolicDebuggerInterface &engine = self(function).engine(c);
+    // Without unwinding information the stack is its innermost frame.
+    say(function, QStringLiteral("#0 ") + describe(c, engine, programCounter(c, engine)));
+    return ESValue::undefined();
+}
+
+ESValue locate(ESContext &c, ESObject *function, const ESValue &, int argc, ESValue *argv) {
+    DebugScriptObjectClass &debug = self(function);
+    SymbolicDebuggerInterface &engine = debug.engine(c);
+    ESValue frame = esArgument(argc, argv, 0);
+    if (!frame.isUndefined() && c.toInt32(frame) != 0)
+        c.throwRangeError(QStringLiteral("no frame %1").arg(c.toText(frame)));
+    debug.located = programCounter(c, engine);
+    say(function, describe(c, engine, *debug.located));
+    return ESValue::undefined();
+}
+
+ESValue locatepc(ESContext &c, ESObject *function, const ESValue &, int, ESValue *argv) {
+    DebugScriptObjectClass &debug = self(function);
+    SymbolicDebuggerInterface &engine = debug.engine(c);
+    debug.located = addressOf(c, engine, argv[0]);
+    say(function, describe(c, engine, *debug.located));
+    return ESValue::undefined();
+}
+
+ESValue locateregisters(ESContext &c, ESObject *function, const ESValue &, int, ESValue *) {
+    self(function).engine(c);
+    unsupported(c, "locateregisters");
+}
+
+ESValue disassembly(ESContext &c, ESObject *function, const ESValue &, int, ESValue *) {
+    self(function).engine(c);
+    unsupported(c, "disassembly");
+}
+
+ESValue source(ESContext &c, ESObject *function, const ESValue &, int, ESValue *) {
+    self(function).engine(c);
+    unsupported(c, "source");
+}
+
+std::optional<Location> locatedSource(ESContext &c, ESObject *function) {
+    DebugScriptObjectClass &debug = self(function);
+    SymbolicDebuggerInterface &engine = debug.engine(c);
+    std::uint64_t address = debug.located ? *debug.located : programCounter(c, engine);
+    return sourceLocation(c, engine, address);
+}
+
+ESValue getfilename(ESContext &c, ESObject *function, const ESValue &, int, ESValue *) {
+    std::optional<Location> location = locatedSource(c, function);
+    return c.newString(location ? QString::fromStdString(location->file) : QString());
+}
+
+ESValue getlinenumber(ESContext &c, ESObject *function, const ESValue &, int, ESValue *) {
+    std::optional<Location> location = locatedSource(c, function);
+    return ESValue::fromNumber(location ? location->line : 0);
+}
+
+ESValue setprintradix(ESContext &c, ESObject *function, const ESValue &, int, ESValue *argv) {
+    int radix = c.toInt32(argv[0]);
+    if (radix != 2 && radix != 8 && radix != 10 && radix != 16)
+        c.throwRangeError(QStringLiteral("invalid radix: ") + c.toText(argv[0]));
+    self(function).printRadix = radix;
+    return ESValue::undefined();
+}
+
+ESValue setprintarray(ESContext &c, ESObject *function, const ESValue &, int, ESValue *) {
+    self(function).engine(c);
+    unsupported(c, "setprintarray");
+}
+
+ESValue setprintstring(ESContext &c, ESObject *function, const ESValue &, int, ESValue *) {
+    self(function).engine(c);
+    unsupported(c, "setprintstring");
+}
+
+ESValue echo(ESContext &c, ESObject *function, const ESValue &, int, ESValue *argv) {
+    say(function, c.toText(argv[0]));
+    return ESValue::undefined();
+}
+
+ESValue getfunction(ESContext &c, ESObject *function, const ESValue &, int, ESValue *argv) {
+    SymbolicDebuggerInterface &engine = self(function).engine(c);
+    std::optional<Location> location = sourceLocation(c, engine, addressOf(c, engine, argv[0]));
+    return c.newString(location ? QString::fromStdString(location->function) : QString());
+}
+
+const ESMethodDef kMethods[] = {
+    {"breakexpr", "Debug.property.breakexpr", 1, 0, breakexpr,
+     "<b>Debug.breakexpr(expression, count, hardware)</b> sets a breakpoint at the address of "
+     "<i>expression</i> and returns its number."},
+    {"breakline", "Debug.property.breakline", 2, 1, breakline,
+     "<b>Debug.breakline(filename, linenumber, temporary, count, hardware)</b> sets a "
+     "breakpoint on line <i>linenumber</i> of <i>filename</i> and returns its number."},
+    {"breaknow", "Debug.property.breaknow", 0, 3, breaknow,
+     "<b>Debug.breaknow()</b> stops the target."},
+    {"deletebreak", "Debug.property.deletebreak", 1, 4, deletebreak,
+     "<b>Debug.deletebreak(number)</b> deletes breakpoint <i>number</i>, or all for 0."},
+    {"showbreak", "Debug.property.showbreak", 1, 5, showbreak,
+     "<b>Debug.showbreak(number)</b> shows breakpoint <i>number</i>, or all for 0."},
+    {"showexceptions", "Debug.property.showexceptions", 1, 6, showexceptions,
+     "<b>Debug.showexceptions()</b> shows the exceptions the target can break on."},
+    {"enableexception", "Debug.property.enableexception", 1, 7, enableexception,
+     "<b>Debug.enableexception(exception, enable)</b> breaks on <i>exception</i> when "
+     "<i>enable</i> is true."},
+    {"stepinto", "Debug.property.stepinto", 0, 8, stepinto, "<b>Debug.stepinto()</b> steps into."},
+    {"stepover", "Debug.property.stepover", 0, 9, stepover, "<b>Debug.stepover()</b> steps over."},
+    {"go", "Debug.property.go", 0, 10, go, "<b>Debug.go()</b> lets the target run."},
+    {"stepout", "Debug.property.stepout", 0, 11, stepout,
+     "<b>Debug.stepout()</b> runs to the return of the current function."},
+    {"evaluate", "Debug.prototype.evaluate", 1, 12, evaluate,
+     "<b>Debug.evaluate(expression)</b> returns the value of the debug expression "
+     "<i>expression</i>."},
+    {"print", "Debug.property.print", 1, 14, print,
+     "<b>Debug.print(expression, fmt)</b> prints <i>expression</i> in the format <i>fmt</i>."},
+    {"printregisters", "Debug.property.printregisters", 0, 15, printregisters,
+     "<b>Debug.printregisters()</b> prints the registers."},
+    {"printlocals", "Debug.property.printlocals", 1, 16, printlocals,
+     "<b>Debug.printlocals()</b> prints the local variables."},
+    {"printglobals", "Debug.property.printglobals", 1, 17, printglobals,
+     "<b>Debug.printglobals()</b> prints the global variables."},
+    {"wait", "Debug.property.wait", 1, 18, wait,
+     "<b>Debug.wait(ms)</b> waits at most <i>ms</i> milliseconds for the target to stop and "
+     "returns the number of the breakpoint hit."},
+    {"stopped", "Debug.property.stopped", 0, 19, stopped,
+     "<b>Debug.stopped()</b> returns true when the target is stopped."},
+    {"quit", "Debug.property.quit", 0, 20, quit, "<b>Debug.quit()</b> stops debugging."},
+    {"where", "Debug.property.where", 0, 21, where, "<b>Debug.where()</b> prints the call stack."},
+    {"locate", "Debug.property.locate", 0, 22, locate,
+     "<b>Debug.locate(frame)</b> locates to the call stack frame <i>frame</i>."},
+    {"locatepc", "Debug.property.locatepc", 1, 23, locatepc,
+     "<b>Debug.locatepc(pc)</b> locates to the address <i>pc</i>."},
+    {"locateregisters", "Debug.property.locateregisters", 0, 24, locateregisters,
+     "<b>Debug.locateregisters(registers)</b> locates to the register context "
+     "<i>registers</i>."},
+    {"disassembly", "debug.property.disassembly", 0, 25, disassembly,
+     "<b>Debug.disassembly(source, labels, before, after)</b> sets the disassembly display "
+     "mode."},
+    {"source", "debug.property.source", 0, 26, source,
+     "<b>Debug.source(before, after)</b> sets the source display mode."},
+    {"getfilename", "Debug.property.getfilename", 0, 27, getfilename,
+     "<b>Debug.getfilename()</b> returns the located file name."},
+    {"getlinenumber", "Debug.property.getlinenumber", 0, 28, getlinenumber,
+     "<b>Debug.getlinenumber()</b> returns the located line number."},
+    {"setprintradix", "Debug.property.setprintradix", 1, 29, setprintradix,
+     "<b>Debug.setprintradix(radix)</b> sets the default print radix to <i>radix</i>."},
+    {"setprintarray", "Debug.property.setprintarray", 1, 30, setprintarray,
+     "<b>Debug.setprintarray(elements)</b> prints at most <i>elements</i> array elements."},
+    {"setprintstring", "Debug.property.setprintstring", 1, 31, setprintstring,
+     "<b>Debug.setprintstring(c)</b> prints character pointers as strings when <i>c</i> is "
+     "true."},
+    {"echo", "Debug.property.echo", 1, 32, echo, "<b>Debug.echo(s)</b> displays <i>s</i>."},
+    {"getfunction", "Debug.property.getfunction", 1, 33, getfunction,
+     "<b>Debug.getfunction(address)</b> returns the name of the function containing "
+     "<i>address</i>."},
+};
+
+} // namespace
+
+void DebugScriptObjectClass::install(ESContext &context, const char *name) {
+    ESClass::install(context, name);
+    defineMethods(context, m_prototype, kMethods);
+}
+
+SymbolicDebuggerInterface &DebugScriptObjectClass::engine(ESContext &context) const {
+    SymbolicDebuggerInterface *engine = m_environment.debugger();
+    if (!engine)
+        context.throwError(QStringLiteral("the debugger is not running"));
+    return *engine;
+}
+
+int DebugScriptObjectClass::breakpointAt(std::uint64_t address) const {
+    for (const auto &[number, at] : m_breakpoints)
+        if (at == address)
+            return number;
+    return 0;
+}
+
+int DebugScriptObjectClass::addBreakpoint(ESContext &context, std::uint64_t address) {
+    if (int number = breakpointAt(address))
+        return number;
+    SymbolicDebuggerInterface &debugger = engine(context);
+    if (!guarded(context, [&] { return debugger.setBreakpoint(address); }))
+        context.throwError(QStringLiteral("cannot set a breakpoint at ") + hexAddress(address));
+    m_breakpoints[m_nextNumber] = address;
+    return m_nextNumber++;
+}
+
+bool DebugScriptObjectClass::deleteBreakpoint(ESContext &context, int number) {
+    SymbolicDebuggerInterface &debugger = engine(context);
+    if (number != 0 && !m_breakpoints.count(number))
+        return false;
+    for (auto at = m_breakpoints.begin(); at != m_breakpoints.end();) {
+        if (number != 0 && at->first != number) {
+            ++at;
+            continue;
+        }
+        std::uint64_t address = at->second;
+        at = m_breakpoints.erase(at);
+        guarded(context, [&] { return debugger.clearBreakpoint(address); });
+    }
+    return true;
+}
+
+void DebugScriptObjectClass::endSession() {
+    m_breakpoints.clear();
+    located.reset();
+}

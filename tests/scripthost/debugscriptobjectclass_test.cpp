@@ -1,0 +1,236 @@
+#include "hosttesting.h"
+#include "scratchdirtest.h"
+
+#include "debug/symbolicdebuggerinterface.h"
+#include "expr/parserexception.h"
+#include "scripthost/threadswindow.h"
+#include "scripthost/tovanscriptsystem.h"
+
+#include <QElapsedTimer>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+#include <map>
+#include <set>
+
+namespace {
+
+// A target that runs until `stopAfterWaits` waits have passed (never when negative) and then
+// stops at `stopPc`. Symbols: "main" at 0x100, "tick" at 0x180; "count" reads as 42.
+class FakeDebugger : public SymbolicDebuggerInterface {
+public:
+    std::size_t readMemory(int, std::uint64_t, std::size_t, void *) override { return 0; }
+    std::size_t writeMemory(int, std::uint64_t, std::size_t, const void *) override { return 0; }
+    bool setBreakpoint(std::uint64_t address) override {
+        if (address >= 0x10000)
+            return false;
+        breakpoints.insert(address);
+        return true;
+    }
+    bool clearBreakpoint(std::uint64_t address) override { return breakpoints.erase(address); }
+    unsigned getAddressSizeInBytes() override { return 4; }
+    std::string getProgramCounterName() override { return "pc"; }
+    std::vector<std::string> getRegisterNames() override { return {"r0", "pc"}; }
+    bool getRegister(const std::string &name, std::uint64_t &value) override {
+        if (name == "pc")
+            value = pc;
+        else if (name == "r0")
+            value = 7;
+        else
+            return false;
+        return true;
+    }
+    bool setRegister(const std::string &, std::uint64_t) override { return false; }
+    void go() override { running = true; }
+    void stepInstruction() override { pc += 2; }
+    void stop() override { running = false; }
+    bool isRunning() override { return running; }
+    bool waitForStop(int) override {
+        if (running && stopAfterWaits >= 0 && waits++ >= stopAfterWaits) {
+            running = false;
+            pc = stopPc;
+        }
+        return !running;
+    }
+    bool getSourceLocation(std::uint64_t address, std::string &function, std::string &file,
+                           int &line, std::uint64_t &start, std::uint64_t &end) override {
+        if (address < 0x100 || address >= 0x200)
+            return false;
+        function = address < 0x180 ? "main" : "tick";
+        file = "main.c";
+        line = int(address - 0x100) / 2 + 10;
+        start = end = 0;
+        return true;
+    }
+    std::string evaluateExpression(const std::string &expression) override {
+        static const std::map<std::string, std::string> kValues = {
+            {"main", "256"}, {"tick", "384"},     {"count", "42"}, {"ratio", "1.5"},
+            {"ok", "true"},  {"name", "\"abc\""}, {"minus", "-3"}, {"far", "65536"},
+        };
+        auto found = kValues.find(expression);
+        if (found == kValues.end())
+            throw ParserException("unknown symbol");
+        return found->second;
+    }
+
+    std::set<std::uint64_t> breakpoints;
+    std::uint64_t pc = 0x100;
+    std::uint64_t stopPc = 0x180;
+    bool running = false;
+    int stopAfterWaits = 2;
+    int waits = 0;
+};
+
+class DebugObject : public ::testing::Test {
+protected:
+    DebugObject() { host.environment.setDebugger(&engine); }
+    std::string eval(const std::string &source) {
+        return host.eval(QString::fromStdString(source)).toStdString();
+    }
+
+    FakeDebugger engine;
+    HostFixture host;
+};
+
+TEST_F(DebugObject, BreakpointsAreNumberedAndHitsReportTheirNumber) {
+    EXPECT_EQ(eval("[Debug.breakexpr('main'), Debug.breakexpr('tick'), Debug.breakexpr(256)]"
+                   ".join()"),
+              "1,2,1");
+    EXPECT_EQ(engine.breakpoints, (std::set<std::uint64_t>{0x100, 0x180}));
+    EXPECT_EQ(eval("Debug.breakexpr('far')"), "error: cannot set a breakpoint at 0x00010000");
+    EXPECT_EQ(eval("Debug.breakexpr('ratio')"), "error: not an address: ratio");
+    EXPECT_EQ(eval("Debug.breakexpr('nothing')"), "error: unknown symbol");
+
+    EXPECT_EQ(eval("Debug.go(); [Debug.stopped(), Debug.wait(5000), Debug.stopped()].join()"),
+              "false,2,true");
+    EXPECT_EQ(eval("Debug.getfilename() + ':' + Debug.getlinenumber()"), "main.c:74");
+    engine.stopPc = 0x102;
+    EXPECT_EQ(eval("Debug.go(); Debug.wait()"), "0");
+
+    host.output.clear();
+    EXPECT_EQ(eval("Debug.showbreak(0); Debug.deletebreak(1) + ',' + Debug.deletebreak(1)"),
+              "true,false");
+    EXPECT_EQ(host.output, QStringLiteral("Breakpoint 1 at 0x00000100 in main at main.c:10\n"
+                                          "Breakpoint 2 at 0x00000180 in tick at main.c:74\n"));
+    EXPECT_EQ(engine.breakpoints, (std::set<std::uint64_t>{0x180}));
+    EXPECT_EQ(eval("Debug.deletebreak(0); Debug.breakexpr('main', 1)"), "3");
+    EXPECT_EQ(eval("Debug.breakexpr('tick', 2)"),
+              "error: Debug.breakexpr with a count is not supported by this debugger");
+    EXPECT_EQ(engine.breakpoints, (std::set<std::uint64_t>{0x100}));
+}
+
+TEST_F(DebugObject, WaitGivesUpAfterItsTime) {
+    engine.stopAfterWaits = -1;
+    QElapsedTimer clock;
+    clock.start();
+    EXPECT_EQ(eval("Debug.go(); Debug.wait(300)"), "0");
+    EXPECT_GE(clock.elapsed(), 250);
+    EXPECT_EQ(eval("Debug.stopped()"), "false");
+    EXPECT_EQ(eval("Debug.breaknow(); Debug.stopped()"), "true");
+}
+
+TEST_F(DebugObject, ExpressionsBecomeScriptValuesAndPrintInTheirFormat) {
+    EXPECT_EQ(
+        eval("var v = [Debug.evaluate('count'), Debug.evaluate('ratio'), "
+             "Debug.evaluate('ok'), Debug.evaluate('name'), Debug.evaluate('minus')];"
+             "var s = []; for (var i = 0; i < v.length; i++) s.push(typeof v[i] + ' ' + v[i]);"
+             "s.join()"),
+        "number 42,number 1.5,boolean true,string abc,number -3");
+    EXPECT_EQ(eval("Debug.evaluate('bad')"), "error: unknown symbol");
+    EXPECT_EQ(eval("tovan.evaluateDebuggerExpression('count')"), "42");
+    host.output.clear();
+    eval("Debug.print('count'); Debug.print('count', 'x'); Debug.print('count', 'o');"
+         "Debug.print('count', 'b'); Debug.print('count', 'c'); Debug.print('minus', 'u');"
+         "Debug.print('ratio', 'x'); Debug.setprintradix(16); Debug.print('count');"
+         "Debug.printregisters(); Debug.where()");
+    EXPECT_EQ(host.output, QStringLiteral("count = 42\ncount = 0x2a\ncount = 052\n"
+                                          "count = 0b101010\ncount = '*'\n"
+                                          "minus = 18446744073709551613\nratio = 1.5\n"
+                                          "count = 0x2a\nr0 0x00000007\npc 0x00000100\n"
+                                          "#0 0x00000100 in main at main.c:10\n"));
+    EXPECT_EQ(eval("Debug.print('count', 'q')"), "error: invalid print format: q");
+    EXPECT_EQ(eval("Debug.setprintradix(3)"), "error: invalid radix: 3");
+    EXPECT_EQ(eval("Debug.getfunction(0x182) + Debug.getfunction('main')"), "tickmain");
+    EXPECT_EQ(eval("Debug.stepover()"), "error: Debug.stepover is not supported by this debugger");
+}
+
+TEST_F(DebugObject, WithoutASessionMethodsFailClearly) {
+    host.environment.setDebugger(nullptr);
+    EXPECT_EQ(eval("Debug.go()"), "error: the debugger is not running");
+    EXPECT_EQ(eval("Debug.evaluate('count')"), "error: the debugger is not running");
+    EXPECT_EQ(eval("tovan.evaluateDebuggerExpression('count')"),
+              "error: the debugger is not running");
+    EXPECT_EQ(eval("Debug.stopped()"), "true");
+    EXPECT_EQ(eval("Debug.wait.help"), "<b>Debug.wait(ms)</b> waits at most <i>ms</i> "
+                                       "milliseconds for the target to stop and returns the "
+                                       "number of the breakpoint hit.");
+    host.environment.setDebugger(&engine);
+    EXPECT_EQ(eval("Debug.breakexpr('main'); Debug.quit(); Debug.stopped()"), "true");
+    EXPECT_EQ(eval("Debug.go()"), "error: the debugger is not running");
+}
+
+TEST(DebugWait, AStopRequestEndsTheWait) {
+    ensureApplication();
+    FakeDebugger engine;
+    engine.stopAfterWaits = -1;
+    HeadlessScriptEnvironment environment;
+    environment.setDebugger(&engine);
+    QString output;
+    environment.setOutput([&](const QString &text) { output += text; });
+    TovanScriptSystem system(environment);
+    QTimer::singleShot(150, &system, [&] { system.requestStop(); });
+    QElapsedTimer clock;
+    clock.start();
+    EXPECT_TRUE(
+        system.runScript(QStringLiteral("Debug.go(); Debug.wait(); WScript.Echo('not reached')"),
+                         true, QStringLiteral("wait.js")));
+    EXPECT_LT(clock.elapsed(), 10000);
+    EXPECT_EQ(output, QString());
+}
+
+class ThreadsWindowTest : public ScratchDirTest {
+protected:
+    ThreadsWindowTest() {
+        ensureApplication();
+        environment.setMessageOutput([this](const QString &text) { messages += text; });
+    }
+    HeadlessScriptEnvironment environment;
+    ThreadsWindow window{environment};
+    QString messages;
+};
+
+TEST_F(ThreadsWindowTest, TheScriptFillsTheListsUpToTheLimit) {
+    std::string script = write("threads.js", "Debug.setColumns(['Name', 'State']);\n"
+                                             "Debug.newqueue('Ready');\n"
+                                             "Debug.setColor('#ff0000');\n"
+                                             "for (var i = 0; i < 5; i++)\n"
+                                             "  Debug.add(['task' + i, 'ready']);\n"
+                                             "Debug.setColumns2(['Timer']);\n"
+                                             "Debug.add2('t0');\n");
+    ASSERT_TRUE(window.update(QString::fromStdString(script), 3));
+    const ThreadsWindowScriptObjectClass &threads = *window.threads();
+    EXPECT_EQ(threads.table(0).columns,
+              QStringList({QStringLiteral("Name"), QStringLiteral("State")}));
+    ASSERT_EQ(threads.table(0).queues.size(), 1u);
+    const auto &queue = threads.table(0).queues[0];
+    EXPECT_EQ(queue.name, QStringLiteral("Ready"));
+    ASSERT_EQ(queue.rows.size(), 3u);
+    EXPECT_EQ(queue.rows[2].fields.join(QLatin1Char('/')), QStringLiteral("task2/ready"));
+    EXPECT_EQ(queue.rows[2].color, 0xff0000u);
+    // The limit counts every row, and is reported once.
+    EXPECT_TRUE(threads.table(1).queues.empty());
+    EXPECT_EQ(messages, QStringLiteral("warning: Threads\nMaximum thread number 3 to display has "
+                                       "been reached. The project property Thread Maximum sets "
+                                       "this value.\n"));
+
+    messages.clear();
+    EXPECT_FALSE(window.update(QString::fromStdString(path("missing.js")), 3));
+    EXPECT_EQ(messages.toStdString(), "error: Threads\nCannot open: " + path("missing.js") + "\n");
+    messages.clear();
+    script = write("loop.js", "while (true) {}");
+    EXPECT_FALSE(window.update(QString::fromStdString(script), 3));
+    EXPECT_EQ(messages, QStringLiteral("error: Threads\nthe thread script ran too long\n"));
+}
+
+} // namespace
