@@ -35,8 +35,6 @@ using Kind = PropertyNode::Kind;
 
 namespace {
 
-// A file property made absolute in the project directory; empty stays empty.
-
 // A worker's events, held until its step has ended and then handed to the build's sink in
 // one piece under the build's lock: concurrent steps never interleave in the log, and the
 // sink is called by one thread at a time.

@@ -172,10 +172,17 @@ StepPlan compileStep(const NodeValues &values, BuildAction action) {
     plan.description =
         (compile.assemble ? QStringLiteral("Assembling ") : QStringLiteral("Compiling ")) +
         values.macro("InputFileName");
-    plan.launcher = commandWords(values.text("build_compiler_launcher"));
+    const QStringList launcher = commandWords(values.text("build_compiler_launcher"));
     plan.arguments = externalCommand(values, compile);
-    if (plan.arguments.isEmpty())
+    if (!plan.arguments.isEmpty()) {
+        plan.launcher = launcher;
+    } else {
         plan.arguments = builtInCommand(values, compile);
+        // The driver runs the launcher before the GNU compiler: ccache and distcc know its
+        // options (the driver's own "-depend" they would not, and lose the dependency file).
+        if (!launcher.isEmpty())
+            plan.environment << QStringLiteral("PALINDOR_COMPILER_LAUNCHER=") + launcher.join(u'\n');
+    }
     plan.workingDirectory = compile.projectDir;
     plan.inputs << compile.source;
     plan.outputs << compile.object;

@@ -1,7 +1,7 @@
 #include "build/linkplanner.h"
 
-#include "build/commandwords.h"
 #include "build/builder.h"
+#include "build/commandwords.h"
 #include "build/compileplanner.h"
 #include "build/nodevalues.h"
 #include "core/namevaluelist.h"
@@ -205,7 +205,8 @@ LinkPlan LinkPlanner::plan(const ProjectElement &project, const std::string &con
             build.set("RelMapPath",
                       stdString(mapFile.isEmpty() ? mapFile : joinedWords({relative(mapFile)})));
         }
-        step.arguments = QProcess::splitCommand(values.expand(withBuildMacros(values.map(), build), external));
+        step.arguments =
+            QProcess::splitCommand(values.expand(withBuildMacros(values.map(), build), external));
         plan.steps.push_back(std::move(step));
         return plan;
     }

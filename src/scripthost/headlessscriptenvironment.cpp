@@ -1,9 +1,11 @@
 #include "scripthost/headlessscriptenvironment.h"
 
 #include "build/buildengine.h"
+#include "build/gnuprojectsystem.h"
 #include "core/namevaluelist.h"
 #include "project/builtinproperties.h"
 #include "project/configurations.h"
+#include "project/nodemacros.h"
 #include "project/nodepath.h"
 #include "project/propertyresolver.h"
 #include "project/solutionloaderror.h"
@@ -131,7 +133,7 @@ ProjectElement *HeadlessScriptEnvironment::solution() const {
 bool HeadlessScriptEnvironment::openSolution(const QString &fileName) {
     // A fresh project system for each load: the open solution stays until the new one (the
     // same file again on a reload) has loaded.
-    auto projects = std::make_unique<StandardProjectSystem>(m_macros);
+    auto projects = std::make_unique<GnuProjectSystem>(m_macros);
     projects->setWarningHandler([this](const std::string &message) {
         m_messages(QStringLiteral("warning: ") + QString::fromStdString(message) +
                    QLatin1Char('\n'));
@@ -225,12 +227,7 @@ BuildResult HeadlessScriptEnvironment::build(const BuildRequest &request) {
         log.finished(BuildFailed);
         return BuildFailed;
     }
-    return runBuildEngine(request, log);
-}
-
-BuildResult HeadlessScriptEnvironment::runBuildEngine(const BuildRequest &, Builder &log) {
-    // This program is linked without the build engine.
-    log.error(QStringLiteral("building is not available in this program"));
-    log.finished(BuildFailed);
-    return BuildFailed;
+    const NodeMacros macros(m_registry, m_macros, m_projects.get());
+    BuildEngine engine(*solution(), m_registry, macros);
+    return engine.run(request, log);
 }

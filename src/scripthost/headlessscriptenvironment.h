@@ -73,8 +73,6 @@ public:
 
 private:
     ProjectElement *findProject(const QString &name) const;
-    // Runs the build engine over the open solution.
-    BuildResult runBuildEngine(const BuildRequest &request, Builder &log);
 
     Sink m_output;
     Sink m_messages;

@@ -197,7 +197,9 @@ TEST_F(CompileStepsTest, AUnityFolderCompilesOneGeneratedFile) {
                                          src + "i2c.c"}));
     EXPECT_EQ(unity.outputs, QStringList{scratch + "/Debug/Drivers_unity.o"});
     EXPECT_EQ(unity.dependencyFile, scratch + "/Debug/Drivers_unity.o.d");
-    EXPECT_EQ(unity.launcher, QStringList{"ccache"});
+    // The built-in driver runs the launcher before the GNU compiler.
+    EXPECT_TRUE(unity.launcher.isEmpty());
+    EXPECT_EQ(unity.environment, QStringList{"PALINDOR_COMPILER_LAUNCHER=ccache"});
     // Compiled with the folder's options; a member's own are not part of it.
     EXPECT_TRUE(unity.arguments.contains("-DFOLDER"));
     EXPECT_FALSE(unity.arguments.contains("-DUART_ONLY"));
@@ -267,11 +269,13 @@ TEST_F(CompileStepsTest, ExternalCommandsGetTheBuildMacrosOfTheStep) {
                            "-o", obj + "c.o", "[$(COptions)]", m_data + "/src/c.s"}));
     EXPECT_EQ(assembly->launcher, c->launcher);
 
-    // A command that expands to nothing leaves the built-in driver, launcher and all.
+    // A command that expands to nothing leaves the built-in driver, which runs the launcher.
     std::optional<StepPlan> blank = plan("External/src/d.c", "Debug");
     ASSERT_TRUE(blank);
     EXPECT_EQ(blank->arguments.front(), "/opt/tovan/bin/cc");
-    EXPECT_EQ(blank->launcher, c->launcher);
+    EXPECT_TRUE(blank->launcher.isEmpty());
+    EXPECT_EQ(blank->environment,
+              QStringList{"PALINDOR_COMPILER_LAUNCHER=env\nCCACHE_DIR=/c dir\nccache"});
 
     // Tools that read compile commands run the compiler themselves: no launcher there.
     const QByteArray json = CompileCommandsWriter::text(plans("External", "Debug"));

@@ -67,6 +67,17 @@ TEST_F(CcTest, LinkWordsBecomeLinkerOptions) {
               QStringList({"fake-g++", "a.o", "-o", "app.elf"}));
 }
 
+TEST_F(CcTest, ALauncherRunsCompilesOnly) {
+    qputenv("PALINDOR_COMPILER_LAUNCHER", QByteArray::fromStdString(path("fake-ar") + "\n--x"));
+    const QStringList compile = run({"-xc", "-depend", "m.d", "-c", "m.c", "-o", "m.o"});
+    const QStringList link = run({"m.o", "-o", "app.elf"});
+    qunsetenv("PALINDOR_COMPILER_LAUNCHER");
+    EXPECT_EQ(compile, QStringList({"fake-ar", "--x", QString::fromStdString(path("fake-gcc")),
+                                    "-x", "c", "-MD", "-MP", "-MF", "m.d", "-c", "m.c", "-o",
+                                    "m.o"}));
+    EXPECT_EQ(link, QStringList({"fake-gcc", "m.o", "-o", "app.elf"}));
+}
+
 TEST_F(CcTest, ArchivesAreMadeAfresh) {
     // A member of an object that is gone from the project must not survive in the library.
     write("libx.a", "stale");

@@ -113,6 +113,36 @@ edit "$work/firmware/main.c"
 qz
 [ $status -eq 0 ] || fail "the build after mending the error fails"
 
+# A launcher sees exactly the compiles; with ccache and a scratch cache a rebuild hits.
+cat >"$work/record" <<'SH'
+#!/bin/sh
+echo "$*" >>"${0%/*}/record.log"
+exec "$@"
+SH
+chmod +x "$work/record"
+cp "$work/demo.qzProject" "$work/demo.saved"
+launch() {
+    cp "$work/demo.saved" "$work/demo.qzProject"
+    sed -i "0,/<configuration Name=\"Common\" /s||<configuration Name=\"Common\" build_compiler_launcher=\"$1\" |" \
+        "$work/demo.qzProject"
+}
+launch "$work/record"
+qz -rebuild
+[ $status -eq 0 ] && [ "$(wc -l <"$work/record.log")" -eq 3 ] && ! grep -qv -- ' -c ' "$work/record.log" ||
+    fail "the launcher does not run exactly the three compiles"
+if command -v ccache >/dev/null; then
+    export CCACHE_DIR=$work/ccache
+    launch ccache
+    qz -rebuild
+    qz -rebuild
+    [ $status -eq 0 ] || fail "a rebuild through ccache fails"
+    hits=$(ccache --print-stats | awk '$1 ~ /^(direct|preprocessed)_cache_hit$/ { n += $2 } END { print n + 0 }')
+    [ "$hits" -ge 3 ] || fail "a rebuild through ccache has $hits cache hits"
+    qz
+    [ "$(last_line)" = "Build up to date" ] || fail "a build through ccache is not up to date afterwards"
+fi
+cp "$work/demo.saved" "$work/demo.qzProject"
+
 qz -clean
 [ $status -eq 0 ] || fail "-clean exits $status"
 [ ! -e "$elf" ] && [ ! -e "$library" ] || fail "-clean leaves the outputs"

@@ -2,6 +2,7 @@
 #include "scratchdirtest.h"
 #include "toolrunner.h"
 
+#include <QFile>
 #include <QFileInfo>
 #include <QStandardPaths>
 #include <gtest/gtest.h>
@@ -109,6 +110,39 @@ TEST_F(QzScriptHost, OpensTheSolutionAndConfigurationGiven) {
     // Without a solution a build fails and says why.
     r = runTool("qzscript", {"--host", "-e", "Build.buildSolution() == Build.BuildFailed"});
     EXPECT_EQ(r.out, "error: no solution is open\nBuild failed\ntrue\n");
+}
+
+TEST_F(QzScriptHost, BuildsTheOpenSolutionAndReturnsTheResult) {
+    // An object-file project whose "compiler" copies the source and names it as the only
+    // dependency: enough to see the engine decide and run steps for a script.
+    write("src/a.c", "int a;\n");
+    const std::string compiler =
+        write("fakecc", "#!/bin/sh\ncp \"$1\" \"$2\" && echo \"$2: $1\" >\"$3\"\n");
+    QFile::setPermissions(QString::fromStdString(compiler),
+                          QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    std::string solution = write("objects.qzProject",
+                                 "<!DOCTYPE Palindor_Project_File>\n"
+                                 "<solution Name=\"Objects\">\n"
+                                 "  <configuration Name=\"Debug\" />\n"
+                                 "  <project Name=\"Objects\">\n"
+                                 "    <configuration Name=\"Common\" project_type=\"Object file\"\n"
+                                 "      build_intermediate_directory=\"obj\"\n"
+                                 "      external_c_compile_command=\"" +
+                                     compiler +
+                                     " $(InputPath) $(TargetPath) $(DependencyPath)\" />\n"
+                                     "    <file file_name=\"src/a.c\" />\n"
+                                     "  </project>\n"
+                                     "</solution>\n");
+    const std::string script = "WScript.Echo('result ' + Build.buildActiveProject())";
+    ToolResult r = runTool("qzscript", {"--host", "--solution", solution, "-e", script});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_NE(r.out.find("Compiling a.c"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("result 1\n"), std::string::npos) << r.out;
+    EXPECT_TRUE(QFileInfo::exists(QString::fromStdString(path("obj/a.o"))));
+
+    r = runTool("qzscript", {"--host", "--solution", solution, "-e", script});
+    EXPECT_NE(r.out.find("Build up to date"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("result 0\n"), std::string::npos) << r.out;
 }
 
 } // namespace

@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <stdexcept>
+#include <sstream>
 #include <string>
 #include <string_view>
 #include <unistd.h>
@@ -18,6 +19,7 @@ namespace {
 
 constexpr char kDefaultPrefix[] = "arm-none-eabi-";
 constexpr char kPrefixVariable[] = "PALINDOR_GNU_PREFIX";
+constexpr char kLauncherVariable[] = "PALINDOR_COMPILER_LAUNCHER";
 
 constexpr char kUsage[] =
     "Usage: cc [OPTION | FILE]...\n"
@@ -41,6 +43,9 @@ constexpr char kUsage[] =
     "  -ar                    archive the inputs into the library named by -o, afresh\n"
     "  -inputfiles FILE       read further inputs from FILE, one per line\n"
     "  -gnu-prefix=PREFIX     the toolchain prefix\n"
+    "\n"
+    "A compile runs behind the words of PALINDOR_COMPILER_LAUNCHER (one per line), such\n"
+    "as ccache or distcc, which then see the compiler's own options.\n"
     "  --help                 show this text\n"
     "\n"
     "-D, -U, -I, -c, -o, -T, input files and any other word go to the tool unchanged.\n"
@@ -56,7 +61,8 @@ struct Translation {
     std::string removeFirst;          // an archive made afresh rather than updated
 };
 
-Translation translate(const std::vector<std::string> &words, std::string prefix) {
+Translation translate(const std::vector<std::string> &words, std::string prefix,
+                      const std::vector<std::string> &launcher) {
     bool compiles = false;
     bool archive = false;
     bool cpp = false;
@@ -137,7 +143,9 @@ Translation translate(const std::vector<std::string> &words, std::string prefix)
         result.removeFirst = output;
         return result;
     }
-    result.command = {prefix + (cpp ? "g++" : "gcc")};
+    if (compiles)
+        result.command = launcher;
+    result.command.push_back(prefix + (cpp ? "g++" : "gcc"));
     if (cpp && compiles)
         result.command.insert(
             result.command.end(),
@@ -161,9 +169,17 @@ int main(int argc, char **argv) {
         return 1;
     }
     const char *variable = std::getenv(kPrefixVariable);
+    std::vector<std::string> launcher;
+    if (const char *lines = std::getenv(kLauncherVariable)) {
+        std::istringstream in(lines);
+        for (std::string word; std::getline(in, word);)
+            if (!word.empty())
+                launcher.push_back(word);
+    }
     Translation translation;
     try {
-        translation = translate(words, variable && *variable ? variable : kDefaultPrefix);
+        translation = translate(words, variable && *variable ? variable : kDefaultPrefix,
+                                launcher);
     } catch (const std::runtime_error &error) {
         std::fprintf(stderr, "cc: error: %s\n", error.what());
         return 1;

@@ -5,6 +5,7 @@
 #include "build/compileplanner.h"
 #include "build/consolebuilder.h"
 #include "build/externalbuilderprotocol.h"
+#include "build/gnuprojectsystem.h"
 #include "build/makefilewriter.h"
 #include "build/nullbuilder.h"
 #include "core/hexception.h"
@@ -72,23 +73,6 @@ constexpr KindOption kKindOptions[] = {
     {"-buildonly", BuildRequest::Kind::BuildOnly}, {"-rebuild", BuildRequest::Kind::Rebuild},
     {"-clean", BuildRequest::Kind::Clean},         {"-batch", BuildRequest::Kind::Batch},
     {"-file", BuildRequest::Kind::CompileFile},    {"-uptodate", BuildRequest::Kind::IsUpToDate},
-};
-
-// Object, executable and library names of the GNU toolchain the built-in driver runs.
-class GnuProjectSystem : public StandardProjectSystem {
-public:
-    using StandardProjectSystem::StandardProjectSystem;
-    std::string defaultExtension(FileExtension extension) const override {
-        switch (extension) {
-        case FileExtension::Object:
-            return ".o";
-        case FileExtension::Executable:
-            return ".elf";
-        case FileExtension::Library:
-            return ".a";
-        }
-        return {};
-    }
 };
 
 bool isSolutionName(const std::string &word) {
@@ -216,7 +200,9 @@ private:
 
 int exportCompileCommands(const BuildArguments &arguments, const ProjectElement &scope,
                           const PropertyRegistry &registry, const NodeMacros &macros) {
-    const CompilePlanner planner(registry, macros);
+    CompilePlanner planner(registry, macros);
+    // Editors want an entry for every source, also for those a unity file compiles.
+    planner.setUnityBuildDisabled(true);
     const std::vector<StepPlan> plans = planner.plans(scope, arguments.configuration);
 
     const QString solutionPath =
