@@ -1,5 +1,6 @@
 #include "build/compileplanner.h"
 
+#include "build/buildtree.h"
 #include "build/commandwords.h"
 #include "build/nodevalues.h"
 #include "project/macroexpander.h"
@@ -181,7 +182,8 @@ StepPlan compileStep(const NodeValues &values, BuildAction action) {
         // The driver runs the launcher before the GNU compiler: ccache and distcc know its
         // options (the driver's own "-depend" they would not, and lose the dependency file).
         if (!launcher.isEmpty())
-            plan.environment << QStringLiteral("PALINDOR_COMPILER_LAUNCHER=") + launcher.join(u'\n');
+            plan.environment << QStringLiteral("PALINDOR_COMPILER_LAUNCHER=") +
+                                    launcher.join(u'\n');
     }
     plan.workingDirectory = compile.projectDir;
     plan.inputs << compile.source;
@@ -204,27 +206,6 @@ StepPlan compileStep(const NodeValues &values, BuildAction action) {
                         "compile_post_build_command_wd", QStringLiteral("Post-compile command ")))
         plan.after.push_back(std::move(*post));
     return plan;
-}
-
-// Calls `visit` on `node` and the project elements below it, in document order; `visit`
-// returns whether to go into the element's children. An explicit stack: trees may nest
-// folders deeply.
-template <typename Visit> void walk(const ProjectElement &node, Visit visit) {
-    std::vector<const ProjectElement *> pending{&node};
-    std::vector<const ProjectElement *> children;
-    while (!pending.empty()) {
-        const ProjectElement *at = pending.back();
-        pending.pop_back();
-        if (!visit(*at))
-            continue;
-        children.clear();
-        for (const XMLNode *child = at->firstChild(); child; child = child->nextSibling())
-            if (const ProjectElement *element = ProjectElement::from(child))
-                if (element->kind() != Kind::Configuration &&
-                    element->kind() != ProjectElement::Unknown)
-                    children.push_back(element);
-        pending.insert(pending.end(), children.rbegin(), children.rend());
-    }
 }
 
 } // namespace
@@ -255,13 +236,7 @@ BuildAction CompilePlanner::actionFor(std::string_view fileType, std::string_vie
 }
 
 bool CompilePlanner::excluded(const ProjectElement &node, const std::string &configuration) const {
-    const PropertyClass *definition =
-        m_registry.findPropertyClass(&node, "build_exclude_from_build");
-    const std::string value =
-        definition ? PropertyResolver::resolve(node, *definition, configuration)
-                   : PropertyResolver::resolve(node, "build_exclude_from_build",
-                                               PropertyType::Boolean, "", configuration);
-    return value == "Yes";
+    return isExcludedFromBuild(m_registry, node, configuration);
 }
 
 std::optional<StepPlan> CompilePlanner::plan(const ProjectElement &file,
@@ -285,7 +260,7 @@ QSet<QString> CompilePlanner::sourcePaths(const ProjectElement &node,
                                           const std::string &configuration) const {
     QSet<QString> paths;
     const ProjectElement *top = node.solution() ? node.solution() : &node;
-    walk(*top, [&](const ProjectElement &at) {
+    walkBuildTree(*top, [&](const ProjectElement &at) {
         if (at.kind() == Kind::File && !at.attributeOr("file_name").empty())
             paths.insert(
                 anchored(QString::fromStdString(m_macros.projectDirectory(at, configuration)),
@@ -339,7 +314,7 @@ bool CompilePlanner::unityPlans(const ProjectElement &folder, const std::string 
     QByteArray content;
     QStringList members;
     std::vector<StepPlan> alone;
-    walk(folder, [&](const ProjectElement &at) {
+    walkBuildTree(folder, [&](const ProjectElement &at) {
         if (at.kind() != Kind::File)
             return !excluded(at, configuration);
         if (std::optional<StepPlan> filePlan = plan(at, configuration)) {
@@ -373,7 +348,7 @@ std::vector<StepPlan> CompilePlanner::plans(const ProjectElement &node,
                                             const std::string &configuration) const {
     std::vector<StepPlan> result;
     std::optional<QSet<QString>> taken; // read when the first unity folder needs it
-    walk(node, [&](const ProjectElement &at) {
+    walkBuildTree(node, [&](const ProjectElement &at) {
         if (at.kind() == Kind::File) {
             if (std::optional<StepPlan> filePlan = plan(at, configuration))
                 result.push_back(std::move(*filePlan));

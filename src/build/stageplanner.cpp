@@ -1,5 +1,6 @@
 #include "build/stageplanner.h"
 
+#include "build/buildtree.h"
 #include "build/nodevalues.h"
 #include "project/macroexpander.h"
 #include "project/macromap.h"
@@ -162,43 +163,23 @@ private:
     QStringList m_combiningInputs;
 };
 
-bool excludedAlone(const PropertyRegistry &registry, const ProjectElement &node,
-                   const std::string &configuration) {
-    const PropertyClass *definition = registry.findPropertyClass(&node, "build_exclude_from_build");
-    const std::string value =
-        definition ? PropertyResolver::resolve(node, *definition, configuration)
-                   : PropertyResolver::resolve(node, "build_exclude_from_build",
-                                               PropertyType::Boolean, "", configuration);
-    return value == "Yes";
-}
-
 // The file nodes below `node` in document order; with `registry`, those a build takes only
 // (an excluded folder or project takes its whole subtree out).
 std::vector<const ProjectElement *> fileNodes(const ProjectElement &node,
                                               const std::string &configuration,
                                               const PropertyRegistry *registry) {
     std::vector<const ProjectElement *> files;
-    // An explicit stack: trees may nest folders deeply.
-    std::vector<const ProjectElement *> pending{&node};
-    while (!pending.empty()) {
-        const ProjectElement *at = pending.back();
-        pending.pop_back();
-        if (at->kind() != Kind::Solution && registry &&
-            excludedAlone(*registry, *at, configuration))
-            continue;
-        if (at->kind() == Kind::File) {
-            if (!at->attributeOr("file_name").empty())
-                files.push_back(at);
-            continue;
+    walkBuildTree(node, [&](const ProjectElement &at) {
+        if (at.kind() != Kind::Solution && registry &&
+            isExcludedFromBuild(*registry, at, configuration))
+            return false;
+        if (at.kind() == Kind::File) {
+            if (!at.attributeOr("file_name").empty())
+                files.push_back(&at);
+            return false;
         }
-        std::vector<const ProjectElement *> children;
-        for (const XMLNode *child = at->firstChild(); child; child = child->nextSibling())
-            if (const ProjectElement *element = ProjectElement::from(child))
-                if (element->kind() != Kind::Configuration &&
-                    element->kind() != ProjectElement::Unknown)
-                    children.push_back(element);
-        pending.insert(pending.end(), children.rbegin(), children.rend());
-    }
+        return true;
+    });
     return files;
 }
 
@@ -206,7 +187,7 @@ bool excludedWithAncestors(const PropertyRegistry &registry, const ProjectElemen
                            const std::string &configuration) {
     for (const ProjectElement *at = &node; at && at->kind() != Kind::Solution;
          at = at->parentElement())
-        if (excludedAlone(registry, *at, configuration))
+        if (isExcludedFromBuild(registry, *at, configuration))
             return true;
     return false;
 }
