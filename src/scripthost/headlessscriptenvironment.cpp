@@ -18,7 +18,11 @@
 #include <QFileInfo>
 
 #include <algorithm>
+#include <chrono>
+#include <condition_variable>
 #include <cstdio>
+#include <mutex>
+#include <thread>
 
 namespace {
 
@@ -229,5 +233,25 @@ BuildResult HeadlessScriptEnvironment::build(const BuildRequest &request) {
     }
     const NodeMacros macros(m_registry, m_macros, m_projects.get());
     BuildEngine engine(*solution(), m_registry, macros);
-    return engine.run(request, log);
+    // The build blocks the script's thread: a stop request is watched from another, and
+    // ends the build as the Stop action does, its tools killed.
+    std::mutex mutex;
+    std::condition_variable finished;
+    bool done = false;
+    std::thread watcher([&] {
+        std::unique_lock<std::mutex> lock(mutex);
+        while (!finished.wait_for(lock, std::chrono::milliseconds(50), [&] { return done; }))
+            if (stopRequested()) {
+                engine.cancel();
+                return;
+            }
+    });
+    const BuildResult result = engine.run(request, log);
+    {
+        std::lock_guard<std::mutex> guard(mutex);
+        done = true;
+    }
+    finished.notify_one();
+    watcher.join();
+    return result;
 }

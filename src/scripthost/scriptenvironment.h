@@ -5,6 +5,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
 #include <memory>
 
 class ESContext;
@@ -84,6 +85,12 @@ public:
     // the `tovan` object, which is created once and reused.
     virtual void installHostObjects(ESContext &context);
 
+    // Whether the script system running scripts here was asked to stop them; long work
+    // (a build) polls it from another thread.
+    void setStopQuery(std::function<bool()> query) { m_stopQuery = std::move(query); }
+    bool stopRequested() const { return m_stopQuery && m_stopQuery(); }
+
 private:
     std::unique_ptr<JavaScriptTovanObject> m_tovan;
+    std::function<bool()> m_stopQuery;
 };

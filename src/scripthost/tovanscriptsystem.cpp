@@ -17,9 +17,12 @@ TovanScriptSystem::TovanScriptSystem(ScriptEnvironment &environment, QObject *pa
     : ScriptSystem(parent), m_environment(environment) {
     registerEngine(QStringLiteral(".js"), std::make_unique<JavaScriptScriptEngine>());
     registerEngine(QStringLiteral(".fth"), std::make_unique<ForthScriptEngine>());
+    m_environment.setStopQuery([this] { return stopRequested(); });
 }
 
-TovanScriptSystem::~TovanScriptSystem() = default;
+TovanScriptSystem::~TovanScriptSystem() {
+    m_environment.setStopQuery({});
+}
 
 ESContext *TovanScriptSystem::context() const {
     return m_context.get();

@@ -4,7 +4,14 @@
 #include "packages/packagesystem.h"
 #include "packages/packageuserinterface.h"
 
+#include <QElapsedTimer>
+#include <QFile>
+
 #include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <thread>
 
 namespace {
 
@@ -37,6 +44,40 @@ TEST_F(HeadlessSolutions, BuildsNeedAnOpenSolution) {
     EXPECT_EQ(host.output, QStringLiteral("error: no solution is open\nBuild failed\n"));
     EXPECT_EQ(eval("Build.buildConfiguration() + '|' + Build.activeProject()"), "|");
     EXPECT_EQ(eval("tovan.reloadSolution()"), "error: no solution is open");
+}
+
+TEST_F(HeadlessSolutions, AStopRequestCancelsARunningBuild) {
+    const std::string compiler = write("slowcc", "#!/bin/sh\nsleep 30\n");
+    QFile::setPermissions(QString::fromStdString(compiler),
+                          QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    write("a.c", "int a;\n");
+    const std::string file =
+        write("slow.qzProject", "<!DOCTYPE Palindor_Project_File>\n"
+                                "<solution Name=\"Slow\">\n"
+                                "  <configuration Name=\"Debug\" />\n"
+                                "  <project Name=\"Slow\">\n"
+                                "    <configuration Name=\"Common\" project_type=\"Object file\" "
+                                "external_c_compile_command=\"" +
+                                    compiler +
+                                    "\" />\n"
+                                    "    <file file_name=\"a.c\" />\n"
+                                    "  </project>\n"
+                                    "</solution>\n");
+    ASSERT_EQ(eval("tovan.openSolution('" + file + "')"), "true");
+    std::atomic<bool> stop = false;
+    host.environment.setStopQuery([&] { return stop.load(); });
+    std::thread stopper([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        stop = true;
+    });
+    QElapsedTimer timer;
+    timer.start();
+    EXPECT_EQ(eval("Build.buildActiveProject() == Build.BuildCancelled"), "true");
+    stopper.join();
+    host.environment.setStopQuery({});
+    EXPECT_LT(timer.elapsed(), 10000);
+    EXPECT_TRUE(host.output.endsWith(QStringLiteral("Build terminated\n")))
+        << host.output.toStdString();
 }
 
 TEST_F(HeadlessSolutions, OpeningSelectsTheFirstProjectAndConfiguration) {
