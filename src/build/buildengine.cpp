@@ -1,6 +1,7 @@
 #include "build/buildengine.h"
 
 #include "build/builder.h"
+#include "build/commandexpansion.h"
 #include "build/compileplanner.h"
 #include "build/dependencycache.h"
 #include "build/filetime.h"
@@ -26,6 +27,7 @@
 #include <QProcess>
 #include <QSet>
 
+#include <algorithm>
 #include <atomic>
 #include <functional>
 #include <mutex>
@@ -339,13 +341,16 @@ std::optional<StepPlan> BuildEngine::Private::userCommand(const NodeValues &valu
                                                           const QString &description,
                                                           const QString &output,
                                                           const MacroMap *map) {
-    const QString command = values.expand(map ? *map : values.map(), values.raw(property));
+    const std::string raw = values.raw(property);
+    const QString command = values.expand(map ? *map : values.map(), raw);
     if (command.trimmed().isEmpty())
         return std::nullopt;
     StepPlan step;
     step.action = BuildAction::UserCommand;
     step.description = description + command;
-    step.arguments = QProcess::splitCommand(command);
+    // Split before expanding (or run by the shell with every value quoted), so that a path
+    // with blanks stays one word and redirections work.
+    step.arguments = CommandExpansion(values, {}, map).arguments(raw);
     step.workingDirectory = values.text(std::string(property) + "_wd");
     if (step.workingDirectory.isEmpty())
         step.workingDirectory = values.macro("ProjectDir");
@@ -455,9 +460,13 @@ BuildResult BuildEngine::Private::dispatch(const BuildRequest &request) {
     case K::Batch: {
         const ProjectElement *scope =
             request.project.isEmpty() ? &solution : findProject(request.project);
-        const std::string first = request.configuration.isEmpty()
-                                      ? Configurations::list(solution, Configurations::All).front()
-                                      : configuration;
+        const std::vector<std::string> defined =
+            Configurations::list(solution, Configurations::All);
+        if (request.configuration.isEmpty() && defined.empty()) {
+            log->error(QStringLiteral("No configurations are defined"));
+            return BuildFailed;
+        }
+        const std::string first = request.configuration.isEmpty() ? defined.front() : configuration;
         configuration = first;
         const QStringList configurations =
             NodeValues(registry, macros, *scope, first).list("batch_build_configurations");
@@ -493,10 +502,9 @@ void BuildEngine::Private::buildAll(const std::vector<OrderedProject> &order) {
             return;
         const ProjectElement *node = findProject(project.name);
         if (mode == Mode::Check) {
-            if (!project.canBuild() || !node)
+            // A project that cannot be built is never current.
+            if (!project.canBuild() || !node || !buildProject(*node))
                 ranAnything = true;
-            else
-                buildProject(*node);
             continue;
         }
         log->beginGroup(QStringLiteral("Building ") + project.name +
@@ -653,9 +661,13 @@ bool BuildEngine::Private::buildCompiled(const ProjectElement &project, const No
                     return false;
         UpToDateCheck steps = check(values.yes("build_always_rebuild"));
         for (const StepPlan &step : link.steps) {
-            // A step without outputs (a user command among the steps) runs with the link.
-            const bool due = everything || step.outputs.isEmpty() ||
-                             !steps.isUpToDate(step.outputs.first(), step.inputs);
+            // A step without outputs (a user command among the steps) runs with the link; one
+            // whose record of its command is yet to be rewritten (asking only) is due as well.
+            const bool due =
+                everything || step.outputs.isEmpty() ||
+                std::any_of(step.generatedFiles.begin(), step.generatedFiles.end(),
+                            [](const GeneratedFile &file) { return !isCurrent(file); }) ||
+                !steps.isUpToDate(step.outputs.first(), step.inputs);
             if (!due) {
                 if (mode == Mode::Run)
                     log->message(UpToDateCheck::upToDateText(step.outputs.first()));
@@ -839,19 +851,19 @@ BuildEngine::BuildEngine(const ProjectElement &solution, const PropertyRegistry 
 BuildEngine::~BuildEngine() = default;
 
 BuildResult BuildEngine::run(const BuildRequest &request, Builder &log) {
-    d->cancelRequested = false;
     d->compiler.setUnityBuildDisabled(request.disableUnityBuild);
     // The question whether a project is up to date runs nothing and reports no step.
     d->mode =
         request.kind == BuildRequest::Kind::IsUpToDate ? Private::Mode::Check : Private::Mode::Run;
     const BuildResult result = d->request(request, log);
     d->mode = Private::Mode::Run;
+    // Cleared after the request, not before: a stop asked for just before it began holds.
+    d->cancelRequested = false;
     log.finished(result);
     return result;
 }
 
 std::vector<StepPlan> BuildEngine::exportSteps(const BuildRequest &request, Builder &log) {
-    d->cancelRequested = false;
     d->compiler.setUnityBuildDisabled(request.disableUnityBuild);
     d->mode = Private::Mode::Export;
     d->exported.clear();
@@ -859,6 +871,7 @@ std::vector<StepPlan> BuildEngine::exportSteps(const BuildRequest &request, Buil
     std::vector<StepPlan> steps = std::move(d->exported);
     d->exported.clear();
     d->mode = Private::Mode::Run;
+    d->cancelRequested = false;
     if (result == BuildFailed || result == BuildCancelled)
         steps.clear();
     return steps;

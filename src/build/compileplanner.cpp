@@ -1,6 +1,7 @@
 #include "build/compileplanner.h"
 
 #include "build/buildtree.h"
+#include "build/commandexpansion.h"
 #include "build/commandwords.h"
 #include "build/nodevalues.h"
 #include "project/macroexpander.h"
@@ -126,7 +127,11 @@ std::optional<StepPlan> userCommand(const NodeValues &values, const CompileValue
                                     const char *property, const char *directoryProperty,
                                     const QString &logPrefix) {
     const QString command = values.text(property);
-    const QStringList words = commandWords(command);
+    // Split before expanding (or run by the shell with every value quoted): a path with
+    // blanks stays one word and redirections work.
+    const QStringList words = command.trimmed().isEmpty()
+                                  ? QStringList()
+                                  : CommandExpansion(values).arguments(values.raw(property));
     if (words.isEmpty())
         return std::nullopt;
     const QString directory = values.text(directoryProperty);

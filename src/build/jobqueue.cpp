@@ -175,12 +175,17 @@ void JobQueue::setShowCommandLines(bool show) {
 void JobQueue::clear() {
     std::lock_guard lock(m_mutex);
     m_queue.clear();
+    // No worker may be left to say so: a wait() would sleep for ever.
+    if (m_active == 0)
+        m_idle.notify_all();
 }
 
 void JobQueue::kill() {
     {
         std::lock_guard lock(m_mutex);
         m_queue.clear();
+        if (m_active == 0)
+            m_idle.notify_all();
         if (m_cancelled)
             return;
         m_cancelled = true;

@@ -18,6 +18,17 @@
 
 namespace {
 
+// The link or archive step records its command and inputs in a file of its own, rewritten
+// only when they change and read as an input: an object taken out of the project, or an
+// option changed, must relink even though no remaining input is newer.
+void recordCommand(StepPlan &step, const QString &recordFile, const QStringList &objects) {
+    QByteArray record = step.commandLine().toUtf8() + '\n';
+    for (const QString &object : objects)
+        record += object.toUtf8() + '\n';
+    step.generatedFiles.push_back({recordFile, record, QString()});
+    step.inputs << recordFile;
+}
+
 // The node's macros with those of one step added.
 MacroMap withBuildMacros(MacroMap map, const MacroMap &buildMacros) {
     for (const auto &[name, value] : buildMacros)
@@ -174,6 +185,7 @@ LinkPlan LinkPlanner::plan(const ProjectElement &project, const std::string &con
     if (!mapFile.isEmpty())
         step.outputs << mapFile;
 
+    const QString recordFile = intDir + u'/' + projectName + QStringLiteral(".link");
     const bool cpp = !library && compilesCpp(m_registry, project, configuration);
     const char *externalCommand = library ? "external_archive_command"
                                   : cpp && !values.raw("external_cpp_link_command").empty()
@@ -207,6 +219,7 @@ LinkPlan LinkPlanner::plan(const ProjectElement &project, const std::string &con
         }
         step.arguments =
             QProcess::splitCommand(values.expand(withBuildMacros(values.map(), build), external));
+        recordCommand(step, recordFile, plan.objects);
         plan.steps.push_back(std::move(step));
         return plan;
     }
@@ -223,6 +236,7 @@ LinkPlan LinkPlanner::plan(const ProjectElement &project, const std::string &con
     }
     if (library) {
         words << QStringLiteral("-ar") << QStringLiteral("-o") << plan.output << inputWords;
+        recordCommand(step, recordFile, plan.objects);
         plan.steps.push_back(std::move(step));
         return plan;
     }
@@ -267,6 +281,7 @@ LinkPlan LinkPlanner::plan(const ProjectElement &project, const std::string &con
         step.inputs << anchored(projectDir, optionsFile);
     }
     words << QStringLiteral("-o") << plan.output;
+    recordCommand(step, recordFile, plan.objects);
     plan.steps.push_back(std::move(step));
     return plan;
 }

@@ -51,10 +51,15 @@ const PropertyClass *PropertyRegistry::findPropertyClass(const PropertyNode *nod
     const PropertyNode *project = node ? node->project() : nullptr;
     auto found = m_names.find(name);
     if (found != m_names.end()) {
-        if (project) {
+        // The project's type is itself a resolved property: look it up only for names that
+        // have a definition per type.
+        const auto typed = [](const PropertyClass *definition) {
+            return !definition->projectType().empty();
+        };
+        if (project && std::any_of(found->second.begin(), found->second.end(), typed)) {
             const std::string type = project->projectType();
             for (const PropertyClass *definition : found->second)
-                if (!definition->projectType().empty() && definition->projectType() == type)
+                if (typed(definition) && definition->projectType() == type)
                     return definition;
         }
         if (found->second.front()->projectType().empty())

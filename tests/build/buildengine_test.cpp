@@ -267,6 +267,35 @@ TEST_F(BuildEngineTest, ACompilerKilledByASignalFails) {
     EXPECT_EQ(m_events.last(), "finished: Build failed");
 }
 
+TEST_F(BuildEngineTest, AnObjectTakenOutOfALibraryRearchivesIt) {
+    // The archiver lists what it was given; the post-build command writes through the shell.
+    ::chmod(
+        write("bin/ar.sh", "#!/bin/sh\nout=$1; shift\nfor o; do basename \"$o\"; done >\"$out\"\n")
+            .c_str(),
+        0755);
+    write("a.c", "int a;\n");
+    write("b.c", "int b;\n");
+    const std::string library =
+        "external_archive_command=\"$(TovanDir)/bin/ar.sh $(TargetPath) $(Objects)\" "
+        "post_build_command=\"echo built $(ProjectName) &gt; post.txt\"";
+    auto solution = [&](const std::string &files) {
+        std::string text = project("Lib", "", files, library);
+        text.replace(text.find("Object file"), 11, "Library");
+        load(text);
+    };
+    solution(file("a.c") + file("b.c"));
+    EXPECT_EQ(run(), BuildSomething);
+    const std::string archive = path("Output/Debug/Exe/Lib");
+    EXPECT_EQ(readFileBytes(archive), "a\nb\n");
+    EXPECT_EQ(readFileBytes(path("post.txt")), "built Lib\n");
+    EXPECT_EQ(run(), BuildNothing);
+
+    solution(file("a.c"));
+    EXPECT_EQ(run(BuildRequest::Kind::IsUpToDate), BuildSomething);
+    EXPECT_EQ(run(), BuildSomething);
+    EXPECT_EQ(readFileBytes(archive), "a\n");
+}
+
 TEST_F(BuildEngineTest, CleanNeverRemovesASource) {
     write("a.c", "int a;\n");
     write("keep.c", "int k;\n");

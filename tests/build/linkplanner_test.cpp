@@ -120,9 +120,14 @@ TEST_F(LinkPlannerTest, AnExecutableLinksThroughTheScriptDovaGenerates) {
                            "-Wl,--undefined=vectors"}) +
                   objects +
                   QStringList({"-Wl,-lgcc", "-Wl,-e,Reset_Handler", "-o", at("out/app.elf")}));
-    EXPECT_EQ(link.inputs, objects + QStringList{at("obj/App.ld")});
+    // The record of the command and its objects is an input: an object taken out of the
+    // project or an option changed relinks.
+    EXPECT_EQ(link.inputs, objects + QStringList({at("obj/App.ld"), at("obj/App.link")}));
     EXPECT_EQ(link.outputs, QStringList({at("out/app.elf"), at("out/app.map")}));
-    EXPECT_TRUE(link.generatedFiles.empty());
+    ASSERT_EQ(link.generatedFiles.size(), 1u);
+    EXPECT_EQ(link.generatedFiles[0].path, at("obj/App.link"));
+    EXPECT_EQ(link.generatedFiles[0].content,
+              (link.commandLine() + '\n' + objects.join(u'\n') + '\n').toUtf8());
 }
 
 TEST_F(LinkPlannerTest, AManualScriptAndLibrariesUseTheirOwnWords) {
@@ -134,7 +139,8 @@ TEST_F(LinkPlannerTest, AManualScriptAndLibrariesUseTheirOwnWords) {
         QStringList({"/opt/tovan/bin/cc", "-printf=int,float", "-scanf=int,float", "-T",
                      at("board.ld"), "-Wl,-Map=" + at("maps/manual.map"),
                      "-Wl,--defsym,__HEAPSIZE__=0x100", at("obj/main.o"), "-o", at("out/manual")}));
-    EXPECT_EQ(manual.steps[0].inputs, QStringList({at("obj/main.o"), at("board.ld")}));
+    EXPECT_EQ(manual.steps[0].inputs,
+              QStringList({at("obj/main.o"), at("board.ld"), at("obj/Manual.link")}));
 
     // A library takes only its objects: linker inputs and other libraries are no members.
     const LinkPlan library = plan("Lib", {at("obj/a.o"), at("obj/b.o")}, {at("out/libdep.a")});
@@ -144,7 +150,8 @@ TEST_F(LinkPlannerTest, AManualScriptAndLibrariesUseTheirOwnWords) {
     EXPECT_EQ(library.steps[0].arguments,
               QStringList({"/opt/tovan/bin/cc", "-ar", "-o", at("out/libdrv.a"), at("obj/a.o"),
                            at("obj/b.o")}));
-    EXPECT_EQ(library.steps[0].inputs, QStringList({at("obj/a.o"), at("obj/b.o")}));
+    EXPECT_EQ(library.steps[0].inputs,
+              QStringList({at("obj/a.o"), at("obj/b.o"), at("obj/Lib.link")}));
     EXPECT_EQ(library.steps[0].outputs, QStringList{at("out/libdrv.a")});
 }
 
@@ -157,7 +164,7 @@ TEST_F(LinkPlannerTest, ExternalCommandsGetTheBuildMacrosAsWords) {
               QStringList({"link", "-o", dir + "/out/ext.elf", "-T", "board.ld",
                            dir + "/obj/main.o", dir + "/obj/odd name.o", "-f", "obj/Ext.objects",
                            "--gc-sections", "-Map x", "-map", "out/ext.map", "-p", "Ext build"}));
-    ASSERT_EQ(link.generatedFiles.size(), 1u);
+    ASSERT_EQ(link.generatedFiles.size(), 2u);
     EXPECT_EQ(link.generatedFiles[0].path, dir + "/obj/Ext.objects");
     // Blanks are quoted the way the GNU tools read response files.
     EXPECT_EQ(link.generatedFiles[0].content.toStdString(),
