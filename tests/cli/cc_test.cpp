@@ -72,9 +72,9 @@ TEST_F(CcTest, ALauncherRunsCompilesOnly) {
     const QStringList compile = run({"-xc", "-depend", "m.d", "-c", "m.c", "-o", "m.o"});
     const QStringList link = run({"m.o", "-o", "app.elf"});
     qunsetenv("PALINDOR_COMPILER_LAUNCHER");
-    EXPECT_EQ(compile, QStringList({"fake-ar", "--x", QString::fromStdString(path("fake-gcc")),
-                                    "-x", "c", "-MD", "-MP", "-MF", "m.d", "-c", "m.c", "-o",
-                                    "m.o"}));
+    EXPECT_EQ(compile,
+              QStringList({"fake-ar", "--x", QString::fromStdString(path("fake-gcc")), "-x", "c",
+                           "-MD", "-MP", "-MF", "m.d", "-c", "m.c", "-o", "m.o"}));
     EXPECT_EQ(link, QStringList({"fake-gcc", "m.o", "-o", "app.elf"}));
 }
 

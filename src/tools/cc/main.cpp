@@ -8,8 +8,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <stdexcept>
 #include <sstream>
+#include <stdexcept>
 #include <string>
 #include <string_view>
 #include <unistd.h>
@@ -178,8 +178,7 @@ int main(int argc, char **argv) {
     }
     Translation translation;
     try {
-        translation = translate(words, variable && *variable ? variable : kDefaultPrefix,
-                                launcher);
+        translation = translate(words, variable && *variable ? variable : kDefaultPrefix, launcher);
     } catch (const std::runtime_error &error) {
         std::fprintf(stderr, "cc: error: %s\n", error.what());
         return 1;
