@@ -198,6 +198,23 @@ TEST_F(BuildEngineTest, DependencyErrorsFailTheBuild) {
 
     EXPECT_EQ(run(BuildRequest::Kind::Build, "Nope"), BuildFailed);
     EXPECT_TRUE(has("error: Can't find project Nope"));
+
+    // A configuration of an imported solution does not reach the projects outside it.
+    write("inner.qzProject", "<!DOCTYPE Palindor_Project_File>\n<solution Name=\"Inner\">\n"
+                             "  <configuration Name=\"Extra\" />\n" +
+                                 project("Part", "App", file("a.c")) + "</solution>\n");
+    load(project("App", "", file("a.c")) + "  <import file_name=\"inner.qzProject\" />\n");
+    BuildRequest request;
+    request.project = "Part";
+    request.configuration = "Extra";
+    RecordingBuilder sink;
+    EXPECT_EQ(BuildEngine(*m_system.solution(), m_registry, m_macros).run(request, sink),
+              BuildFailed);
+    EXPECT_TRUE(sink.events.contains("error: Dependency error detected in Part"));
+    EXPECT_TRUE(sink.events.contains("error: Configuration Extra doesn't apply to dependent "
+                                     "project App"))
+        << sink.events.join('\n').toStdString();
+    EXPECT_EQ(compiles(), QStringList());
 }
 
 TEST_F(BuildEngineTest, KeepGoingBuildsWhatDoesNotDependOnTheFailure) {

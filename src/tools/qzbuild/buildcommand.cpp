@@ -239,15 +239,16 @@ int run(const BuildArguments &arguments, const char *argv0) {
     } catch (const SolutionLoadError &error) {
         throw Failure(error.what());
     }
+    const ProjectElement &scope = arguments.project.empty()
+                                      ? *root
+                                      : findProject(*root, arguments.project, arguments.solution);
+    // A project in an imported solution also has the configurations defined there.
     const std::vector<std::string> configurations =
-        Configurations::list(*root, Configurations::All);
+        Configurations::list(*scope.solution(), Configurations::All);
     if (std::find(configurations.begin(), configurations.end(), arguments.configuration) ==
         configurations.end())
         throw Failure("configuration " + arguments.configuration + " is not defined in " +
                       arguments.solution);
-    const ProjectElement &scope = arguments.project.empty()
-                                      ? *root
-                                      : findProject(*root, arguments.project, arguments.solution);
     NodeMacros macros(registry, expander, &system);
     if (arguments.exportCompileCommands)
         return exportCompileCommands(arguments, scope, registry, macros);
