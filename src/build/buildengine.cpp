@@ -572,7 +572,8 @@ bool BuildEngine::Private::buildCompiled(const ProjectElement &project, const No
                                          const std::string &type, bool &ran) {
     const QString name = QString::fromStdString(project.displayName());
     const bool everything = mode == Mode::Export;
-    UpToDateCheck objects = check(values.yes("build_always_rebuild"));
+    // Each compile carries its file's `build_always_rebuild`, which a file may also turn off.
+    UpToDateCheck objects = check(false);
     // What the dependency files said last time, so that a build with nothing to do need not
     // parse them all again.
     DependencyCache dependencies;
@@ -595,8 +596,9 @@ bool BuildEngine::Private::buildCompiled(const ProjectElement &project, const No
         objectFiles << plan.outputs.first();
         if (plan.workingDirectory != directory)
             objects.setBaseDirectory(directory = plan.workingDirectory);
-        if (everything || !objects.isObjectUpToDate(plan.outputs.first(), plan.inputs.value(0),
-                                                    plan.dependencyFile))
+        if (everything || plan.alwaysRebuild ||
+            !objects.isObjectUpToDate(plan.outputs.first(), plan.inputs.value(0),
+                                      plan.dependencyFile))
             compiles.push_back(std::move(plan));
         else if (mode == Mode::Run)
             log->message(UpToDateCheck::upToDateText(plan.outputs.first()));
@@ -726,13 +728,12 @@ bool BuildEngine::Private::buildStaged(const ProjectElement &project, bool &ran)
             log->error(error);
         return false;
     }
-    UpToDateCheck stages =
-        check(NodeValues(registry, macros, project, configuration).yes("build_always_rebuild"));
+    UpToDateCheck stages = check(false); // each step carries `build_always_rebuild`
     std::vector<StepPlan> due;
     for (StepPlan &step : plan.steps) {
         if (!writeGenerated(step))
             return false;
-        if (mode != Mode::Export && !step.outputs.isEmpty()) {
+        if (mode != Mode::Export && !step.outputs.isEmpty() && !step.alwaysRebuild) {
             stages.setBaseDirectory(step.workingDirectory);
             if (stages.isUpToDate(step.outputs.first(), step.inputs)) {
                 if (mode == Mode::Run)

@@ -193,6 +193,7 @@ StepPlan compileStep(const NodeValues &values, BuildAction action) {
     plan.workingDirectory = compile.projectDir;
     plan.inputs << compile.source;
     plan.outputs << compile.object;
+    plan.alwaysRebuild = values.yes("build_always_rebuild");
     plan.dependencyFile = compile.dependencies;
 
     if (std::optional<StepPlan> pre =

@@ -181,6 +181,28 @@ TEST_F(BuildEngineTest, BuildsInOrderOnceAndOnlyWhatIsOutOfDate) {
     EXPECT_EQ(compiles(), QStringList{"lib/a.c"});
 }
 
+// `build_always_rebuild` acts on the node it is set on, and a file can turn it off again.
+TEST_F(BuildEngineTest, AlwaysRebuildIsPerNode) {
+    for (const char *name : {"a.c", "b.c", "c.c"})
+        write(name, "int x;\n");
+    const std::string always = "    <file file_name=\"b.c\">\n      <configuration Name=\"Common\" "
+                               "build_always_rebuild=\"Yes\" />\n    </file>\n";
+    const std::string never = "    <file file_name=\"c.c\">\n      <configuration Name=\"Common\" "
+                              "build_always_rebuild=\"No\" />\n    </file>\n";
+    load(project("App", "", file("a.c") + always));
+    EXPECT_EQ(run(), BuildSomething);
+    EXPECT_EQ(compiles(), QStringList({"a.c", "b.c"}));
+    EXPECT_EQ(run(), BuildSomething);
+    EXPECT_EQ(compiles(), QStringList{"b.c"});
+    EXPECT_EQ(run(BuildRequest::Kind::IsUpToDate), BuildSomething);
+
+    load(project("App", "", file("a.c") + never, "build_always_rebuild=\"Yes\""));
+    run();
+    compiles();
+    EXPECT_EQ(run(), BuildSomething);
+    EXPECT_EQ(compiles(), QStringList{"a.c"});
+}
+
 TEST_F(BuildEngineTest, DependencyErrorsFailTheBuild) {
     write("a.c", "int a;\n");
     load(project("App", "Missing", file("a.c")) + project("A", "B", file("a.c")) +
