@@ -695,11 +695,6 @@ bool BuildEngine::Private::buildCompiled(const ProjectElement &project, const No
                 return false;
             ran = true;
         }
-        if (executable)
-            if (std::optional<StepPlan> patch = userCommand(values, "linker_patch_build_command",
-                                                            QStringLiteral("Link patch command ")))
-                if (!runStep(std::move(*patch)))
-                    return false;
     } else if (mode == Mode::Run) {
         log->message(UpToDateCheck::upToDateText(link.output));
     }
