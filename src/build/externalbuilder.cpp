@@ -61,7 +61,11 @@ void ExternalBuilder::modified(int node, const QString &property, const QString 
 
 BuildResult ExternalBuilder::request(ExternalBuilderCommand::Kind kind, int node,
                                      const QString &configuration, int threads, Builder &sink) {
-    m_busy = true;
+    {
+        std::lock_guard lock(m_pidMutex);
+        m_busy = true;
+        m_cancelled = false;
+    }
     BuildResult result = BuildFailed;
     if (running() || start(sink)) {
         const QByteArray lines =
@@ -69,33 +73,50 @@ BuildResult ExternalBuilder::request(ExternalBuilderCommand::Kind kind, int node
         m_pending.clear();
         if (!send(lines) || !readReply(sink, result)) {
             stop();
-            sink.error(QString::fromLatin1(kTerminatedText));
-            result = BuildFailed;
+            // Interrupted before it could handle interrupts: ended as asked, not unexpectedly.
+            std::lock_guard lock(m_pidMutex);
+            result = m_cancelled ? BuildCancelled : BuildFailed;
+            if (!m_cancelled)
+                sink.error(QString::fromLatin1(kTerminatedText));
         } else if (result == BuildCancelled) {
             // The server ends after an interrupt; the next request starts a new one.
             stop();
         }
     }
-    m_busy = false;
+    {
+        std::lock_guard lock(m_pidMutex);
+        m_busy = false;
+    }
     sink.finished(result);
     return result;
 }
 
 void ExternalBuilder::cancel() {
-    const pid_t pid = m_pid;
-    if (m_busy && pid > 0)
-        ::kill(pid, SIGINT);
+    std::lock_guard lock(m_pidMutex);
+    if (m_busy && m_pid > 0) {
+        m_cancelled = true;
+        ::kill(m_pid, SIGINT);
+    }
+}
+
+bool ExternalBuilder::reap(bool block) {
+    std::lock_guard lock(m_pidMutex);
+    if (m_pid <= 0)
+        return true;
+    int status = 0;
+    pid_t got;
+    while ((got = ::waitpid(m_pid, &status, block ? 0 : WNOHANG)) < 0 && errno == EINTR) {
+    }
+    if (got == 0)
+        return false;
+    m_pid = -1;
+    return true;
 }
 
 bool ExternalBuilder::running() {
-    const pid_t pid = m_pid;
-    if (pid <= 0)
-        return false;
-    int status = 0;
-    if (::waitpid(pid, &status, WNOHANG) == 0)
+    if (!reap(false))
         return true;
-    // Ended while idle: started afresh.
-    m_pid = -1;
+    // Ended while idle, or never started: started afresh.
     closeFd(m_input);
     closeFd(m_output);
     closeFd(m_error);
@@ -164,7 +185,10 @@ bool ExternalBuilder::start(Builder &sink) {
     m_input = input[0];
     m_output = output[0];
     m_error = error[0];
-    m_pid = pid;
+    {
+        std::lock_guard lock(m_pidMutex);
+        m_pid = pid;
+    }
     // A new process reads the solution from disk: it needs every edit since, not a reload.
     m_pending = m_edits;
     return true;
@@ -225,23 +249,18 @@ bool ExternalBuilder::readReply(Builder &sink, BuildResult &result) {
 }
 
 void ExternalBuilder::stop() {
-    const pid_t pid = m_pid;
     closeFd(m_input);
     closeFd(m_output);
     closeFd(m_error);
-    if (pid <= 0)
-        return;
     // The end of its input ends an idle process; one that does not end in time is killed.
-    int status = 0;
     for (int waited = 0; waited < kStopWaitMs; waited += 10) {
-        if (::waitpid(pid, &status, WNOHANG) != 0) {
-            m_pid = -1;
+        if (reap(false))
             return;
-        }
         ::usleep(10000);
     }
-    ::killpg(pid, SIGKILL);
-    while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+    {
+        std::lock_guard lock(m_pidMutex);
+        ::killpg(m_pid, SIGKILL);
     }
-    m_pid = -1;
+    reap(true);
 }

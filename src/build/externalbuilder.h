@@ -7,7 +7,7 @@
 #include <QString>
 #include <QStringList>
 
-#include <atomic>
+#include <mutex>
 
 #include <sys/types.h>
 
@@ -45,6 +45,8 @@ public:
 
 private:
     bool running();
+    // Reaps the process when it has ended (waiting for that with `block`); false while it runs.
+    bool reap(bool block);
     bool start(Builder &sink);
     bool send(const QByteArray &lines);
     // Reads output until the final status line; false when the process ended first.
@@ -55,8 +57,12 @@ private:
     QString m_workingDirectory;
     QByteArray m_edits;   // "modified" lines since the last reload, sent to a new process
     QByteArray m_pending; // lines not yet sent to the running process
-    std::atomic<pid_t> m_pid = -1;
-    std::atomic<bool> m_busy = false;
+    // The process is reaped and signalled under the lock, so that cancel() never signals a
+    // process id the system has handed on.
+    std::mutex m_pidMutex;
+    pid_t m_pid = -1;
+    bool m_busy = false;
+    bool m_cancelled = false;
     int m_input = -1; // our end of the process's standard input (a socket: no SIGPIPE)
     int m_output = -1;
     int m_error = -1;
