@@ -202,7 +202,9 @@ struct BuildEngine::Private {
 
     std::vector<const ProjectElement *> projects() const;
     const ProjectElement *findProject(const QString &name) const;
-    bool hasConfiguration(const std::string &configuration) const;
+    // On the solution, or on the solution `project` is in.
+    bool hasConfiguration(const std::string &configuration,
+                          const ProjectElement *project = nullptr) const;
     std::vector<OrderedProject> order(const BuildRequest &request, bool withDependencies) const;
 
     void buildAll(const std::vector<OrderedProject> &order);
@@ -268,14 +270,20 @@ const ProjectElement *BuildEngine::Private::findProject(const QString &name) con
     return nullptr;
 }
 
-bool BuildEngine::Private::hasConfiguration(const std::string &wanted) const {
-    const std::vector<std::string> names = Configurations::list(solution, Configurations::All);
+bool BuildEngine::Private::hasConfiguration(const std::string &wanted,
+                                            const ProjectElement *project) const {
+    // A project's configurations are those of the solution it is in and the ones above; an
+    // imported solution may have configurations of its own.
+    const ProjectElement *owner = project ? project->solution() : nullptr;
+    const std::vector<std::string> names =
+        Configurations::list(owner ? *owner : solution, Configurations::All);
     return std::find(names.begin(), names.end(), wanted) != names.end();
 }
 
 std::vector<OrderedProject> BuildEngine::Private::order(const BuildRequest &request,
                                                         bool withDependencies) const {
     QHash<QString, ProjectNode> nodes;
+    QHash<const ProjectElement *, bool> applies; // the configuration, by solution
     QStringList all;
     for (const ProjectElement *project : projects()) {
         const QString name = QString::fromStdString(project->displayName());
@@ -285,6 +293,12 @@ std::vector<OrderedProject> BuildEngine::Private::order(const BuildRequest &requ
         if (withDependencies)
             node.dependencies =
                 NodeValues(registry, macros, *project, configuration).list("project_dependencies");
+        // Asked once per solution: projects share the answer of the solution they are in.
+        const ProjectElement *owner = project->solution();
+        auto known = applies.constFind(owner);
+        if (known == applies.cend())
+            known = applies.insert(owner, hasConfiguration(configuration, project));
+        node.hasConfiguration = *known;
         nodes.insert(name, node);
         all << name;
     }
@@ -433,7 +447,9 @@ BuildResult BuildEngine::Private::dispatch(const BuildRequest &request) {
         log->error(QStringLiteral("Can't find project ") + request.project);
         return BuildFailed;
     }
-    if (request.kind != K::Batch && !hasConfiguration(configuration)) {
+    if (request.kind != K::Batch &&
+        !hasConfiguration(configuration,
+                          request.project.isEmpty() ? nullptr : findProject(request.project))) {
         log->error(QStringLiteral("Configuration ") + request.configuration +
                    QStringLiteral(" is not defined"));
         return BuildFailed;
@@ -556,7 +572,8 @@ bool BuildEngine::Private::buildCompiled(const ProjectElement &project, const No
                                          const std::string &type, bool &ran) {
     const QString name = QString::fromStdString(project.displayName());
     const bool everything = mode == Mode::Export;
-    UpToDateCheck objects = check(values.yes("build_always_rebuild"));
+    // Each compile carries its file's `build_always_rebuild`, which a file may also turn off.
+    UpToDateCheck objects = check(false);
     // What the dependency files said last time, so that a build with nothing to do need not
     // parse them all again.
     DependencyCache dependencies;
@@ -579,8 +596,9 @@ bool BuildEngine::Private::buildCompiled(const ProjectElement &project, const No
         objectFiles << plan.outputs.first();
         if (plan.workingDirectory != directory)
             objects.setBaseDirectory(directory = plan.workingDirectory);
-        if (everything || !objects.isObjectUpToDate(plan.outputs.first(), plan.inputs.value(0),
-                                                    plan.dependencyFile))
+        if (everything || plan.alwaysRebuild ||
+            !objects.isObjectUpToDate(plan.outputs.first(), plan.inputs.value(0),
+                                      plan.dependencyFile))
             compiles.push_back(std::move(plan));
         else if (mode == Mode::Run)
             log->message(UpToDateCheck::upToDateText(plan.outputs.first()));
@@ -677,11 +695,6 @@ bool BuildEngine::Private::buildCompiled(const ProjectElement &project, const No
                 return false;
             ran = true;
         }
-        if (executable)
-            if (std::optional<StepPlan> patch = userCommand(values, "linker_patch_build_command",
-                                                            QStringLiteral("Link patch command ")))
-                if (!runStep(std::move(*patch)))
-                    return false;
     } else if (mode == Mode::Run) {
         log->message(UpToDateCheck::upToDateText(link.output));
     }
@@ -710,13 +723,12 @@ bool BuildEngine::Private::buildStaged(const ProjectElement &project, bool &ran)
             log->error(error);
         return false;
     }
-    UpToDateCheck stages =
-        check(NodeValues(registry, macros, project, configuration).yes("build_always_rebuild"));
+    UpToDateCheck stages = check(false); // each step carries `build_always_rebuild`
     std::vector<StepPlan> due;
     for (StepPlan &step : plan.steps) {
         if (!writeGenerated(step))
             return false;
-        if (mode != Mode::Export && !step.outputs.isEmpty()) {
+        if (mode != Mode::Export && !step.outputs.isEmpty() && !step.alwaysRebuild) {
             stages.setBaseDirectory(step.workingDirectory);
             if (stages.isUpToDate(step.outputs.first(), step.inputs)) {
                 if (mode == Mode::Run)

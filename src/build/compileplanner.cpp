@@ -18,6 +18,7 @@
 #include <QSet>
 
 #include <algorithm>
+#include <utility>
 
 using Kind = PropertyNode::Kind;
 
@@ -107,6 +108,12 @@ QStringList builtInCommand(const NodeValues &values, const CompileValues &compil
     words << compile.defines << compile.undefines << compile.includes;
     if (values.yes("build_treat_warnings_as_errors"))
         words << QStringLiteral("-we");
+    // The default sections: code, initialised, zeroed and read-only data.
+    for (const auto &[word, property] :
+         {std::pair{"-Rc,", "default_code_section"}, std::pair{"-Rd,", "default_data_section"},
+          std::pair{"-Rz,", "default_zeroed_section"}, std::pair{"-Rk,", "default_const_section"}})
+        if (const QString name = values.text(property); !name.isEmpty())
+            words << QLatin1String(word) + name;
     if (compile.assemble) {
         words << passedOn(QStringLiteral("-Wa,"), compile.own);
     } else {
@@ -193,6 +200,7 @@ StepPlan compileStep(const NodeValues &values, BuildAction action) {
     plan.workingDirectory = compile.projectDir;
     plan.inputs << compile.source;
     plan.outputs << compile.object;
+    plan.alwaysRebuild = values.yes("build_always_rebuild");
     plan.dependencyFile = compile.dependencies;
 
     if (std::optional<StepPlan> pre =

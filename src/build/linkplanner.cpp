@@ -1,6 +1,7 @@
 #include "build/linkplanner.h"
 
 #include "build/builder.h"
+#include "build/commandexpansion.h"
 #include "build/commandwords.h"
 #include "build/compileplanner.h"
 #include "build/nodevalues.h"
@@ -15,6 +16,8 @@
 #include <QFileInfo>
 #include <QProcess>
 #include <QSet>
+
+#include <optional>
 
 namespace {
 
@@ -51,6 +54,21 @@ QByteArray responseFile(const QStringList &inputs) {
         content += path + '\n';
     }
     return content;
+}
+
+// The link patch command of an Executable; nothing when it is empty.
+std::optional<StepPlan> patchStep(const NodeValues &values, const QString &projectDir) {
+    const std::string raw = values.raw("linker_patch_build_command");
+    const QString command = values.expand(raw);
+    if (command.trimmed().isEmpty())
+        return std::nullopt;
+    StepPlan step;
+    step.description = QStringLiteral("Link patch command ") + command;
+    step.arguments = CommandExpansion(values).arguments(raw);
+    step.workingDirectory = values.path("linker_patch_build_command_wd");
+    if (step.workingDirectory.isEmpty())
+        step.workingDirectory = projectDir;
+    return step;
 }
 
 std::string stdString(const QString &text) {
@@ -219,6 +237,10 @@ LinkPlan LinkPlanner::plan(const ProjectElement &project, const std::string &con
         }
         step.arguments =
             QProcess::splitCommand(values.expand(withBuildMacros(values.map(), build), external));
+        // Part of the link, so that a failed patch removes the program it did not patch.
+        if (!library)
+            if (std::optional<StepPlan> patch = patchStep(values, projectDir))
+                step.after.push_back(std::move(*patch));
         recordCommand(step, recordFile, plan.objects);
         plan.steps.push_back(std::move(step));
         return plan;
@@ -279,6 +301,16 @@ LinkPlan LinkPlanner::plan(const ProjectElement &project, const std::string &con
         !optionsFile.isEmpty()) {
         words << QStringLiteral("-Wl,@") + anchored(projectDir, optionsFile);
         step.inputs << anchored(projectDir, optionsFile);
+    }
+    // The driver patches the program it linked and removes it when the patch fails, so that
+    // an unpatched program never passes for current.
+    if (std::optional<StepPlan> patch = patchStep(values, projectDir)) {
+        const QString directory =
+            QDir::cleanPath(patch->workingDirectory) == QDir::cleanPath(projectDir)
+                ? QString()
+                : QStringLiteral("cd ") + StepPlan::shellQuote(patch->workingDirectory) +
+                      QStringLiteral(" && ");
+        words << QStringLiteral("-patch") << directory + patch->commandLine();
     }
     words << QStringLiteral("-o") << plan.output;
     recordCommand(step, recordFile, plan.objects);

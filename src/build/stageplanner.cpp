@@ -191,6 +191,7 @@ StagePlan StagePlanner::plan(const ProjectElement &project,
             if (step.workingDirectory.isEmpty())
                 step.workingDirectory = projectDir;
             step.inputs << fileValues.macro("InputPath");
+            step.alwaysRebuild = fileValues.yes("build_always_rebuild");
             if (!output.isEmpty()) {
                 step.outputs << output;
                 step.before = unlockSteps(readOnly, output, name);
@@ -240,6 +241,7 @@ StagePlan StagePlanner::plan(const ProjectElement &project,
     if (step.workingDirectory.isEmpty())
         step.workingDirectory = projectDir;
     step.inputs = inputs;
+    step.alwaysRebuild = values.yes("build_always_rebuild");
     if (!output.isEmpty()) {
         step.outputs << output;
         const QString outputName = QFileInfo(output).fileName();

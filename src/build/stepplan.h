@@ -52,6 +52,9 @@ struct StepPlan {
     QStringList outputs;     // removed again when the step fails after touching them
     QString dependencyFile;  // the make-style list of headers the compiler writes, if any
     QStringList environment; // NAME=VALUE set for the step over the build's environment
+    // `build_always_rebuild` on the node the step is for (a file, folder or project): its
+    // outputs are out of date however current they look.
+    bool alwaysRebuild = false;
     // Reads the tool's output; null means the log's default parser. Give each plan its own:
     // a parser keeps state between lines and is not shared between workers.
     std::shared_ptr<DiagnosticParser> parser;

@@ -181,6 +181,28 @@ TEST_F(BuildEngineTest, BuildsInOrderOnceAndOnlyWhatIsOutOfDate) {
     EXPECT_EQ(compiles(), QStringList{"lib/a.c"});
 }
 
+// `build_always_rebuild` acts on the node it is set on, and a file can turn it off again.
+TEST_F(BuildEngineTest, AlwaysRebuildIsPerNode) {
+    for (const char *name : {"a.c", "b.c", "c.c"})
+        write(name, "int x;\n");
+    const std::string always = "    <file file_name=\"b.c\">\n      <configuration Name=\"Common\" "
+                               "build_always_rebuild=\"Yes\" />\n    </file>\n";
+    const std::string never = "    <file file_name=\"c.c\">\n      <configuration Name=\"Common\" "
+                              "build_always_rebuild=\"No\" />\n    </file>\n";
+    load(project("App", "", file("a.c") + always));
+    EXPECT_EQ(run(BuildRequest::Kind::Build, {}, false, 1), BuildSomething); // in order
+    EXPECT_EQ(compiles(), QStringList({"a.c", "b.c"}));
+    EXPECT_EQ(run(), BuildSomething);
+    EXPECT_EQ(compiles(), QStringList{"b.c"});
+    EXPECT_EQ(run(BuildRequest::Kind::IsUpToDate), BuildSomething);
+
+    load(project("App", "", file("a.c") + never, "build_always_rebuild=\"Yes\""));
+    run();
+    compiles();
+    EXPECT_EQ(run(), BuildSomething);
+    EXPECT_EQ(compiles(), QStringList{"a.c"});
+}
+
 TEST_F(BuildEngineTest, DependencyErrorsFailTheBuild) {
     write("a.c", "int a;\n");
     load(project("App", "Missing", file("a.c")) + project("A", "B", file("a.c")) +
@@ -198,6 +220,23 @@ TEST_F(BuildEngineTest, DependencyErrorsFailTheBuild) {
 
     EXPECT_EQ(run(BuildRequest::Kind::Build, "Nope"), BuildFailed);
     EXPECT_TRUE(has("error: Can't find project Nope"));
+
+    // A configuration of an imported solution does not reach the projects outside it.
+    write("inner.qzProject", "<!DOCTYPE Palindor_Project_File>\n<solution Name=\"Inner\">\n"
+                             "  <configuration Name=\"Extra\" />\n" +
+                                 project("Part", "App", file("a.c")) + "</solution>\n");
+    load(project("App", "", file("a.c")) + "  <import file_name=\"inner.qzProject\" />\n");
+    BuildRequest request;
+    request.project = "Part";
+    request.configuration = "Extra";
+    RecordingBuilder sink;
+    EXPECT_EQ(BuildEngine(*m_system.solution(), m_registry, m_macros).run(request, sink),
+              BuildFailed);
+    EXPECT_TRUE(sink.events.contains("error: Dependency error detected in Part"));
+    EXPECT_TRUE(sink.events.contains("error: Configuration Extra doesn't apply to dependent "
+                                     "project App"))
+        << sink.events.join('\n').toStdString();
+    EXPECT_EQ(compiles(), QStringList());
 }
 
 TEST_F(BuildEngineTest, KeepGoingBuildsWhatDoesNotDependOnTheFailure) {

@@ -107,6 +107,10 @@ TEST_F(CompilePlannerTest, CppAndAssemblyTakeTheirOwnOptions) {
     EXPECT_EQ(cpp->arguments.mid(exceptions, 4),
               QStringList({"-exceptions", "-rtti", "-Wc,-O2", "-Wc,-std=c++20"}));
     EXPECT_FALSE(cpp->arguments.contains("-Wc,-std=c11"));
+    // Default section names the file sets; the driver renames the compiler's sections.
+    const qsizetype sections = cpp->arguments.indexOf("-Rc,.fast");
+    EXPECT_GT(sections, 0);
+    EXPECT_EQ(cpp->arguments.mid(sections, 2), QStringList({"-Rc,.fast", "-Rk,App_const"}));
 
     // Exceptions and RTTI mean nothing to C, even where the property is set.
     std::optional<StepPlan> c = plan("App/Source Files/src/main.c", "Debug");

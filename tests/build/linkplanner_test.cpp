@@ -37,13 +37,13 @@ constexpr char kSolution[] = R"xml(<?xml version="1.0" encoding="UTF-8"?>
     <configuration Name="Common" project_type="Executable" build_output_file_name="$(OutDir)/app.elf" c_additional_options="-mcpu=cortex-m4;-mthumb" link_include_standard_libraries="No" linker_memory_map_file="map.xml" linker_memory_map_macros="FLASH_SIZE=64K;BOARD=$(ProjectName)" linker_section_placement_file="place.xml" linker_section_placement_macros="FAST=RAM" link_symbol_definitions="__STACKSIZE__=0x800" linker_keep_symbols="vectors" linker_additional_files="lib/extra.a" linker_additional_options="-lgcc;-e,Reset_Handler" />
   </project>
   <project Name="Manual">
-    <configuration Name="Common" project_type="Executable" build_output_file_name="$(OutDir)/manual" link_use_linker_script_file="Yes" link_linker_script_file="board.ld" link_symbol_definitions="__HEAPSIZE__=0x100" linker_map_file_name="maps/manual.map" linker_scanf_fp_enabled="Yes" />
+    <configuration Name="Common" project_type="Executable" build_output_file_name="$(OutDir)/manual" link_use_linker_script_file="Yes" link_linker_script_file="board.ld" link_symbol_definitions="__HEAPSIZE__=0x100" linker_map_file_name="maps/manual.map" linker_scanf_fp_enabled="Yes" linker_patch_build_command="sh sum.sh &quot;$(ProjectName) x&quot;" linker_patch_build_command_wd="tools" />
   </project>
   <project Name="Lib">
     <configuration Name="Common" project_type="Library" build_output_file_name="$(OutDir)/libdrv.a" linker_additional_files="ignored.o" />
   </project>
   <project Name="Ext">
-    <configuration Name="Common" project_type="Executable" project_directory="with space" build_output_file_name="$(OutDir)/ext.elf" link_use_linker_script_file="Yes" link_linker_script_file="board.ld" linker_additional_options="--gc-sections;-Map x" external_link_command="link -o $(TargetPath) -T $(RelLinkerScriptPath) $(Objects) -f $(RelObjectsFilePath) $(LinkOptions) -map $(RelMapPath) -p &quot;$(ProjectName) build&quot;" external_cpp_link_command="link++ $(Objects)" />
+    <configuration Name="Common" project_type="Executable" project_directory="with space" build_output_file_name="$(OutDir)/ext.elf" link_use_linker_script_file="Yes" link_linker_script_file="board.ld" linker_additional_options="--gc-sections;-Map x" external_link_command="link -o $(TargetPath) -T $(RelLinkerScriptPath) $(Objects) -f $(RelObjectsFilePath) $(LinkOptions) -map $(RelMapPath) -p &quot;$(ProjectName) build&quot;" external_cpp_link_command="link++ $(Objects)" linker_patch_build_command="fix $(ProjectName)" />
     <file file_name="main.c" />
   </project>
   <project Name="ExtCpp">
@@ -138,7 +138,8 @@ TEST_F(LinkPlannerTest, AManualScriptAndLibrariesUseTheirOwnWords) {
         manual.steps[0].arguments,
         QStringList({"/opt/tovan/bin/cc", "-printf=int,float", "-scanf=int,float", "-T",
                      at("board.ld"), "-Wl,-Map=" + at("maps/manual.map"),
-                     "-Wl,--defsym,__HEAPSIZE__=0x100", at("obj/main.o"), "-o", at("out/manual")}));
+                     "-Wl,--defsym,__HEAPSIZE__=0x100", at("obj/main.o"), "-patch",
+                     "cd " + at("tools") + " && sh sum.sh 'Manual x'", "-o", at("out/manual")}));
     EXPECT_EQ(manual.steps[0].inputs,
               QStringList({at("obj/main.o"), at("board.ld"), at("obj/Manual.link")}));
 
@@ -164,6 +165,11 @@ TEST_F(LinkPlannerTest, ExternalCommandsGetTheBuildMacrosAsWords) {
               QStringList({"link", "-o", dir + "/out/ext.elf", "-T", "board.ld",
                            dir + "/obj/main.o", dir + "/obj/odd name.o", "-f", "obj/Ext.objects",
                            "--gc-sections", "-Map x", "-map", "out/ext.map", "-p", "Ext build"}));
+    // The patch runs with the link, which fails with it.
+    ASSERT_EQ(link.after.size(), 1u);
+    EXPECT_EQ(link.after[0].description, "Link patch command fix Ext");
+    EXPECT_EQ(link.after[0].arguments, QStringList({"fix", "Ext"}));
+    EXPECT_EQ(link.after[0].workingDirectory, dir);
     ASSERT_EQ(link.generatedFiles.size(), 2u);
     EXPECT_EQ(link.generatedFiles[0].path, dir + "/obj/Ext.objects");
     // Blanks are quoted the way the GNU tools read response files.

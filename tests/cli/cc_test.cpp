@@ -1,5 +1,6 @@
 // The compiler driver against a fake GNU toolchain whose programs record their arguments.
 
+#include "crosstool.h"
 #include "scratchdirtest.h"
 #include "toolrunner.h"
 
@@ -92,6 +93,59 @@ TEST_F(CcTest, ArchivesAreMadeAfresh) {
         runTool("cc", {"-gnu-prefix=" + path("fake-"), "-ar", "-o", "l.a", "-v", "a.o"});
     EXPECT_EQ(option.exitCode, 1);
     EXPECT_EQ(option.err, "cc: error: -ar takes no option -v\n");
+}
+
+// A link patch runs after a link that succeeded; when it fails the program goes, so that it
+// cannot pass for current unpatched.
+TEST_F(CcTest, APatchThatFailsRemovesTheProgram) {
+    const std::string linker = write("ok-gcc", "#!/bin/sh\n"
+                                               "while [ $# -gt 1 ]; do shift; done\n"
+                                               "echo linked > \"$1\"\n");
+    QFile::setPermissions(QString::fromStdString(linker),
+                          QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    const std::vector<std::string> link{"-gnu-prefix=" + path("ok-"), "a.o", "-o", "app.elf"};
+    auto patched = [&](const std::string &command) {
+        std::vector<std::string> words = link;
+        words.insert(words.begin() + 1, {"-patch", command});
+        return runTool("cc", words, {}, m_dir.path().toStdString());
+    };
+    const ToolResult good = patched("echo 'patched it' >> app.elf");
+    EXPECT_EQ(good.exitCode, 0) << good.err;
+    EXPECT_EQ(readFileBytes(path("app.elf")), "linked\npatched it\n");
+
+    const ToolResult bad = patched("echo no checksum >&2; exit 5");
+    EXPECT_EQ(bad.exitCode, 5);
+    EXPECT_EQ(bad.err, "no checksum\n");
+    EXPECT_FALSE(QFileInfo::exists(QString::fromStdString(path("app.elf"))));
+}
+
+// The default section words rename what the compiler emits, .text.* included, so that the
+// generated linker scripts place NAME and NAME.*.
+TEST_F(CcTest, SectionWordsRenameTheCompilersSections) {
+    REQUIRE_TOOL("arm-none-eabi-gcc", "gcc-arm-none-eabi");
+    REQUIRE_TOOL("arm-none-eabi-readelf", "binutils-arm-none-eabi");
+    write("m.c", "int counter = 3;\nint zeroed;\nconst int table[2] = {1, 2};\n"
+                 "int f(int x) { return table[x & 1] + counter + zeroed; }\n");
+    const ToolResult compiled =
+        runTool("cc",
+                {"-xc", "-Wc,-mcpu=cortex-m4", "-Wc,-O2", "-Wc,-ffunction-sections", "-Rc,.fast",
+                 "-Rd,.mydata", "-Rz,.zero", "-Rk,.konst", "-Rd,", "-c", "m.c", "-o", "m.o"},
+                {}, m_dir.path().toStdString());
+    ASSERT_EQ(compiled.exitCode, 0) << compiled.err;
+    const ToolResult sections = runTool("/usr/bin/arm-none-eabi-readelf", {"-SW", path("m.o")});
+    QStringList names;
+    for (const QString &line : QString::fromStdString(sections.out).split(u'\n'))
+        if (line.contains(u']'))
+            names << line.section(u']', 1).simplified().section(u' ', 0, 0);
+    for (const char *name : {".fast.f", ".rel.fast.f", ".mydata", ".zero", ".konst"})
+        EXPECT_TRUE(names.contains(name)) << name << " in " << sections.out;
+    for (const char *name : {".text.f", ".data", ".bss", ".rodata"})
+        EXPECT_FALSE(names.contains(name)) << name << " in " << sections.out;
+
+    const ToolResult badName =
+        runTool("cc", {"-Rc,a=b", "-c", "m.c", "-o", "m.o"}, {}, m_dir.path().toStdString());
+    EXPECT_EQ(badName.exitCode, 1);
+    EXPECT_EQ(badName.err, "cc: error: bad section name in -Rc,a=b\n");
 }
 
 TEST_F(CcTest, ThePrefixComesFromTheEnvironmentAndAMissingToolSaysSo) {

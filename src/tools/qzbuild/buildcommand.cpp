@@ -239,15 +239,16 @@ int run(const BuildArguments &arguments, const char *argv0) {
     } catch (const SolutionLoadError &error) {
         throw Failure(error.what());
     }
+    const ProjectElement &scope = arguments.project.empty()
+                                      ? *root
+                                      : findProject(*root, arguments.project, arguments.solution);
+    // A project in an imported solution also has the configurations defined there.
     const std::vector<std::string> configurations =
-        Configurations::list(*root, Configurations::All);
+        Configurations::list(*scope.solution(), Configurations::All);
     if (std::find(configurations.begin(), configurations.end(), arguments.configuration) ==
         configurations.end())
         throw Failure("configuration " + arguments.configuration + " is not defined in " +
                       arguments.solution);
-    const ProjectElement &scope = arguments.project.empty()
-                                      ? *root
-                                      : findProject(*root, arguments.project, arguments.solution);
     NodeMacros macros(registry, expander, &system);
     if (arguments.exportCompileCommands)
         return exportCompileCommands(arguments, scope, registry, macros);
@@ -320,6 +321,8 @@ struct ServerSession {
     }
 
     void load(const std::string &solution) {
+        // Read again from disk: the tree in memory goes first, also when the file is now bad.
+        system.closeSolution();
         try {
             system.loadSolution(solution);
         } catch (const SolutionLoadError &error) {
@@ -348,6 +351,8 @@ void serve(ServerSession &session, const std::string &solution,
         session.load(solution);
         return;
     }
+    if (!session.system.solution())
+        throw Failure("no solution loaded");
     ProjectElement &root = *session.system.solution();
     ProjectElement &node = serverNode(root, command.node);
     if (command.kind == C::Modified) {
@@ -413,12 +418,23 @@ int runServer(const std::vector<std::string> &words, const char *argv0) {
             std::_Exit(130); // idle, waiting for a request: nothing to end in order
     });
     ExternalBuilderReader reader([&](const ExternalBuilderCommand &command) {
+        // A request always ends with a final status line: the other side waits for it.
+        const bool isRequest = command.kind != ExternalBuilderCommand::Reload &&
+                               command.kind != ExternalBuilderCommand::Modified;
+        // A name from the request may hold line breaks: escaped, it cannot pose as a line
+        // of the reply (a final status line above all).
+        auto fail = [isRequest](const char *message) {
+            std::printf("error: %s\n",
+                        ExternalBuilderProtocol::escape(QString::fromUtf8(message)).constData());
+            if (isRequest)
+                std::puts(finalStatusText(BuildFailed).toLocal8Bit().constData());
+        };
         try {
             serve(session, arguments.solution, command, running, mutex);
         } catch (const Failure &failure) {
-            std::fprintf(stdout, "error: %s\n", failure.what());
+            fail(failure.what());
         } catch (const HException &error) {
-            std::fprintf(stdout, "error: %s\n", error.what());
+            fail(error.what());
         }
         std::fflush(stdout);
     });
