@@ -292,7 +292,10 @@ private:
     Cell *m_sp = stackBase();
     Cell m_rstack[kStackSize];
     int m_rp = 0;
-    LoopFrame m_loops[kLoopStackSize];
+    // A frame below the loop stack whose next index is its limit: LOOP on an empty loop stack
+    // takes its exit path, where the underflow is checked, and never writes it.
+    LoopFrame m_loopCells[1 + kLoopStackSize] = {{-1, 0}};
+    LoopFrame *loopBase() { return m_loopCells + 1; }
     int m_lp = 0;
     struct CallFrame {
         const pcode *ret;

@@ -1,7 +1,7 @@
-// The inner interpreter: runs compiled code with the data stack pointer, the step budget and
-// the loop stack pointer in local variables, where the compiler can keep them in registers (a
-// store through a cell could alias a member). Every path that may throw or call out stores
-// them back first (SYNC).
+// The inner interpreter: runs compiled code with the data stack pointer, the step budget, the
+// loop stack pointer and the innermost loop index in local variables, where the compiler can
+// keep them in registers (a store through a cell could alias a member). Every path that may
+// throw or call out stores them back first (SYNC).
 #include "forth/forthexception.h"
 #include "forth/fscontext.h"
 #include "forth/fwordlist.h"
@@ -141,7 +141,7 @@ void FSContext::dropLocals(std::size_t top) {
         m_locals[--m_localsTop].clear();
 }
 
-#define SYNC() (m_sp = sp, m_ticks = ticks, m_lp = int(loop - m_loops))
+#define SYNC() (m_sp = sp, m_ticks = ticks, m_lp = int(loop - loopBase()))
 #define NEED(n)                                                                                    \
     if (sp - stackBase() < (n)) [[unlikely]] {                                                     \
         SYNC();                                                                                    \
@@ -166,7 +166,8 @@ void FSContext::dropLocals(std::size_t top) {
         expr;                                                                                      \
         sp = m_sp;                                                                                 \
         ticks = m_ticks;                                                                           \
-        loop = m_loops + m_lp;                                                                     \
+        loop = loopBase() + m_lp;                                                                  \
+        index = loop[-1].index;                                                                    \
     } while (0)
 #define NEXT()                                                                                     \
     do {                                                                                           \
@@ -193,8 +194,21 @@ void FSContext::runCode(const pcode *ip) {
 #undef FORTH_OP_LABEL
     };
     Cell *sp = m_sp;
+    // The budget and the innermost index change on every iteration of a loop: kept in memory,
+    // each would make a chain of store and reload. The stack pointer, the instruction pointer,
+    // the context and the dispatch table already take four of the six registers that survive
+    // calls, and GCC does not find the other two for these by itself.
+#if defined(__GNUC__) && !defined(__clang__) && defined(__x86_64__)
+    register std::int64_t ticks asm("r14") = m_ticks;
+    register std::int64_t index asm("r15");
+#else
     std::int64_t ticks = m_ticks;
-    LoopFrame *loop = m_loops + m_lp; // past the innermost loop
+    std::int64_t index;
+#endif
+    // Past the innermost loop; the frame below it is valid to read even when there is none.
+    // Its index is in `index` too, read from there and written to both.
+    LoopFrame *loop = loopBase() + m_lp;
+    index = loop[-1].index;
     const pcode *p;
     bool subtract;
     bool greater;
@@ -206,7 +220,8 @@ void FSContext::runCode(const pcode *ip) {
         if (m_localsTop != m_localsBase)
             dropLocals(m_localsBase);
         m_localsBase = frame.localsBase;
-        loop = m_loops + frame.loopDepth;
+        loop = loopBase() + frame.loopDepth;
+        index = loop[-1].index;
         ip = frame.ret;
         if (!ip) {
             SYNC();
@@ -241,7 +256,7 @@ void FSContext::runCode(const pcode *ip) {
         TICK();
         if (m_fp == m_frames.size())
             OUT(growFrames());
-        m_frames[m_fp++] = {ip, std::uint32_t(loop - m_loops), std::uint32_t(m_localsBase)};
+        m_frames[m_fp++] = {ip, std::uint32_t(loop - loopBase()), std::uint32_t(m_localsBase)};
         m_localsBase = m_localsTop;
         ip = p->word->code.data();
         NEXT();
@@ -256,7 +271,7 @@ void FSContext::runCode(const pcode *ip) {
         TICK();
         if (m_fp == m_frames.size())
             OUT(growFrames());
-        m_frames[m_fp++] = {ip, std::uint32_t(loop - m_loops), std::uint32_t(m_localsBase)};
+        m_frames[m_fp++] = {ip, std::uint32_t(loop - loopBase()), std::uint32_t(m_localsBase)};
         m_localsBase = m_localsTop;
         ip = p->word->doesCode;
         NEXT();
@@ -295,7 +310,7 @@ void FSContext::runCode(const pcode *ip) {
         TICK();
         if (m_fp == m_frames.size())
             OUT(growFrames());
-        m_frames[m_fp++] = {ip, std::uint32_t(loop - m_loops), std::uint32_t(m_localsBase)};
+        m_frames[m_fp++] = {ip, std::uint32_t(loop - loopBase()), std::uint32_t(m_localsBase)};
         m_localsBase = m_localsTop;
         ip = target;
         NEXT();
@@ -330,23 +345,24 @@ void FSContext::runCode(const pcode *ip) {
             ip = p + p->i;
             NEXT();
         }
-        if (loop == m_loops + kLoopStackSize)
+        if (loop == loopBase() + kLoopStackSize)
             OUT(forthThrow(kErrLoopOverflow));
         *loop++ = {start, limit};
+        index = start;
         NEXT();
     }
     L_Loop : {
-        if (loop == m_loops)
-            OUT(forthThrow(kErrAbort, "loop stack underflow"));
         // A step of one crosses the boundary exactly when the index reaches the limit.
-        LoopFrame &frame = loop[-1];
-        const std::int64_t next = wrapAdd(frame.index, 1);
-        if (next != frame.limit) {
-            frame.index = next;
+        const std::int64_t next = wrapAdd(index, 1);
+        if (next != loop[-1].limit) [[likely]] {
+            index = loop[-1].index = next;
             TICK();
             ip = p + p->i;
         } else {
+            if (loop == loopBase())
+                OUT(forthThrow(kErrAbort, "loop stack underflow"));
             --loop;
+            index = loop[-1].index;
         }
         NEXT();
     }
@@ -354,35 +370,36 @@ void FSContext::runCode(const pcode *ip) {
         NEED_INTEGER();
         const std::int64_t step = sp[-1].integerValue();
         (--sp)->type = CellType::Empty;
-        if (loop == m_loops)
+        if (loop == loopBase())
             OUT(forthThrow(kErrAbort, "loop stack underflow"));
-        LoopFrame &frame = loop[-1];
         std::int64_t next;
-        if (loopContinues(frame.index, step, frame.limit, next)) {
-            frame.index = next;
+        if (loopContinues(index, step, loop[-1].limit, next)) {
+            index = loop[-1].index = next;
             TICK();
             ip = p + p->i;
         } else {
             --loop;
+            index = loop[-1].index;
         }
         NEXT();
     }
     L_Leave:
     L_Unloop:
-        if (loop == m_loops)
+        if (loop == loopBase())
             OUT(forthThrow(kErrAbort, "loop stack underflow"));
         --loop;
+        index = loop[-1].index;
         if (p->op == Op::Leave)
             ip = p + p->i;
         NEXT();
     L_LoopI:
     L_LoopJ : {
         int frame = p->op == Op::LoopI ? 1 : 2;
-        if (loop - m_loops < frame)
+        if (loop - loopBase() < frame)
             OUT(forthThrow(kErrLoopParameters));
         ROOM(1);
         sp->type = CellType::Integer;
-        sp->i = loop[-frame].index;
+        sp->i = frame == 1 ? index : loop[-2].index;
         ++sp;
         NEXT();
     }
@@ -713,11 +730,11 @@ void FSContext::runCode(const pcode *ip) {
         ip = p + 2;
         NEXT();
     L_LoopICells:
-        if (loop == m_loops)
+        if (loop == loopBase())
             OUT(forthThrow(kErrLoopParameters));
         ROOM(1);
         sp->type = CellType::Integer;
-        sp->i = loop[-1].index;
+        sp->i = index;
         ++sp;
         ip = p + 2;
         NEXT();
