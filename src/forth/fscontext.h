@@ -153,6 +153,7 @@ public:
     struct LoopFrame {
         std::int64_t index;
         std::int64_t limit;
+        const void *body; // where LOOP goes back to, known from DO
     };
     int loopDepth() const { return m_lp; }
 
@@ -294,7 +295,7 @@ private:
     int m_rp = 0;
     // A frame below the loop stack whose next index is its limit: LOOP on an empty loop stack
     // takes its exit path, where the underflow is checked, and never writes it.
-    LoopFrame m_loopCells[1 + kLoopStackSize] = {{-1, 0}};
+    LoopFrame m_loopCells[1 + kLoopStackSize] = {{-1, 0, nullptr}};
     LoopFrame *loopBase() { return m_loopCells + 1; }
     int m_lp = 0;
     struct CallFrame {

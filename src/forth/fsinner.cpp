@@ -185,6 +185,17 @@ void FSContext::dropLocals(std::size_t top) {
         ip = p + p->i;                                                                             \
     } while (0)
 
+// Goes back to the start of the loop body. The address comes from the loop frame rather
+// than from the branch offset at p: loaded from there, it does not wait for the previous
+// iteration's instruction pointer. A LOOP whose frame is not its own DO's (after an UNLOOP
+// that ends no definition) still goes to its own body.
+#define BACK_TO_BODY()                                                                             \
+    do {                                                                                           \
+        ip = static_cast<const pcode *>(loop[-1].body);                                            \
+        if (ip != p + p->i) [[unlikely]]                                                           \
+            goto foreignLoop;                                                                      \
+    } while (0)
+
 void FSContext::runCode(const pcode *ip) {
     pushFrame(nullptr);
     // Threaded dispatch: every operation ends with its own indirect jump to the next one.
@@ -347,7 +358,7 @@ void FSContext::runCode(const pcode *ip) {
         }
         if (loop == loopBase() + kLoopStackSize)
             OUT(forthThrow(kErrLoopOverflow));
-        *loop++ = {start, limit};
+        *loop++ = {start, limit, ip};
         index = start;
         NEXT();
     }
@@ -357,7 +368,7 @@ void FSContext::runCode(const pcode *ip) {
         if (next != loop[-1].limit) [[likely]] {
             index = loop[-1].index = next;
             TICK();
-            ip = p + p->i;
+            BACK_TO_BODY();
         } else {
             if (loop == loopBase())
                 OUT(forthThrow(kErrAbort, "loop stack underflow"));
@@ -376,13 +387,18 @@ void FSContext::runCode(const pcode *ip) {
         if (loopContinues(index, step, loop[-1].limit, next)) {
             index = loop[-1].index = next;
             TICK();
-            ip = p + p->i;
+            BACK_TO_BODY();
         } else {
             --loop;
             index = loop[-1].index;
         }
         NEXT();
     }
+    // A separate dispatch, so that the compiler cannot fold the test away and go back to
+    // taking the address from p.
+    foreignLoop:
+        ip = p + p->i;
+        NEXT();
     L_Leave:
     L_Unloop:
         if (loop == loopBase())
