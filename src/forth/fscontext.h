@@ -153,7 +153,8 @@ public:
     struct LoopFrame {
         std::int64_t index;
         std::int64_t limit;
-        const void *body; // where LOOP goes back to, known from DO
+        const pcode *body; // where LOOP goes back to
+        const pcode *end;  // past the LOOP of the DO that made the frame
     };
     int loopDepth() const { return m_lp; }
 
@@ -295,7 +296,7 @@ private:
     int m_rp = 0;
     // A frame below the loop stack whose next index is its limit: LOOP on an empty loop stack
     // takes its exit path, where the underflow is checked, and never writes it.
-    LoopFrame m_loopCells[1 + kLoopStackSize] = {{-1, 0, nullptr}};
+    LoopFrame m_loopCells[1 + kLoopStackSize] = {{-1, 0, nullptr, nullptr}};
     LoopFrame *loopBase() { return m_loopCells + 1; }
     int m_lp = 0;
     struct CallFrame {

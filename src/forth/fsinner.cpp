@@ -171,6 +171,12 @@ void FSContext::dropLocals(std::size_t top) {
     } while (0)
 #define NEXT()                                                                                     \
     do {                                                                                           \
+        tos = sp[-1].i;                                                                            \
+        KEEP_TOS();                                                                                \
+    } while (0)
+// Dispatch for an operation that left `tos` right: one that did not touch the stack or set it.
+#define KEEP_TOS()                                                                                 \
+    do {                                                                                           \
         p = ip++;                                                                                  \
         goto *kDispatch[int(p->op)];                                                               \
     } while (0)
@@ -188,15 +194,17 @@ void FSContext::dropLocals(std::size_t top) {
 // Goes back to the start of the loop body. The address comes from the loop frame rather
 // than from the branch offset at p: loaded from there, it does not wait for the previous
 // iteration's instruction pointer. A LOOP whose frame is not its own DO's (after an UNLOOP
-// that ends no definition) still goes to its own body.
+// that ends no definition) still goes to its own body. The frame is told by where its loop
+// ends, not by its body: the compiler, knowing the two body addresses equal, would take the
+// one computed from p.
 #define BACK_TO_BODY()                                                                             \
     do {                                                                                           \
-        ip = static_cast<const pcode *>(loop[-1].body);                                            \
-        if (ip != p + p->i) [[unlikely]]                                                           \
+        if (loop[-1].end != ip) [[unlikely]]                                                       \
             goto foreignLoop;                                                                      \
+        ip = loop[-1].body;                                                                        \
     } while (0)
 
-void FSContext::runCode(const pcode *ip) {
+void FSContext::runCode(const pcode *code) {
     pushFrame(nullptr);
     // Threaded dispatch: every operation ends with its own indirect jump to the next one.
     static void *const kDispatch[] = {
@@ -210,9 +218,13 @@ void FSContext::runCode(const pcode *ip) {
     // the context and the dispatch table already take four of the six registers that survive
     // calls, and GCC does not find the other two for these by itself.
 #if defined(__GNUC__) && !defined(__clang__) && defined(__x86_64__)
+    register const pcode *ip asm("r12") = code;
+    register std::int64_t tos asm("r13");
     register std::int64_t ticks asm("r14") = m_ticks;
     register std::int64_t index asm("r15");
 #else
+    const pcode *ip = code;
+    std::int64_t tos;
     std::int64_t ticks = m_ticks;
     std::int64_t index;
 #endif
@@ -238,14 +250,14 @@ void FSContext::runCode(const pcode *ip) {
             SYNC();
             return;
         }
-        NEXT();
+        KEEP_TOS();
     }
     L_Lit:
         ROOM(1);
         sp->type = CellType::Integer;
-        sp->i = p->i;
+        tos = sp->i = p->i;
         ++sp;
-        NEXT();
+        KEEP_TOS();
     L_LitFloat:
         ROOM(1);
         sp->type = CellType::Float;
@@ -270,7 +282,7 @@ void FSContext::runCode(const pcode *ip) {
         m_frames[m_fp++] = {ip, std::uint32_t(loop - loopBase()), std::uint32_t(m_localsBase)};
         m_localsBase = m_localsTop;
         ip = p->word->code.data();
-        NEXT();
+        KEEP_TOS();
     L_CallCreate:
         ROOM(1);
         sp->type = CellType::DataAddress;
@@ -331,7 +343,7 @@ void FSContext::runCode(const pcode *ip) {
         NEXT();
     L_Branch:
         JUMP();
-        NEXT();
+        KEEP_TOS();
     L_ZBranch : {
         NEED_INTEGER();
         Cell &flag = sp[-1];
@@ -358,7 +370,7 @@ void FSContext::runCode(const pcode *ip) {
         }
         if (loop == loopBase() + kLoopStackSize)
             OUT(forthThrow(kErrLoopOverflow));
-        *loop++ = {start, limit, ip};
+        *loop++ = {start, limit, ip, p + p->i};
         index = start;
         NEXT();
     }
@@ -375,7 +387,7 @@ void FSContext::runCode(const pcode *ip) {
             --loop;
             index = loop[-1].index;
         }
-        NEXT();
+        KEEP_TOS();
     }
     L_PlusLoop : {
         NEED_INTEGER();
@@ -394,11 +406,9 @@ void FSContext::runCode(const pcode *ip) {
         }
         NEXT();
     }
-    // A separate dispatch, so that the compiler cannot fold the test away and go back to
-    // taking the address from p.
     foreignLoop:
         ip = p + p->i;
-        NEXT();
+        KEEP_TOS();
     L_Leave:
     L_Unloop:
         if (loop == loopBase())
@@ -415,9 +425,9 @@ void FSContext::runCode(const pcode *ip) {
             OUT(forthThrow(kErrLoopParameters));
         ROOM(1);
         sp->type = CellType::Integer;
-        sp->i = frame == 1 ? index : loop[-2].index;
+        tos = sp->i = frame == 1 ? index : loop[-2].index;
         ++sp;
-        NEXT();
+        KEEP_TOS();
     }
     L_Of:
         NEED(2);
@@ -483,7 +493,7 @@ void FSContext::runCode(const pcode *ip) {
         ROOM(1);
         *sp = sp[-1];
         ++sp;
-        NEXT();
+        KEEP_TOS();
     L_Drop:
         NEED(1);
         (--sp)->clear();
@@ -525,10 +535,10 @@ void FSContext::runCode(const pcode *ip) {
         subtract = true;
     addOrSubtract:
         if (sp[-1].type == CellType::Integer && sp[-2].type == CellType::Integer) [[likely]] {
-            sp[-2].i = !subtract ? wrapAdd(sp[-2].i, sp[-1].i)
-                                 : std::int64_t(std::uint64_t(sp[-2].i) - std::uint64_t(sp[-1].i));
+            tos = sp[-2].i = !subtract ? wrapAdd(sp[-2].i, tos)
+                                       : std::int64_t(std::uint64_t(sp[-2].i) - std::uint64_t(tos));
             (--sp)->type = CellType::Empty;
-            NEXT();
+            KEEP_TOS();
         }
         NEED(2);
         if (!subtract && sp[-2].type == CellType::Integer &&
@@ -556,8 +566,8 @@ void FSContext::runCode(const pcode *ip) {
             sp[-1] = cellAdd(sp[-1], Cell::integer(1));
             NEXT();
         }
-        sp[-1].i = wrapAdd(sp[-1].i, 1);
-        NEXT();
+        tos = sp[-1].i = wrapAdd(tos, 1);
+        KEEP_TOS();
     L_OneMinus:
         if (sp[-1].type != CellType::Integer) [[unlikely]] {
             NEED(1);
@@ -565,8 +575,8 @@ void FSContext::runCode(const pcode *ip) {
             sp[-1] = cellAdd(sp[-1], Cell::integer(-1));
             NEXT();
         }
-        sp[-1].i = wrapAdd(sp[-1].i, -1);
-        NEXT();
+        tos = sp[-1].i = wrapAdd(tos, -1);
+        KEEP_TOS();
     L_Less:
         greater = false;
         goto compare;
@@ -663,11 +673,11 @@ void FSContext::runCode(const pcode *ip) {
     L_LitSub:
         if (!isOffset(sp[-1].type))
             goto L_Lit;
-        sp[-1].i = p->op == Op::LitAdd
-                       ? wrapAdd(sp[-1].i, p->i)
-                       : std::int64_t(std::uint64_t(sp[-1].i) - std::uint64_t(p->i));
+        tos = sp[-1].i = p->op == Op::LitAdd
+                             ? wrapAdd(tos, p->i)
+                             : std::int64_t(std::uint64_t(tos) - std::uint64_t(p->i));
         ip = p + 2;
-        NEXT();
+        KEEP_TOS();
     L_LitLess:
     L_LitGreater:
         if (sp[-1].type != CellType::Integer)
@@ -750,23 +760,23 @@ void FSContext::runCode(const pcode *ip) {
             OUT(forthThrow(kErrLoopParameters));
         ROOM(1);
         sp->type = CellType::Integer;
-        sp->i = index;
+        tos = sp->i = index;
         ++sp;
         ip = p + 2;
-        NEXT();
+        KEEP_TOS();
     L_DupLitLessBranch:
     L_DupLitGreaterBranch : {
         // DUP would fail on a full stack; the fused form pushes nothing, so it checks for it.
         if (sp == stackBase() + kStackSize || sp[-1].type != CellType::Integer)
             goto L_Dup;
         const std::int64_t limit = p[1].i;
-        const bool flag = p->op == Op::DupLitLessBranch ? sp[-1].i < limit : sp[-1].i > limit;
+        const bool flag = p->op == Op::DupLitLessBranch ? tos < limit : tos > limit;
         p += 3;
         ip = p + 1;
         if (!flag) {
             JUMP();
         }
-        NEXT();
+        KEEP_TOS();
     }
     L_OverCells:
     L_OverAdd:
