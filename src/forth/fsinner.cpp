@@ -420,7 +420,7 @@ void FSContext::runCode(const pcode *code) {
         NEXT();
     L_LoopI:
     L_LoopJ : {
-        int frame = p->op == Op::LoopI ? 1 : 2;
+        int frame = p->op == Op::LoopJ ? 2 : 1; // I + falls back on I
         if (loop - loopBase() < frame)
             OUT(forthThrow(kErrLoopParameters));
         ROOM(1);
@@ -794,6 +794,20 @@ void FSContext::runCode(const pcode *code) {
         }
         ip = p + 2;
         NEXT();
+    L_LoopIAdd:
+        // I would fail without a loop or on a full stack: the fused form leaves both to it.
+        if (loop == loopBase() || sp == stackBase() + kStackSize || !isOffset(sp[-1].type))
+            goto L_LoopI;
+        tos = sp[-1].i = wrapAdd(tos, index);
+        ip = p + 2;
+        KEEP_TOS();
+    L_OnePlusLoop:
+        if (sp[-1].type != CellType::Integer)
+            goto L_OnePlus;
+        tos = sp[-1].i = wrapAdd(tos, 1);
+        p += 1;
+        ip = p + 1;
+        goto L_Loop;
     L_CreateAddFetch:
     L_CreateAddStore : {
         // The word's own region plus an integer offset, then @ or !; a word with a DOES> part

@@ -84,7 +84,9 @@ using FSPrimitive = void (*)(FSContext &);
     X(CreateAddFetch)      /* CallCreate + @ */                                                    \
     X(CreateAddStore)      /* CallCreate + ! */                                                    \
     X(OverCells)           /* OVER CELLS */                                                        \
-    X(OverAdd)             /* OVER + */
+    X(OverAdd)             /* OVER + */                                                            \
+    X(LoopIAdd)            /* I + */                                                               \
+    X(OnePlusLoop)         /* 1+ LOOP */
 
 enum class Op : std::uint8_t {
 #define FORTH_OP_ENUM(name) name,

@@ -660,6 +660,10 @@ TEST(ForthFusion, FusedSequencesBehaveAsTheirItems) {
         "BEGIN 0 OVER CELLS R + ! OVER + DUP 4 < 0= UNTIL R @ R 3 + @",
         "3 0 DO I CELLS LOOP",
         "2 0 DO 3 0 DO I CELLS J + LOOP LOOP",
+        "3 0 DO 1+ LOOP",
+        "DO 1+ LOOP",
+        "3 0 DO I + LOOP",
+        "2 0 DO 3 0 DO I + 1+ LOOP LOOP",
     };
     const char *const operands[] = {
         "",
