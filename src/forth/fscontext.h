@@ -153,6 +153,8 @@ public:
     struct LoopFrame {
         std::int64_t index;
         std::int64_t limit;
+        const pcode *body; // where LOOP goes back to
+        const pcode *end;  // past the LOOP of the DO that made the frame
     };
     int loopDepth() const { return m_lp; }
 
@@ -292,7 +294,10 @@ private:
     Cell *m_sp = stackBase();
     Cell m_rstack[kStackSize];
     int m_rp = 0;
-    LoopFrame m_loops[kLoopStackSize];
+    // A frame below the loop stack whose next index is its limit: LOOP on an empty loop stack
+    // takes its exit path, where the underflow is checked, and never writes it.
+    LoopFrame m_loopCells[1 + kLoopStackSize] = {{-1, 0, nullptr, nullptr}};
+    LoopFrame *loopBase() { return m_loopCells + 1; }
     int m_lp = 0;
     struct CallFrame {
         const pcode *ret;

@@ -57,6 +57,12 @@ void fuseOperations(std::vector<pcode> &code) {
         case Op::LoopI:
             if (next == Op::Cells)
                 code[k].op = Op::LoopICells;
+            else if (next == Op::Add)
+                code[k].op = Op::LoopIAdd;
+            break;
+        case Op::OnePlus:
+            if (next == Op::Loop)
+                code[k].op = Op::OnePlusLoop;
             break;
         case Op::Dup:
             if (next == Op::Lit && k + 3 < code.size() && code[k + 3].op == Op::ZBranch) {

@@ -1,7 +1,7 @@
-// The inner interpreter: runs compiled code with the data stack pointer, the step budget and
-// the loop stack pointer in local variables, where the compiler can keep them in registers (a
-// store through a cell could alias a member). Every path that may throw or call out stores
-// them back first (SYNC).
+// The inner interpreter: runs compiled code with the data stack pointer, the step budget, the
+// loop stack pointer and the innermost loop index in local variables, where the compiler can
+// keep them in registers (a store through a cell could alias a member). Every path that may
+// throw or call out stores them back first (SYNC).
 #include "forth/forthexception.h"
 #include "forth/fscontext.h"
 #include "forth/fwordlist.h"
@@ -141,7 +141,7 @@ void FSContext::dropLocals(std::size_t top) {
         m_locals[--m_localsTop].clear();
 }
 
-#define SYNC() (m_sp = sp, m_ticks = ticks, m_lp = int(loop - m_loops))
+#define SYNC() (m_sp = sp, m_ticks = ticks, m_lp = int(loop - loopBase()))
 #define NEED(n)                                                                                    \
     if (sp - stackBase() < (n)) [[unlikely]] {                                                     \
         SYNC();                                                                                    \
@@ -166,9 +166,16 @@ void FSContext::dropLocals(std::size_t top) {
         expr;                                                                                      \
         sp = m_sp;                                                                                 \
         ticks = m_ticks;                                                                           \
-        loop = m_loops + m_lp;                                                                     \
+        loop = loopBase() + m_lp;                                                                  \
+        index = loop[-1].index;                                                                    \
     } while (0)
 #define NEXT()                                                                                     \
+    do {                                                                                           \
+        tos = sp[-1].i;                                                                            \
+        KEEP_TOS();                                                                                \
+    } while (0)
+// Dispatch for an operation that left `tos` right: one that did not touch the stack or set it.
+#define KEEP_TOS()                                                                                 \
     do {                                                                                           \
         p = ip++;                                                                                  \
         goto *kDispatch[int(p->op)];                                                               \
@@ -184,7 +191,20 @@ void FSContext::dropLocals(std::size_t top) {
         ip = p + p->i;                                                                             \
     } while (0)
 
-void FSContext::runCode(const pcode *ip) {
+// Goes back to the start of the loop body. The address comes from the loop frame rather
+// than from the branch offset at p: loaded from there, it does not wait for the previous
+// iteration's instruction pointer. A LOOP whose frame is not its own DO's (after an UNLOOP
+// that ends no definition) still goes to its own body. The frame is told by where its loop
+// ends, not by its body: the compiler, knowing the two body addresses equal, would take the
+// one computed from p.
+#define BACK_TO_BODY()                                                                             \
+    do {                                                                                           \
+        if (loop[-1].end != ip) [[unlikely]]                                                       \
+            goto foreignLoop;                                                                      \
+        ip = loop[-1].body;                                                                        \
+    } while (0)
+
+void FSContext::runCode(const pcode *code) {
     pushFrame(nullptr);
     // Threaded dispatch: every operation ends with its own indirect jump to the next one.
     static void *const kDispatch[] = {
@@ -193,8 +213,25 @@ void FSContext::runCode(const pcode *ip) {
 #undef FORTH_OP_LABEL
     };
     Cell *sp = m_sp;
+    // The budget and the innermost index change on every iteration of a loop: kept in memory,
+    // each would make a chain of store and reload. The stack pointer, the instruction pointer,
+    // the context and the dispatch table already take four of the six registers that survive
+    // calls, and GCC does not find the other two for these by itself.
+#if defined(__GNUC__) && !defined(__clang__) && defined(__x86_64__)
+    register const pcode *ip asm("r12") = code;
+    register std::int64_t tos asm("r13");
+    register std::int64_t ticks asm("r14") = m_ticks;
+    register std::int64_t index asm("r15");
+#else
+    const pcode *ip = code;
+    std::int64_t tos;
     std::int64_t ticks = m_ticks;
-    LoopFrame *loop = m_loops + m_lp; // past the innermost loop
+    std::int64_t index;
+#endif
+    // Past the innermost loop; the frame below it is valid to read even when there is none.
+    // Its index is in `index` too, read from there and written to both.
+    LoopFrame *loop = loopBase() + m_lp;
+    index = loop[-1].index;
     const pcode *p;
     bool subtract;
     bool greater;
@@ -206,20 +243,21 @@ void FSContext::runCode(const pcode *ip) {
         if (m_localsTop != m_localsBase)
             dropLocals(m_localsBase);
         m_localsBase = frame.localsBase;
-        loop = m_loops + frame.loopDepth;
+        loop = loopBase() + frame.loopDepth;
+        index = loop[-1].index;
         ip = frame.ret;
         if (!ip) {
             SYNC();
             return;
         }
-        NEXT();
+        KEEP_TOS();
     }
     L_Lit:
         ROOM(1);
         sp->type = CellType::Integer;
-        sp->i = p->i;
+        tos = sp->i = p->i;
         ++sp;
-        NEXT();
+        KEEP_TOS();
     L_LitFloat:
         ROOM(1);
         sp->type = CellType::Float;
@@ -241,10 +279,10 @@ void FSContext::runCode(const pcode *ip) {
         TICK();
         if (m_fp == m_frames.size())
             OUT(growFrames());
-        m_frames[m_fp++] = {ip, std::uint32_t(loop - m_loops), std::uint32_t(m_localsBase)};
+        m_frames[m_fp++] = {ip, std::uint32_t(loop - loopBase()), std::uint32_t(m_localsBase)};
         m_localsBase = m_localsTop;
         ip = p->word->code.data();
-        NEXT();
+        KEEP_TOS();
     L_CallCreate:
         ROOM(1);
         sp->type = CellType::DataAddress;
@@ -256,7 +294,7 @@ void FSContext::runCode(const pcode *ip) {
         TICK();
         if (m_fp == m_frames.size())
             OUT(growFrames());
-        m_frames[m_fp++] = {ip, std::uint32_t(loop - m_loops), std::uint32_t(m_localsBase)};
+        m_frames[m_fp++] = {ip, std::uint32_t(loop - loopBase()), std::uint32_t(m_localsBase)};
         m_localsBase = m_localsTop;
         ip = p->word->doesCode;
         NEXT();
@@ -295,7 +333,7 @@ void FSContext::runCode(const pcode *ip) {
         TICK();
         if (m_fp == m_frames.size())
             OUT(growFrames());
-        m_frames[m_fp++] = {ip, std::uint32_t(loop - m_loops), std::uint32_t(m_localsBase)};
+        m_frames[m_fp++] = {ip, std::uint32_t(loop - loopBase()), std::uint32_t(m_localsBase)};
         m_localsBase = m_localsTop;
         ip = target;
         NEXT();
@@ -305,7 +343,7 @@ void FSContext::runCode(const pcode *ip) {
         NEXT();
     L_Branch:
         JUMP();
-        NEXT();
+        KEEP_TOS();
     L_ZBranch : {
         NEED_INTEGER();
         Cell &flag = sp[-1];
@@ -330,61 +368,66 @@ void FSContext::runCode(const pcode *ip) {
             ip = p + p->i;
             NEXT();
         }
-        if (loop == m_loops + kLoopStackSize)
+        if (loop == loopBase() + kLoopStackSize)
             OUT(forthThrow(kErrLoopOverflow));
-        *loop++ = {start, limit};
+        *loop++ = {start, limit, ip, p + p->i};
+        index = start;
         NEXT();
     }
     L_Loop : {
-        if (loop == m_loops)
-            OUT(forthThrow(kErrAbort, "loop stack underflow"));
         // A step of one crosses the boundary exactly when the index reaches the limit.
-        LoopFrame &frame = loop[-1];
-        const std::int64_t next = wrapAdd(frame.index, 1);
-        if (next != frame.limit) {
-            frame.index = next;
+        const std::int64_t next = wrapAdd(index, 1);
+        if (next != loop[-1].limit) [[likely]] {
+            index = loop[-1].index = next;
             TICK();
-            ip = p + p->i;
+            BACK_TO_BODY();
         } else {
+            if (loop == loopBase())
+                OUT(forthThrow(kErrAbort, "loop stack underflow"));
             --loop;
+            index = loop[-1].index;
         }
-        NEXT();
+        KEEP_TOS();
     }
     L_PlusLoop : {
         NEED_INTEGER();
         const std::int64_t step = sp[-1].integerValue();
         (--sp)->type = CellType::Empty;
-        if (loop == m_loops)
+        if (loop == loopBase())
             OUT(forthThrow(kErrAbort, "loop stack underflow"));
-        LoopFrame &frame = loop[-1];
         std::int64_t next;
-        if (loopContinues(frame.index, step, frame.limit, next)) {
-            frame.index = next;
+        if (loopContinues(index, step, loop[-1].limit, next)) {
+            index = loop[-1].index = next;
             TICK();
-            ip = p + p->i;
+            BACK_TO_BODY();
         } else {
             --loop;
+            index = loop[-1].index;
         }
         NEXT();
     }
+    foreignLoop:
+        ip = p + p->i;
+        KEEP_TOS();
     L_Leave:
     L_Unloop:
-        if (loop == m_loops)
+        if (loop == loopBase())
             OUT(forthThrow(kErrAbort, "loop stack underflow"));
         --loop;
+        index = loop[-1].index;
         if (p->op == Op::Leave)
             ip = p + p->i;
         NEXT();
     L_LoopI:
     L_LoopJ : {
-        int frame = p->op == Op::LoopI ? 1 : 2;
-        if (loop - m_loops < frame)
+        int frame = p->op == Op::LoopJ ? 2 : 1; // I + falls back on I
+        if (loop - loopBase() < frame)
             OUT(forthThrow(kErrLoopParameters));
         ROOM(1);
         sp->type = CellType::Integer;
-        sp->i = loop[-frame].index;
+        tos = sp->i = frame == 1 ? index : loop[-2].index;
         ++sp;
-        NEXT();
+        KEEP_TOS();
     }
     L_Of:
         NEED(2);
@@ -450,7 +493,7 @@ void FSContext::runCode(const pcode *ip) {
         ROOM(1);
         *sp = sp[-1];
         ++sp;
-        NEXT();
+        KEEP_TOS();
     L_Drop:
         NEED(1);
         (--sp)->clear();
@@ -492,10 +535,10 @@ void FSContext::runCode(const pcode *ip) {
         subtract = true;
     addOrSubtract:
         if (sp[-1].type == CellType::Integer && sp[-2].type == CellType::Integer) [[likely]] {
-            sp[-2].i = !subtract ? wrapAdd(sp[-2].i, sp[-1].i)
-                                 : std::int64_t(std::uint64_t(sp[-2].i) - std::uint64_t(sp[-1].i));
+            tos = sp[-2].i = !subtract ? wrapAdd(sp[-2].i, tos)
+                                       : std::int64_t(std::uint64_t(sp[-2].i) - std::uint64_t(tos));
             (--sp)->type = CellType::Empty;
-            NEXT();
+            KEEP_TOS();
         }
         NEED(2);
         if (!subtract && sp[-2].type == CellType::Integer &&
@@ -523,8 +566,8 @@ void FSContext::runCode(const pcode *ip) {
             sp[-1] = cellAdd(sp[-1], Cell::integer(1));
             NEXT();
         }
-        sp[-1].i = wrapAdd(sp[-1].i, 1);
-        NEXT();
+        tos = sp[-1].i = wrapAdd(tos, 1);
+        KEEP_TOS();
     L_OneMinus:
         if (sp[-1].type != CellType::Integer) [[unlikely]] {
             NEED(1);
@@ -532,8 +575,8 @@ void FSContext::runCode(const pcode *ip) {
             sp[-1] = cellAdd(sp[-1], Cell::integer(-1));
             NEXT();
         }
-        sp[-1].i = wrapAdd(sp[-1].i, -1);
-        NEXT();
+        tos = sp[-1].i = wrapAdd(tos, -1);
+        KEEP_TOS();
     L_Less:
         greater = false;
         goto compare;
@@ -630,11 +673,11 @@ void FSContext::runCode(const pcode *ip) {
     L_LitSub:
         if (!isOffset(sp[-1].type))
             goto L_Lit;
-        sp[-1].i = p->op == Op::LitAdd
-                       ? wrapAdd(sp[-1].i, p->i)
-                       : std::int64_t(std::uint64_t(sp[-1].i) - std::uint64_t(p->i));
+        tos = sp[-1].i = p->op == Op::LitAdd
+                             ? wrapAdd(tos, p->i)
+                             : std::int64_t(std::uint64_t(tos) - std::uint64_t(p->i));
         ip = p + 2;
-        NEXT();
+        KEEP_TOS();
     L_LitLess:
     L_LitGreater:
         if (sp[-1].type != CellType::Integer)
@@ -713,27 +756,27 @@ void FSContext::runCode(const pcode *ip) {
         ip = p + 2;
         NEXT();
     L_LoopICells:
-        if (loop == m_loops)
+        if (loop == loopBase())
             OUT(forthThrow(kErrLoopParameters));
         ROOM(1);
         sp->type = CellType::Integer;
-        sp->i = loop[-1].index;
+        tos = sp->i = index;
         ++sp;
         ip = p + 2;
-        NEXT();
+        KEEP_TOS();
     L_DupLitLessBranch:
     L_DupLitGreaterBranch : {
         // DUP would fail on a full stack; the fused form pushes nothing, so it checks for it.
         if (sp == stackBase() + kStackSize || sp[-1].type != CellType::Integer)
             goto L_Dup;
         const std::int64_t limit = p[1].i;
-        const bool flag = p->op == Op::DupLitLessBranch ? sp[-1].i < limit : sp[-1].i > limit;
+        const bool flag = p->op == Op::DupLitLessBranch ? tos < limit : tos > limit;
         p += 3;
         ip = p + 1;
         if (!flag) {
             JUMP();
         }
-        NEXT();
+        KEEP_TOS();
     }
     L_OverCells:
     L_OverAdd:
@@ -751,6 +794,20 @@ void FSContext::runCode(const pcode *ip) {
         }
         ip = p + 2;
         NEXT();
+    L_LoopIAdd:
+        // I would fail without a loop or on a full stack: the fused form leaves both to it.
+        if (loop == loopBase() || sp == stackBase() + kStackSize || !isOffset(sp[-1].type))
+            goto L_LoopI;
+        tos = sp[-1].i = wrapAdd(tos, index);
+        ip = p + 2;
+        KEEP_TOS();
+    L_OnePlusLoop:
+        if (sp[-1].type != CellType::Integer)
+            goto L_OnePlus;
+        tos = sp[-1].i = wrapAdd(tos, 1);
+        p += 1;
+        ip = p + 1;
+        goto L_Loop;
     L_CreateAddFetch:
     L_CreateAddStore : {
         // The word's own region plus an integer offset, then @ or !; a word with a DOES> part

@@ -23,9 +23,9 @@ using FSPrimitive = void (*)(FSContext &);
     X(Call)       /* word: any other word, by its behaviour */                                     \
     X(Prim)       /* fn */                                                                         \
     X(Execute)                                                                                     \
-    X(Branch)  /* i: relative target */                                                            \
-    X(ZBranch) /* i: relative target */                                                            \
-    X(Do)                                                                                          \
+    X(Branch)   /* i: relative target */                                                           \
+    X(ZBranch)  /* i: relative target */                                                           \
+    X(Do)       /* i: relative target past the loop */                                             \
     X(QDo)      /* i: relative target past the loop */                                             \
     X(Loop)     /* i: relative target of the loop body */                                          \
     X(PlusLoop) /* i: relative target of the loop body */                                          \
@@ -84,7 +84,9 @@ using FSPrimitive = void (*)(FSContext &);
     X(CreateAddFetch)      /* CallCreate + @ */                                                    \
     X(CreateAddStore)      /* CallCreate + ! */                                                    \
     X(OverCells)           /* OVER CELLS */                                                        \
-    X(OverAdd)             /* OVER + */
+    X(OverAdd)             /* OVER + */                                                            \
+    X(LoopIAdd)            /* I + */                                                               \
+    X(OnePlusLoop)         /* 1+ LOOP */
 
 enum class Op : std::uint8_t {
 #define FORTH_OP_ENUM(name) name,

@@ -50,8 +50,7 @@ void endLoop(FSContext &c, Op op) {
     c.checkCodePosition(loop.pos + 1);
     backwardBranch(c, op, loop.pos + 1);
     std::size_t end = c.codeHere();
-    if (c.codeAt(loop.pos).op == Op::QDo)
-        c.resolve(loop.pos, end);
+    c.resolve(loop.pos, end); // ?DO skips to it; DO keeps it so that LOOP knows its own frame
     for (std::size_t leave : loop.fixups)
         c.resolve(leave, end);
 }

@@ -88,6 +88,11 @@ TEST(ForthStacks, DeepRecursionEndsWithReturnStackOverflow) {
 TEST(ForthStacks, LoopStack) {
     expectFailure(": NEST 1 0 DO RECURSE LOOP ; NEST", -7, "loop stack overflow");
     expectFailure("UNLOOP", -1, "loop stack underflow");
+    expectFailure(": X 3 0 DO UNLOOP LOOP ; X", -1, "loop stack underflow");
+    expectFailure(": X 3 0 DO UNLOOP 1 +LOOP ; X", -1, "loop stack underflow");
+    // A LOOP left with the outer frame counts that one and goes back to its own body, where
+    // the next UNLOOP empties the loop stack.
+    expectOutputs({{": X 3 0 DO 5 0 DO UNLOOP I . LOOP LOOP ; ' X CATCH .", "0 -26 "}});
     // EXIT from inside a loop drops the frame with the definition.
     expectOutputs({{": FIND3 10 0 DO I 3 = IF I UNLOOP EXIT THEN LOOP -1 ; "
                     ": EARLY 10 0 DO I 3 = IF EXIT THEN LOOP ; "
@@ -655,6 +660,10 @@ TEST(ForthFusion, FusedSequencesBehaveAsTheirItems) {
         "BEGIN 0 OVER CELLS R + ! OVER + DUP 4 < 0= UNTIL R @ R 3 + @",
         "3 0 DO I CELLS LOOP",
         "2 0 DO 3 0 DO I CELLS J + LOOP LOOP",
+        "3 0 DO 1+ LOOP",
+        "DO 1+ LOOP",
+        "3 0 DO I + LOOP",
+        "2 0 DO 3 0 DO I + 1+ LOOP LOOP",
     };
     const char *const operands[] = {
         "",
