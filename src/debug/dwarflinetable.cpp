@@ -1,6 +1,7 @@
 #include "debug/dwarflinetable.h"
 
 #include "core/hexception.h"
+#include "debug/dwarfreader.h"
 #include "debug/elffile.h"
 
 #include <algorithm>
@@ -25,85 +26,14 @@ enum Form : std::uint64_t {
 constexpr std::uint64_t kContentPath = 1;           // DW_LNCT_path
 constexpr std::uint64_t kContentDirectoryIndex = 2; // DW_LNCT_directory_index
 
+constexpr char kBad[] = "bad DWARF line table";
+
 [[noreturn]] void bad() {
-    throw HException("bad DWARF line table");
+    throw HException(kBad);
 }
 
-// Bounded reads from one section; every overrun is a malformed table.
-class Reader {
-public:
-    Reader(std::span<const std::uint8_t> bytes, bool littleEndian)
-        : m_bytes(bytes), m_little(littleEndian) {}
-
-    std::uint64_t position() const { return m_at; }
-    std::uint64_t size() const { return m_bytes.size(); }
-    std::uint64_t left() const { return m_bytes.size() - m_at; }
-    void seek(std::uint64_t position) {
-        if (position > m_bytes.size())
-            bad();
-        m_at = position;
-    }
-    void skip(std::uint64_t count) {
-        if (count > left())
-            bad();
-        m_at += count;
-    }
-    std::uint64_t fixed(unsigned size) {
-        if (size > left())
-            bad();
-        std::uint64_t value = 0;
-        for (unsigned i = 0; i < size; ++i) {
-            const unsigned index = m_little ? size - 1 - i : i;
-            value = value << 8 | m_bytes[m_at + index];
-        }
-        m_at += size;
-        return value;
-    }
-    std::uint64_t uleb() {
-        std::uint64_t value = 0;
-        for (unsigned shift = 0;; shift += 7) {
-            const std::uint8_t byte = std::uint8_t(fixed(1));
-            if (shift < 64)
-                value |= std::uint64_t(byte & 0x7f) << shift;
-            if (!(byte & 0x80))
-                return value;
-        }
-    }
-    std::int64_t sleb() {
-        std::uint64_t value = 0;
-        unsigned shift = 0;
-        std::uint8_t byte;
-        do {
-            byte = std::uint8_t(fixed(1));
-            if (shift < 64)
-                value |= std::uint64_t(byte & 0x7f) << shift;
-            shift += 7;
-        } while (byte & 0x80);
-        if (shift < 64 && (byte & 0x40))
-            value |= ~std::uint64_t(0) << shift;
-        return std::int64_t(value);
-    }
-    std::string string() {
-        const auto *first = m_bytes.data() + m_at;
-        const auto *end = static_cast<const std::uint8_t *>(std::memchr(first, 0, left()));
-        if (!end)
-            bad();
-        m_at += std::uint64_t(end - first) + 1;
-        return std::string(first, end);
-    }
-
-private:
-    std::span<const std::uint8_t> m_bytes;
-    bool m_little;
-    std::uint64_t m_at = 0;
-};
-
 std::string stringAt(std::span<const std::uint8_t> strings, std::uint64_t offset) {
-    if (offset >= strings.size())
-        bad();
-    Reader reader(strings, true);
-    reader.seek(offset);
-    return reader.string();
+    return DwarfReader(strings, true, kBad).stringAt(offset);
 }
 
 struct Entry {
@@ -112,7 +42,7 @@ struct Entry {
 };
 
 // Reads one version 5 directory or file table.
-std::vector<Entry> entryTable(Reader &reader, bool dwarf64,
+std::vector<Entry> entryTable(DwarfReader &reader, bool dwarf64,
                               std::span<const std::uint8_t> lineStrings,
                               std::span<const std::uint8_t> strings) {
     const unsigned formatCount = unsigned(reader.fixed(1));
@@ -179,19 +109,181 @@ std::string joined(const std::string &directory, const std::string &name) {
     return directory.ends_with('/') ? directory + name : directory + '/' + name;
 }
 
+// Steps over one attribute value of a debugging information entry.
+void skipForm(DwarfReader &info, std::uint64_t form, unsigned offsetSize, unsigned addressSize,
+              unsigned version) {
+    switch (form) {
+    case 0x19: // flag present
+        return;
+    case 0x0b:
+    case 0x0c:
+    case 0x11:
+    case 0x25:
+    case 0x29: // data1 flag ref1 strx1 addrx1
+        return info.skip(1);
+    case 0x05:
+    case 0x12:
+    case 0x26:
+    case 0x2a: // data2 ref2 strx2 addrx2
+        return info.skip(2);
+    case 0x27:
+    case 0x2b: // strx3 addrx3
+        return info.skip(3);
+    case 0x06:
+    case 0x13:
+    case 0x1c:
+    case 0x28:
+    case 0x2c: // data4 ref4 ref_sup4 strx4 addrx4
+        return info.skip(4);
+    case 0x07:
+    case 0x14:
+    case 0x20:
+    case 0x24: // data8 ref8 ref_sig8 ref_sup8
+        return info.skip(8);
+    case 0x1e: // data16
+        return info.skip(16);
+    case 0x01: // addr
+        return info.skip(addressSize);
+    case 0x10: // ref_addr
+        return info.skip(version == 2 ? addressSize : offsetSize);
+    case 0x0e:
+    case 0x17:
+    case 0x1d:
+    case 0x1f: // strp sec_offset strp_sup line_strp
+        return info.skip(offsetSize);
+    case 0x08: // string
+        info.string();
+        return;
+    case 0x0d: // sdata
+        info.sleb();
+        return;
+    case 0x0f:
+    case 0x15:
+    case 0x1a:
+    case 0x1b:
+    case 0x22:
+    case 0x23:       // udata ref_udata strx
+        info.uleb(); // addrx loclistx rnglistx
+        return;
+    case 0x0a: // block1
+        return info.skip(info.fixed(1));
+    case 0x03: // block2
+        return info.skip(info.fixed(2));
+    case 0x04: // block4
+        return info.skip(info.fixed(4));
+    case 0x09:
+    case 0x18: // block exprloc
+        return info.skip(info.uleb());
+    default:
+        info.fail();
+    }
+}
+
+// The compilation directory of each unit, by the offset of its line table: names in a line
+// table before version 5 are relative to it.
+std::map<std::uint64_t, std::string> compilationDirectories(const ElfFile &elf) {
+    constexpr char kBadInfo[] = "bad DWARF debugging information";
+    constexpr std::uint64_t kStatementList = 0x10, kCompilationDirectory = 0x1b;
+    constexpr std::uint64_t kIndirect = 0x16, kImplicitConstant = 0x21;
+    const bool little = elf.isLittleEndian();
+    DwarfReader info(elf.section(".debug_info"), little, kBadInfo);
+    std::map<std::uint64_t, std::string> found;
+    while (info.left() > 0) {
+        std::uint64_t length = info.fixed(4);
+        const bool dwarf64 = length == 0xffffffff;
+        if (dwarf64)
+            length = info.fixed(8);
+        if (length > info.left())
+            info.fail();
+        const std::uint64_t next = info.position() + length;
+        const unsigned offsetSize = dwarf64 ? 8 : 4;
+        const unsigned version = unsigned(info.fixed(2));
+        std::uint64_t abbreviations = 0;
+        unsigned addressSize = 0;
+        bool compilationUnit = version >= 2 && version <= 5;
+        if (version == 5) {
+            const unsigned type = unsigned(info.fixed(1));
+            addressSize = unsigned(info.fixed(1));
+            abbreviations = info.fixed(offsetSize);
+            compilationUnit = type == 1 || type == 3; // full or partial; not type units
+        } else if (compilationUnit) {
+            abbreviations = info.fixed(offsetSize);
+            addressSize = unsigned(info.fixed(1));
+        }
+        if (!compilationUnit) {
+            info.seek(next);
+            continue;
+        }
+        // The unit's first entry, described by its abbreviation.
+        const std::uint64_t code = info.uleb();
+        DwarfReader abbreviation(elf.section(".debug_abbrev"), little, kBadInfo);
+        abbreviation.seek(abbreviations);
+        for (;;) {
+            const std::uint64_t entry = abbreviation.uleb();
+            if (entry == 0)
+                info.fail();
+            abbreviation.uleb();  // tag
+            abbreviation.skip(1); // children
+            if (entry == code)
+                break;
+            for (std::uint64_t attribute = 1, form = 1; attribute || form;) {
+                attribute = abbreviation.uleb();
+                form = abbreviation.uleb();
+                if (form == kImplicitConstant)
+                    abbreviation.sleb();
+            }
+        }
+        std::optional<std::uint64_t> lines;
+        std::string directory;
+        for (;;) {
+            const std::uint64_t attribute = abbreviation.uleb();
+            std::uint64_t form = abbreviation.uleb();
+            if (form == kImplicitConstant)
+                abbreviation.sleb();
+            if (attribute == 0 && form == 0)
+                break;
+            while (form == kIndirect)
+                form = info.uleb();
+            if (attribute == kStatementList && (form == 0x06 || form == 0x17))
+                lines = info.fixed(form == 0x06 ? 4 : offsetSize);
+            else if (attribute == kCompilationDirectory && form == 0x08)
+                directory = info.string();
+            else if (attribute == kCompilationDirectory && (form == 0x0e || form == 0x1f))
+                directory =
+                    DwarfReader(elf.section(form == 0x0e ? ".debug_str" : ".debug_line_str"),
+                                little, kBadInfo)
+                        .stringAt(info.fixed(offsetSize));
+            else
+                skipForm(info, form, offsetSize, addressSize, version);
+        }
+        if (lines && !directory.empty())
+            found[*lines] = directory;
+        info.seek(next);
+    }
+    return found;
+}
+
 } // namespace
 
 DwarfLineTable DwarfLineTable::fromElf(const ElfFile &elf) {
+    std::map<std::uint64_t, std::string> directories;
+    try {
+        directories = compilationDirectories(elf);
+    } catch (const HException &) {
+        // The lines still serve, with names relative to where the program was built.
+    }
     return DwarfLineTable(elf.section(".debug_line"), elf.section(".debug_line_str"),
-                          elf.section(".debug_str"), elf.isLittleEndian());
+                          elf.section(".debug_str"), elf.isLittleEndian(), directories);
 }
 
 DwarfLineTable::DwarfLineTable(std::span<const std::uint8_t> lines,
                                std::span<const std::uint8_t> lineStrings,
-                               std::span<const std::uint8_t> strings, bool littleEndian) {
-    Reader reader(lines, littleEndian);
+                               std::span<const std::uint8_t> strings, bool littleEndian,
+                               const std::map<std::uint64_t, std::string> &directories) {
+    DwarfReader reader(lines, littleEndian, kBad);
     std::map<std::string, std::uint32_t> fileIndex;
     while (reader.left() > 0) {
+        const auto unitDirectory = directories.find(reader.position());
         std::uint64_t length = reader.fixed(4);
         const bool dwarf64 = length == 0xffffffff;
         if (dwarf64)
@@ -235,25 +327,31 @@ DwarfLineTable::DwarfLineTable(std::span<const std::uint8_t> lines,
                 m_files.push_back(path);
             files.push_back(at->second);
         };
-        std::vector<std::string> directories;
+        // Directories after the first are relative to it.
+        std::vector<std::string> unitDirectories;
         if (version >= 5) {
             for (const Entry &entry : entryTable(reader, dwarf64, lineStrings, strings))
-                directories.push_back(entry.path);
+                unitDirectories.push_back(
+                    unitDirectories.empty() ? entry.path : joined(unitDirectories[0], entry.path));
             for (const Entry &entry : entryTable(reader, dwarf64, lineStrings, strings))
-                addFile(joined(entry.directory < directories.size() ? directories[entry.directory]
-                                                                    : std::string(),
+                addFile(joined(entry.directory < unitDirectories.size()
+                                   ? unitDirectories[entry.directory]
+                                   : std::string(),
                                entry.path));
         } else {
-            directories.emplace_back(); // the compilation directory, not named here
+            // Directory 0, the compilation directory, is named in the debugging information.
+            unitDirectories.push_back(unitDirectory != directories.end() ? unitDirectory->second
+                                                                         : std::string());
             for (std::string name = reader.string(); !name.empty(); name = reader.string())
-                directories.push_back(name);
+                unitDirectories.push_back(joined(unitDirectories[0], name));
             addFile(std::string());
             for (std::string name = reader.string(); !name.empty(); name = reader.string()) {
                 const std::uint64_t directory = reader.uleb();
                 reader.uleb(); // modification time
                 reader.uleb(); // size
-                addFile(joined(
-                    directory < directories.size() ? directories[directory] : std::string(), name));
+                addFile(joined(directory < unitDirectories.size() ? unitDirectories[directory]
+                                                                  : std::string(),
+                               name));
             }
         }
         if (reader.position() > programStart)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <optional>
 #include <span>
 #include <string>
@@ -30,13 +31,17 @@ public:
 
     DwarfLineTable() = default;
     // `lines` is .debug_line; `lineStrings` (.debug_line_str) and `strings` (.debug_str) hold
-    // the names a version 5 table refers to.
+    // the names a version 5 table refers to; `directories` the compilation directory of the
+    // tables before version 5, by their offset.
     DwarfLineTable(std::span<const std::uint8_t> lines, std::span<const std::uint8_t> lineStrings,
-                   std::span<const std::uint8_t> strings, bool littleEndian);
+                   std::span<const std::uint8_t> strings, bool littleEndian,
+                   const std::map<std::uint64_t, std::string> &directories = {});
+    // The tables of the file, their names made whole with the compilation directories of its
+    // debugging information (when that is readable).
     static DwarfLineTable fromElf(const ElfFile &elf);
 
     bool empty() const { return m_ranges.empty(); }
-    // File paths as the tables name them, joined to their directory.
+    // File paths as the tables name them, joined to their directories.
     const std::vector<std::string> &files() const { return m_files; }
     // Ranges by start address.
     const std::vector<Range> &ranges() const { return m_ranges; }

@@ -8,10 +8,12 @@
 #include "scratchdirtest.h"
 #include "toolrunner.h"
 
+#include <QFileInfo>
 #include <QStandardPaths>
 #include <gtest/gtest.h>
 
 #include <map>
+#include <set>
 #include <sstream>
 
 namespace {
@@ -131,6 +133,14 @@ TEST_F(LineTable, EveryDwarfVersionDecodesAsReadelfDoes) {
             EXPECT_EQ(line, key.second);
             EXPECT_EQ(addresses.front(), address) << key.first << ":" << key.second;
         }
+
+        // Names are whole: the compilation directory comes from the debugging information.
+        const std::string directory = QFileInfo(m_dir.path()).canonicalFilePath().toStdString();
+        std::set<std::string> files;
+        for (const DwarfLineTable::Range &range : table.ranges())
+            files.insert(table.files()[range.file]);
+        EXPECT_EQ(files,
+                  (std::set<std::string>{directory + "/step.c", directory + "/sub/start.c"}));
 
         // Files match by whole trailing path components; a line without code moves on.
         int line = 5;
