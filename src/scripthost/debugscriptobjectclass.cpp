@@ -282,6 +282,31 @@ QString formatted(const std::string &text, char format) {
     }
 }
 
+// The zero-terminated string at the address, quoted; "..." follows when it is longer than
+// `limit` characters.
+QString targetString(SymbolicDebuggerInterface &engine, std::uint64_t address, int limit) {
+    std::vector<char> bytes(std::size_t(limit) + 1);
+    std::size_t got = engine.readMemory(0, address, bytes.size(), bytes.data());
+    if (got == 0)
+        return QStringLiteral("cannot read memory at ") + hexAddress(address);
+    auto end = std::find(bytes.begin(), bytes.begin() + std::ptrdiff_t(got), '\0');
+    QString text = QStringLiteral("\"");
+    for (auto at = bytes.begin(); at != end && at - bytes.begin() < limit; ++at) {
+        unsigned char byte = static_cast<unsigned char>(*at);
+        if (byte == '"' || byte == '\\')
+            text += QLatin1Char('\\');
+        if (byte >= 0x20 && byte < 0x7f)
+            text += QLatin1Char(char(byte));
+        else
+            text += QStringLiteral("\\x%1").arg(byte, 2, 16, QLatin1Char('0'));
+    }
+    text += QLatin1Char('"');
+    // No terminator within the limit, or memory ends before one.
+    if (end == bytes.begin() + std::ptrdiff_t(got))
+        text += QStringLiteral("...");
+    return text;
+}
+
 char radixFormat(int radix) {
     return radix == 16 ? 'x' : radix == 8 ? 'o' : radix == 2 ? 'b' : 'd';
 }
@@ -293,8 +318,14 @@ ESValue print(ESContext &c, ESObject *function, const ESValue &, int argc, ESVal
     if (!format.isEmpty() && (format.size() != 1 || !kFormats.contains(format)))
         c.throwError(QStringLiteral("invalid print format: ") + format);
     std::string text = evaluateText(c, function, argv[0]);
-    char chosen = !format.isEmpty() ? format[0].toLatin1() : radixFormat(self(function).printRadix);
-    say(function, c.toText(argv[0]) + QStringLiteral(" = ") + formatted(text, chosen));
+    DebugScriptObjectClass &debug = self(function);
+    char chosen = !format.isEmpty() ? format[0].toLatin1() : radixFormat(debug.printRadix);
+    std::optional<std::uint64_t> address = parseInteger(text);
+    QString shown =
+        chosen == 's' && address
+            ? guarded(c, [&] { return targetString(debug.engine(c), *address, debug.printArray); })
+            : formatted(text, chosen);
+    say(function, c.toText(argv[0]) + QStringLiteral(" = ") + shown);
     return ESValue::undefined();
 }
 
@@ -488,9 +519,12 @@ ESValue setprintradix(ESContext &c, ESObject *function, const ESValue &, int, ES
     return ESValue::undefined();
 }
 
-ESValue setprintarray(ESContext &c, ESObject *function, const ESValue &, int, ESValue *) {
-    self(function).engine(c);
-    unsupported(c, "setprintarray");
+ESValue setprintarray(ESContext &c, ESObject *function, const ESValue &, int, ESValue *argv) {
+    double elements = c.toNumber(argv[0]);
+    if (!(elements >= 1) || elements != std::trunc(elements) || elements > 65536)
+        c.throwRangeError(QStringLiteral("invalid element count: ") + c.toText(argv[0]));
+    self(function).printArray = int(elements);
+    return ESValue::undefined();
 }
 
 ESValue setprintstring(ESContext &c, ESObject *function, const ESValue &, int, ESValue *) {

@@ -46,6 +46,8 @@ public:
     // counter.
     std::optional<std::uint64_t> located;
     int printRadix = 10;
+    // The most characters a string prints with.
+    int printArray = 200;
     // Source lines shown around a location (before, after), once a script asked for them.
     std::optional<std::pair<int, int>> sourceDisplay;
 

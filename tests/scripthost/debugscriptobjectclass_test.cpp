@@ -11,6 +11,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <map>
 #include <set>
 
@@ -20,7 +21,15 @@ namespace {
 // stops at `stopPc`. Symbols: "main" at 0x100, "tick" at 0x180; "count" reads as 42.
 class FakeDebugger : public SymbolicDebuggerInterface {
 public:
-    std::size_t readMemory(int, std::uint64_t, std::size_t, void *) override { return 0; }
+    // Memory is a string at 0x300 ("text").
+    std::size_t readMemory(int, std::uint64_t address, std::size_t length, void *out) override {
+        static const char kText[] = "say \"hi\"\n";
+        if (address < 0x300 || address >= 0x300 + sizeof kText)
+            return 0;
+        std::size_t count = std::min<std::size_t>(length, 0x300 + sizeof kText - address);
+        std::memcpy(out, kText + (address - 0x300), count);
+        return count;
+    }
     std::size_t writeMemory(int, std::uint64_t, std::size_t, const void *) override { return 0; }
     bool setBreakpoint(std::uint64_t address) override {
         if (address >= 0x10000)
@@ -76,8 +85,9 @@ public:
     }
     std::string evaluateExpression(const std::string &expression) override {
         static const std::map<std::string, std::string> kValues = {
-            {"main", "256"}, {"tick", "384"},     {"count", "42"}, {"ratio", "1.5"},
-            {"ok", "true"},  {"name", "\"abc\""}, {"minus", "-3"}, {"far", "65536"},
+            {"main", "256"},  {"tick", "384"},  {"count", "42"},
+            {"ratio", "1.5"}, {"ok", "true"},   {"name", "\"abc\""},
+            {"minus", "-3"},  {"far", "65536"}, {"text", "768"},
         };
         auto found = kValues.find(expression);
         if (found == kValues.end())
@@ -183,6 +193,16 @@ TEST_F(DebugObject, ExpressionsBecomeScriptValuesAndPrintInTheirFormat) {
                                           "count = 0x2a\nr0 0x00000007\npc 0x00000100\n"
                                           "#0 0x00000100 in main at main.c:10\n"));
     EXPECT_EQ(eval("Debug.print('count', 'q')"), "error: invalid print format: q");
+
+    // Strings end at their terminator, at the element limit or where memory does.
+    host.output.clear();
+    eval("Debug.print('text', 's'); Debug.setprintarray(3); Debug.print('text', 's');"
+         "Debug.setprintarray(9); Debug.print('text', 's'); Debug.print('count', 's')");
+    EXPECT_EQ(host.output, QStringLiteral("text = \"say \\\"hi\\\"\\x0a\"\n"
+                                          "text = \"say\"...\n"
+                                          "text = \"say \\\"hi\\\"\\x0a\"\n"
+                                          "count = cannot read memory at 0x0000002a\n"));
+    EXPECT_EQ(eval("Debug.setprintarray(0)"), "error: invalid element count: 0");
     EXPECT_EQ(eval("Debug.setprintradix(3)"), "error: invalid radix: 3");
     EXPECT_EQ(eval("Debug.getfunction(0x182) + Debug.getfunction('main')"), "tickmain");
 }
