@@ -103,6 +103,8 @@ SourceStepper::Result SourceStepper::stepInstruction() {
 }
 
 SourceStepper::Result SourceStepper::stepOver() {
+    if (m_engine.isRunning())
+        throw HException("the target is running");
     Line current = lineAt(m_engine, pc());
     if (current.line == 0)
         return stepInstruction();
@@ -130,6 +132,8 @@ SourceStepper::Result SourceStepper::stepOver() {
 }
 
 SourceStepper::Result SourceStepper::stepOut() {
+    if (m_engine.isRunning())
+        throw HException("the target is running");
     const std::uint64_t here = pc();
     std::uint64_t back = 0;
     if (m_engine.getReturnAddress(back))

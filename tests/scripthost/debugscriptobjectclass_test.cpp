@@ -159,6 +159,7 @@ TEST_F(DebugObject, CountedAndTemporaryBreakpointsAndLineSteps) {
     EXPECT_EQ(eval("Debug.stepover(); Debug.getlinenumber()"), "11");
     EXPECT_EQ(eval("Debug.stepout()"), "error: no function at 0x00000102 to step out of");
     EXPECT_EQ(engine.goes, 5);
+    EXPECT_EQ(eval("Debug.go(); Debug.stepover()"), "error: the target is running");
     EXPECT_EQ(eval("Debug.printglobals()"),
               "error: Debug.printglobals is not supported by this debugger");
 }
