@@ -162,8 +162,8 @@ void skipForm(DwarfReader &info, std::uint64_t form, unsigned offsetSize, unsign
     case 0x1a:
     case 0x1b:
     case 0x22:
-    case 0x23:       // udata ref_udata strx
-        info.uleb(); // addrx loclistx rnglistx
+    case 0x23: // udata ref_udata strx addrx loclistx rnglistx
+        info.uleb();
         return;
     case 0x0a: // block1
         return info.skip(info.fixed(1));
