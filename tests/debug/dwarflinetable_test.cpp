@@ -13,6 +13,7 @@
 #include <gtest/gtest.h>
 
 #include <map>
+#include <random>
 #include <set>
 #include <sstream>
 
@@ -182,6 +183,22 @@ TEST_F(LineTable, DamagedTablesFailCleanly) {
     }
     // Names in a string section the file does not have.
     EXPECT_THROW(DwarfLineTable(lines, {}, {}, true), HException);
+
+    // Damage anywhere in the file: a clear error or a table, never a crash.
+    const std::string image = readFileBytes(path("image.elf"));
+    std::mt19937 random(23);
+    for (int round = 0; round < 300; ++round) {
+        std::vector<std::uint8_t> bytes(image.begin(), image.end());
+        for (int flips = 0; flips < 4; ++flips)
+            bytes[random() % bytes.size()] = std::uint8_t(random());
+        try {
+            DwarfLineTable table = DwarfLineTable::fromElf(ElfFile("damaged.elf", bytes));
+            int line = 12;
+            table.addresses("step.c", line);
+            table.find(0x1010);
+        } catch (const HException &) {
+        }
+    }
 }
 
 } // namespace
