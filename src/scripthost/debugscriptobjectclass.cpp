@@ -404,10 +404,21 @@ ESValue quit(ESContext &, ESObject *function, const ESValue &, int, ESValue *) {
     return ESValue::undefined();
 }
 
+// The frames the engine can tell without unwinding information: the innermost, and its
+// caller where the return address is known.
+std::vector<std::uint64_t> frames(ESContext &c, SymbolicDebuggerInterface &engine) {
+    std::vector<std::uint64_t> found{programCounter(c, engine)};
+    std::uint64_t back = 0;
+    if (guarded(c, [&] { return engine.getReturnAddress(back); }))
+        found.push_back(back);
+    return found;
+}
+
 ESValue where(ESContext &c, ESObject *function, const ESValue &, int, ESValue *) {
     SymbolicDebuggerInterface &engine = self(function).engine(c);
-    // Without unwinding information the stack is its innermost frame.
-    say(function, QStringLiteral("#0 ") + describe(c, engine, programCounter(c, engine)));
+    std::vector<std::uint64_t> stack = frames(c, engine);
+    for (std::size_t i = 0; i < stack.size(); ++i)
+        say(function, QStringLiteral("#%1 ").arg(i) + describe(c, engine, stack[i]));
     return ESValue::undefined();
 }
 
@@ -446,9 +457,11 @@ ESValue locate(ESContext &c, ESObject *function, const ESValue &, int argc, ESVa
     DebugScriptObjectClass &debug = self(function);
     SymbolicDebuggerInterface &engine = debug.engine(c);
     ESValue frame = esArgument(argc, argv, 0);
-    if (!frame.isUndefined() && c.toInt32(frame) != 0)
+    std::vector<std::uint64_t> stack = frames(c, engine);
+    double number = frame.isUndefined() ? 0 : c.toNumber(frame);
+    if (!(number >= 0) || number != std::trunc(number) || number >= double(stack.size()))
         c.throwRangeError(QStringLiteral("no frame %1").arg(c.toText(frame)));
-    debug.located = programCounter(c, engine);
+    debug.located = stack[std::size_t(number)];
     say(function, describe(c, engine, *debug.located));
     showSource(c, function, engine, *debug.located);
     return ESValue::undefined();

@@ -124,6 +124,15 @@ TEST_F(DebugQemu, CountsTemporaryBreakpointsLeafFunctionsAndSource) {
     // The third call of twice(i) is the one with i = 2.
     EXPECT_EQ(eval("Debug.breakexpr('twice', 3); Debug.go(); Debug.wait(10000)"), "1");
     EXPECT_EQ(eval("Debug.evaluate('@r0')"), "2");
+    // At a function's entry its caller is known too.
+    m_host.output.clear();
+    eval("Debug.where(); Debug.locate(1)");
+    EXPECT_NE(m_host.output.indexOf(QStringLiteral("#0 0x00000008 in twice at ")), -1)
+        << m_host.output.toStdString();
+    EXPECT_NE(m_host.output.indexOf(QStringLiteral("#1 0x00000036 in step at ")), -1)
+        << m_host.output.toStdString();
+    EXPECT_EQ(eval("Debug.getlinenumber()"), "15");
+    EXPECT_EQ(eval("Debug.locate(2)"), "error: no frame 2");
     EXPECT_EQ(eval("Debug.stepout();" + std::string(kWhere)), "step,15");
     // A temporary breakpoint stops once; out of a leaf function from its middle.
     EXPECT_EQ(eval("Debug.deletebreak(1); Debug.breakline('stepping.c', 8, true); Debug.go();"
