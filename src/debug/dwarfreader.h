@@ -63,6 +63,8 @@ public:
         return std::int64_t(value);
     }
     std::string string() {
+        if (left() == 0)
+            fail();
         const auto *first = m_bytes.data() + m_at;
         const auto *end = static_cast<const std::uint8_t *>(std::memchr(first, 0, left()));
         if (!end)
