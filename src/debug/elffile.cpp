@@ -11,6 +11,7 @@ namespace {
 
 constexpr unsigned kProgramLoad = 1;    // PT_LOAD
 constexpr unsigned kSymbolTable = 2;    // SHT_SYMTAB
+constexpr unsigned kNoBits = 8;         // SHT_NOBITS
 constexpr unsigned kObjectSymbol = 1;   // STT_OBJECT
 constexpr unsigned kFunctionSymbol = 2; // STT_FUNC
 constexpr std::uint64_t kMaxSegment = 1u << 30;
@@ -102,6 +103,31 @@ void ElfFile::parse() {
         m_segments.push_back(std::move(segment));
     }
 
+    const unsigned namesIndex = unsigned(read(base + 8, 2));
+    if (namesIndex < sectionCount && sectionCount > 0) {
+        const std::uint64_t namesHeader =
+            sectionOffset + std::uint64_t(namesIndex) * sectionEntrySize;
+        const std::uint64_t names = read(namesHeader + (m_64bit ? 24 : 16), word);
+        const std::uint64_t namesSize = read(namesHeader + (m_64bit ? 32 : 20), word);
+        if (names > m_contents.size() || namesSize > m_contents.size() - names)
+            throw HException(m_name + ": bad section header");
+        for (unsigned i = 0; i < sectionCount; ++i) {
+            const std::uint64_t header = sectionOffset + std::uint64_t(i) * sectionEntrySize;
+            const std::uint64_t nameOffset = read(header, 4);
+            const std::uint64_t offset = read(header + (m_64bit ? 24 : 16), word);
+            const std::uint64_t size = read(header + (m_64bit ? 32 : 20), word);
+            if (read(header + 4, 4) == kNoBits || nameOffset >= namesSize)
+                continue;
+            if (offset > m_contents.size() || size > m_contents.size() - offset)
+                throw HException(m_name + ": bad section header");
+            const auto *first = m_contents.data() + names + nameOffset;
+            const auto *end = static_cast<const std::uint8_t *>(
+                std::memchr(first, 0, std::size_t(namesSize - nameOffset)));
+            if (end)
+                m_sections.push_back({std::string(first, end), offset, size});
+        }
+    }
+
     std::uint64_t tableTotal = 0;
     std::uint64_t nameTotal = 0;
     for (unsigned i = 0; i < sectionCount; ++i) {
@@ -171,4 +197,21 @@ const ElfFile::Symbol *ElfFile::findSymbol(const std::string &name) const {
             found = &symbol;
     }
     return found;
+}
+
+const ElfFile::Symbol *ElfFile::functionAt(std::uint64_t address) const {
+    for (const Symbol &symbol : m_symbols) {
+        const std::uint64_t start = symbol.value & ~std::uint64_t(1);
+        if (symbol.isFunction && address >= start && address - start < symbol.size)
+            return &symbol;
+    }
+    return nullptr;
+}
+
+std::span<const std::uint8_t> ElfFile::section(const std::string &name) const {
+    for (const Section &section : m_sections) {
+        if (section.name == name)
+            return {m_contents.data() + section.offset, std::size_t(section.size)};
+    }
+    return {};
 }

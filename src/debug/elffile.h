@@ -1,11 +1,13 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 #include <string>
 #include <vector>
 
-// The parts of an ELF file a debugger needs without debug information: the symbol table and
-// the loadable segments. 32- and 64-bit, either byte order. Malformed files throw HException.
+// The parts of an ELF file a debugger needs: the symbol table, the loadable segments and the
+// contents of named sections (debug information). 32- and 64-bit, either byte order. Malformed
+// files throw HException.
 class ElfFile {
 public:
     struct Symbol {
@@ -31,6 +33,10 @@ public:
     bool isLittleEndian() const { return m_littleEndian; }
     // The named function or object symbol, or null.
     const Symbol *findSymbol(const std::string &name) const;
+    // The function symbol whose range holds the address (without a Thumb mode bit), or null.
+    const Symbol *functionAt(std::uint64_t address) const;
+    // The contents of the named section; empty when there is none or it has no file data.
+    std::span<const std::uint8_t> section(const std::string &name) const;
 
 private:
     void parse();
@@ -40,6 +46,12 @@ private:
     std::vector<std::uint8_t> m_contents;
     std::vector<Symbol> m_symbols;
     std::vector<Segment> m_segments;
+    struct Section {
+        std::string name;
+        std::uint64_t offset;
+        std::uint64_t size;
+    };
+    std::vector<Section> m_sections;
     std::uint64_t m_entry = 0;
     bool m_littleEndian = true;
     bool m_64bit = false;

@@ -150,6 +150,98 @@ StandardDebugger::~StandardDebugger() {
 
 void StandardDebugger::loadSymbols(const std::string &elfPath) {
     m_symbols = std::make_unique<ElfFile>(elfPath);
+    m_lines = {};
+    try {
+        m_lines = DwarfLineTable::fromElf(*m_symbols);
+    } catch (const HException &error) {
+        if (m_helpers)
+            m_helpers->error(elfPath + ": " + error.message() + ", no source lines");
+    }
+}
+
+bool StandardDebugger::getSourceLocation(std::uint64_t address, std::string &function,
+                                         std::string &file, int &line, std::uint64_t &start,
+                                         std::uint64_t &end) {
+    std::uint64_t functionStart = 0, functionEnd = 0;
+    const bool inFunction = getFunctionRange(address, functionStart, functionEnd);
+    const std::optional<DwarfLineTable::Location> location = m_lines.find(address);
+    if (!inFunction && !location)
+        return false;
+    function = inFunction ? m_symbols->functionAt(address)->name : std::string();
+    file = location ? location->file : std::string();
+    line = location ? location->line : 0;
+    start = location ? location->start : functionStart;
+    end = location ? location->end : functionEnd;
+    return true;
+}
+
+std::vector<std::uint64_t> StandardDebugger::getLineAddresses(const std::string &file, int &line) {
+    return m_lines.addresses(file, line);
+}
+
+bool StandardDebugger::getFunctionRange(std::uint64_t address, std::uint64_t &start,
+                                        std::uint64_t &end) {
+    const ElfFile::Symbol *symbol = m_symbols ? m_symbols->functionAt(address) : nullptr;
+    if (!symbol)
+        return false;
+    start = symbol->value & ~std::uint64_t(1);
+    end = start + symbol->size;
+    return true;
+}
+
+bool StandardDebugger::keepsLinkRegister(std::uint64_t start, std::uint64_t end) {
+    constexpr std::uint64_t kMaxScan = 0x10000;
+    if (end - start > kMaxScan)
+        return false;
+    std::vector<std::uint8_t> code(std::size_t(end - start));
+    if (readMemory(Cached, start, code.size(), code.data()) != code.size())
+        return false;
+    // Halfword by halfword: a data word that looks like a store only makes the answer "no".
+    auto half = [&](std::size_t at) { return unsigned(code[at] | code[at + 1] << 8); };
+    for (std::size_t at = 0; at + 2 <= code.size(); at += 2) {
+        const unsigned first = half(at);
+        if ((first & 0xff00) == 0xb500) // push {..., lr}
+            return false;
+        if (at + 4 > code.size())
+            continue;
+        const unsigned second = half(at + 2);
+        if (first == 0xe92d && (second & 0x4000)) // stmdb sp!, {..., lr}
+            return false;
+        if (first == 0xf84d && (second & 0xf000) == 0xe000) // str lr, [sp, #-n]!
+            return false;
+        if ((first & 0xff78) == 0x4670) // mov rN, lr
+            return false;
+    }
+    return true;
+}
+
+bool StandardDebugger::getReturnAddress(std::uint64_t &address) {
+    std::uint64_t pc = 0, link = 0, start = 0, end = 0;
+    const bool arm = registerIndex("lr").has_value();
+    if (!getRegister(getProgramCounterName(), pc) || !getRegister(arm ? "lr" : "ra", link) ||
+        !getFunctionRange(pc, start, end))
+        return false;
+    // An exception handler returns through a magic value, not to code.
+    if (arm && link >= 0xf0000000)
+        return false;
+    const bool thumb = m_symbols->functionAt(pc)->value & 1;
+    if (pc != start && !(arm && thumb && keepsLinkRegister(start, end)))
+        return false;
+    address = link & ~std::uint64_t(1);
+    return true;
+}
+
+std::optional<std::vector<std::string>> StandardDebugger::getGlobalVariables() {
+    std::vector<std::string> names;
+    if (m_symbols) {
+        for (const ElfFile::Symbol &symbol : m_symbols->symbols()) {
+            if (symbol.isObject)
+                names.push_back(symbol.name);
+        }
+    }
+    std::sort(names.begin(), names.end());
+    names.erase(std::unique(names.begin(), names.end()), names.end());
+    return names;
 }
 
 std::uint64_t StandardDebugger::addressLimit() const {
@@ -327,8 +419,17 @@ void StandardDebugger::stopped(const StopEvent &event) {
 }
 
 void StandardDebugger::go() {
+    bool stepped = false;
+    StopEvent first = stepOffBreakpoint(&stepped);
+    if (stepped && (first.kind != StopEvent::Signal || first.code != 5)) {
+        stopped(first);
+        return;
+    }
     invalidate();
-    stopped(m_target->resume(false, 0));
+    StopEvent event = m_target->resume(false, 0);
+    if (stepped)
+        event.output = first.output + event.output;
+    stopped(event);
 }
 
 void StandardDebugger::stepInstruction() {

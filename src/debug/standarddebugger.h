@@ -1,6 +1,7 @@
 #pragma once
 
 #include "debug/debugtarget.h"
+#include "debug/dwarflinetable.h"
 #include "debug/elffile.h"
 #include "debug/symbolicdebuggerinterface.h"
 #include "expr/expressionparser.h"
@@ -12,8 +13,9 @@
 #include <vector>
 
 // The engine: the debugger interface over one target, with a memory cache that is valid
-// only while the target is halted, a breakpoint table, symbols from an ELF symbol table and
-// expressions evaluated by the expression evaluator against target memory and registers.
+// only while the target is halted, a breakpoint table, symbols from an ELF symbol table,
+// source lines from its DWARF line tables and expressions evaluated by the expression evaluator
+// against target memory and registers.
 class StandardDebugger final : public SymbolicDebuggerInterface, public DebugExpressionParser {
 public:
     // Memory contexts: through the cache, or straight to the target.
@@ -23,15 +25,26 @@ public:
                               SymbolicDebuggerInterfaceHelpers *helpers = nullptr);
     ~StandardDebugger() override;
 
-    // Symbols for expressions and breakpoints; replaces any loaded before.
+    // Symbols for expressions and breakpoints, and source lines; replaces any loaded before.
+    // A damaged line table is reported to the helpers and leaves the symbols usable.
     void loadSymbols(const std::string &elfPath);
     const ElfFile *symbols() const { return m_symbols.get(); }
+    const DwarfLineTable &lines() const { return m_lines; }
     DebugTarget &target() { return *m_target; }
 
     std::size_t readMemory(int context, std::uint64_t address, std::size_t length,
                            void *destination) override;
     std::size_t writeMemory(int context, std::uint64_t address, std::size_t length,
                             const void *source) override;
+
+    bool getSourceLocation(std::uint64_t address, std::string &function, std::string &file,
+                           int &line, std::uint64_t &start, std::uint64_t &end) override;
+    std::vector<std::uint64_t> getLineAddresses(const std::string &file, int &line) override;
+    bool getFunctionRange(std::uint64_t address, std::uint64_t &start, std::uint64_t &end) override;
+    // The link register at a function's first instruction, and throughout an Arm Thumb
+    // function that never saves it (a leaf).
+    bool getReturnAddress(std::uint64_t &address) override;
+    std::optional<std::vector<std::string>> getGlobalVariables() override;
 
     bool setBreakpoint(std::uint64_t address) override;
     bool clearBreakpoint(std::uint64_t address) override;
@@ -94,6 +107,8 @@ private:
     // With a breakpoint under the program counter, steps one instruction without it and
     // reports that stop; otherwise does nothing.
     StopEvent stepOffBreakpoint(bool *stepped);
+    // Whether the Thumb code in [start, end) never stores the link register.
+    bool keepsLinkRegister(std::uint64_t start, std::uint64_t end);
     // The highest address plus one (0 for a 64-bit space).
     std::uint64_t addressLimit() const;
     // How much of a memory access lies inside the target's address space: nothing lies past
@@ -103,6 +118,7 @@ private:
     std::unique_ptr<DebugTarget> m_target;
     SymbolicDebuggerInterfaceHelpers *m_helpers;
     std::unique_ptr<ElfFile> m_symbols;
+    DwarfLineTable m_lines;
     std::map<std::uint64_t, std::vector<std::uint8_t>> m_cache; // block start, kBlockSize bytes
     std::optional<std::vector<std::uint64_t>> m_registers;
     std::map<std::uint64_t, bool> m_breakpoints;

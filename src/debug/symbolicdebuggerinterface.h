@@ -40,11 +40,26 @@ public:
     virtual std::size_t writeMemory(int context, std::uint64_t address, std::size_t length,
                                     const void *source) = 0;
 
-    // Source positions.
+    // Source positions. `start` and `end` bound the code of the line that holds the address
+    // (of the function when there is no line information).
     virtual bool getSourceLocation(std::uint64_t address, std::string &function, std::string &file,
                                    int &line, std::uint64_t &start, std::uint64_t &end) {
         return false;
     }
+    // Where `line` of the file begins (once per run of its code); a line without code moves
+    // on to the next that has, and `line` becomes that line. Empty when none is known.
+    virtual std::vector<std::uint64_t> getLineAddresses(const std::string &file, int &line) {
+        return {};
+    }
+    // The code of the function holding the address: [start, end).
+    virtual bool getFunctionRange(std::uint64_t address, std::uint64_t &start, std::uint64_t &end) {
+        return false;
+    }
+    // Where the function at the program counter returns to, when the engine can tell it
+    // without unwinding the stack.
+    virtual bool getReturnAddress(std::uint64_t &address) { return false; }
+    // The names of the program's data objects, or none when the engine cannot list them.
+    virtual std::optional<std::vector<std::string>> getGlobalVariables() { return std::nullopt; }
 
     // Breakpoints.
     virtual std::string getDefaultBreakTrigger() { return "Execute"; }

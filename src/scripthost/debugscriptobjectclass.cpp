@@ -2,6 +2,7 @@
 
 #include "core/hexception.h"
 #include "core/hexformat.h"
+#include "debug/sourcestepper.h"
 #include "debug/symbolicdebuggerinterface.h"
 #include "expr/parserexception.h"
 #include "script/escontext.h"
@@ -9,6 +10,7 @@
 #include "scripthost/scriptenvironment.h"
 
 #include <QDeadlineTimer>
+#include <QFile>
 
 #include <algorithm>
 #include <cerrno>
@@ -112,19 +114,41 @@ QString describe(ESContext &c, SymbolicDebuggerInterface &engine, std::uint64_t 
     return text;
 }
 
+// The hit on which a breakpoint first stops the target; none given is the first.
+int hitCount(ESContext &c, const ESValue &count) {
+    if (count.isUndefined())
+        return 1;
+    double number = c.toNumber(count);
+    if (!(number >= 0) || number != std::trunc(number) || number > 1e9)
+        c.throwRangeError(QStringLiteral("invalid count: ") + c.toText(count));
+    return std::max(1, int(number));
+}
+
+// The engine picks a hardware breakpoint where software ones fail, so `hardware` needs no
+// handling.
 ESValue breakexpr(ESContext &c, ESObject *function, const ESValue &, int argc, ESValue *argv) {
     DebugScriptObjectClass &debug = self(function);
     SymbolicDebuggerInterface &engine = debug.engine(c);
-    // The engine stops on every hit and picks a hardware breakpoint where software ones fail.
-    ESValue count = esArgument(argc, argv, 1);
-    if (!count.isUndefined() && c.toNumber(count) > 1)
-        unsupported(c, "breakexpr with a count");
-    return ESValue::fromNumber(debug.addBreakpoint(c, addressOf(c, engine, argv[0])));
+    int count = hitCount(c, esArgument(argc, argv, 1));
+    return ESValue::fromNumber(debug.addBreakpoint(c, addressOf(c, engine, argv[0]), false, count));
 }
 
-ESValue breakline(ESContext &c, ESObject *function, const ESValue &, int, ESValue *) {
-    self(function).engine(c);
-    unsupported(c, "breakline");
+ESValue breakline(ESContext &c, ESObject *function, const ESValue &, int argc, ESValue *argv) {
+    DebugScriptObjectClass &debug = self(function);
+    SymbolicDebuggerInterface &engine = debug.engine(c);
+    QString file = c.toText(argv[0]);
+    double number = c.toNumber(argv[1]);
+    if (!(number >= 1) || number != std::trunc(number) || number > 1e9)
+        c.throwRangeError(QStringLiteral("invalid line number: ") + c.toText(argv[1]));
+    int line = int(number);
+    bool temporary = c.toBoolean(esArgument(argc, argv, 2));
+    int count = hitCount(c, esArgument(argc, argv, 3));
+    std::vector<std::uint64_t> addresses =
+        guarded(c, [&] { return engine.getLineAddresses(file.toStdString(), line); });
+    if (addresses.empty())
+        c.throwError(QStringLiteral("no code at %1:%2").arg(file, c.toText(argv[1])));
+    // Where a line's code lies in several places, the first one stands for the line.
+    return ESValue::fromNumber(debug.addBreakpoint(c, addresses.front(), temporary, count));
 }
 
 ESValue breaknow(ESContext &c, ESObject *function, const ESValue &, int, ESValue *) {
@@ -142,10 +166,16 @@ ESValue showbreak(ESContext &c, ESObject *function, const ESValue &, int, ESValu
     SymbolicDebuggerInterface &engine = debug.engine(c);
     int number = c.toInt32(argv[0]);
     bool any = false;
-    for (const auto &[n, address] : debug.breakpoints()) {
+    for (const auto &[n, breakpoint] : debug.breakpoints()) {
         if (number != 0 && n != number)
             continue;
-        say(function, QStringLiteral("Breakpoint %1 at ").arg(n) + describe(c, engine, address));
+        QString text =
+            QStringLiteral("Breakpoint %1 at ").arg(n) + describe(c, engine, breakpoint.address);
+        if (breakpoint.temporary)
+            text += QStringLiteral(", temporary");
+        if (breakpoint.ignore > 0)
+            text += QStringLiteral(", %1 hits to pass").arg(breakpoint.ignore);
+        say(function, text);
         any = true;
     }
     if (!any)
@@ -172,9 +202,19 @@ ESValue stepinto(ESContext &c, ESObject *function, const ESValue &, int, ESValue
     return ESValue::undefined();
 }
 
+// Source-level steps stop at the user's breakpoints and end on a stop request.
+SourceStepper stepper(ESContext &c, DebugScriptObjectClass &debug) {
+    return SourceStepper(
+        debug.engine(c),
+        [&debug](std::uint64_t address) { return debug.breakpointAt(address) != 0; },
+        [&c] { return c.shouldStop(); });
+}
+
 ESValue stepover(ESContext &c, ESObject *function, const ESValue &, int, ESValue *) {
-    self(function).engine(c);
-    unsupported(c, "stepover");
+    DebugScriptObjectClass &debug = self(function);
+    guarded(c, [&] { return stepper(c, debug).stepOver(); });
+    debug.located.reset();
+    return ESValue::undefined();
 }
 
 ESValue go(ESContext &c, ESObject *function, const ESValue &, int, ESValue *) {
@@ -186,8 +226,10 @@ ESValue go(ESContext &c, ESObject *function, const ESValue &, int, ESValue *) {
 }
 
 ESValue stepout(ESContext &c, ESObject *function, const ESValue &, int, ESValue *) {
-    self(function).engine(c);
-    unsupported(c, "stepout");
+    DebugScriptObjectClass &debug = self(function);
+    guarded(c, [&] { return stepper(c, debug).stepOut(); });
+    debug.located.reset();
+    return ESValue::undefined();
 }
 
 // The engine's text as a script value: booleans, numbers, strings without their quotes.
@@ -240,6 +282,35 @@ QString formatted(const std::string &text, char format) {
     }
 }
 
+// The zero-terminated string at the address, quoted; "..." follows when it is longer than
+// `limit` characters.
+QString targetString(SymbolicDebuggerInterface &engine, std::uint64_t address, int limit) {
+    std::vector<char> bytes(std::size_t(limit) + 1);
+    std::size_t got = engine.readMemory(0, address, bytes.size(), bytes.data());
+    if (got == 0)
+        return QStringLiteral("cannot read memory at ") + hexAddress(address);
+    auto end = std::find(bytes.begin(), bytes.begin() + std::ptrdiff_t(got), '\0');
+    QString text = QStringLiteral("\"");
+    for (auto at = bytes.begin(); at != end && at - bytes.begin() < limit; ++at) {
+        unsigned char byte = static_cast<unsigned char>(*at);
+        if (byte == '"' || byte == '\\')
+            text += QLatin1Char('\\');
+        if (byte >= 0x20 && byte < 0x7f)
+            text += QLatin1Char(char(byte));
+        else
+            text += QStringLiteral("\\x%1").arg(byte, 2, 16, QLatin1Char('0'));
+    }
+    text += QLatin1Char('"');
+    // No terminator within the limit, or memory ends before one.
+    if (end == bytes.begin() + std::ptrdiff_t(got))
+        text += QStringLiteral("...");
+    return text;
+}
+
+char radixFormat(int radix) {
+    return radix == 16 ? 'x' : radix == 8 ? 'o' : radix == 2 ? 'b' : 'd';
+}
+
 ESValue print(ESContext &c, ESObject *function, const ESValue &, int argc, ESValue *argv) {
     static const QString kFormats = QStringLiteral("bcdefgiopsux");
     ESValue fmt = esArgument(argc, argv, 1);
@@ -247,13 +318,14 @@ ESValue print(ESContext &c, ESObject *function, const ESValue &, int argc, ESVal
     if (!format.isEmpty() && (format.size() != 1 || !kFormats.contains(format)))
         c.throwError(QStringLiteral("invalid print format: ") + format);
     std::string text = evaluateText(c, function, argv[0]);
-    int radix = self(function).printRadix;
-    char chosen = !format.isEmpty() ? format[0].toLatin1()
-                  : radix == 16     ? 'x'
-                  : radix == 8      ? 'o'
-                  : radix == 2      ? 'b'
-                                    : 'd';
-    say(function, c.toText(argv[0]) + QStringLiteral(" = ") + formatted(text, chosen));
+    DebugScriptObjectClass &debug = self(function);
+    char chosen = !format.isEmpty() ? format[0].toLatin1() : radixFormat(debug.printRadix);
+    std::optional<std::uint64_t> address = parseInteger(text);
+    QString shown =
+        chosen == 's' && address
+            ? guarded(c, [&] { return targetString(debug.engine(c), *address, debug.printArray); })
+            : formatted(text, chosen);
+    say(function, c.toText(argv[0]) + QStringLiteral(" = ") + shown);
     return ESValue::undefined();
 }
 
@@ -273,8 +345,25 @@ ESValue printlocals(ESContext &c, ESObject *function, const ESValue &, int, ESVa
 }
 
 ESValue printglobals(ESContext &c, ESObject *function, const ESValue &, int, ESValue *) {
-    self(function).engine(c);
-    unsupported(c, "printglobals");
+    DebugScriptObjectClass &debug = self(function);
+    SymbolicDebuggerInterface &engine = debug.engine(c);
+    std::optional<std::vector<std::string>> names =
+        guarded(c, [&] { return engine.getGlobalVariables(); });
+    if (!names)
+        unsupported(c, "printglobals");
+    // One unreadable variable does not hide the others.
+    for (const std::string &name : *names) {
+        QString value;
+        try {
+            value = formatted(engine.evaluateExpression(name), radixFormat(debug.printRadix));
+        } catch (const HException &error) {
+            value = QString::fromStdString(error.message());
+        } catch (const ParserException &error) {
+            value = QString::fromStdString(error.message());
+        }
+        say(function, QString::fromStdString(name) + QStringLiteral(" = ") + value);
+    }
+    return ESValue::undefined();
 }
 
 ESValue wait(ESContext &c, ESObject *function, const ESValue &, int, ESValue *argv) {
@@ -284,18 +373,23 @@ ESValue wait(ESContext &c, ESObject *function, const ESValue &, int, ESValue *ar
     double ms = argv[0].isUndefined() ? 0 : c.toNumber(argv[0]);
     QDeadlineTimer deadline = ms > 0 ? QDeadlineTimer(qint64(std::min(ms, 1e12)))
                                      : QDeadlineTimer(QDeadlineTimer::Forever);
-    // Short slices keep the stop action working while the target runs.
-    while (!guarded(c, [&] {
-        return engine.waitForStop(int(std::min<qint64>(
-            kSliceMs, deadline.isForever() ? kSliceMs : deadline.remainingTime())));
-    })) {
-        if (c.shouldStop())
-            return ESValue::undefined();
-        if (deadline.hasExpired())
-            return ESValue::fromNumber(0);
+    for (;;) {
+        // Short slices keep the stop action working while the target runs.
+        while (!guarded(c, [&] {
+            return engine.waitForStop(int(std::min<qint64>(
+                kSliceMs, deadline.isForever() ? kSliceMs : deadline.remainingTime())));
+        })) {
+            if (c.shouldStop())
+                return ESValue::undefined();
+            if (deadline.hasExpired())
+                return ESValue::fromNumber(0);
+        }
+        debug.located.reset();
+        int number = debug.breakpointAt(programCounter(c, engine));
+        if (!number || debug.hit(c, number))
+            return ESValue::fromNumber(number);
+        guarded(c, [&] { engine.go(); });
     }
-    debug.located.reset();
-    return ESValue::fromNumber(debug.breakpointAt(programCounter(c, engine)));
 }
 
 ESValue stopped(ESContext &c, ESObject *function, const ESValue &, int, ESValue *) {
@@ -310,21 +404,66 @@ ESValue quit(ESContext &, ESObject *function, const ESValue &, int, ESValue *) {
     return ESValue::undefined();
 }
 
+// The frames the engine can tell without unwinding information: the innermost, and its
+// caller where the return address is known.
+std::vector<std::uint64_t> frames(ESContext &c, SymbolicDebuggerInterface &engine) {
+    std::vector<std::uint64_t> found{programCounter(c, engine)};
+    std::uint64_t back = 0;
+    if (guarded(c, [&] { return engine.getReturnAddress(back); }))
+        found.push_back(back);
+    return found;
+}
+
 ESValue where(ESContext &c, ESObject *function, const ESValue &, int, ESValue *) {
     SymbolicDebuggerInterface &engine = self(function).engine(c);
-    // Without unwinding information the stack is its innermost frame.
-    say(function, QStringLiteral("#0 ") + describe(c, engine, programCounter(c, engine)));
+    std::vector<std::uint64_t> stack = frames(c, engine);
+    for (std::size_t i = 0; i < stack.size(); ++i)
+        say(function, QStringLiteral("#%1 ").arg(i) + describe(c, engine, stack[i]));
     return ESValue::undefined();
+}
+
+// Once a script chose source display: the lines around the one at the address, that line
+// marked.
+void showSource(ESContext &c, ESObject *function, SymbolicDebuggerInterface &engine,
+                std::uint64_t address) {
+    const std::optional<std::pair<int, int>> &display = self(function).sourceDisplay;
+    if (!display)
+        return;
+    std::optional<Location> location = sourceLocation(c, engine, address);
+    if (!location || location->file.empty() || location->line <= 0)
+        return;
+    QFile file(QString::fromStdString(location->file));
+    if (!file.open(QIODevice::ReadOnly)) {
+        say(function, QStringLiteral("cannot read ") + file.fileName());
+        return;
+    }
+    const int first = std::max(1, location->line - display->first);
+    const int last = location->line + display->second;
+    for (int number = 1; number <= last && !file.atEnd(); ++number) {
+        QByteArray text = file.readLine();
+        if (number < first)
+            continue;
+        while (text.endsWith('\n') || text.endsWith('\r'))
+            text.chop(1);
+        say(function,
+            QStringLiteral("%1%2  %3")
+                .arg(number == location->line ? QStringLiteral("=>") : QStringLiteral("  "))
+                .arg(number, 5)
+                .arg(QString::fromUtf8(text)));
+    }
 }
 
 ESValue locate(ESContext &c, ESObject *function, const ESValue &, int argc, ESValue *argv) {
     DebugScriptObjectClass &debug = self(function);
     SymbolicDebuggerInterface &engine = debug.engine(c);
     ESValue frame = esArgument(argc, argv, 0);
-    if (!frame.isUndefined() && c.toInt32(frame) != 0)
+    std::vector<std::uint64_t> stack = frames(c, engine);
+    double number = frame.isUndefined() ? 0 : c.toNumber(frame);
+    if (!(number >= 0) || number != std::trunc(number) || number >= double(stack.size()))
         c.throwRangeError(QStringLiteral("no frame %1").arg(c.toText(frame)));
-    debug.located = programCounter(c, engine);
+    debug.located = stack[std::size_t(number)];
     say(function, describe(c, engine, *debug.located));
+    showSource(c, function, engine, *debug.located);
     return ESValue::undefined();
 }
 
@@ -333,6 +472,7 @@ ESValue locatepc(ESContext &c, ESObject *function, const ESValue &, int, ESValue
     SymbolicDebuggerInterface &engine = debug.engine(c);
     debug.located = addressOf(c, engine, argv[0]);
     say(function, describe(c, engine, *debug.located));
+    showSource(c, function, engine, *debug.located);
     return ESValue::undefined();
 }
 
@@ -346,9 +486,25 @@ ESValue disassembly(ESContext &c, ESObject *function, const ESValue &, int, ESVa
     unsupported(c, "disassembly");
 }
 
-ESValue source(ESContext &c, ESObject *function, const ESValue &, int, ESValue *) {
-    self(function).engine(c);
-    unsupported(c, "source");
+int lineCount(ESContext &c, const ESValue &count) {
+    if (count.isUndefined())
+        return 0;
+    double number = c.toNumber(count);
+    if (!(number >= 0) || number != std::trunc(number) || number > 100000)
+        c.throwRangeError(QStringLiteral("invalid line count: ") + c.toText(count));
+    return int(number);
+}
+
+// Shows the located position in source display, which later locations keep.
+ESValue source(ESContext &c, ESObject *function, const ESValue &, int argc, ESValue *argv) {
+    DebugScriptObjectClass &debug = self(function);
+    SymbolicDebuggerInterface &engine = debug.engine(c);
+    debug.sourceDisplay =
+        std::pair(lineCount(c, esArgument(argc, argv, 0)), lineCount(c, esArgument(argc, argv, 1)));
+    std::uint64_t address = debug.located ? *debug.located : programCounter(c, engine);
+    say(function, describe(c, engine, address));
+    showSource(c, function, engine, address);
+    return ESValue::undefined();
 }
 
 std::optional<Location> locatedSource(ESContext &c, ESObject *function) {
@@ -376,9 +532,12 @@ ESValue setprintradix(ESContext &c, ESObject *function, const ESValue &, int, ES
     return ESValue::undefined();
 }
 
-ESValue setprintarray(ESContext &c, ESObject *function, const ESValue &, int, ESValue *) {
-    self(function).engine(c);
-    unsupported(c, "setprintarray");
+ESValue setprintarray(ESContext &c, ESObject *function, const ESValue &, int, ESValue *argv) {
+    double elements = c.toNumber(argv[0]);
+    if (!(elements >= 1) || elements != std::trunc(elements) || elements > 65536)
+        c.throwRangeError(QStringLiteral("invalid element count: ") + c.toText(argv[0]));
+    self(function).printArray = int(elements);
+    return ESValue::undefined();
 }
 
 ESValue setprintstring(ESContext &c, ESObject *function, const ESValue &, int, ESValue *) {
@@ -482,20 +641,34 @@ SymbolicDebuggerInterface &DebugScriptObjectClass::engine(ESContext &context) co
 }
 
 int DebugScriptObjectClass::breakpointAt(std::uint64_t address) const {
-    for (const auto &[number, at] : m_breakpoints)
-        if (at == address)
+    for (const auto &[number, breakpoint] : m_breakpoints)
+        if (breakpoint.address == address)
             return number;
     return 0;
 }
 
-int DebugScriptObjectClass::addBreakpoint(ESContext &context, std::uint64_t address) {
+int DebugScriptObjectClass::addBreakpoint(ESContext &context, std::uint64_t address, bool temporary,
+                                          int count) {
     if (int number = breakpointAt(address))
         return number;
     SymbolicDebuggerInterface &debugger = engine(context);
     if (!guarded(context, [&] { return debugger.setBreakpoint(address); }))
         context.throwError(QStringLiteral("cannot set a breakpoint at ") + hexAddress(address));
-    m_breakpoints[m_nextNumber] = address;
+    m_breakpoints[m_nextNumber] = {address, temporary, std::max(0, count - 1)};
     return m_nextNumber++;
+}
+
+bool DebugScriptObjectClass::hit(ESContext &context, int number) {
+    auto found = m_breakpoints.find(number);
+    if (found == m_breakpoints.end())
+        return true;
+    if (found->second.ignore > 0) {
+        --found->second.ignore;
+        return false;
+    }
+    if (found->second.temporary)
+        deleteBreakpoint(context, number);
+    return true;
 }
 
 bool DebugScriptObjectClass::deleteBreakpoint(ESContext &context, int number) {
@@ -507,7 +680,7 @@ bool DebugScriptObjectClass::deleteBreakpoint(ESContext &context, int number) {
             ++at;
             continue;
         }
-        std::uint64_t address = at->second;
+        std::uint64_t address = at->second.address;
         at = m_breakpoints.erase(at);
         guarded(context, [&] { return debugger.clearBreakpoint(address); });
     }
@@ -517,4 +690,5 @@ bool DebugScriptObjectClass::deleteBreakpoint(ESContext &context, int number) {
 void DebugScriptObjectClass::endSession() {
     m_breakpoints.clear();
     located.reset();
+    sourceDisplay.reset();
 }

@@ -11,6 +11,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <map>
 #include <set>
 
@@ -20,7 +21,15 @@ namespace {
 // stops at `stopPc`. Symbols: "main" at 0x100, "tick" at 0x180; "count" reads as 42.
 class FakeDebugger : public SymbolicDebuggerInterface {
 public:
-    std::size_t readMemory(int, std::uint64_t, std::size_t, void *) override { return 0; }
+    // Memory is a string at 0x300 ("text").
+    std::size_t readMemory(int, std::uint64_t address, std::size_t length, void *out) override {
+        static const char kText[] = "say \"hi\"\n";
+        if (address < 0x300 || address >= 0x300 + sizeof kText)
+            return 0;
+        std::size_t count = std::min<std::size_t>(length, 0x300 + sizeof kText - address);
+        std::memcpy(out, kText + (address - 0x300), count);
+        return count;
+    }
     std::size_t writeMemory(int, std::uint64_t, std::size_t, const void *) override { return 0; }
     bool setBreakpoint(std::uint64_t address) override {
         if (address >= 0x10000)
@@ -37,12 +46,17 @@ public:
             value = pc;
         else if (name == "r0")
             value = 7;
+        else if (name == "SP")
+            value = 0x20001000;
         else
             return false;
         return true;
     }
     bool setRegister(const std::string &, std::uint64_t) override { return false; }
-    void go() override { running = true; }
+    void go() override {
+        running = true;
+        ++goes;
+    }
     void stepInstruction() override { pc += 2; }
     void stop() override { running = false; }
     bool isRunning() override { return running; }
@@ -63,10 +77,17 @@ public:
         start = end = 0;
         return true;
     }
+    // Lines 10 to 137 of main.c, one instruction each from 0x100.
+    std::vector<std::uint64_t> getLineAddresses(const std::string &file, int &line) override {
+        if (file != "main.c" || line < 10 || line > 137)
+            return {};
+        return {std::uint64_t(0x100 + (line - 10) * 2)};
+    }
     std::string evaluateExpression(const std::string &expression) override {
         static const std::map<std::string, std::string> kValues = {
-            {"main", "256"}, {"tick", "384"},     {"count", "42"}, {"ratio", "1.5"},
-            {"ok", "true"},  {"name", "\"abc\""}, {"minus", "-3"}, {"far", "65536"},
+            {"main", "256"},  {"tick", "384"},  {"count", "42"},
+            {"ratio", "1.5"}, {"ok", "true"},   {"name", "\"abc\""},
+            {"minus", "-3"},  {"far", "65536"}, {"text", "768"},
         };
         auto found = kValues.find(expression);
         if (found == kValues.end())
@@ -80,6 +101,7 @@ public:
     bool running = false;
     int stopAfterWaits = 2;
     int waits = 0;
+    int goes = 0;
 };
 
 class DebugObject : public ::testing::Test {
@@ -115,9 +137,31 @@ TEST_F(DebugObject, BreakpointsAreNumberedAndHitsReportTheirNumber) {
                                           "Breakpoint 2 at 0x00000180 in tick at main.c:74\n"));
     EXPECT_EQ(engine.breakpoints, (std::set<std::uint64_t>{0x180}));
     EXPECT_EQ(eval("Debug.deletebreak(0); Debug.breakexpr('main', 1)"), "3");
-    EXPECT_EQ(eval("Debug.breakexpr('tick', 2)"),
-              "error: Debug.breakexpr with a count is not supported by this debugger");
     EXPECT_EQ(engine.breakpoints, (std::set<std::uint64_t>{0x100}));
+}
+
+TEST_F(DebugObject, CountedAndTemporaryBreakpointsAndLineSteps) {
+    // The fake stops at 0x180 on every run: the third hit is the one reported.
+    engine.stopAfterWaits = 0;
+    EXPECT_EQ(eval("Debug.breakexpr('tick', 3); Debug.go(); Debug.wait(5000)"), "1");
+    EXPECT_EQ(engine.goes, 3);
+    EXPECT_EQ(eval("Debug.go(); Debug.wait(5000)"), "1");
+    EXPECT_EQ(engine.goes, 4);
+    EXPECT_EQ(eval("Debug.breakexpr('main', -1)"), "error: invalid count: -1");
+
+    EXPECT_EQ(eval("Debug.deletebreak(0); Debug.breakline('main.c', 74, true)"), "2");
+    EXPECT_EQ(eval("Debug.go(); Debug.wait(5000)"), "2");
+    EXPECT_TRUE(engine.breakpoints.empty());
+    EXPECT_EQ(eval("Debug.breakline('main.c', 9)"), "error: no code at main.c:9");
+    EXPECT_EQ(eval("Debug.breakline('main.c', 1.5)"), "error: invalid line number: 1.5");
+
+    engine.pc = 0x100;
+    EXPECT_EQ(eval("Debug.stepover(); Debug.getlinenumber()"), "11");
+    EXPECT_EQ(eval("Debug.stepout()"), "error: no function at 0x00000102 to step out of");
+    EXPECT_EQ(engine.goes, 5);
+    EXPECT_EQ(eval("Debug.go(); Debug.stepover()"), "error: the target is running");
+    EXPECT_EQ(eval("Debug.printglobals()"),
+              "error: Debug.printglobals is not supported by this debugger");
 }
 
 TEST_F(DebugObject, WaitGivesUpAfterItsTime) {
@@ -150,9 +194,18 @@ TEST_F(DebugObject, ExpressionsBecomeScriptValuesAndPrintInTheirFormat) {
                                           "count = 0x2a\nr0 0x00000007\npc 0x00000100\n"
                                           "#0 0x00000100 in main at main.c:10\n"));
     EXPECT_EQ(eval("Debug.print('count', 'q')"), "error: invalid print format: q");
+
+    // Strings end at their terminator, at the element limit or where memory does.
+    host.output.clear();
+    eval("Debug.print('text', 's'); Debug.setprintarray(3); Debug.print('text', 's');"
+         "Debug.setprintarray(9); Debug.print('text', 's'); Debug.print('count', 's')");
+    EXPECT_EQ(host.output, QStringLiteral("text = \"say \\\"hi\\\"\\x0a\"\n"
+                                          "text = \"say\"...\n"
+                                          "text = \"say \\\"hi\\\"\\x0a\"\n"
+                                          "count = cannot read memory at 0x0000002a\n"));
+    EXPECT_EQ(eval("Debug.setprintarray(0)"), "error: invalid element count: 0");
     EXPECT_EQ(eval("Debug.setprintradix(3)"), "error: invalid radix: 3");
     EXPECT_EQ(eval("Debug.getfunction(0x182) + Debug.getfunction('main')"), "tickmain");
-    EXPECT_EQ(eval("Debug.stepover()"), "error: Debug.stepover is not supported by this debugger");
 }
 
 TEST_F(DebugObject, WithoutASessionMethodsFailClearly) {

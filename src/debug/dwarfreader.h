@@ -1,0 +1,86 @@
+#pragma once
+
+#include "core/hexception.h"
+
+#include <cstdint>
+#include <cstring>
+#include <span>
+#include <string>
+
+// Bounded reads from one DWARF section: fixed-size integers in the file's byte order, LEB128
+// numbers and strings. Every overrun throws HException with the reader's message.
+class DwarfReader {
+public:
+    DwarfReader(std::span<const std::uint8_t> bytes, bool littleEndian, const char *failure)
+        : m_bytes(bytes), m_little(littleEndian), m_failure(failure) {}
+
+    [[noreturn]] void fail() const { throw HException(m_failure); }
+    std::uint64_t position() const { return m_at; }
+    std::uint64_t left() const { return m_bytes.size() - m_at; }
+    void seek(std::uint64_t position) {
+        if (position > m_bytes.size())
+            fail();
+        m_at = position;
+    }
+    void skip(std::uint64_t count) {
+        if (count > left())
+            fail();
+        m_at += count;
+    }
+    std::uint64_t fixed(unsigned size) {
+        if (size > left())
+            fail();
+        std::uint64_t value = 0;
+        for (unsigned i = 0; i < size; ++i) {
+            const unsigned index = m_little ? size - 1 - i : i;
+            value = value << 8 | m_bytes[m_at + index];
+        }
+        m_at += size;
+        return value;
+    }
+    std::uint64_t uleb() {
+        std::uint64_t value = 0;
+        for (unsigned shift = 0;; shift += 7) {
+            const std::uint8_t byte = std::uint8_t(fixed(1));
+            if (shift < 64)
+                value |= std::uint64_t(byte & 0x7f) << shift;
+            if (!(byte & 0x80))
+                return value;
+        }
+    }
+    std::int64_t sleb() {
+        std::uint64_t value = 0;
+        unsigned shift = 0;
+        std::uint8_t byte;
+        do {
+            byte = std::uint8_t(fixed(1));
+            if (shift < 64)
+                value |= std::uint64_t(byte & 0x7f) << shift;
+            shift += 7;
+        } while (byte & 0x80);
+        if (shift < 64 && (byte & 0x40))
+            value |= ~std::uint64_t(0) << shift;
+        return std::int64_t(value);
+    }
+    std::string string() {
+        if (left() == 0)
+            fail();
+        const auto *first = m_bytes.data() + m_at;
+        const auto *end = static_cast<const std::uint8_t *>(std::memchr(first, 0, left()));
+        if (!end)
+            fail();
+        m_at += std::uint64_t(end - first) + 1;
+        return std::string(first, end);
+    }
+    // The string at an offset of this section.
+    std::string stringAt(std::uint64_t offset) {
+        seek(offset);
+        return string();
+    }
+
+private:
+    std::span<const std::uint8_t> m_bytes;
+    bool m_little;
+    const char *m_failure;
+    std::uint64_t m_at = 0;
+};

@@ -1,0 +1,158 @@
+// `Debug` over the real engine: QEMU's GDB server running a small program built here with
+// line information, stepped by source line.
+
+#include "crosstool.h"
+#include "hosttesting.h"
+#include "scratchdirtest.h"
+#include "toolrunner.h"
+
+#include "debug/htcplink.h"
+#include "debug/remoteserialprotocoltarget.h"
+#include "debug/standarddebugger.h"
+
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <thread>
+
+namespace {
+
+std::string program(const std::string &name) {
+    return QStandardPaths::findExecutable(QString::fromStdString(name)).toStdString();
+}
+
+class DebugQemu : public ScratchDirTest {
+protected:
+    void SetUp() override {
+        REQUIRE_TOOL("qemu-system-arm", "qemu-system-arm");
+        REQUIRE_TOOL("arm-none-eabi-gcc", "gcc-arm-none-eabi");
+        write("stepping.c", readFileBytes(testDataPath("debug/stepping.c")));
+        ToolResult gcc =
+            runTool(program("arm-none-eabi-gcc"),
+                    {"-mcpu=cortex-m3", "-mthumb", "-O0", "-g", "-gdwarf-5", "-Wa,--gdwarf-5",
+                     "-nostdlib", "-ffreestanding", "-T", testDataPath("debug/stepping.ld"),
+                     "-Wl,-e,start", "stepping.c", "-o", "stepping.elf"},
+                    {}, m_dir.path().toStdString());
+        ASSERT_EQ(gcc.exitCode, 0) << gcc.err;
+        startQemu();
+        auto link = std::make_unique<HTcpLink>("127.0.0.1", m_port);
+        m_engine = std::make_unique<StandardDebugger>(
+            std::make_unique<RemoteSerialProtocolTarget>(std::move(link)));
+        m_engine->loadSymbols(path("stepping.elf"));
+        m_host.environment.setDebugger(m_engine.get());
+    }
+    void TearDown() override {
+        m_host.environment.setDebugger(nullptr);
+        m_engine.reset();
+        if (m_qemu.state() != QProcess::NotRunning) {
+            m_qemu.kill();
+            m_qemu.waitForFinished(5000);
+        }
+    }
+
+    void startQemu() {
+        // A port that was free a moment ago; QEMU failing to bind it shows as a start failure.
+        QTcpServer probe;
+        ASSERT_TRUE(probe.listen(QHostAddress::LocalHost, 0));
+        m_port = probe.serverPort();
+        probe.close();
+        m_qemu.setProcessChannelMode(QProcess::MergedChannels);
+        m_qemu.start(QString::fromStdString(program("qemu-system-arm")),
+                     {"-M", "lm3s6965evb", "-nographic", "-monitor", "none", "-serial", "null",
+                      "-S", "-gdb", QString("tcp:127.0.0.1:%1").arg(m_port), "-kernel",
+                      QString::fromStdString(path("stepping.elf"))});
+        ASSERT_TRUE(m_qemu.waitForStarted(10000));
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+        while (std::chrono::steady_clock::now() < deadline) {
+            ASSERT_EQ(m_qemu.state(), QProcess::Running) << m_qemu.readAll().toStdString();
+            QTcpSocket socket;
+            socket.connectToHost(QHostAddress::LocalHost, m_port);
+            if (socket.waitForConnected(200)) {
+                socket.disconnectFromHost();
+                // QEMU takes one client at a time; let it see this one go.
+                std::this_thread::sleep_for(std::chrono::milliseconds(100));
+                return;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        }
+        FAIL() << "QEMU's GDB server does not listen";
+    }
+
+    std::string eval(const std::string &source) {
+        return m_host.eval(QString::fromStdString(source)).toStdString();
+    }
+
+    QProcess m_qemu;
+    quint16 m_port = 0;
+    std::unique_ptr<StandardDebugger> m_engine;
+    HostFixture m_host;
+};
+
+const char kWhere[] = "[Debug.getfunction('@pc'), Debug.getlinenumber()].join()";
+
+TEST_F(DebugQemu, LinesStepOverCallsAndOutOfFunctions) {
+    EXPECT_EQ(
+        eval("var b = Debug.breakline('stepping.c', 15); Debug.go(); b + ',' + Debug.wait(10000)"),
+        "1,1");
+    EXPECT_EQ(eval(kWhere), "step,15");
+    EXPECT_TRUE(eval("Debug.getfilename()").ends_with("/stepping.c"));
+    // The call on line 15 runs through; the loop goes back and forth between its lines.
+    EXPECT_EQ(eval("Debug.deletebreak(0); Debug.stepover();" + std::string(kWhere)), "step,14");
+    EXPECT_EQ(eval("Debug.stepover();" + std::string(kWhere)), "step,15");
+    // Out of a function that keeps its return address on the stack: back in the caller,
+    // the loop finished.
+    EXPECT_EQ(eval("Debug.stepout();" + std::string(kWhere) + " + ',' + Debug.evaluate('counter')"),
+              "start,23,12");
+    // A line without code moves on to the next that has.
+    EXPECT_EQ(eval("Debug.breakline('stepping.c', 22)"), "2");
+    m_host.output.clear();
+    eval("Debug.showbreak(2)");
+    EXPECT_NE(m_host.output.indexOf(QStringLiteral("in start at ")), -1)
+        << m_host.output.toStdString();
+    EXPECT_TRUE(m_host.output.endsWith(QStringLiteral("stepping.c:23\n")))
+        << m_host.output.toStdString();
+    EXPECT_EQ(eval("Debug.breakline('stepping.c', 40)"), "error: no code at stepping.c:40");
+    EXPECT_EQ(eval("Debug.breakline('other.c', 15)"), "error: no code at other.c:15");
+    EXPECT_EQ(eval("Debug.breakline('stepping.c', 0)"), "error: invalid line number: 0");
+}
+
+TEST_F(DebugQemu, CountsTemporaryBreakpointsLeafFunctionsAndSource) {
+    // The third call of twice(i) is the one with i = 2.
+    EXPECT_EQ(eval("Debug.breakexpr('twice', 3); Debug.go(); Debug.wait(10000)"), "1");
+    EXPECT_EQ(eval("Debug.evaluate('@r0')"), "2");
+    // At a function's entry its caller is known too.
+    m_host.output.clear();
+    eval("Debug.where(); Debug.locate(1)");
+    EXPECT_NE(m_host.output.indexOf(QStringLiteral("#0 0x00000008 in twice at ")), -1)
+        << m_host.output.toStdString();
+    EXPECT_NE(m_host.output.indexOf(QStringLiteral("#1 0x00000036 in step at ")), -1)
+        << m_host.output.toStdString();
+    EXPECT_EQ(eval("Debug.getlinenumber()"), "15");
+    EXPECT_EQ(eval("Debug.locate(2)"), "error: no frame 2");
+    EXPECT_EQ(eval("Debug.stepout();" + std::string(kWhere)), "step,15");
+    // A temporary breakpoint stops once; out of a leaf function from its middle.
+    EXPECT_EQ(eval("Debug.deletebreak(1); Debug.breakline('stepping.c', 8, true); Debug.go();"
+                   "Debug.wait(10000) + ',' + Debug.evaluate('@r0')"),
+              "2,3");
+    m_host.output.clear();
+    eval("Debug.showbreak(0)");
+    EXPECT_EQ(m_host.output, QStringLiteral("No breakpoints\n"));
+    EXPECT_EQ(eval("Debug.stepout();" + std::string(kWhere)), "step,15");
+
+    m_host.output.clear();
+    eval("Debug.source(1, 1); Debug.printglobals()");
+    const QString output = m_host.output;
+    EXPECT_NE(output.indexOf(QStringLiteral("     14      for (int i = 0; i < n; ++i)\n"
+                                            "=>   15          total += twice(i);\n"
+                                            "     16      counter = total;\n")),
+              -1)
+        << output.toStdString();
+    EXPECT_NE(output.indexOf(QStringLiteral("counter = 0\nvalue = 0\n")), -1)
+        << output.toStdString();
+}
+
+} // namespace
