@@ -454,7 +454,7 @@ mode_t currentUmask() {
 } // namespace
 
 void PackageArchive::extractFile(const PackageArchiveFile &file, const std::string &destination,
-                                 bool overwrite) {
+                                 bool overwrite, const Sink &written) {
     struct stat existing;
     if (::lstat(destination.c_str(), &existing) == 0) {
         if (!overwrite)
@@ -474,6 +474,8 @@ void PackageArchive::extractFile(const PackageArchiveFile &file, const std::stri
     readContents(file, [&](const char *data, std::size_t size) {
         if (!writeAll(fd, data, size))
             throw HException(writeFailure);
+        if (written)
+            written(data, size);
     });
     if (::close(output.releaseDescriptor()) != 0)
         throw HException(writeFailure);

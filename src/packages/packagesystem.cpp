@@ -5,6 +5,7 @@
 #include "core/version.h"
 #include "packages/packagearchive.h"
 #include "packages/packagedescription.h"
+#include "packages/packagefilescan.h"
 #include "packages/packagesums.h"
 #include "packages/packageuserinterface.h"
 
@@ -488,28 +489,28 @@ PackageSystem::Result PackageSystem::install(Installation &in) {
                     in.createdDirectories.push_back(std::move(dir));
                 in.createdFiles.push_back(entry.destination);
             }
-            in.archive.extractFile(entry.file, entry.destination, true);
+            PackageFileScan scan;
+            in.archive.extractFile(
+                entry.file, entry.destination, true,
+                [&scan](const char *data, std::size_t size) { scan.add(data, size); });
 
-            // Files that point into the environment's own directory are pointed at the
+            // Text files that point into the environment's own directory are pointed at the
             // installed copy instead.
-            if (entry.file.size() <= 16u << 20) {
+            std::uint32_t crc = scan.crc32();
+            if (scan.referencesTovanDir() && entry.file.size() <= 16u << 20) {
                 QFile file(QString::fromStdString(entry.destination));
-                if (file.open(QIODevice::ReadOnly)) {
-                    const std::string text = file.readAll().toStdString();
-                    file.close();
-                    if (text.find('\0') == std::string::npos &&
-                        text.find("$(TovanDir)/") != std::string::npos) {
-                        const std::string rewritten = rewriteTovanDir(text, in.installDirectory);
-                        if (rewritten != text && !writeFileAtomically(entry.destination, rewritten))
-                            throw HException("cannot rewrite");
-                        ::chmod(entry.destination.c_str(), entry.file.mode() & 07777 & ~06000);
-                    }
-                }
+                const std::string text =
+                    file.open(QIODevice::ReadOnly) ? file.readAll().toStdString() : std::string();
+                if (text.size() != entry.file.size()) // never rewrite from a short read
+                    throw HException("cannot read back");
+                const std::string rewritten = rewriteTovanDir(text, in.installDirectory);
+                if (rewritten != text && !writeFileAtomically(entry.destination, rewritten))
+                    throw HException("cannot rewrite");
+                ::chmod(entry.destination.c_str(), entry.file.mode() & 07777 & ~06000);
+                crc = std::uint32_t(crc32_z(0, reinterpret_cast<const Bytef *>(rewritten.data()),
+                                            rewritten.size()));
             }
-            const std::optional<std::uint32_t> crc = fileCrc32(entry.destination);
-            if (!crc)
-                throw HException("cannot read back");
-            installed.push_back({entry.destination, *crc});
+            installed.push_back({entry.destination, crc});
         }
     } catch (const HException &) {
         in.rollBack();

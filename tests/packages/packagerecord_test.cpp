@@ -3,6 +3,7 @@
 #include "core/hexception.h"
 #include "packages/packagedescription.h"
 #include "packages/packagedigest.h"
+#include "packages/packagefilescan.h"
 #include "packages/packagerecord.h"
 #include "packages/packagesystem.h"
 
@@ -204,6 +205,31 @@ TEST_F(PackageCrc, DigestsMatchTheReferenceWhateverThePieces) {
     EXPECT_EQ(fileMd5(file) + "\n",
               runTool("/bin/sh", {"-c", "md5sum '" + file + "' | cut -c1-32"}).out);
     EXPECT_EQ(fileMd5(path("missing")), "");
+}
+
+// The sum and the reference are found however the bytes are split, a reference across
+// pieces included; a NUL anywhere, before or after the reference, makes the file binary.
+TEST(PackageFileScan, SumsAndFindsReferencesWhateverThePieces) {
+    const std::string text = std::string(20, ' ') + "$(TovanDir)/x.h\n" + std::string(9, 'y');
+    struct Row {
+        std::string bytes;
+        bool references;
+    };
+    const std::vector<Row> rows = {{text, true},
+                                   {"$(TovanDir) $(TovanDir)x/ $(TovanDir", false},
+                                   {std::string(1, '\0') + text, false},
+                                   {text + std::string(1, '\0'), false}};
+    for (const Row &row : rows) {
+        for (std::size_t piece = 1; piece <= row.bytes.size(); ++piece) {
+            PackageFileScan scan;
+            for (std::size_t at = 0; at < row.bytes.size(); at += piece)
+                scan.add(row.bytes.data() + at, std::min(piece, row.bytes.size() - at));
+            EXPECT_EQ(scan.referencesTovanDir(), row.references) << piece << " " << row.bytes;
+            EXPECT_EQ(scan.crc32(), crc32(0, reinterpret_cast<const Bytef *>(row.bytes.data()),
+                                          uInt(row.bytes.size())))
+                << piece;
+        }
+    }
 }
 
 TEST(TovanDirRewrite, EachReferenceOnItsOwn) {
