@@ -360,12 +360,18 @@ PackageArchiveFile PackageArchive::findDescriptionFile() const {
 }
 
 std::string PackageArchive::fileData(const PackageArchiveFile &file) {
+    keepContents(file);
+    return file.contents();
+}
+
+void PackageArchive::keepContents(const PackageArchiveFile &file) {
     if (file.hasContents())
-        return file.contents();
+        return;
     std::string bytes;
+    // The claimed size is not trusted beyond what is kept of recent reads anyway.
+    bytes.reserve(std::size_t(std::min<std::uint64_t>(file.size(), kRecentLimit)));
     readContents(file, [&bytes](const char *data, std::size_t size) { bytes.append(data, size); });
-    file.m_record->contents = bytes;
-    return bytes;
+    file.m_record->contents = std::move(bytes);
 }
 
 void PackageArchive::readContents(const PackageArchiveFile &file, const Sink &sink) {

@@ -69,6 +69,9 @@ public:
 
     // The contents of an entry; they are kept in the entry once loaded.
     std::string fileData(const PackageArchiveFile &file);
+    // Loads an entry's contents into the entry, where later reads find them without going
+    // back to the (compressed) stream.
+    void keepContents(const PackageArchiveFile &file);
     // Hands an entry's contents to `sink` piece by piece, without keeping them.
     using Sink = std::function<void(const char *data, std::size_t size)>;
     void readContents(const PackageArchiveFile &file, const Sink &sink);

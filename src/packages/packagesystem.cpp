@@ -31,6 +31,9 @@ const char kListName[] = "available_packages.xml";
 const char kLockName[] = ".lock";
 const char kPackagesPrefix[] = "packages/";
 const char kBackupSuffix[] = ".qzbackup-";
+// How much of a package's contents an install keeps in memory between reading them all
+// (before anything is written) and extracting them.
+constexpr std::uint64_t kKeptContentsLimit = 256 << 20;
 
 bool endsWith(std::string_view text, std::string_view suffix) {
     return text.size() >= suffix.size() && text.substr(text.size() - suffix.size()) == suffix;
@@ -434,8 +437,17 @@ PackageSystem::Result PackageSystem::install(Installation &in) {
                                  "\": named twice");
             in.entries.push_back({file, destination});
         }
-        for (const Installation::Entry &entry : in.entries)
-            in.archive.readContents(entry.file, [](const char *, std::size_t) {});
+        // What is read here is kept, within reason, so that extracting it does not
+        // decompress the archive a second time.
+        std::uint64_t kept = 0;
+        for (const Installation::Entry &entry : in.entries) {
+            if (kept + entry.file.size() <= kKeptContentsLimit) {
+                in.archive.keepContents(entry.file);
+                kept += entry.file.size();
+            } else {
+                in.archive.readContents(entry.file, [](const char *, std::size_t) {});
+            }
+        }
     } catch (const HException &e) {
         m_ui.error("Package installation error: " + e.message());
         return Result::Failed;
