@@ -493,6 +493,7 @@ PackageSystem::Result PackageSystem::install(Installation &in) {
                                    ? archiveInfo.st_mtime
                                    : std::numeric_limits<time_t>::max();
     std::optional<PackageUserInterface::Overwrite> policy;
+    std::set<fs::path> seenDirectories;
     std::vector<PackageRecord::InstalledFile> installed;
     std::string current;
     try {
@@ -532,8 +533,10 @@ PackageSystem::Result PackageSystem::install(Installation &in) {
                     throw HException("cannot keep a copy of the existing file");
                 in.backups.emplace_back(entry.destination, backup);
             } else {
-                for (std::string &dir : missingDirectories(entry.destination))
-                    in.createdDirectories.push_back(std::move(dir));
+                // A directory already seen exists, or is created with the file before it.
+                if (seenDirectories.insert(fs::path(entry.destination).parent_path()).second)
+                    for (std::string &dir : missingDirectories(entry.destination))
+                        in.createdDirectories.push_back(std::move(dir));
                 in.createdFiles.push_back(entry.destination);
             }
             PackageFileScan scan;
