@@ -21,7 +21,7 @@ runs=${QZPACKAGE_BENCH_RUNS:-5}
 work=$(mktemp -d)
 server=""
 cleanup() {
-    [ -n "$server" ] && kill "$server" 2>/dev/null && wait "$server" 2>/dev/null
+    [ -n "$server" ] && kill "$server" 2>/dev/null && { wait "$server" 2>/dev/null || true; }
     rm -rf "$work"
 }
 trap cleanup EXIT

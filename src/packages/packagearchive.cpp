@@ -360,12 +360,18 @@ PackageArchiveFile PackageArchive::findDescriptionFile() const {
 }
 
 std::string PackageArchive::fileData(const PackageArchiveFile &file) {
+    keepContents(file);
+    return file.contents();
+}
+
+void PackageArchive::keepContents(const PackageArchiveFile &file) {
     if (file.hasContents())
-        return file.contents();
+        return;
     std::string bytes;
+    // The claimed size is not trusted beyond what is kept of recent reads anyway.
+    bytes.reserve(std::size_t(std::min<std::uint64_t>(file.size(), kRecentLimit)));
     readContents(file, [&bytes](const char *data, std::size_t size) { bytes.append(data, size); });
-    file.m_record->contents = bytes;
-    return bytes;
+    file.m_record->contents = std::move(bytes);
 }
 
 void PackageArchive::readContents(const PackageArchiveFile &file, const Sink &sink) {
@@ -454,39 +460,42 @@ mode_t currentUmask() {
 } // namespace
 
 void PackageArchive::extractFile(const PackageArchiveFile &file, const std::string &destination,
-                                 bool overwrite) {
+                                 bool overwrite, const Sink &written) {
     struct stat existing;
-    if (::lstat(destination.c_str(), &existing) == 0) {
-        if (!overwrite)
-            throw HException("cannot overwrite file " + destination);
-    } else {
-        std::filesystem::path parent = std::filesystem::path(destination).parent_path();
-        std::error_code ignored; // a failure shows when the file is created
-        if (!parent.empty())
-            std::filesystem::create_directories(parent, ignored);
-    }
+    if (!overwrite && ::lstat(destination.c_str(), &existing) == 0)
+        throw HException("cannot overwrite file " + destination);
 
     ReplacementFile output(destination);
-    const int fd = output.create(0600);
+    int fd = output.create(0600);
+    if (fd < 0 && errno == ENOENT) { // the first file of a directory
+        const std::filesystem::path parent = std::filesystem::path(destination).parent_path();
+        std::error_code ignored; // a failure shows when the file is created
+        if (!parent.empty()) {
+            std::filesystem::create_directories(parent, ignored);
+            fd = output.create(0600);
+        }
+    }
     if (fd < 0)
         throw HException("cannot create output file " + destination);
     const std::string writeFailure = "cannot write to output file " + destination;
     readContents(file, [&](const char *data, std::size_t size) {
         if (!writeAll(fd, data, size))
             throw HException(writeFailure);
+        if (written)
+            written(data, size);
     });
-    if (::close(output.releaseDescriptor()) != 0)
-        throw HException(writeFailure);
 
-    const std::string &temporary = output.temporaryPath();
+    // Through the descriptor: a path would be looked up again for each.
     struct timespec times[2];
     times[0].tv_sec = times[1].tv_sec = time_t(file.modificationTime());
     times[0].tv_nsec = times[1].tv_nsec = 0;
-    ::utimensat(AT_FDCWD, temporary.c_str(), times, 0);
+    ::futimens(fd, times);
     // Permission bits only, less those the user masks: set-id bits from an archive are
     // never honoured.
-    if (::chmod(temporary.c_str(), file.mode() & 0777 & ~currentUmask()) != 0)
+    if (::fchmod(fd, file.mode() & 0777 & ~currentUmask()) != 0)
         throw HException("cannot set mode of output file " + destination);
+    if (::close(output.releaseDescriptor()) != 0)
+        throw HException(writeFailure);
     if (!output.commit(overwrite)) {
         if (errno == EEXIST)
             throw HException("cannot overwrite file " + destination);

@@ -69,15 +69,19 @@ public:
 
     // The contents of an entry; they are kept in the entry once loaded.
     std::string fileData(const PackageArchiveFile &file);
+    // Loads an entry's contents into the entry, where later reads find them without going
+    // back to the (compressed) stream.
+    void keepContents(const PackageArchiveFile &file);
     // Hands an entry's contents to `sink` piece by piece, without keeping them.
     using Sink = std::function<void(const char *data, std::size_t size)>;
     void readContents(const PackageArchiveFile &file, const Sink &sink);
 
     // Writes an entry to `destination` with its modification time and mode. The file is
     // written under a temporary name and renamed into place, so a failure leaves no partial
-    // file and keeps one that was there.
-    void extractFile(const PackageArchiveFile &file, const std::string &destination,
-                     bool overwrite);
+    // file and keeps one that was there. `written`, when given, sees every piece as it is
+    // written, so that a caller can sum the file without reading it back.
+    void extractFile(const PackageArchiveFile &file, const std::string &destination, bool overwrite,
+                     const Sink &written = {});
     // Where an entry named `name` belongs below `directory`. Names that would land outside
     // it (absolute, or with a ".." component) or that name no file are refused.
     static std::string extractionPath(const std::string &directory, const std::string &name);

@@ -6,13 +6,11 @@
 #include "xml/xmldocument.h"
 #include "xml/xmlelement.h"
 
-#include "packages/sha256hash.h"
-
-#include <QCryptographicHash>
-#include <QFile>
+#include "packages/packagedigest.h"
 
 #include <charconv>
 #include <fcntl.h>
+#include <memory>
 #include <sstream>
 #include <unistd.h>
 #include <zlib.h>
@@ -21,6 +19,7 @@ namespace {
 
 const char kPackage[] = "package";
 const char kInstalledFile[] = "installed_file";
+constexpr std::size_t kHashChunk = 1 << 20;
 
 // The first element named "package", the root included; the walk is iterative.
 XMLElement *findPackageElement(XMLElement *root) {
@@ -247,31 +246,27 @@ std::optional<std::uint32_t> fileCrc32(const std::string &path) {
 
 namespace {
 
-std::string fileHash(const std::string &path, QCryptographicHash::Algorithm algorithm) {
-    QFile file(QString::fromStdString(path));
-    QCryptographicHash hash(algorithm);
-    if (!file.open(QIODevice::ReadOnly) || !hash.addData(&file))
+std::string fileHash(const std::string &path, PackageDigest::Algorithm algorithm) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
         return {};
-    return hash.result().toHex().toStdString();
+    PackageDigest hash(algorithm);
+    std::unique_ptr<char[]> buffer(new char[kHashChunk]);
+    ssize_t got;
+    while ((got = ::read(fd, buffer.get(), kHashChunk)) > 0)
+        hash.addData(buffer.get(), std::size_t(got));
+    ::close(fd);
+    return got < 0 ? std::string() : hash.hexResult();
 }
 
 } // namespace
 
 std::string fileMd5(const std::string &path) {
-    return fileHash(path, QCryptographicHash::Md5);
+    return fileHash(path, PackageDigest::Md5);
 }
 
 std::string fileSha256(const std::string &path) {
-    QFile file(QString::fromStdString(path));
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    Sha256Hash hash;
-    QByteArray chunk;
-    while (!(chunk = file.read(1 << 20)).isEmpty())
-        hash.addData(chunk);
-    if (file.error() != QFileDevice::NoError)
-        return {};
-    return hash.result().toHex().toStdString();
+    return fileHash(path, PackageDigest::Sha256);
 }
 
 std::string crc32Text(std::uint32_t crc) {

@@ -1,14 +1,11 @@
 #include "packages/packagestreamhash.h"
 
-#include "packages/sha256hash.h"
-
-#include <QCryptographicHash>
+#include "packages/packagedigest.h"
 
 #include <condition_variable>
 #include <deque>
 #include <mutex>
 #include <thread>
-#include <variant>
 
 namespace {
 
@@ -20,12 +17,8 @@ constexpr qsizetype kMaxPendingBytes = 32 << 20;
 // One sum on its own thread, fed through a queue of shared buffers.
 class PackageStreamHash::Lane {
 public:
-    using Hash = std::variant<QCryptographicHash, Sha256Hash>;
-
-    explicit Lane(bool md5)
-        : m_hash(md5 ? Hash(std::in_place_type<QCryptographicHash>, QCryptographicHash::Md5)
-                     : Hash(std::in_place_type<Sha256Hash>)),
-          m_thread([this] { run(); }) {}
+    explicit Lane(PackageDigest::Algorithm algorithm)
+        : m_hash(algorithm), m_thread([this] { run(); }) {}
 
     ~Lane() {
         push(Item{Item::Stop, {}});
@@ -45,9 +38,7 @@ public:
     std::string result() {
         std::unique_lock<std::mutex> lock(m_mutex);
         m_drained.wait(lock, [this] { return m_items.empty() && !m_busy; });
-        const QByteArray digest =
-            std::visit([](auto &hash) { return QByteArray(hash.result()); }, m_hash);
-        return digest.toHex().toStdString();
+        return m_hash.hexResult();
     }
 
 private:
@@ -73,9 +64,9 @@ private:
             m_busy = true;
             lock.unlock();
             if (item.kind == Item::Reset)
-                std::visit([](auto &hash) { hash.reset(); }, m_hash);
+                m_hash.reset();
             else
-                std::visit([&](auto &hash) { hash.addData(item.data); }, m_hash);
+                m_hash.addData(item.data);
             lock.lock();
             m_busy = false;
             m_pendingBytes -= item.data.size();
@@ -83,7 +74,7 @@ private:
         }
     }
 
-    Hash m_hash;
+    PackageDigest m_hash;
     std::mutex m_mutex;
     std::condition_variable m_ready;
     std::condition_variable m_drained;
@@ -94,8 +85,8 @@ private:
 };
 
 PackageStreamHash::PackageStreamHash(bool md5, bool sha256)
-    : m_md5(md5 ? std::make_unique<Lane>(true) : nullptr),
-      m_sha256(sha256 ? std::make_unique<Lane>(false) : nullptr) {}
+    : m_md5(md5 ? std::make_unique<Lane>(PackageDigest::Md5) : nullptr),
+      m_sha256(sha256 ? std::make_unique<Lane>(PackageDigest::Sha256) : nullptr) {}
 
 PackageStreamHash::~PackageStreamHash() = default;
 

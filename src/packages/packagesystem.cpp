@@ -5,6 +5,7 @@
 #include "core/version.h"
 #include "packages/packagearchive.h"
 #include "packages/packagedescription.h"
+#include "packages/packagefilescan.h"
 #include "packages/packagesums.h"
 #include "packages/packageuserinterface.h"
 
@@ -30,20 +31,16 @@ const char kListName[] = "available_packages.xml";
 const char kLockName[] = ".lock";
 const char kPackagesPrefix[] = "packages/";
 const char kBackupSuffix[] = ".qzbackup-";
+// How much of a package's contents an install keeps in memory between reading them all
+// (before anything is written) and extracting them.
+constexpr std::uint64_t kKeptContentsLimit = 256 << 20;
 
 bool endsWith(std::string_view text, std::string_view suffix) {
     return text.size() >= suffix.size() && text.substr(text.size() - suffix.size()) == suffix;
 }
 
-// Whether `path` lies below `root` once symbolic links in the existing part are followed.
-bool isInside(const std::string &path, const std::string &root) {
-    std::error_code error;
-    const fs::path real = fs::weakly_canonical(fs::path(path), error);
-    if (error)
-        return false;
-    const fs::path base = fs::weakly_canonical(fs::path(root), error);
-    if (error)
-        return false;
+// Whether `real` lies strictly below `base`, both canonical.
+bool isBelow(const fs::path &real, const fs::path &base) {
     auto r = real.begin();
     for (auto b = base.begin(); b != base.end(); ++b, ++r) {
         if (b->empty())
@@ -53,6 +50,47 @@ bool isInside(const std::string &path, const std::string &root) {
     }
     return r != real.end();
 }
+
+// Whether `path` lies below `root` once symbolic links in the existing part are followed.
+bool isInside(const std::string &path, const std::string &root) {
+    std::error_code error;
+    const fs::path real = fs::weakly_canonical(fs::path(path), error);
+    if (error)
+        return false;
+    const fs::path base = fs::weakly_canonical(fs::path(root), error);
+    return !error && isBelow(real, base);
+}
+
+// isInside for the thousands of files of one package, which lie in a few directories: each
+// directory is resolved once, and a file costs one lstat instead of a walk of its path.
+class InsideCheck {
+public:
+    bool operator()(const std::string &path, const std::string &root) {
+        const fs::path file(path);
+        struct stat info;
+        const bool plain =
+            ::lstat(path.c_str(), &info) == 0 ? !S_ISLNK(info.st_mode) : errno == ENOENT;
+        if (!plain) // where a link points is what counts
+            return isInside(path, root);
+        const std::optional<fs::path> &base = resolved(root);
+        const std::optional<fs::path> &parent = resolved(file.parent_path().string());
+        return base && parent && isBelow(*parent / file.filename(), *base);
+    }
+
+private:
+    const std::optional<fs::path> &resolved(const std::string &directory) {
+        auto [it, added] = m_directories.try_emplace(directory);
+        if (added) {
+            std::error_code error;
+            fs::path real = fs::weakly_canonical(fs::path(directory), error);
+            if (!error)
+                it->second = std::move(real);
+        }
+        return it->second;
+    }
+
+    std::map<std::string, std::optional<fs::path>> m_directories;
+};
 
 bool exists(const std::string &path) {
     struct stat info;
@@ -416,6 +454,7 @@ PackageSystem::Result PackageSystem::install(Installation &in) {
 
         // Every name is checked and every byte read before anything is written.
         std::set<std::string> seen;
+        InsideCheck isInsideRoot;
         for (const PackageArchiveFile &file : in.archive.files()) {
             if (file == descriptionFile)
                 continue;
@@ -425,7 +464,7 @@ PackageSystem::Result PackageSystem::install(Installation &in) {
                 toPackages ? m_settings.packagesDirectory : in.installDirectory;
             const std::string destination = PackageArchive::extractionPath(
                 root, toPackages ? name.substr(sizeof kPackagesPrefix - 1) : name);
-            if (isSystemRecord(destination) || !isInside(destination, root))
+            if (isSystemRecord(destination) || !isInsideRoot(destination, root))
                 throw HException("refusing to extract \"" + PackageArchive::displayName(name) +
                                  "\": it would replace a file outside the package");
             if (!seen.insert(fs::path(destination).lexically_normal().string()).second)
@@ -433,8 +472,17 @@ PackageSystem::Result PackageSystem::install(Installation &in) {
                                  "\": named twice");
             in.entries.push_back({file, destination});
         }
-        for (const Installation::Entry &entry : in.entries)
-            in.archive.readContents(entry.file, [](const char *, std::size_t) {});
+        // What is read here is kept, within reason, so that extracting it does not
+        // decompress the archive a second time.
+        std::uint64_t kept = 0;
+        for (const Installation::Entry &entry : in.entries) {
+            if (kept + entry.file.size() <= kKeptContentsLimit) {
+                in.archive.keepContents(entry.file);
+                kept += entry.file.size();
+            } else {
+                in.archive.readContents(entry.file, [](const char *, std::size_t) {});
+            }
+        }
     } catch (const HException &e) {
         m_ui.error("Package installation error: " + e.message());
         return Result::Failed;
@@ -445,6 +493,7 @@ PackageSystem::Result PackageSystem::install(Installation &in) {
                                    ? archiveInfo.st_mtime
                                    : std::numeric_limits<time_t>::max();
     std::optional<PackageUserInterface::Overwrite> policy;
+    std::set<fs::path> seenDirectories;
     std::vector<PackageRecord::InstalledFile> installed;
     std::string current;
     try {
@@ -484,32 +533,34 @@ PackageSystem::Result PackageSystem::install(Installation &in) {
                     throw HException("cannot keep a copy of the existing file");
                 in.backups.emplace_back(entry.destination, backup);
             } else {
-                for (std::string &dir : missingDirectories(entry.destination))
-                    in.createdDirectories.push_back(std::move(dir));
+                // A directory already seen exists, or is created with the file before it.
+                if (seenDirectories.insert(fs::path(entry.destination).parent_path()).second)
+                    for (std::string &dir : missingDirectories(entry.destination))
+                        in.createdDirectories.push_back(std::move(dir));
                 in.createdFiles.push_back(entry.destination);
             }
-            in.archive.extractFile(entry.file, entry.destination, true);
+            PackageFileScan scan;
+            in.archive.extractFile(
+                entry.file, entry.destination, true,
+                [&scan](const char *data, std::size_t size) { scan.add(data, size); });
 
-            // Files that point into the environment's own directory are pointed at the
+            // Text files that point into the environment's own directory are pointed at the
             // installed copy instead.
-            if (entry.file.size() <= 16u << 20) {
+            std::uint32_t crc = scan.crc32();
+            if (scan.referencesTovanDir() && entry.file.size() <= 16u << 20) {
                 QFile file(QString::fromStdString(entry.destination));
-                if (file.open(QIODevice::ReadOnly)) {
-                    const std::string text = file.readAll().toStdString();
-                    file.close();
-                    if (text.find('\0') == std::string::npos &&
-                        text.find("$(TovanDir)/") != std::string::npos) {
-                        const std::string rewritten = rewriteTovanDir(text, in.installDirectory);
-                        if (rewritten != text && !writeFileAtomically(entry.destination, rewritten))
-                            throw HException("cannot rewrite");
-                        ::chmod(entry.destination.c_str(), entry.file.mode() & 07777 & ~06000);
-                    }
-                }
+                const std::string text =
+                    file.open(QIODevice::ReadOnly) ? file.readAll().toStdString() : std::string();
+                if (text.size() != entry.file.size()) // never rewrite from a short read
+                    throw HException("cannot read back");
+                const std::string rewritten = rewriteTovanDir(text, in.installDirectory);
+                if (rewritten != text && !writeFileAtomically(entry.destination, rewritten))
+                    throw HException("cannot rewrite");
+                ::chmod(entry.destination.c_str(), entry.file.mode() & 07777 & ~06000);
+                crc = std::uint32_t(crc32_z(0, reinterpret_cast<const Bytef *>(rewritten.data()),
+                                            rewritten.size()));
             }
-            const std::optional<std::uint32_t> crc = fileCrc32(entry.destination);
-            if (!crc)
-                throw HException("cannot read back");
-            installed.push_back({entry.destination, *crc});
+            installed.push_back({entry.destination, crc});
         }
     } catch (const HException &) {
         in.rollBack();

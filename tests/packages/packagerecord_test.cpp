@@ -2,9 +2,10 @@
 
 #include "core/hexception.h"
 #include "packages/packagedescription.h"
+#include "packages/packagedigest.h"
+#include "packages/packagefilescan.h"
 #include "packages/packagerecord.h"
 #include "packages/packagesystem.h"
-#include "packages/sha256hash.h"
 
 #include "crosstool.h"
 #include "scratchdirtest.h"
@@ -171,28 +172,64 @@ TEST_F(PackageCrc, MatchesZlibAndParsesBack) {
     EXPECT_FALSE(parseCrc32("").has_value());
 }
 
-// Every tail length around the block and padding boundaries, fed in uneven pieces, against
-// the general-purpose implementation; one large file against sha256sum.
-TEST_F(PackageCrc, Sha256MatchesTheReferenceWhateverThePieces) {
+// Every tail length around the block and padding boundaries, fed in uneven pieces after a
+// reset, against the general-purpose implementation; one large file against the coreutils.
+TEST_F(PackageCrc, DigestsMatchTheReferenceWhateverThePieces) {
     std::string bytes(3 * 64 + 7, '\0');
     for (std::size_t i = 0; i < bytes.size(); ++i)
         bytes[i] = char(i * 131 + 17);
-    for (std::size_t size = 0; size <= bytes.size(); ++size) {
-        Sha256Hash hash;
-        for (std::size_t at = 0; at < size; at += 1 + at % 70)
-            hash.addData(bytes.data() + at, std::min<std::size_t>(1 + at % 70, size - at));
-        EXPECT_EQ(hash.result(),
-                  QCryptographicHash::hash(QByteArrayView(bytes.data(), qsizetype(size)),
-                                           QCryptographicHash::Sha256))
-            << size;
+    for (const auto &[algorithm, reference] :
+         {std::pair{PackageDigest::Md5, QCryptographicHash::Md5},
+          std::pair{PackageDigest::Sha256, QCryptographicHash::Sha256}}) {
+        for (std::size_t size = 0; size <= bytes.size(); ++size) {
+            PackageDigest hash(algorithm);
+            hash.addData("stale", 5);
+            hash.reset();
+            for (std::size_t at = 0; at < size; at += 1 + at % 70)
+                hash.addData(bytes.data() + at, std::min<std::size_t>(1 + at % 70, size - at));
+            EXPECT_EQ(
+                hash.hexResult(),
+                QCryptographicHash::hash(QByteArrayView(bytes.data(), qsizetype(size)), reference)
+                    .toHex()
+                    .toStdString())
+                << algorithm << " " << size;
+        }
     }
     REQUIRE_TOOL("sha256sum", "coreutils");
     std::string big(5 << 20, '\0');
     for (std::size_t i = 0; i < big.size(); ++i)
         big[i] = char((i * 2654435761u) >> 13);
     const std::string file = write("big.bin", big + "tail");
-    const ToolResult sum = runTool("/bin/sh", {"-c", "sha256sum '" + file + "' | cut -c1-64"});
-    EXPECT_EQ(fileSha256(file) + "\n", sum.out);
+    EXPECT_EQ(fileSha256(file) + "\n",
+              runTool("/bin/sh", {"-c", "sha256sum '" + file + "' | cut -c1-64"}).out);
+    EXPECT_EQ(fileMd5(file) + "\n",
+              runTool("/bin/sh", {"-c", "md5sum '" + file + "' | cut -c1-32"}).out);
+    EXPECT_EQ(fileMd5(path("missing")), "");
+}
+
+// The sum and the reference are found however the bytes are split, a reference across
+// pieces included; a NUL anywhere, before or after the reference, makes the file binary.
+TEST(PackageFileScan, SumsAndFindsReferencesWhateverThePieces) {
+    const std::string text = std::string(20, ' ') + "$(TovanDir)/x.h\n" + std::string(9, 'y');
+    struct Row {
+        std::string bytes;
+        bool references;
+    };
+    const std::vector<Row> rows = {{text, true},
+                                   {"$(TovanDir) $(TovanDir)x/ $(TovanDir", false},
+                                   {std::string(1, '\0') + text, false},
+                                   {text + std::string(1, '\0'), false}};
+    for (const Row &row : rows) {
+        for (std::size_t piece = 1; piece <= row.bytes.size(); ++piece) {
+            PackageFileScan scan;
+            for (std::size_t at = 0; at < row.bytes.size(); at += piece)
+                scan.add(row.bytes.data() + at, std::min(piece, row.bytes.size() - at));
+            EXPECT_EQ(scan.referencesTovanDir(), row.references) << piece << " " << row.bytes;
+            EXPECT_EQ(scan.crc32(), crc32(0, reinterpret_cast<const Bytef *>(row.bytes.data()),
+                                          uInt(row.bytes.size())))
+                << piece;
+        }
+    }
 }
 
 TEST(TovanDirRewrite, EachReferenceOnItsOwn) {

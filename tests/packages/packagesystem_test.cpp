@@ -148,6 +148,31 @@ TEST_F(PackageSystemTest, HostilePackageTouchesNothing) {
     EXPECT_FALSE(QFileInfo::exists(QString::fromStdString(path("inst"))));
 }
 
+// Links already in the tree are followed before deciding: through a linked directory or
+// onto a linked file nothing is written outside; a link that stays inside is used.
+TEST_F(PackageSystemTest, LinksInTheTreeLeadNowhereOutside) {
+    const std::string inst = path("inst");
+    for (const std::string &dir : {inst, path("outside"), inst + "/real"})
+        ::mkdir(dir.c_str(), 0755);
+    writeFileBytes(path("victim"), "precious");
+    ASSERT_EQ(::symlink("../outside", (inst + "/dir").c_str()), 0);
+    ASSERT_EQ(::symlink("../victim", (inst + "/file").c_str()), 0);
+    ASSERT_EQ(::symlink("real", (inst + "/alias").c_str()), 0);
+    const std::string head = description("L", "installation_directory=\"" + inst + "\"");
+    for (const char *name : {"dir/x", "dir/new/y", "file"}) {
+        EXPECT_EQ(install(makePackage("L.qzPackage", {{"L_package.xml", head}, {name, "x"}})),
+                  PackageSystem::Result::Failed)
+            << name;
+        ASSERT_FALSE(m_ui->errors.empty());
+        EXPECT_NE(m_ui->errors[0].find("outside the package"), std::string::npos) << name;
+    }
+    EXPECT_EQ(readFileBytes(path("victim")), "precious");
+    EXPECT_TRUE(QDir(QString::fromStdString(path("outside"))).isEmpty());
+    EXPECT_EQ(install(makePackage("L.qzPackage", {{"L_package.xml", head}, {"alias/z", "z"}})),
+              PackageSystem::Result::Done);
+    EXPECT_EQ(readFileBytes(inst + "/real/z"), "z");
+}
+
 TEST_F(PackageSystemTest, RemovalOnlyDeletesInsideTheInstallationDirectory) {
     writeFileBytes(path("victim"), "precious");
     ::mkdir(m_settings.packagesDirectory.c_str(), 0755);
