@@ -8,14 +8,15 @@ namespace {
 
 using Kind = MemoryMapElement::Kind;
 
+// The most numerous elements of a device's map first.
 constexpr std::pair<std::string_view, Kind> kKinds[] = {
-    {"MemorySegment", Kind::MemorySegment},
+    {"BitField", Kind::BitField},
     {"Register", Kind::Register},
+    {"Enum", Kind::Enum},
+    {"RegisterGroup", Kind::RegisterGroup},
+    {"MemorySegment", Kind::MemorySegment},
     {"ProgramSection", Kind::ProgramSection},
     {"Root", Kind::Root},
-    {"RegisterGroup", Kind::RegisterGroup},
-    {"BitField", Kind::BitField},
-    {"Enum", Kind::Enum},
     {"Processor", Kind::Processor},
     {"Vector", Kind::Vector},
 };
@@ -45,8 +46,10 @@ MemoryMapElement::MemoryMapElement(std::string_view tagName)
 MemoryMapElement::~MemoryMapElement() = default;
 
 MemoryMapElement::Kind MemoryMapElement::kindOf(std::string_view tagName) {
+    // Every element of a large file comes through here: the length and the first letter
+    // rule out all names but one before any bytes are compared.
     for (const auto &[name, kind] : kKinds) {
-        if (name == tagName)
+        if (name.size() == tagName.size() && name.front() == tagName.front() && name == tagName)
             return kind;
     }
     return Kind::Other;
