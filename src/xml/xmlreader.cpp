@@ -1,5 +1,6 @@
 #include "xml/xmlreader.h"
 
+#include "core/filebuffer.h"
 #include "core/regularfile.h"
 
 #include "xml/xmldata.h"
@@ -657,7 +658,7 @@ bool XMLReader::parse(std::istream &in) {
 }
 
 bool XMLReader::parseFile(const std::string &path) {
-    std::string buffer;
+    FileBuffer buffer;
     RegularFileStatus status = readRegularFile(path, buffer);
     if (status != RegularFileStatus::Ok) {
         parse(std::string_view());
@@ -667,7 +668,7 @@ bool XMLReader::parseFile(const std::string &path) {
                                  : ": " + regularFileError(status);
         return fail(kCouldNotRead + path + reason, 0);
     }
-    return parse(withoutByteOrderMark(buffer), true);
+    return parse(withoutByteOrderMark(buffer.view()), true);
 }
 
 std::unique_ptr<XMLElement> XMLReader::takeRoot() {
