@@ -3,10 +3,10 @@
 #include <cstddef>
 #include <string_view>
 
-// Room for a whole file's bytes that is not cleared first, unlike a std::string's: the pages
-// are mapped all at once and the read fills them, so a large input costs one pass over its
-// memory instead of three (clearing, faulting page by page, reading). Readers that are done
-// with a part may give its pages back with madvise(MADV_DONTNEED).
+// Room for a whole file's bytes that is not cleared first, unlike a std::string's, and that
+// asks for huge pages: a large input then costs one pass over its memory (the read) and a
+// fault per 2 MiB instead of a clearing pass and a fault per page. Readers that are done with
+// a part may give its pages back with madvise(MADV_DONTNEED).
 class FileBuffer {
 public:
     FileBuffer() = default;
