@@ -104,6 +104,22 @@ const char *findAny(const char *p, const char *end, char a, char b, char c) {
     return p;
 }
 
+// Past the blanks at `p`, eight at a time: the indentation before a tag.
+const char *skipBlanks(const char *p, const char *end) {
+    if constexpr (std::endian::native == std::endian::little) {
+        while (end - p >= 8) {
+            std::uint64_t word;
+            std::memcpy(&word, p, 8);
+            if (const std::uint64_t other = word ^ 0x2020202020202020u)
+                return p + std::countr_zero(other) / 8;
+            p += 8;
+        }
+    }
+    while (p < end && *p == ' ')
+        ++p;
+    return p;
+}
+
 int countNewlines(const char *p, const char *end) {
     int count = 0;
     while ((p = static_cast<const char *>(std::memchr(p, '\n', std::size_t(end - p))))) {
@@ -283,8 +299,12 @@ private:
         const char *start = m_p, *p = m_p, *end = m_end;
         const int line = m_line;
         int newlines = 0;
-        while (p < end && is(*p, kSpace))
-            newlines += *p++ == '\n';
+        while (p < end && is(*p, kSpace)) {
+            if (*p == ' ')
+                p = skipBlanks(p, end);
+            else
+                newlines += *p++ == '\n';
+        }
         if (p < end && *p != '<') {
             const char *text = p;
             p = static_cast<const char *>(std::memchr(p, '<', std::size_t(end - p)));
