@@ -509,6 +509,22 @@ private:
     // After an attribute name: "=" and a quoted value, decoded. The value is a view of the
     // input, or of m_decoded when it holds references (valid until the next value).
     bool attributeValue(int line, const char *within, std::string_view &value) {
+        // Mostly "=" right after the name and a value without references or line breaks,
+        // which is read here; everything else takes the long way.
+        const char *p = m_p, *end = m_end;
+        if (end - p > 2 && p[0] == '=' && (p[1] == '"' || p[1] == '\'')) {
+            const char quote = p[1];
+            const char *stop = findAny(p + 2, end, quote, '&', '\n');
+            if (stop != end && *stop == quote) {
+                value = std::string_view(p + 2, std::size_t(stop - p - 2));
+                m_p = stop + 1;
+                return true;
+            }
+        }
+        return anyAttributeValue(line, within, value);
+    }
+
+    bool anyAttributeValue(int line, const char *within, std::string_view &value) {
         skipSpace();
         if (m_p == m_end)
             return eof(within, line);
