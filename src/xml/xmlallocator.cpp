@@ -25,8 +25,8 @@ constexpr std::size_t kSlabSize = 64 * 1024;
 // hold more than they use and large ones take few mappings.
 constexpr std::size_t kFirstMapping = 4 * kSlabSize;
 constexpr std::size_t kLargestMapping = 64 * kSlabSize;
-// Every object is preceded by a pointer to its slab.
-constexpr std::size_t kPrefix = sizeof(void *);
+// Objects are aligned to this.
+constexpr std::size_t kAlignment = 8;
 // Larger objects get a slab of their own, so a slab never wastes more than this at its end.
 constexpr std::size_t kLargest = kSlabSize / 8;
 // Held by the thread that still allocates from a slab; far above the objects a slab holds,
@@ -38,14 +38,38 @@ struct Slab {
     bool mapped; // a piece of a mapping, else a block of its own from malloc
 };
 
-// Fresh memory for slabs, in huge pages where the system has them to give: one fault then
-// maps what would take hundreds, and walks over a large tree miss the TLB far less often.
-char *map(std::size_t size) {
+// Every slab, large ones too, starts at a multiple of the slab size and holds its objects
+// within its first kSlabSize bytes: an object's slab is its address rounded down, so objects
+// need no pointer to it.
+Slab *slabOf(void *pointer) {
+    return reinterpret_cast<Slab *>(std::uintptr_t(pointer) & ~(kSlabSize - 1));
+}
+
+void *mapAnonymous(std::size_t size) {
     void *memory = mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
     if (memory == MAP_FAILED)
         throw std::bad_alloc();
+    return memory;
+}
+
+// Fresh memory for slabs, aligned to the slab size, in huge pages where the system has them
+// to give: one fault then maps what would take hundreds, and walks over a large tree miss
+// the TLB far less often. Mappings of whole huge pages mostly come aligned to them already;
+// others are cut out of a larger one.
+char *map(std::size_t size) {
+    char *memory = static_cast<char *>(mapAnonymous(size));
+    if (std::uintptr_t(memory) % kSlabSize) {
+        munmap(memory, size);
+        const std::size_t mapped = size + kSlabSize;
+        char *raw = static_cast<char *>(mapAnonymous(mapped));
+        memory = reinterpret_cast<char *>((std::uintptr_t(raw) + kSlabSize - 1) &
+                                          ~std::uintptr_t(kSlabSize - 1));
+        if (memory != raw)
+            munmap(raw, std::size_t(memory - raw));
+        munmap(memory + size, std::size_t(raw + mapped - (memory + size)));
+    }
     madvise(memory, size, MADV_HUGEPAGE);
-    return static_cast<char *>(memory);
+    return memory;
 }
 
 // What is left of the thread's last mapping; given back when the thread ends.
@@ -77,8 +101,8 @@ Slab *newSlab(std::int64_t live) {
 }
 
 Slab *newLargeSlab(std::size_t bytes) {
-    void *memory = std::malloc(bytes);
-    if (!memory)
+    void *memory = nullptr;
+    if (posix_memalign(&memory, kSlabSize, bytes) != 0)
         throw std::bad_alloc();
     return new (memory) Slab{1, false};
 }
@@ -92,11 +116,6 @@ void drop(Slab *slab, std::int64_t delta) {
         else
             std::free(slab);
     }
-}
-
-void *place(Slab *slab, char *at) {
-    std::memcpy(at, &slab, kPrefix);
-    return at + kPrefix;
 }
 
 struct Cursor {
@@ -125,11 +144,10 @@ void *xmlAllocate(std::size_t size) {
 #ifdef XML_PLAIN_HEAP
     return ::operator new(size);
 #else
-    size = kPrefix + ((size + kPrefix - 1) & ~(kPrefix - 1));
-    if (size > kLargest) {
-        Slab *slab = newLargeSlab(sizeof(Slab) + size);
-        return place(slab, reinterpret_cast<char *>(slab + 1));
-    }
+    // Never 0, so that no object starts at the end of its slab.
+    size = (std::max<std::size_t>(size, 1) + kAlignment - 1) & ~(kAlignment - 1);
+    if (size > kLargest)
+        return newLargeSlab(sizeof(Slab) + size) + 1;
     Cursor &cursor = t_cursor;
     if (std::size_t(cursor.end - cursor.next) < size) {
         cursor.retire();
@@ -137,7 +155,7 @@ void *xmlAllocate(std::size_t size) {
         cursor.next = reinterpret_cast<char *>(cursor.slab + 1);
         cursor.end = reinterpret_cast<char *>(cursor.slab) + kSlabSize;
     }
-    void *pointer = place(cursor.slab, cursor.next);
+    void *pointer = cursor.next;
     cursor.next += size;
     ++cursor.handedOut;
     return pointer;
@@ -148,10 +166,7 @@ void xmlRelease(void *pointer) noexcept {
 #ifdef XML_PLAIN_HEAP
     ::operator delete(pointer);
 #else
-    if (pointer) {
-        Slab *slab;
-        std::memcpy(&slab, static_cast<char *>(pointer) - kPrefix, kPrefix);
-        drop(slab, -1);
-    }
+    if (pointer)
+        drop(slabOf(pointer), -1);
 #endif
 }
