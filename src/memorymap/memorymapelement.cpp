@@ -27,9 +27,41 @@ constexpr std::string_view kAttributeNames[] = {
 #undef MEMORYMAP_ATTRIBUTE
 };
 
+// A decimal number of up to nine digits without a leading zero, or "0x" and up to eight
+// hexadecimal digits: the usual start or size, which every reading of them gives alike.
+// Nothing for any other text, which takes the full way.
+std::optional<std::uint32_t> shortNumber(std::string_view text) {
+    std::uint32_t value = 0;
+    if (text.size() > 2 && text.size() <= 10 && text[0] == '0' && text[1] == 'x') {
+        for (char c : text.substr(2)) {
+            const unsigned lower = unsigned(c | 0x20);
+            unsigned digit;
+            if (c >= '0' && c <= '9')
+                digit = unsigned(c - '0');
+            else if (lower >= 'a' && lower <= 'f')
+                digit = lower - 'a' + 10;
+            else
+                return std::nullopt;
+            value = value << 4 | digit;
+        }
+        return value;
+    }
+    if (text.empty() || text.size() > 9 || (text[0] == '0' && text.size() > 1))
+        return std::nullopt;
+    for (char c : text) {
+        if (c < '0' || c > '9')
+            return std::nullopt;
+        value = value * 10 + unsigned(c - '0');
+    }
+    return value;
+}
+
 // The start of a block or register: a leading "+" places it relative to `base`. A text that
 // does not evaluate leaves 0, relative or not.
 std::uint32_t addressOf(std::string_view text, std::uint32_t base) {
+    const bool relative = !text.empty() && text.front() == '+';
+    if (std::optional<std::uint32_t> value = shortNumber(relative ? text.substr(1) : text))
+        return relative ? *value + base : *value;
     text = trimDocumentBlanks(text);
     std::optional<std::uint64_t> value = evaluateDocumentUnsigned(text);
     if (!value)
@@ -126,8 +158,10 @@ std::uint32_t MemoryMapElement::evaluateAddress(std::uint32_t base) {
             m_childBase = m_start;
         }
         if (size) {
-            if (std::optional<std::uint64_t> value =
-                    evaluateDocumentUnsigned(trimDocumentBlanks(*size)))
+            if (std::optional<std::uint32_t> value = shortNumber(*size))
+                m_size = *value;
+            else if (std::optional<std::uint64_t> value =
+                         evaluateDocumentUnsigned(trimDocumentBlanks(*size)))
                 m_size = std::uint32_t(*value);
         }
         return m_childBase;
@@ -137,8 +171,10 @@ std::uint32_t MemoryMapElement::evaluateAddress(std::uint32_t base) {
         // values from 0. None of them moves the base of what it contains.
         if (start)
             m_start = addressOf(*start, m_kind == Kind::Register ? base : 0);
-        if (size)
-            m_size = std::uint32_t(readPlainNumber(*size).value_or(0));
+        if (size) {
+            std::optional<std::uint32_t> value = shortNumber(*size);
+            m_size = value ? *value : std::uint32_t(readPlainNumber(*size).value_or(0));
+        }
         return base;
     }
 }
