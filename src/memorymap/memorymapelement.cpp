@@ -29,9 +29,10 @@ constexpr std::string_view kAttributeNames[] = {
 
 // A decimal number of up to nine digits without a leading zero, or "0x" and up to eight
 // hexadecimal digits: the usual start or size, which every reading of them gives alike.
-// Nothing for any other text, which takes the full way.
-std::optional<std::uint32_t> shortNumber(std::string_view text) {
-    std::uint32_t value = 0;
+// False for any other text, which takes the full way. (The value goes out through a
+// reference: an optional built on the stack and read back whole stalls the load.)
+bool readShortNumber(std::string_view text, std::uint32_t &value) {
+    value = 0;
     if (text.size() > 2 && text.size() <= 10 && text[0] == '0' && text[1] == 'x') {
         for (char c : text.substr(2)) {
             const unsigned lower = unsigned(c | 0x20);
@@ -41,27 +42,27 @@ std::optional<std::uint32_t> shortNumber(std::string_view text) {
             else if (lower >= 'a' && lower <= 'f')
                 digit = lower - 'a' + 10;
             else
-                return std::nullopt;
+                return false;
             value = value << 4 | digit;
         }
-        return value;
+        return true;
     }
     if (text.empty() || text.size() > 9 || (text[0] == '0' && text.size() > 1))
-        return std::nullopt;
+        return false;
     for (char c : text) {
         if (c < '0' || c > '9')
-            return std::nullopt;
+            return false;
         value = value * 10 + unsigned(c - '0');
     }
-    return value;
+    return true;
 }
 
 // The start of a block or register: a leading "+" places it relative to `base`. A text that
 // does not evaluate leaves 0, relative or not.
 std::uint32_t addressOf(std::string_view text, std::uint32_t base) {
     const bool relative = !text.empty() && text.front() == '+';
-    if (std::optional<std::uint32_t> value = shortNumber(relative ? text.substr(1) : text))
-        return relative ? *value + base : *value;
+    if (std::uint32_t value; readShortNumber(relative ? text.substr(1) : text, value))
+        return relative ? value + base : value;
     text = trimDocumentBlanks(text);
     std::optional<std::uint64_t> value = evaluateDocumentUnsigned(text);
     if (!value)
@@ -158,8 +159,8 @@ std::uint32_t MemoryMapElement::evaluateAddress(std::uint32_t base) {
             m_childBase = m_start;
         }
         if (size) {
-            if (std::optional<std::uint32_t> value = shortNumber(*size))
-                m_size = *value;
+            if (std::uint32_t value; readShortNumber(*size, value))
+                m_size = value;
             else if (std::optional<std::uint64_t> value =
                          evaluateDocumentUnsigned(trimDocumentBlanks(*size)))
                 m_size = std::uint32_t(*value);
@@ -172,8 +173,10 @@ std::uint32_t MemoryMapElement::evaluateAddress(std::uint32_t base) {
         if (start)
             m_start = addressOf(*start, m_kind == Kind::Register ? base : 0);
         if (size) {
-            std::optional<std::uint32_t> value = shortNumber(*size);
-            m_size = value ? *value : std::uint32_t(readPlainNumber(*size).value_or(0));
+            std::uint32_t value;
+            m_size = readShortNumber(*size, value)
+                         ? value
+                         : std::uint32_t(readPlainNumber(*size).value_or(0));
         }
         return base;
     }
