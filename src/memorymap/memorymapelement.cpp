@@ -73,8 +73,9 @@ std::uint32_t addressOf(std::string_view text, std::uint32_t base) {
 
 } // namespace
 
-MemoryMapElement::MemoryMapElement(std::string_view tagName)
-    : XMLElement(tagName), m_kind(kindOf(tagName)) {}
+MemoryMapElement::MemoryMapElement(std::string_view tagName) : XMLElement(tagName) {
+    setClassCode(std::uint8_t(kindOf(tagName)));
+}
 
 MemoryMapElement::~MemoryMapElement() = default;
 
@@ -90,7 +91,7 @@ MemoryMapElement::Kind MemoryMapElement::kindOf(std::string_view tagName) {
 
 void MemoryMapElement::setTagName(std::string_view tagName) {
     XMLElement::setTagName(tagName);
-    m_kind = kindOf(tagName);
+    setClassCode(std::uint8_t(kindOf(tagName)));
 }
 
 void MemoryMapElement::setImport(std::unique_ptr<MemoryMapElement> import, std::time_t modified) {
@@ -137,7 +138,8 @@ std::string MemoryMapElement::blanksToUnderscores(std::string_view text) {
 
 std::uint32_t MemoryMapElement::evaluateAddress(std::uint32_t base) {
     m_childBase = base;
-    if (m_kind == Kind::Root || m_kind > Kind::Enum)
+    const Kind kind = this->kind();
+    if (kind == Kind::Root || kind > Kind::Enum)
         return base;
     m_start = 0;
     m_size = 0;
@@ -150,7 +152,7 @@ std::uint32_t MemoryMapElement::evaluateAddress(std::uint32_t base) {
         else if (name.size() == 4 && name == "size")
             size = attribute.value.view();
     }
-    switch (m_kind) {
+    switch (kind) {
     case Kind::MemorySegment:
     case Kind::ProgramSection:
     case Kind::RegisterGroup: {
@@ -171,7 +173,7 @@ std::uint32_t MemoryMapElement::evaluateAddress(std::uint32_t base) {
         // A register sits at an address inside its block; bit fields and enums count bits and
         // values from 0. None of them moves the base of what it contains.
         if (start)
-            m_start = addressOf(*start, m_kind == Kind::Register ? base : 0);
+            m_start = addressOf(*start, kind == Kind::Register ? base : 0);
         if (size) {
             std::uint32_t value;
             m_size = readShortNumber(*size, value)
