@@ -48,13 +48,14 @@ run_dova() {
 }
 run_pugixml() { "$build/bin/pugixml-load" "$file"; }
 
-# Wall time of one run, in nanoseconds.
+# Wall time of one run in nanoseconds, then its CPU time (user and system) in milliseconds,
+# which other work on the machine disturbs less.
 nanoseconds() {
-    local start end
+    local start end cpu
     start=$(date +%s%N)
-    "$@" >/dev/null
+    cpu=$( { TIMEFORMAT='%3U %3S'; time "$@" >/dev/null; } 2>&1 | awk '{ print ($1 + $2) * 1000 }')
     end=$(date +%s%N)
-    echo $((end - start))
+    echo "$((end - start)) $cpu"
 }
 
 run_dova >/dev/null # warm the page cache and check the run succeeds
@@ -69,12 +70,14 @@ printf '%s\n' "${pairs[@]}" | awk -v r="$rounds" '
             for (j = i; j > 1 && a[j - 1] > a[j]; j--) { t = a[j]; a[j] = a[j - 1]; a[j - 1] = t }
         return n % 2 ? a[(n + 1) / 2] : (a[n / 2] + a[n / 2 + 1]) / 2
     }
-    { d[NR] = $1; p[NR] = $2; q[NR] = $1 / $2 }
+    { d[NR] = $1; p[NR] = $3; q[NR] = $1 / $3; c[NR] = $4 > 0 ? $2 / $4 : 0 }
     END {
         printf "dova end to end: %.1f ms (median of %d)\n", median(d, r) / 1e6, r
         printf "pugixml load_file: %.1f ms (median of %d)\n", median(p, r) / 1e6, r
         printf "ratio dova / pugixml: %.2f (median of %d interleaved pairs; target at most 1)\n",
             median(q, r), r
+        printf "CPU time ratio dova / pugixml: %.2f (median of %d interleaved pairs)\n",
+            median(c, r), r
     }'
 
 kib=$(/usr/bin/time -f %M "$dova" -memory-map-file "$file" -section-placement-file "$placement" \

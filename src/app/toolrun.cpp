@@ -12,6 +12,7 @@
 
 #include <filesystem>
 #include <iostream>
+#include <memory>
 #include <optional>
 #include <set>
 #include <vector>
@@ -110,6 +111,18 @@ void loadDocument(MemoryMap &document, const std::string &path, const std::strin
     throw HException(failure);
 }
 
+// The macros and documents of one run.
+struct Documents {
+    MacroExpander systemMacros;
+    MemoryMap memoryMap{systemMacros};
+    MemoryMap placement{systemMacros};
+};
+
+// The documents of the last successful run. The process ends right after it, and taking
+// the tree of a large memory map apart node by node would add a tenth to the run for memory
+// the system takes back at once.
+Documents *g_finishedRun = nullptr;
+
 } // namespace
 
 void runDova(const DovaOptions &options, std::string_view argv0) {
@@ -118,10 +131,11 @@ void runDova(const DovaOptions &options, std::string_view argv0) {
     settings.verbose = options.verbose;
     settings.missingRunInIsError = options.missingRunInIsError;
 
-    MacroExpander systemMacros;
+    auto documents = std::make_unique<Documents>();
+    MacroExpander &systemMacros = documents->systemMacros;
     registerSystemMacros(systemMacros, argv0);
-    MemoryMap memoryMap(systemMacros);
-    MemoryMap placement(systemMacros);
+    MemoryMap &memoryMap = documents->memoryMap;
+    MemoryMap &placement = documents->placement;
 
     if (options.verbose)
         std::cout << "Using memory map file " << options.memoryMapFile << "\n";
@@ -158,6 +172,8 @@ void runDova(const DovaOptions &options, std::string_view argv0) {
         gnu.defaultFillPattern = options.defaultFillPattern;
         GnuLinkerScriptWriter(input, gnu).write(options.outputFile());
     }
+    delete g_finishedRun;
+    g_finishedRun = documents.release();
 }
 
 void removeFailedOutput(const std::string &path) {

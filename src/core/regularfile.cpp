@@ -1,5 +1,7 @@
 #include "core/regularfile.h"
 
+#include "core/filebuffer.h"
+
 #include <algorithm>
 #include <cerrno>
 
@@ -8,6 +10,14 @@
 #include <unistd.h>
 
 namespace {
+
+void discard(std::string &contents) {
+    std::string().swap(contents);
+}
+
+void discard(FileBuffer &contents) {
+    contents.clear();
+}
 
 // Opens without blocking (a FIFO with no writer would otherwise wait for one at open) and
 // checks the kind of the file that was opened, not of whatever the name pointed to before.
@@ -38,7 +48,8 @@ public:
     }
 
     // Reads until the end or until `limit` bytes are held; `more` tells whether bytes remain.
-    RegularFileStatus read(std::string &contents, std::uint64_t limit, std::uint64_t expected,
+    template <class Buffer>
+    RegularFileStatus read(Buffer &contents, std::uint64_t limit, std::uint64_t expected,
                            bool &more) {
         std::size_t used = 0;
         contents.resize(std::size_t(std::min<std::uint64_t>(expected, limit)) + 1);
@@ -57,7 +68,7 @@ public:
             if (got < 0 && errno == EINTR)
                 continue;
             if (got < 0) {
-                contents.clear();
+                discard(contents);
                 return RegularFileStatus::ReadFailed;
             }
             if (got == 0)
@@ -73,9 +84,10 @@ private:
 };
 
 // At most `limit` bytes: a whole file that holds more is too large, a head is cut there.
-RegularFileStatus readUpTo(const std::string &path, std::string &contents, std::uint64_t limit,
+template <class Buffer>
+RegularFileStatus readUpTo(const std::string &path, Buffer &contents, std::uint64_t limit,
                            bool whole) {
-    contents.clear();
+    discard(contents);
     RegularFileReader reader(path);
     std::uint64_t size = 0;
     RegularFileStatus status = reader.check(whole ? limit : UINT64_MAX, size);
@@ -85,8 +97,7 @@ RegularFileStatus readUpTo(const std::string &path, std::string &contents, std::
     status = reader.read(contents, limit, std::min(size, limit), more);
     if (status == RegularFileStatus::Ok && more && whole) {
         // The file grew past the limit while it was read.
-        contents.clear();
-        contents.shrink_to_fit();
+        discard(contents);
         return RegularFileStatus::TooLarge;
     }
     return status;
@@ -95,6 +106,11 @@ RegularFileStatus readUpTo(const std::string &path, std::string &contents, std::
 } // namespace
 
 RegularFileStatus readRegularFile(const std::string &path, std::string &contents,
+                                  std::uint64_t sizeLimit) {
+    return readUpTo(path, contents, sizeLimit, true);
+}
+
+RegularFileStatus readRegularFile(const std::string &path, FileBuffer &contents,
                                   std::uint64_t sizeLimit) {
     return readUpTo(path, contents, sizeLimit, true);
 }

@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <string>
 
+class FileBuffer;
+
 // Reading the files users name as input (memory maps, placements, includes, imports,
 // solutions, settings). Only a regular file is read, so that a device never makes the tool
 // grow its buffer without end (/dev/zero) and a named pipe never blocks it; and only up to a
@@ -24,6 +26,9 @@ enum class RegularFileStatus {
 // but that have content (under /proc) are read to their end, within the same limit. On any
 // failure `contents` is left empty.
 RegularFileStatus readRegularFile(const std::string &path, std::string &contents,
+                                  std::uint64_t sizeLimit = kRegularFileSizeLimit);
+// The same into a FileBuffer, for large inputs that are read once and parsed.
+RegularFileStatus readRegularFile(const std::string &path, FileBuffer &contents,
                                   std::uint64_t sizeLimit = kRegularFileSizeLimit);
 
 // Reads at most `count` bytes from the start of a regular file, for probes that look at a

@@ -8,14 +8,15 @@ namespace {
 
 using Kind = MemoryMapElement::Kind;
 
+// The most numerous elements of a device's map first.
 constexpr std::pair<std::string_view, Kind> kKinds[] = {
-    {"MemorySegment", Kind::MemorySegment},
+    {"BitField", Kind::BitField},
     {"Register", Kind::Register},
+    {"Enum", Kind::Enum},
+    {"RegisterGroup", Kind::RegisterGroup},
+    {"MemorySegment", Kind::MemorySegment},
     {"ProgramSection", Kind::ProgramSection},
     {"Root", Kind::Root},
-    {"RegisterGroup", Kind::RegisterGroup},
-    {"BitField", Kind::BitField},
-    {"Enum", Kind::Enum},
     {"Processor", Kind::Processor},
     {"Vector", Kind::Vector},
 };
@@ -26,9 +27,42 @@ constexpr std::string_view kAttributeNames[] = {
 #undef MEMORYMAP_ATTRIBUTE
 };
 
+// A decimal number of up to nine digits without a leading zero, or "0x" and up to eight
+// hexadecimal digits: the usual start or size, which every reading of them gives alike.
+// False for any other text, which takes the full way. (The value goes out through a
+// reference: an optional built on the stack and read back whole stalls the load.)
+bool readShortNumber(std::string_view text, std::uint32_t &value) {
+    value = 0;
+    if (text.size() > 2 && text.size() <= 10 && text[0] == '0' && text[1] == 'x') {
+        for (char c : text.substr(2)) {
+            const unsigned lower = unsigned(c | 0x20);
+            unsigned digit;
+            if (c >= '0' && c <= '9')
+                digit = unsigned(c - '0');
+            else if (lower >= 'a' && lower <= 'f')
+                digit = lower - 'a' + 10;
+            else
+                return false;
+            value = value << 4 | digit;
+        }
+        return true;
+    }
+    if (text.empty() || text.size() > 9 || (text[0] == '0' && text.size() > 1))
+        return false;
+    for (char c : text) {
+        if (c < '0' || c > '9')
+            return false;
+        value = value * 10 + unsigned(c - '0');
+    }
+    return true;
+}
+
 // The start of a block or register: a leading "+" places it relative to `base`. A text that
 // does not evaluate leaves 0, relative or not.
 std::uint32_t addressOf(std::string_view text, std::uint32_t base) {
+    const bool relative = !text.empty() && text.front() == '+';
+    if (std::uint32_t value; readShortNumber(relative ? text.substr(1) : text, value))
+        return relative ? value + base : value;
     text = trimDocumentBlanks(text);
     std::optional<std::uint64_t> value = evaluateDocumentUnsigned(text);
     if (!value)
@@ -39,14 +73,17 @@ std::uint32_t addressOf(std::string_view text, std::uint32_t base) {
 
 } // namespace
 
-MemoryMapElement::MemoryMapElement(std::string_view tagName)
-    : XMLElement(tagName), m_kind(kindOf(tagName)) {}
+MemoryMapElement::MemoryMapElement(std::string_view tagName) : XMLElement(tagName) {
+    setClassCode(std::uint8_t(kindOf(tagName)));
+}
 
 MemoryMapElement::~MemoryMapElement() = default;
 
 MemoryMapElement::Kind MemoryMapElement::kindOf(std::string_view tagName) {
+    // Every element of a large file comes through here: the length and the first letter
+    // rule out all names but one before any bytes are compared.
     for (const auto &[name, kind] : kKinds) {
-        if (name == tagName)
+        if (name.size() == tagName.size() && name.front() == tagName.front() && name == tagName)
             return kind;
     }
     return Kind::Other;
@@ -54,7 +91,7 @@ MemoryMapElement::Kind MemoryMapElement::kindOf(std::string_view tagName) {
 
 void MemoryMapElement::setTagName(std::string_view tagName) {
     XMLElement::setTagName(tagName);
-    m_kind = kindOf(tagName);
+    setClassCode(std::uint8_t(kindOf(tagName)));
 }
 
 void MemoryMapElement::setImport(std::unique_ptr<MemoryMapElement> import, std::time_t modified) {
@@ -101,7 +138,8 @@ std::string MemoryMapElement::blanksToUnderscores(std::string_view text) {
 
 std::uint32_t MemoryMapElement::evaluateAddress(std::uint32_t base) {
     m_childBase = base;
-    if (m_kind == Kind::Root || m_kind > Kind::Enum)
+    const Kind kind = this->kind();
+    if (kind == Kind::Root || kind > Kind::Enum)
         return base;
     m_start = 0;
     m_size = 0;
@@ -114,7 +152,7 @@ std::uint32_t MemoryMapElement::evaluateAddress(std::uint32_t base) {
         else if (name.size() == 4 && name == "size")
             size = attribute.value.view();
     }
-    switch (m_kind) {
+    switch (kind) {
     case Kind::MemorySegment:
     case Kind::ProgramSection:
     case Kind::RegisterGroup: {
@@ -123,8 +161,10 @@ std::uint32_t MemoryMapElement::evaluateAddress(std::uint32_t base) {
             m_childBase = m_start;
         }
         if (size) {
-            if (std::optional<std::uint64_t> value =
-                    evaluateDocumentUnsigned(trimDocumentBlanks(*size)))
+            if (std::uint32_t value; readShortNumber(*size, value))
+                m_size = value;
+            else if (std::optional<std::uint64_t> value =
+                         evaluateDocumentUnsigned(trimDocumentBlanks(*size)))
                 m_size = std::uint32_t(*value);
         }
         return m_childBase;
@@ -133,9 +173,13 @@ std::uint32_t MemoryMapElement::evaluateAddress(std::uint32_t base) {
         // A register sits at an address inside its block; bit fields and enums count bits and
         // values from 0. None of them moves the base of what it contains.
         if (start)
-            m_start = addressOf(*start, m_kind == Kind::Register ? base : 0);
-        if (size)
-            m_size = std::uint32_t(readPlainNumber(*size).value_or(0));
+            m_start = addressOf(*start, kind == Kind::Register ? base : 0);
+        if (size) {
+            std::uint32_t value;
+            m_size = readShortNumber(*size, value)
+                         ? value
+                         : std::uint32_t(readPlainNumber(*size).value_or(0));
+        }
         return base;
     }
 }

@@ -44,7 +44,7 @@ public:
     static Kind kindOf(std::string_view tagName);
 
     Kind kind() const {
-        return m_kind;
+        return Kind(classCode());
     }
     void setTagName(std::string_view tagName) override;
 
@@ -110,7 +110,6 @@ public:
     }
 
 private:
-    Kind m_kind;
     std::uint32_t m_start = 0;
     std::uint32_t m_size = 0;
     std::uint32_t m_childBase = 0;

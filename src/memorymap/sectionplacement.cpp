@@ -29,20 +29,48 @@ std::vector<std::string> splitCandidates(std::string_view text) {
 
 const std::vector<PlacedSection *> kNoSections;
 
-// The first MemorySegment of each name in depth-first order, as MemoryMap::findSegment finds
-// it, gathered once: a placement naming many segments must not search the whole map for each.
-std::unordered_map<std::string_view, const MemoryMapElement *>
-segmentsByName(const MemoryMap &memoryMap) {
-    std::unordered_map<std::string_view, const MemoryMapElement *> index;
+// What placement needs of the memory map, gathered in one walk over its tree (a device's map
+// holds hundreds of thousands of registers and bit fields): the outermost segments, as
+// MemoryMap::segments() finds them, each with its sections as MemoryMap::sections() gives
+// them; and the first segment of each name in depth-first order, as MemoryMap::findSegment
+// finds it, so that a placement naming many segments does not search the map for each.
+struct MapOutline {
+    struct Segment {
+        const MemoryMapElement *element;
+        std::vector<const MemoryMapElement *> sections;
+    };
+    std::vector<Segment> segments; // in document order
+    std::unordered_map<std::string_view, const MemoryMapElement *> byName;
+};
+
+MapOutline outline(const MemoryMap &memoryMap) {
+    using Kind = MemoryMapElement::Kind;
+    MapOutline found;
     const XMLNode *top = memoryMap.rootElement();
+    // Where the walk leaves the open segment and the open section within it.
+    bool inSegment = false, inSection = false;
+    const XMLNode *segmentEnd = nullptr, *sectionEnd = nullptr;
     for (const XMLNode *node = top; node; node = node->nextInTree(top)) {
+        inSection = inSection && node != sectionEnd;
+        inSegment = inSegment && node != segmentEnd;
         if (!node->isElement())
             continue;
         const auto *element = static_cast<const MemoryMapElement *>(node);
-        if (element->kind() == MemoryMapElement::Kind::MemorySegment && element->hasName())
-            index.try_emplace(element->nameAttribute(), element);
+        if (element->kind() == Kind::MemorySegment) {
+            if (element->hasName())
+                found.byName.try_emplace(element->nameAttribute(), element);
+            if (!inSegment) {
+                found.segments.push_back({element, {}});
+                inSegment = true;
+                segmentEnd = node->nextInTree(top, false);
+            }
+        } else if (element->kind() == Kind::ProgramSection && inSegment && !inSection) {
+            found.segments.back().sections.push_back(element);
+            inSection = true;
+            sectionEnd = node->nextInTree(top, false);
+        }
     }
-    return index;
+    return found;
 }
 
 } // namespace
@@ -59,11 +87,14 @@ SectionPlacement::SectionPlacement(const MemoryMap &memoryMap, const MemoryMap *
             }
         }
     }
+    const MapOutline map = outline(memoryMap);
     if (!ownSegments) {
-        for (const MemoryMapElement *segment : memoryMap.segments()) {
+        // Last in the document first, as MemoryMap::segments() gives them.
+        for (auto outer = map.segments.rbegin(); outer != map.segments.rend(); ++outer) {
+            const MemoryMapElement *segment = outer->element;
             m_segments.push_back(segment);
             PlacedSection *previous = nullptr;
-            for (const MemoryMapElement *section : MemoryMap::sections(*segment)) {
+            for (const MemoryMapElement *section : outer->sections) {
                 previous = add(previous, section, segment);
                 if (std::ostream *out = log())
                     *out << "Adding section from memory map file " << previous->name << "\n";
@@ -84,7 +115,7 @@ SectionPlacement::SectionPlacement(const MemoryMap &memoryMap, const MemoryMap *
     std::unordered_map<std::string, PlacedSection *> lastInSegment;
     for (const auto &placed : m_sections)
         lastInSegment[std::string(placed->segment->nameAttribute())] = placed.get();
-    const auto byName = segmentsByName(memoryMap);
+    const auto &byName = map.byName;
     for (const MemoryMapElement *element : placement->segments()) {
         const MemoryMapElement *segment = nullptr;
         for (const std::string &candidate : splitCandidates(element->nameAttribute())) {

@@ -4,7 +4,7 @@
 
 // Memory for XML nodes and attribute blocks. A document of a few hundred thousand elements
 // would otherwise spend most of its parse in malloc: here each thread bump-allocates from
-// 64 KiB slabs, and a slab goes back to the heap when the last object in it is released
+// 64 KiB slabs, and a slab goes back to the system when the last object in it is released
 // (from any thread). Objects are aligned to 8 bytes. Space of released objects is not reused before
 // that, which suits trees that are built, used and dropped as a whole. Sanitizer builds use the
 // plain heap so that every object stays visible to them.

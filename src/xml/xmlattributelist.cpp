@@ -75,8 +75,19 @@ XMLAttributeList::XMLAttributeList(const XMLAttributeList &other)
 }
 
 XMLAttributeList &XMLAttributeList::operator=(const XMLAttributeList &other) {
-    if (this != &other)
-        *this = XMLAttributeList(other);
+    if (this == &other)
+        return *this;
+    // Every element a reader builds gets its attributes this way: one exact block, one copy.
+    if (other.m_used > m_capacity) {
+        m_data.reset(static_cast<char *>(xmlAllocate(other.m_used)));
+        m_capacity = other.m_used;
+    }
+    if (other.m_used)
+        std::memcpy(m_data.get(), other.m_data.get(), other.m_used);
+    m_used = other.m_used;
+    m_count = other.m_count;
+    m_names = other.m_names;
+    m_index.reset();
     return *this;
 }
 

@@ -122,9 +122,9 @@ std::optional<std::uint64_t> readPlainNumber(std::string_view text) {
     std::uint64_t value = 0;
     for (char c : text) {
         const unsigned digit = digitValue(c);
-        if (digit >= radix || value > (UINT64_MAX - digit) / radix)
+        if (digit >= radix || __builtin_mul_overflow(value, std::uint64_t(radix), &value) ||
+            __builtin_add_overflow(value, digit, &value))
             return std::nullopt;
-        value = value * radix + digit;
     }
     return value;
 }

@@ -1,5 +1,7 @@
 #include "core/regularfile.h"
 
+#include "core/filebuffer.h"
+
 #include "scratchdirtest.h"
 
 #include <sys/stat.h>
@@ -33,6 +35,23 @@ TEST_F(RegularFiles, FilesWithoutAReportedSizeAreStillCapped) {
     EXPECT_NE(contents.find("Name:"), std::string::npos);
     EXPECT_EQ(readRegularFile("/proc/self/status", contents, 16), RegularFileStatus::TooLarge);
     EXPECT_EQ(contents, "");
+}
+
+TEST_F(RegularFiles, FileBuffersHoldTheSameBytes) {
+    FileBuffer buffer;
+    EXPECT_EQ(readRegularFile(write("empty", ""), buffer), RegularFileStatus::Ok);
+    EXPECT_EQ(buffer.view(), "");
+    std::string bytes(100000, 'x');
+    bytes[0] = '\0';
+    bytes.back() = 'y';
+    EXPECT_EQ(readRegularFile(write("big", bytes), buffer), RegularFileStatus::Ok);
+    EXPECT_EQ(buffer.view(), bytes);
+    // Without a reported size the buffer grows as the file is read.
+    ASSERT_EQ(readRegularFile("/proc/self/status", buffer), RegularFileStatus::Ok);
+    EXPECT_NE(buffer.view().find("\nPid:"), std::string_view::npos);
+    EXPECT_EQ(readRegularFile(path("big"), buffer, 99999), RegularFileStatus::TooLarge);
+    EXPECT_EQ(buffer.view(), "");
+    EXPECT_EQ(readRegularFile(path("missing"), buffer), RegularFileStatus::CannotOpen);
 }
 
 TEST_F(RegularFiles, OnlyRegularFilesAreRead) {

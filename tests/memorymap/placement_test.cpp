@@ -53,6 +53,38 @@ std::vector<std::string> layoutOrder(SectionPlacement &placement) {
     return names;
 }
 
+TEST(PlacementSegments, MapSectionsBelongToTheirOutermostSegment) {
+    // Sections below nested segments and register groups count for the outermost segment;
+    // those inside a section or outside every segment do not; a segment inside a loose
+    // section is an outermost one. The same as the memory map's own queries find.
+    Documents d(R"(<Root name="m">
+          <ProgramSection name=".loose" />
+          <ProgramSection name=".host">
+            <MemorySegment name="INSIDE" start="0x3000" size="0x10"><ProgramSection name=".i" /></MemorySegment>
+          </ProgramSection>
+          <MemorySegment name="A" start="0" size="0x100">
+            <RegisterGroup name="G"><ProgramSection name=".g"><ProgramSection name=".deep" /></ProgramSection></RegisterGroup>
+            <MemorySegment name="B" start="0x10" size="0x10"><ProgramSection name=".b" /></MemorySegment>
+            <ProgramSection name=".a" />
+          </MemorySegment>
+          <MemorySegment name="C" start="0x1000" size="0x100"><ProgramSection name=".c" /></MemorySegment>
+        </Root>)",
+                "<Root/>");
+    std::vector<std::string> expected;
+    for (const MemoryMapElement *segment : d.memoryMap.segments())
+        for (const MemoryMapElement *section : MemoryMap::sections(*segment))
+            expected.push_back(std::string(segment->nameAttribute()) + ":" +
+                               std::string(section->nameAttribute()));
+    EXPECT_EQ(expected, (std::vector<std::string>{"C:.c", "A:.g", "A:.b", "A:.a", "INSIDE:.i"}));
+    SectionPlacement placement(d.memoryMap, nullptr, d.settings);
+    std::vector<std::string> placed;
+    for (const auto &section : placement.sections())
+        placed.push_back(std::string(section->segment->nameAttribute()) + ":" + section->name);
+    EXPECT_EQ(placed, expected);
+    ASSERT_EQ(placement.segments().size(), 3u);
+    EXPECT_EQ(placement.segments()[2]->nameAttribute(), "INSIDE");
+}
+
 TEST(PlaceFromEnd, SumsFixedSizesAfterTheFurthestRequest) {
     Documents d(kMap, inRam(R"(<ProgramSection name=".bss" />
         <ProgramSection name=".heap" size="HEAP" place_from_segment_end="yes" />

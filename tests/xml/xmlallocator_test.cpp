@@ -61,3 +61,19 @@ TEST(XMLAllocator, BlocksNeverOverlapAndSurviveReleasesFromOtherThreads) {
         xmlRelease(block.bytes);
     xmlRelease(nullptr);
 }
+
+TEST(XMLAllocator, BlocksOutliveTheThreadThatAllocatedThem) {
+    // The thread's unused memory goes back when it ends; what it handed out stays.
+    std::vector<Block> blocks;
+    std::thread maker([&] {
+        for (int i = 0; i < 3000; ++i)
+            blocks.push_back(allocate(100 + i % 50, static_cast<unsigned char>(i)));
+    });
+    maker.join();
+    int damaged = 0;
+    for (const Block &block : blocks)
+        damaged += !intact(block);
+    EXPECT_EQ(damaged, 0);
+    for (const Block &block : blocks)
+        xmlRelease(block.bytes);
+}

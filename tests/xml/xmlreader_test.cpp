@@ -193,6 +193,33 @@ TEST(XMLReader, NamesTakeDotsAndEveryByteAbove127) {
     EXPECT_EQ(document.errorText(), "bad tagName");
 }
 
+TEST(XMLReader, ScansStopAtTheRightByteWhereverItFalls) {
+    // Names and values are scanned a block of bytes at a time: every byte at every offset
+    // within and past a block must end them exactly where the byte-wise rules say.
+    auto nameByte = [](unsigned char c) {
+        return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
+               c == '_' || c == ':' || c == '-' || c == '.' || c >= 0x80;
+    };
+    const std::string padding(32, ' '); // so that blocks, not the byte-wise tail, see the end
+    for (std::size_t length = 1; length <= 34; ++length) {
+        for (int byte = 0; byte < 256; ++byte) {
+            const std::string name = std::string(length, 'n') + char(byte) + "z";
+            XMLDocument document;
+            const bool whole = document.parse("<" + name + "/>" + padding) &&
+                               document.rootElement()->tagName() == name;
+            EXPECT_EQ(whole, nameByte(static_cast<unsigned char>(byte))) << length << " " << byte;
+        }
+        const std::string head(length, 'v');
+        for (const auto &[text, value] :
+             {std::pair<std::string, std::string>{"&amp;x", "&x"}, {"\nx", "\nx"}, {"'x", "'x"}}) {
+            XMLDocument document;
+            ASSERT_TRUE(document.parse("<a v=\"" + head + text + "\" w='1'/>" + padding)) << length;
+            EXPECT_EQ(document.rootElement()->attributeOr("v"), head + value) << length;
+            EXPECT_EQ(document.rootElement()->attributeOr("w"), "1") << length;
+        }
+    }
+}
+
 TEST(XMLReader, DocTypeIdentifiersAndSubsetsAreSkipped) {
     const char *inputs[] = {
         "<!DOCTYPE fontconfig SYSTEM \"urn:fontconfig:fonts.dtd\">\n<fontconfig/>",
