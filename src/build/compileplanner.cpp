@@ -215,6 +215,13 @@ StepPlan compileStep(const NodeValues &values, BuildAction action) {
 
 } // namespace
 
+struct CompilePlanner::Walk {
+    // The resolved texts of the files without a configuration of their own, by folder:
+    // such files resolve every property as their siblings do.
+    std::map<const ProjectElement *, std::shared_ptr<NodeValues::ResolvedTexts>> sharedTexts;
+    std::optional<QSet<QString>> taken; // read when the first unity folder needs it
+};
+
 CompilePlanner::CompilePlanner(const PropertyRegistry &registry, const NodeMacros &macros)
     : m_registry(registry), m_macros(macros) {}
 
@@ -246,14 +253,34 @@ bool CompilePlanner::excluded(const ProjectElement &node, const std::string &con
 
 std::optional<StepPlan> CompilePlanner::plan(const ProjectElement &file,
                                              const std::string &configuration) const {
-    if (file.kind() != Kind::File || file.attributeOr("file_name").empty())
+    if (aboveExcluded(file, configuration))
         return std::nullopt;
-    for (const ProjectElement *at = &file; at && at->kind() != Kind::Solution;
+    return planFile(file, configuration, nullptr);
+}
+
+bool CompilePlanner::aboveExcluded(const ProjectElement &node,
+                                   const std::string &configuration) const {
+    for (const ProjectElement *at = node.parentElement(); at && at->kind() != Kind::Solution;
          at = at->parentElement())
         if (excluded(*at, configuration))
-            return std::nullopt;
+            return true;
+    return false;
+}
 
-    const NodeValues values(m_registry, m_macros, file, configuration);
+std::optional<StepPlan> CompilePlanner::planFile(const ProjectElement &file,
+                                                 const std::string &configuration,
+                                                 Walk *walk) const {
+    if (file.kind() != Kind::File || file.attributeOr("file_name").empty() ||
+        excluded(file, configuration))
+        return std::nullopt;
+    std::shared_ptr<NodeValues::ResolvedTexts> shared;
+    if (walk && file.configurations().empty() && file.parentElement()) {
+        shared = walk->sharedTexts[file.parentElement()];
+        if (!shared)
+            shared = walk->sharedTexts[file.parentElement()] =
+                std::make_shared<NodeValues::ResolvedTexts>();
+    }
+    const NodeValues values(m_registry, m_macros, file, configuration, std::move(shared));
     const BuildAction action = actionFor(values.raw("file_type"), values.map().value("InputPath"),
                                          values.yes("c_files_are_cpp"));
     if (action == BuildAction::None)
@@ -277,8 +304,7 @@ QSet<QString> CompilePlanner::sourcePaths(const ProjectElement &node,
 }
 
 bool CompilePlanner::unityPlans(const ProjectElement &folder, const std::string &configuration,
-                                std::optional<QSet<QString>> &taken,
-                                std::vector<StepPlan> &result) const {
+                                Walk &walk, std::vector<StepPlan> &result) const {
     NodeValues values(m_registry, m_macros, folder, configuration);
     const QString name = values.text("unity_build_file_name");
     if (name.isEmpty())
@@ -292,6 +318,7 @@ bool CompilePlanner::unityPlans(const ProjectElement &folder, const std::string 
     if (action != BuildAction::CompileC && action != BuildAction::CompileCpp)
         return false;
     // Writing it must not overwrite a source, nor the unity file of another folder.
+    std::optional<QSet<QString>> &taken = walk.taken;
     if (!taken)
         taken = sourcePaths(folder, configuration);
     if (taken->contains(path))
@@ -322,7 +349,7 @@ bool CompilePlanner::unityPlans(const ProjectElement &folder, const std::string 
     walkBuildTree(folder, [&](const ProjectElement &at) {
         if (at.kind() != Kind::File)
             return !excluded(at, configuration);
-        if (std::optional<StepPlan> filePlan = plan(at, configuration)) {
+        if (std::optional<StepPlan> filePlan = planFile(at, configuration, &walk)) {
             const QString &source = filePlan->inputs.first();
             if (filePlan->action == action && includable(source) && !filtered(source)) {
                 members << source;
@@ -352,17 +379,19 @@ bool CompilePlanner::unityPlans(const ProjectElement &folder, const std::string 
 std::vector<StepPlan> CompilePlanner::plans(const ProjectElement &node,
                                             const std::string &configuration) const {
     std::vector<StepPlan> result;
-    std::optional<QSet<QString>> taken; // read when the first unity folder needs it
+    if (aboveExcluded(node, configuration))
+        return result;
+    Walk walk;
     walkBuildTree(node, [&](const ProjectElement &at) {
         if (at.kind() == Kind::File) {
-            if (std::optional<StepPlan> filePlan = plan(at, configuration))
+            if (std::optional<StepPlan> filePlan = planFile(at, configuration, &walk))
                 result.push_back(std::move(*filePlan));
             return false;
         }
         if (at.kind() != Kind::Solution && excluded(at, configuration))
             return false;
         return at.kind() != Kind::Folder || m_unityBuildDisabled ||
-               !unityPlans(at, configuration, taken, result);
+               !unityPlans(at, configuration, walk, result);
     });
     return result;
 }

@@ -10,11 +10,21 @@
 #include <QFileInfo>
 
 NodeValues::NodeValues(const PropertyRegistry &registry, const NodeMacros &macros,
-                       const ProjectElement &node, const std::string &configuration)
+                       const ProjectElement &node, const std::string &configuration,
+                       std::shared_ptr<ResolvedTexts> shared)
     : m_registry(registry), m_macros(macros), m_resolver(node, configuration),
-      m_map(macros.build(m_resolver)) {}
+      m_map(macros.build(m_resolver)), m_shared(std::move(shared)) {}
 
 std::string NodeValues::raw(std::string_view name) const {
+    if (!m_shared || PropertyResolver::isIdentityAttribute(m_resolver.node(), name))
+        return resolved(name);
+    auto found = m_shared->find(name);
+    if (found == m_shared->end())
+        found = m_shared->emplace(std::string(name), resolved(name)).first;
+    return found->second;
+}
+
+std::string NodeValues::resolved(std::string_view name) const {
     if (const PropertyClass *definition = m_registry.findPropertyClass(&m_resolver.node(), name))
         return m_resolver.resolve(*definition);
     return m_resolver.resolve(name, PropertyType::String, "");

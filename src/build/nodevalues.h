@@ -6,6 +6,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <map>
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -18,8 +20,15 @@ class PropertyRegistry;
 // macros to a copy of map().
 class NodeValues {
 public:
+    // Resolved texts by property name, for nodes known to resolve alike: the files of one
+    // folder that have no configuration of their own inherit every value from it.
+    using ResolvedTexts = std::map<std::string, std::string, std::less<>>;
+
+    // `shared`, when given, holds the resolved texts of nodes that resolve like this one;
+    // identity attributes (`file_name`, ...) are the node's own and never go there.
     NodeValues(const PropertyRegistry &registry, const NodeMacros &macros,
-               const ProjectElement &node, const std::string &configuration);
+               const ProjectElement &node, const std::string &configuration,
+               std::shared_ptr<ResolvedTexts> shared = nullptr);
 
     // Resolved, not expanded.
     std::string raw(std::string_view name) const;
@@ -43,8 +52,11 @@ public:
     void setInput(const QString &path);
 
 private:
+    std::string resolved(std::string_view name) const;
+
     const PropertyRegistry &m_registry;
     const NodeMacros &m_macros;
     PropertyResolver m_resolver;
     MacroMap m_map;
+    std::shared_ptr<ResolvedTexts> m_shared;
 };

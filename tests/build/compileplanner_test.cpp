@@ -162,6 +162,29 @@ TEST_F(CompilePlannerTest, ExcludedAndUnbuiltFilesHaveNoStep) {
                            "Assembling vectors.inc"}));
 }
 
+// A walk shares what plain sibling files resolve alike; files with settings of their own
+// among them must still come out as they do one by one.
+TEST_F(CompilePlannerTest, AWalkPlansEachFileAsItsOwnPlanDoes) {
+    const std::vector<std::string> files = {
+        "App/Source Files/src/main.c",    "App/Source Files/src/util.cpp",
+        "App/Source Files/src/start.s",   "App/Source Files/src/vectors.inc",
+        "App/Source Files/src/skipped.c", "Cpp/lib.c"};
+    for (const std::string configuration : {"Debug", "Release"}) {
+        std::vector<StepPlan> alone;
+        for (const std::string &file : files)
+            if (std::optional<StepPlan> step = plan(file, configuration))
+                alone.push_back(std::move(*step));
+        const std::vector<StepPlan> walked = m_planner.plans(*m_system.solution(), configuration);
+        ASSERT_EQ(walked.size(), alone.size()) << configuration;
+        for (std::size_t i = 0; i < walked.size(); ++i) {
+            EXPECT_EQ(walked[i].arguments, alone[i].arguments) << alone[i].description.toStdString();
+            EXPECT_EQ(walked[i].outputs, alone[i].outputs) << alone[i].description.toStdString();
+            EXPECT_EQ(walked[i].dependencyFile, alone[i].dependencyFile);
+            EXPECT_EQ(walked[i].workingDirectory, alone[i].workingDirectory);
+        }
+    }
+}
+
 class CompileStepsTest : public PlannerTest {
 protected:
     CompileStepsTest() : PlannerTest("steps.qzProject") {}
