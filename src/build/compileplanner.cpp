@@ -78,7 +78,7 @@ QStringList externalCommand(const NodeValues &values, const CompileValues &compi
     if (command.empty())
         return {};
     const QDir projectDir(compile.projectDir);
-    MacroMap macros = values.map();
+    MacroMap macros;
     auto set = [&macros](const char *name, const QString &value) {
         macros.set(name, value.toStdString());
     };
@@ -95,7 +95,7 @@ QStringList externalCommand(const NodeValues &values, const CompileValues &compi
         set("COptions", joinedWords(compile.common));
         set(compile.cpp ? "CppOnlyOptions" : "COnlyOptions", joinedWords(compile.own));
     }
-    return commandWords(values.expand(macros, command));
+    return commandWords(values.expandForStep(macros, command));
 }
 
 QStringList builtInCommand(const NodeValues &values, const CompileValues &compile) {
@@ -148,7 +148,7 @@ std::optional<StepPlan> userCommand(const NodeValues &values, const CompileValue
 std::optional<StepPlan> analyzeStep(const NodeValues &values, const CompileValues &compile) {
     if (compile.assemble || !values.yes("analyze_after_compile"))
         return std::nullopt;
-    MacroMap macros = values.map();
+    MacroMap macros;
     macros.set("DEFINES", joinedWords(compile.defines).toStdString());
     macros.set("INCLUDES", joinedWords(compile.includes).toStdString());
     // One word, the form the analyzer takes its checks in: "-checks=$(CLANGTIDY)".
@@ -156,7 +156,8 @@ std::optional<StepPlan> analyzeStep(const NodeValues &values, const CompileValue
                values.list(compile.cpp ? "clang_tidy_checks_cpp" : "clang_tidy_checks_c")
                    .join(u',')
                    .toStdString());
-    const QStringList words = commandWords(values.expand(macros, values.raw("analyze_command")));
+    const QStringList words =
+        commandWords(values.expandForStep(macros, values.raw("analyze_command")));
     if (words.isEmpty())
         return std::nullopt;
     StepPlan plan;

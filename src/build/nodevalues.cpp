@@ -2,6 +2,7 @@
 
 #include "build/commandwords.h"
 #include "core/namevaluelist.h"
+#include "project/macroexpander.h"
 #include "project/nodemacros.h"
 #include "project/projectelement.h"
 #include "project/propertyregistry.h"
@@ -40,6 +41,10 @@ QStringList NodeValues::list(std::string_view name) const {
 
 QString NodeValues::expand(const MacroMap &map, const std::string &text) const {
     return QString::fromStdString(m_macros.expand(map, text));
+}
+
+QString NodeValues::expandForStep(const MacroMap &stepMacros, const std::string &text) const {
+    return QString::fromStdString(m_macros.expander().expand(text, stepMacros, m_map));
 }
 
 QString NodeValues::path(std::string_view name) const {

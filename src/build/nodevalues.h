@@ -44,6 +44,8 @@ public:
     const MacroMap &map() const { return m_map; }
     QString expand(const MacroMap &map, const std::string &text) const;
     QString expand(const std::string &text) const { return expand(m_map, text); }
+    // Expanded with a step's own build macros over the node's.
+    QString expandForStep(const MacroMap &stepMacros, const std::string &text) const;
     // Adds a macro to the node's own, for every text expanded after.
     void set(const char *name, const QString &value) { m_map.set(name, value.toStdString()); }
 

@@ -34,8 +34,10 @@ std::size_t matchingParenthesis(std::string_view text, std::size_t open) {
 // changes nothing allocates nothing and tells the caller the text is final.
 class MacroExpander::Pass {
 public:
-    Pass(const MacroExpander &expander, const MacroMap &local, bool useGlobal, bool useSystem)
-        : m_expander(expander), m_local(local), m_useGlobal(useGlobal), m_useSystem(useSystem) {}
+    Pass(const MacroExpander &expander, const MacroMap &local, bool useGlobal, bool useSystem,
+         const MacroMap *over = nullptr)
+        : m_expander(expander), m_over(over), m_local(local), m_useGlobal(useGlobal),
+          m_useSystem(useSystem) {}
 
     // Scans `in`; when something changed, leaves the result in `out` and returns true.
     bool run(std::string_view in, std::string &out) {
@@ -71,6 +73,8 @@ public:
     bool wantsAnotherPass() const { return m_again; }
 
     std::optional<std::string_view> lookup(std::string_view key) {
+        if (const std::string *value = m_over ? m_over->find(key) : nullptr)
+            return *value;
         if (const std::string *value = m_local.find(key))
             return *value;
         if (m_useGlobal) {
@@ -129,6 +133,7 @@ private:
     }
 
     const MacroExpander &m_expander;
+    const MacroMap *m_over;
     const MacroMap &m_local;
     bool m_useGlobal;
     bool m_useSystem;
@@ -146,8 +151,11 @@ bool MacroExpander::expandInPlace(std::string &text, const MacroMap &local, bool
                                   bool useSystem) const {
     if (text.find(kIntroducer) == std::string::npos)
         return false;
-
     Pass pass(*this, local, useGlobal, useSystem);
+    return runPasses(pass, text);
+}
+
+bool MacroExpander::runPasses(Pass &pass, std::string &text) {
     std::string out;
     bool changed = false;
     for (int i = 0; i < kMaxPasses; ++i) {
@@ -164,6 +172,15 @@ bool MacroExpander::expandInPlace(std::string &text, const MacroMap &local, bool
 std::string MacroExpander::expand(std::string text, const MacroMap &local, bool useGlobal,
                                   bool useSystem) const {
     expandInPlace(text, local, useGlobal, useSystem);
+    return text;
+}
+
+std::string MacroExpander::expand(std::string text, const MacroMap &over,
+                                  const MacroMap &local) const {
+    if (text.find(kIntroducer) == std::string::npos)
+        return text;
+    Pass pass(*this, local, true, true, &over);
+    runPasses(pass, text);
     return text;
 }
 

@@ -39,6 +39,9 @@ public:
     // The same, returning the text; pass an rvalue to avoid a copy.
     std::string expand(std::string text, const MacroMap &local, bool useGlobal = true,
                        bool useSystem = true) const;
+    // The same with a second local map consulted first: a step's own macros over those of
+    // its node, without copying the node's.
+    std::string expand(std::string text, const MacroMap &over, const MacroMap &local) const;
 
     // Global and system layers only.
     std::string globalExpand(std::string text) const;
@@ -66,6 +69,8 @@ public:
 
 private:
     class Pass;
+    // Runs passes over `text` until one changes nothing; whether any did.
+    static bool runPasses(Pass &pass, std::string &text);
 
     SystemMacros m_system;
     MacroMap m_global;

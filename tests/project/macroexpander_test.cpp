@@ -121,6 +121,16 @@ TEST_F(MacroExpanderTest, LayersInOrderLocalGlobalSystem) {
     EXPECT_EQ(m_expander.lookup("Nothing", m_local), std::nullopt);
 }
 
+TEST_F(MacroExpanderTest, AStepMapGoesOverTheLocalOne) {
+    const MacroMap step{{"A", "step"}, {"Dir", "d"}};
+    // Names the step map lacks fall through to the local, global and system layers.
+    EXPECT_EQ(m_expander.expand("$(A) $(B) $(Dir) $(Layer) $(TovanDir) $(None)", step, m_local),
+              "step b d local /opt/x $(None)");
+    // A default naming a macro takes its second pass with both maps.
+    EXPECT_EQ(m_expander.expand("$(None:$(Dir)$(B))", step, m_local), "db");
+    EXPECT_EQ(m_expander.expand("$(A)", MacroMap(), m_local), "a");
+}
+
 TEST_F(MacroExpanderTest, GlobalMacrosFromAList) {
     m_expander.setGlobalMacrosFromList("Tools=/opt/tools;Sep=a\\;b;Ref=$(TovanDir)/x");
     EXPECT_EQ(m_expander.globalExpand("$(Tools)|$(Sep)"), "/opt/tools|a;b");
