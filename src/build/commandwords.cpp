@@ -3,6 +3,7 @@
 #include <QDir>
 
 #include <algorithm>
+#include <utility>
 
 QString anchored(const QString &directory, const QString &path) {
     return QDir::cleanPath(QDir(directory).absoluteFilePath(path));
@@ -35,4 +36,42 @@ QString joinedWords(const QStringList &words) {
         }
     }
     return quoted.join(u' ');
+}
+
+QStringList commandWords(QStringView command) {
+    QStringList words;
+    QString word;
+    qsizetype run = -1; // the start of plain characters not yet copied into `word`
+    auto copyRun = [&](qsizetype end) {
+        if (run >= 0)
+            word.append(command.mid(run, end - run));
+        run = -1;
+    };
+    int quotes = 0; // consecutive quote characters just read
+    bool quoted = false;
+    for (qsizetype i = 0; i < command.size(); ++i) {
+        const QChar c = command[i];
+        if (c == u'"') {
+            copyRun(i);
+            if (++quotes == 3) {
+                quotes = 0;
+                word += c;
+            }
+            continue;
+        }
+        if (quotes == 1)
+            quoted = !quoted;
+        quotes = 0;
+        if (!quoted && c.isSpace()) {
+            copyRun(i);
+            if (!word.isEmpty())
+                words << std::exchange(word, QString());
+        } else if (run < 0) {
+            run = i;
+        }
+    }
+    copyRun(command.size());
+    if (!word.isEmpty())
+        words << word;
+    return words;
 }

@@ -2,6 +2,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <QStringView>
 
 // Small pieces the planners build command lines from.
 
@@ -16,3 +17,8 @@ QStringList passedOn(const QString &prefix, const QStringList &options);
 // tripled) when it holds a blank or a quote, so that the command splitter reads "-I/my dir"
 // back as one word. An empty list gives an empty text.
 QString joinedWords(const QStringList &words);
+
+// The words of a command line as QProcess::splitCommand gives them: blanks separate words,
+// double quotes group them, three quotes in a row stand for one. Runs of plain characters are
+// copied at once, which matters for a command per source.
+QStringList commandWords(QStringView command);

@@ -13,7 +13,6 @@
 
 #include <QDir>
 #include <QFileInfo>
-#include <QProcess>
 #include <QRegularExpression>
 #include <QSet>
 
@@ -22,11 +21,6 @@
 using Kind = PropertyNode::Kind;
 
 namespace {
-
-// The words of an expanded command line; blanks separate words, double quotes group them.
-QStringList commandWords(const QString &command) {
-    return QProcess::splitCommand(command);
-}
 
 // Whether `path` can stand between the quotes of an #include line.
 bool includable(const QString &path) {
