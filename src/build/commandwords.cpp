@@ -16,6 +16,33 @@ QStringList anchored(const QString &directory, const QStringList &paths) {
     return result;
 }
 
+namespace {
+
+// Whether cleaning would leave the absolute `path` as it is: no empty, "." or ".." part.
+bool isCleanAbsolute(QStringView path) {
+    if (!path.startsWith(u'/'))
+        return false;
+    qsizetype start = 1;
+    for (qsizetype i = 1; i <= path.size(); ++i) {
+        if (i < path.size() && path[i] != u'/')
+            continue;
+        const QStringView part = path.mid(start, i - start);
+        if (part.isEmpty() || part == u"." || part == u"..")
+            return false;
+        start = i + 1;
+    }
+    return true;
+}
+
+} // namespace
+
+QString relativeFilePath(const QString &directory, const QString &path) {
+    if (path.size() > directory.size() + 1 && path[directory.size()] == u'/' &&
+        path.startsWith(directory) && isCleanAbsolute(directory) && isCleanAbsolute(path))
+        return path.mid(directory.size() + 1);
+    return QDir(directory).relativeFilePath(path);
+}
+
 QStringList passedOn(const QString &prefix, const QStringList &options) {
     QStringList words;
     for (const QString &option : options)

@@ -10,6 +10,10 @@
 QString anchored(const QString &directory, const QString &path);
 QStringList anchored(const QString &directory, const QStringList &paths);
 
+// `path` relative to `directory`, as QDir::relativeFilePath gives it; quick for the usual
+// case of a clean absolute path below a clean absolute directory.
+QString relativeFilePath(const QString &directory, const QString &path);
+
 // Each option with a prefix: "-D" before definitions, "-Wl," before linker options.
 QStringList passedOn(const QString &prefix, const QStringList &options);
 

@@ -71,15 +71,14 @@ QStringList externalCommand(const NodeValues &values, const CompileValues &compi
                                                             : "external_c_compile_command");
     if (command.empty())
         return {};
-    const QDir projectDir(compile.projectDir);
     MacroMap macros;
     auto set = [&macros](const char *name, const QString &value) {
         macros.set(name, value.toStdString());
     };
     set("TargetPath", compile.object);
-    set("RelTargetPath", projectDir.relativeFilePath(compile.object));
+    set("RelTargetPath", relativeFilePath(compile.projectDir, compile.object));
     set("DependencyPath", compile.dependencies);
-    set("RelDependencyPath", projectDir.relativeFilePath(compile.dependencies));
+    set("RelDependencyPath", relativeFilePath(compile.projectDir, compile.dependencies));
     set("Defines", joinedWords(compile.defines));
     set("Undefines", joinedWords(compile.undefines));
     set("Includes", joinedWords(compile.includes));

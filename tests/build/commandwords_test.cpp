@@ -1,5 +1,6 @@
 #include "build/commandwords.h"
 
+#include <QDir>
 #include <QProcess>
 #include <QRandomGenerator>
 
@@ -38,6 +39,18 @@ TEST(CommandWords, SplitAsQProcessDoes) {
             text += alphabet.at(random.bounded(alphabet.size()));
         EXPECT_EQ(commandWords(text), QProcess::splitCommand(text)) << text.toStdString();
     }
+}
+
+TEST(CommandWords, RelativePathsAsQDirGivesThem) {
+    const QStringList directories = {"/p",        "/p/", "/p/q", "/p//q", "/p/./q",
+                                     "/p/x/../q", "/",   "p/q",  ""};
+    const QStringList paths = {"/p/q/a.o",  "/p/q",       "/p/qa/a.o", "/p/q/../r/a.o",
+                               "/p/q//a.o", "/p/q/./a.o", "/p/q/a.o/", "/p/q/..",
+                               "/r/a.o",    "p/q/a.o",    ""};
+    for (const QString &directory : directories)
+        for (const QString &path : paths)
+            EXPECT_EQ(relativeFilePath(directory, path), QDir(directory).relativeFilePath(path))
+                << directory.toStdString() << " " << path.toStdString();
 }
 
 } // namespace
