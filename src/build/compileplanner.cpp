@@ -93,7 +93,7 @@ QStringList externalCommand(const NodeValues &values, const CompileValues &compi
 
 QStringList builtInCommand(const NodeValues &values, const CompileValues &compile) {
     QStringList words;
-    words << values.expand(values.map(), CompilePlanner::kDriver);
+    words << values.expand(CompilePlanner::kDriver);
     words << (compile.assemble ? QStringLiteral("-xasm")
               : compile.cpp    ? QStringLiteral("-xc++")
                                : QStringLiteral("-xc"));
@@ -210,9 +210,8 @@ StepPlan compileStep(const NodeValues &values, BuildAction action) {
 } // namespace
 
 struct CompilePlanner::Walk {
-    // The resolved texts of the files without a configuration of their own, by folder:
-    // such files resolve every property as their siblings do.
-    std::map<const ProjectElement *, std::shared_ptr<NodeValues::ResolvedTexts>> sharedTexts;
+    // What the files without a configuration of their own share, by folder.
+    std::map<const ProjectElement *, std::shared_ptr<NodeValues::Siblings>> siblings;
     std::optional<QSet<QString>> taken; // read when the first unity folder needs it
 };
 
@@ -267,16 +266,17 @@ std::optional<StepPlan> CompilePlanner::planFile(const ProjectElement &file,
     if (file.kind() != Kind::File || file.attributeOr("file_name").empty() ||
         excluded(file, configuration))
         return std::nullopt;
-    std::shared_ptr<NodeValues::ResolvedTexts> shared;
+    std::shared_ptr<NodeValues::Siblings> siblings;
     if (walk && file.configurations().empty() && file.parentElement()) {
-        shared = walk->sharedTexts[file.parentElement()];
+        std::shared_ptr<NodeValues::Siblings> &shared = walk->siblings[file.parentElement()];
         if (!shared)
-            shared = walk->sharedTexts[file.parentElement()] =
-                std::make_shared<NodeValues::ResolvedTexts>();
+            shared = std::make_shared<NodeValues::Siblings>();
+        siblings = shared;
     }
-    const NodeValues values(m_registry, m_macros, file, configuration, std::move(shared));
-    const BuildAction action = actionFor(values.raw("file_type"), values.map().value("InputPath"),
-                                         values.yes("c_files_are_cpp"));
+    const NodeValues values(m_registry, m_macros, file, configuration, std::move(siblings));
+    const BuildAction action =
+        actionFor(values.raw("file_type"), values.macro("InputPath").toStdString(),
+                  values.yes("c_files_are_cpp"));
     if (action == BuildAction::None)
         return std::nullopt;
     return compileStep(values, action);

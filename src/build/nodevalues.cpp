@@ -12,16 +12,30 @@
 
 NodeValues::NodeValues(const PropertyRegistry &registry, const NodeMacros &macros,
                        const ProjectElement &node, const std::string &configuration,
-                       std::shared_ptr<ResolvedTexts> shared)
+                       std::shared_ptr<Siblings> siblings)
     : m_registry(registry), m_macros(macros), m_resolver(node, configuration),
-      m_map(macros.build(m_resolver)), m_shared(std::move(shared)) {}
+      m_siblings(std::move(siblings)) {
+    if (m_siblings && m_siblings->macrosShared) {
+        m_own = macros.ownMacros(node, m_siblings->projectDir);
+        m_rest = m_siblings->macros;
+        return;
+    }
+    NodeMacros::Layers layers = macros.buildLayers(m_resolver);
+    m_own = std::move(layers.own);
+    m_rest = std::move(layers.rest);
+    if (m_siblings && !layers.restUsesOwn) {
+        m_siblings->macros = m_rest;
+        m_siblings->projectDir = std::move(layers.projectDir);
+        m_siblings->macrosShared = true;
+    }
+}
 
 std::string NodeValues::raw(std::string_view name) const {
-    if (!m_shared || PropertyResolver::isIdentityAttribute(m_resolver.node(), name))
+    if (!m_siblings || PropertyResolver::isIdentityAttribute(m_resolver.node(), name))
         return resolved(name);
-    auto found = m_shared->find(name);
-    if (found == m_shared->end())
-        found = m_shared->emplace(std::string(name), resolved(name)).first;
+    auto found = m_siblings->texts.find(name);
+    if (found == m_siblings->texts.end())
+        found = m_siblings->texts.emplace(std::string(name), resolved(name)).first;
     return found->second;
 }
 
@@ -34,7 +48,7 @@ std::string NodeValues::resolved(std::string_view name) const {
 QStringList NodeValues::list(std::string_view name) const {
     QStringList items;
     for (const std::string &item : splitEscapedList(raw(name)))
-        if (QString expanded = expand(m_map, item); !expanded.isEmpty())
+        if (QString expanded = expand(item); !expanded.isEmpty())
             items << expanded;
     return items;
 }
@@ -43,8 +57,26 @@ QString NodeValues::expand(const MacroMap &map, const std::string &text) const {
     return QString::fromStdString(m_macros.expand(map, text));
 }
 
+QString NodeValues::expand(const std::string &text) const {
+    return QString::fromStdString(m_macros.expander().expand(text, {&m_own, &m_rest}));
+}
+
+QString NodeValues::macro(std::string_view name) const {
+    const std::string *value = m_own.find(name);
+    if (!value)
+        value = m_rest.find(name);
+    return value ? QString::fromStdString(*value) : QString();
+}
+
+MacroMap NodeValues::map() const {
+    MacroMap map = m_rest;
+    for (const auto &[name, value] : m_own)
+        map.set(name, value);
+    return map;
+}
+
 QString NodeValues::expandForStep(const MacroMap &stepMacros, const std::string &text) const {
-    return QString::fromStdString(m_macros.expander().expand(text, stepMacros, m_map));
+    return QString::fromStdString(m_macros.expander().expand(text, {&stepMacros, &m_own, &m_rest}));
 }
 
 QString NodeValues::path(std::string_view name) const {
