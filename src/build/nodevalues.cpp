@@ -18,6 +18,7 @@ NodeValues::NodeValues(const PropertyRegistry &registry, const NodeMacros &macro
     if (m_siblings && m_siblings->macrosShared) {
         m_own = macros.ownMacros(node, m_siblings->projectDir);
         m_rest = m_siblings->macros;
+        m_expandsAsSiblings = true;
         return;
     }
     NodeMacros::Layers layers = macros.buildLayers(m_resolver);
@@ -27,6 +28,7 @@ NodeValues::NodeValues(const PropertyRegistry &registry, const NodeMacros &macro
         m_siblings->macros = m_rest;
         m_siblings->projectDir = std::move(layers.projectDir);
         m_siblings->macrosShared = true;
+        m_expandsAsSiblings = true;
     }
 }
 
@@ -46,11 +48,24 @@ std::string NodeValues::resolved(std::string_view name) const {
 }
 
 QStringList NodeValues::list(std::string_view name) const {
+    if (m_expandsAsSiblings)
+        if (auto found = m_siblings->lists.find(name); found != m_siblings->lists.end())
+            return found->second;
     QStringList items;
+    bool ownUsed = false;
     for (const std::string &item : splitEscapedList(raw(name)))
-        if (QString expanded = expand(item); !expanded.isEmpty())
+        if (QString expanded = QString::fromStdString(
+                m_macros.expander().expand(item, {&m_own, &m_rest}, &ownUsed));
+            !expanded.isEmpty())
             items << expanded;
+    if (m_expandsAsSiblings && !ownUsed)
+        m_siblings->lists.emplace(std::string(name), items);
     return items;
+}
+
+void NodeValues::set(const char *name, const QString &value) {
+    m_own.set(name, value.toStdString());
+    m_expandsAsSiblings = false;
 }
 
 QString NodeValues::expand(const MacroMap &map, const std::string &text) const {

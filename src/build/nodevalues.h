@@ -29,6 +29,8 @@ public:
         bool macrosShared = false;
         MacroMap macros; // all but NodeMacros::ownMacros(), when shared
         std::string projectDir;
+        // Expanded lists, by property name, that no macro naming a file went into.
+        std::map<std::string, QStringList, std::less<>> lists;
     };
 
     // `siblings`, when given, is what the node shares with the files resolving like it;
@@ -55,7 +57,7 @@ public:
     // Expanded with a step's own build macros over the node's.
     QString expandForStep(const MacroMap &stepMacros, const std::string &text) const;
     // Adds a macro to the node's own, for every text expanded after.
-    void set(const char *name, const QString &value) { m_own.set(name, value.toStdString()); }
+    void set(const char *name, const QString &value);
 
     // The input-file macros of a file the node stands for (the unity file of a folder): the
     // same names and forms a file node has.
@@ -70,4 +72,7 @@ private:
     std::shared_ptr<Siblings> m_siblings;
     MacroMap m_own;  // those naming the node, and any set()
     MacroMap m_rest; // the others; no name of m_own
+    // Whether m_rest is the siblings' and m_own holds only the names a sibling has too: then
+    // what expands without m_own expands alike for all of them.
+    bool m_expandsAsSiblings = false;
 };

@@ -187,7 +187,8 @@ TEST_F(CompilePlannerTest, AWalkPlansEachFileAsItsOwnPlanDoes) {
 }
 
 // Files of a folder share the macros that do not name them, unless one was made from those
-// that do: a project macro or a directory naming the input file.
+// that do (a project macro or a directory naming the input file), and the lists that name
+// none of those.
 class SiblingFilesTest : public PlannerTest {
 protected:
     SiblingFilesTest() : PlannerTest("siblings.qzProject") {}
@@ -203,6 +204,10 @@ TEST_F(SiblingFilesTest, MacrosMadeFromTheInputFileAreEachFilesOwn) {
     EXPECT_EQ(object(3), m_data + "/obj/b/b.o");
     EXPECT_EQ(object(4), m_data + "/obj/Plain/a.o");
     EXPECT_EQ(object(5), m_data + "/obj/Plain/b.o");
+    // The rest is shared there, and so is a list without the file in it.
+    EXPECT_TRUE(steps[4].arguments.contains("-DFILE=a"));
+    EXPECT_TRUE(steps[5].arguments.contains("-DFILE=b"));
+    EXPECT_TRUE(steps[5].arguments.contains("-DPROJECT=Plain"));
 }
 
 class CompileStepsTest : public PlannerTest {
