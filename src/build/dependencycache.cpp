@@ -61,7 +61,10 @@ void DependencyCache::load(const QString &cacheFile) {
     QFile file(cacheFile);
     if (!file.open(QIODevice::ReadOnly))
         return;
-    QDataStream in(&file);
+    // Read from memory: the stream asks how much is left once per entry, which a file
+    // answers with a system call.
+    const QByteArray content = file.readAll();
+    QDataStream in(content);
     in.setVersion(QDataStream::Qt_6_0);
     quint32 magic = 0;
     quint32 count = 0;
