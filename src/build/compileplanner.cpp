@@ -263,8 +263,7 @@ bool CompilePlanner::aboveExcluded(const ProjectElement &node,
 std::optional<StepPlan> CompilePlanner::planFile(const ProjectElement &file,
                                                  const std::string &configuration,
                                                  Walk *walk) const {
-    if (file.kind() != Kind::File || file.attributeOr("file_name").empty() ||
-        excluded(file, configuration))
+    if (file.kind() != Kind::File || file.attributeOr("file_name").empty())
         return std::nullopt;
     std::shared_ptr<NodeValues::Siblings> siblings;
     if (walk && file.configurations().empty() && file.parentElement()) {
@@ -272,8 +271,14 @@ std::optional<StepPlan> CompilePlanner::planFile(const ProjectElement &file,
         if (!shared)
             shared = std::make_shared<NodeValues::Siblings>();
         siblings = shared;
+    } else if (excluded(file, configuration)) {
+        return std::nullopt;
     }
+    const bool sharing = siblings != nullptr;
     const NodeValues values(m_registry, m_macros, file, configuration, std::move(siblings));
+    // A file that shares its siblings' values has their exclusion too, found once.
+    if (sharing && values.yes("build_exclude_from_build"))
+        return std::nullopt;
     const BuildAction action =
         actionFor(values.raw("file_type"), values.macro("InputPath").toStdString(),
                   values.yes("c_files_are_cpp"));
