@@ -5,10 +5,6 @@
 #include <algorithm>
 #include <utility>
 
-QString anchored(const QString &directory, const QString &path) {
-    return QDir::cleanPath(QDir(directory).absoluteFilePath(path));
-}
-
 QStringList anchored(const QString &directory, const QStringList &paths) {
     QStringList result;
     for (const QString &path : paths)
@@ -35,6 +31,16 @@ bool isCleanAbsolute(QStringView path) {
 }
 
 } // namespace
+
+QString anchored(const QString &directory, const QString &path) {
+    // Most paths come out clean by joining alone; QDir's work is for the others.
+    if (directory.startsWith(u'/')) {
+        QString joined = path.startsWith(u'/') ? path : directory + u'/' + path;
+        if (isCleanAbsolute(joined))
+            return joined;
+    }
+    return QDir::cleanPath(QDir(directory).absoluteFilePath(path));
+}
 
 QString relativeFilePath(const QString &directory, const QString &path) {
     if (path.size() > directory.size() + 1 && path[directory.size()] == u'/' &&

@@ -41,6 +41,17 @@ TEST(CommandWords, SplitAsQProcessDoes) {
     }
 }
 
+TEST(CommandWords, AnchoredAsQDirCleansIt) {
+    const QStringList directories = {"/p/q", "/p/q/", "/p//q", "/p/./q", "/", "p/q", ""};
+    const QStringList paths = {"a.o",  "obj/a.o", "./a.o",     "../a.o", "obj//a.o",
+                               "obj/", "/r/a.o",  "/r/../a.o", "",       "."};
+    for (const QString &directory : directories)
+        for (const QString &path : paths)
+            EXPECT_EQ(anchored(directory, path),
+                      QDir::cleanPath(QDir(directory).absoluteFilePath(path)))
+                << directory.toStdString() << " " << path.toStdString();
+}
+
 TEST(CommandWords, RelativePathsAsQDirGivesThem) {
     const QStringList directories = {"/p",        "/p/", "/p/q", "/p//q", "/p/./q",
                                      "/p/x/../q", "/",   "p/q",  ""};
