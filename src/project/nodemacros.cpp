@@ -6,6 +6,7 @@
 #include "project/propertyregistry.h"
 #include "project/propertyresolver.h"
 
+#include <algorithm>
 #include <climits>
 
 #include <unistd.h>
@@ -45,11 +46,29 @@ std::string cleanPath(std::string_view path) {
     return out.empty() ? "." : out;
 }
 
-// `path` against `base` when it is relative; cleaned either way.
+// Whether cleanPath() would leave `path` as it is: no empty, "." or ".." part, and not "/".
+bool isClean(std::string_view path) {
+    if (path.empty())
+        return false;
+    std::size_t start = path.front() == '/' ? 1 : 0;
+    while (true) {
+        const std::size_t end = std::min(path.find('/', start), path.size());
+        const std::string_view part = path.substr(start, end - start);
+        if (part.empty() || part == "." || part == "..")
+            return false;
+        if (end == path.size())
+            return true;
+        start = end + 1;
+    }
+}
+
+// `path` against `base` when it is relative; cleaned either way. Joining two clean paths
+// needs no cleaning, and a build anchors a path per file.
 std::string anchored(const std::string &base, const std::string &path) {
     if (path.empty() || path.front() == '/' || base.empty())
         return cleanPath(path);
-    return cleanPath(base + "/" + path);
+    std::string joined = base + "/" + path;
+    return isClean(base) && isClean(path) ? joined : cleanPath(joined);
 }
 
 std::string workingDirectory() {
@@ -86,6 +105,10 @@ std::string fileNamePart(const std::string &path) {
 // `directory` and `within` is set.
 std::optional<std::string> relativePath(const std::string &directory, const std::string &path,
                                         bool within) {
+    // The usual case, a path below the directory, without splitting both.
+    if (path.size() > directory.size() + 1 && path[directory.size()] == '/' &&
+        path.compare(0, directory.size(), directory) == 0 && isClean(directory) && isClean(path))
+        return path.substr(directory.size() + 1);
     auto split = [](const std::string &text) {
         std::vector<std::string_view> parts;
         std::string_view rest(text);
