@@ -1,11 +1,12 @@
 #pragma once
 
+#include "project/macromap.h"
+
 #include <QStringList>
 
 #include <string>
 #include <string_view>
 
-class MacroMap;
 class NodeValues;
 
 // Turns a command property into the words of a child process. Macro values never change how
@@ -38,6 +39,6 @@ private:
     QString expand(const std::string &text) const;
 
     const NodeValues &m_values;
-    const MacroMap &m_map;
+    const MacroMap m_map;
     QStringList m_combiningInputs;
 };

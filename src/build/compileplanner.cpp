@@ -13,7 +13,6 @@
 
 #include <QDir>
 #include <QFileInfo>
-#include <QProcess>
 #include <QRegularExpression>
 #include <QSet>
 
@@ -23,11 +22,6 @@
 using Kind = PropertyNode::Kind;
 
 namespace {
-
-// The words of an expanded command line; blanks separate words, double quotes group them.
-QStringList commandWords(const QString &command) {
-    return QProcess::splitCommand(command);
-}
 
 // Whether `path` can stand between the quotes of an #include line.
 bool includable(const QString &path) {
@@ -78,15 +72,14 @@ QStringList externalCommand(const NodeValues &values, const CompileValues &compi
                                                             : "external_c_compile_command");
     if (command.empty())
         return {};
-    const QDir projectDir(compile.projectDir);
-    MacroMap macros = values.map();
+    MacroMap macros;
     auto set = [&macros](const char *name, const QString &value) {
         macros.set(name, value.toStdString());
     };
     set("TargetPath", compile.object);
-    set("RelTargetPath", projectDir.relativeFilePath(compile.object));
+    set("RelTargetPath", relativeFilePath(compile.projectDir, compile.object));
     set("DependencyPath", compile.dependencies);
-    set("RelDependencyPath", projectDir.relativeFilePath(compile.dependencies));
+    set("RelDependencyPath", relativeFilePath(compile.projectDir, compile.dependencies));
     set("Defines", joinedWords(compile.defines));
     set("Undefines", joinedWords(compile.undefines));
     set("Includes", joinedWords(compile.includes));
@@ -96,12 +89,12 @@ QStringList externalCommand(const NodeValues &values, const CompileValues &compi
         set("COptions", joinedWords(compile.common));
         set(compile.cpp ? "CppOnlyOptions" : "COnlyOptions", joinedWords(compile.own));
     }
-    return commandWords(values.expand(macros, command));
+    return commandWords(values.expandForStep(macros, command));
 }
 
 QStringList builtInCommand(const NodeValues &values, const CompileValues &compile) {
     QStringList words;
-    words << values.expand(values.map(), CompilePlanner::kDriver);
+    words << values.expand(CompilePlanner::kDriver);
     words << (compile.assemble ? QStringLiteral("-xasm")
               : compile.cpp    ? QStringLiteral("-xc++")
                                : QStringLiteral("-xc"));
@@ -155,7 +148,7 @@ std::optional<StepPlan> userCommand(const NodeValues &values, const CompileValue
 std::optional<StepPlan> analyzeStep(const NodeValues &values, const CompileValues &compile) {
     if (compile.assemble || !values.yes("analyze_after_compile"))
         return std::nullopt;
-    MacroMap macros = values.map();
+    MacroMap macros;
     macros.set("DEFINES", joinedWords(compile.defines).toStdString());
     macros.set("INCLUDES", joinedWords(compile.includes).toStdString());
     // One word, the form the analyzer takes its checks in: "-checks=$(CLANGTIDY)".
@@ -163,7 +156,8 @@ std::optional<StepPlan> analyzeStep(const NodeValues &values, const CompileValue
                values.list(compile.cpp ? "clang_tidy_checks_cpp" : "clang_tidy_checks_c")
                    .join(u',')
                    .toStdString());
-    const QStringList words = commandWords(values.expand(macros, values.raw("analyze_command")));
+    const QStringList words =
+        commandWords(values.expandForStep(macros, values.raw("analyze_command")));
     if (words.isEmpty())
         return std::nullopt;
     StepPlan plan;
@@ -223,6 +217,12 @@ StepPlan compileStep(const NodeValues &values, BuildAction action) {
 
 } // namespace
 
+struct CompilePlanner::Walk {
+    // What the files without a configuration of their own share, by folder.
+    std::map<const ProjectElement *, std::shared_ptr<NodeValues::Siblings>> siblings;
+    std::optional<QSet<QString>> taken; // read when the first unity folder needs it
+};
+
 CompilePlanner::CompilePlanner(const PropertyRegistry &registry, const NodeMacros &macros)
     : m_registry(registry), m_macros(macros) {}
 
@@ -254,16 +254,42 @@ bool CompilePlanner::excluded(const ProjectElement &node, const std::string &con
 
 std::optional<StepPlan> CompilePlanner::plan(const ProjectElement &file,
                                              const std::string &configuration) const {
-    if (file.kind() != Kind::File || file.attributeOr("file_name").empty())
+    if (aboveExcluded(file, configuration))
         return std::nullopt;
-    for (const ProjectElement *at = &file; at && at->kind() != Kind::Solution;
+    return planFile(file, configuration, nullptr);
+}
+
+bool CompilePlanner::aboveExcluded(const ProjectElement &node,
+                                   const std::string &configuration) const {
+    for (const ProjectElement *at = node.parentElement(); at && at->kind() != Kind::Solution;
          at = at->parentElement())
         if (excluded(*at, configuration))
-            return std::nullopt;
+            return true;
+    return false;
+}
 
-    const NodeValues values(m_registry, m_macros, file, configuration);
-    const BuildAction action = actionFor(values.raw("file_type"), values.map().value("InputPath"),
-                                         values.yes("c_files_are_cpp"));
+std::optional<StepPlan> CompilePlanner::planFile(const ProjectElement &file,
+                                                 const std::string &configuration,
+                                                 Walk *walk) const {
+    if (file.kind() != Kind::File || file.attributeOr("file_name").empty())
+        return std::nullopt;
+    std::shared_ptr<NodeValues::Siblings> siblings;
+    if (walk && file.configurations().empty() && file.parentElement()) {
+        std::shared_ptr<NodeValues::Siblings> &shared = walk->siblings[file.parentElement()];
+        if (!shared)
+            shared = std::make_shared<NodeValues::Siblings>();
+        siblings = shared;
+    } else if (excluded(file, configuration)) {
+        return std::nullopt;
+    }
+    const bool sharing = siblings != nullptr;
+    const NodeValues values(m_registry, m_macros, file, configuration, std::move(siblings));
+    // A file that shares its siblings' values has their exclusion too, found once.
+    if (sharing && values.yes("build_exclude_from_build"))
+        return std::nullopt;
+    const BuildAction action =
+        actionFor(values.raw("file_type"), values.macro("InputPath").toStdString(),
+                  values.yes("c_files_are_cpp"));
     if (action == BuildAction::None)
         return std::nullopt;
     return compileStep(values, action);
@@ -285,8 +311,7 @@ QSet<QString> CompilePlanner::sourcePaths(const ProjectElement &node,
 }
 
 bool CompilePlanner::unityPlans(const ProjectElement &folder, const std::string &configuration,
-                                std::optional<QSet<QString>> &taken,
-                                std::vector<StepPlan> &result) const {
+                                Walk &walk, std::vector<StepPlan> &result) const {
     NodeValues values(m_registry, m_macros, folder, configuration);
     const QString name = values.text("unity_build_file_name");
     if (name.isEmpty())
@@ -300,6 +325,7 @@ bool CompilePlanner::unityPlans(const ProjectElement &folder, const std::string 
     if (action != BuildAction::CompileC && action != BuildAction::CompileCpp)
         return false;
     // Writing it must not overwrite a source, nor the unity file of another folder.
+    std::optional<QSet<QString>> &taken = walk.taken;
     if (!taken)
         taken = sourcePaths(folder, configuration);
     if (taken->contains(path))
@@ -330,7 +356,7 @@ bool CompilePlanner::unityPlans(const ProjectElement &folder, const std::string 
     walkBuildTree(folder, [&](const ProjectElement &at) {
         if (at.kind() != Kind::File)
             return !excluded(at, configuration);
-        if (std::optional<StepPlan> filePlan = plan(at, configuration)) {
+        if (std::optional<StepPlan> filePlan = planFile(at, configuration, &walk)) {
             const QString &source = filePlan->inputs.first();
             if (filePlan->action == action && includable(source) && !filtered(source)) {
                 members << source;
@@ -360,17 +386,19 @@ bool CompilePlanner::unityPlans(const ProjectElement &folder, const std::string 
 std::vector<StepPlan> CompilePlanner::plans(const ProjectElement &node,
                                             const std::string &configuration) const {
     std::vector<StepPlan> result;
-    std::optional<QSet<QString>> taken; // read when the first unity folder needs it
+    if (aboveExcluded(node, configuration))
+        return result;
+    Walk walk;
     walkBuildTree(node, [&](const ProjectElement &at) {
         if (at.kind() == Kind::File) {
-            if (std::optional<StepPlan> filePlan = plan(at, configuration))
+            if (std::optional<StepPlan> filePlan = planFile(at, configuration, &walk))
                 result.push_back(std::move(*filePlan));
             return false;
         }
         if (at.kind() != Kind::Solution && excluded(at, configuration))
             return false;
         return at.kind() != Kind::Folder || m_unityBuildDisabled ||
-               !unityPlans(at, configuration, taken, result);
+               !unityPlans(at, configuration, walk, result);
     });
     return result;
 }

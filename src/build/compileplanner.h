@@ -57,11 +57,19 @@ public:
                                  bool cFilesAreCpp);
 
 private:
+    // What one call of plans() keeps between files.
+    struct Walk;
+
     bool excluded(const ProjectElement &node, const std::string &configuration) const;
+    // Whether a folder or project above `node` is excluded from the build.
+    bool aboveExcluded(const ProjectElement &node, const std::string &configuration) const;
+    // plan() for a file whose folders and project are known to take part in the build.
+    std::optional<StepPlan> planFile(const ProjectElement &file, const std::string &configuration,
+                                     Walk *walk) const;
     // The unity step of `folder` and the steps of its sources left out of it; false when
     // the folder does not compile in unity mode.
-    bool unityPlans(const ProjectElement &folder, const std::string &configuration,
-                    std::optional<QSet<QString>> &taken, std::vector<StepPlan> &result) const;
+    bool unityPlans(const ProjectElement &folder, const std::string &configuration, Walk &walk,
+                    std::vector<StepPlan> &result) const;
     // The absolute path of every file node of the solution `node` belongs to.
     QSet<QString> sourcePaths(const ProjectElement &node, const std::string &configuration) const;
 

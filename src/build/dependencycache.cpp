@@ -7,6 +7,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
+#include <QtEndian>
 
 #include <sys/stat.h>
 
@@ -15,6 +16,26 @@ namespace {
 constexpr quint32 kMagic = 0x50444331; // "PDC1"
 // Beyond this a damaged file is more likely than a real project.
 constexpr quint32 kMaxEntries = 1u << 22;
+
+// A list of numbers as QDataStream writes one (a count, then the numbers, big-endian), in one
+// read: number by number, the reads cost more than the rest of a load together.
+bool readNumbers(QDataStream &in, QByteArray &buffer, QList<quint32> &numbers) {
+    quint32 count = 0;
+    in >> count;
+    const qint64 size = qint64(count) * qint64(sizeof(quint32));
+    if (in.status() != QDataStream::Ok || size > in.device()->bytesAvailable()) {
+        in.setStatus(QDataStream::ReadCorruptData);
+        return false;
+    }
+    buffer.resize(size);
+    if (in.readRawData(buffer.data(), int(size)) != size) {
+        in.setStatus(QDataStream::ReadPastEnd);
+        return false;
+    }
+    numbers.resize(count);
+    qFromBigEndian<quint32>(buffer.constData(), count, numbers.data());
+    return true;
+}
 
 } // namespace
 
@@ -40,7 +61,10 @@ void DependencyCache::load(const QString &cacheFile) {
     QFile file(cacheFile);
     if (!file.open(QIODevice::ReadOnly))
         return;
-    QDataStream in(&file);
+    // Read from memory: the stream asks how much is left once per entry, which a file
+    // answers with a system call.
+    const QByteArray content = file.readAll();
+    QDataStream in(content);
     in.setVersion(QDataStream::Qt_6_0);
     quint32 magic = 0;
     quint32 count = 0;
@@ -51,11 +75,15 @@ void DependencyCache::load(const QString &cacheFile) {
     QStringList names;
     in >> names;
     QHash<QString, Entry> entries;
+    QByteArray buffer;
+    QList<quint32> indexes;
     for (quint32 n = 0; n < count && in.status() == QDataStream::Ok; ++n) {
         QString path;
         Entry entry;
-        QList<quint32> indexes;
-        in >> path >> entry.seconds >> entry.nanoseconds >> entry.size >> indexes;
+        in >> path >> entry.seconds >> entry.nanoseconds >> entry.size;
+        if (!readNumbers(in, buffer, indexes))
+            break;
+        entry.inputs.reserve(indexes.size());
         for (quint32 index : indexes) {
             if (index >= quint32(names.size())) {
                 in.setStatus(QDataStream::ReadCorruptData);

@@ -2,6 +2,7 @@
 
 #include "build/commandwords.h"
 #include "core/namevaluelist.h"
+#include "project/macroexpander.h"
 #include "project/nodemacros.h"
 #include "project/projectelement.h"
 #include "project/propertyregistry.h"
@@ -10,26 +11,87 @@
 #include <QFileInfo>
 
 NodeValues::NodeValues(const PropertyRegistry &registry, const NodeMacros &macros,
-                       const ProjectElement &node, const std::string &configuration)
+                       const ProjectElement &node, const std::string &configuration,
+                       std::shared_ptr<Siblings> siblings)
     : m_registry(registry), m_macros(macros), m_resolver(node, configuration),
-      m_map(macros.build(m_resolver)) {}
+      m_siblings(std::move(siblings)) {
+    if (m_siblings && m_siblings->macrosShared) {
+        m_own = macros.ownMacros(node, m_siblings->projectDir);
+        m_rest = m_siblings->macros;
+        m_expandsAsSiblings = true;
+        return;
+    }
+    NodeMacros::Layers layers = macros.buildLayers(m_resolver);
+    m_own = std::move(layers.own);
+    m_rest = std::move(layers.rest);
+    if (m_siblings && !layers.restUsesOwn) {
+        m_siblings->macros = m_rest;
+        m_siblings->projectDir = std::move(layers.projectDir);
+        m_siblings->macrosShared = true;
+        m_expandsAsSiblings = true;
+    }
+}
 
 std::string NodeValues::raw(std::string_view name) const {
+    if (!m_siblings || PropertyResolver::isIdentityAttribute(m_resolver.node(), name))
+        return resolved(name);
+    auto found = m_siblings->texts.find(name);
+    if (found == m_siblings->texts.end())
+        found = m_siblings->texts.emplace(std::string(name), resolved(name)).first;
+    return found->second;
+}
+
+std::string NodeValues::resolved(std::string_view name) const {
     if (const PropertyClass *definition = m_registry.findPropertyClass(&m_resolver.node(), name))
         return m_resolver.resolve(*definition);
     return m_resolver.resolve(name, PropertyType::String, "");
 }
 
 QStringList NodeValues::list(std::string_view name) const {
+    if (m_expandsAsSiblings)
+        if (auto found = m_siblings->lists.find(name); found != m_siblings->lists.end())
+            return found->second;
     QStringList items;
+    bool ownUsed = false;
     for (const std::string &item : splitEscapedList(raw(name)))
-        if (QString expanded = expand(m_map, item); !expanded.isEmpty())
+        if (QString expanded = QString::fromStdString(
+                m_macros.expander().expand(item, {&m_own, &m_rest}, &ownUsed));
+            !expanded.isEmpty())
             items << expanded;
+    if (m_expandsAsSiblings && !ownUsed)
+        m_siblings->lists.emplace(std::string(name), items);
     return items;
+}
+
+void NodeValues::set(const char *name, const QString &value) {
+    m_own.set(name, value.toStdString());
+    m_expandsAsSiblings = false;
 }
 
 QString NodeValues::expand(const MacroMap &map, const std::string &text) const {
     return QString::fromStdString(m_macros.expand(map, text));
+}
+
+QString NodeValues::expand(const std::string &text) const {
+    return QString::fromStdString(m_macros.expander().expand(text, {&m_own, &m_rest}));
+}
+
+QString NodeValues::macro(std::string_view name) const {
+    const std::string *value = m_own.find(name);
+    if (!value)
+        value = m_rest.find(name);
+    return value ? QString::fromStdString(*value) : QString();
+}
+
+MacroMap NodeValues::map() const {
+    MacroMap map = m_rest;
+    for (const auto &[name, value] : m_own)
+        map.set(name, value);
+    return map;
+}
+
+QString NodeValues::expandForStep(const MacroMap &stepMacros, const std::string &text) const {
+    return QString::fromStdString(m_macros.expander().expand(text, {&stepMacros, &m_own, &m_rest}));
 }
 
 QString NodeValues::path(std::string_view name) const {

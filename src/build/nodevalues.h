@@ -1,11 +1,14 @@
 #pragma once
 
 #include "project/macromap.h"
+#include "project/nodemacros.h"
 #include "project/propertyresolver.h"
 
 #include <QString>
 #include <QStringList>
 
+#include <map>
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -15,11 +18,26 @@ class PropertyRegistry;
 
 // The properties of one node and configuration as a build reads them: resolved, then expanded
 // with the node's macros, which are built once for all of them. A step adds its own build
-// macros to a copy of map().
+// macros over them (expandForStep()) or to a copy of map().
 class NodeValues {
 public:
+    // What the files of one folder that have no configuration of their own share: they
+    // inherit every value from it, and their macros differ only in those naming the file
+    // (unless another macro was made from those, which the first of them finds out).
+    struct Siblings {
+        std::map<std::string, std::string, std::less<>> texts; // resolved, by property name
+        bool macrosShared = false;
+        MacroMap macros; // all but NodeMacros::ownMacros(), when shared
+        std::string projectDir;
+        // Expanded lists, by property name, that no macro naming a file went into.
+        std::map<std::string, QStringList, std::less<>> lists;
+    };
+
+    // `siblings`, when given, is what the node shares with the files resolving like it;
+    // identity attributes (`file_name`, ...) are the node's own and never go there.
     NodeValues(const PropertyRegistry &registry, const NodeMacros &macros,
-               const ProjectElement &node, const std::string &configuration);
+               const ProjectElement &node, const std::string &configuration,
+               std::shared_ptr<Siblings> siblings = nullptr);
 
     // Resolved, not expanded.
     std::string raw(std::string_view name) const;
@@ -31,20 +49,30 @@ public:
     // before expanding, so that a macro whose value holds ";" stays one item.
     QStringList list(std::string_view name) const;
 
-    QString macro(std::string_view name) const { return QString::fromStdString(m_map.value(name)); }
-    const MacroMap &map() const { return m_map; }
+    QString macro(std::string_view name) const;
+    // Every macro of the node in one map.
+    MacroMap map() const;
     QString expand(const MacroMap &map, const std::string &text) const;
-    QString expand(const std::string &text) const { return expand(m_map, text); }
+    QString expand(const std::string &text) const;
+    // Expanded with a step's own build macros over the node's.
+    QString expandForStep(const MacroMap &stepMacros, const std::string &text) const;
     // Adds a macro to the node's own, for every text expanded after.
-    void set(const char *name, const QString &value) { m_map.set(name, value.toStdString()); }
+    void set(const char *name, const QString &value);
 
     // The input-file macros of a file the node stands for (the unity file of a folder): the
     // same names and forms a file node has.
     void setInput(const QString &path);
 
 private:
+    std::string resolved(std::string_view name) const;
+
     const PropertyRegistry &m_registry;
     const NodeMacros &m_macros;
     PropertyResolver m_resolver;
-    MacroMap m_map;
+    std::shared_ptr<Siblings> m_siblings;
+    MacroMap m_own;  // those naming the node, and any set()
+    MacroMap m_rest; // the others; no name of m_own
+    // Whether m_rest is the siblings' and m_own holds only the names a sibling has too: then
+    // what expands without m_own expands alike for all of them.
+    bool m_expandsAsSiblings = false;
 };

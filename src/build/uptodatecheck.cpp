@@ -53,6 +53,9 @@ bool UpToDateCheck::isCurrent(const QString &target, const FileTime &targetTime,
     if (m_alwaysRebuild)
         return false;
     FileTime now = FileTime::now();
+    // Asked once: the set is locked for every question, and a build with nothing to do asks
+    // for every header of every object.
+    const bool anyProduced = m_produced && !m_produced->isEmpty();
     for (const QString &input : inputs) {
         FileTime time = inputTime(input);
         if (!time.exists) {
@@ -61,7 +64,7 @@ bool UpToDateCheck::isCurrent(const QString &target, const FileTime &targetTime,
         }
         if (time.isLaterThan(now))
             say(QStringLiteral("clock skew detected on ") + input + u'.');
-        if (m_produced && !m_produced->isEmpty() && m_produced->contains(resolve(input))) {
+        if (anyProduced && m_produced->contains(resolve(input))) {
             say(input + QStringLiteral(" has been rebuilt."));
             return false;
         }

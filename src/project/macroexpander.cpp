@@ -35,7 +35,17 @@ std::size_t matchingParenthesis(std::string_view text, std::size_t open) {
 class MacroExpander::Pass {
 public:
     Pass(const MacroExpander &expander, const MacroMap &local, bool useGlobal, bool useSystem)
-        : m_expander(expander), m_local(local), m_useGlobal(useGlobal), m_useSystem(useSystem) {}
+        : m_expander(expander), m_single(&local), m_locals(&m_single), m_localCount(1),
+          m_useGlobal(useGlobal), m_useSystem(useSystem) {}
+    // The maps and their list stay the caller's while the pass lives.
+    Pass(const MacroExpander &expander, std::initializer_list<const MacroMap *> locals,
+         bool useGlobal, bool useSystem)
+        : m_expander(expander), m_locals(locals.begin()), m_localCount(locals.size()),
+          m_useGlobal(useGlobal), m_useSystem(useSystem) {}
+    Pass(const Pass &) = delete;
+    Pass &operator=(const Pass &) = delete;
+
+    bool firstLocalUsed() const { return m_firstLocalUsed; }
 
     // Scans `in`; when something changed, leaves the result in `out` and returns true.
     bool run(std::string_view in, std::string &out) {
@@ -71,8 +81,12 @@ public:
     bool wantsAnotherPass() const { return m_again; }
 
     std::optional<std::string_view> lookup(std::string_view key) {
-        if (const std::string *value = m_local.find(key))
-            return *value;
+        for (std::size_t i = 0; i < m_localCount; ++i) {
+            if (const std::string *value = m_locals[i]->find(key)) {
+                m_firstLocalUsed = m_firstLocalUsed || i == 0;
+                return *value;
+            }
+        }
         if (m_useGlobal) {
             if (const std::string *value = m_expander.m_global.find(key))
                 return *value;
@@ -129,7 +143,10 @@ private:
     }
 
     const MacroExpander &m_expander;
-    const MacroMap &m_local;
+    const MacroMap *m_single = nullptr; // the list of a pass with one local map
+    const MacroMap *const *m_locals;
+    std::size_t m_localCount;
+    bool m_firstLocalUsed = false;
     bool m_useGlobal;
     bool m_useSystem;
     std::optional<std::time_t> m_now;
@@ -146,8 +163,11 @@ bool MacroExpander::expandInPlace(std::string &text, const MacroMap &local, bool
                                   bool useSystem) const {
     if (text.find(kIntroducer) == std::string::npos)
         return false;
-
     Pass pass(*this, local, useGlobal, useSystem);
+    return runPasses(pass, text);
+}
+
+bool MacroExpander::runPasses(Pass &pass, std::string &text) {
     std::string out;
     bool changed = false;
     for (int i = 0; i < kMaxPasses; ++i) {
@@ -164,6 +184,17 @@ bool MacroExpander::expandInPlace(std::string &text, const MacroMap &local, bool
 std::string MacroExpander::expand(std::string text, const MacroMap &local, bool useGlobal,
                                   bool useSystem) const {
     expandInPlace(text, local, useGlobal, useSystem);
+    return text;
+}
+
+std::string MacroExpander::expand(std::string text, std::initializer_list<const MacroMap *> locals,
+                                  bool *firstUsed) const {
+    if (text.find(kIntroducer) == std::string::npos)
+        return text;
+    Pass pass(*this, locals, true, true);
+    runPasses(pass, text);
+    if (firstUsed)
+        *firstUsed = *firstUsed || pass.firstLocalUsed();
     return text;
 }
 

@@ -3,6 +3,7 @@
 #include "project/macromap.h"
 
 #include <ctime>
+#include <initializer_list>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -39,6 +40,11 @@ public:
     // The same, returning the text; pass an rvalue to avoid a copy.
     std::string expand(std::string text, const MacroMap &local, bool useGlobal = true,
                        bool useSystem = true) const;
+    // The same with several local maps, consulted in order before the global and system
+    // layers (a step's own macros over those of its node), so that none is copied into
+    // another. `firstUsed`, when given, is set when a value came from the first map.
+    std::string expand(std::string text, std::initializer_list<const MacroMap *> locals,
+                       bool *firstUsed = nullptr) const;
 
     // Global and system layers only.
     std::string globalExpand(std::string text) const;
@@ -66,6 +72,8 @@ public:
 
 private:
     class Pass;
+    // Runs passes over `text` until one changes nothing; whether any did.
+    static bool runPasses(Pass &pass, std::string &text);
 
     SystemMacros m_system;
     MacroMap m_global;

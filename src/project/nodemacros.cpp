@@ -6,6 +6,7 @@
 #include "project/propertyregistry.h"
 #include "project/propertyresolver.h"
 
+#include <algorithm>
 #include <climits>
 
 #include <unistd.h>
@@ -45,11 +46,29 @@ std::string cleanPath(std::string_view path) {
     return out.empty() ? "." : out;
 }
 
-// `path` against `base` when it is relative; cleaned either way.
+// Whether cleanPath() would leave `path` as it is: no empty, "." or ".." part, and not "/".
+bool isClean(std::string_view path) {
+    if (path.empty())
+        return false;
+    std::size_t start = path.front() == '/' ? 1 : 0;
+    while (true) {
+        const std::size_t end = std::min(path.find('/', start), path.size());
+        const std::string_view part = path.substr(start, end - start);
+        if (part.empty() || part == "." || part == "..")
+            return false;
+        if (end == path.size())
+            return true;
+        start = end + 1;
+    }
+}
+
+// `path` against `base` when it is relative; cleaned either way. Joining two clean paths
+// needs no cleaning, and a build anchors a path per file.
 std::string anchored(const std::string &base, const std::string &path) {
     if (path.empty() || path.front() == '/' || base.empty())
         return cleanPath(path);
-    return cleanPath(base + "/" + path);
+    std::string joined = base + "/" + path;
+    return isClean(base) && isClean(path) ? joined : cleanPath(joined);
 }
 
 std::string workingDirectory() {
@@ -86,6 +105,10 @@ std::string fileNamePart(const std::string &path) {
 // `directory` and `within` is set.
 std::optional<std::string> relativePath(const std::string &directory, const std::string &path,
                                         bool within) {
+    // The usual case, a path below the directory, without splitting both.
+    if (path.size() > directory.size() + 1 && path[directory.size()] == '/' &&
+        path.compare(0, directory.size(), directory) == 0 && isClean(directory) && isClean(path))
+        return path.substr(directory.size() + 1);
     auto split = [](const std::string &text) {
         std::vector<std::string_view> parts;
         std::string_view rest(text);
@@ -154,6 +177,35 @@ MacroMap NodeMacros::build(const ProjectElement &node, const std::string &config
 }
 
 MacroMap NodeMacros::build(const PropertyResolver &resolver) const {
+    Layers layers = buildLayers(resolver);
+    MacroMap map = std::move(layers.rest);
+    for (const auto &[name, value] : layers.own)
+        map.set(name, value);
+    return map;
+}
+
+MacroMap NodeMacros::ownMacros(const ProjectElement &node, const std::string &projectDir) const {
+    MacroMap map;
+    map.set("ProjectNodeName", node.displayName());
+    if (node.kind() == Kind::File) {
+        const std::string input =
+            anchored(projectDir, m_expander.globalExpand(node.attributeOr("file_name")));
+        const std::string fileName = fileNamePart(input);
+        const std::size_t dot = fileName.rfind('.');
+        map.set("InputDir", directoryPart(input));
+        map.set("InputFileName", fileName);
+        map.set("InputName", dot == std::string::npos ? fileName : fileName.substr(0, dot));
+        map.set("InputExt", dot == std::string::npos ? "" : fileName.substr(dot + 1));
+        map.set("InputPath", input);
+        const std::string relative = relativePath(projectDir, input, true).value_or(input);
+        const std::string relativeDir = directoryPart(relative);
+        map.set("RelInputPath", relative);
+        map.set("RelInputDir", relativeDir.empty() ? "." : relativeDir);
+    }
+    return map;
+}
+
+NodeMacros::Layers NodeMacros::buildLayers(const PropertyResolver &resolver) const {
     const ProjectElement &node = resolver.node();
     const std::string &configuration = resolver.configuration();
     const ProjectElement *solution = node.solution();
@@ -169,8 +221,8 @@ MacroMap NodeMacros::build(const PropertyResolver &resolver) const {
         projectList.empty() ? MacroMap() : MacroMap::fromList(m_expander.globalExpand(projectList));
 
     // Steps 2 and 3: what the node is and where it lies.
-    MacroMap map;
-    map.set("ProjectNodeName", node.displayName());
+    Layers layers;
+    MacroMap &map = layers.rest;
     std::vector<const ProjectElement *> folders;
     const ProjectElement *projectNode = node.kind() == Kind::Project ? &node : nullptr;
     for (const ProjectElement *at = node.parentElement(); at && !projectNode;
@@ -189,7 +241,8 @@ MacroMap NodeMacros::build(const PropertyResolver &resolver) const {
             path += (path.empty() ? "" : "/") + (*at)->displayName();
         map.set("FolderPath", path);
     }
-    const std::string projectDir = projectDirectory(node, configuration, solutionDir);
+    layers.projectDir = projectDirectory(node, configuration, solutionDir);
+    const std::string &projectDir = layers.projectDir;
     if (projectNode) {
         map.set("ProjectDir", projectDir);
         map.set("ProjectName", projectNode->displayName());
@@ -203,21 +256,8 @@ MacroMap NodeMacros::build(const PropertyResolver &resolver) const {
         map.set("SolutionName", dot == std::string::npos ? fileName : fileName.substr(0, dot));
         map.set("SolutionExt", dot == std::string::npos ? "" : fileName.substr(dot + 1));
     }
-    if (node.kind() == Kind::File) {
-        const std::string input =
-            anchored(projectDir, m_expander.globalExpand(node.attributeOr("file_name")));
-        const std::string fileName = fileNamePart(input);
-        const std::size_t dot = fileName.rfind('.');
-        map.set("InputDir", directoryPart(input));
-        map.set("InputFileName", fileName);
-        map.set("InputName", dot == std::string::npos ? fileName : fileName.substr(0, dot));
-        map.set("InputExt", dot == std::string::npos ? "" : fileName.substr(dot + 1));
-        map.set("InputPath", input);
-        const std::string relative = relativePath(projectDir, input, true).value_or(input);
-        const std::string relativeDir = directoryPart(relative);
-        map.set("RelInputPath", relative);
-        map.set("RelInputDir", relativeDir.empty() ? "." : relativeDir);
-    }
+    layers.own = ownMacros(node, projectDir);
+    const MacroMap &own = layers.own;
     map.set("Configuration", configuration);
     using Extension = ProjectSystem::FileExtension;
     map.set("OBJ", m_system ? m_system->defaultExtension(Extension::Object) : "");
@@ -232,14 +272,15 @@ MacroMap NodeMacros::build(const PropertyResolver &resolver) const {
     if (!project.empty()) {
         const MacroMap nodeOnly = map;
         for (const auto &[name, value] : project)
-            if (!nodeOnly.contains(name))
-                map.set(name, m_expander.expand(value, nodeOnly));
+            if (!nodeOnly.contains(name) && !own.contains(name))
+                map.set(name, m_expander.expand(value, {&own, &nodeOnly}, &layers.restUsesOwn));
     }
 
     // Step 4: the directories, anchored at the project directory so that they mean the
     // same wherever the build runs.
     auto directory = [&](const char *property, const char *macro, bool anchor) {
-        std::string text = m_expander.expand(resolved(resolver, property), map);
+        std::string text =
+            m_expander.expand(resolved(resolver, property), {&own, &map}, &layers.restUsesOwn);
         if (anchor && !text.empty())
             text = anchored(projectDir, text);
         map.set(macro, text);
@@ -251,7 +292,7 @@ MacroMap NodeMacros::build(const PropertyResolver &resolver) const {
     const std::string rootOutDir = directory("build_root_output_directory", "RootOutDir", true);
     if (!outDir.empty() && !rootOutDir.empty())
         map.set("RootRelativeOutDir", *relativePath(outDir, rootOutDir, false));
-    return map;
+    return layers;
 }
 
 std::string NodeMacros::expand(const ProjectElement &node, const std::string &configuration,

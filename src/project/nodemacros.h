@@ -26,6 +26,20 @@ public:
     // using for the node's other properties.
     MacroMap build(const PropertyResolver &resolver) const;
 
+    // The same map in two parts that share no name. `own` names the node itself: its
+    // `ProjectNodeName` and a file's input macros. Unless a value of `rest` was made from
+    // them (`restUsesOwn`: a project macro or output directory naming the input), `rest`
+    // holds for every file of the folder that has no configuration of its own, and such a
+    // file needs only ownMacros().
+    struct Layers {
+        MacroMap own;
+        MacroMap rest;
+        std::string projectDir; // absolute
+        bool restUsesOwn = false;
+    };
+    Layers buildLayers(const PropertyResolver &resolver) const;
+    MacroMap ownMacros(const ProjectElement &node, const std::string &projectDir) const;
+
     // `text` with every layer: the node map, global and system macros. A text without "$"
     // comes back as it is, and no map is built.
     std::string expand(const ProjectElement &node, const std::string &configuration,

@@ -23,7 +23,8 @@ public:
 
     // The toolchain layer's part of the node macros: the default extensions with their dot
     // (".o", ".elf", ".a"; empty when it defines none) and macros of its own, added after
-    // the project system's. The base defines nothing.
+    // the project system's. The base defines nothing. A build takes them once for the files
+    // of a folder that have no configuration of their own: they may not depend on which file.
     enum class FileExtension { Object, Executable, Library };
     virtual std::string defaultExtension(FileExtension) const { return {}; }
     virtual void addToolchainMacros(const ProjectElement & /*node*/,

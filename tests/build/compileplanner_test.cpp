@@ -166,6 +166,54 @@ TEST_F(CompilePlannerTest, ExcludedAndUnbuiltFilesHaveNoStep) {
                            "Assembling vectors.inc"}));
 }
 
+// A walk shares what plain sibling files resolve alike; files with settings of their own
+// among them must still come out as they do one by one.
+TEST_F(CompilePlannerTest, AWalkPlansEachFileAsItsOwnPlanDoes) {
+    const std::vector<std::string> files = {
+        "App/Source Files/src/main.c",    "App/Source Files/src/util.cpp",
+        "App/Source Files/src/start.s",   "App/Source Files/src/vectors.inc",
+        "App/Source Files/src/skipped.c", "Cpp/lib.c"};
+    for (const std::string configuration : {"Debug", "Release"}) {
+        std::vector<StepPlan> alone;
+        for (const std::string &file : files)
+            if (std::optional<StepPlan> step = plan(file, configuration))
+                alone.push_back(std::move(*step));
+        const std::vector<StepPlan> walked = m_planner.plans(*m_system.solution(), configuration);
+        ASSERT_EQ(walked.size(), alone.size()) << configuration;
+        for (std::size_t i = 0; i < walked.size(); ++i) {
+            EXPECT_EQ(walked[i].arguments, alone[i].arguments)
+                << alone[i].description.toStdString();
+            EXPECT_EQ(walked[i].outputs, alone[i].outputs) << alone[i].description.toStdString();
+            EXPECT_EQ(walked[i].dependencyFile, alone[i].dependencyFile);
+            EXPECT_EQ(walked[i].workingDirectory, alone[i].workingDirectory);
+        }
+    }
+}
+
+// Files of a folder share the macros that do not name them, unless one was made from those
+// that do (a project macro or a directory naming the input file), and the lists that name
+// none of those.
+class SiblingFilesTest : public PlannerTest {
+protected:
+    SiblingFilesTest() : PlannerTest("siblings.qzProject") {}
+};
+
+TEST_F(SiblingFilesTest, MacrosMadeFromTheInputFileAreEachFilesOwn) {
+    const std::vector<StepPlan> steps = m_planner.plans(*m_system.solution(), "Debug");
+    ASSERT_EQ(steps.size(), 6u);
+    auto object = [&](std::size_t i) { return steps[i].outputs.value(0); };
+    EXPECT_TRUE(steps[0].arguments.contains("-DUNIT=a"));
+    EXPECT_TRUE(steps[1].arguments.contains("-DUNIT=b"));
+    EXPECT_EQ(object(2), m_data + "/obj/a/a.o");
+    EXPECT_EQ(object(3), m_data + "/obj/b/b.o");
+    EXPECT_EQ(object(4), m_data + "/obj/Plain/a.o");
+    EXPECT_EQ(object(5), m_data + "/obj/Plain/b.o");
+    // The rest is shared there, and so is a list without the file in it.
+    EXPECT_TRUE(steps[4].arguments.contains("-DFILE=a"));
+    EXPECT_TRUE(steps[5].arguments.contains("-DFILE=b"));
+    EXPECT_TRUE(steps[5].arguments.contains("-DPROJECT=Plain"));
+}
+
 class CompileStepsTest : public PlannerTest {
 protected:
     CompileStepsTest() : PlannerTest("steps.qzProject") {}

@@ -7,6 +7,7 @@
 #include "scratchdirtest.h"
 
 #include <QDateTime>
+#include <QFile>
 
 #include <cstdio>
 
@@ -165,6 +166,13 @@ TEST_F(UpToDateCheckTest, DependencyCacheHoldsWhileTheDependencyFileIsUnchanged)
     // Same time and size: what the cache file says stands, the text is not read again.
     writeDependencies("a.o: a.c b.h\n", t);
     EXPECT_TRUE(isUpToDate());
+    // A cache file cut short is not half believed: the dependency file is read again.
+    {
+        QFile cache(cacheFile);
+        ASSERT_TRUE(cache.resize(cache.size() - 2));
+    }
+    EXPECT_FALSE(isUpToDate());
+    log.events.clear();
     // A compile rewrites the file: read again, and the missing header is seen.
     writeDependencies("a.o: a.c b.h\n", t + 1);
     EXPECT_FALSE(isUpToDate());

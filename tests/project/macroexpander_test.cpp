@@ -121,6 +121,22 @@ TEST_F(MacroExpanderTest, LayersInOrderLocalGlobalSystem) {
     EXPECT_EQ(m_expander.lookup("Nothing", m_local), std::nullopt);
 }
 
+TEST_F(MacroExpanderTest, SeveralLocalMapsInOrder) {
+    const MacroMap step{{"A", "step"}, {"Dir", "d"}};
+    bool stepUsed = false;
+    // Names the first map lacks fall through to the next, then the global and system layers.
+    EXPECT_EQ(m_expander.expand("$(A) $(B) $(Dir) $(Layer) $(TovanDir) $(None)", {&step, &m_local},
+                                &stepUsed),
+              "step b d local /opt/x $(None)");
+    EXPECT_TRUE(stepUsed);
+    // A default naming a macro takes its second pass with every map.
+    EXPECT_EQ(m_expander.expand("$(None:$(Dir)$(B))", {&step, &m_local}), "db");
+    // Only a value from the first map counts as its use.
+    stepUsed = false;
+    EXPECT_EQ(m_expander.expand("$(B) $(Global)", {&step, &m_local}, &stepUsed), "b g");
+    EXPECT_FALSE(stepUsed);
+}
+
 TEST_F(MacroExpanderTest, GlobalMacrosFromAList) {
     m_expander.setGlobalMacrosFromList("Tools=/opt/tools;Sep=a\\;b;Ref=$(TovanDir)/x");
     EXPECT_EQ(m_expander.globalExpand("$(Tools)|$(Sep)"), "/opt/tools|a;b");
