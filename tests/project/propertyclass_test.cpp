@@ -27,9 +27,6 @@ TEST(PropertyClassTest, BooleansDefaultToNoAndOfferNoThenYes) {
     EXPECT_EQ(flag.choices(), (Strings{"No", "Yes"}));
     EXPECT_TRUE(flag.choiceList().empty());
 
-    flag.setDefaultValue("Yes");
-    EXPECT_EQ(flag.defaultValue(), "Yes");
-
     // A list of its own replaces the usual two.
     flag.setChoices({"Off", "On"});
     EXPECT_EQ(flag.choices(), (Strings{"Off", "On"}));
@@ -42,18 +39,6 @@ TEST(PropertyClassTest, OtherTypesInventNoDefaultOrChoices) {
         EXPECT_EQ(definition.defaultValue(), "") << definition.typeName();
         EXPECT_TRUE(definition.choices().empty()) << definition.typeName();
     }
-}
-
-TEST(PropertyClassTest, HelpIsTheLongTextVerbatim) {
-    PropertyClass definition("text", PropertyType::String);
-    definition.setLongText("Use <b>bold</b> and <a href=\"x.htm\">links</a>.");
-    EXPECT_EQ(definition.help(), "Use <b>bold</b> and <a href=\"x.htm\">links</a>.");
-}
-
-TEST(PropertyClassTest, FileTypesThatTheBuildWrites) {
-    EXPECT_TRUE(isOutputFileType(PropertyType::FileName));
-    EXPECT_TRUE(isOutputFileType(PropertyType::OutputFileName));
-    EXPECT_FALSE(isOutputFileType(PropertyType::ProjFileName));
 }
 
 TEST(PropertyClassTest, OrdersTakeCStyleBasesAndSigns) {
@@ -104,7 +89,6 @@ TEST(PropertyClassTest, MacroDefinitionsDocumentTheirMacro) {
     EXPECT_EQ(system.name(), "$(TovanDir)");
     EXPECT_EQ(system.shortText(), "$(TovanDir)");
     EXPECT_EQ(system.macroName(), "TovanDir");
-    EXPECT_EQ(system.type(), PropertyType::String);
     EXPECT_EQ(system.page(), "Properties");
     EXPECT_EQ(system.group(), "System Macro Values");
     EXPECT_EQ(system.help(), "The install directory of the product.");
