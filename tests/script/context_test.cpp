@@ -61,12 +61,6 @@ TEST(ContextEvaluate, SyntaxChecksRunNothingAndKeepNothing) {
     EXPECT_EQ(context.get(bad.value.object, "lineNumber").number, 2);
 }
 
-TEST(ContextEvaluate, KeepsGlobalsBetweenEvaluations) {
-    ESContext context;
-    runScript(context, QStringLiteral("var kept = 41; function inc(v) { return v + 1; }"));
-    EXPECT_EQ(text(context, QStringLiteral("inc(kept)")), QStringLiteral("42"));
-}
-
 // Runtime errors carry their class, the line of the failing instruction and its text.
 struct RuntimeError {
     const char *source;
