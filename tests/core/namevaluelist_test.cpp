@@ -25,27 +25,20 @@ TEST(SplitEscapedList, TrailingBackslashIsKept) {
 }
 
 TEST(SplitNameValue, FirstPieceIsNameSecondIsValue) {
-    NameValue nv = splitNameValue("A=1");
-    EXPECT_EQ(nv.name, "A");
-    EXPECT_EQ(nv.value, "1");
-
-    nv = splitNameValue("A==1=2");
-    EXPECT_EQ(nv.name, "A");
-    EXPECT_EQ(nv.value, "1") << "empty pieces are dropped, further pieces ignored";
-
-    nv = splitNameValue("=A=1");
-    EXPECT_EQ(nv.name, "A");
-    EXPECT_EQ(nv.value, "1");
-}
-
-TEST(SplitNameValue, ItemWithoutValue) {
-    NameValue nv = splitNameValue("FLAG");
-    EXPECT_EQ(nv.name, "FLAG");
-    EXPECT_FALSE(nv.value.has_value());
-
-    nv = splitNameValue("FLAG=");
-    EXPECT_EQ(nv.name, "FLAG");
-    EXPECT_FALSE(nv.value.has_value());
+    // Empty pieces are dropped and pieces after the value ignored; "FLAG=" has no value.
+    const struct {
+        const char *item, *name;
+        std::optional<std::string> value;
+    } cases[] = {{"A=1", "A", "1"},
+                 {"A==1=2", "A", "1"},
+                 {"=A=1", "A", "1"},
+                 {"FLAG", "FLAG", {}},
+                 {"FLAG=", "FLAG", std::nullopt}};
+    for (const auto &c : cases) {
+        NameValue nv = splitNameValue(c.item);
+        EXPECT_EQ(nv.name, c.name) << c.item;
+        EXPECT_EQ(nv.value, c.value) << c.item;
+    }
 }
 
 TEST(ParseNameValueList, KeepsTextOrderIncludingRepeats) {

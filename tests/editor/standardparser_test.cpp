@@ -148,23 +148,6 @@ TEST_F(StandardParser, VisibleWhiteSpaceIsWhiteSpace) {
                   esc(30) + u"\"" + esc(29) + u"\u00B7" + esc(30) + u"\"");
 }
 
-TEST_F(StandardParser, NoncharacterInTextIsReplaced) {
-    for (const std::u16string &line :
-         {std::u16string(u"a\uFDD0b"), std::u16string(u"\"\uFDD0\""), std::u16string(u"// \uFDD0"),
-          std::u16string(u"\uFDD0\uFDD0\uFDD0")}) {
-        ParseResult r = parseLine(m_c, line);
-        std::u16string text;
-        std::vector<MarkupRun> runs;
-        std::u16string terminated = r.markup + u'\0';
-        decodeMarkup(terminated.c_str(), text, runs);
-        std::u16string expected = line;
-        for (char16_t &c : expected)
-            if (c == kMarkupEscape)
-                c = kMarkupReplacement;
-        EXPECT_EQ(text, expected) << showMarkup(r.markup);
-    }
-}
-
 TEST_F(StandardParser, BackslashOutsideStringsKeepsStyle) {
     EXPECT_MARKUP(parseLine(m_c, u"=\\n1").markup, esc(7) + u"=\\n1");
 }

@@ -65,33 +65,6 @@ TEST(ExpressionLexer, FirstRecogniserInOrderWins) {
         EXPECT_EQ(tokensOf(text), expected) << text;
 }
 
-TEST(ExpressionLexer, OperatorNumbersAndPrecedences) {
-    struct Row {
-        const char *text;
-        int number;
-        int precedence;
-    };
-    const Row rows[] = {
-        {";", 10, 10},   {"::", 12, 10},  {":", 11, 10},  {"(", 13, 10},    {")", 14, 10},
-        {"[", 15, 10},   {"]", 16, 10},   {"{", 17, 10},  {"}", 18, 10},    {".", 19, 10},
-        {"->", 20, 10},  {"++", 21, 10},  {"--", 22, 10}, {"!=", 38, 5},    {"!", 24, 10},
-        {"~", 23, 10},   {"*=", 48, -3},  {"*", 25, 9},   {"/=", 49, -3},   {"/", 26, 9},
-        {"%=", 50, -3},  {"%", 27, 9},    {"+=", 46, -3}, {"+", 28, 8},     {"-=", 47, -3},
-        {"-", 29, 8},    {"<<=", 52, -3}, {"<<", 30, 7},  {">>>=", 53, -3}, {">>>", 32, 7},
-        {">>=", 51, -3}, {">>", 31, 7},   {"<=", 34, 6},  {"<", 33, 6},     {">=", 36, 6},
-        {">", 35, 6},    {"==", 37, 5},   {"^=", 55, -3}, {"^", 40, 3},     {"&=", 54, -3},
-        {"&&", 42, 1},   {"&", 39, 4},    {"|=", 56, -3}, {"||", 43, 0},    {"|", 41, 2},
-        {"?", 44, -1},   {"=", 45, -2},   {",", 57, -4},  {"7", 3, 10},     {"x", 8, 10},
-    };
-    CStyleLexer lexer;
-    for (const Row &row : rows) {
-        lexer.start(row.text);
-        EXPECT_EQ(lexer.current().number, row.number) << row.text;
-        EXPECT_EQ(lexer.current().precedence, row.precedence) << row.text;
-        EXPECT_EQ(lexer.current().text, row.text);
-    }
-}
-
 TEST(ExpressionLexer, SkipsUnicodeSpaceSeparatorsOnly) {
     // U+00A0, U+2009 and U+3000 are space separators; tab and line feed are not.
     EXPECT_EQ(tokensOf(" 1\xC2\xA0+\xE2\x80\x89 2\xE3\x80\x80"),

@@ -45,7 +45,8 @@ TEST(ExpressionParser, PrecedenceAndAssociativity) {
         {"1==1&&0||1", "boolean true"}, {"-2*-3", "long long 6"},        {"!0+1", "boolean true"},
         {"- -3", "long long 3"},        {"+5", "long long 5"},           {"~0", "long long -1"},
         {"0x10+1", "long long 17"},     {"0b101", "long long 5"},        {"1.5", "double 1.5"},
-        {"2u", "unsigned long long 2"}, {"\"a\\n\"", "string \"a\\n\""},
+        {"2u", "unsigned long long 2"}, {"\"a\\n\"", "string \"a\\n\""}, {"1+7%4*2", "long long 7"},
+        {"8>>1-1", "long long 8"},      {"1<2!=2<1", "boolean true"},
     };
     for (const auto &[text, expected] : cases)
         EXPECT_EQ(valueOf(text), expected) << text;
@@ -53,6 +54,7 @@ TEST(ExpressionParser, PrecedenceAndAssociativity) {
     SimpleExpressionParser parser;
     EXPECT_EQ(treeOf(parser, "a=b=1"), "((a=b)=0x1)");
     EXPECT_EQ(treeOf(parser, "a+=b+=1"), "((a=(a+b))=((a=(a+b))+0x1))");
+    EXPECT_EQ(treeOf(parser, "a<<=b|1"), "(a=(a<<(b|0x1)))");
 }
 
 TEST(ExpressionParser, TextForms) {

@@ -38,9 +38,6 @@ TEST(MemoryMapElements, AttributeAccessors) {
     EXPECT_EQ(section->addressSpaceAttribute(), "");
     EXPECT_FALSE(section->hasAlignment());
     EXPECT_EQ(section->alignmentAttribute(), "");
-    EXPECT_EQ(MemoryMapElement::attributeName(Attribute::PlaceFromSegmentEnd),
-              "place_from_segment_end");
-    EXPECT_EQ(MemoryMapElement::attributeName(Attribute::MemoryMapped), "memory_mapped");
 
     // Only the exact words count; "readonly" is read-write.
     EXPECT_EQ(section->access(), MemoryMapElement::Access::ReadWrite);

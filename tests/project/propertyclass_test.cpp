@@ -1,10 +1,7 @@
 #include "project/propertyclass.h"
 
 #include "project/environmentproperties.h"
-#include "project/genericpropertyclass.h"
-#include "project/macropropertyclass.h"
 #include "project/propertyregistry.h"
-#include "project/propertyvaluegroupclass.h"
 
 #include <gtest/gtest.h>
 
@@ -27,9 +24,6 @@ TEST(PropertyClassTest, BooleansDefaultToNoAndOfferNoThenYes) {
     EXPECT_EQ(flag.choices(), (Strings{"No", "Yes"}));
     EXPECT_TRUE(flag.choiceList().empty());
 
-    flag.setDefaultValue("Yes");
-    EXPECT_EQ(flag.defaultValue(), "Yes");
-
     // A list of its own replaces the usual two.
     flag.setChoices({"Off", "On"});
     EXPECT_EQ(flag.choices(), (Strings{"Off", "On"}));
@@ -42,18 +36,6 @@ TEST(PropertyClassTest, OtherTypesInventNoDefaultOrChoices) {
         EXPECT_EQ(definition.defaultValue(), "") << definition.typeName();
         EXPECT_TRUE(definition.choices().empty()) << definition.typeName();
     }
-}
-
-TEST(PropertyClassTest, HelpIsTheLongTextVerbatim) {
-    PropertyClass definition("text", PropertyType::String);
-    definition.setLongText("Use <b>bold</b> and <a href=\"x.htm\">links</a>.");
-    EXPECT_EQ(definition.help(), "Use <b>bold</b> and <a href=\"x.htm\">links</a>.");
-}
-
-TEST(PropertyClassTest, FileTypesThatTheBuildWrites) {
-    EXPECT_TRUE(isOutputFileType(PropertyType::FileName));
-    EXPECT_TRUE(isOutputFileType(PropertyType::OutputFileName));
-    EXPECT_FALSE(isOutputFileType(PropertyType::ProjFileName));
 }
 
 TEST(PropertyClassTest, OrdersTakeCStyleBasesAndSigns) {
@@ -97,40 +79,6 @@ TEST(PropertyClassTest, NumbersThatDoNotParseOrFitBecomeZeroWithAWarning) {
     EXPECT_EQ(warnings.messages, (Strings{"minimum \"-1\" is not a number; 0 is used",
                                           "maximum \"4294967296\" is out of range; 0 is used",
                                           "singlestep \"0x10\" is not a number; 0 is used"}));
-}
-
-TEST(PropertyClassTest, MacroDefinitionsDocumentTheirMacro) {
-    MacroPropertyClass system("TovanDir", true, "The install directory of the product.");
-    EXPECT_EQ(system.name(), "$(TovanDir)");
-    EXPECT_EQ(system.shortText(), "$(TovanDir)");
-    EXPECT_EQ(system.macroName(), "TovanDir");
-    EXPECT_EQ(system.type(), PropertyType::String);
-    EXPECT_EQ(system.page(), "Properties");
-    EXPECT_EQ(system.group(), "System Macro Values");
-    EXPECT_EQ(system.help(), "The install directory of the product.");
-    EXPECT_EQ(system.defaultValue(), "");
-
-    MacroPropertyClass build("TargetPath", false, "");
-    EXPECT_EQ(build.group(), "(Build Macro Values)");
-}
-
-TEST(PropertyClassTest, GenericAndGroupDefinitionsListTheirEntries) {
-    GenericPropertyClass generic("level", PropertyType::Enumeration);
-    EXPECT_TRUE(generic.choices().empty());
-    generic.addEntry("low");
-    generic.addEntry("high");
-    EXPECT_EQ(generic.choices(), (Strings{"low", "high"}));
-    GenericPropertyClass flag("flag", PropertyType::Boolean);
-    EXPECT_EQ(flag.choices(), (Strings{"No", "Yes"}));
-
-    PropertyValueGroupClass board("board");
-    EXPECT_EQ(board.type(), PropertyType::Enumeration);
-    board.addEntry({"Alpha", "", {{"c_preprocessor_definitions", "ALPHA"}}});
-    board.addEntry({"Alpha", "Rev2", {{"c_preprocessor_definitions", "ALPHA;REV=2"}}});
-    EXPECT_EQ(board.choices(), (Strings{"Alpha", "Alpha~~Rev2"}));
-    ASSERT_NE(board.entry("Alpha~~Rev2"), nullptr);
-    EXPECT_EQ(board.entry("Alpha~~Rev2")->values.front().second, "ALPHA;REV=2");
-    EXPECT_EQ(board.entry("Rev2"), nullptr);
 }
 
 class FixedMessages : public PropertyStringProvider {

@@ -60,6 +60,7 @@ TEST_F(PropertyGroupsFileTest, GroupsEntriesAndValuesAreRead) {
     EXPECT_EQ(board.entry("Alpha")->values, (Values{{"c_preprocessor_definitions", "BOARD_ALPHA"},
                                                     {"linker_memory_map_file", "alpha.xml"}}));
     EXPECT_EQ(board.entry("Alpha~~Rev2")->family, "Rev2");
+    EXPECT_EQ(board.entry("Rev2"), nullptr); // a family alone names no entry
     EXPECT_EQ(groups[1]->page(), "Linker");
     EXPECT_TRUE(groups[1]->choices().empty());
 }

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <sstream>
 
 namespace {
 
@@ -34,57 +35,23 @@ protected:
 };
 
 TEST_F(SystemMacrosTest, EveryMacroIsRegisteredWithADescription) {
-    const char *names[] = {"TovanDir",
-                           "TovanUserDir",
-                           "HomeDir",
-                           "DesktopDir",
-                           "DocumentsDir",
-                           "PackagesDir",
-                           "ZentipDir",
-                           "TovanMajorVersion",
-                           "TovanMinorVersion",
-                           "TovanSuiteVersionNumber",
-                           "TovanName",
-                           "TovanNameShort",
-                           "ProductName",
-                           "ProductNameShort",
-                           "Platform",
-                           "TovanExeName",
-                           "TovanBuildToolExeName",
-                           "TovanBuildToolName",
-                           "TovanScriptToolExeName",
-                           "TovanScriptToolName",
-                           "TovanSimulatorExeName",
-                           "TovanSimulatorName",
-                           "TovanArchiveFileExt",
-                           "TovanPackageFileExt",
-                           "TovanProjectFileExt",
-                           "TovanSessionFileExt",
-                           "HostArch",
-                           "HostArchClass",
-                           "HostOS",
-                           "HostEXE",
-                           "HostDLLExt",
-                           "HostDLL",
-                           "Micro",
-                           "TargetID",
-                           "Date",
-                           "DateYear",
-                           "DateMonth",
-                           "DateDay",
-                           "Time",
-                           "TimeHour",
-                           "TimeMinute",
-                           "TimeSecond",
-                           "UnixTime"};
+    std::istringstream list(
+        "TovanDir TovanUserDir HomeDir DesktopDir DocumentsDir PackagesDir ZentipDir "
+        "TovanMajorVersion TovanMinorVersion TovanSuiteVersionNumber TovanName TovanNameShort "
+        "ProductName ProductNameShort Platform TovanExeName TovanBuildToolExeName "
+        "TovanBuildToolName TovanScriptToolExeName TovanScriptToolName TovanSimulatorExeName "
+        "TovanSimulatorName TovanArchiveFileExt TovanPackageFileExt TovanProjectFileExt "
+        "TovanSessionFileExt HostArch HostArchClass HostOS HostEXE HostDLLExt HostDLL Micro "
+        "TargetID Date DateYear DateMonth DateDay Time TimeHour TimeMinute TimeSecond UnixTime");
     const auto &system = m_expander.systemMacros();
-    for (const char *name : names) {
+    std::size_t count = 0;
+    for (std::string name; list >> name; ++count) {
         auto it = system.find(name);
         ASSERT_NE(it, system.end()) << name;
         EXPECT_FALSE(it->second.description.empty()) << name;
         EXPECT_EQ(it->second.description.find('\n'), std::string::npos) << name;
     }
-    EXPECT_EQ(system.size(), std::size(names));
+    EXPECT_EQ(system.size(), count);
     EXPECT_EQ(system.at("TovanDir").description, "The install directory of the product.");
     EXPECT_EQ(system.at("TovanUserDir").description, "The directory containing the user data.");
     EXPECT_EQ(system.at("PackagesDir").description, "Path to the users packages directory.");

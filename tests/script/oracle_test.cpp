@@ -45,28 +45,28 @@ std::string absolute(const char *tool) {
 
 } // namespace
 
-class Oracle : public testing::TestWithParam<std::string> {};
+class Oracle : public testing::TestWithParam<std::string> {
+protected:
+    void expectSameOutput(const char *peer) {
+        std::string path = std::string(SCRIPT_ORACLE_DIR) + "/" + GetParam();
+        ToolResult ours = runTool("qzscript", {path});
+        ToolResult theirs = runTool(absolute(peer), {path});
+        ASSERT_EQ(ours.exitCode, 0) << ours.err;
+        ASSERT_EQ(theirs.exitCode, 0) << theirs.err;
+        EXPECT_EQ(ours.out, theirs.out);
+    }
+};
 
 TEST_P(Oracle, DuktapePrintsTheSame) {
     REQUIRE_TOOL("duk", "duktape");
-    std::string path = std::string(SCRIPT_ORACLE_DIR) + "/" + GetParam();
-    ToolResult ours = runTool("qzscript", {path});
-    ToolResult theirs = runTool(absolute("duk"), {path});
-    ASSERT_EQ(ours.exitCode, 0) << ours.err;
-    ASSERT_EQ(theirs.exitCode, 0) << theirs.err;
-    EXPECT_EQ(ours.out, theirs.out);
+    expectSameOutput("duk");
 }
 
 TEST_P(Oracle, MujsPrintsTheSame) {
     if (GetParam().ends_with(".duk.js"))
         GTEST_SKIP() << "mujs itself differs from the standard here";
     REQUIRE_TOOL("mujs", "mujs");
-    std::string path = std::string(SCRIPT_ORACLE_DIR) + "/" + GetParam();
-    ToolResult ours = runTool("qzscript", {path});
-    ToolResult theirs = runTool(absolute("mujs"), {path});
-    ASSERT_EQ(ours.exitCode, 0) << ours.err;
-    ASSERT_EQ(theirs.exitCode, 0) << theirs.err;
-    EXPECT_EQ(ours.out, theirs.out);
+    expectSameOutput("mujs");
 }
 
 INSTANTIATE_TEST_SUITE_P(Programs, Oracle, testing::ValuesIn(oraclePrograms()),

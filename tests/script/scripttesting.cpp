@@ -3,6 +3,8 @@
 #include "script/escontext.h"
 #include "script/esobject.h"
 
+#include <gtest/gtest.h>
+
 #include <cstdlib>
 #include <cstring>
 #include <ostream>
@@ -34,6 +36,11 @@ std::string evalText(const QString &source) {
     ESContext context;
     ScriptOutcome outcome = runScript(context, source);
     return ((outcome.threw ? QStringLiteral("error: ") : QString()) + outcome.text).toStdString();
+}
+
+void expectValues(std::initializer_list<ScriptCase> cases) {
+    for (const ScriptCase &c : cases)
+        EXPECT_EQ(evalText(QString::fromUtf8(c.program)), c.value) << c.program;
 }
 
 bool collectionStressed() {

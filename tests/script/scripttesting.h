@@ -2,6 +2,9 @@
 
 #include <QString>
 
+#include <initializer_list>
+#include <string>
+
 class ESContext;
 
 // What an evaluation left: the value's text, or the error's parts.
@@ -19,6 +22,15 @@ ScriptOutcome runScript(ESContext &context, const QString &source,
 
 // The value of a program in a fresh context as text, or "error: " and the message.
 std::string evalText(const QString &source);
+
+// A program and the text evalText must give for it.
+struct ScriptCase {
+    const char *program;
+    const char *value;
+};
+
+// Checks every case, each in a fresh context, naming the program of a case that fails.
+void expectValues(std::initializer_list<ScriptCase> cases);
 
 // Whether the suite runs with a collection at every safe point (PALINDOR_SCRIPT_GC_STRESS);
 // tests that fill the heap on purpose would take hours then.
