@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <cstdlib>
+#include <random>
 #include <string>
 #include <unistd.h>
 
@@ -34,7 +35,8 @@ std::string readAll(const std::string &path) {
 }
 
 // Reads the input as instructions: literal bytes, runs of one byte (libbz2's run-length
-// stage and its block limit), and copies of what came before (matches across zlib blocks).
+// stage and its block limit), random bytes (stored zlib blocks) and copies of what came
+// before (matches across zlib blocks).
 class Input {
 public:
     Input(const std::uint8_t *data, std::size_t size) : m_data(data), m_size(size) {}
@@ -45,7 +47,7 @@ public:
     std::string contents(std::size_t limit) {
         std::string bytes;
         for (unsigned steps = byte() % 8; steps > 0 && !empty(); --steps) {
-            switch (byte() % 3) {
+            switch (byte() % 4) {
             case 0:
                 for (unsigned n = byte(); n > 0 && !empty(); --n)
                     bytes.push_back(char(byte()));
@@ -53,6 +55,13 @@ public:
             case 1: {
                 const char value = char(byte());
                 bytes.append(std::size_t(word()) * (byte() % 16 + 1), value);
+                break;
+            }
+            case 2: {
+                // Bytes as already compressed data has them, which the zlib writer may store.
+                std::minstd_rand random(word());
+                for (std::size_t n = std::size_t(word()) * 4; n > 0; --n)
+                    bytes.push_back(char(random() >> 7));
                 break;
             }
             default:

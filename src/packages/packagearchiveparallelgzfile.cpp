@@ -4,6 +4,9 @@
 #include "packages/packagearchivecompressionpool.h"
 
 #include <algorithm>
+#include <array>
+#include <cmath>
+#include <cstring>
 #include <future>
 #include <zlib.h>
 
@@ -22,6 +25,79 @@ void zlibHeader(int level, unsigned char header[2]) {
     word += 31 - word % 31;
     header[0] = static_cast<unsigned char>(word >> 8);
     header[1] = static_cast<unsigned char>(word);
+}
+
+std::uint32_t load32(const unsigned char *at) {
+    std::uint32_t value;
+    std::memcpy(&value, at, sizeof value);
+    return value;
+}
+
+// Whether deflate would only end up storing `input` (the `window` bytes before it included,
+// as they are where its matches may start): its bytes are spread so evenly that Huffman codes
+// gain under half a percent, and almost none of its four-byte strings recurs within reach.
+// That is how already compressed data looks, where deflate's search for matches finds
+// nothing at a cost far above this test's.
+bool incompressible(const std::string &window, const std::string &input) {
+    const auto *bytes = reinterpret_cast<const unsigned char *>(input.data());
+    const std::size_t size = input.size();
+    std::array<std::uint32_t, 256> counts{};
+    for (std::size_t i = 0; i < size; ++i)
+        ++counts[bytes[i]];
+    double bits = 0;
+    for (std::uint32_t count : counts)
+        if (count)
+            bits += count * std::log2(double(size) / count);
+    if (bits < 0.995 * 8 * double(size))
+        return false;
+
+    // Matches are looked for as a fast LZ coder does: the last place of each hashed
+    // four-byte string, checked and followed on a hit.
+    std::string data = window.substr(window.size() - std::min(window.size(), kDictionarySize));
+    const std::size_t start = data.size();
+    data += input;
+    const auto *all = reinterpret_cast<const unsigned char *>(data.data());
+    constexpr unsigned kHashBits = 14;
+    std::vector<std::uint32_t> last(std::size_t(1) << kHashBits, UINT32_MAX);
+    const std::size_t allowed = size / 200;
+    std::size_t matched = 0;
+    for (std::size_t at = 0; at + 4 <= data.size();) {
+        const std::uint32_t word = load32(all + at);
+        std::uint32_t &slot = last[(word * 2654435761u) >> (32 - kHashBits)];
+        const std::size_t from = slot;
+        slot = std::uint32_t(at);
+        if (at < start || from == UINT32_MAX || at - from > kDictionarySize ||
+            load32(all + from) != word) {
+            ++at;
+            continue;
+        }
+        std::size_t length = 4;
+        while (at + length < data.size() && all[from + length] == all[at + length])
+            ++length;
+        matched += length;
+        if (matched > allowed)
+            return false;
+        at += length;
+    }
+    return true;
+}
+
+// `input` as stored blocks; the stream is at a byte boundary before and after them.
+void appendStored(std::string &output, const std::string &input, bool last) {
+    constexpr std::size_t kMaxStored = 65535;
+    std::size_t done = 0;
+    do {
+        const std::size_t length = std::min(kMaxStored, input.size() - done);
+        const bool closing = last && done + length == input.size();
+        const unsigned char header[5] = {
+            static_cast<unsigned char>(closing ? 1 : 0), static_cast<unsigned char>(length),
+            static_cast<unsigned char>(length >> 8),     static_cast<unsigned char>(~length),
+            static_cast<unsigned char>(~length >> 8),
+        };
+        output.append(reinterpret_cast<const char *>(header), sizeof header);
+        output.append(input, done, length);
+        done += length;
+    } while (done < input.size());
 }
 } // namespace
 
@@ -111,8 +187,14 @@ void PackageArchiveParallelGzOutputFile::submit(bool last) {
     Job *raw = job.get();
     std::shared_ptr<std::string> previous = m_previous;
     job->done = m_pool->submit([this, raw, previous, last](std::size_t worker) {
-        z_stream &z = streamOf(worker);
         const std::string &input = *raw->input;
+        const auto *bytes = reinterpret_cast<const Bytef *>(input.data());
+        raw->adler = std::uint32_t(adler32(1, bytes, uInt(input.size())));
+        if (!input.empty() && incompressible(previous ? *previous : std::string(), input)) {
+            appendStored(raw->output, input, last);
+            return;
+        }
+        z_stream &z = streamOf(worker);
         if (deflateReset(&z) != Z_OK)
             throw HException("error compressing stream");
         if (previous) {
@@ -122,8 +204,6 @@ void PackageArchiveParallelGzOutputFile::submit(bool last) {
             if (deflateSetDictionary(&z, tail, uInt(size)) != Z_OK)
                 throw HException("error compressing stream");
         }
-        const auto *bytes = reinterpret_cast<const Bytef *>(input.data());
-        raw->adler = std::uint32_t(adler32(1, bytes, uInt(input.size())));
         // zlib's input pointer is not const-qualified but deflate never writes through it.
         z.next_in = const_cast<Bytef *>(bytes);
         z.avail_in = uInt(input.size());

@@ -60,6 +60,36 @@ std::string runs(std::size_t size, unsigned seed) {
     return bytes;
 }
 
+// What already compressed files look like: no byte more likely than another.
+std::string randomBytes(std::size_t size, unsigned seed) {
+    std::mt19937 random(seed);
+    std::string bytes(size, '\0');
+    for (char &byte : bytes)
+        byte = char(random());
+    return bytes;
+}
+
+// Random bytes that deflate still shrinks: one stretch of 30000 repeated, within its reach.
+std::string randomRepeats(std::size_t size) {
+    const std::string stretch = randomBytes(30000, 5);
+    std::string bytes;
+    while (bytes.size() < size)
+        bytes += stretch;
+    bytes.resize(size);
+    return bytes;
+}
+
+// Random bytes where each block starts with the last 8 KiB of the one before, which only the
+// 32 KiB it is primed with reveal.
+std::string randomEchoes(std::size_t size) {
+    constexpr std::size_t kBlock = PackageArchiveParallelGzOutputFile::kBlockSize;
+    constexpr std::size_t kEcho = 8192;
+    std::string bytes = randomBytes(size, 13);
+    for (std::size_t block = kBlock; block + kEcho <= size; block += kBlock)
+        bytes.replace(block, kEcho, bytes, block - kEcho, kEcho);
+    return bytes;
+}
+
 // Writes `data` as one stream in pieces of uneven sizes, as the archive writer does.
 std::string compressed(Codec codec, int level, std::size_t threads, const std::string &data,
                        const std::string &path) {
@@ -141,6 +171,10 @@ std::string manyRuns(std::size_t size) {
     return runs(size, 3);
 }
 
+std::string random(std::size_t size) {
+    return randomBytes(size, 9);
+}
+
 class ParallelStream : public ::testing::TestWithParam<StreamCase> {};
 
 // Each size at 2 and 4 threads: read back by libz or libbz2 through our reader and by python;
@@ -178,6 +212,10 @@ INSTANTIATE_TEST_SUITE_P(
         StreamCase{"zlib_many_blocks", Codec::Zlib, 9, 5 * kGz + 4321, text},
         StreamCase{"zlib_stored", Codec::Zlib, 0, 3 * kGz + 5, manyRuns},
         StreamCase{"zlib_runs", Codec::Zlib, 1, 2 * kGz - 1, manyRuns},
+        StreamCase{"zlib_random", Codec::Zlib, 7, 3 * kGz + 5, random},
+        StreamCase{"zlib_random_last_block", Codec::Zlib, 7, 2 * kGz, random},
+        StreamCase{"zlib_random_repeats", Codec::Zlib, 7, 3 * kGz, randomRepeats},
+        StreamCase{"zlib_random_echoes", Codec::Zlib, 7, 4 * kGz, randomEchoes},
         StreamCase{"bzip2_empty", Codec::Bzip2, 1, 0, text},
         StreamCase{"bzip2_one_byte", Codec::Bzip2, 1, 1, text},
         StreamCase{"bzip2_block_less_one", Codec::Bzip2, 1, kBzBlockLevel1 - 1, noRuns},
