@@ -317,9 +317,6 @@ DwarfFrameTable::unwind(std::uint64_t pc, std::uint64_t stackPointer,
         }
         return std::nullopt;
     };
-    const auto returnRule = row->registers.find(row->returnColumn);
-    caller.outermost =
-        returnRule != row->registers.end() && returnRule->second.kind == Rule::Undefined;
     caller.returnAddress = value(row->returnColumn);
     for (const auto &[reg, rule] : row->registers)
         caller.registers[reg] = value(reg);

@@ -46,10 +46,9 @@ public:
     // What unwinding one frame gives.
     struct Caller {
         std::uint64_t cfa = 0;
-        // None when the frame is the outermost (the rule is "undefined") or the address is kept
-        // where it cannot be read.
+        // None when the frame is the outermost (the rule is "undefined"), an expression gives
+        // it or it is kept where it cannot be read.
         std::optional<std::uint64_t> returnAddress;
-        bool outermost = false;
         // The caller's registers that differ from the frame's, by DWARF number (none: not
         // known); the others it shares. Its stack pointer is the CFA.
         std::map<std::uint64_t, std::optional<std::uint64_t>> registers;
