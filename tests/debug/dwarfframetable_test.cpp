@@ -138,13 +138,10 @@ TEST_F(FrameTable, EveryCieVersionDecodesAsReadelfDoes) {
     for (int version : {1, 3, 4}) {
         SCOPED_TRACE("CIE version " + std::to_string(version));
         build(version);
-        std::vector<std::uint8_t> image;
-        {
-            const std::string bytes = readFileBytes(path("image.elf"));
-            image.assign(bytes.begin(), bytes.end());
-        }
-        const std::span<const std::uint8_t> original =
-            ElfFile("image.elf", image).section(".debug_frame");
+        const std::string bytes = readFileBytes(path("image.elf"));
+        std::vector<std::uint8_t> image(bytes.begin(), bytes.end());
+        const ElfFile built("image.elf", image);
+        const std::span<const std::uint8_t> original = built.section(".debug_frame");
         ASSERT_GT(original.size(), 16u);
         EXPECT_EQ(original[8], version);
         if (version == 4) {
