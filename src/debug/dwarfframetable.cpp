@@ -82,6 +82,8 @@ DwarfFrameTable::DwarfFrameTable(std::span<const std::uint8_t> frames, bool litt
         const std::uint64_t end = reader.position() + length;
         if (length == 0)
             continue; // padding
+        if (length < (dwarf64 ? 8u : 4u))
+            bad(); // no room for the CIE pointer
         const std::uint64_t pointer = reader.fixed(dwarf64 ? 8 : 4);
         if (pointer == (dwarf64 ? ~std::uint64_t(0) : 0xffffffff)) {
             reader.seek(end); // a CIE counts once an FDE refers to it
