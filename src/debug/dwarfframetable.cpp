@@ -5,6 +5,7 @@
 #include "debug/elffile.h"
 
 #include <algorithm>
+#include <iterator>
 #include <string>
 
 namespace {
@@ -274,18 +275,16 @@ std::optional<DwarfFrameTable::Row> DwarfFrameTable::rowAt(std::uint64_t address
     auto after = std::upper_bound(
         m_functions.begin(), m_functions.end(), address,
         [](std::uint64_t value, const Function &function) { return value < function.start; });
-    // Overlapping FDEs: the nearest start that covers the address wins.
-    while (after != m_functions.begin()) {
-        const Function &function = *--after;
-        if (address >= function.end)
-            continue;
-        const Cie &cie = m_cies[function.cie];
-        Row row = cie.initial;
-        row.location = function.start;
-        execute(function.offset, function.size, cie, row, &cie.initial, address);
-        return row;
-    }
-    return std::nullopt;
+    // FDEs do not overlap: the last that starts at or before the address is the only one
+    // that can cover it.
+    if (after == m_functions.begin() || address >= std::prev(after)->end)
+        return std::nullopt;
+    const Function &function = *std::prev(after);
+    const Cie &cie = m_cies[function.cie];
+    Row row = cie.initial;
+    row.location = function.start;
+    execute(function.offset, function.size, cie, row, &cie.initial, address);
+    return row;
 }
 
 std::optional<DwarfFrameTable::Caller>
