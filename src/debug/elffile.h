@@ -31,6 +31,7 @@ public:
     const std::vector<Segment> &segments() const { return m_segments; }
     std::uint64_t entryPoint() const { return m_entry; }
     bool isLittleEndian() const { return m_littleEndian; }
+    bool is64Bit() const { return m_64bit; }
     // The named function or object symbol, or null.
     const Symbol *findSymbol(const std::string &name) const;
     // The function symbol whose range holds the address (without a Thumb mode bit), or null.

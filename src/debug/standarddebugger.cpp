@@ -151,11 +151,18 @@ StandardDebugger::~StandardDebugger() {
 void StandardDebugger::loadSymbols(const std::string &elfPath) {
     m_symbols = std::make_unique<ElfFile>(elfPath);
     m_lines = {};
+    m_frames = {};
     try {
         m_lines = DwarfLineTable::fromElf(*m_symbols);
     } catch (const HException &error) {
         if (m_helpers)
             m_helpers->error(elfPath + ": " + error.message() + ", no source lines");
+    }
+    try {
+        m_frames = DwarfFrameTable::fromElf(*m_symbols);
+    } catch (const HException &error) {
+        if (m_helpers)
+            m_helpers->error(elfPath + ": " + error.message() + ", no call frames");
     }
 }
 
@@ -215,7 +222,76 @@ bool StandardDebugger::keepsLinkRegister(std::uint64_t start, std::uint64_t end)
     return true;
 }
 
+std::optional<std::vector<std::uint64_t>> StandardDebugger::unwind(std::size_t limit) {
+    std::uint64_t pc = 0;
+    const std::optional<std::size_t> stackPointer = registerIndex(getStackPointerName());
+    if (m_frames.empty() || !stackPointer || !getRegister(getProgramCounterName(), pc))
+        return std::nullopt;
+    const std::vector<TargetRegister> &registers = m_target->registers();
+    // What the frames unwound so far changed; the rest the callers share with the innermost.
+    std::map<std::uint64_t, std::optional<std::uint64_t>> changed;
+    auto readRegister = [&](std::uint64_t number) -> std::optional<std::uint64_t> {
+        if (auto found = changed.find(number); found != changed.end())
+            return found->second;
+        // The targets number their core registers as DWARF does.
+        const std::vector<std::uint64_t> &values = registerValues();
+        for (std::size_t i = 0; i < registers.size() && i < values.size(); ++i) {
+            if (registers[i].number == number)
+                return values[i];
+        }
+        return std::nullopt;
+    };
+    const unsigned size = getAddressSizeInBytes();
+    const bool little = m_symbols->isLittleEndian();
+    auto readWord = [&](std::uint64_t address) -> std::optional<std::uint64_t> {
+        std::uint8_t bytes[8];
+        if (size > sizeof bytes || readMemory(Cached, address, size, bytes) != size)
+            return std::nullopt;
+        std::uint64_t value = 0;
+        for (unsigned i = 0; i < size; ++i)
+            value = value << 8 | bytes[little ? size - 1 - i : i];
+        return value;
+    };
+    const bool arm = registerIndex("lr").has_value();
+    std::vector<std::uint64_t> found;
+    std::optional<std::uint64_t> previousCfa;
+    // A caller's rules are those of its call instruction, which lies just before the return
+    // address (and may be the last of a function that never returns).
+    std::uint64_t lookup = pc;
+    while (found.size() < limit) {
+        const std::optional<DwarfFrameTable::Caller> caller =
+            m_frames.unwind(lookup, registers[*stackPointer].number, readRegister, readWord);
+        if (!caller)
+            return found.empty() ? std::nullopt : std::optional(found);
+        // A frame that does not move the CFA would repeat for ever; an exception handler
+        // returns through a magic value, not to code.
+        if (caller->cfa == previousCfa || !caller->returnAddress ||
+            (arm && *caller->returnAddress >= 0xf0000000))
+            break;
+        const std::uint64_t back = *caller->returnAddress & ~std::uint64_t(1);
+        found.push_back(back);
+        for (const auto &[number, value] : caller->registers)
+            changed[number] = value;
+        previousCfa = caller->cfa;
+        lookup = back - 1;
+    }
+    return found;
+}
+
+std::vector<std::uint64_t> StandardDebugger::getReturnAddresses() {
+    constexpr std::size_t kMaxFrames = 64;
+    if (std::optional<std::vector<std::uint64_t>> found = unwind(kMaxFrames))
+        return *found;
+    return SymbolicDebuggerInterface::getReturnAddresses();
+}
+
 bool StandardDebugger::getReturnAddress(std::uint64_t &address) {
+    if (std::optional<std::vector<std::uint64_t>> found = unwind(1)) {
+        if (found->empty())
+            return false;
+        address = found->front();
+        return true;
+    }
     std::uint64_t pc = 0, link = 0, start = 0, end = 0;
     const bool arm = registerIndex("lr").has_value();
     if (!getRegister(getProgramCounterName(), pc) || !getRegister(arm ? "lr" : "ra", link) ||

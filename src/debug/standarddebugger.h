@@ -1,6 +1,7 @@
 #pragma once
 
 #include "debug/debugtarget.h"
+#include "debug/dwarfframetable.h"
 #include "debug/dwarflinetable.h"
 #include "debug/elffile.h"
 #include "debug/symbolicdebuggerinterface.h"
@@ -14,8 +15,8 @@
 
 // The engine: the debugger interface over one target, with a memory cache that is valid
 // only while the target is halted, a breakpoint table, symbols from an ELF symbol table,
-// source lines from its DWARF line tables and expressions evaluated by the expression evaluator
-// against target memory and registers.
+// source lines from its DWARF line tables, callers from its call frame information and
+// expressions evaluated by the expression evaluator against target memory and registers.
 class StandardDebugger final : public SymbolicDebuggerInterface, public DebugExpressionParser {
 public:
     // Memory contexts: through the cache, or straight to the target.
@@ -41,9 +42,12 @@ public:
                            int &line, std::uint64_t &start, std::uint64_t &end) override;
     std::vector<std::uint64_t> getLineAddresses(const std::string &file, int &line) override;
     bool getFunctionRange(std::uint64_t address, std::uint64_t &start, std::uint64_t &end) override;
-    // The link register at a function's first instruction, and throughout an Arm Thumb
-    // function that never saves it (a leaf).
+    // From the call frame information where it covers the program counter; without it, the
+    // link register at a function's first instruction and throughout an Arm Thumb function
+    // that never saves it (a leaf).
     bool getReturnAddress(std::uint64_t &address) override;
+    // The whole chain where the call frame information covers it.
+    std::vector<std::uint64_t> getReturnAddresses() override;
     std::optional<std::vector<std::string>> getGlobalVariables() override;
 
     bool setBreakpoint(std::uint64_t address) override;
@@ -107,6 +111,9 @@ private:
     // With a breakpoint under the program counter, steps one instruction without it and
     // reports that stop; otherwise does nothing.
     StopEvent stepOffBreakpoint(bool *stepped);
+    // The return addresses the call frame information gives, at most `limit`, innermost
+    // first; none when it does not cover the program counter.
+    std::optional<std::vector<std::uint64_t>> unwind(std::size_t limit);
     // Whether the Thumb code in [start, end) never stores the link register.
     bool keepsLinkRegister(std::uint64_t start, std::uint64_t end);
     // The highest address plus one (0 for a 64-bit space).
@@ -119,6 +126,7 @@ private:
     SymbolicDebuggerInterfaceHelpers *m_helpers;
     std::unique_ptr<ElfFile> m_symbols;
     DwarfLineTable m_lines;
+    DwarfFrameTable m_frames;
     std::map<std::uint64_t, std::vector<std::uint8_t>> m_cache; // block start, kBlockSize bytes
     std::optional<std::vector<std::uint64_t>> m_registers;
     std::map<std::uint64_t, bool> m_breakpoints;

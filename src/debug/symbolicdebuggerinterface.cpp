@@ -18,6 +18,13 @@ std::uint64_t SymbolicDebuggerInterface::addressPlus(std::uint64_t address,
     return address + distance;
 }
 
+std::vector<std::uint64_t> SymbolicDebuggerInterface::getReturnAddresses() {
+    std::uint64_t back = 0;
+    if (getReturnAddress(back))
+        return {back};
+    return {};
+}
+
 void ConsoleDebuggerHelpers::targetOutput(const std::string &text) {
     std::fwrite(text.data(), 1, text.size(), stdout);
     std::fflush(stdout);

@@ -58,6 +58,9 @@ public:
     // Where the function at the program counter returns to, when the engine can tell it
     // without unwinding the stack.
     virtual bool getReturnAddress(std::uint64_t &address) { return false; }
+    // The return addresses of the calls that led to the program counter, innermost first, as
+    // far as the engine can tell them; by default the one getReturnAddress knows.
+    virtual std::vector<std::uint64_t> getReturnAddresses();
     // The names of the program's data objects, or none when the engine cannot list them.
     virtual std::optional<std::vector<std::string>> getGlobalVariables() { return std::nullopt; }
 

@@ -404,13 +404,12 @@ ESValue quit(ESContext &, ESObject *function, const ESValue &, int, ESValue *) {
     return ESValue::undefined();
 }
 
-// The frames the engine can tell without unwinding information: the innermost, and its
-// caller where the return address is known.
+// The innermost frame and the callers the engine can tell.
 std::vector<std::uint64_t> frames(ESContext &c, SymbolicDebuggerInterface &engine) {
     std::vector<std::uint64_t> found{programCounter(c, engine)};
-    std::uint64_t back = 0;
-    if (guarded(c, [&] { return engine.getReturnAddress(back); }))
-        found.push_back(back);
+    const std::vector<std::uint64_t> callers =
+        guarded(c, [&] { return engine.getReturnAddresses(); });
+    found.insert(found.end(), callers.begin(), callers.end());
     return found;
 }
 

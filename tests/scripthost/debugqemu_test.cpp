@@ -11,6 +11,7 @@
 #include "debug/standarddebugger.h"
 
 #include <QProcess>
+#include <QRegularExpression>
 #include <QStandardPaths>
 #include <QTcpServer>
 #include <QTcpSocket>
@@ -100,6 +101,14 @@ TEST_F(DebugQemu, LinesStepOverCallsAndOutOfFunctions) {
         "1,1");
     EXPECT_EQ(eval(kWhere), "step,15");
     EXPECT_TRUE(eval("Debug.getfilename()").ends_with("/stepping.c"));
+    // In the middle of a function that saved its return address, the caller is known.
+    m_host.output.clear();
+    eval("Debug.where()");
+    EXPECT_NE(m_host.output.indexOf(QRegularExpression("^#1 0x000000[0-9a-f]{2} in start at "
+                                                       "[^\\n]*stepping.c:23\\n",
+                                                       QRegularExpression::MultilineOption)),
+              -1)
+        << m_host.output.toStdString();
     // The call on line 15 runs through; the loop goes back and forth between its lines.
     EXPECT_EQ(eval("Debug.deletebreak(0); Debug.stepover();" + std::string(kWhere)), "step,14");
     EXPECT_EQ(eval("Debug.stepover();" + std::string(kWhere)), "step,15");
@@ -124,7 +133,7 @@ TEST_F(DebugQemu, CountsTemporaryBreakpointsLeafFunctionsAndSource) {
     // The third call of twice(i) is the one with i = 2.
     EXPECT_EQ(eval("Debug.breakexpr('twice', 3); Debug.go(); Debug.wait(10000)"), "1");
     EXPECT_EQ(eval("Debug.evaluate('@r0')"), "2");
-    // At a function's entry its caller is known too.
+    // At a function's entry its callers are known too.
     m_host.output.clear();
     eval("Debug.where(); Debug.locate(1)");
     EXPECT_NE(m_host.output.indexOf(QStringLiteral("#0 0x00000008 in twice at ")), -1)
@@ -132,12 +141,23 @@ TEST_F(DebugQemu, CountsTemporaryBreakpointsLeafFunctionsAndSource) {
     EXPECT_NE(m_host.output.indexOf(QStringLiteral("#1 0x00000036 in step at ")), -1)
         << m_host.output.toStdString();
     EXPECT_EQ(eval("Debug.getlinenumber()"), "15");
-    EXPECT_EQ(eval("Debug.locate(2)"), "error: no frame 2");
+    EXPECT_EQ(eval("Debug.locate(2); Debug.getlinenumber()"), "23");
+    EXPECT_EQ(eval("Debug.locate(3)"), "error: no frame 3");
     EXPECT_EQ(eval("Debug.stepout();" + std::string(kWhere)), "step,15");
     // A temporary breakpoint stops once; out of a leaf function from its middle.
     EXPECT_EQ(eval("Debug.deletebreak(1); Debug.breakline('stepping.c', 8, true); Debug.go();"
                    "Debug.wait(10000) + ',' + Debug.evaluate('@r0')"),
               "2,3");
+    // Two callers from the middle of the leaf function, the chain ending at the outermost.
+    m_host.output.clear();
+    eval("Debug.where()");
+    EXPECT_EQ(m_host.output.count(
+                  QRegularExpression("^#(0 0x000000[0-9a-f]{2} in twice at [^\\n]*stepping.c:8|"
+                                     "1 0x000000[0-9a-f]{2} in step at [^\\n]*stepping.c:15|"
+                                     "2 0x000000[0-9a-f]{2} in start at [^\\n]*stepping.c:23)\\n",
+                                     QRegularExpression::MultilineOption)),
+              3)
+        << m_host.output.toStdString();
     m_host.output.clear();
     eval("Debug.showbreak(0)");
     EXPECT_EQ(m_host.output, QStringLiteral("No breakpoints\n"));
