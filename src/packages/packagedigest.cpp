@@ -1,5 +1,6 @@
 #include "packages/packagedigest.h"
 
+#include <openssl/crypto.h>
 #include <openssl/evp.h>
 
 PackageDigest::PackageDigest(Algorithm algorithm)
@@ -30,4 +31,8 @@ std::string PackageDigest::hexResult() {
         return {};
     m_failed = true; // spent
     return QByteArray(reinterpret_cast<const char *>(digest), int(size)).toHex().toStdString();
+}
+
+void PackageDigest::releaseThreadState() {
+    OPENSSL_thread_stop();
 }

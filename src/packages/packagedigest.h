@@ -26,6 +26,10 @@ public:
     // match). The digest is spent afterwards until reset.
     std::string hexResult();
 
+    // Frees what the crypto library keeps for the calling thread; call it last on a thread
+    // whose end the program does not wait for in full.
+    static void releaseThreadState();
+
 private:
     Algorithm m_algorithm;
     evp_md_ctx_st *m_context;

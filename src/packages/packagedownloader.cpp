@@ -1,5 +1,7 @@
 #include "packages/packagedownloader.h"
 
+#include "packages/packagedigest.h"
+
 #include "packages/packagestreamhash.h"
 
 #include <QCoreApplication>
@@ -368,8 +370,15 @@ PackageDownloader::~PackageDownloader() {
         return;
     // Waits, so that the finished transfers queued for deletion before it go first: calls
     // still posted when the thread ends are dropped.
+    // The crypto library's state for the thread is freed here, on the thread: wait() returns
+    // before the native thread's own clean-up, which may otherwise run after the library's.
     QMetaObject::invokeMethod(
-        m_context, [context = m_context] { delete context; }, Qt::BlockingQueuedConnection);
+        m_context,
+        [context = m_context] {
+            delete context;
+            PackageDigest::releaseThreadState();
+        },
+        Qt::BlockingQueuedConnection);
     m_thread->quit();
     m_thread->wait();
     delete m_thread;
