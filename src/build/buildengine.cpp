@@ -582,13 +582,15 @@ bool BuildEngine::Private::buildCompiled(const ProjectElement &project, const No
         dependencies.load(dependencyCache);
         objects.setDependencyCache(&dependencies);
     }
-    std::vector<StepPlan> plans = compiler.plans(project, configuration);
+    // Commands are worked out only for the steps that run.
+    CompilePlanner::Drafts drafts = compiler.drafts(project, configuration);
 
     // Which objects are out of date, with the generated sources they need written first.
     std::vector<StepPlan> compiles;
     QStringList objectFiles;
     QString directory;
-    for (StepPlan &plan : plans) {
+    for (std::size_t i = 0; i < drafts.steps.size(); ++i) {
+        StepPlan &plan = drafts.steps[i];
         if (!writeGenerated(plan))
             return false;
         if (plan.outputs.isEmpty())
@@ -598,10 +600,12 @@ bool BuildEngine::Private::buildCompiled(const ProjectElement &project, const No
             objects.setBaseDirectory(directory = plan.workingDirectory);
         if (everything || plan.alwaysRebuild ||
             !objects.isObjectUpToDate(plan.outputs.first(), plan.inputs.value(0),
-                                      plan.dependencyFile))
+                                      plan.dependencyFile)) {
+            drafts.complete(i);
             compiles.push_back(std::move(plan));
-        else if (mode == Mode::Run)
+        } else if (mode == Mode::Run) {
             log->message(UpToDateCheck::upToDateText(plan.outputs.first()));
+        }
     }
     // Saved before anything runs: the entries read now stay good for the files no compile
     // rewrites, and a rewritten one makes its entry stale by itself.

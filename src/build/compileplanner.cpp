@@ -30,21 +30,13 @@ bool includable(const QString &path) {
     });
 }
 
-// What a compile takes from the properties, read once for its command and the steps around it.
+// What says where a compile reads and writes, read once for its step and the steps around it.
 struct CompileValues {
     CompileValues(const NodeValues &values, BuildAction action)
         : assemble(action == BuildAction::Assemble), cpp(action == BuildAction::CompileCpp),
           projectDir(values.macro("ProjectDir")), source(values.macro("InputPath")),
           object(anchored(projectDir, values.text("build_object_file_name"))),
-          dependencies(values.text("build_dependency_file_name")),
-          defines(passedOn(QStringLiteral("-D"), values.list("c_preprocessor_definitions"))),
-          undefines(passedOn(QStringLiteral("-U"), values.list("c_preprocessor_undefinitions"))),
-          includes(passedOn(QStringLiteral("-I"), values.list("c_user_include_directories") +
-                                                      values.list("c_system_include_directories"))),
-          common(assemble ? QStringList() : values.list("c_additional_options")),
-          own(values.list(assemble ? "asm_additional_options"
-                          : cpp    ? "cpp_only_additional_options"
-                                   : "c_only_additional_options")) {
+          dependencies(values.text("build_dependency_file_name")) {
         // Without a name of its own the dependency file lies beside the object, so that
         // header changes are still seen.
         dependencies = dependencies.isEmpty() ? object + QStringLiteral(".d")
@@ -57,6 +49,20 @@ struct CompileValues {
     QString source;
     QString object;
     QString dependencies;
+};
+
+// The options a compile passes on, needed only for the command of a step that runs.
+struct CompileOptions {
+    CompileOptions(const NodeValues &values, const CompileValues &compile)
+        : defines(passedOn(QStringLiteral("-D"), values.list("c_preprocessor_definitions"))),
+          undefines(passedOn(QStringLiteral("-U"), values.list("c_preprocessor_undefinitions"))),
+          includes(passedOn(QStringLiteral("-I"), values.list("c_user_include_directories") +
+                                                      values.list("c_system_include_directories"))),
+          common(compile.assemble ? QStringList() : values.list("c_additional_options")),
+          own(values.list(compile.assemble ? "asm_additional_options"
+                          : compile.cpp    ? "cpp_only_additional_options"
+                                           : "c_only_additional_options")) {}
+
     QStringList defines;   // "-DNAME" words
     QStringList undefines; // "-UNAME"
     QStringList includes;  // "-IDIR", user directories first
@@ -66,7 +72,8 @@ struct CompileValues {
 
 // The project's own compile or assemble command with the step's build macros; empty when it
 // has none, or one that expands to nothing.
-QStringList externalCommand(const NodeValues &values, const CompileValues &compile) {
+QStringList externalCommand(const NodeValues &values, const CompileValues &compile,
+                            const CompileOptions &options) {
     const std::string command = values.raw(compile.assemble ? "external_assemble_command"
                                            : compile.cpp    ? "external_cpp_compile_command"
                                                             : "external_c_compile_command");
@@ -80,25 +87,26 @@ QStringList externalCommand(const NodeValues &values, const CompileValues &compi
     set("RelTargetPath", relativeFilePath(compile.projectDir, compile.object));
     set("DependencyPath", compile.dependencies);
     set("RelDependencyPath", relativeFilePath(compile.projectDir, compile.dependencies));
-    set("Defines", joinedWords(compile.defines));
-    set("Undefines", joinedWords(compile.undefines));
-    set("Includes", joinedWords(compile.includes));
+    set("Defines", joinedWords(options.defines));
+    set("Undefines", joinedWords(options.undefines));
+    set("Includes", joinedWords(options.includes));
     if (compile.assemble) {
-        set("AsmOptions", joinedWords(compile.own));
+        set("AsmOptions", joinedWords(options.own));
     } else {
-        set("COptions", joinedWords(compile.common));
-        set(compile.cpp ? "CppOnlyOptions" : "COnlyOptions", joinedWords(compile.own));
+        set("COptions", joinedWords(options.common));
+        set(compile.cpp ? "CppOnlyOptions" : "COnlyOptions", joinedWords(options.own));
     }
     return commandWords(values.expandForStep(macros, command));
 }
 
-QStringList builtInCommand(const NodeValues &values, const CompileValues &compile) {
+QStringList builtInCommand(const NodeValues &values, const CompileValues &compile,
+                           const CompileOptions &options) {
     QStringList words;
     words << values.expand(CompilePlanner::kDriver);
     words << (compile.assemble ? QStringLiteral("-xasm")
               : compile.cpp    ? QStringLiteral("-xc++")
                                : QStringLiteral("-xc"));
-    words << compile.defines << compile.undefines << compile.includes;
+    words << options.defines << options.undefines << options.includes;
     if (values.yes("build_treat_warnings_as_errors"))
         words << QStringLiteral("-we");
     // The default sections: code, initialised, zeroed and read-only data.
@@ -108,14 +116,14 @@ QStringList builtInCommand(const NodeValues &values, const CompileValues &compil
         if (const QString name = values.text(property); !name.isEmpty())
             words << QLatin1String(word) + name;
     if (compile.assemble) {
-        words << passedOn(QStringLiteral("-Wa,"), compile.own);
+        words << passedOn(QStringLiteral("-Wa,"), options.own);
     } else {
         if (compile.cpp && values.yes("cpp_enable_exceptions"))
             words << QStringLiteral("-exceptions");
         if (compile.cpp && values.yes("cpp_enable_rtti"))
             words << QStringLiteral("-rtti");
-        words << passedOn(QStringLiteral("-Wc,"), compile.common)
-              << passedOn(QStringLiteral("-Wc,"), compile.own);
+        words << passedOn(QStringLiteral("-Wc,"), options.common)
+              << passedOn(QStringLiteral("-Wc,"), options.own);
     }
     words << QStringLiteral("-depend") << compile.dependencies;
     words << QStringLiteral("-c") << compile.source << QStringLiteral("-o") << compile.object;
@@ -145,12 +153,13 @@ std::optional<StepPlan> userCommand(const NodeValues &values, const CompileValue
 }
 
 // The analyzer run over a C or C++ source; nothing when it is off or has no command.
-std::optional<StepPlan> analyzeStep(const NodeValues &values, const CompileValues &compile) {
+std::optional<StepPlan> analyzeStep(const NodeValues &values, const CompileValues &compile,
+                                    const CompileOptions &options) {
     if (compile.assemble || !values.yes("analyze_after_compile"))
         return std::nullopt;
     MacroMap macros;
-    macros.set("DEFINES", joinedWords(compile.defines).toStdString());
-    macros.set("INCLUDES", joinedWords(compile.includes).toStdString());
+    macros.set("DEFINES", joinedWords(options.defines).toStdString());
+    macros.set("INCLUDES", joinedWords(options.includes).toStdString());
     // One word, the form the analyzer takes its checks in: "-checks=$(CLANGTIDY)".
     macros.set("CLANGTIDY",
                values.list(compile.cpp ? "clang_tidy_checks_cpp" : "clang_tidy_checks_c")
@@ -170,32 +179,39 @@ std::optional<StepPlan> analyzeStep(const NodeValues &values, const CompileValue
     return plan;
 }
 
-// The compile or assemble step of the source the node's input macros name, with the commands
-// that go with it.
-StepPlan compileStep(const NodeValues &values, BuildAction action) {
+// The compile or assemble step of the source the node's input macros name, without its
+// commands: what says whether it is current.
+StepPlan compileDraft(const NodeValues &values, BuildAction action) {
     const CompileValues compile(values, action);
     StepPlan plan;
     plan.action = action;
     plan.description =
         (compile.assemble ? QStringLiteral("Assembling ") : QStringLiteral("Compiling ")) +
         values.macro("InputFileName");
+    plan.workingDirectory = compile.projectDir;
+    plan.inputs << compile.source;
+    plan.outputs << compile.object;
+    plan.alwaysRebuild = values.yes("build_always_rebuild");
+    plan.dependencyFile = compile.dependencies;
+    return plan;
+}
+
+// The command of a drafted step, with those that go with it.
+void addCommands(const NodeValues &values, StepPlan &plan) {
+    const CompileValues compile(values, plan.action);
+    const CompileOptions options(values, compile);
     const QStringList launcher = commandWords(values.text("build_compiler_launcher"));
-    plan.arguments = externalCommand(values, compile);
+    plan.arguments = externalCommand(values, compile, options);
     if (!plan.arguments.isEmpty()) {
         plan.launcher = launcher;
     } else {
-        plan.arguments = builtInCommand(values, compile);
+        plan.arguments = builtInCommand(values, compile, options);
         // The driver runs the launcher before the GNU compiler: ccache and distcc know its
         // options (the driver's own "-depend" they would not, and lose the dependency file).
         if (!launcher.isEmpty())
             plan.environment << QStringLiteral("PALINDOR_COMPILER_LAUNCHER=") +
                                     launcher.join(u'\n');
     }
-    plan.workingDirectory = compile.projectDir;
-    plan.inputs << compile.source;
-    plan.outputs << compile.object;
-    plan.alwaysRebuild = values.yes("build_always_rebuild");
-    plan.dependencyFile = compile.dependencies;
 
     if (std::optional<StepPlan> pre =
             userCommand(values, compile, "compile_pre_build_command",
@@ -206,13 +222,12 @@ StepPlan compileStep(const NodeValues &values, BuildAction action) {
         plan.before.push_back(std::move(*pre));
     }
     // The analyzer looks at a source only when it compiled, and after it.
-    if (std::optional<StepPlan> analyze = analyzeStep(values, compile))
+    if (std::optional<StepPlan> analyze = analyzeStep(values, compile, options))
         plan.after.push_back(std::move(*analyze));
     if (std::optional<StepPlan> post =
             userCommand(values, compile, "compile_post_build_command",
                         "compile_post_build_command_wd", QStringLiteral("Post-compile command ")))
         plan.after.push_back(std::move(*post));
-    return plan;
 }
 
 } // namespace
@@ -256,7 +271,11 @@ std::optional<StepPlan> CompilePlanner::plan(const ProjectElement &file,
                                              const std::string &configuration) const {
     if (aboveExcluded(file, configuration))
         return std::nullopt;
-    return planFile(file, configuration, nullptr);
+    std::optional<Draft> draft = planFile(file, configuration, nullptr);
+    if (!draft)
+        return std::nullopt;
+    addCommands(*draft->values, draft->step);
+    return std::move(draft->step);
 }
 
 bool CompilePlanner::aboveExcluded(const ProjectElement &node,
@@ -268,9 +287,9 @@ bool CompilePlanner::aboveExcluded(const ProjectElement &node,
     return false;
 }
 
-std::optional<StepPlan> CompilePlanner::planFile(const ProjectElement &file,
-                                                 const std::string &configuration,
-                                                 Walk *walk) const {
+std::optional<CompilePlanner::Draft> CompilePlanner::planFile(const ProjectElement &file,
+                                                              const std::string &configuration,
+                                                              Walk *walk) const {
     if (file.kind() != Kind::File || file.attributeOr("file_name").empty())
         return std::nullopt;
     std::shared_ptr<NodeValues::Siblings> siblings;
@@ -283,16 +302,17 @@ std::optional<StepPlan> CompilePlanner::planFile(const ProjectElement &file,
         return std::nullopt;
     }
     const bool sharing = siblings != nullptr;
-    const NodeValues values(m_registry, m_macros, file, configuration, std::move(siblings));
+    auto values = std::make_shared<const NodeValues>(m_registry, m_macros, file, configuration,
+                                                     std::move(siblings));
     // A file that shares its siblings' values has their exclusion too, found once.
-    if (sharing && values.yes("build_exclude_from_build"))
+    if (sharing && values->yes("build_exclude_from_build"))
         return std::nullopt;
     const BuildAction action =
-        actionFor(values.raw("file_type"), values.macro("InputPath").toStdString(),
-                  values.yes("c_files_are_cpp"));
+        actionFor(values->raw("file_type"), values->macro("InputPath").toStdString(),
+                  values->yes("c_files_are_cpp"));
     if (action == BuildAction::None)
         return std::nullopt;
-    return compileStep(values, action);
+    return Draft{compileDraft(*values, action), std::move(values)};
 }
 
 QSet<QString> CompilePlanner::sourcePaths(const ProjectElement &node,
@@ -311,8 +331,9 @@ QSet<QString> CompilePlanner::sourcePaths(const ProjectElement &node,
 }
 
 bool CompilePlanner::unityPlans(const ProjectElement &folder, const std::string &configuration,
-                                Walk &walk, std::vector<StepPlan> &result) const {
-    NodeValues values(m_registry, m_macros, folder, configuration);
+                                Walk &walk, Drafts &result) const {
+    auto shared = std::make_shared<NodeValues>(m_registry, m_macros, folder, configuration);
+    NodeValues &values = *shared;
     const QString name = values.text("unity_build_file_name");
     if (name.isEmpty())
         return false;
@@ -352,17 +373,17 @@ bool CompilePlanner::unityPlans(const ProjectElement &folder, const std::string 
 
     QByteArray content;
     QStringList members;
-    std::vector<StepPlan> alone;
+    std::vector<Draft> alone;
     walkBuildTree(folder, [&](const ProjectElement &at) {
         if (at.kind() != Kind::File)
             return !excluded(at, configuration);
-        if (std::optional<StepPlan> filePlan = planFile(at, configuration, &walk)) {
-            const QString &source = filePlan->inputs.first();
-            if (filePlan->action == action && includable(source) && !filtered(source)) {
+        if (std::optional<Draft> draft = planFile(at, configuration, &walk)) {
+            const QString &source = draft->step.inputs.first();
+            if (draft->step.action == action && includable(source) && !filtered(source)) {
                 members << source;
                 content += "#include \"" + source.toUtf8() + "\"\n";
             } else {
-                alone.push_back(std::move(*filePlan));
+                alone.push_back(std::move(*draft));
             }
         }
         return false;
@@ -370,29 +391,43 @@ bool CompilePlanner::unityPlans(const ProjectElement &folder, const std::string 
 
     if (!members.isEmpty()) {
         values.setInput(path);
-        StepPlan unity = compileStep(values, action);
+        StepPlan unity = compileDraft(values, action);
         unity.description = QStringLiteral("Compiling folder ") +
                             QString::fromStdString(folder.displayName()) +
                             QStringLiteral(" in unity mode as ") + QFileInfo(path).fileName();
         // The members come after the unity file: the source stays first.
         unity.inputs << members;
         unity.generatedFiles.push_back({path, content, QString()});
-        result.push_back(std::move(unity));
+        result.steps.push_back(std::move(unity));
+        result.m_values.push_back(std::move(shared));
     }
-    std::move(alone.begin(), alone.end(), std::back_inserter(result));
+    for (Draft &draft : alone) {
+        result.steps.push_back(std::move(draft.step));
+        result.m_values.push_back(std::move(draft.values));
+    }
     return true;
 }
 
 std::vector<StepPlan> CompilePlanner::plans(const ProjectElement &node,
                                             const std::string &configuration) const {
-    std::vector<StepPlan> result;
+    Drafts result = drafts(node, configuration);
+    for (std::size_t i = 0; i < result.steps.size(); ++i)
+        result.complete(i);
+    return std::move(result.steps);
+}
+
+CompilePlanner::Drafts CompilePlanner::drafts(const ProjectElement &node,
+                                              const std::string &configuration) const {
+    Drafts result;
     if (aboveExcluded(node, configuration))
         return result;
     Walk walk;
     walkBuildTree(node, [&](const ProjectElement &at) {
         if (at.kind() == Kind::File) {
-            if (std::optional<StepPlan> filePlan = planFile(at, configuration, &walk))
-                result.push_back(std::move(*filePlan));
+            if (std::optional<Draft> draft = planFile(at, configuration, &walk)) {
+                result.steps.push_back(std::move(draft->step));
+                result.m_values.push_back(std::move(draft->values));
+            }
             return false;
         }
         if (at.kind() != Kind::Solution && excluded(at, configuration))
@@ -401,4 +436,8 @@ std::vector<StepPlan> CompilePlanner::plans(const ProjectElement &node,
                !unityPlans(at, configuration, walk, result);
     });
     return result;
+}
+
+void CompilePlanner::Drafts::complete(std::size_t index) {
+    addCommands(*m_values[index], steps[index]);
 }

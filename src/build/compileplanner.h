@@ -4,12 +4,14 @@
 
 #include <QSet>
 
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 class NodeMacros;
+class NodeValues;
 class ProjectElement;
 class PropertyRegistry;
 
@@ -50,6 +52,24 @@ public:
     // compiling one by one.
     std::vector<StepPlan> plans(const ProjectElement &node, const std::string &configuration) const;
 
+    // The steps of plans() holding what says whether they are current (the description,
+    // working directory, inputs, outputs, dependency file, `build_always_rebuild` and
+    // generated files) and getting their commands only when asked: a build with little to do
+    // need not work out the command lines of the files that are current. Keeps the values of
+    // the tree: complete steps on the tree's thread, before the tree changes.
+    class Drafts {
+    public:
+        std::vector<StepPlan> steps;
+        // Adds the launcher, the command, its environment and the steps before and after to
+        // steps[index].
+        void complete(std::size_t index);
+
+    private:
+        friend class CompilePlanner;
+        std::vector<std::shared_ptr<const NodeValues>> m_values; // one for each step
+    };
+    Drafts drafts(const ProjectElement &node, const std::string &configuration) const;
+
     // How a file is built: `file_type` "Assembly" assembles; "Default" goes by the extension
     // (".c" is C, or C++ when `c_files_are_cpp`; ".cpp", ".cc", ".cxx", ".c++", ".C" C++;
     // ".s", ".S", ".asm" assembly); anything else is not built (None).
@@ -59,17 +79,22 @@ public:
 private:
     // What one call of plans() keeps between files.
     struct Walk;
+    // A step without its commands and the values that form them.
+    struct Draft {
+        StepPlan step;
+        std::shared_ptr<const NodeValues> values;
+    };
 
     bool excluded(const ProjectElement &node, const std::string &configuration) const;
     // Whether a folder or project above `node` is excluded from the build.
     bool aboveExcluded(const ProjectElement &node, const std::string &configuration) const;
     // plan() for a file whose folders and project are known to take part in the build.
-    std::optional<StepPlan> planFile(const ProjectElement &file, const std::string &configuration,
-                                     Walk *walk) const;
+    std::optional<Draft> planFile(const ProjectElement &file, const std::string &configuration,
+                                  Walk *walk) const;
     // The unity step of `folder` and the steps of its sources left out of it; false when
     // the folder does not compile in unity mode.
     bool unityPlans(const ProjectElement &folder, const std::string &configuration, Walk &walk,
-                    std::vector<StepPlan> &result) const;
+                    Drafts &result) const;
     // The absolute path of every file node of the solution `node` belongs to.
     QSet<QString> sourcePaths(const ProjectElement &node, const std::string &configuration) const;
 

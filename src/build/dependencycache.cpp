@@ -9,6 +9,9 @@
 #include <QSaveFile>
 #include <QtEndian>
 
+#include <algorithm>
+#include <vector>
+
 #include <sys/stat.h>
 
 namespace {
@@ -39,7 +42,7 @@ bool readNumbers(QDataStream &in, QByteArray &buffer, QList<quint32> &numbers) {
 
 } // namespace
 
-std::optional<QStringList> DependencyCache::inputsOf(const QString &path) {
+std::optional<QList<quint32>> DependencyCache::inputsOf(const QString &path) {
     struct stat info;
     if (::stat(QFile::encodeName(path).constData(), &info) != 0)
         return std::nullopt;
@@ -50,13 +53,29 @@ std::optional<QStringList> DependencyCache::inputsOf(const QString &path) {
         found->nanoseconds == key.nanoseconds && found->size == key.size)
         return found->inputs;
     Entry entry = key;
-    entry.inputs = DependencyFile::read(path);
+    const QStringList inputs = DependencyFile::read(path);
+    entry.inputs.reserve(inputs.size());
+    for (const QString &input : inputs)
+        entry.inputs << indexOf(input);
     m_changed = true;
     return m_entries.insert(path, std::move(entry))->inputs;
 }
 
+quint32 DependencyCache::indexOf(const QString &name) {
+    if (m_indexes.isEmpty())
+        for (qsizetype i = 0; i < m_names.size(); ++i)
+            m_indexes.insert(m_names.at(i), quint32(i));
+    auto found = m_indexes.constFind(name);
+    if (found != m_indexes.cend())
+        return *found;
+    m_names << name;
+    return *m_indexes.insert(name, quint32(m_names.size() - 1));
+}
+
 void DependencyCache::load(const QString &cacheFile) {
     m_entries.clear();
+    m_names.clear();
+    m_indexes.clear();
     m_changed = false;
     QFile file(cacheFile);
     if (!file.open(QIODevice::ReadOnly))
@@ -76,37 +95,36 @@ void DependencyCache::load(const QString &cacheFile) {
     in >> names;
     QHash<QString, Entry> entries;
     QByteArray buffer;
-    QList<quint32> indexes;
     for (quint32 n = 0; n < count && in.status() == QDataStream::Ok; ++n) {
         QString path;
         Entry entry;
         in >> path >> entry.seconds >> entry.nanoseconds >> entry.size;
-        if (!readNumbers(in, buffer, indexes))
+        if (!readNumbers(in, buffer, entry.inputs))
             break;
-        entry.inputs.reserve(indexes.size());
-        for (quint32 index : indexes) {
-            if (index >= quint32(names.size())) {
-                in.setStatus(QDataStream::ReadCorruptData);
-                break;
-            }
-            entry.inputs << names.at(index);
+        if (std::any_of(entry.inputs.cbegin(), entry.inputs.cend(),
+                        [&](quint32 index) { return index >= quint32(names.size()); })) {
+            in.setStatus(QDataStream::ReadCorruptData);
+            break;
         }
         entries.insert(path, std::move(entry));
     }
-    if (in.status() == QDataStream::Ok && in.atEnd())
+    if (in.status() == QDataStream::Ok && in.atEnd()) {
         m_entries = std::move(entries);
+        m_names = std::move(names);
+    }
 }
 
 bool DependencyCache::save(const QString &cacheFile) {
     if (!m_changed)
         return true;
-    QHash<QString, quint32> indexOf;
+    // Only the names an entry still uses, numbered afresh.
+    std::vector<qint64> renumbered(std::size_t(m_names.size()), -1);
     QStringList names;
     for (const Entry &entry : std::as_const(m_entries))
-        for (const QString &input : entry.inputs)
-            if (!indexOf.contains(input)) {
-                indexOf.insert(input, quint32(names.size()));
-                names << input;
+        for (quint32 input : entry.inputs)
+            if (renumbered[input] < 0) {
+                renumbered[input] = names.size();
+                names << m_names.at(input);
             }
     QDir().mkpath(QFileInfo(cacheFile).absolutePath());
     QSaveFile file(cacheFile);
@@ -118,8 +136,8 @@ bool DependencyCache::save(const QString &cacheFile) {
     for (auto at = m_entries.cbegin(); at != m_entries.cend(); ++at) {
         QList<quint32> indexes;
         indexes.reserve(at->inputs.size());
-        for (const QString &input : at->inputs)
-            indexes << indexOf.value(input);
+        for (quint32 input : at->inputs)
+            indexes << quint32(renumbered[input]);
         out << at.key() << at->seconds << at->nanoseconds << at->size << indexes;
     }
     if (out.status() != QDataStream::Ok || !file.commit())

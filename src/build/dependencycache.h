@@ -12,10 +12,13 @@
 // a compile that rewrites the file makes the entry stale.
 class DependencyCache {
 public:
-    // The inputs the dependency file at `path` names, from the cache while the file is
-    // unchanged, read again otherwise. Nothing when the file does not exist; throws
-    // HException as DependencyFile::read does.
-    std::optional<QStringList> inputsOf(const QString &path);
+    // The inputs the dependency file at `path` names, as indexes for name(), from the cache
+    // while the file is unchanged, read again otherwise. Nothing when the file does not exist;
+    // throws HException as DependencyFile::read does.
+    std::optional<QList<quint32>> inputsOf(const QString &path);
+    // An input by its index, which holds for the life of the cache: headers shared by many
+    // objects are one name, looked up by number.
+    const QString &name(quint32 index) const { return m_names.at(index); }
 
     // Takes the entries of a cache file; a missing, foreign or damaged file leaves the cache
     // empty, as the dependency files themselves are still there to read.
@@ -29,8 +32,12 @@ private:
         qint64 seconds = 0;
         qint32 nanoseconds = 0;
         qint64 size = 0;
-        QStringList inputs;
+        QList<quint32> inputs; // indexes of m_names
     };
+    quint32 indexOf(const QString &name);
+
     QHash<QString, Entry> m_entries; // by the dependency file's path as given
+    QStringList m_names;
+    QHash<QString, quint32> m_indexes; // of m_names, made when a dependency file is read
     bool m_changed = false;
 };

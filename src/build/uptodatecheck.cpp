@@ -24,6 +24,12 @@ QString UpToDateCheck::resolve(const QString &path) const {
 void UpToDateCheck::setBaseDirectory(const QString &directory) {
     m_baseDirectory = directory;
     m_inputTimes.clear();
+    m_headerTimes.clear();
+}
+
+void UpToDateCheck::setDependencyCache(DependencyCache *cache) {
+    m_dependencies = cache;
+    m_headerTimes.clear();
 }
 
 FileTime UpToDateCheck::inputTime(const QString &input) const {
@@ -33,6 +39,15 @@ FileTime UpToDateCheck::inputTime(const QString &input) const {
     FileTime time = FileTime::of(resolve(input));
     m_inputTimes.insert(input, time);
     return time;
+}
+
+FileTime UpToDateCheck::headerTime(quint32 index) const {
+    if (index >= m_headerTimes.size())
+        m_headerTimes.resize(index + 1);
+    std::optional<FileTime> &time = m_headerTimes[index];
+    if (!time)
+        time = FileTime::of(resolve(m_dependencies->name(index)));
+    return *time;
 }
 
 void UpToDateCheck::say(const QString &text) const {
@@ -45,7 +60,7 @@ bool UpToDateCheck::isUpToDate(const QString &target, const QStringList &inputs)
 }
 
 bool UpToDateCheck::isCurrent(const QString &target, const FileTime &targetTime,
-                              const QStringList &inputs) const {
+                              const QStringList &inputs, const QList<quint32> &headers) const {
     if (!targetTime.exists) {
         say(target + QStringLiteral(" does not exist."));
         return false;
@@ -56,8 +71,7 @@ bool UpToDateCheck::isCurrent(const QString &target, const FileTime &targetTime,
     // Asked once: the set is locked for every question, and a build with nothing to do asks
     // for every header of every object.
     const bool anyProduced = m_produced && !m_produced->isEmpty();
-    for (const QString &input : inputs) {
-        FileTime time = inputTime(input);
+    auto current = [&](const QString &input, const FileTime &time) {
         if (!time.exists) {
             say(input + QStringLiteral(" does not exist."));
             return false;
@@ -73,34 +87,44 @@ bool UpToDateCheck::isCurrent(const QString &target, const FileTime &targetTime,
                 target + QStringLiteral(" (") + targetTime.text() + QStringLiteral(")."));
             return false;
         }
-    }
+        return true;
+    };
+    for (const QString &input : inputs)
+        if (!current(input, inputTime(input)))
+            return false;
+    for (quint32 header : headers)
+        if (!current(m_dependencies->name(header), headerTime(header)))
+            return false;
     return true;
 }
 
 bool UpToDateCheck::isObjectUpToDate(const QString &target, const QString &source,
                                      const QString &dependencyFile) const {
     QStringList inputs{source};
+    QList<quint32> headers;
     const FileTime targetTime = FileTime::of(resolve(target));
     // Without its dependency file nothing says which headers the object saw.
     if (!dependencyFile.isEmpty() && targetTime.exists) {
         const QString path = resolve(dependencyFile);
-        std::optional<QStringList> headers;
+        bool found = false;
         try {
-            if (m_dependencies)
-                headers = m_dependencies->inputsOf(path);
-            else if (QFile::exists(path))
-                headers = DependencyFile::read(path);
+            if (m_dependencies) {
+                std::optional<QList<quint32>> cached = m_dependencies->inputsOf(path);
+                if ((found = cached.has_value()))
+                    headers = std::move(*cached);
+            } else if ((found = QFile::exists(path))) {
+                inputs += DependencyFile::read(path);
+            }
         } catch (const HException &error) {
             say(QString::fromStdString(error.message()));
             return false;
         }
-        if (!headers) {
+        if (!found) {
             say(dependencyFile + QStringLiteral(" does not exist."));
             return false;
         }
-        inputs += *headers;
     }
-    return isCurrent(target, targetTime, inputs);
+    return isCurrent(target, targetTime, inputs, headers);
 }
 
 QString UpToDateCheck::upToDateText(const QString &target) {

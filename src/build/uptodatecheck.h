@@ -6,6 +6,9 @@
 #include <QString>
 #include <QStringList>
 
+#include <optional>
+#include <vector>
+
 class Builder;
 class DependencyCache;
 class ProducedFiles;
@@ -26,7 +29,7 @@ public:
     // The node asks to be rebuilt every time.
     void setAlwaysRebuild(bool always) { m_alwaysRebuild = always; }
     // Dependency files are read through this cache when it is given (it outlives the check).
-    void setDependencyCache(DependencyCache *cache) { m_dependencies = cache; }
+    void setDependencyCache(DependencyCache *cache);
 
     bool isUpToDate(const QString &target, const QStringList &inputs) const;
     // An object file: its source and the files its dependency file names. A missing or
@@ -38,10 +41,13 @@ public:
     static QString upToDateText(const QString &target);
 
 private:
-    bool isCurrent(const QString &target, const FileTime &targetTime,
-                   const QStringList &inputs) const;
+    // Whether `target` is current with respect to `inputs` and the headers of the dependency
+    // cache numbered `headers`.
+    bool isCurrent(const QString &target, const FileTime &targetTime, const QStringList &inputs,
+                   const QList<quint32> &headers = {}) const;
     QString resolve(const QString &path) const;
     FileTime inputTime(const QString &input) const;
+    FileTime headerTime(quint32 index) const;
     void say(const QString &text) const;
 
     Builder *m_log;
@@ -50,4 +56,7 @@ private:
     QString m_baseDirectory;
     bool m_alwaysRebuild = false;
     mutable QHash<QString, FileTime> m_inputTimes; // by the name the input was given
+    // By the dependency cache's number: a build with nothing to do asks for every header of
+    // every object, and a name would be hashed each time.
+    mutable std::vector<std::optional<FileTime>> m_headerTimes;
 };

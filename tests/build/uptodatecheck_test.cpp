@@ -186,6 +186,41 @@ TEST_F(UpToDateCheckTest, DependencyCacheHoldsWhileTheDependencyFileIsUnchanged)
     EXPECT_EQ(log.events.back(), "message: a.d does not exist.");
 }
 
+TEST_F(UpToDateCheckTest, DependencyCacheKeepsEachEntrysHeadersWhenNamesGoOutOfUse) {
+    for (const char *name : {"a.o", "a.c", "a.h", "x.o", "x.c", "x.h", "b.h"})
+        file(name, t);
+    const QString cacheFile = base() + "/obj/dependencies.cache";
+    auto check = [&](const char *object, const char *source, const char *dependencies) {
+        DependencyCache cache;
+        cache.load(cacheFile);
+        UpToDateCheck check(&log);
+        check.setBaseDirectory(base());
+        check.setDependencyCache(&cache);
+        const bool current = check.isObjectUpToDate(object, source, dependencies);
+        EXPECT_TRUE(cache.save(cacheFile));
+        return current;
+    };
+    auto writeAt = [&](const char *name, const std::string &text) {
+        const std::string at = write(name, text);
+        timespec times[2] = {{t, 0}, {t, 0}};
+        ASSERT_EQ(::utimensat(AT_FDCWD, at.c_str(), times, 0), 0);
+    };
+    writeAt("a.d", "a.o: a.c a.h\n");
+    writeAt("x.d", "x.o: x.c x.h\n");
+    EXPECT_TRUE(check("a.o", "a.c", "a.d"));
+    EXPECT_TRUE(check("x.o", "x.c", "x.d"));
+    // Same time and size: x.d's entry is taken from the cache from now on.
+    writeAt("x.d", "x.o: x.c y.h\n");
+    // a.h goes out of use and the names are numbered afresh on saving.
+    write("a.d", "a.o: a.c  b.h\n");
+    EXPECT_TRUE(check("a.o", "a.c", "a.d"));
+    file("x.h", t + 1);
+    log.events.clear();
+    EXPECT_FALSE(check("x.o", "x.c", "x.d"));
+    ASSERT_EQ(log.events.size(), 1);
+    EXPECT_TRUE(log.events[0].startsWith("message: x.h (")) << log.events[0].toStdString();
+}
+
 TEST_F(UpToDateCheckTest, OutputsAreLookedAtAfresh) {
     // Input times are kept for the check's life; an output rewritten meanwhile is seen.
     QString object = file("a.o", t);
