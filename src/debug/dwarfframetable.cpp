@@ -35,12 +35,7 @@ std::optional<DwarfFrameTable::Cie> DwarfFrameTable::readCie(std::uint64_t offse
                                                              unsigned addressSize) const {
     DwarfReader reader(m_bytes, m_little, kBad);
     reader.seek(offset);
-    std::uint64_t length = reader.fixed(4);
-    const bool dwarf64 = length == 0xffffffff;
-    if (dwarf64)
-        length = reader.fixed(8);
-    if (length > reader.left())
-        bad();
+    const auto [length, dwarf64] = reader.unitLength();
     const std::uint64_t end = reader.position() + length;
     if (reader.fixed(dwarf64 ? 8 : 4) != (dwarf64 ? ~std::uint64_t(0) : 0xffffffff))
         bad(); // an FDE names something else as its CIE
@@ -72,14 +67,7 @@ DwarfFrameTable::DwarfFrameTable(std::span<const std::uint8_t> frames, bool litt
     DwarfReader reader(m_bytes, m_little, kBad);
     std::map<std::uint64_t, std::optional<std::size_t>> cieIndex; // by offset; none: unusable
     while (reader.left() > 0) {
-        std::uint64_t length = reader.fixed(4);
-        const bool dwarf64 = length == 0xffffffff;
-        if (dwarf64)
-            length = reader.fixed(8);
-        else if (length >= 0xfffffff0)
-            bad();
-        if (length > reader.left())
-            bad();
+        const auto [length, dwarf64] = reader.unitLength();
         const std::uint64_t end = reader.position() + length;
         if (length == 0)
             continue; // padding

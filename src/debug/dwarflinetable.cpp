@@ -189,12 +189,7 @@ std::map<std::uint64_t, std::string> compilationDirectories(const ElfFile &elf) 
     DwarfReader info(elf.section(".debug_info"), little, kBadInfo);
     std::map<std::uint64_t, std::string> found;
     while (info.left() > 0) {
-        std::uint64_t length = info.fixed(4);
-        const bool dwarf64 = length == 0xffffffff;
-        if (dwarf64)
-            length = info.fixed(8);
-        if (length > info.left())
-            info.fail();
+        const auto [length, dwarf64] = info.unitLength();
         const std::uint64_t next = info.position() + length;
         const unsigned offsetSize = dwarf64 ? 8 : 4;
         const unsigned version = unsigned(info.fixed(2));
@@ -284,14 +279,7 @@ DwarfLineTable::DwarfLineTable(std::span<const std::uint8_t> lines,
     std::map<std::string, std::uint32_t> fileIndex;
     while (reader.left() > 0) {
         const auto unitDirectory = directories.find(reader.position());
-        std::uint64_t length = reader.fixed(4);
-        const bool dwarf64 = length == 0xffffffff;
-        if (dwarf64)
-            length = reader.fixed(8);
-        else if (length >= 0xfffffff0)
-            bad();
-        if (length > reader.left())
-            bad();
+        const auto [length, dwarf64] = reader.unitLength();
         const std::uint64_t unitEnd = reader.position() + length;
         const unsigned version = unsigned(reader.fixed(2));
         if (version < 2 || version > 5)

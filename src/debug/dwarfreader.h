@@ -72,6 +72,22 @@ public:
         m_at += std::uint64_t(end - first) + 1;
         return std::string(first, end);
     }
+    // A unit's initial length in its 32- or 64-bit form, within what is left of the section.
+    struct UnitLength {
+        std::uint64_t length;
+        bool dwarf64;
+    };
+    UnitLength unitLength() {
+        std::uint64_t length = fixed(4);
+        const bool dwarf64 = length == 0xffffffff;
+        if (dwarf64)
+            length = fixed(8);
+        else if (length >= 0xfffffff0)
+            fail(); // reserved
+        if (length > left())
+            fail();
+        return {length, dwarf64};
+    }
     // The string at an offset of this section.
     std::string stringAt(std::uint64_t offset) {
         seek(offset);

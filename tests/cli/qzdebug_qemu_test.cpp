@@ -3,18 +3,14 @@
 
 #include "crosstool.h"
 #include "golden.h"
+#include "qemugdbserver.h"
 #include "scratchdirtest.h"
 #include "toolrunner.h"
 
-#include <QProcess>
 #include <QStandardPaths>
-#include <QTcpServer>
-#include <QTcpSocket>
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <regex>
-#include <thread>
 
 namespace {
 
@@ -29,13 +25,7 @@ protected:
         REQUIRE_TOOL("arm-none-eabi-gcc", "gcc-arm-none-eabi");
         REQUIRE_TOOL("gdb-multiarch", "gdb-multiarch");
         buildFirmware();
-        startQemu();
-    }
-    void TearDown() override {
-        if (m_qemu.state() != QProcess::NotRunning) {
-            m_qemu.kill();
-            m_qemu.waitForFinished(5000);
-        }
+        ASSERT_NO_FATAL_FAILURE(m_qemu.start(path("image.elf")));
     }
 
     // The example firmware, linked with the example placement. The emulated board has no
@@ -58,43 +48,15 @@ protected:
         ASSERT_EQ(gcc.exitCode, 0) << gcc.err;
     }
 
-    void startQemu() {
-        // A port that was free a moment ago; QEMU failing to bind it shows as a start failure.
-        QTcpServer probe;
-        ASSERT_TRUE(probe.listen(QHostAddress::LocalHost, 0));
-        m_port = probe.serverPort();
-        probe.close();
-        m_qemu.setProcessChannelMode(QProcess::MergedChannels);
-        m_qemu.start(QString::fromStdString(program("qemu-system-arm")),
-                     {"-M", "lm3s6965evb", "-nographic", "-monitor", "none", "-serial", "null",
-                      "-S", "-gdb", QString("tcp:127.0.0.1:%1").arg(m_port), "-kernel",
-                      QString::fromStdString(path("image.elf"))});
-        ASSERT_TRUE(m_qemu.waitForStarted(10000));
-        // Wait (bounded) until the GDB server listens.
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-        while (std::chrono::steady_clock::now() < deadline) {
-            ASSERT_EQ(m_qemu.state(), QProcess::Running) << m_qemu.readAll().toStdString();
-            QTcpSocket socket;
-            socket.connectToHost(QHostAddress::LocalHost, m_port);
-            if (socket.waitForConnected(200)) {
-                socket.disconnectFromHost();
-                // QEMU takes one client at a time; let it see this one go.
-                std::this_thread::sleep_for(std::chrono::milliseconds(100));
-                return;
-            }
-            std::this_thread::sleep_for(std::chrono::milliseconds(50));
-        }
-        FAIL() << "QEMU's GDB server does not listen";
-    }
-
     ToolResult qzdebug(std::vector<std::string> arguments) {
-        arguments.insert(arguments.begin(), {"--remote", "127.0.0.1:" + std::to_string(m_port),
-                                             "--elf", "image.elf", "--timeout", "20"});
+        arguments.insert(arguments.begin(),
+                         {"--remote", "127.0.0.1:" + std::to_string(m_qemu.port()), "--elf",
+                          "image.elf", "--timeout", "20"});
         return runTool("qzdebug", arguments, {}, m_dir.path().toStdString(), 60000);
     }
     ToolResult gdb(const std::vector<std::string> &commands) {
-        std::vector<std::string> arguments = {"-batch", "-nx", "-ex",
-                                              "target remote 127.0.0.1:" + std::to_string(m_port)};
+        std::vector<std::string> arguments = {
+            "-batch", "-nx", "-ex", "target remote 127.0.0.1:" + std::to_string(m_qemu.port())};
         for (const std::string &command : commands)
             arguments.insert(arguments.end(), {"-ex", command});
         arguments.push_back("image.elf");
@@ -110,8 +72,7 @@ protected:
         return match.empty() ? 0 : std::stoull(match[1].str(), nullptr, 16);
     }
 
-    QProcess m_qemu;
-    quint16 m_port = 0;
+    QemuGdbServer m_qemu;
 };
 
 TEST_F(QzDebugQemu, ABreakpointOnAFunctionStopsThereAndTheTargetStaysHalted) {

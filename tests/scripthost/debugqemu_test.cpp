@@ -3,6 +3,7 @@
 
 #include "crosstool.h"
 #include "hosttesting.h"
+#include "qemugdbserver.h"
 #include "scratchdirtest.h"
 #include "toolrunner.h"
 
@@ -10,15 +11,9 @@
 #include "debug/remoteserialprotocoltarget.h"
 #include "debug/standarddebugger.h"
 
-#include <QProcess>
 #include <QRegularExpression>
 #include <QStandardPaths>
-#include <QTcpServer>
-#include <QTcpSocket>
 #include <gtest/gtest.h>
-
-#include <chrono>
-#include <thread>
 
 namespace {
 
@@ -39,8 +34,8 @@ protected:
                      "-Wl,-e,start", "stepping.c", "-o", "stepping.elf"},
                     {}, m_dir.path().toStdString());
         ASSERT_EQ(gcc.exitCode, 0) << gcc.err;
-        startQemu();
-        auto link = std::make_unique<HTcpLink>("127.0.0.1", m_port);
+        ASSERT_NO_FATAL_FAILURE(m_qemu.start(path("stepping.elf")));
+        auto link = std::make_unique<HTcpLink>("127.0.0.1", m_qemu.port());
         m_engine = std::make_unique<StandardDebugger>(
             std::make_unique<RemoteSerialProtocolTarget>(std::move(link)));
         m_engine->loadSymbols(path("stepping.elf"));
@@ -49,46 +44,13 @@ protected:
     void TearDown() override {
         m_host.environment.setDebugger(nullptr);
         m_engine.reset();
-        if (m_qemu.state() != QProcess::NotRunning) {
-            m_qemu.kill();
-            m_qemu.waitForFinished(5000);
-        }
-    }
-
-    void startQemu() {
-        // A port that was free a moment ago; QEMU failing to bind it shows as a start failure.
-        QTcpServer probe;
-        ASSERT_TRUE(probe.listen(QHostAddress::LocalHost, 0));
-        m_port = probe.serverPort();
-        probe.close();
-        m_qemu.setProcessChannelMode(QProcess::MergedChannels);
-        m_qemu.start(QString::fromStdString(program("qemu-system-arm")),
-                     {"-M", "lm3s6965evb", "-nographic", "-monitor", "none", "-serial", "null",
-                      "-S", "-gdb", QString("tcp:127.0.0.1:%1").arg(m_port), "-kernel",
-                      QString::fromStdString(path("stepping.elf"))});
-        ASSERT_TRUE(m_qemu.waitForStarted(10000));
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-        while (std::chrono::steady_clock::now() < deadline) {
-            ASSERT_EQ(m_qemu.state(), QProcess::Running) << m_qemu.readAll().toStdString();
-            QTcpSocket socket;
-            socket.connectToHost(QHostAddress::LocalHost, m_port);
-            if (socket.waitForConnected(200)) {
-                socket.disconnectFromHost();
-                // QEMU takes one client at a time; let it see this one go.
-                std::this_thread::sleep_for(std::chrono::milliseconds(100));
-                return;
-            }
-            std::this_thread::sleep_for(std::chrono::milliseconds(50));
-        }
-        FAIL() << "QEMU's GDB server does not listen";
     }
 
     std::string eval(const std::string &source) {
         return m_host.eval(QString::fromStdString(source)).toStdString();
     }
 
-    QProcess m_qemu;
-    quint16 m_port = 0;
+    QemuGdbServer m_qemu;
     std::unique_ptr<StandardDebugger> m_engine;
     HostFixture m_host;
 };
