@@ -2,6 +2,7 @@
 
 #include "build/builder.h"
 #include "build/outputlinesplitter.h"
+#include "build/spawninowngroup.h"
 
 #include <QFile>
 
@@ -18,8 +19,6 @@
 #include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
-
-extern char **environ;
 
 namespace {
 
@@ -135,42 +134,9 @@ bool ExternalBuilder::start(Builder &sink) {
         ::close(input[1]);
         return false;
     }
-    std::vector<std::string> words;
-    for (const QString &word : m_command)
-        words.push_back(QFile::encodeName(word).toStdString());
-    std::vector<char *> argv;
-    for (std::string &word : words)
-        argv.push_back(word.data());
-    argv.push_back(nullptr);
-    const std::string directory = QFile::encodeName(m_workingDirectory).toStdString();
-
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, input[1], 0);
-    posix_spawn_file_actions_adddup2(&actions, output[1], 1);
-    posix_spawn_file_actions_adddup2(&actions, error[1], 2);
-    if (!directory.empty())
-        posix_spawn_file_actions_addchdir_np(&actions, directory.c_str());
-    posix_spawnattr_t attributes;
-    posix_spawnattr_init(&attributes);
-    // A group of its own, so that an interrupt meant for the IDE does not reach it; the
-    // signals it handles itself start at their defaults.
-    sigset_t defaults, empty;
-    sigemptyset(&empty);
-    sigemptyset(&defaults);
-    for (int signal : {SIGINT, SIGTERM, SIGHUP, SIGPIPE})
-        sigaddset(&defaults, signal);
-    posix_spawnattr_setpgroup(&attributes, 0);
-    posix_spawnattr_setsigdefault(&attributes, &defaults);
-    posix_spawnattr_setsigmask(&attributes, &empty);
-    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETPGROUP | POSIX_SPAWN_SETSIGDEF |
-                                              POSIX_SPAWN_SETSIGMASK);
     pid_t pid = -1;
     const int failure =
-        words.empty() ? ENOENT
-                      : ::posix_spawnp(&pid, argv[0], &actions, &attributes, argv.data(), environ);
-    posix_spawnattr_destroy(&attributes);
-    posix_spawn_file_actions_destroy(&actions);
+        spawnInOwnGroup(m_command, m_workingDirectory, {}, input[1], output[1], error[1], pid);
     ::close(input[1]);
     ::close(output[1]);
     ::close(error[1]);

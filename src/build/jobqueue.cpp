@@ -4,6 +4,7 @@
 #include "build/filetime.h"
 #include "build/outputlinesplitter.h"
 #include "build/producedfiles.h"
+#include "build/spawninowngroup.h"
 #include "core/hexception.h"
 
 #include <QDir>
@@ -21,34 +22,10 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-extern char **environ;
-
 namespace {
 
 constexpr int kMaxThreads = 128;
 constexpr int kCannotStart = 127;
-
-// The child's environment: the build's own, with the step's NAME=VALUE items set over it.
-std::vector<std::string> childEnvironment(const QStringList &overrides) {
-    std::vector<std::string> result;
-    for (char **entry = environ; *entry; ++entry)
-        result.emplace_back(*entry);
-    for (const QString &item : overrides) {
-        std::string text = item.toStdString();
-        std::string name = text.substr(0, text.find('=')) + '=';
-        std::erase_if(result, [&](const std::string &old) { return old.starts_with(name); });
-        result.push_back(text);
-    }
-    return result;
-}
-
-std::vector<char *> pointers(std::vector<std::string> &words) {
-    std::vector<char *> result;
-    for (std::string &word : words)
-        result.push_back(word.data());
-    result.push_back(nullptr);
-    return result;
-}
 
 // A spawned child: its process (and group) id and the read ends of its output pipes.
 struct Child {
@@ -72,42 +49,8 @@ Child spawn(const StepPlan &plan) {
         return child;
     }
 
-    std::vector<std::string> argumentWords;
-    for (const QString &word : plan.commandWords())
-        argumentWords.push_back(QFile::encodeName(word).toStdString());
-    std::vector<std::string> environmentWords = childEnvironment(plan.environment);
-    std::vector<char *> argv = pointers(argumentWords);
-    std::vector<char *> envp = pointers(environmentWords);
-    std::string directory = QFile::encodeName(plan.workingDirectory).toStdString();
-
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_adddup2(&actions, outPipe[1], 1);
-    posix_spawn_file_actions_adddup2(&actions, errPipe[1], 2);
-    if (!directory.empty())
-        posix_spawn_file_actions_addchdir_np(&actions, directory.c_str());
-
-    posix_spawnattr_t attributes;
-    posix_spawnattr_init(&attributes);
-    // A group of its own, so that cancelling ends the tool and everything it started; the
-    // signals the build tool itself handles are set back to their defaults.
-    sigset_t defaults, empty;
-    sigemptyset(&empty);
-    sigemptyset(&defaults);
-    for (int signal : {SIGINT, SIGTERM, SIGHUP, SIGPIPE, SIGQUIT, SIGCHLD})
-        sigaddset(&defaults, signal);
-    posix_spawnattr_setpgroup(&attributes, 0);
-    posix_spawnattr_setsigdefault(&attributes, &defaults);
-    posix_spawnattr_setsigmask(&attributes, &empty);
-    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETPGROUP | POSIX_SPAWN_SETSIGDEF |
-                                              POSIX_SPAWN_SETSIGMASK);
-
-    int result = argumentWords.empty() ? ENOENT
-                                       : ::posix_spawnp(&child.pid, argv[0], &actions, &attributes,
-                                                        argv.data(), envp.data());
-    posix_spawnattr_destroy(&attributes);
-    posix_spawn_file_actions_destroy(&actions);
+    int result = spawnInOwnGroup(plan.commandWords(), plan.workingDirectory, plan.environment, -1,
+                                 outPipe[1], errPipe[1], child.pid);
     ::close(outPipe[1]);
     ::close(errPipe[1]);
     if (result != 0) {
