@@ -109,76 +109,6 @@ std::string joined(const std::string &directory, const std::string &name) {
     return directory.ends_with('/') ? directory + name : directory + '/' + name;
 }
 
-// Steps over one attribute value of a debugging information entry.
-void skipForm(DwarfReader &info, std::uint64_t form, unsigned offsetSize, unsigned addressSize,
-              unsigned version) {
-    switch (form) {
-    case 0x19: // flag present
-        return;
-    case 0x0b:
-    case 0x0c:
-    case 0x11:
-    case 0x25:
-    case 0x29: // data1 flag ref1 strx1 addrx1
-        return info.skip(1);
-    case 0x05:
-    case 0x12:
-    case 0x26:
-    case 0x2a: // data2 ref2 strx2 addrx2
-        return info.skip(2);
-    case 0x27:
-    case 0x2b: // strx3 addrx3
-        return info.skip(3);
-    case 0x06:
-    case 0x13:
-    case 0x1c:
-    case 0x28:
-    case 0x2c: // data4 ref4 ref_sup4 strx4 addrx4
-        return info.skip(4);
-    case 0x07:
-    case 0x14:
-    case 0x20:
-    case 0x24: // data8 ref8 ref_sig8 ref_sup8
-        return info.skip(8);
-    case 0x1e: // data16
-        return info.skip(16);
-    case 0x01: // addr
-        return info.skip(addressSize);
-    case 0x10: // ref_addr
-        return info.skip(version == 2 ? addressSize : offsetSize);
-    case 0x0e:
-    case 0x17:
-    case 0x1d:
-    case 0x1f: // strp sec_offset strp_sup line_strp
-        return info.skip(offsetSize);
-    case 0x08: // string
-        info.string();
-        return;
-    case 0x0d: // sdata
-        info.sleb();
-        return;
-    case 0x0f:
-    case 0x15:
-    case 0x1a:
-    case 0x1b:
-    case 0x22:
-    case 0x23: // udata ref_udata strx addrx loclistx rnglistx
-        info.uleb();
-        return;
-    case 0x0a: // block1
-        return info.skip(info.fixed(1));
-    case 0x03: // block2
-        return info.skip(info.fixed(2));
-    case 0x04: // block4
-        return info.skip(info.fixed(4));
-    case 0x09:
-    case 0x18: // block exprloc
-        return info.skip(info.uleb());
-    default:
-        info.fail();
-    }
-}
-
 // The compilation directory of each unit, by the offset of its line table: names in a line
 // table before version 5 are relative to it.
 std::map<std::uint64_t, std::string> compilationDirectories(const ElfFile &elf) {
@@ -249,7 +179,7 @@ std::map<std::uint64_t, std::string> compilationDirectories(const ElfFile &elf) 
                                 little, kBadInfo)
                         .stringAt(info.fixed(offsetSize));
             else
-                skipForm(info, form, offsetSize, addressSize, version);
+                info.skipForm(form, offsetSize, addressSize, version);
         }
         if (lines && !directory.empty())
             found[*lines] = directory;

@@ -13,6 +13,16 @@ struct DebuggerThread {
     std::vector<std::string> fields; // one text per column of getThreadFields
 };
 
+// A local variable of the function at the program counter.
+struct LocalVariable {
+    std::string name;
+    // As evaluateExpression gives values; a text in angle brackets when there is none to show
+    // ("<optimised out>", "<unavailable>").
+    std::string value;
+    bool isPointer = false;
+    bool pointsToChar = false;
+};
+
 // The debugger engine as the environment's windows and scripts see it. Operations with a
 // default here are optional for an engine; the pure ones are what every engine provides.
 // Memory access reports the bytes delivered, so that a short read is never mistaken for data.
@@ -63,6 +73,9 @@ public:
     virtual std::vector<std::uint64_t> getReturnAddresses();
     // The names of the program's data objects, or none when the engine cannot list them.
     virtual std::optional<std::vector<std::string>> getGlobalVariables() { return std::nullopt; }
+    // The parameters and variables in scope at the program counter, or none when the engine
+    // cannot list them.
+    virtual std::optional<std::vector<LocalVariable>> getLocalVariables() { return std::nullopt; }
 
     // Breakpoints.
     virtual std::string getDefaultBreakTrigger() { return "Execute"; }

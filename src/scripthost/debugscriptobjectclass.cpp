@@ -340,8 +340,25 @@ ESValue printregisters(ESContext &c, ESObject *function, const ESValue &, int, E
 }
 
 ESValue printlocals(ESContext &c, ESObject *function, const ESValue &, int, ESValue *) {
-    self(function).engine(c);
-    unsupported(c, "printlocals");
+    DebugScriptObjectClass &debug = self(function);
+    SymbolicDebuggerInterface &engine = debug.engine(c);
+    std::optional<std::vector<LocalVariable>> locals =
+        guarded(c, [&] { return engine.getLocalVariables(); });
+    if (!locals)
+        unsupported(c, "printlocals");
+    if (locals->empty())
+        say(function, QStringLiteral("No locals"));
+    for (const LocalVariable &local : *locals) {
+        std::optional<std::uint64_t> address = parseInteger(local.value);
+        QString value = local.isPointer && address
+                            ? formatted(local.value, 'x')
+                            : formatted(local.value, radixFormat(debug.printRadix));
+        if (local.pointsToChar && debug.printString && address && *address != 0)
+            value += QLatin1Char(' ') +
+                     guarded(c, [&] { return targetString(engine, *address, debug.printArray); });
+        say(function, QString::fromStdString(local.name) + QStringLiteral(" = ") + value);
+    }
+    return ESValue::undefined();
 }
 
 ESValue printglobals(ESContext &c, ESObject *function, const ESValue &, int, ESValue *) {
@@ -539,9 +556,9 @@ ESValue setprintarray(ESContext &c, ESObject *function, const ESValue &, int, ES
     return ESValue::undefined();
 }
 
-ESValue setprintstring(ESContext &c, ESObject *function, const ESValue &, int, ESValue *) {
-    self(function).engine(c);
-    unsupported(c, "setprintstring");
+ESValue setprintstring(ESContext &c, ESObject *function, const ESValue &, int, ESValue *argv) {
+    self(function).printString = c.toBoolean(argv[0]);
+    return ESValue::undefined();
 }
 
 ESValue echo(ESContext &c, ESObject *function, const ESValue &, int, ESValue *argv) {
