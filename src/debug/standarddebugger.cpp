@@ -275,9 +275,10 @@ std::optional<std::uint64_t> StandardDebugger::dwarfRegister(std::uint64_t numbe
     return std::nullopt;
 }
 
-std::optional<std::uint64_t> StandardDebugger::readInteger(std::uint64_t address, unsigned size) {
+std::optional<std::uint64_t> StandardDebugger::readInteger(std::uint64_t address, unsigned size,
+                                                           MemoryContext context) {
     std::uint8_t bytes[8];
-    if (size > sizeof bytes || readMemory(Cached, address, size, bytes) != size)
+    if (size > sizeof bytes || readMemory(context, address, size, bytes) != size)
         return std::nullopt;
     const bool little = !m_symbols || m_symbols->isLittleEndian();
     std::uint64_t value = 0;
@@ -506,6 +507,66 @@ std::size_t StandardDebugger::writeMemory(int context, std::uint64_t address, st
     const std::uint64_t first = address / kBlockSize * kBlockSize;
     m_cache.erase(m_cache.lower_bound(first), m_cache.lower_bound(address + length));
     return m_target->writeMemory(address, source, length);
+}
+
+namespace {
+
+constexpr std::uint64_t kDebugExceptionMonitorControl = 0xE000EDFC;
+// Its vector catch bits: the core halts on taking the exception.
+struct VectorCatch {
+    const char *name;
+    unsigned bit;
+};
+constexpr VectorCatch kVectorCatches[] = {
+    {"CoreReset", 0}, {"MemManage", 4}, {"NoCoprocessor", 5}, {"Checking", 6},
+    {"State", 7},     {"BusFault", 8},  {"Interrupt", 9},     {"HardFault", 10},
+};
+
+} // namespace
+
+std::optional<std::uint32_t> StandardDebugger::vectorCatchRegister() {
+    if (!registerIndex("xpsr"))
+        return std::nullopt;
+    // A device register: read each time, never from the cache.
+    const std::optional<std::uint64_t> value =
+        readInteger(kDebugExceptionMonitorControl, 4, Direct);
+    if (!value)
+        throw HException("cannot read the debug exception and monitor control register");
+    return std::uint32_t(*value);
+}
+
+std::optional<std::vector<TargetException>> StandardDebugger::getExceptions() {
+    const std::optional<std::uint32_t> control = vectorCatchRegister();
+    if (!control)
+        return std::nullopt;
+    std::vector<TargetException> found;
+    for (const VectorCatch &vectorCatch : kVectorCatches)
+        found.push_back({vectorCatch.name, bool(*control >> vectorCatch.bit & 1)});
+    return found;
+}
+
+bool StandardDebugger::enableException(const std::string &name, bool enable) {
+    const VectorCatch *chosen = nullptr;
+    for (const VectorCatch &vectorCatch : kVectorCatches) {
+        if (strcasecmp(vectorCatch.name, name.c_str()) == 0)
+            chosen = &vectorCatch;
+    }
+    const std::optional<std::uint32_t> control = chosen ? vectorCatchRegister() : std::nullopt;
+    if (!control)
+        return false;
+    const std::uint32_t mask = std::uint32_t(1) << chosen->bit;
+    const std::uint32_t wanted = enable ? *control | mask : *control & ~mask;
+    std::uint8_t bytes[4];
+    const bool little = !m_symbols || m_symbols->isLittleEndian();
+    for (unsigned i = 0; i < 4; ++i)
+        bytes[little ? i : 3 - i] = std::uint8_t(wanted >> (8 * i));
+    // The other bits (tracing, the debug monitor) stay as they were. A core without the
+    // catch ignores the bit, which reading back tells.
+    if (writeMemory(Direct, kDebugExceptionMonitorControl, 4, bytes) != 4 ||
+        vectorCatchRegister() != wanted)
+        throw HException(std::string("the target cannot ") + (enable ? "break on " : "ignore ") +
+                         chosen->name);
+    return true;
 }
 
 bool StandardDebugger::setBreakpoint(std::uint64_t address) {

@@ -53,6 +53,11 @@ public:
     // counter.
     std::optional<std::vector<LocalVariable>> getLocalVariables() override;
 
+    // On an Arm M-profile core (one with an xPSR register): the vector catches of its debug
+    // exception and monitor control register. Failures to read or set it throw HException.
+    std::optional<std::vector<TargetException>> getExceptions() override;
+    bool enableException(const std::string &name, bool enable) override;
+
     bool setBreakpoint(std::uint64_t address) override;
     bool clearBreakpoint(std::uint64_t address) override;
     // The address of a function or object symbol (a Thumb function's without its mode bit)
@@ -112,7 +117,11 @@ private:
     // registers as DWARF does), or none.
     std::optional<std::uint64_t> dwarfRegister(std::uint64_t number);
     // The unsigned integer of `size` bytes at the address, or none when it cannot be read.
-    std::optional<std::uint64_t> readInteger(std::uint64_t address, unsigned size);
+    std::optional<std::uint64_t> readInteger(std::uint64_t address, unsigned size,
+                                             MemoryContext context = Cached);
+    // The debug exception and monitor control register of an M-profile core, or none on
+    // another core.
+    std::optional<std::uint32_t> vectorCatchRegister();
     // Forgets what was read while halted: the target is about to change it.
     void invalidate();
     void stopped(const StopEvent &event);

@@ -23,6 +23,12 @@ struct LocalVariable {
     bool pointsToChar = false;
 };
 
+// An exception of the target that it can stop on when the exception is taken.
+struct TargetException {
+    std::string name;
+    bool enabled = false;
+};
+
 // The debugger engine as the environment's windows and scripts see it. Operations with a
 // default here are optional for an engine; the pure ones are what every engine provides.
 // Memory access reports the bytes delivered, so that a short read is never mistaken for data.
@@ -76,6 +82,12 @@ public:
     // The parameters and variables in scope at the program counter, or none when the engine
     // cannot list them.
     virtual std::optional<std::vector<LocalVariable>> getLocalVariables() { return std::nullopt; }
+
+    // Exceptions the target can stop on; none when the engine cannot tell.
+    virtual std::optional<std::vector<TargetException>> getExceptions() { return std::nullopt; }
+    // Stops, or no longer stops, on the named exception (in any case); false when there is no
+    // such exception.
+    virtual bool enableException(const std::string &name, bool enable) { return false; }
 
     // Breakpoints.
     virtual std::string getDefaultBreakTrigger() { return "Execute"; }

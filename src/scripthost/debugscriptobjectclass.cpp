@@ -185,13 +185,33 @@ ESValue showbreak(ESContext &c, ESObject *function, const ESValue &, int, ESValu
 }
 
 ESValue showexceptions(ESContext &c, ESObject *function, const ESValue &, int, ESValue *) {
-    self(function).engine(c);
-    unsupported(c, "showexceptions");
+    SymbolicDebuggerInterface &engine = self(function).engine(c);
+    std::optional<std::vector<TargetException>> exceptions =
+        guarded(c, [&] { return engine.getExceptions(); });
+    if (!exceptions)
+        unsupported(c, "showexceptions");
+    for (const TargetException &exception : *exceptions)
+        say(function,
+            QString::fromStdString(exception.name) +
+                (exception.enabled ? QStringLiteral(" enabled") : QStringLiteral(" disabled")));
+    return ESValue::undefined();
 }
 
-ESValue enableexception(ESContext &c, ESObject *function, const ESValue &, int, ESValue *) {
-    self(function).engine(c);
-    unsupported(c, "enableexception");
+// Without `enable` the exception is enabled.
+ESValue enableexception(ESContext &c, ESObject *function, const ESValue &, int argc,
+                        ESValue *argv) {
+    SymbolicDebuggerInterface &engine = self(function).engine(c);
+    const QString name = c.toText(argv[0]);
+    const ESValue enable = esArgument(argc, argv, 1);
+    if (!guarded(c, [&] {
+            return engine.enableException(name.toStdString(),
+                                          enable.isUndefined() || c.toBoolean(enable));
+        })) {
+        if (!guarded(c, [&] { return engine.getExceptions(); }))
+            unsupported(c, "enableexception");
+        c.throwError(QStringLiteral("unknown exception: ") + name);
+    }
+    return ESValue::undefined();
 }
 
 ESValue stepinto(ESContext &c, ESObject *function, const ESValue &, int, ESValue *) {
