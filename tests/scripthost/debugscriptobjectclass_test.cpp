@@ -97,6 +97,14 @@ public:
         return found->second;
     }
 
+    // A character pointer to the text, a null one and a variable without a value.
+    std::optional<std::vector<LocalVariable>> getLocalVariables() override {
+        return std::vector<LocalVariable>{{"n", "-3"},
+                                          {"s", "768", true, true},
+                                          {"p", "0", true, true},
+                                          {"gone", "<optimised out>"}};
+    }
+
     std::set<std::uint64_t> breakpoints;
     std::uint64_t pc = 0x100;
     std::uint64_t stopPc = 0x180;
@@ -205,6 +213,15 @@ TEST_F(DebugObject, ExpressionsBecomeScriptValuesAndPrintInTheirFormat) {
                                           "text = \"say\"...\n"
                                           "text = \"say \\\"hi\\\"\\x0a\"\n"
                                           "count = cannot read memory at 0x0000002a\n"));
+
+    // Locals: pointers in hexadecimal, character pointers followed to their strings once
+    // asked for; what has no value passes through.
+    host.output.clear();
+    eval("Debug.setprintradix(10); Debug.printlocals(); Debug.setprintstring(true);"
+         "Debug.printlocals()");
+    const QString locals = QStringLiteral("n = -3\ns = 0x300\np = 0x0\ngone = <optimised out>\n");
+    EXPECT_EQ(host.output, locals + QStringLiteral("n = -3\ns = 0x300 \"say \\\"hi\\\"\\x0a\"\n"
+                                                   "p = 0x0\ngone = <optimised out>\n"));
     EXPECT_EQ(eval("Debug.setprintarray(0)"), "error: invalid element count: 0");
     EXPECT_EQ(eval("Debug.setprintradix(3)"), "error: invalid radix: 3");
     EXPECT_EQ(eval("Debug.getfunction(0x182) + Debug.getfunction('main')"), "tickmain");
