@@ -276,7 +276,9 @@ ESValue evaluate(ESContext &c, ESObject *function, const ESValue &, int, ESValue
 // An integer in the print format's form; other values print as the engine shows them.
 QString formatted(const std::string &text, char format) {
     std::optional<std::uint64_t> unsignedValue = parseInteger(text);
-    bool negative = !unsignedValue && text.size() > 1 && text[0] == '-';
+    // A negative floating-point value is not an integer.
+    bool negative = !unsignedValue && text.size() > 1 && text[0] == '-' &&
+                    text.find_first_not_of("0123456789", 1) == std::string::npos;
     std::int64_t signedValue = negative ? std::strtoll(text.c_str(), nullptr, 10) : 0;
     if (!unsignedValue && !negative)
         return QString::fromStdString(text);

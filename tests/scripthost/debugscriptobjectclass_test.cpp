@@ -100,6 +100,7 @@ public:
     // A character pointer to the text, a null one and a variable without a value.
     std::optional<std::vector<LocalVariable>> getLocalVariables() override {
         return std::vector<LocalVariable>{{"n", "-3"},
+                                          {"f", "-1.5"},
                                           {"s", "768", true, true},
                                           {"p", "0", true, true},
                                           {"gone", "<optimised out>"}};
@@ -219,9 +220,11 @@ TEST_F(DebugObject, ExpressionsBecomeScriptValuesAndPrintInTheirFormat) {
     host.output.clear();
     eval("Debug.setprintradix(10); Debug.printlocals(); Debug.setprintstring(true);"
          "Debug.printlocals()");
-    const QString locals = QStringLiteral("n = -3\ns = 0x300\np = 0x0\ngone = <optimised out>\n");
-    EXPECT_EQ(host.output, locals + QStringLiteral("n = -3\ns = 0x300 \"say \\\"hi\\\"\\x0a\"\n"
-                                                   "p = 0x0\ngone = <optimised out>\n"));
+    const QString locals =
+        QStringLiteral("n = -3\nf = -1.5\ns = 0x300\np = 0x0\ngone = <optimised out>\n");
+    EXPECT_EQ(host.output,
+              locals + QStringLiteral("n = -3\nf = -1.5\ns = 0x300 \"say \\\"hi\\\"\\x0a\"\n"
+                                      "p = 0x0\ngone = <optimised out>\n"));
     EXPECT_EQ(eval("Debug.setprintarray(0)"), "error: invalid element count: 0");
     EXPECT_EQ(eval("Debug.setprintradix(3)"), "error: invalid radix: 3");
     EXPECT_EQ(eval("Debug.getfunction(0x182) + Debug.getfunction('main')"), "tickmain");
