@@ -364,6 +364,9 @@ ESValue printregisters(ESContext &c, ESObject *function, const ESValue &, int, E
 ESValue printlocals(ESContext &c, ESObject *function, const ESValue &, int, ESValue *) {
     DebugScriptObjectClass &debug = self(function);
     SymbolicDebuggerInterface &engine = debug.engine(c);
+    // The engine reads the innermost frame: another one's would be shown wrongly.
+    if (debug.located && *debug.located != programCounter(c, engine))
+        c.throwError(QStringLiteral("locals are known only for the innermost frame"));
     std::optional<std::vector<LocalVariable>> locals =
         guarded(c, [&] { return engine.getLocalVariables(); });
     if (!locals)

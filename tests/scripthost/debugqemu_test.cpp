@@ -104,6 +104,7 @@ TEST_F(DebugQemu, CountsTemporaryBreakpointsLeafFunctionsAndSource) {
         << m_host.output.toStdString();
     EXPECT_EQ(eval("Debug.getlinenumber()"), "15");
     EXPECT_EQ(eval("Debug.locate(2); Debug.getlinenumber()"), "23");
+    EXPECT_EQ(eval("Debug.printlocals()"), "error: locals are known only for the innermost frame");
     EXPECT_EQ(eval("Debug.locate(3)"), "error: no frame 3");
     EXPECT_EQ(eval("Debug.stepout();" + std::string(kWhere)), "step,15");
     // The parameter, the function's variable and the loop block's, from the frame base.
