@@ -79,6 +79,31 @@ DwarfLocals::Location location(const DwarfUnitReader::Value *value, unsigned add
 }
 
 // `nested` for a pointer's target or an enumeration's underlying type, which go no deeper.
+// The expression of the .debug_loc list at `offset` that holds `pc`; empty when none does.
+std::span<const std::uint8_t> listEntry(std::span<const std::uint8_t> lists, bool little,
+                                        unsigned addressSize, std::uint64_t offset,
+                                        std::uint64_t base, std::uint64_t pc) {
+    DwarfReader list(lists, little, kBad);
+    list.seek(offset);
+    const std::uint64_t selectsBase =
+        addressSize == 8 ? ~std::uint64_t(0) : (std::uint64_t(1) << (8 * addressSize)) - 1;
+    for (;;) {
+        const std::uint64_t begin = list.fixed(addressSize);
+        const std::uint64_t end = list.fixed(addressSize);
+        if (begin == 0 && end == 0)
+            return {};
+        if (begin == selectsBase) {
+            base = end;
+            continue;
+        }
+        const std::uint64_t size = list.fixed(2);
+        const std::uint64_t at = list.position();
+        list.skip(size);
+        if (base + begin <= pc && pc < base + end)
+            return list.bytes().subspan(at, size);
+    }
+}
+
 DwarfLocals::Type typeOf(DwarfUnitReader &unit, const DwarfUnitReader::Entry &entry,
                          bool nested = false) {
     using Type = DwarfLocals::Type;
@@ -129,6 +154,7 @@ std::optional<DwarfLocals::Scope> DwarfLocals::find(std::span<const std::uint8_t
                                                     std::span<const std::uint8_t> abbreviations,
                                                     std::span<const std::uint8_t> strings,
                                                     std::span<const std::uint8_t> lineStrings,
+                                                    std::span<const std::uint8_t> locations,
                                                     bool littleEndian, std::uint64_t pc) {
     DwarfReader info(infoBytes, littleEndian, kBad);
     DwarfUnitReader unit(info, abbreviations, strings, lineStrings, littleEndian);
@@ -136,6 +162,25 @@ std::optional<DwarfLocals::Scope> DwarfLocals::find(std::span<const std::uint8_t
         if (!unit.begin())
             continue;
         std::optional<Scope> scope;
+        // Location lists count from the unit's base address, its first entry's low_pc.
+        std::uint64_t base = 0;
+        bool first = true;
+        auto where = [&](const DwarfUnitReader::Value *value) {
+            // Before version 4 a 4- or 8-byte constant is a list's offset too.
+            const bool isList =
+                value && unit.version() < 5 &&
+                (value->form == 0x17 ||
+                 (unit.version() < 4 && (value->form == 0x06 || value->form == 0x07)));
+            if (!isList)
+                return location(value, unit.addressSize(), littleEndian);
+            DwarfUnitReader::Value entry;
+            entry.isBlock = true;
+            entry.block =
+                listEntry(locations, littleEndian, unit.addressSize(), value->number, base, pc);
+            // No entry for the address: the value does not exist there.
+            return entry.block.empty() ? Location{}
+                                       : location(&entry, unit.addressSize(), littleEndian);
+        };
         // Whether the children of each open entry are the function's locals; the walk keeps
         // its own stack so that deep nesting cannot overflow the call stack.
         std::vector<bool> open;
@@ -150,6 +195,11 @@ std::optional<DwarfLocals::Scope> DwarfLocals::find(std::span<const std::uint8_t
                     return scope;
                 continue;
             }
+            if (first) {
+                if (const DwarfUnitReader::Value *low = entry.get(kLowPc))
+                    base = low->number;
+                first = false;
+            }
             const bool collecting = !open.empty() && open.back();
             bool childrenCollect = false;
             const auto range = codeRange(entry);
@@ -159,8 +209,7 @@ std::optional<DwarfLocals::Scope> DwarfLocals::find(std::span<const std::uint8_t
                 scopeDepth = open.size();
                 if (const DwarfUnitReader::Value *name = entry.get(kName); name && name->isText)
                     scope->function = name->text;
-                scope->frameBase =
-                    location(entry.get(kFrameBase), unit.addressSize(), littleEndian);
+                scope->frameBase = where(entry.get(kFrameBase));
                 childrenCollect = true;
             } else if (entry.tag == kLexicalBlock && collecting) {
                 // A block without a range covers its parent's; one given as a range list is
@@ -172,8 +221,7 @@ std::optional<DwarfLocals::Scope> DwarfLocals::find(std::span<const std::uint8_t
                 const DwarfUnitReader::Value *name = entry.get(kName);
                 variable.name = name && name->isText ? name->text : "?";
                 variable.type = typeOf(unit, entry);
-                variable.location =
-                    location(entry.get(kLocation), unit.addressSize(), littleEndian);
+                variable.location = where(entry.get(kLocation));
                 scope->variables.push_back(std::move(variable));
             }
             if (entry.children)
@@ -190,5 +238,6 @@ std::optional<DwarfLocals::Scope> DwarfLocals::find(std::span<const std::uint8_t
 
 std::optional<DwarfLocals::Scope> DwarfLocals::find(const ElfFile &elf, std::uint64_t pc) {
     return find(elf.section(".debug_info"), elf.section(".debug_abbrev"), elf.section(".debug_str"),
-                elf.section(".debug_line_str"), elf.isLittleEndian(), pc);
+                elf.section(".debug_line_str"), elf.section(".debug_loc"), elf.isLittleEndian(),
+                pc);
 }

@@ -46,12 +46,12 @@ public:
         std::vector<Variable> variables; // in the order the information lists them
     };
 
-    // None when no function's code holds `pc`. `strings` and `lineStrings` are .debug_str and
-    // .debug_line_str.
-    static std::optional<Scope> find(std::span<const std::uint8_t> info,
-                                     std::span<const std::uint8_t> abbreviations,
-                                     std::span<const std::uint8_t> strings,
-                                     std::span<const std::uint8_t> lineStrings, bool littleEndian,
-                                     std::uint64_t pc);
+    // None when no function's code holds `pc`. `strings`, `lineStrings` and `locations` are
+    // .debug_str, .debug_line_str and .debug_loc (the location lists before version 5, which
+    // are followed to the entry holding `pc`).
+    static std::optional<Scope>
+    find(std::span<const std::uint8_t> info, std::span<const std::uint8_t> abbreviations,
+         std::span<const std::uint8_t> strings, std::span<const std::uint8_t> lineStrings,
+         std::span<const std::uint8_t> locations, bool littleEndian, std::uint64_t pc);
     static std::optional<Scope> find(const ElfFile &elf, std::uint64_t pc);
 };

@@ -45,6 +45,7 @@ public:
     // Where the unit ends in the section.
     std::uint64_t end() const { return m_end; }
     unsigned addressSize() const { return m_addressSize; }
+    unsigned version() const { return m_version; }
     // The entry at the reader's position.
     Entry next();
     // The entry at a section offset within this unit, or none outside it.
