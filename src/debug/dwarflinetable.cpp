@@ -2,6 +2,7 @@
 
 #include "core/hexception.h"
 #include "debug/dwarfreader.h"
+#include "debug/dwarfunitreader.h"
 #include "debug/elffile.h"
 
 #include <algorithm>
@@ -109,151 +110,26 @@ std::string joined(const std::string &directory, const std::string &name) {
     return directory.ends_with('/') ? directory + name : directory + '/' + name;
 }
 
-// Steps over one attribute value of a debugging information entry.
-void skipForm(DwarfReader &info, std::uint64_t form, unsigned offsetSize, unsigned addressSize,
-              unsigned version) {
-    switch (form) {
-    case 0x19: // flag present
-        return;
-    case 0x0b:
-    case 0x0c:
-    case 0x11:
-    case 0x25:
-    case 0x29: // data1 flag ref1 strx1 addrx1
-        return info.skip(1);
-    case 0x05:
-    case 0x12:
-    case 0x26:
-    case 0x2a: // data2 ref2 strx2 addrx2
-        return info.skip(2);
-    case 0x27:
-    case 0x2b: // strx3 addrx3
-        return info.skip(3);
-    case 0x06:
-    case 0x13:
-    case 0x1c:
-    case 0x28:
-    case 0x2c: // data4 ref4 ref_sup4 strx4 addrx4
-        return info.skip(4);
-    case 0x07:
-    case 0x14:
-    case 0x20:
-    case 0x24: // data8 ref8 ref_sig8 ref_sup8
-        return info.skip(8);
-    case 0x1e: // data16
-        return info.skip(16);
-    case 0x01: // addr
-        return info.skip(addressSize);
-    case 0x10: // ref_addr
-        return info.skip(version == 2 ? addressSize : offsetSize);
-    case 0x0e:
-    case 0x17:
-    case 0x1d:
-    case 0x1f: // strp sec_offset strp_sup line_strp
-        return info.skip(offsetSize);
-    case 0x08: // string
-        info.string();
-        return;
-    case 0x0d: // sdata
-        info.sleb();
-        return;
-    case 0x0f:
-    case 0x15:
-    case 0x1a:
-    case 0x1b:
-    case 0x22:
-    case 0x23: // udata ref_udata strx addrx loclistx rnglistx
-        info.uleb();
-        return;
-    case 0x0a: // block1
-        return info.skip(info.fixed(1));
-    case 0x03: // block2
-        return info.skip(info.fixed(2));
-    case 0x04: // block4
-        return info.skip(info.fixed(4));
-    case 0x09:
-    case 0x18: // block exprloc
-        return info.skip(info.uleb());
-    default:
-        info.fail();
-    }
-}
-
 // The compilation directory of each unit, by the offset of its line table: names in a line
 // table before version 5 are relative to it.
 std::map<std::uint64_t, std::string> compilationDirectories(const ElfFile &elf) {
-    constexpr char kBadInfo[] = "bad DWARF debugging information";
     constexpr std::uint64_t kStatementList = 0x10, kCompilationDirectory = 0x1b;
-    constexpr std::uint64_t kIndirect = 0x16, kImplicitConstant = 0x21;
-    const bool little = elf.isLittleEndian();
-    DwarfReader info(elf.section(".debug_info"), little, kBadInfo);
+    DwarfReader info(elf.section(".debug_info"), elf.isLittleEndian(),
+                     "bad DWARF debugging information");
+    DwarfUnitReader unit(info, elf.section(".debug_abbrev"), elf.section(".debug_str"),
+                         elf.section(".debug_line_str"), elf.isLittleEndian());
     std::map<std::uint64_t, std::string> found;
     while (info.left() > 0) {
-        const auto [length, dwarf64] = info.unitLength();
-        const std::uint64_t next = info.position() + length;
-        const unsigned offsetSize = dwarf64 ? 8 : 4;
-        const unsigned version = unsigned(info.fixed(2));
-        std::uint64_t abbreviations = 0;
-        unsigned addressSize = 0;
-        bool compilationUnit = version >= 2 && version <= 5;
-        if (version == 5) {
-            const unsigned type = unsigned(info.fixed(1));
-            addressSize = unsigned(info.fixed(1));
-            abbreviations = info.fixed(offsetSize);
-            compilationUnit = type == 1 || type == 3; // full or partial; not type units
-        } else if (compilationUnit) {
-            abbreviations = info.fixed(offsetSize);
-            addressSize = unsigned(info.fixed(1));
-        }
-        if (!compilationUnit) {
-            info.seek(next);
+        if (!unit.begin())
             continue;
-        }
-        // The unit's first entry, described by its abbreviation.
-        const std::uint64_t code = info.uleb();
-        DwarfReader abbreviation(elf.section(".debug_abbrev"), little, kBadInfo);
-        abbreviation.seek(abbreviations);
-        for (;;) {
-            const std::uint64_t entry = abbreviation.uleb();
-            if (entry == 0)
-                info.fail();
-            abbreviation.uleb();  // tag
-            abbreviation.skip(1); // children
-            if (entry == code)
-                break;
-            for (std::uint64_t attribute = 1, form = 1; attribute || form;) {
-                attribute = abbreviation.uleb();
-                form = abbreviation.uleb();
-                if (form == kImplicitConstant)
-                    abbreviation.sleb();
-            }
-        }
-        std::optional<std::uint64_t> lines;
-        std::string directory;
-        for (;;) {
-            const std::uint64_t attribute = abbreviation.uleb();
-            std::uint64_t form = abbreviation.uleb();
-            if (form == kImplicitConstant)
-                abbreviation.sleb();
-            if (attribute == 0 && form == 0)
-                break;
-            while (form == kIndirect)
-                form = info.uleb();
-            if (attribute == kStatementList && (form == 0x06 || form == 0x17))
-                lines = info.fixed(form == 0x06 ? 4 : offsetSize);
-            else if (attribute == kCompilationDirectory && form == 0x08)
-                directory = info.string();
-            else if (attribute == kCompilationDirectory && (form == 0x0e || form == 0x1f))
-                directory =
-                    DwarfReader(elf.section(form == 0x0e ? ".debug_str" : ".debug_line_str"),
-                                little, kBadInfo)
-                        .stringAt(info.fixed(offsetSize));
-            else
-                skipForm(info, form, offsetSize, addressSize, version);
-        }
-        if (lines && !directory.empty())
-            found[*lines] = directory;
-        info.seek(next);
+        // The unit's first entry describes it.
+        const DwarfUnitReader::Entry first = unit.next();
+        const DwarfUnitReader::Value *lines = first.get(kStatementList);
+        const DwarfUnitReader::Value *directory = first.get(kCompilationDirectory);
+        if (lines && (lines->form == 0x06 || lines->form == 0x17) && directory &&
+            directory->isText && !directory->text.empty())
+            found[lines->number] = directory->text;
+        info.seek(unit.end());
     }
     return found;
 }

@@ -16,6 +16,7 @@ public:
 
     [[noreturn]] void fail() const { throw HException(m_failure); }
     std::uint64_t position() const { return m_at; }
+    std::span<const std::uint8_t> bytes() const { return m_bytes; }
     std::uint64_t left() const { return m_bytes.size() - m_at; }
     void seek(std::uint64_t position) {
         if (position > m_bytes.size())
@@ -71,6 +72,74 @@ public:
             fail();
         m_at += std::uint64_t(end - first) + 1;
         return std::string(first, end);
+    }
+    // Steps over one attribute value of a debugging information entry.
+    void skipForm(std::uint64_t form, unsigned offsetSize, unsigned addressSize, unsigned version) {
+        switch (form) {
+        case 0x19: // flag present
+            return;
+        case 0x0b:
+        case 0x0c:
+        case 0x11:
+        case 0x25:
+        case 0x29: // data1 flag ref1 strx1 addrx1
+            return skip(1);
+        case 0x05:
+        case 0x12:
+        case 0x26:
+        case 0x2a: // data2 ref2 strx2 addrx2
+            return skip(2);
+        case 0x27:
+        case 0x2b: // strx3 addrx3
+            return skip(3);
+        case 0x06:
+        case 0x13:
+        case 0x1c:
+        case 0x28:
+        case 0x2c: // data4 ref4 ref_sup4 strx4 addrx4
+            return skip(4);
+        case 0x07:
+        case 0x14:
+        case 0x20:
+        case 0x24: // data8 ref8 ref_sig8 ref_sup8
+            return skip(8);
+        case 0x1e: // data16
+            return skip(16);
+        case 0x01: // addr
+            return skip(addressSize);
+        case 0x10: // ref_addr
+            return skip(version == 2 ? addressSize : offsetSize);
+        case 0x0e:
+        case 0x17:
+        case 0x1d:
+        case 0x1f: // strp sec_offset strp_sup line_strp
+            return skip(offsetSize);
+        case 0x08: // string
+            string();
+            return;
+        case 0x0d: // sdata
+            sleb();
+            return;
+        case 0x0f:
+        case 0x15:
+        case 0x1a:
+        case 0x1b:
+        case 0x22:
+        case 0x23: // udata ref_udata strx addrx loclistx rnglistx
+            uleb();
+            return;
+        case 0x0a: // block1
+            return skip(fixed(1));
+        case 0x03: // block2
+            return skip(fixed(2));
+        case 0x04: // block4
+            return skip(fixed(4));
+        case 0x09:
+        case 0x18: // block exprloc
+            return skip(uleb());
+        default:
+            fail();
+        }
     }
     // A unit's initial length in its 32- or 64-bit form, within what is left of the section.
     struct UnitLength {

@@ -1,6 +1,7 @@
 #include "debug/standarddebugger.h"
 
 #include "core/hexception.h"
+#include "debug/dwarflocals.h"
 #include "debug/lazymemoryblock.h"
 #include "debug/memorytransfer.h"
 #include "expr/expressiontypes.h"
@@ -233,24 +234,10 @@ std::optional<std::vector<std::uint64_t>> StandardDebugger::unwind(std::size_t l
     auto readRegister = [&](std::uint64_t number) -> std::optional<std::uint64_t> {
         if (auto found = changed.find(number); found != changed.end())
             return found->second;
-        // The targets number their core registers as DWARF does.
-        const std::vector<std::uint64_t> &values = registerValues();
-        for (std::size_t i = 0; i < registers.size() && i < values.size(); ++i) {
-            if (registers[i].number == number)
-                return values[i];
-        }
-        return std::nullopt;
+        return dwarfRegister(number);
     };
-    const unsigned size = getAddressSizeInBytes();
-    const bool little = m_symbols->isLittleEndian();
-    auto readWord = [&](std::uint64_t address) -> std::optional<std::uint64_t> {
-        std::uint8_t bytes[8];
-        if (size > sizeof bytes || readMemory(Cached, address, size, bytes) != size)
-            return std::nullopt;
-        std::uint64_t value = 0;
-        for (unsigned i = 0; i < size; ++i)
-            value = value << 8 | bytes[little ? size - 1 - i : i];
-        return value;
+    auto readWord = [&](std::uint64_t address) {
+        return readInteger(address, getAddressSizeInBytes());
     };
     const bool arm = registerIndex("lr").has_value();
     std::vector<std::uint64_t> found;
@@ -276,6 +263,28 @@ std::optional<std::vector<std::uint64_t>> StandardDebugger::unwind(std::size_t l
         lookup = back - 1;
     }
     return found;
+}
+
+std::optional<std::uint64_t> StandardDebugger::dwarfRegister(std::uint64_t number) {
+    const std::vector<TargetRegister> &registers = m_target->registers();
+    const std::vector<std::uint64_t> &values = registerValues();
+    for (std::size_t i = 0; i < registers.size() && i < values.size(); ++i) {
+        if (registers[i].number == number)
+            return values[i];
+    }
+    return std::nullopt;
+}
+
+std::optional<std::uint64_t> StandardDebugger::readInteger(std::uint64_t address, unsigned size,
+                                                           MemoryContext context) {
+    std::uint8_t bytes[8];
+    if (size > sizeof bytes || readMemory(context, address, size, bytes) != size)
+        return std::nullopt;
+    const bool little = !m_symbols || m_symbols->isLittleEndian();
+    std::uint64_t value = 0;
+    for (unsigned i = 0; i < size; ++i)
+        value = value << 8 | bytes[little ? size - 1 - i : i];
+    return value;
 }
 
 std::vector<std::uint64_t> StandardDebugger::getReturnAddresses() {
@@ -318,6 +327,103 @@ std::optional<std::vector<std::string>> StandardDebugger::getGlobalVariables() {
     std::sort(names.begin(), names.end());
     names.erase(std::unique(names.begin(), names.end()), names.end());
     return names;
+}
+
+namespace {
+
+// A value of the type as evaluateExpression shows it.
+std::string shown(std::uint64_t bits, const DwarfLocals::Type &type) {
+    using Type = DwarfLocals::Type;
+    const unsigned unused = 64 - 8 * type.size;
+    switch (type.kind) {
+    case Type::Signed:
+        return std::to_string(std::int64_t(bits << unused) >> unused);
+    case Type::Boolean:
+        return bits ? "true" : "false";
+    case Type::Float: {
+        char text[64];
+        if (type.size == 4) {
+            float value;
+            const std::uint32_t word = std::uint32_t(bits);
+            std::memcpy(&value, &word, sizeof value);
+            std::snprintf(text, sizeof text, "%.9g", double(value));
+        } else if (type.size == 8) {
+            double value;
+            std::memcpy(&value, &bits, sizeof value);
+            std::snprintf(text, sizeof text, "%.17g", value);
+        } else {
+            return "<unavailable>";
+        }
+        return text;
+    }
+    default:
+        return std::to_string(bits);
+    }
+}
+
+} // namespace
+
+std::optional<std::vector<LocalVariable>> StandardDebugger::getLocalVariables() {
+    std::uint64_t pc = 0;
+    if (!m_symbols || !getRegister(getProgramCounterName(), pc))
+        return std::nullopt;
+    const std::optional<DwarfLocals::Scope> scope = DwarfLocals::find(*m_symbols, pc);
+    if (!scope)
+        return std::vector<LocalVariable>{};
+    using Location = DwarfLocals::Location;
+    // Where the frame base is, when the function's variables are kept relative to it.
+    std::optional<std::uint64_t> frameBase;
+    const Location &base = scope->frameBase;
+    if (base.kind == Location::Cfa) {
+        const std::optional<DwarfFrameTable::Row> row = m_frames.rowAt(pc);
+        if (row && row->cfaKnown) {
+            if (std::optional<std::uint64_t> value = dwarfRegister(row->cfaRegister))
+                frameBase = *value + std::uint64_t(row->cfaOffset);
+        }
+    } else if (base.kind == Location::Register || base.kind == Location::RegisterOffset) {
+        if (std::optional<std::uint64_t> value = dwarfRegister(base.number))
+            frameBase = *value + std::uint64_t(base.offset);
+    }
+    auto readLocation = [&](const Location &where, unsigned size) -> std::optional<std::uint64_t> {
+        switch (where.kind) {
+        case Location::Register: {
+            std::optional<std::uint64_t> bits = dwarfRegister(where.number);
+            if (bits && size < 8)
+                *bits &= (std::uint64_t(1) << (8 * size)) - 1;
+            return bits;
+        }
+        case Location::FrameBase:
+            if (!frameBase)
+                return std::nullopt;
+            return readInteger(*frameBase + std::uint64_t(where.offset), size);
+        case Location::RegisterOffset:
+            if (std::optional<std::uint64_t> value = dwarfRegister(where.number))
+                return readInteger(*value + std::uint64_t(where.offset), size);
+            return std::nullopt;
+        case Location::Address:
+            return readInteger(where.number, size);
+        default:
+            return std::nullopt;
+        }
+    };
+    std::vector<LocalVariable> found;
+    for (const DwarfLocals::Variable &variable : scope->variables) {
+        LocalVariable local{variable.name, "<unavailable>",
+                            variable.type.kind == DwarfLocals::Type::Pointer,
+                            variable.type.pointsToChar};
+        const Location &where = variable.location;
+        const unsigned size = variable.type.size;
+        // A type this engine cannot show stays unavailable.
+        std::optional<std::uint64_t> bits;
+        if (where.kind == Location::None)
+            local.value = "<optimised out>";
+        else if (variable.type.kind != DwarfLocals::Type::Other)
+            bits = readLocation(where, size);
+        if (bits)
+            local.value = shown(*bits, variable.type);
+        found.push_back(std::move(local));
+    }
+    return found;
 }
 
 std::uint64_t StandardDebugger::addressLimit() const {
@@ -401,6 +507,66 @@ std::size_t StandardDebugger::writeMemory(int context, std::uint64_t address, st
     const std::uint64_t first = address / kBlockSize * kBlockSize;
     m_cache.erase(m_cache.lower_bound(first), m_cache.lower_bound(address + length));
     return m_target->writeMemory(address, source, length);
+}
+
+namespace {
+
+constexpr std::uint64_t kDebugExceptionMonitorControl = 0xE000EDFC;
+// Its vector catch bits: the core halts on taking the exception.
+struct VectorCatch {
+    const char *name;
+    unsigned bit;
+};
+constexpr VectorCatch kVectorCatches[] = {
+    {"CoreReset", 0}, {"MemManage", 4}, {"NoCoprocessor", 5}, {"Checking", 6},
+    {"State", 7},     {"BusFault", 8},  {"Interrupt", 9},     {"HardFault", 10},
+};
+
+} // namespace
+
+std::optional<std::uint32_t> StandardDebugger::vectorCatchRegister() {
+    if (!registerIndex("xpsr"))
+        return std::nullopt;
+    // A device register: read each time, never from the cache.
+    const std::optional<std::uint64_t> value =
+        readInteger(kDebugExceptionMonitorControl, 4, Direct);
+    if (!value)
+        throw HException("cannot read the debug exception and monitor control register");
+    return std::uint32_t(*value);
+}
+
+std::optional<std::vector<TargetException>> StandardDebugger::getExceptions() {
+    const std::optional<std::uint32_t> control = vectorCatchRegister();
+    if (!control)
+        return std::nullopt;
+    std::vector<TargetException> found;
+    for (const VectorCatch &vectorCatch : kVectorCatches)
+        found.push_back({vectorCatch.name, bool(*control >> vectorCatch.bit & 1)});
+    return found;
+}
+
+bool StandardDebugger::enableException(const std::string &name, bool enable) {
+    const VectorCatch *chosen = nullptr;
+    for (const VectorCatch &vectorCatch : kVectorCatches) {
+        if (strcasecmp(vectorCatch.name, name.c_str()) == 0)
+            chosen = &vectorCatch;
+    }
+    const std::optional<std::uint32_t> control = chosen ? vectorCatchRegister() : std::nullopt;
+    if (!control)
+        return false;
+    const std::uint32_t mask = std::uint32_t(1) << chosen->bit;
+    const std::uint32_t wanted = enable ? *control | mask : *control & ~mask;
+    std::uint8_t bytes[4];
+    const bool little = !m_symbols || m_symbols->isLittleEndian();
+    for (unsigned i = 0; i < 4; ++i)
+        bytes[little ? i : 3 - i] = std::uint8_t(wanted >> (8 * i));
+    // The other bits (tracing, the debug monitor) stay as they were. A core without the
+    // catch ignores the bit, which reading back tells.
+    if (writeMemory(Direct, kDebugExceptionMonitorControl, 4, bytes) != 4 ||
+        vectorCatchRegister() != wanted)
+        throw HException(std::string("the target cannot ") + (enable ? "break on " : "ignore ") +
+                         chosen->name);
+    return true;
 }
 
 bool StandardDebugger::setBreakpoint(std::uint64_t address) {

@@ -49,6 +49,14 @@ public:
     // The whole chain where the call frame information covers it.
     std::vector<std::uint64_t> getReturnAddresses() override;
     std::optional<std::vector<std::string>> getGlobalVariables() override;
+    // From the debugging information; empty where it describes no function at the program
+    // counter.
+    std::optional<std::vector<LocalVariable>> getLocalVariables() override;
+
+    // On an Arm M-profile core (one with an xPSR register): the vector catches of its debug
+    // exception and monitor control register. Failures to read or set it throw HException.
+    std::optional<std::vector<TargetException>> getExceptions() override;
+    bool enableException(const std::string &name, bool enable) override;
 
     bool setBreakpoint(std::uint64_t address) override;
     bool clearBreakpoint(std::uint64_t address) override;
@@ -105,6 +113,15 @@ private:
     // The register's index in the target's list, or none.
     std::optional<std::size_t> registerIndex(const std::string &name);
     const std::vector<std::uint64_t> &registerValues();
+    // A register of the innermost frame by its DWARF number (the targets number their core
+    // registers as DWARF does), or none.
+    std::optional<std::uint64_t> dwarfRegister(std::uint64_t number);
+    // The unsigned integer of `size` bytes at the address, or none when it cannot be read.
+    std::optional<std::uint64_t> readInteger(std::uint64_t address, unsigned size,
+                                             MemoryContext context = Cached);
+    // The debug exception and monitor control register of an M-profile core, or none on
+    // another core.
+    std::optional<std::uint32_t> vectorCatchRegister();
     // Forgets what was read while halted: the target is about to change it.
     void invalidate();
     void stopped(const StopEvent &event);

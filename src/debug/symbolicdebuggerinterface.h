@@ -13,6 +13,22 @@ struct DebuggerThread {
     std::vector<std::string> fields; // one text per column of getThreadFields
 };
 
+// A local variable of the function at the program counter.
+struct LocalVariable {
+    std::string name;
+    // As evaluateExpression gives values; a text in angle brackets when there is none to show
+    // ("<optimised out>", "<unavailable>").
+    std::string value;
+    bool isPointer = false;
+    bool pointsToChar = false;
+};
+
+// An exception of the target that it can stop on when the exception is taken.
+struct TargetException {
+    std::string name;
+    bool enabled = false;
+};
+
 // The debugger engine as the environment's windows and scripts see it. Operations with a
 // default here are optional for an engine; the pure ones are what every engine provides.
 // Memory access reports the bytes delivered, so that a short read is never mistaken for data.
@@ -63,6 +79,15 @@ public:
     virtual std::vector<std::uint64_t> getReturnAddresses();
     // The names of the program's data objects, or none when the engine cannot list them.
     virtual std::optional<std::vector<std::string>> getGlobalVariables() { return std::nullopt; }
+    // The parameters and variables in scope at the program counter, or none when the engine
+    // cannot list them.
+    virtual std::optional<std::vector<LocalVariable>> getLocalVariables() { return std::nullopt; }
+
+    // Exceptions the target can stop on; none when the engine cannot tell.
+    virtual std::optional<std::vector<TargetException>> getExceptions() { return std::nullopt; }
+    // Stops, or no longer stops, on the named exception (in any case); false when there is no
+    // such exception.
+    virtual bool enableException(const std::string &name, bool enable) { return false; }
 
     // Breakpoints.
     virtual std::string getDefaultBreakTrigger() { return "Execute"; }

@@ -185,13 +185,33 @@ ESValue showbreak(ESContext &c, ESObject *function, const ESValue &, int, ESValu
 }
 
 ESValue showexceptions(ESContext &c, ESObject *function, const ESValue &, int, ESValue *) {
-    self(function).engine(c);
-    unsupported(c, "showexceptions");
+    SymbolicDebuggerInterface &engine = self(function).engine(c);
+    std::optional<std::vector<TargetException>> exceptions =
+        guarded(c, [&] { return engine.getExceptions(); });
+    if (!exceptions)
+        unsupported(c, "showexceptions");
+    for (const TargetException &exception : *exceptions)
+        say(function,
+            QString::fromStdString(exception.name) +
+                (exception.enabled ? QStringLiteral(" enabled") : QStringLiteral(" disabled")));
+    return ESValue::undefined();
 }
 
-ESValue enableexception(ESContext &c, ESObject *function, const ESValue &, int, ESValue *) {
-    self(function).engine(c);
-    unsupported(c, "enableexception");
+// Without `enable` the exception is enabled.
+ESValue enableexception(ESContext &c, ESObject *function, const ESValue &, int argc,
+                        ESValue *argv) {
+    SymbolicDebuggerInterface &engine = self(function).engine(c);
+    const QString name = c.toText(argv[0]);
+    const ESValue enable = esArgument(argc, argv, 1);
+    if (!guarded(c, [&] {
+            return engine.enableException(name.toStdString(),
+                                          enable.isUndefined() || c.toBoolean(enable));
+        })) {
+        if (!guarded(c, [&] { return engine.getExceptions(); }))
+            unsupported(c, "enableexception");
+        c.throwError(QStringLiteral("unknown exception: ") + name);
+    }
+    return ESValue::undefined();
 }
 
 ESValue stepinto(ESContext &c, ESObject *function, const ESValue &, int, ESValue *) {
@@ -256,7 +276,9 @@ ESValue evaluate(ESContext &c, ESObject *function, const ESValue &, int, ESValue
 // An integer in the print format's form; other values print as the engine shows them.
 QString formatted(const std::string &text, char format) {
     std::optional<std::uint64_t> unsignedValue = parseInteger(text);
-    bool negative = !unsignedValue && text.size() > 1 && text[0] == '-';
+    // A negative floating-point value is not an integer.
+    bool negative = !unsignedValue && text.size() > 1 && text[0] == '-' &&
+                    text.find_first_not_of("0123456789", 1) == std::string::npos;
     std::int64_t signedValue = negative ? std::strtoll(text.c_str(), nullptr, 10) : 0;
     if (!unsignedValue && !negative)
         return QString::fromStdString(text);
@@ -340,8 +362,28 @@ ESValue printregisters(ESContext &c, ESObject *function, const ESValue &, int, E
 }
 
 ESValue printlocals(ESContext &c, ESObject *function, const ESValue &, int, ESValue *) {
-    self(function).engine(c);
-    unsupported(c, "printlocals");
+    DebugScriptObjectClass &debug = self(function);
+    SymbolicDebuggerInterface &engine = debug.engine(c);
+    // The engine reads the innermost frame: another one's would be shown wrongly.
+    if (debug.located && *debug.located != programCounter(c, engine))
+        c.throwError(QStringLiteral("locals are known only for the innermost frame"));
+    std::optional<std::vector<LocalVariable>> locals =
+        guarded(c, [&] { return engine.getLocalVariables(); });
+    if (!locals)
+        unsupported(c, "printlocals");
+    if (locals->empty())
+        say(function, QStringLiteral("No locals"));
+    for (const LocalVariable &local : *locals) {
+        std::optional<std::uint64_t> address = parseInteger(local.value);
+        QString value = local.isPointer && address
+                            ? formatted(local.value, 'x')
+                            : formatted(local.value, radixFormat(debug.printRadix));
+        if (local.pointsToChar && debug.printString && address && *address != 0)
+            value += QLatin1Char(' ') +
+                     guarded(c, [&] { return targetString(engine, *address, debug.printArray); });
+        say(function, QString::fromStdString(local.name) + QStringLiteral(" = ") + value);
+    }
+    return ESValue::undefined();
 }
 
 ESValue printglobals(ESContext &c, ESObject *function, const ESValue &, int, ESValue *) {
@@ -539,9 +581,9 @@ ESValue setprintarray(ESContext &c, ESObject *function, const ESValue &, int, ES
     return ESValue::undefined();
 }
 
-ESValue setprintstring(ESContext &c, ESObject *function, const ESValue &, int, ESValue *) {
-    self(function).engine(c);
-    unsupported(c, "setprintstring");
+ESValue setprintstring(ESContext &c, ESObject *function, const ESValue &, int, ESValue *argv) {
+    self(function).printString = c.toBoolean(argv[0]);
+    return ESValue::undefined();
 }
 
 ESValue echo(ESContext &c, ESObject *function, const ESValue &, int, ESValue *argv) {

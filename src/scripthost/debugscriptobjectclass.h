@@ -48,6 +48,8 @@ public:
     int printRadix = 10;
     // The most characters a string prints with.
     int printArray = 200;
+    // Whether printlocals follows character pointers to the strings they point at.
+    bool printString = false;
     // Source lines shown around a location (before, after), once a script asked for them.
     std::optional<std::pair<int, int>> sourceDisplay;
 

@@ -104,12 +104,20 @@ TEST_F(DebugQemu, CountsTemporaryBreakpointsLeafFunctionsAndSource) {
         << m_host.output.toStdString();
     EXPECT_EQ(eval("Debug.getlinenumber()"), "15");
     EXPECT_EQ(eval("Debug.locate(2); Debug.getlinenumber()"), "23");
+    EXPECT_EQ(eval("Debug.printlocals()"), "error: locals are known only for the innermost frame");
     EXPECT_EQ(eval("Debug.locate(3)"), "error: no frame 3");
     EXPECT_EQ(eval("Debug.stepout();" + std::string(kWhere)), "step,15");
+    // The parameter, the function's variable and the loop block's, from the frame base.
+    m_host.output.clear();
+    eval("Debug.setprintradix(16); Debug.printlocals(); Debug.setprintradix(10)");
+    EXPECT_EQ(m_host.output, QStringLiteral("n = 0x4\ntotal = 0x2\ni = 0x2\n"));
     // A temporary breakpoint stops once; out of a leaf function from its middle.
     EXPECT_EQ(eval("Debug.deletebreak(1); Debug.breakline('stepping.c', 8, true); Debug.go();"
                    "Debug.wait(10000) + ',' + Debug.evaluate('@r0')"),
               "2,3");
+    m_host.output.clear();
+    eval("Debug.printlocals()");
+    EXPECT_EQ(m_host.output, QStringLiteral("x = 3\n"));
     // Two callers from the middle of the leaf function, the chain ending at the outermost.
     m_host.output.clear();
     eval("Debug.where()");

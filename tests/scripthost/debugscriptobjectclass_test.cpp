@@ -1,6 +1,8 @@
 #include "hosttesting.h"
 #include "scratchdirtest.h"
 
+#include "debug/memoryimagetarget.h"
+#include "debug/standarddebugger.h"
 #include "debug/symbolicdebuggerinterface.h"
 #include "expr/parserexception.h"
 #include "scripthost/threadswindow.h"
@@ -93,6 +95,15 @@ public:
         if (found == kValues.end())
             throw ParserException("unknown symbol");
         return found->second;
+    }
+
+    // A character pointer to the text, a null one and a variable without a value.
+    std::optional<std::vector<LocalVariable>> getLocalVariables() override {
+        return std::vector<LocalVariable>{{"n", "-3"},
+                                          {"f", "-1.5"},
+                                          {"s", "768", true, true},
+                                          {"p", "0", true, true},
+                                          {"gone", "<optimised out>"}};
     }
 
     std::set<std::uint64_t> breakpoints;
@@ -203,6 +214,17 @@ TEST_F(DebugObject, ExpressionsBecomeScriptValuesAndPrintInTheirFormat) {
                                           "text = \"say\"...\n"
                                           "text = \"say \\\"hi\\\"\\x0a\"\n"
                                           "count = cannot read memory at 0x0000002a\n"));
+
+    // Locals: pointers in hexadecimal, character pointers followed to their strings once
+    // asked for; what has no value passes through.
+    host.output.clear();
+    eval("Debug.setprintradix(10); Debug.printlocals(); Debug.setprintstring(true);"
+         "Debug.printlocals()");
+    const QString locals =
+        QStringLiteral("n = -3\nf = -1.5\ns = 0x300\np = 0x0\ngone = <optimised out>\n");
+    EXPECT_EQ(host.output,
+              locals + QStringLiteral("n = -3\nf = -1.5\ns = 0x300 \"say \\\"hi\\\"\\x0a\"\n"
+                                      "p = 0x0\ngone = <optimised out>\n"));
     EXPECT_EQ(eval("Debug.setprintarray(0)"), "error: invalid element count: 0");
     EXPECT_EQ(eval("Debug.setprintradix(3)"), "error: invalid radix: 3");
     EXPECT_EQ(eval("Debug.getfunction(0x182) + Debug.getfunction('main')"), "tickmain");
@@ -221,6 +243,46 @@ TEST_F(DebugObject, WithoutASessionMethodsFailClearly) {
     host.environment.setDebugger(&engine);
     EXPECT_EQ(eval("Debug.breakexpr('main'); Debug.quit(); Debug.stopped()"), "true");
     EXPECT_EQ(eval("Debug.go()"), "error: the debugger is not running");
+}
+
+// Vector catch through the M-profile debug exception and monitor control register, kept by a
+// memory image (emulators do not implement it).
+TEST(DebugExceptions, VectorCatchBitsAreShownAndSetKeepingTheOthers) {
+    auto target = std::make_unique<MemoryImageTarget>();
+    MemoryImageTarget &memory = *target;
+    memory.addRegion(0xE000EDFC, {0x00, 0x00, 0x00, 0x01}); // tracing enabled
+    StandardDebugger engine(std::move(target));
+    HostFixture host;
+    host.environment.setDebugger(&engine);
+    auto eval = [&](const char *source) { return host.eval(QString::fromUtf8(source)); };
+    auto control = [&] {
+        std::uint8_t bytes[4] = {};
+        memory.readMemory(0xE000EDFC, bytes, 4);
+        return std::uint32_t(bytes[0] | bytes[1] << 8 | bytes[2] << 16 | bytes[3] << 24);
+    };
+
+    eval("Debug.enableexception('hardfault'); Debug.enableexception('BusFault', true);"
+         "Debug.enableexception('CoreReset', true); Debug.enableexception('coreReset', false);"
+         "Debug.showexceptions()");
+    EXPECT_EQ(control(), 0x01000500u);
+    EXPECT_EQ(host.output, QStringLiteral("CoreReset disabled\nMemManage disabled\n"
+                                          "NoCoprocessor disabled\nChecking disabled\n"
+                                          "State disabled\nBusFault enabled\n"
+                                          "Interrupt disabled\nHardFault enabled\n"));
+    EXPECT_EQ(eval("Debug.enableexception('Reset')"), "error: unknown exception: Reset");
+    // A register that does not take the write is an error, not a silent no-op.
+    memory.setReadOnly(0xE000EDFC, 4);
+    EXPECT_EQ(eval("Debug.enableexception('State')"), "error: the target cannot break on State");
+
+    // Another core has no such register.
+    StandardDebugger other(
+        std::make_unique<MemoryImageTarget>(std::vector<TargetRegister>{{"pc", 32, 4}}));
+    host.environment.setDebugger(&other);
+    EXPECT_EQ(eval("Debug.showexceptions()"),
+              "error: Debug.showexceptions is not supported by this debugger");
+    EXPECT_EQ(eval("Debug.enableexception('HardFault')"),
+              "error: Debug.enableexception is not supported by this debugger");
+    host.environment.setDebugger(nullptr);
 }
 
 TEST(DebugWait, AStopRequestEndsTheWait) {
