@@ -7,6 +7,7 @@
 #include <QStringList>
 
 #include <optional>
+#include <span>
 #include <vector>
 
 class Builder;
@@ -44,7 +45,7 @@ private:
     // Whether `target` is current with respect to `inputs` and the headers of the dependency
     // cache numbered `headers`.
     bool isCurrent(const QString &target, const FileTime &targetTime, const QStringList &inputs,
-                   const QList<quint32> &headers = {}) const;
+                   std::span<const quint32> headers = {}) const;
     QString resolve(const QString &path) const;
     FileTime inputTime(const QString &input) const;
     FileTime headerTime(quint32 index) const;

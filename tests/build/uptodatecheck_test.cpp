@@ -221,6 +221,30 @@ TEST_F(UpToDateCheckTest, DependencyCacheKeepsEachEntrysHeadersWhenNamesGoOutOfU
     EXPECT_TRUE(log.events[0].startsWith("message: x.h (")) << log.events[0].toStdString();
 }
 
+TEST_F(UpToDateCheckTest, OnlyTheSourceNamedFirstIsSkippedAmongTheCachedHeaders) {
+    QString object = file("a.o", t);
+    file("a.c", t);
+    file("b.h", t + 1);
+    auto isUpToDate = [&] {
+        DependencyCache cache;
+        UpToDateCheck check(&log);
+        check.setBaseDirectory(base());
+        check.setDependencyCache(&cache);
+        return check.isObjectUpToDate(object, base() + "/a.c", "a.d");
+    };
+    // A header named before the source is still looked at.
+    write("a.d", "a.o: b.h a.c\n");
+    EXPECT_FALSE(isUpToDate());
+    file("b.h", t);
+    write("a.d", "a.o: a.c b.h\n");
+    EXPECT_TRUE(isUpToDate());
+    file("a.c", t + 1);
+    log.events.clear();
+    EXPECT_FALSE(isUpToDate());
+    ASSERT_EQ(log.events.size(), 1);
+    EXPECT_TRUE(log.events[0].startsWith("message: " + base() + "/a.c ("));
+}
+
 TEST_F(UpToDateCheckTest, OutputsAreLookedAtAfresh) {
     // Input times are kept for the check's life; an output rewritten meanwhile is seen.
     QString object = file("a.o", t);
