@@ -3,12 +3,17 @@
 #include <QDateTime>
 #include <QFile>
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <time.h>
 
 FileTime FileTime::of(const QString &path) {
+    return of(AT_FDCWD, QFile::encodeName(path).constData());
+}
+
+FileTime FileTime::of(int directory, const char *path) {
     struct stat info;
-    if (::stat(QFile::encodeName(path).constData(), &info) != 0)
+    if (::fstatat(directory, path, &info, 0) != 0)
         return {};
     return {true, qint64(info.st_mtim.tv_sec), qint32(info.st_mtim.tv_nsec)};
 }

@@ -14,6 +14,9 @@ struct FileTime {
 
     // The time of the file at `path` (symbolic links followed); absent when it cannot be read.
     static FileTime of(const QString &path);
+    // The time of `path` taken from the open directory `directory` when relative (AT_FDCWD for
+    // the working directory).
+    static FileTime of(int directory, const char *path);
     static FileTime now();
 
     bool isLaterThan(const FileTime &other) const;
