@@ -8,7 +8,14 @@
 #include <time.h>
 
 FileTime FileTime::of(const QString &path) {
-    return of(AT_FDCWD, QFile::encodeName(path).constData());
+    return of(AT_FDCWD, systemName(path).constData());
+}
+
+QByteArray FileTime::systemName(const QString &path) {
+    for (QChar c : path)
+        if (c.unicode() >= 0x80)
+            return QFile::encodeName(path);
+    return path.toLatin1();
 }
 
 FileTime FileTime::of(int directory, const char *path) {

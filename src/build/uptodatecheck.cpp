@@ -48,7 +48,7 @@ std::pair<int, const char *> UpToDateCheck::placeOf(const QByteArray &name) cons
 }
 
 FileTime UpToDateCheck::timeOf(const QString &path) const {
-    const QByteArray name = QFile::encodeName(path);
+    const QByteArray name = FileTime::systemName(path);
     const auto [directory, below] = placeOf(name);
     return FileTime::of(directory, below);
 }
@@ -65,7 +65,7 @@ void UpToDateCheck::setBaseDirectory(const QString &directory) {
     closeBaseDirectory();
     m_basePrefix.clear();
     if (!directory.isEmpty()) {
-        m_basePrefix = QFile::encodeName(directory);
+        m_basePrefix = FileTime::systemName(directory);
         if (!m_basePrefix.endsWith('/'))
             m_basePrefix += '/';
     }
@@ -155,7 +155,7 @@ bool UpToDateCheck::isObjectUpToDate(const QString &target, const QString &sourc
         bool found = false;
         try {
             if (m_dependencies) {
-                const QByteArray name = QFile::encodeName(path);
+                const QByteArray name = FileTime::systemName(path);
                 const auto [directory, below] = placeOf(name);
                 std::optional<QList<quint32>> cached =
                     m_dependencies->inputsOf(path, directory, below);

@@ -81,6 +81,19 @@ TEST_F(UpToDateCheckTest, SubSecondTimesCountWhenBothHaveThem) {
     EXPECT_FALSE(same.isLaterThan(same));
 }
 
+TEST_F(UpToDateCheckTest, NonAsciiNamesAreLookedUpAsTheSystemNamesThem) {
+    const QString name = QString::fromUtf8("\u00fc\u20ac.c");
+    QString object = file("a.o", t);
+    file(name.toStdString(), t);
+    UpToDateCheck check(&log);
+    check.setBaseDirectory(base());
+    EXPECT_TRUE(check.isUpToDate(object, {name}));
+    EXPECT_TRUE(log.events.isEmpty());
+    const char16_t lone[] = {u'a', 0xD800, u'.', u'c', 0};
+    for (const QString &path : {name, QString::fromUtf16(lone), QString("a.c"), QString()})
+        EXPECT_EQ(FileTime::systemName(path), QFile::encodeName(path));
+}
+
 TEST_F(UpToDateCheckTest, InputProducedInThisBuildIsNewer) {
     QString exe = file("app.elf", t);
     QString object = file("a.o", t);
