@@ -42,9 +42,10 @@ bool readNumbers(QDataStream &in, QByteArray &buffer, QList<quint32> &numbers) {
 
 } // namespace
 
-std::optional<QList<quint32>> DependencyCache::inputsOf(const QString &path) {
+std::optional<QList<quint32>> DependencyCache::inputsOf(const QString &path, int directory,
+                                                        const char *name) {
     struct stat info;
-    if (::stat(QFile::encodeName(path).constData(), &info) != 0)
+    if (::fstatat(directory, name, &info, 0) != 0)
         return std::nullopt;
     const Entry key{
         qint64(info.st_mtim.tv_sec), qint32(info.st_mtim.tv_nsec), qint64(info.st_size), {}};

@@ -15,7 +15,9 @@ public:
     // The inputs the dependency file at `path` names, as indexes for name(), from the cache
     // while the file is unchanged, read again otherwise. Nothing when the file does not exist;
     // throws HException as DependencyFile::read does.
-    std::optional<QList<quint32>> inputsOf(const QString &path);
+    // The file's time and size are looked at as `name` in the open `directory` (AT_FDCWD: the
+    // working directory), the same file as `path`, which names it for the cache and the reading.
+    std::optional<QList<quint32>> inputsOf(const QString &path, int directory, const char *name);
     // An input by its index, which holds for the life of the cache: headers shared by many
     // objects are one name, looked up by number.
     const QString &name(quint32 index) const { return m_names.at(index); }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 #include <QtGlobal>
 
@@ -14,7 +15,13 @@ struct FileTime {
 
     // The time of the file at `path` (symbolic links followed); absent when it cannot be read.
     static FileTime of(const QString &path);
+    // The time of `path` taken from the open directory `directory` when relative (AT_FDCWD for
+    // the working directory).
+    static FileTime of(int directory, const char *path);
     static FileTime now();
+    // `path` as the system names it (QFile::encodeName); an ASCII path, the usual case, is
+    // its own bytes, which the general conversion takes several times as long to find.
+    static QByteArray systemName(const QString &path);
 
     bool isLaterThan(const FileTime &other) const;
     bool operator==(const FileTime &other) const = default;

@@ -7,6 +7,8 @@
 #include <QStringList>
 
 #include <optional>
+#include <span>
+#include <utility>
 #include <vector>
 
 class Builder;
@@ -23,6 +25,9 @@ class UpToDateCheck {
 public:
     // Reasons go to `log`; a null log makes the check quiet. `produced` may be null.
     explicit UpToDateCheck(Builder *log = nullptr, const ProducedFiles *produced = nullptr);
+    ~UpToDateCheck();
+    UpToDateCheck(UpToDateCheck &&other) noexcept;
+    UpToDateCheck &operator=(UpToDateCheck &&other) = delete;
 
     // Relative inputs are taken from this directory (the step's working directory).
     void setBaseDirectory(const QString &directory);
@@ -44,8 +49,14 @@ private:
     // Whether `target` is current with respect to `inputs` and the headers of the dependency
     // cache numbered `headers`.
     bool isCurrent(const QString &target, const FileTime &targetTime, const QStringList &inputs,
-                   const QList<quint32> &headers = {}) const;
+                   std::span<const quint32> headers = {}) const;
     QString resolve(const QString &path) const;
+    // Where the system is to look up a resolved path: in the open base directory, the name
+    // below it, when the path lies in it (the kernel then walks those names only, not the
+    // whole path from the root); else AT_FDCWD and the whole name, which `name` keeps.
+    std::pair<int, const char *> placeOf(const QByteArray &name) const;
+    FileTime timeOf(const QString &path) const;
+    void closeBaseDirectory();
     FileTime inputTime(const QString &input) const;
     FileTime headerTime(quint32 index) const;
     void say(const QString &text) const;
@@ -54,6 +65,9 @@ private:
     const ProducedFiles *m_produced;
     DependencyCache *m_dependencies = nullptr;
     QString m_baseDirectory;
+    QByteArray m_basePrefix; // the base directory as the system names it, with a final '/'
+    static constexpr int kNotOpened = -2;
+    mutable int m_baseFd = kNotOpened; // -1 when the base directory could not be opened
     bool m_alwaysRebuild = false;
     mutable QHash<QString, FileTime> m_inputTimes; // by the name the input was given
     // By the dependency cache's number: a build with nothing to do asks for every header of

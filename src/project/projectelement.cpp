@@ -5,6 +5,7 @@
 #include "project/propertyresolver.h"
 
 #include <set>
+#include <typeinfo>
 
 namespace {
 
@@ -30,10 +31,14 @@ const char *ProjectElement::tagOfKind(Kind kind) {
 }
 
 ProjectElement *ProjectElement::from(XMLNode *node) {
-    return dynamic_cast<ProjectElement *>(node);
+    return const_cast<ProjectElement *>(from(static_cast<const XMLNode *>(node)));
 }
 
 const ProjectElement *ProjectElement::from(const XMLNode *node) {
+    // Nearly every node asked about is a project element itself: comparing the type is a
+    // fraction of a dynamic_cast, which a build with nothing to do makes 13,000 times.
+    if (node && typeid(*node) == typeid(ProjectElement))
+        return static_cast<const ProjectElement *>(node);
     return dynamic_cast<const ProjectElement *>(node);
 }
 

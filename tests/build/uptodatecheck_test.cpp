@@ -81,6 +81,19 @@ TEST_F(UpToDateCheckTest, SubSecondTimesCountWhenBothHaveThem) {
     EXPECT_FALSE(same.isLaterThan(same));
 }
 
+TEST_F(UpToDateCheckTest, NonAsciiNamesAreLookedUpAsTheSystemNamesThem) {
+    const QString name = QString::fromUtf8("\u00fc\u20ac.c");
+    QString object = file("a.o", t);
+    file(name.toStdString(), t);
+    UpToDateCheck check(&log);
+    check.setBaseDirectory(base());
+    EXPECT_TRUE(check.isUpToDate(object, {name}));
+    EXPECT_TRUE(log.events.isEmpty());
+    const char16_t lone[] = {u'a', 0xD800, u'.', u'c', 0};
+    for (const QString &path : {name, QString::fromUtf16(lone), QString("a.c"), QString()})
+        EXPECT_EQ(FileTime::systemName(path), QFile::encodeName(path));
+}
+
 TEST_F(UpToDateCheckTest, InputProducedInThisBuildIsNewer) {
     QString exe = file("app.elf", t);
     QString object = file("a.o", t);
@@ -219,6 +232,30 @@ TEST_F(UpToDateCheckTest, DependencyCacheKeepsEachEntrysHeadersWhenNamesGoOutOfU
     EXPECT_FALSE(check("x.o", "x.c", "x.d"));
     ASSERT_EQ(log.events.size(), 1);
     EXPECT_TRUE(log.events[0].startsWith("message: x.h (")) << log.events[0].toStdString();
+}
+
+TEST_F(UpToDateCheckTest, OnlyTheSourceNamedFirstIsSkippedAmongTheCachedHeaders) {
+    QString object = file("a.o", t);
+    file("a.c", t);
+    file("b.h", t + 1);
+    auto isUpToDate = [&] {
+        DependencyCache cache;
+        UpToDateCheck check(&log);
+        check.setBaseDirectory(base());
+        check.setDependencyCache(&cache);
+        return check.isObjectUpToDate(object, base() + "/a.c", "a.d");
+    };
+    // A header named before the source is still looked at.
+    write("a.d", "a.o: b.h a.c\n");
+    EXPECT_FALSE(isUpToDate());
+    file("b.h", t);
+    write("a.d", "a.o: a.c b.h\n");
+    EXPECT_TRUE(isUpToDate());
+    file("a.c", t + 1);
+    log.events.clear();
+    EXPECT_FALSE(isUpToDate());
+    ASSERT_EQ(log.events.size(), 1);
+    EXPECT_TRUE(log.events[0].startsWith("message: " + base() + "/a.c ("));
 }
 
 TEST_F(UpToDateCheckTest, OutputsAreLookedAtAfresh) {
