@@ -3,10 +3,10 @@
 // processes are taken away before the first input, so that no input can touch the machine;
 // everything else (byte images, packing, the Qt binding's conversions, builds without a
 // solution, breakpoints and debug expressions) runs as scripts would use it.
+#include "budgetcontext.h"
 #include "debug/memoryimagetarget.h"
 #include "debug/standarddebugger.h"
 #include "script/escontext.h"
-#include "script/esexception.h"
 #include "script/esobject.h"
 #include "scripthost/headlessscriptenvironment.h"
 
@@ -19,12 +19,6 @@
 #include <cstdlib>
 
 namespace {
-
-class BudgetContext : public ESContext {
-public:
-    bool carryOnExecuting() override { return ++m_steps < 20000; }
-    long m_steps = 0;
-};
 
 // Every host method that takes a path or starts a program.
 const char kUnsafe[] =
@@ -86,16 +80,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     context.setCollectionStress(true);
     host.environment.installHostObjects(context);
     removeUnsafeMethods(context);
-    context.m_steps = 0;
-    QString source = QString::fromUtf8(reinterpret_cast<const char *>(data), qsizetype(size));
-    try {
-        ESCompletion completion = context.evaluate(QStringLiteral("fuzz.js"), source);
-        if (completion.type == ESCompletion::Normal)
-            context.toText(completion.value);
-    } catch (const ESException &) {
-        // Converting the result can raise a script error.
-    } catch (const ESFatalError &) {
-        // Stack, memory and code-size limits.
-    }
+    context.run(data, size);
     return 0;
 }
