@@ -378,3 +378,77 @@ TEST_F(BuildEngineTest, StagingCopiesWhatIsOutOfDateAndNeverOntoASource) {
 }
 
 } // namespace
+
+namespace {
+
+// A driver that also links: without -c it writes the program and runs the -patch command.
+constexpr const char *kLinkingDriver = R"sh(#!/bin/sh
+while [ $# -gt 0 ]; do
+    case "$1" in
+    -depend) dep=$2; shift ;;
+    -c) src=$2; shift ;;
+    -o) out=$2; shift ;;
+    -patch) patch=$2; shift ;;
+    esac
+    shift
+done
+if [ -z "$src" ]; then echo link >> steps.log; echo linked > "$out"; exec sh -c "${patch:-:}"; fi
+echo "compile $(basename "$src")" >> steps.log
+cat "$src" > "$out"
+echo "$out: $src" > "$dep"
+)sh";
+
+class UserStepsTest : public BuildEngineTest {
+protected:
+    UserStepsTest() {
+        ::chmod(write("bin/cc", kLinkingDriver).c_str(), 0755);
+        write("board.ld", "\n");
+        write("a.c", "int a;\n");
+        write("b.c", "int b;\n");
+        // Every user command logs its name to steps.log through this script; an external
+        // link command writes its target as well.
+        write("step.sh", "echo \"$1\" >> \"$(dirname \"$0\")/steps.log\"\n"
+                         "[ -z \"$2\" ] || echo linked > \"$2\"\n");
+    }
+    // An Executable linked with the manual script; `attributes` add to its configuration.
+    void executable(const std::string &attributes) {
+        load("  <project Name=\"App\">\n    <configuration Name=\"Common\" "
+             "project_type=\"Executable\" build_intermediate_directory=\"obj\" "
+             "link_use_linker_script_file=\"Yes\" link_linker_script_file=\"board.ld\" " +
+             attributes + " />\n" + file("a.c") + file("b.c") + "  </project>\n");
+    }
+    // One worker, so that the steps log in a fixed order.
+    BuildResult build(BuildRequest::Kind kind = BuildRequest::Kind::Build) {
+        return run(kind, {}, false, 1);
+    }
+    // The steps logged since the last call, one a line.
+    std::string steps() {
+        QFile log(QString::fromStdString(path("steps.log")));
+        std::string result;
+        if (log.open(QIODevice::ReadOnly))
+            result = log.readAll().toStdString();
+        log.remove();
+        return result;
+    }
+};
+
+TEST_F(UserStepsTest, AChangedPatchCommandRelinks) {
+    // The built-in driver and an external link command: the patch runs with the link in both.
+    for (const std::string link :
+         {"", "external_link_command=\"sh step.sh link $(TargetPath)\" "}) {
+        SCOPED_TRACE(link);
+        executable(link + "linker_patch_build_command=\"sh step.sh patch-A\"");
+        EXPECT_EQ(build(BuildRequest::Kind::Rebuild), BuildSomething);
+        EXPECT_EQ(steps(), "compile a.c\ncompile b.c\nlink\npatch-A\n");
+        EXPECT_EQ(build(), BuildNothing);
+
+        executable(link + "linker_patch_build_command=\"sh step.sh patch-B\"");
+        EXPECT_EQ(build(BuildRequest::Kind::IsUpToDate), BuildSomething);
+        EXPECT_EQ(build(), BuildSomething);
+        EXPECT_EQ(steps(), "link\npatch-B\n");
+        EXPECT_EQ(build(), BuildNothing);
+        EXPECT_EQ(steps(), "");
+    }
+}
+
+} // namespace
