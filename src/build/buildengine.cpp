@@ -160,6 +160,15 @@ QString cleanAbsolute(const QString &path) {
     return QDir::cleanPath(QFileInfo(path).absoluteFilePath());
 }
 
+// For make files: a user command that runs after `span` steps when one of them ran (or
+// always).
+void runsAfter(StepPlan &step, bool always, std::size_t span) {
+    if (!always) {
+        step.trigger = StepPlan::Trigger::AfterRan;
+        step.triggerSpan = int(span);
+    }
+}
+
 } // namespace
 
 struct BuildEngine::Private {
@@ -237,6 +246,9 @@ struct BuildEngine::Private {
                                         const QString &description, const QString &output = {},
                                         const MacroMap *map = nullptr);
     UpToDateCheck check(bool alwaysRebuild) const;
+    // Export mode: the user command collected at `index` goes first when any step collected
+    // since is due.
+    void coverSince(std::optional<std::size_t> index);
 };
 
 std::vector<const ProjectElement *> BuildEngine::Private::projects() const {
@@ -317,6 +329,13 @@ UpToDateCheck BuildEngine::Private::check(bool alwaysRebuild) const {
     UpToDateCheck result(mode == Mode::Run ? log : nullptr, &produced);
     result.setAlwaysRebuild(alwaysRebuild);
     return result;
+}
+
+void BuildEngine::Private::coverSince(std::optional<std::size_t> index) {
+    if (mode == Mode::Export && index) {
+        exported[*index].trigger = StepPlan::Trigger::BeforeDue;
+        exported[*index].triggerSpan = int(exported.size() - *index - 1);
+    }
 }
 
 bool BuildEngine::Private::writeGenerated(const StepPlan &step) {
@@ -613,18 +632,27 @@ bool BuildEngine::Private::buildCompiled(const ProjectElement &project, const No
         dependencies.save(dependencyCache);
     if (type == "Object file") {
         linkableOutputs.insert(name, objectFiles);
+        const std::size_t start = exported.size();
         bool ok = true;
         if (std::optional<StepPlan> pre =
                 userCommand(values, "pre_build_command", QStringLiteral("Pre-build command ")))
-            if (values.raw("pre_build_command_control") == "Always Run" || !compiles.empty())
+            if (values.raw("pre_build_command_control") == "Always Run" || !compiles.empty()) {
+                if (values.raw("pre_build_command_control") != "Always Run") {
+                    pre->trigger = StepPlan::Trigger::BeforeDue;
+                    pre->triggerSpan = int(compiles.size());
+                }
                 ok = mode == Mode::Check || runStep(std::move(*pre));
+            }
         ran = !compiles.empty();
         ok = ok && runSteps(std::move(compiles));
         if (ok)
             if (std::optional<StepPlan> post = userCommand(values, "post_build_command",
                                                            QStringLiteral("Post-build command ")))
-                if (values.raw("post_build_command_control") == "Always Run" || ran)
+                if (values.raw("post_build_command_control") == "Always Run" || ran) {
+                    runsAfter(*post, values.raw("post_build_command_control") == "Always Run",
+                              exported.size() - start);
                     ok = mode == Mode::Check || runStep(std::move(*post));
+                }
         return ok;
     }
 
@@ -659,28 +687,40 @@ bool BuildEngine::Private::buildCompiled(const ProjectElement &project, const No
                           postLinkOutput, &postLinkMacros)
             : userCommand(values, "archive_post_build_command",
                           QStringLiteral("Post-archive command "));
+    // What the post-link command writes it makes from the program.
+    if (postLink && !postLink->outputs.isEmpty())
+        postLink->inputs << link.output;
     const bool postLinkDue =
         postLink && !postLinkOutput.isEmpty() && executable &&
         !UpToDateCheck(nullptr, &produced).isUpToDate(postLinkOutput, {link.output});
     const bool required = linking || postLinkDue;
 
+    const std::size_t start = exported.size();
+    std::optional<std::size_t> preBuild;
     if (std::optional<StepPlan> pre =
             userCommand(values, "pre_build_command", QStringLiteral("Pre-build command ")))
-        if (values.raw("pre_build_command_control") == "Always Run" || required)
+        if (values.raw("pre_build_command_control") == "Always Run" || required) {
+            if (values.raw("pre_build_command_control") != "Always Run")
+                preBuild = exported.size();
             if (mode != Mode::Check && !runStep(std::move(*pre)))
                 return false;
+        }
     ran = !compiles.empty();
     if (!runSteps(std::move(compiles)))
         return false;
 
+    const std::size_t linkStart = exported.size();
     if (linking) {
         if (mode == Mode::Run && !LinkPlanner::prepare(link, name, *log))
             return false;
+        std::optional<std::size_t> preLinkAt;
         if (executable)
-            if (std::optional<StepPlan> preLink = userCommand(values, "linker_pre_build_command",
-                                                              QStringLiteral("Pre-link command ")))
+            if (std::optional<StepPlan> preLink = userCommand(
+                    values, "linker_pre_build_command", QStringLiteral("Pre-link command "))) {
+                preLinkAt = exported.size();
                 if (!runStep(std::move(*preLink)))
                     return false;
+            }
         UpToDateCheck steps = check(values.yes("build_always_rebuild"));
         for (const StepPlan &step : link.steps) {
             // A step without outputs (a user command among the steps) runs with the link; one
@@ -699,20 +739,27 @@ bool BuildEngine::Private::buildCompiled(const ProjectElement &project, const No
                 return false;
             ran = true;
         }
+        coverSince(preLinkAt);
     } else if (mode == Mode::Run) {
         log->message(UpToDateCheck::upToDateText(link.output));
     }
     if (postLink && (linking || postLinkDue)) {
+        if (postLink->outputs.isEmpty())
+            runsAfter(*postLink, false, exported.size() - linkStart);
         if (!runStep(std::move(*postLink)))
             return false;
         ran = true;
     }
+    coverSince(preBuild);
 
     if (std::optional<StepPlan> post =
             userCommand(values, "post_build_command", QStringLiteral("Post-build command ")))
-        if (values.raw("post_build_command_control") == "Always Run" || ran)
+        if (values.raw("post_build_command_control") == "Always Run" || ran) {
+            runsAfter(*post, values.raw("post_build_command_control") == "Always Run",
+                      exported.size() - start);
             if (mode != Mode::Check && !runStep(std::move(*post)))
                 return false;
+        }
     return true;
 }
 
@@ -745,11 +792,14 @@ bool BuildEngine::Private::buildStaged(const ProjectElement &project, bool &ran)
     if (due.empty())
         return true;
     ran = true;
+    const std::size_t start = exported.size();
     if (!runSteps(std::move(due)))
         return false;
-    for (StepPlan &step : plan.finishing)
+    for (StepPlan &step : plan.finishing) {
+        runsAfter(step, false, exported.size() - start);
         if (!writeGenerated(step) || !runStep(std::move(step)))
             return false;
+    }
     return true;
 }
 

@@ -1,5 +1,8 @@
 #include "build/buildengine.h"
 
+#include "build/makefilewriter.h"
+
+#include "crosstool.h"
 #include "project/builtinproperties.h"
 #include "project/macroexpander.h"
 #include "project/nodemacros.h"
@@ -11,6 +14,7 @@
 #include <QDirIterator>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QProcess>
 #include <QThread>
 
 #include <gtest/gtest.h>
@@ -414,7 +418,8 @@ protected:
     void executable(const std::string &attributes) {
         load("  <project Name=\"App\">\n    <configuration Name=\"Common\" "
              "project_type=\"Executable\" build_intermediate_directory=\"obj\" "
-             "link_use_linker_script_file=\"Yes\" link_linker_script_file=\"board.ld\" " +
+             "link_use_linker_script_file=\"Yes\" link_linker_script_file=\"board.ld\" "
+             "linker_map_file=\"No\" " +
              attributes + " />\n" + file("a.c") + file("b.c") + "  </project>\n");
     }
     // One worker, so that the steps log in a fixed order.
@@ -448,6 +453,92 @@ TEST_F(UserStepsTest, AChangedPatchCommandRelinks) {
         EXPECT_EQ(steps(), "link\npatch-B\n");
         EXPECT_EQ(build(), BuildNothing);
         EXPECT_EQ(steps(), "");
+    }
+}
+
+// The user steps of a project, in a make file of its build: make runs the same commands in
+// the same order and under the same conditions as the engine, and "make -q" agrees with it.
+TEST_F(UserStepsTest, AnExportedMakefileRunsTheUserStepsInTheEngineOrder) {
+    REQUIRE_TOOL("make", "make");
+    const std::string commands =
+        "pre_build_command=\"sh step.sh pre-build\" "
+        "compile_pre_build_command=\"sh step.sh pre-compile-$(InputName)\" "
+        "compile_post_build_command=\"sh step.sh post-compile-$(InputName)\" "
+        "linker_pre_build_command=\"sh step.sh pre-link\" "
+        "linker_patch_build_command=\"sh step.sh patch\" "
+        "post_build_command=\"sh step.sh post-build\" ";
+    // The built-in driver with a post-link command that makes nothing; an external link with
+    // one that writes a file of its own.
+    const std::string builtIn = commands + "linker_post_build_command=\"sh step.sh post-link\"";
+    const std::string external =
+        commands + "external_link_command=\"sh step.sh link $(TargetPath)\" "
+                   "linker_post_build_command=\"sh step.sh post-link $(PostLinkOutputFilePath)\" "
+                   "linker_post_build_command_output_file=\"$(OutDir)/app.bin\"";
+    const std::string all = "pre-build\npre-compile-a\ncompile a.c\npost-compile-a\n"
+                            "pre-compile-b\ncompile b.c\npost-compile-b\n"
+                            "pre-link\nlink\npatch\npost-link\npost-build\n";
+    const std::string relink = "pre-build\npre-compile-b\ncompile b.c\npost-compile-b\n"
+                               "pre-link\nlink\npatch\npost-link\npost-build\n";
+    const auto make = [&](const QStringList &arguments) {
+        QProcess process;
+        process.setWorkingDirectory(m_dir.path());
+        process.start("make", QStringList{"-s", "-f", "app.mak"} + arguments);
+        process.waitForFinished(60000);
+        const QByteArray output = process.readAll();
+        EXPECT_EQ(process.exitStatus(), QProcess::NormalExit) << output.toStdString();
+        return process.exitCode();
+    };
+    for (const std::string &attributes : {builtIn, external}) {
+        SCOPED_TRACE(attributes);
+        executable(attributes);
+        EXPECT_EQ(build(BuildRequest::Kind::Rebuild), BuildSomething);
+        EXPECT_EQ(steps(), all);
+        EXPECT_EQ(build(), BuildNothing);
+        touch("b.c");
+        EXPECT_EQ(build(), BuildSomething);
+        EXPECT_EQ(steps(), relink);
+
+        RecordingBuilder log;
+        BuildRequest request;
+        request.configuration = "Debug";
+        const std::vector<StepPlan> plans =
+            BuildEngine(*m_system.solution(), m_registry, m_macros).exportSteps(request, log);
+        ASSERT_FALSE(plans.empty()) << log.events.join('\n').toStdString();
+        MakefileWriter::write(QString::fromStdString(path("app.mak")), plans, m_dir.path());
+        EXPECT_EQ(make({"-q"}), 0);
+        EXPECT_EQ(make({}), 0);
+        EXPECT_EQ(steps(), ""); // nothing to do: no user step either
+        touch("b.c");
+        EXPECT_EQ(make({"-q"}), 1);
+        EXPECT_EQ(steps(), "");
+        EXPECT_EQ(make({}), 0);
+        EXPECT_EQ(steps(), relink);
+        EXPECT_EQ(build(), BuildNothing);
+        EXPECT_EQ(build(BuildRequest::Kind::Clean), BuildSomething);
+        EXPECT_EQ(make({}), 0);
+        EXPECT_EQ(steps(), all);
+        EXPECT_EQ(build(), BuildNothing);
+        // In parallel the compiles may interleave, never the commands around the project's.
+        EXPECT_EQ(build(BuildRequest::Kind::Clean), BuildSomething);
+        EXPECT_EQ(make({"-j4"}), 0);
+        const std::string parallel = steps();
+        EXPECT_EQ(parallel.size(), all.size());
+        EXPECT_EQ(parallel.rfind("pre-build\n", 0), 0u) << parallel;
+        EXPECT_TRUE(parallel.ends_with("\npre-link\nlink\npatch\npost-link\npost-build\n"))
+            << parallel;
+        // A pre- and post-build command that always run do so with nothing else to do.
+        executable(attributes + " pre_build_command_control=\"Always Run\" "
+                                "post_build_command_control=\"Always Run\"");
+        EXPECT_EQ(build(), BuildSomething);
+        EXPECT_EQ(steps(), "pre-build\npost-build\n");
+        MakefileWriter::write(
+            QString::fromStdString(path("app.mak")),
+            BuildEngine(*m_system.solution(), m_registry, m_macros).exportSteps(request, log),
+            m_dir.path());
+        EXPECT_EQ(make({"-q"}), 0);
+        EXPECT_EQ(make({}), 0);
+        EXPECT_EQ(steps(), "pre-build\npost-build\n");
+        EXPECT_EQ(build(BuildRequest::Kind::Clean), BuildSomething);
     }
 }
 
