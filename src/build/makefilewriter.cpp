@@ -154,7 +154,7 @@ QByteArray MakefileWriter::text(const std::vector<StepPlan> &plans, const QStrin
         // A file written for the step that is not among its inputs is needed all the same.
         for (const GeneratedFile &file : plan.generatedFiles)
             if (const QString generated = name(directory, file.path);
-                !isPhony && !prerequisites.contains(generated))
+                !prerequisites.contains(generated))
                 orderOnly[i] << generated;
         if (!orderOnly[i].isEmpty())
             rule += QStringLiteral(" | ") + orderOnly[i].join(u' ');
@@ -176,8 +176,11 @@ QByteArray MakefileWriter::text(const std::vector<StepPlan> &plans, const QStrin
                     if (orderOnly[j].contains(targets[i].first()))
                         for (const QString &output : plans[j].outputs)
                             due << StepPlan::shellQuote(spelled(directoryOf(plans[j]), output));
-                rule += QStringLiteral("\t@$(out-of-date) ") + recipeText(due.join(u' ')) +
-                        QStringLiteral(" || ( echo ") + recipeText(run) + QStringLiteral(" )\n");
+                // Covering no file, it is never due (a make without targets would ask about all).
+                if (!due.isEmpty())
+                    rule += QStringLiteral("\t@$(out-of-date) ") + recipeText(due.join(u' ')) +
+                            QStringLiteral(" || ( echo ") + recipeText(run) +
+                            QStringLiteral(" )\n");
             }
             rules << rule + QStringLiteral("endif\n");
             continue;

@@ -116,4 +116,23 @@ TEST_F(MakefileWriterTest, MakeBuildsAndChecksTheSameOutputs) {
     EXPECT_EQ(make({"-q", "obj/a.o", "app"}), 0);
 }
 
+// The files the build writes for its steps are rules of their own, so that make can write
+// them again after a clean: byte for byte, whatever they hold and however long.
+TEST_F(MakefileWriterTest, GeneratedFilesAreWrittenAgainWhenMissing) {
+    REQUIRE_TOOL("make", "make");
+    QByteArray odd = "it's $HOME and %s and \\n, \"quoted\"\n\ttab\n\nno line break at the end";
+    QByteArray lines;
+    for (int i = 0; i < 5000; ++i)
+        lines += "obj/some/longer/path/name/object" + QByteArray::number(i) + ".o\n";
+    std::vector<StepPlan> steps = plans();
+    steps[1].generatedFiles = {{"obj/odd.txt", odd, {}}, {"list.ind", lines, {}}};
+    steps[1].inputs << "list.ind";
+    steps[2].generatedFiles = {{"sub/empty", {}, {}}};
+    MakefileWriter::write(QString::fromStdString(path("build.mak")), steps, m_dir.path());
+    ASSERT_EQ(make({}), 0) << m_output.toStdString();
+    EXPECT_EQ(readFileBytes(path("obj/odd.txt")), odd.toStdString());
+    EXPECT_EQ(readFileBytes(path("list.ind")), lines.toStdString());
+    EXPECT_EQ(readFileBytes(path("src/sub/empty")), ""); // in the step's own directory
+}
+
 } // namespace
