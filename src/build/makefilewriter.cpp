@@ -52,6 +52,12 @@ constexpr char kDefinitions[] = "this-makefile := $(lastword $(MAKEFILE_LIST))\n
 } // namespace
 
 QString MakefileWriter::escapeName(const QString &name) {
+    // Make reads these in a rule line whatever is done to them: a recipe, an order-only
+    // list, a variable, a pattern, the next line.
+    for (QChar c : name)
+        if (QStringView(u";|=%\n\r").contains(c))
+            throw HException("cannot export a file name make cannot read: " +
+                             name.left(200).toStdString());
     QString result;
     result.reserve(name.size());
     for (QChar c : name) {

@@ -23,6 +23,7 @@ public:
     static void write(const QString &path, const std::vector<StepPlan> &plans,
                       const QString &makeDirectory);
 
-    // A file name as make reads it in a rule: blanks, "#", ":" and "$" escaped.
+    // A file name as make reads it in a rule: blanks, "#", ":" and "$" escaped. Throws
+    // HException for a name make cannot carry (";", "|", "=", "%" or a line break in it).
     static QString escapeName(const QString &name);
 };

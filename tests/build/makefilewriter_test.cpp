@@ -81,6 +81,8 @@ TEST_F(MakefileWriterTest, RulesReadAsWritten) {
                               " && WHERE=post.txt sh -c 'echo done > $$WHERE'\nendif\n"));
     EXPECT_TRUE(text.endsWith("\n-include obj/a.o.d\n"));
     EXPECT_EQ(MakefileWriter::escapeName("a b#c:d$e"), "a\\ b\\#c\\:d$$e");
+    for (const char *unreadable : {"a;b.c", "a|b.c", "a=b.c", "a%b.c", "a\nb.c"})
+        EXPECT_THROW(MakefileWriter::escapeName(unreadable), HException) << unreadable;
 
     // An object the compile command names by its absolute path is spelled so in every rule,
     // as the compiler writes it in the dependency file.
