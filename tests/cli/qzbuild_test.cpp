@@ -216,6 +216,12 @@ TEST_F(QzbuildExport, RefusesBadRequestsWithoutWriting) {
         {{solution, "-config", "Debug", "-export-compile-commands", "-frobnicate"},
          "unknown option -frobnicate"},
         {{solution, "-config"}, "-config needs a value"},
+        // An empty value is none, not every project nor a build instead of an export.
+        {{solution, "-config", "Debug", "-project", "", "-export-compile-commands"},
+         "-project needs a value"},
+        {{solution, "-config", "Debug", "-export-makefile", ""}, "-export-makefile needs a value"},
+        {{solution, "-config", "Debug", "-export-compile-commands", ""},
+         "-export-compile-commands needs a value"},
         {{solution, "-config", "Debug", "-D", "=1", "-export-compile-commands"},
          "-D needs NAME=VALUE, not \"=1\""},
         {{solution, "other.qzProject", "-config", "Debug", "-export-compile-commands"},

@@ -93,8 +93,9 @@ BuildArguments parse(const std::vector<std::string> &words) {
     BuildArguments arguments;
     for (std::size_t at = 0; at < words.size(); ++at) {
         const std::string &word = words[at];
+        // An empty value is none: "-project ''" must not build every project.
         auto operand = [&]() -> const std::string & {
-            if (at + 1 >= words.size())
+            if (at + 1 >= words.size() || words[at + 1].empty())
                 throw Failure(word + " needs a value");
             return words[++at];
         };
@@ -137,7 +138,7 @@ BuildArguments parse(const std::vector<std::string> &words) {
             // solution.
             if (at + 1 < words.size() && words[at + 1].rfind('-', 0) != 0 &&
                 !isSolutionName(words[at + 1]))
-                arguments.compileCommandsFile = words[++at];
+                arguments.compileCommandsFile = operand();
         } else if (word.rfind('-', 0) == 0) {
             throw Failure("unknown option " + word);
         } else if (arguments.solution.empty()) {
