@@ -249,6 +249,9 @@ struct BuildEngine::Private {
     // Export mode: the user command collected at `index` goes first when any step collected
     // since is due.
     void coverSince(std::optional<std::size_t> index);
+    // Whether an output of the step is a source of the solution, which it would overwrite;
+    // logged as an error.
+    bool writesSource(const StepPlan &step);
 };
 
 std::vector<const ProjectElement *> BuildEngine::Private::projects() const {
@@ -329,6 +332,18 @@ UpToDateCheck BuildEngine::Private::check(bool alwaysRebuild) const {
     UpToDateCheck result(mode == Mode::Run ? log : nullptr, &produced);
     result.setAlwaysRebuild(alwaysRebuild);
     return result;
+}
+
+bool BuildEngine::Private::writesSource(const StepPlan &step) {
+    for (const QString &output : step.outputs) {
+        const QString path = QDir::cleanPath(QDir(step.workingDirectory).absoluteFilePath(output));
+        if (StagePlanner::isSource(solutionSources(), path)) {
+            log->error(QStringLiteral("Output file ") + path +
+                       QStringLiteral(" is a source file of the project"));
+            return true;
+        }
+    }
+    return false;
 }
 
 void BuildEngine::Private::coverSince(std::optional<std::size_t> index) {
@@ -735,7 +750,7 @@ bool BuildEngine::Private::buildCompiled(const ProjectElement &project, const No
                     log->message(UpToDateCheck::upToDateText(step.outputs.first()));
                 continue;
             }
-            if (!writeGenerated(step) || !runStep(step))
+            if (writesSource(step) || !writeGenerated(step) || !runStep(step))
                 return false;
             ran = true;
         }
@@ -746,7 +761,7 @@ bool BuildEngine::Private::buildCompiled(const ProjectElement &project, const No
     if (postLink && (linking || postLinkDue)) {
         if (postLink->outputs.isEmpty())
             runsAfter(*postLink, false, exported.size() - linkStart);
-        if (!runStep(std::move(*postLink)))
+        if (writesSource(*postLink) || !runStep(std::move(*postLink)))
             return false;
         ran = true;
     }

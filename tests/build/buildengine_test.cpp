@@ -542,4 +542,22 @@ TEST_F(UserStepsTest, AnExportedMakefileRunsTheUserStepsInTheEngineOrder) {
     }
 }
 
+// A program or post-link output named like a source would overwrite it.
+TEST_F(UserStepsTest, ALinkNeverWritesOverASource) {
+    for (const std::string attributes :
+         {"build_output_file_name=\"b.c\"",
+          "linker_post_build_command=\"sh step.sh post-link $(PostLinkOutputFilePath)\" "
+          "linker_post_build_command_output_file=\"a.c\""}) {
+        SCOPED_TRACE(attributes);
+        executable(attributes);
+        const std::string source = attributes.starts_with("build_output") ? "b.c" : "a.c";
+        EXPECT_EQ(build(), BuildFailed);
+        EXPECT_TRUE(has("error: Output file " + QString::fromStdString(path(source)) +
+                        " is a source file of the project"))
+            << m_events.join('\n').toStdString();
+        EXPECT_EQ(readFileBytes(path(source)), "int " + source.substr(0, 1) + ";\n");
+        EXPECT_EQ(build(BuildRequest::Kind::IsUpToDate), BuildSomething);
+    }
+}
+
 } // namespace
