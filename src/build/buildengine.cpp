@@ -648,18 +648,18 @@ bool BuildEngine::Private::buildCompiled(const ProjectElement &project, const No
     if (type == "Object file") {
         linkableOutputs.insert(name, objectFiles);
         const std::size_t start = exported.size();
+        std::optional<std::size_t> preBuild;
         bool ok = true;
         if (std::optional<StepPlan> pre =
                 userCommand(values, "pre_build_command", QStringLiteral("Pre-build command ")))
             if (values.raw("pre_build_command_control") == "Always Run" || !compiles.empty()) {
-                if (values.raw("pre_build_command_control") != "Always Run") {
-                    pre->trigger = StepPlan::Trigger::BeforeDue;
-                    pre->triggerSpan = int(compiles.size());
-                }
+                if (values.raw("pre_build_command_control") != "Always Run")
+                    preBuild = exported.size();
                 ok = mode == Mode::Check || runStep(std::move(*pre));
             }
         ran = !compiles.empty();
         ok = ok && runSteps(std::move(compiles));
+        coverSince(preBuild);
         if (ok)
             if (std::optional<StepPlan> post = userCommand(values, "post_build_command",
                                                            QStringLiteral("Post-build command ")))

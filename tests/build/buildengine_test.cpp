@@ -426,6 +426,25 @@ protected:
     BuildResult build(BuildRequest::Kind kind = BuildRequest::Kind::Build) {
         return run(kind, {}, false, 1);
     }
+    // Runs make on app.mak, exported from the solution first when `write` is set.
+    int make(const QStringList &arguments, bool write = false) {
+        if (write) {
+            BuildRequest request;
+            request.configuration = "Debug";
+            RecordingBuilder log;
+            const std::vector<StepPlan> plans =
+                BuildEngine(*m_system.solution(), m_registry, m_macros).exportSteps(request, log);
+            EXPECT_FALSE(plans.empty()) << log.events.join('\n').toStdString();
+            MakefileWriter::write(QString::fromStdString(path("app.mak")), plans, m_dir.path());
+        }
+        QProcess process;
+        process.setWorkingDirectory(m_dir.path());
+        process.start("make", QStringList{"-s", "-f", "app.mak"} + arguments);
+        process.waitForFinished(60000);
+        const QByteArray output = process.readAll();
+        EXPECT_EQ(process.exitStatus(), QProcess::NormalExit) << output.toStdString();
+        return process.exitCode();
+    }
     // The steps logged since the last call, one a line.
     std::string steps() {
         QFile log(QString::fromStdString(path("steps.log")));
@@ -479,15 +498,6 @@ TEST_F(UserStepsTest, AnExportedMakefileRunsTheUserStepsInTheEngineOrder) {
                             "pre-link\nlink\npatch\npost-link\npost-build\n";
     const std::string relink = "pre-build\npre-compile-b\ncompile b.c\npost-compile-b\n"
                                "pre-link\nlink\npatch\npost-link\npost-build\n";
-    const auto make = [&](const QStringList &arguments) {
-        QProcess process;
-        process.setWorkingDirectory(m_dir.path());
-        process.start("make", QStringList{"-s", "-f", "app.mak"} + arguments);
-        process.waitForFinished(60000);
-        const QByteArray output = process.readAll();
-        EXPECT_EQ(process.exitStatus(), QProcess::NormalExit) << output.toStdString();
-        return process.exitCode();
-    };
     for (const std::string &attributes : {builtIn, external}) {
         SCOPED_TRACE(attributes);
         executable(attributes);
@@ -498,14 +508,7 @@ TEST_F(UserStepsTest, AnExportedMakefileRunsTheUserStepsInTheEngineOrder) {
         EXPECT_EQ(build(), BuildSomething);
         EXPECT_EQ(steps(), relink);
 
-        RecordingBuilder log;
-        BuildRequest request;
-        request.configuration = "Debug";
-        const std::vector<StepPlan> plans =
-            BuildEngine(*m_system.solution(), m_registry, m_macros).exportSteps(request, log);
-        ASSERT_FALSE(plans.empty()) << log.events.join('\n').toStdString();
-        MakefileWriter::write(QString::fromStdString(path("app.mak")), plans, m_dir.path());
-        EXPECT_EQ(make({"-q"}), 0);
+        EXPECT_EQ(make({"-q"}, true), 0);
         EXPECT_EQ(make({}), 0);
         EXPECT_EQ(steps(), ""); // nothing to do: no user step either
         touch("b.c");
@@ -531,15 +534,27 @@ TEST_F(UserStepsTest, AnExportedMakefileRunsTheUserStepsInTheEngineOrder) {
                                 "post_build_command_control=\"Always Run\"");
         EXPECT_EQ(build(), BuildSomething);
         EXPECT_EQ(steps(), "pre-build\npost-build\n");
-        MakefileWriter::write(
-            QString::fromStdString(path("app.mak")),
-            BuildEngine(*m_system.solution(), m_registry, m_macros).exportSteps(request, log),
-            m_dir.path());
-        EXPECT_EQ(make({"-q"}), 0);
+        EXPECT_EQ(make({"-q"}, true), 0);
         EXPECT_EQ(make({}), 0);
         EXPECT_EQ(steps(), "pre-build\npost-build\n");
         EXPECT_EQ(build(BuildRequest::Kind::Clean), BuildSomething);
     }
+}
+
+// An Object file project's pre- and post-build commands go with its compiles.
+TEST_F(UserStepsTest, AnObjectFileProjectsCommandsUnderMake) {
+    REQUIRE_TOOL("make", "make");
+    load(project("Objs", "", file("a.c") + file("b.c"),
+                 "pre_build_command=\"sh step.sh pre-build\" "
+                 "post_build_command=\"sh step.sh post-build\""));
+    EXPECT_EQ(make({}, true), 0);
+    EXPECT_EQ(steps(), "pre-build\ncompile a.c\ncompile b.c\npost-build\n");
+    EXPECT_EQ(make({}), 0);
+    EXPECT_EQ(steps(), "");
+    EXPECT_EQ(build(), BuildNothing);
+    touch("a.c");
+    EXPECT_EQ(make({}), 0);
+    EXPECT_EQ(steps(), "pre-build\ncompile a.c\npost-build\n");
 }
 
 // A program or post-link output named like a source would overwrite it.
