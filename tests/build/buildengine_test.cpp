@@ -472,6 +472,17 @@ TEST_F(UserStepsTest, AChangedPatchCommandRelinks) {
         EXPECT_EQ(steps(), "link\npatch-B\n");
         EXPECT_EQ(build(), BuildNothing);
         EXPECT_EQ(steps(), "");
+
+        // A macro the patch command names counts as much as its text.
+        executable(link + "linker_patch_build_command=\"sh step.sh patch-$(Which)\"");
+        m_expander.setGlobalMacrosFromList("TovanDir=" + m_dir.path().toStdString() + ";Which=C");
+        EXPECT_EQ(build(), BuildSomething);
+        EXPECT_EQ(steps(), "link\npatch-C\n");
+        m_expander.setGlobalMacrosFromList("TovanDir=" + m_dir.path().toStdString() + ";Which=D");
+        EXPECT_EQ(build(), BuildSomething);
+        EXPECT_EQ(steps(), "link\npatch-D\n");
+        EXPECT_EQ(build(), BuildNothing);
+        m_expander.setGlobalMacrosFromList("TovanDir=" + m_dir.path().toStdString());
     }
 }
 
