@@ -254,7 +254,8 @@ QByteArray MakefileWriter::text(const std::vector<StepPlan> &plans, const QStrin
                                   ".PHONY: all\nall:");
     for (const QString &target : all)
         text += u' ' + target;
-    text += QStringLiteral("\n\n");
+    // A step that fails after it touched an output must not leave it to pass for current.
+    text += QStringLiteral("\n\n.DELETE_ON_ERROR:\n\n");
     if (phony > 0)
         text += QString::fromLatin1(kDefinitions) + u'\n';
     text += rules.join(u'\n');

@@ -4,6 +4,7 @@
 #include "crosstool.h"
 #include "scratchdirtest.h"
 
+#include <QFile>
 #include <QProcess>
 #include <QThread>
 
@@ -69,7 +70,8 @@ TEST_F(MakefileWriterTest, RulesReadAsWritten) {
     QString text = QString::fromUtf8(MakefileWriter::text(plans(), m_dir.path()));
     QString cc = StepPlan::shellQuote(QString::fromStdString(path("fake cc")));
     EXPECT_TRUE(text.startsWith("# Builds what the IDE builds, with the same commands.\n\n"
-                                ".PHONY: all\nall: obj/a.o app app.map step-1\n"));
+                                ".PHONY: all\nall: obj/a.o app app.map step-1\n\n"
+                                ".DELETE_ON_ERROR:\n"));
     EXPECT_TRUE(
         text.contains("obj/a.o: src/a$$1.c\n\t@echo 'Compiling a$$1.c'\n\t@mkdir -p obj\n\t" + cc +
                       " obj/a.o 'src/a$$1.c'\n"))
@@ -116,6 +118,15 @@ TEST_F(MakefileWriterTest, MakeBuildsAndChecksTheSameOutputs) {
     EXPECT_EQ(make({"-q", "obj/a.o"}), 1);
     ASSERT_EQ(make({}), 0) << m_output.toStdString();
     EXPECT_EQ(make({"-q", "obj/a.o", "app"}), 0);
+
+    // A compile that fails after it wrote half an object leaves none.
+    std::vector<StepPlan> failing = plans();
+    failing[0].arguments = {"sh", "-c", "echo half > obj/a.o; exit 1"};
+    MakefileWriter::write(QString::fromStdString(path("build.mak")), failing, m_dir.path());
+    QThread::msleep(20);
+    write("src/a$1.c", "a2\n");
+    EXPECT_NE(make({}), 0);
+    EXPECT_FALSE(QFile::exists(QString::fromStdString(path("obj/a.o"))));
 }
 
 // The files the build writes for its steps are rules of their own, so that make can write
