@@ -819,6 +819,9 @@ bool BuildEngine::Private::buildStaged(const ProjectElement &project, bool &ran)
 }
 
 void BuildEngine::Private::cleanAll(const std::vector<OrderedProject> &order) {
+    // A make file of a rebuild holds every step anyway; writing it removes nothing.
+    if (mode == Mode::Export)
+        return;
     for (const OrderedProject &project : order) {
         if (cancelled() || (failed && !keepGoing))
             return;

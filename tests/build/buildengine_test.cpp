@@ -568,6 +568,22 @@ TEST_F(UserStepsTest, AnObjectFileProjectsCommandsUnderMake) {
     EXPECT_EQ(steps(), "pre-build\ncompile a.c\npost-build\n");
 }
 
+// Exporting the steps of a rebuild writes them all and removes nothing.
+TEST_F(UserStepsTest, ExportingARebuildRemovesNothing) {
+    load(project("Objs", "", file("a.c") + file("b.c")));
+    EXPECT_EQ(build(), BuildSomething);
+    BuildRequest request;
+    request.kind = BuildRequest::Kind::Rebuild;
+    request.configuration = "Debug";
+    RecordingBuilder log;
+    const std::vector<StepPlan> plans =
+        BuildEngine(*m_system.solution(), m_registry, m_macros).exportSteps(request, log);
+    EXPECT_EQ(plans.size(), 2u);
+    EXPECT_TRUE(QFile::exists(obj("Objs/a")));
+    EXPECT_TRUE(QFile::exists(obj("Objs/b.d")));
+    EXPECT_EQ(build(), BuildNothing);
+}
+
 // A program or post-link output named like a source would overwrite it.
 TEST_F(UserStepsTest, ALinkNeverWritesOverASource) {
     for (const std::string attributes :
