@@ -20,7 +20,9 @@ void walkUnits(const DwarfFuzzInput &input) {
         const std::uint64_t start = info.position();
         while (info.position() < unit.end())
             unit.next();
-        unit.entryAt(start + input.address % (unit.end() - start + 1));
+        // A header longer than the unit leaves no entries to look up.
+        if (start < unit.end())
+            unit.entryAt(start + input.address % (unit.end() - start));
         info.seek(unit.end());
     }
 }
