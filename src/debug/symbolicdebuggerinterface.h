@@ -103,7 +103,7 @@ public:
     virtual std::string getProgramCounterName() { return "PC"; }
     virtual std::string getStackPointerName() { return "SP"; }
     virtual std::vector<std::string> getRegisterNames() = 0;
-    // False when there is no such register.
+    // False when there is no such register, or a located register context has no value for it.
     virtual bool getRegister(const std::string &name, std::uint64_t &value) = 0;
     virtual bool setRegister(const std::string &name, std::uint64_t value) = 0;
     // Register contexts: the registers of another context than the target's own (a thread's
