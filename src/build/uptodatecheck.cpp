@@ -158,7 +158,7 @@ bool UpToDateCheck::isObjectUpToDate(const QString &target, const QString &sourc
                 const QByteArray name = FileTime::systemName(path);
                 const auto [directory, below] = placeOf(name);
                 std::optional<QList<quint32>> cached =
-                    m_dependencies->inputsOf(path, directory, below);
+                    m_dependencies->inputsOf(path, name, directory, below);
                 if ((found = cached.has_value()))
                     headers = std::move(*cached);
             } else if ((found = QFile::exists(path))) {
