@@ -180,14 +180,11 @@ std::optional<StepPlan> analyzeStep(const NodeValues &values, const CompileValue
 }
 
 // The compile or assemble step of the source the node's input macros name, without its
-// commands: what says whether it is current.
+// description and commands: what says whether it is current.
 StepPlan compileDraft(const NodeValues &values, BuildAction action) {
     const CompileValues compile(values, action);
     StepPlan plan;
     plan.action = action;
-    plan.description =
-        (compile.assemble ? QStringLiteral("Assembling ") : QStringLiteral("Compiling ")) +
-        values.macro("InputFileName");
     plan.workingDirectory = compile.projectDir;
     plan.inputs << compile.source;
     plan.outputs << compile.object;
@@ -199,6 +196,10 @@ StepPlan compileDraft(const NodeValues &values, BuildAction action) {
 // The command of a drafted step, with those that go with it.
 void addCommands(const NodeValues &values, StepPlan &plan) {
     const CompileValues compile(values, plan.action);
+    if (plan.description.isEmpty()) // a unity step has its own
+        plan.description =
+            (compile.assemble ? QStringLiteral("Assembling ") : QStringLiteral("Compiling ")) +
+            values.macro("InputFileName");
     const CompileOptions options(values, compile);
     const QStringList launcher = commandWords(values.text("build_compiler_launcher"));
     plan.arguments = externalCommand(values, compile, options);

@@ -52,16 +52,16 @@ public:
     // compiling one by one.
     std::vector<StepPlan> plans(const ProjectElement &node, const std::string &configuration) const;
 
-    // The steps of plans() holding what says whether they are current (the description,
-    // working directory, inputs, outputs, dependency file, `build_always_rebuild` and
-    // generated files) and getting their commands only when asked: a build with little to do
+    // The steps of plans() holding what says whether they are current (the working
+    // directory, inputs, outputs, dependency file, `build_always_rebuild` and generated
+    // files) and getting their descriptions and commands only when asked: a build with little to do
     // need not work out the command lines of the files that are current. Keeps the values of
     // the tree: complete steps on the tree's thread, before the tree changes.
     class Drafts {
     public:
         std::vector<StepPlan> steps;
-        // Adds the launcher, the command, its environment and the steps before and after to
-        // steps[index].
+        // Adds the description, the launcher, the command, its environment and the steps
+        // before and after to steps[index].
         void complete(std::size_t index);
 
     private:

@@ -116,8 +116,15 @@ QString NodeValues::macro(std::string_view name) const {
         const auto &names = NodeMacros::kFileOwnNames;
         if (const auto at = std::find(names.begin(), names.end(), name); at != names.end())
             return QString::fromStdString((*m_ownValues)[std::size_t(at - names.begin())]);
-        const std::string *value = m_rest.find(name);
-        return value ? QString::fromStdString(*value) : QString();
+        auto found = m_siblings->macroTexts.find(name);
+        if (found == m_siblings->macroTexts.end()) {
+            const std::string *value = m_rest.find(name);
+            found =
+                m_siblings->macroTexts
+                    .emplace(std::string(name), value ? QString::fromStdString(*value) : QString())
+                    .first;
+        }
+        return found->second;
     }
     const std::string *value = own().find(name);
     if (!value)

@@ -36,6 +36,8 @@ public:
         // Resolved texts made from `macros` once, by property name; nothing for a text that
         // cannot be (it expands in full for each file).
         std::map<std::string, std::optional<MacroTemplate>, std::less<>> templates;
+        // Values of `macros` as texts, by name, as they are asked for.
+        std::map<std::string, QString, std::less<>> macroTexts;
     };
 
     // `siblings`, when given, is what the node shares with the files resolving like it;

@@ -182,5 +182,12 @@ bool UpToDateCheck::isObjectUpToDate(const QString &target, const QString &sourc
 }
 
 QString UpToDateCheck::upToDateText(const QString &target) {
-    return u'\'' + target + QStringLiteral("' is up to date");
+    // One allocation: a build with nothing to do says it of every object.
+    const QLatin1String said("' is up to date");
+    QString text;
+    text.reserve(1 + target.size() + said.size());
+    text += u'\'';
+    text += target;
+    text += said;
+    return text;
 }
