@@ -186,8 +186,8 @@ StepPlan compileDraft(const NodeValues &values, BuildAction action) {
     StepPlan plan;
     plan.action = action;
     plan.workingDirectory = compile.projectDir;
-    plan.inputs << compile.source;
-    plan.outputs << compile.object;
+    plan.inputs = QStringList{compile.source};
+    plan.outputs = QStringList{compile.object};
     plan.alwaysRebuild = values.yes("build_always_rebuild");
     plan.dependencyFile = compile.dependencies;
     return plan;

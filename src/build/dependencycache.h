@@ -24,6 +24,7 @@ public:
     // An input by its index, which holds for the life of the cache: headers shared by many
     // objects are one name, looked up by number.
     const QString &name(quint32 index) const { return m_names.at(index); }
+    quint32 size() const { return quint32(m_names.size()); } // the names known so far
 
     // Takes the entries of a cache file; a missing, foreign or damaged file leaves the cache
     // empty, as the dependency files themselves are still there to read.

@@ -186,11 +186,19 @@ MacroMap NodeMacros::build(const PropertyResolver &resolver) const {
 
 NodeMacros::FileOwnValues NodeMacros::fileOwnValues(const ProjectElement &file,
                                                     const std::string &projectDir) const {
-    const std::string input =
-        anchored(projectDir, m_expander.globalExpand(file.attributeOr("file_name")));
+    std::string name = m_expander.globalExpand(file.attributeOr("file_name"));
+    std::string input;
+    std::string relative;
+    // The usual case, a clean name below the project directory, is itself relative to it.
+    if (!name.empty() && name.front() != '/' && isClean(projectDir) && isClean(name)) {
+        input = projectDir + '/' + name;
+        relative = std::move(name);
+    } else {
+        input = anchored(projectDir, name);
+        relative = relativePath(projectDir, input, true).value_or(input);
+    }
     std::string fileName = fileNamePart(input);
     const std::size_t dot = fileName.rfind('.');
-    std::string relative = relativePath(projectDir, input, true).value_or(input);
     std::string relativeDir = directoryPart(relative);
     FileOwnValues values;
     values[0] = file.displayName();
