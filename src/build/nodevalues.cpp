@@ -66,7 +66,8 @@ std::string NodeValues::resolved(std::string_view name) const {
 }
 
 QString NodeValues::text(std::string_view name) const {
-    if (m_ownValues) {
+    // An identity attribute is the node's own text, which a sibling's template cannot hold.
+    if (m_ownValues && !PropertyResolver::isIdentityAttribute(m_node, name)) {
         auto found = m_siblings->templates.find(name);
         if (found == m_siblings->templates.end())
             found = m_siblings->templates
