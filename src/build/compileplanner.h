@@ -5,7 +5,6 @@
 #include <QSet>
 
 #include <functional>
-
 #include <memory>
 #include <optional>
 #include <string>
@@ -83,7 +82,7 @@ public:
                                  bool cFilesAreCpp);
 
 private:
-    // What one call of plans() keeps between files.
+    // What one call of forEachDraft() keeps between files.
     struct Walk;
 
     bool excluded(const ProjectElement &node, const std::string &configuration) const;
