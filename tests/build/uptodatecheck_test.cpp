@@ -190,9 +190,11 @@ TEST_F(UpToDateCheckTest, DependencyCacheHoldsWhileTheDependencyFileIsUnchanged)
     writeDependencies("a.o: a.c b.h\n", t + 1);
     EXPECT_FALSE(isUpToDate());
     EXPECT_EQ(log.events, QStringList{"message: b.h does not exist."});
-    // A damaged cache file is ignored.
+    // A damaged cache file is ignored, counts it cannot hold included.
     write("obj/dependencies.cache", std::string(40, '\xff'));
     file("b.h", t);
+    EXPECT_TRUE(isUpToDate());
+    write("obj/dependencies.cache", std::string("PDC2") + std::string(36, '\xff'));
     EXPECT_TRUE(isUpToDate());
     std::remove((base() + "/a.d").toLocal8Bit().constData());
     EXPECT_FALSE(isUpToDate());
