@@ -616,31 +616,33 @@ bool BuildEngine::Private::buildCompiled(const ProjectElement &project, const No
         dependencies.load(dependencyCache);
         objects.setDependencyCache(&dependencies);
     }
-    // Commands are worked out only for the steps that run.
-    CompilePlanner::Drafts drafts = compiler.drafts(project, configuration);
-
-    // Which objects are out of date, with the generated sources they need written first.
+    // Which objects are out of date, with the generated sources they need written first;
+    // commands are worked out only for the steps that run.
     std::vector<StepPlan> compiles;
     QStringList objectFiles;
     QString directory;
-    for (std::size_t i = 0; i < drafts.steps.size(); ++i) {
-        StepPlan &plan = drafts.steps[i];
-        if (!writeGenerated(plan))
-            return false;
-        if (plan.outputs.isEmpty())
-            continue;
-        objectFiles << plan.outputs.first();
-        if (plan.workingDirectory != directory)
-            objects.setBaseDirectory(directory = plan.workingDirectory);
-        if (everything || plan.alwaysRebuild ||
-            !objects.isObjectUpToDate(plan.outputs.first(), plan.inputs.value(0),
-                                      plan.dependencyFile)) {
-            drafts.complete(i);
-            compiles.push_back(std::move(plan));
-        } else if (mode == Mode::Run) {
-            log->message(UpToDateCheck::upToDateText(plan.outputs.first()));
-        }
-    }
+    const bool planned =
+        compiler.forEachDraft(project, configuration, [&](CompilePlanner::Draft &draft) {
+            StepPlan &plan = draft.step;
+            if (!writeGenerated(plan))
+                return false;
+            if (plan.outputs.isEmpty())
+                return true;
+            objectFiles << plan.outputs.first();
+            if (plan.workingDirectory != directory)
+                objects.setBaseDirectory(directory = plan.workingDirectory);
+            if (everything || plan.alwaysRebuild ||
+                !objects.isObjectUpToDate(plan.outputs.first(), plan.inputs.value(0),
+                                          plan.dependencyFile)) {
+                draft.complete();
+                compiles.push_back(std::move(plan));
+            } else if (mode == Mode::Run) {
+                log->message(UpToDateCheck::upToDateText(plan.outputs.first()));
+            }
+            return true;
+        });
+    if (!planned)
+        return false;
     // Saved before anything runs: the entries read now stay good for the files no compile
     // rewrites, and a rewritten one makes its entry stale by itself.
     if (mode == Mode::Run)
