@@ -58,13 +58,26 @@ QString MakefileWriter::escapeName(const QString &name) {
         if (QStringView(u";|=%\n\r").contains(c))
             throw HException("cannot export a file name make cannot read: " +
                              name.left(200).toStdString());
+    // Blanks, comments and colons end the name, and make globs wildcards into other files.
+    auto special = [](QChar c) { return QStringView(u" \t#:[]*?").contains(c); };
     QString result;
     result.reserve(name.size());
-    for (QChar c : name) {
-        if (c == u'$')
+    for (qsizetype i = 0; i < name.size(); ++i) {
+        const QChar c = name.at(i);
+        if (c == u'\\') {
+            // Make takes a backslash as it is except before a character it escapes (which
+            // then escapes the backslash too), a "$" or the line's end.
+            const QChar next = i + 1 < name.size() ? name.at(i + 1) : QChar(u'\n');
+            if (next == u'\n' || next == u'$')
+                throw HException("cannot export a file name make cannot read: " +
+                                 name.left(200).toStdString());
+            if (special(next))
+                result += u'\\';
+        } else if (c == u'$') {
             result += u'$';
-        else if (c == u' ' || c == u'\t' || c == u'#' || c == u':')
+        } else if (special(c)) {
             result += u'\\';
+        }
         result += c;
     }
     return result;

@@ -23,7 +23,8 @@ public:
     static void write(const QString &path, const std::vector<StepPlan> &plans,
                       const QString &makeDirectory);
 
-    // A file name as make reads it in a rule: blanks, "#", ":" and "$" escaped. Throws
-    // HException for a name make cannot carry (";", "|", "=", "%" or a line break in it).
+    // A file name as make reads it in a rule: blanks, "#", ":", wildcards and "$" escaped.
+    // Throws HException for a name make cannot carry (";", "|", "=", "%" or a line break in
+    // it, or a backslash before "$" or at its end).
     static QString escapeName(const QString &name);
 };

@@ -129,6 +129,29 @@ TEST_F(MakefileWriterTest, MakeBuildsAndChecksTheSameOutputs) {
     EXPECT_FALSE(QFile::exists(QString::fromStdString(path("obj/a.o"))));
 }
 
+// Make globs rule words and reads backslashes its own way: a source whose name looks like a
+// pattern or holds a backslash must still be the one file the object depends on.
+TEST_F(MakefileWriterTest, OddSourceNamesAreTheFilesTheyName) {
+    REQUIRE_TOOL("make", "make");
+    write("src/a1.c", "decoy\n");
+    write("src/ab.c", "decoy\n");
+    for (const char *source : {"a[1].c", "a*b.c", "a?.c", "a\\ b.c", "a\\#b.c", "a\\e.c"}) {
+        SCOPED_TRACE(source);
+        write(std::string("src/") + source, "a\n");
+        std::vector<StepPlan> steps = plans();
+        steps[0].inputs = {QStringLiteral("src/") + source};
+        steps[0].arguments[2] = steps[0].inputs[0];
+        MakefileWriter::write(QString::fromStdString(path("build.mak")), steps, m_dir.path());
+        ASSERT_EQ(make({"obj/a.o"}), 0) << m_output.toStdString();
+        ASSERT_EQ(make({"-q", "obj/a.o"}), 0) << m_output.toStdString();
+        QThread::msleep(20);
+        write(std::string("src/") + source, "a2\n");
+        EXPECT_EQ(make({"-q", "obj/a.o"}), 1);
+    }
+    // A name make would run on into the next line is refused.
+    EXPECT_THROW(MakefileWriter::escapeName("src/a\\"), HException);
+}
+
 // The files the build writes for its steps are rules of their own, so that make can write
 // them again after a clean: byte for byte, whatever they hold and however long.
 TEST_F(MakefileWriterTest, GeneratedFilesAreWrittenAgainWhenMissing) {
