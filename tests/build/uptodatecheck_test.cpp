@@ -28,6 +28,20 @@ protected:
         return QString::fromStdString(at);
     }
     QString base() const { return m_dir.path(); }
+    // One check of OBJECT through a dependency cache kept in a file between checks, as
+    // successive builds keep it.
+    bool isUpToDateThroughCacheFile(const QString &object, const QString &source,
+                                    const QString &dependencies) {
+        const QString cacheFile = base() + "/obj/dependencies.cache";
+        DependencyCache cache;
+        cache.load(cacheFile);
+        UpToDateCheck check(&log);
+        check.setBaseDirectory(base());
+        check.setDependencyCache(&cache);
+        const bool current = check.isObjectUpToDate(object, source, dependencies);
+        EXPECT_TRUE(cache.save(cacheFile));
+        return current;
+    }
     static QString shown(qint64 seconds) {
         return QDateTime::fromSecsSinceEpoch(seconds).toString("dd.MM.yyyy hh:mm:ss");
     }
@@ -158,16 +172,7 @@ TEST_F(UpToDateCheckTest, DependencyCacheHoldsWhileTheDependencyFileIsUnchanged)
     file("a.c", t);
     file("a.h", t);
     const QString cacheFile = base() + "/obj/dependencies.cache";
-    auto isUpToDate = [&] {
-        DependencyCache cache;
-        cache.load(cacheFile);
-        UpToDateCheck check(&log);
-        check.setBaseDirectory(base());
-        check.setDependencyCache(&cache);
-        const bool current = check.isObjectUpToDate(object, "a.c", "a.d");
-        EXPECT_TRUE(cache.save(cacheFile));
-        return current;
-    };
+    auto isUpToDate = [&] { return isUpToDateThroughCacheFile(object, "a.c", "a.d"); };
     auto writeDependencies = [&](const std::string &text, qint64 seconds) {
         write("a.d", text);
         timespec times[2] = {{seconds, 0}, {seconds, 0}};
@@ -204,16 +209,8 @@ TEST_F(UpToDateCheckTest, DependencyCacheHoldsWhileTheDependencyFileIsUnchanged)
 TEST_F(UpToDateCheckTest, DependencyCacheKeepsEachEntrysHeadersWhenNamesGoOutOfUse) {
     for (const char *name : {"a.o", "a.c", "a.h", "x.o", "x.c", "x.h", "b.h"})
         file(name, t);
-    const QString cacheFile = base() + "/obj/dependencies.cache";
     auto check = [&](const char *object, const char *source, const char *dependencies) {
-        DependencyCache cache;
-        cache.load(cacheFile);
-        UpToDateCheck check(&log);
-        check.setBaseDirectory(base());
-        check.setDependencyCache(&cache);
-        const bool current = check.isObjectUpToDate(object, source, dependencies);
-        EXPECT_TRUE(cache.save(cacheFile));
-        return current;
+        return isUpToDateThroughCacheFile(object, source, dependencies);
     };
     auto writeAt = [&](const char *name, const std::string &text) {
         const std::string at = write(name, text);
@@ -240,17 +237,7 @@ TEST_F(UpToDateCheckTest, DependencyCacheKeepsNamesBeyondAscii) {
     QString object = file("a.o", t);
     file("a.c", t);
     file("h\u00e9.h", t);
-    const QString cacheFile = base() + "/obj/dependencies.cache";
-    auto isUpToDate = [&] {
-        DependencyCache cache;
-        cache.load(cacheFile);
-        UpToDateCheck check(&log);
-        check.setBaseDirectory(base());
-        check.setDependencyCache(&cache);
-        const bool current = check.isObjectUpToDate(object, "a.c", "d\u00e9.d");
-        EXPECT_TRUE(cache.save(cacheFile));
-        return current;
-    };
+    auto isUpToDate = [&] { return isUpToDateThroughCacheFile(object, "a.c", "d\u00e9.d"); };
     auto writeDependencies = [&](const std::string &text) {
         const std::string at = write("d\u00e9.d", text);
         timespec times[2] = {{t, 0}, {t, 0}};
