@@ -596,7 +596,7 @@ void showDisassembly(ESContext &c, ESObject *function, SymbolicDebuggerInterface
                     files.line(function, location->file, location->line))
                 say(function, QStringLiteral("  %1  %2").arg(location->line, 5).arg(*text));
         }
-        say(function, QStringLiteral("%1%2  %3  %4")
+        say(function, QStringLiteral("%1 %2  %3  %4")
                           .arg(instruction.address == (address & ~std::uint64_t(1))
                                    ? QStringLiteral("=>")
                                    : QStringLiteral("  "))
