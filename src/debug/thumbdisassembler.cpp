@@ -13,14 +13,18 @@ const char *const kConditions[16] = {"eq", "ne", "cs", "cc", "mi", "pl", "vs", "
                                      "hi", "ls", "ge", "lt", "gt", "le", "",   ""};
 const char *const kShifts[4] = {"lsl", "lsr", "asr", "ror"};
 
-std::string reg(std::uint32_t number) { return kRegisters[number & 15]; }
+std::string reg(std::uint32_t number) {
+    return kRegisters[number & 15];
+}
 
 std::int64_t signExtend(std::uint32_t value, unsigned bits) {
     const std::uint32_t sign = 1u << (bits - 1);
     return std::int64_t(std::int32_t((value ^ sign) - sign));
 }
 
-std::string hexValue(std::uint64_t value) { return "0x" + hex(value); }
+std::string hexValue(std::uint64_t value) {
+    return "0x" + hex(value);
+}
 
 std::string registerList(std::uint32_t mask) {
     std::string text = "{";
@@ -85,9 +89,9 @@ struct Line {
 // A special register of the M profile by its SYSm number, as MRS and MSR name it; "" for none.
 std::string systemRegister(std::uint32_t number) {
     static const char *const kNames[21] = {
-        "CPSR", "IAPSR", "EAPSR",   "PSR",       "",          "IPSR",     "EPSR",
-        "IEPSR", "MSP",  "PSP",     "",          "",          "",         "",
-        "",      "",     "PRIMASK", "BASEPRI",   "BASEPRI_MAX", "FAULTMASK", "CONTROL"};
+        "CPSR",        "IAPSR",     "EAPSR",  "PSR", "", "IPSR", "EPSR", "IEPSR",   "MSP",
+        "PSP",         "",          "",       "",    "", "",     "",     "PRIMASK", "BASEPRI",
+        "BASEPRI_MAX", "FAULTMASK", "CONTROL"};
     return number < 21 ? kNames[number] : "";
 }
 
@@ -151,10 +155,10 @@ void ThumbDisassembler::decode16(std::uint32_t hw, std::uint64_t address, ThumbI
                         {}};
         } else {
             const bool sub = hw & 0x200;
-            const std::string operand = hw & 0x400 ? "#" + std::to_string((hw >> 6) & 7)
-                                                   : reg((hw >> 6) & 7);
-            line = {(sub ? "sub" : "add") + s + cond, reg(rd) + ", " + reg(rn) + ", " + operand,
-                    {}};
+            const std::string operand =
+                hw & 0x400 ? "#" + std::to_string((hw >> 6) & 7) : reg((hw >> 6) & 7);
+            line = {
+                (sub ? "sub" : "add") + s + cond, reg(rd) + ", " + reg(rn) + ", " + operand, {}};
         }
     } else if ((hw >> 13) == 1) {
         static const char *const kNames[4] = {"mov", "cmp", "add", "sub"};
@@ -187,8 +191,8 @@ void ThumbDisassembler::decode16(std::uint32_t hw, std::uint64_t address, ThumbI
         line.operands = reg((hw >> 8) & 7) + ", [pc, #" + std::to_string(offset) + "]";
         line.comments.push_back("(" + branchTo((pc & ~3ull) + offset) + ")");
     } else if ((hw >> 12) == 5) {
-        static const char *const kNames[8] = {"str",   "strh", "strb", "ldrsb",
-                                              "ldr",   "ldrh", "ldrb", "ldrsh"};
+        static const char *const kNames[8] = {"str", "strh", "strb", "ldrsb",
+                                              "ldr", "ldrh", "ldrb", "ldrsh"};
         line = {kNames[(hw >> 9) & 7] + cond,
                 reg(rd) + ", [" + reg(rn) + ", " + reg((hw >> 6) & 7) + "]",
                 {}};
@@ -331,8 +335,7 @@ void ThumbDisassembler::decode32(std::uint32_t hw1, std::uint32_t hw2, std::uint
                 reg(rn) + (writeBack ? "!, " : ", ") + registerList(hw2));
     } else if ((hw1 & 0xfe40) == 0xe840) {
         // Load and store dual, exclusive, and table branch.
-        const bool pre = hw1 & 0x100, up = hw1 & 0x80, writeBack = hw1 & 0x20,
-                   load = hw1 & 0x10;
+        const bool pre = hw1 & 0x100, up = hw1 & 0x80, writeBack = hw1 & 0x20, load = hw1 & 0x10;
         if (pre || writeBack) {
             const std::uint32_t amount = (hw2 & 0xff) * 4;
             const std::string offset = "#" + std::string(up ? "" : "-") + std::to_string(amount);
@@ -440,11 +443,11 @@ void ThumbDisassembler::decode32(std::uint32_t hw1, std::uint32_t hw2, std::uint
             const std::uint32_t value =
                 expandImmediate((hw1 >> 10 & 1) << 11 | (hw2 >> 4 & 0x700) | (hw2 & 0xff));
             const bool test = rd == 15 && setFlags;
-            static const char *const kNames[16] = {"and", "bic", "orr", "orn", "eor", nullptr,
-                                                   nullptr, nullptr, "add", nullptr, "adc",
-                                                   "sbc", nullptr, "sub", "rsb", nullptr};
-            static const char *const kTests[16] = {"tst", nullptr, nullptr, nullptr, "teq",
-                                                   nullptr, nullptr, nullptr, "cmn", nullptr,
+            static const char *const kNames[16] = {"and",   "bic",   "orr", "orn",   "eor", nullptr,
+                                                   nullptr, nullptr, "add", nullptr, "adc", "sbc",
+                                                   nullptr, "sub",   "rsb", nullptr};
+            static const char *const kTests[16] = {"tst",   nullptr, nullptr, nullptr, "teq",
+                                                   nullptr, nullptr, nullptr, "cmn",   nullptr,
                                                    nullptr, nullptr, nullptr, "cmp"};
             const bool wide = op != 3 && op != 14 && op != 4;
             if (!kNames[op]) {
@@ -589,10 +592,10 @@ void ThumbDisassembler::decode32(std::uint32_t hw1, std::uint32_t hw2, std::uint
         static const char *const kStores[3] = {"strb", "strh", "str"};
         static const char *const kLoads[3] = {"ldrb", "ldrh", "ldr"};
         static const char *const kSigned[3] = {"ldrsb", "ldrsh", nullptr};
-        const char *base = size == 3          ? nullptr
-                           : !load            ? (isSigned ? nullptr : kStores[size])
-                           : isSigned         ? kSigned[size]
-                                              : kLoads[size];
+        const char *base = size == 3  ? nullptr
+                           : !load    ? (isSigned ? nullptr : kStores[size])
+                           : isSigned ? kSigned[size]
+                                      : kLoads[size];
         const bool preload = load && rt == 15 && size == 0;
         if (preload)
             base = isSigned ? "pli" : "pld";
@@ -600,10 +603,9 @@ void ThumbDisassembler::decode32(std::uint32_t hw1, std::uint32_t hw2, std::uint
         bool unprivileged = false, unknownForm = false;
         if (rn == 15 && load) {
             const std::uint32_t amount = hw2 & 0xfff;
-            address = amount == 0 && imm12Form
-                          ? "[pc]"
-                          : "[pc, #" + std::string(imm12Form ? "" : "-") +
-                                std::to_string(amount) + "]";
+            address = amount == 0 && imm12Form ? "[pc]"
+                                               : "[pc, #" + std::string(imm12Form ? "" : "-") +
+                                                     std::to_string(amount) + "]";
             line.comments.push_back(
                 branchTo((pc & ~3ull) + (imm12Form ? amount : -std::int64_t(amount))));
         } else if (imm12Form) {
@@ -644,9 +646,9 @@ void ThumbDisassembler::decode32(std::uint32_t hw1, std::uint32_t hw2, std::uint
             set(named(kShifts[op1 >> 1], setFlags, ".w"),
                 reg(rd) + ", " + reg(rn) + ", " + reg(rm));
         } else if (op1 < 6 && (op2 & 8) && !(op2 & 4)) {
-            static const char *const kExtend[6] = {"sxth", "uxth", "sxtb16",
+            static const char *const kExtend[6] = {"sxth",   "uxth", "sxtb16",
                                                    "uxtb16", "sxtb", "uxtb"};
-            static const char *const kAccumulate[6] = {"sxtah", "uxtah", "sxtab16",
+            static const char *const kAccumulate[6] = {"sxtah",   "uxtah", "sxtab16",
                                                        "uxtab16", "sxtab", "uxtab"};
             const std::string rotation = shiftText(3, (op2 & 3) * 8);
             if (rn == 15)
@@ -656,9 +658,9 @@ void ThumbDisassembler::decode32(std::uint32_t hw1, std::uint32_t hw2, std::uint
                 set(named(kAccumulate[op1]),
                     reg(rd) + ", " + reg(rn) + ", " + reg(rm) + (op2 & 3 ? rotation : ""));
         } else if (op1 >= 8 && op2 < 8 && (op2 & 3) != 3) {
-            static const char *const kPrefixes[8] = {"s", "q", "sh", nullptr,
+            static const char *const kPrefixes[8] = {"s", "q",  "sh", nullptr,
                                                      "u", "uq", "uh", nullptr};
-            static const char *const kOperations[8] = {"add8",  "add16", "asx",  nullptr,
+            static const char *const kOperations[8] = {"add8", "add16", "asx", nullptr,
                                                        "sub8", "sub16", "sax", nullptr};
             const char *prefix = kPrefixes[op2], *operation = kOperations[op1 & 7];
             if (!prefix || !operation)
@@ -692,8 +694,8 @@ void ThumbDisassembler::decode32(std::uint32_t hw1, std::uint32_t hw2, std::uint
         // Multiply and multiply-accumulate.
         const std::uint32_t op1 = (hw1 >> 4) & 7, op2 = (hw2 >> 4) & 3;
         const bool accumulate = rt != 15;
-        const std::string operands = reg(rd) + ", " + reg(rn) + ", " + reg(rm) +
-                                     (accumulate ? ", " + reg(rt) : "");
+        const std::string operands =
+            reg(rd) + ", " + reg(rn) + ", " + reg(rm) + (accumulate ? ", " + reg(rt) : "");
         const std::string x = op2 & 2 ? "t" : "b", y = op2 & 1 ? "t" : "b";
         const std::string exchange = op2 & 1 ? "x" : "", round = op2 & 1 ? "r" : "";
         switch (op1) {
@@ -729,8 +731,7 @@ void ThumbDisassembler::decode32(std::uint32_t hw1, std::uint32_t hw2, std::uint
             if (op2 >= 2 || (op1 == 6 && !accumulate))
                 unknown();
             else
-                set(named((op1 == 6 ? "smmls" : accumulate ? "smmla" : "smmul") + round),
-                    operands);
+                set(named((op1 == 6 ? "smmls" : accumulate ? "smmla" : "smmul") + round), operands);
             break;
         default:
             if (op2 != 0)
@@ -741,8 +742,7 @@ void ThumbDisassembler::decode32(std::uint32_t hw1, std::uint32_t hw2, std::uint
     } else if ((hw1 & 0xff80) == 0xfb80) {
         // Long multiply and divide.
         const std::uint32_t op1 = (hw1 >> 4) & 7, op2 = (hw2 >> 4) & 15;
-        const std::string longOperands =
-            reg(rt) + ", " + reg(rd) + ", " + reg(rn) + ", " + reg(rm);
+        const std::string longOperands = reg(rt) + ", " + reg(rd) + ", " + reg(rn) + ", " + reg(rm);
         const char *name = nullptr;
         std::string composed;
         if (op2 == 0) {

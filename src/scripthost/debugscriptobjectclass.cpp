@@ -592,17 +592,16 @@ void showDisassembly(ESContext &c, ESObject *function, SymbolicDebuggerInterface
         if (display.source && location && !location->file.empty() && location->line > 0 &&
             shownLine != std::pair(location->file, location->line)) {
             shownLine = std::pair(location->file, location->line);
-            if (std::optional<QString> text =
-                    files.line(function, location->file, location->line))
+            if (std::optional<QString> text = files.line(function, location->file, location->line))
                 say(function, QStringLiteral("  %1  %2").arg(location->line, 5).arg(*text));
         }
-        say(function, QStringLiteral("%1 %2  %3  %4")
-                          .arg(instruction.address == (address & ~std::uint64_t(1))
-                                   ? QStringLiteral("=>")
-                                   : QStringLiteral("  "))
-                          .arg(hexAddress(instruction.address))
-                          .arg(QString::fromStdString(instruction.encoding).leftJustified(9))
-                          .arg(instructionText(c, engine, instruction)));
+        say(function,
+            QStringLiteral("%1 %2  %3  %4")
+                .arg(instruction.address == (address & ~std::uint64_t(1)) ? QStringLiteral("=>")
+                                                                          : QStringLiteral("  "))
+                .arg(hexAddress(instruction.address))
+                .arg(QString::fromStdString(instruction.encoding).leftJustified(9))
+                .arg(instructionText(c, engine, instruction)));
     }
 }
 

@@ -211,8 +211,8 @@ TEST_F(Engine, DisassemblyReadsTargetMemoryAroundTheAddress) {
     EXPECT_EQ(m_engine->getDisassemblyMode(), "Thumb");
     EXPECT_THROW(m_engine->setDisassemblyMode("Arm"), HException);
     // push {r7, lr}; ldr.w r3, [pc, #16]; it eq; subeq r0, #1; subs r0, #1; pop {r7, pc}
-    m_target->addRegion(0x4000, {0x80, 0xb5, 0xdf, 0xf8, 0x10, 0x30, 0x08, 0xbf, 0x01, 0x38,
-                                 0x01, 0x38, 0x80, 0xbd});
+    m_target->addRegion(0x4000, {0x80, 0xb5, 0xdf, 0xf8, 0x10, 0x30, 0x08, 0xbf, 0x01, 0x38, 0x01,
+                                 0x38, 0x80, 0xbd});
     auto listing = [&](std::uint64_t address, int before, int after) {
         std::vector<std::string> lines;
         for (const DisassembledInstruction &i : m_engine->disassemble(address, before, after))
@@ -223,8 +223,7 @@ TEST_F(Engine, DisassemblyReadsTargetMemoryAroundTheAddress) {
     // the address, the IT block's condition with them; the mode bit is ignored.
     EXPECT_EQ(listing(0x400b, 2, 1),
               (std::vector<std::string>{"4006 bf08 it\teq", "4008 3801 subeq\tr0, #1",
-                                        "400a 3801 subs\tr0, #1",
-                                        "400c bd80 pop\t{r7, pc}"}));
+                                        "400a 3801 subs\tr0, #1", "400c bd80 pop\t{r7, pc}"}));
     EXPECT_EQ(listing(0x4002, 5, 0),
               (std::vector<std::string>{"4000 b580 push\t{r7, lr}",
                                         "4002 f8df 3010 ldr.w\tr3, [pc, #16]\t@ 4014"}));

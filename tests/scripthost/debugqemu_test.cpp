@@ -164,8 +164,8 @@ TEST_F(DebugQemu, DisassemblyShowsTheInstructionsThatRunWithSourceAndLabels) {
                                .arg(objdump.captured(1).leftJustified(9))
                                .arg(objdump.captured(2).leftJustified(8))
                                .arg(objdump.captured(3));
-    EXPECT_NE(output.indexOf(QRegularExpression(
-                  QStringLiteral("\ntwice:\n +7  \\{\n") + QRegularExpression::escape(marked))),
+    EXPECT_NE(output.indexOf(QRegularExpression(QStringLiteral("\ntwice:\n +7  \\{\n") +
+                                                QRegularExpression::escape(marked))),
               -1)
         << output.toStdString() << marked.toStdString();
     // Three instructions follow; nothing of the function before is shown.
@@ -180,14 +180,12 @@ TEST_F(DebugQemu, DisassemblyShowsTheInstructionsThatRunWithSourceAndLabels) {
     output = m_host.output;
     EXPECT_NE(output.indexOf(QRegularExpression(QStringLiteral("  bl +8 <twice>\n=> 0x"))), -1)
         << output.toStdString();
-    EXPECT_NE(output.indexOf(QStringLiteral("  total += twice(i);\n")), -1)
-        << output.toStdString();
+    EXPECT_NE(output.indexOf(QStringLiteral("  total += twice(i);\n")), -1) << output.toStdString();
     // Without source and labels only instructions; source display comes back on request.
     m_host.output.clear();
     eval("Debug.disassembly(false, false, 0, 0)");
     EXPECT_EQ(m_host.output.count(QLatin1Char('\n')), 2) << m_host.output.toStdString();
-    EXPECT_TRUE(m_host.output.contains(QStringLiteral("\n=> 0x")))
-        << m_host.output.toStdString();
+    EXPECT_TRUE(m_host.output.contains(QStringLiteral("\n=> 0x"))) << m_host.output.toStdString();
     m_host.output.clear();
     eval("Debug.source(0, 0)");
     EXPECT_TRUE(m_host.output.contains(QStringLiteral("=>   15          total += twice(i);")))
