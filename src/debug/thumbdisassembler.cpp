@@ -3,6 +3,7 @@
 #include "core/hexformat.h"
 
 #include <cstdio>
+#include <cstring>
 #include <vector>
 
 namespace {
@@ -323,7 +324,11 @@ void ThumbDisassembler::decode32(std::uint32_t hw1, std::uint32_t hw2, std::uint
         return base + (flags ? "s" : "") + cond + width;
     };
 
-    if ((hw1 & 0xfe40) == 0xe800) {
+    if ((hw1 & 0xfc00) == 0xec00) {
+        if ((hw2 & 0xe00) == 0xa00 && decodeFloatingPoint(hw1 << 16 | hw2, address, out))
+            return;
+        unknown();
+    } else if ((hw1 & 0xfe40) == 0xe800) {
         // Load and store multiple.
         const std::uint32_t op = (hw1 >> 7) & 3;
         const bool load = hw1 & 0x10, writeBack = hw1 & 0x20;
@@ -770,4 +775,183 @@ void ThumbDisassembler::decode32(std::uint32_t hw1, std::uint32_t hw2, std::uint
     if (line.mnemonic.empty())
         unknown();
     out.text = line.text();
+}
+
+namespace {
+
+// Single registers number Vd:D, double ones D:Vd.
+std::string floatRegister(bool isDouble, std::uint32_t field, std::uint32_t extra) {
+    return isDouble ? "d" + std::to_string(extra << 4 | field)
+                    : "s" + std::to_string(field << 1 | extra);
+}
+
+// The single-precision bits of an 8-bit floating-point immediate and its value as binutils
+// shows it: " 0.5", "-10.0".
+std::string floatImmediate(std::uint32_t imm8) {
+    const std::uint32_t b6 = (imm8 >> 6) & 1;
+    const std::uint32_t exponent = (b6 ^ 1) << 7 | (b6 ? 0x7c : 0) | ((imm8 >> 4) & 3);
+    const std::uint32_t bits = (imm8 >> 7) << 31 | exponent << 23 | (imm8 & 15) << 19;
+    float value;
+    std::memcpy(&value, &bits, sizeof value);
+    char text[32];
+    std::snprintf(text, sizeof text, "%.9g", double(value < 0 ? -value : value));
+    std::string shown = text;
+    if (shown.find_first_of(".e") == std::string::npos)
+        shown += ".0";
+    return hexValue(bits) + " " + (value < 0 ? "-" : " ") + shown;
+}
+
+} // namespace
+
+bool ThumbDisassembler::decodeFloatingPoint(std::uint32_t w, std::uint64_t address,
+                                            ThumbInstruction &out) {
+    Line line;
+    const std::string cond = itCondition();
+    const bool isDouble = w & 0x100;
+    const std::string type = isDouble ? ".f64" : ".f32";
+    const std::uint32_t vd = (w >> 12) & 15, vn = (w >> 16) & 15, vm = w & 15;
+    const std::uint32_t d = (w >> 22) & 1, n = (w >> 7) & 1, m = (w >> 5) & 1;
+    const std::string rd = floatRegister(isDouble, vd, d), rn = floatRegister(isDouble, vn, n),
+                      rm = floatRegister(isDouble, vm, m);
+    const std::uint32_t rt = (w >> 12) & 15, base = (w >> 16) & 15;
+
+    if ((w & 0x0e000000) == 0x0c000000) {
+        // Loads, stores and transfers of register pairs.
+        const std::uint32_t op = (w >> 20) & 31, imm8 = w & 0xff;
+        if ((op & 0x1e) == 0x04) {
+            if (isDouble && (w & 0xd0) == 0x10) {
+                const std::string dm = floatRegister(true, vm, m);
+                line.mnemonic = "vmov" + cond;
+                line.operands = op & 1 ? reg(rt) + ", " + reg(base) + ", " + dm
+                                       : dm + ", " + reg(rt) + ", " + reg(base);
+            } else if (!isDouble && (w & 0xd0) == 0x10 && (vm << 1 | m) < 31) {
+                const std::uint32_t first = vm << 1 | m;
+                const std::string pair =
+                    "s" + std::to_string(first) + ", s" + std::to_string(first + 1);
+                line.mnemonic = "vmov" + cond;
+                line.operands = op & 1 ? reg(rt) + ", " + reg(base) + ", " + pair
+                                       : pair + ", " + reg(rt) + ", " + reg(base);
+            } else {
+                return false;
+            }
+        } else if ((op & 0x12) == 0x10) {
+            const bool up = op & 8;
+            const std::uint32_t amount = imm8 * 4;
+            line.mnemonic = std::string(op & 1 ? "vldr" : "vstr") + cond;
+            line.operands = rd + ", [" + reg(base);
+            if (amount || !up)
+                line.operands += ", #" + std::string(up ? "" : "-") + std::to_string(amount);
+            line.operands += "]";
+            if (base == 15) {
+                out.hasTarget = true;
+                out.target = ((address + 4) & ~3ull) + (up ? amount : -std::int64_t(amount));
+                out.target &= 0xffffffff;
+                line.comments.push_back(hex(out.target));
+            } else if (amount > 32) {
+                line.comments.push_back(hexValue(up ? amount : std::uint32_t(-amount)));
+            }
+        } else {
+            // Multiple registers: increment after, or decrement before with write-back.
+            const bool up = op & 8, before = op & 16, writeBack = op & 2, load = op & 1;
+            const std::uint32_t count = isDouble ? imm8 / 2 : imm8;
+            const std::uint32_t first = isDouble ? d << 4 | vd : vd << 1 | d;
+            if (up == before || (before && !writeBack) || count == 0 || (isDouble && imm8 & 1) ||
+                first + count > (isDouble ? 16u : 32u))
+                return false;
+            const std::string prefix = isDouble ? "d" : "s";
+            std::string list = "{" + prefix + std::to_string(first);
+            if (count > 1)
+                list += "-" + prefix + std::to_string(first + count - 1);
+            list += "}";
+            if (base == 13 && writeBack && load == up) {
+                line.mnemonic = std::string(load ? "vpop" : "vpush") + cond;
+                line.operands = list;
+            } else {
+                line.mnemonic = std::string(load ? "vldm" : "vstm") + (up ? "ia" : "db") + cond;
+                line.operands = reg(base) + (writeBack ? "!, " : ", ") + list;
+            }
+        }
+    } else if ((w & 0x0f000010) == 0x0e000010) {
+        // Transfers between core and floating-point registers.
+        const std::uint32_t op = (w >> 21) & 7;
+        const bool toCore = w & 0x100000;
+        if ((w & 0xf00) == 0xa00 && op == 0 && (w & 0x60) == 0) {
+            const std::string sn = floatRegister(false, vn, n);
+            line.mnemonic = "vmov" + cond;
+            line.operands = toCore ? reg(rt) + ", " + sn : sn + ", " + reg(rt);
+        } else if ((w & 0xf00) == 0xa00 && op == 7 && vn == 1 && (w & 0xff) == 0x10) {
+            if (toCore)
+                line = {"vmrs" + cond, (rt == 15 ? "APSR_nzcv" : reg(rt)) + ", fpscr", {}};
+            else
+                line = {"vmsr" + cond, "fpscr, " + reg(rt), {}};
+        } else if ((w & 0xf00) == 0xb00 && (op & 6) == 0 && (w & 0x60) == 0) {
+            const std::string scalar =
+                floatRegister(true, vn, n) + "[" + std::to_string(op & 1) + "]";
+            line.mnemonic = "vmov" + cond + ".32";
+            line.operands = toCore ? reg(rt) + ", " + scalar : scalar + ", " + reg(rt);
+        } else {
+            return false;
+        }
+    } else if ((w & 0x0f000010) == 0x0e000000) {
+        // Data processing.
+        const std::uint32_t op1 = (w >> 21 & 4) | (w >> 20 & 3), op2 = (w >> 16) & 15;
+        const bool second = w & 0x40;
+        static const char *const kArithmetic[7][2] = {
+            {"vmla", "vmls"},  {"vnmls", "vnmla"}, {"vmul", "vnmul"}, {"vadd", "vsub"},
+            {"vdiv", nullptr}, {"vfnms", "vfnma"}, {"vfma", "vfms"}};
+        if (op1 < 7) {
+            const char *name = kArithmetic[op1][second];
+            if (!name)
+                return false;
+            line = {name + cond + type, rd + ", " + rn + ", " + rm, {}};
+        } else if (!second) {
+            const std::uint32_t imm8 = (w >> 12 & 0xf0) | (w & 15);
+            if (w & 0xa0)
+                return false;
+            line = {"vmov" + cond + type, rd + ", #" + std::to_string(imm8), {}};
+            line.comments.push_back(floatImmediate(imm8));
+        } else {
+            const bool bit7 = w & 0x80;
+            const std::string sm = floatRegister(false, vm, m);
+            switch (op2) {
+            case 0:
+            case 1: {
+                static const char *const kNames[2][2] = {{"vmov", "vabs"}, {"vneg", "vsqrt"}};
+                line = {kNames[op2][bit7] + cond + type, rd + ", " + rm, {}};
+                break;
+            }
+            case 4:
+                line = {(bit7 ? "vcmpe" : "vcmp") + cond + type, rd + ", " + rm, {}};
+                break;
+            case 5:
+                if (vm || m)
+                    return false;
+                line = {(bit7 ? "vcmpe" : "vcmp") + cond + type, rd + ", #0.0", {}};
+                break;
+            case 7:
+                if (!bit7)
+                    return false;
+                line = {"vcvt" + cond + (isDouble ? ".f32.f64" : ".f64.f32"),
+                        floatRegister(!isDouble, vd, d) + ", " + rm,
+                        {}};
+                break;
+            case 8:
+                line = {"vcvt" + cond + type + (bit7 ? ".s32" : ".u32"), rd + ", " + sm, {}};
+                break;
+            case 12:
+            case 13:
+                line = {std::string(bit7 ? "vcvt" : "vcvtr") + cond + (op2 & 1 ? ".s32" : ".u32") +
+                            type,
+                        floatRegister(false, vd, d) + ", " + rm,
+                        {}};
+                break;
+            default:
+                return false;
+            }
+        }
+    } else {
+        return false;
+    }
+    out.text = line.text();
+    return true;
 }

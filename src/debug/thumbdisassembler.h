@@ -19,7 +19,8 @@ struct ThumbInstruction {
     std::uint64_t target = 0;
 };
 
-// Decodes the Thumb instruction set of the Arm M-profile cores (ARMv6-M, ARMv7-M, ARMv7E-M).
+// Decodes the Thumb instruction set of the Arm M-profile cores (ARMv6-M, ARMv7-M, ARMv7E-M)
+// with the single- and double-precision floating-point extension.
 // Encodings it does not know print as ".short 0x...." or ".word 0x........". It keeps the
 // state of an IT block between calls, so instructions are to be decoded in address order;
 // reset() forgets it when decoding starts somewhere else.
@@ -34,6 +35,9 @@ private:
     void decode16(std::uint32_t hw, std::uint64_t address, ThumbInstruction &out);
     void decode32(std::uint32_t hw1, std::uint32_t hw2, std::uint64_t address,
                   ThumbInstruction &out);
+    // The floating-point extension (coprocessors 10 and 11); false for an encoding it does
+    // not know.
+    bool decodeFloatingPoint(std::uint32_t word, std::uint64_t address, ThumbInstruction &out);
     // The condition suffix of the instruction inside an IT block, or "".
     const char *itCondition() const;
     bool inItBlock() const { return (m_itState & 0xf) != 0; }

@@ -81,6 +81,17 @@ const Row kBlock[] = {
     {0x100017c, "f301 1002", "ssat\tr0, #3, r1, lsl #4"},
     {0x1000180, "b672", "cpsid\ti"},
     {0x1000182, "be03", "bkpt\t0x0003"},
+    // Floating point: immediates, pushes, transfers and conversions.
+    {0x1000184, "eeba 0a04", "vmov.f32\ts0, #164\t@ 0xc1200000 -10.0"},
+    {0x1000188, "eeb7 0b08", "vmov.f64\td0, #120\t@ 0x3fc00000  1.5"},
+    {0x100018c, "ed2d 8a03", "vpush\t{s16-s18}"},
+    {0x1000190, "ed12 1b02", "vldr\td1, [r2, #-8]"},
+    {0x1000194, "ed11 2b77", "vldr\td2, [r1, #-476]\t@ 0xfffffe24"},
+    {0x1000198, "ec57 6b1f", "vmov\tr6, r7, d15"},
+    {0x100019c, "ee20 0b10", "vmov.32\td0[1], r0"},
+    {0x10001a0, "eef1 fa10", "vmrs\tAPSR_nzcv, fpscr"},
+    {0x10001a4, "eebc 0b41", "vcvtr.u32.f64\ts0, d1"},
+    {0x10001a8, "eeb5 0bc0", "vcmpe.f64\td0, #0.0"},
 };
 
 TEST(ThumbDisassembler, DecodesTheTableInOrder) {
@@ -137,8 +148,12 @@ TEST(ThumbDisassembler, AnIfThenBlockEndsAfterItsInstructionsOrOnReset) {
     EXPECT_EQ(disassembler.decode(2, code.data() + 2, 2).text, "subs\tr0, #1");
 }
 
+// Compiler options for a core: ARMv6-M, ARMv7-M, and ARMv7E-M with and without its
+// single-precision floating-point unit (the table covers double precision).
+using CoreOptions = std::vector<std::string>;
+
 class ThumbDisassemblerCross : public ScratchDirTest,
-                               public ::testing::WithParamInterface<const char *> {};
+                               public ::testing::WithParamInterface<CoreOptions> {};
 
 // Every instruction objdump lists, in order, with the symbol names it adds taken out.
 TEST_P(ThumbDisassemblerCross, AgreesWithObjdumpOnEveryInstruction) {
@@ -148,12 +163,20 @@ TEST_P(ThumbDisassemblerCross, AgreesWithObjdumpOnEveryInstruction) {
         QStandardPaths::findExecutable(QStringLiteral("arm-none-eabi-gcc")).toStdString();
     const std::string objdump =
         QStandardPaths::findExecutable(QStringLiteral("arm-none-eabi-objdump")).toStdString();
-    ToolResult built =
-        runTool(gcc,
-                {std::string("-mcpu=") + GetParam(), "-mthumb", "-O2", "-ffreestanding",
-                 "-nostdlib", "-T", testDataPath("debug/stepping.ld"), "-Wl,-e,start",
-                 testDataPath("debug/disassembly.c"), "-lgcc", "-o", "program.elf"},
-                {}, m_dir.path().toStdString());
+    std::vector<std::string> arguments = GetParam();
+    const std::vector<std::string> common{"-mthumb",
+                                          "-O2",
+                                          "-ffreestanding",
+                                          "-nostdlib",
+                                          "-T",
+                                          testDataPath("debug/stepping.ld"),
+                                          "-Wl,-e,start",
+                                          testDataPath("debug/disassembly.c"),
+                                          "-lgcc",
+                                          "-o",
+                                          "program.elf"};
+    arguments.insert(arguments.end(), common.begin(), common.end());
+    ToolResult built = runTool(gcc, arguments, {}, m_dir.path().toStdString());
     ASSERT_EQ(built.exitCode, 0) << built.err;
     ToolResult listing = runTool(objdump, {"-d", "program.elf"}, {}, m_dir.path().toStdString());
     ASSERT_EQ(listing.exitCode, 0) << listing.err;
@@ -191,7 +214,10 @@ TEST_P(ThumbDisassemblerCross, AgreesWithObjdumpOnEveryInstruction) {
     EXPECT_GT(compared, 1000);
 }
 
-INSTANTIATE_TEST_SUITE_P(Cores, ThumbDisassemblerCross,
-                         ::testing::Values("cortex-m0", "cortex-m3", "cortex-m4"));
+INSTANTIATE_TEST_SUITE_P(
+    Cores, ThumbDisassemblerCross,
+    ::testing::Values(CoreOptions{"-mcpu=cortex-m0"}, CoreOptions{"-mcpu=cortex-m3"},
+                      CoreOptions{"-mcpu=cortex-m4"},
+                      CoreOptions{"-mcpu=cortex-m4", "-mfloat-abi=hard", "-mfpu=fpv4-sp-d16"}));
 
 } // namespace
