@@ -217,7 +217,11 @@ std::optional<std::size_t> StandardDebugger::instructionsUpTo(std::uint64_t from
     ThumbDisassembler disassembler;
     std::size_t count = 0, at = 0;
     while (at < code.size()) {
-        at += disassembler.decode(from + at, code.data() + at, code.size() - at).size;
+        const unsigned size =
+            disassembler.decode(from + at, code.data() + at, code.size() - at).size;
+        if (size == 0)
+            return std::nullopt;
+        at += size;
         ++count;
     }
     if (at != code.size())
