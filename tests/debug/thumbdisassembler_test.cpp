@@ -148,12 +148,14 @@ TEST(ThumbDisassembler, AnIfThenBlockEndsAfterItsInstructionsOrOnReset) {
     EXPECT_EQ(disassembler.decode(2, code.data() + 2, 2).text, "subs\tr0, #1");
 }
 
-// Compiler options for a core: ARMv6-M, ARMv7-M, and ARMv7E-M with and without its
-// single-precision floating-point unit (the table covers double precision).
-using CoreOptions = std::vector<std::string>;
+// A program built for one core: compiler options and sources below tests/data.
+struct Program {
+    std::vector<std::string> options;
+    std::vector<std::string> sources;
+};
 
 class ThumbDisassemblerCross : public ScratchDirTest,
-                               public ::testing::WithParamInterface<CoreOptions> {};
+                               public ::testing::WithParamInterface<Program> {};
 
 // Every instruction objdump lists, in order, with the symbol names it adds taken out.
 TEST_P(ThumbDisassemblerCross, AgreesWithObjdumpOnEveryInstruction) {
@@ -163,18 +165,12 @@ TEST_P(ThumbDisassemblerCross, AgreesWithObjdumpOnEveryInstruction) {
         QStandardPaths::findExecutable(QStringLiteral("arm-none-eabi-gcc")).toStdString();
     const std::string objdump =
         QStandardPaths::findExecutable(QStringLiteral("arm-none-eabi-objdump")).toStdString();
-    std::vector<std::string> arguments = GetParam();
-    const std::vector<std::string> common{"-mthumb",
-                                          "-O2",
-                                          "-ffreestanding",
-                                          "-nostdlib",
-                                          "-T",
-                                          testDataPath("debug/stepping.ld"),
-                                          "-Wl,-e,start",
-                                          testDataPath("debug/disassembly.c"),
-                                          "-lgcc",
-                                          "-o",
-                                          "program.elf"};
+    std::vector<std::string> arguments = GetParam().options;
+    for (const std::string &source : GetParam().sources)
+        arguments.push_back(testDataPath(source));
+    const std::vector<std::string> common{
+        "-mthumb", "-ffreestanding", "-nostdlib", "-T", testDataPath("debug/stepping.ld"), "-lgcc",
+        "-o",      "program.elf"};
     arguments.insert(arguments.end(), common.begin(), common.end());
     ToolResult built = runTool(gcc, arguments, {}, m_dir.path().toStdString());
     ASSERT_EQ(built.exitCode, 0) << built.err;
@@ -210,14 +206,27 @@ TEST_P(ThumbDisassemblerCross, AgreesWithObjdumpOnEveryInstruction) {
         }
     }
     EXPECT_EQ(differing, 0) << "of " << compared;
-    // The program and its library routines give well over a thousand instructions.
-    EXPECT_GT(compared, 1000);
+    // Enough instructions were compared to mean something.
+    EXPECT_GT(compared, 400);
 }
+
+// ARMv6-M, ARMv7-M, and ARMv7E-M with and without its single-precision floating-point
+// unit (the table covers double precision), with the library routines the code calls; and
+// the example firmware, whose linker script symbols do not matter here.
+const std::vector<std::string> kProgram{"debug/disassembly.c"};
+const std::vector<std::string> kFirmware{"../../examples/firmware/main.c",
+                                         "../../examples/firmware/startup.c",
+                                         "../../examples/firmware/checks.c"};
 
 INSTANTIATE_TEST_SUITE_P(
     Cores, ThumbDisassemblerCross,
-    ::testing::Values(CoreOptions{"-mcpu=cortex-m0"}, CoreOptions{"-mcpu=cortex-m3"},
-                      CoreOptions{"-mcpu=cortex-m4"},
-                      CoreOptions{"-mcpu=cortex-m4", "-mfloat-abi=hard", "-mfpu=fpv4-sp-d16"}));
+    ::testing::Values(
+        Program{{"-mcpu=cortex-m0", "-O2", "-Wl,-e,start"}, kProgram},
+        Program{{"-mcpu=cortex-m3", "-O2", "-Wl,-e,start"}, kProgram},
+        Program{{"-mcpu=cortex-m4", "-O2", "-Wl,-e,start"}, kProgram},
+        Program{{"-mcpu=cortex-m4", "-mfloat-abi=hard", "-mfpu=fpv4-sp-d16", "-O2", "-Wl,-e,start"},
+                kProgram},
+        Program{{"-mcpu=cortex-m0", "-Os", "-Wl,--unresolved-symbols=ignore-all"}, kFirmware},
+        Program{{"-mcpu=cortex-m4", "-Os", "-Wl,--unresolved-symbols=ignore-all"}, kFirmware}));
 
 } // namespace
