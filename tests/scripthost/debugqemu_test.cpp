@@ -186,6 +186,11 @@ TEST_F(DebugQemu, DisassemblyShowsTheInstructionsThatRunWithSourceAndLabels) {
     eval("Debug.disassembly(false, false, 0, 0)");
     EXPECT_EQ(m_host.output.count(QLatin1Char('\n')), 2) << m_host.output.toStdString();
     EXPECT_TRUE(m_host.output.contains(QStringLiteral("\n=> 0x"))) << m_host.output.toStdString();
+    // Where memory cannot be read there is nothing to decode.
+    m_host.output.clear();
+    eval("Debug.locatepc(0x30000000)");
+    EXPECT_EQ(m_host.output, QStringLiteral("0x30000000\ncannot read memory at 0x30000000\n"));
+    eval("Debug.locate(1)");
     m_host.output.clear();
     eval("Debug.source(0, 0)");
     EXPECT_TRUE(m_host.output.contains(QStringLiteral("=>   15          total += twice(i);")))
