@@ -65,6 +65,14 @@ std::uint32_t expandImmediate(std::uint32_t imm12) {
     return value >> rotation | value << (32 - rotation);
 }
 
+// Records where the instruction points, wrapped into the 32-bit space, and gives it as the
+// listing shows it.
+std::string pointAt(ThumbInstruction &out, std::uint64_t target) {
+    out.hasTarget = true;
+    out.target = target & 0xffffffff;
+    return hex(out.target);
+}
+
 // The parts of one line while it is built.
 struct Line {
     std::string mnemonic;
@@ -137,11 +145,7 @@ void ThumbDisassembler::decode16(std::uint32_t hw, std::uint64_t address, ThumbI
     const std::string s = inItBlock() ? "" : "s";
     const std::uint32_t rd = hw & 7, rn = (hw >> 3) & 7;
     const std::uint64_t pc = address + 4;
-    auto branchTo = [&](std::uint64_t target) {
-        out.hasTarget = true;
-        out.target = target & 0xffffffff;
-        return hex(out.target);
-    };
+    auto branchTo = [&](std::uint64_t target) { return pointAt(out, target); };
     auto unknown = [&] { line = Line{".short", hexValue(hw), {}}; };
 
     if ((hw >> 13) == 0) {
@@ -308,11 +312,7 @@ void ThumbDisassembler::decode32(std::uint32_t hw1, std::uint32_t hw2, std::uint
     const std::uint64_t pc = address + 4;
     const std::uint32_t rn = hw1 & 15, rd = (hw2 >> 8) & 15, rt = hw2 >> 12, rm = hw2 & 15;
     const bool setFlags = hw1 & 0x10;
-    auto branchTo = [&](std::uint64_t target) {
-        out.hasTarget = true;
-        out.target = target & 0xffffffff;
-        return hex(out.target);
-    };
+    auto branchTo = [&](std::uint64_t target) { return pointAt(out, target); };
     // Operands reproduce the bytes when assembled: the little-endian word in memory.
     auto unknown = [&] { line = Line{".word", hexValue(hw2 << 16 | hw1), {}}; };
     auto set = [&](const std::string &mnemonic, const std::string &operands) {
@@ -843,10 +843,8 @@ bool ThumbDisassembler::decodeFloatingPoint(std::uint32_t w, std::uint64_t addre
                 line.operands += ", #" + std::string(up ? "" : "-") + std::to_string(amount);
             line.operands += "]";
             if (base == 15) {
-                out.hasTarget = true;
-                out.target = ((address + 4) & ~3ull) + (up ? amount : -std::int64_t(amount));
-                out.target &= 0xffffffff;
-                line.comments.push_back(hex(out.target));
+                line.comments.push_back(
+                    pointAt(out, ((address + 4) & ~3ull) + (up ? amount : -std::int64_t(amount))));
             } else if (amount > 32) {
                 line.comments.push_back(hexValue(up ? amount : std::uint32_t(-amount)));
             }
