@@ -160,6 +160,15 @@ QString cleanAbsolute(const QString &path) {
     return QDir::cleanPath(QFileInfo(path).absoluteFilePath());
 }
 
+// For make files: a user command that runs after `span` steps when one of them ran (or
+// always).
+void runsAfter(StepPlan &step, bool always, std::size_t span) {
+    if (!always) {
+        step.trigger = StepPlan::Trigger::AfterRan;
+        step.triggerSpan = int(span);
+    }
+}
+
 } // namespace
 
 struct BuildEngine::Private {
@@ -237,6 +246,12 @@ struct BuildEngine::Private {
                                         const QString &description, const QString &output = {},
                                         const MacroMap *map = nullptr);
     UpToDateCheck check(bool alwaysRebuild) const;
+    // Export mode: the user command collected at `index` goes first when any step collected
+    // since is due.
+    void coverSince(std::optional<std::size_t> index);
+    // Whether an output of the step is a source of the solution, which it would overwrite;
+    // logged as an error.
+    bool writesSource(const StepPlan &step);
 };
 
 std::vector<const ProjectElement *> BuildEngine::Private::projects() const {
@@ -317,6 +332,25 @@ UpToDateCheck BuildEngine::Private::check(bool alwaysRebuild) const {
     UpToDateCheck result(mode == Mode::Run ? log : nullptr, &produced);
     result.setAlwaysRebuild(alwaysRebuild);
     return result;
+}
+
+bool BuildEngine::Private::writesSource(const StepPlan &step) {
+    for (const QString &output : step.outputs) {
+        const QString path = QDir::cleanPath(QDir(step.workingDirectory).absoluteFilePath(output));
+        if (StagePlanner::isSource(solutionSources(), path)) {
+            log->error(QStringLiteral("Output file ") + path +
+                       QStringLiteral(" is a source file of the project"));
+            return true;
+        }
+    }
+    return false;
+}
+
+void BuildEngine::Private::coverSince(std::optional<std::size_t> index) {
+    if (mode == Mode::Export && index) {
+        exported[*index].trigger = StepPlan::Trigger::BeforeDue;
+        exported[*index].triggerSpan = int(exported.size() - *index - 1);
+    }
 }
 
 bool BuildEngine::Private::writeGenerated(const StepPlan &step) {
@@ -582,49 +616,60 @@ bool BuildEngine::Private::buildCompiled(const ProjectElement &project, const No
         dependencies.load(dependencyCache);
         objects.setDependencyCache(&dependencies);
     }
-    // Commands are worked out only for the steps that run.
-    CompilePlanner::Drafts drafts = compiler.drafts(project, configuration);
-
-    // Which objects are out of date, with the generated sources they need written first.
+    // Which objects are out of date, with the generated sources they need written first;
+    // commands are worked out only for the steps that run.
     std::vector<StepPlan> compiles;
     QStringList objectFiles;
     QString directory;
-    for (std::size_t i = 0; i < drafts.steps.size(); ++i) {
-        StepPlan &plan = drafts.steps[i];
-        if (!writeGenerated(plan))
-            return false;
-        if (plan.outputs.isEmpty())
-            continue;
-        objectFiles << plan.outputs.first();
-        if (plan.workingDirectory != directory)
-            objects.setBaseDirectory(directory = plan.workingDirectory);
-        if (everything || plan.alwaysRebuild ||
-            !objects.isObjectUpToDate(plan.outputs.first(), plan.inputs.value(0),
-                                      plan.dependencyFile)) {
-            drafts.complete(i);
-            compiles.push_back(std::move(plan));
-        } else if (mode == Mode::Run) {
-            log->message(UpToDateCheck::upToDateText(plan.outputs.first()));
-        }
-    }
+    const bool planned =
+        compiler.forEachDraft(project, configuration, [&](CompilePlanner::Draft &draft) {
+            StepPlan &plan = draft.step;
+            if (!writeGenerated(plan))
+                return false;
+            if (plan.outputs.isEmpty())
+                return true;
+            objectFiles << plan.outputs.first();
+            if (plan.workingDirectory != directory)
+                objects.setBaseDirectory(directory = plan.workingDirectory);
+            if (everything || plan.alwaysRebuild ||
+                !objects.isObjectUpToDate(plan.outputs.first(), plan.inputs.value(0),
+                                          plan.dependencyFile)) {
+                draft.complete();
+                compiles.push_back(std::move(plan));
+            } else if (mode == Mode::Run) {
+                log->message(UpToDateCheck::upToDateText(plan.outputs.first()));
+            }
+            return true;
+        });
+    if (!planned)
+        return false;
     // Saved before anything runs: the entries read now stay good for the files no compile
     // rewrites, and a rewritten one makes its entry stale by itself.
     if (mode == Mode::Run)
         dependencies.save(dependencyCache);
     if (type == "Object file") {
         linkableOutputs.insert(name, objectFiles);
+        const std::size_t start = exported.size();
+        std::optional<std::size_t> preBuild;
         bool ok = true;
         if (std::optional<StepPlan> pre =
                 userCommand(values, "pre_build_command", QStringLiteral("Pre-build command ")))
-            if (values.raw("pre_build_command_control") == "Always Run" || !compiles.empty())
+            if (values.raw("pre_build_command_control") == "Always Run" || !compiles.empty()) {
+                if (values.raw("pre_build_command_control") != "Always Run")
+                    preBuild = exported.size();
                 ok = mode == Mode::Check || runStep(std::move(*pre));
+            }
         ran = !compiles.empty();
         ok = ok && runSteps(std::move(compiles));
+        coverSince(preBuild);
         if (ok)
             if (std::optional<StepPlan> post = userCommand(values, "post_build_command",
                                                            QStringLiteral("Post-build command ")))
-                if (values.raw("post_build_command_control") == "Always Run" || ran)
+                if (values.raw("post_build_command_control") == "Always Run" || ran) {
+                    runsAfter(*post, values.raw("post_build_command_control") == "Always Run",
+                              exported.size() - start);
                     ok = mode == Mode::Check || runStep(std::move(*post));
+                }
         return ok;
     }
 
@@ -659,28 +704,40 @@ bool BuildEngine::Private::buildCompiled(const ProjectElement &project, const No
                           postLinkOutput, &postLinkMacros)
             : userCommand(values, "archive_post_build_command",
                           QStringLiteral("Post-archive command "));
+    // What the post-link command writes it makes from the program.
+    if (postLink && !postLink->outputs.isEmpty())
+        postLink->inputs << link.output;
     const bool postLinkDue =
         postLink && !postLinkOutput.isEmpty() && executable &&
         !UpToDateCheck(nullptr, &produced).isUpToDate(postLinkOutput, {link.output});
     const bool required = linking || postLinkDue;
 
+    const std::size_t start = exported.size();
+    std::optional<std::size_t> preBuild;
     if (std::optional<StepPlan> pre =
             userCommand(values, "pre_build_command", QStringLiteral("Pre-build command ")))
-        if (values.raw("pre_build_command_control") == "Always Run" || required)
+        if (values.raw("pre_build_command_control") == "Always Run" || required) {
+            if (values.raw("pre_build_command_control") != "Always Run")
+                preBuild = exported.size();
             if (mode != Mode::Check && !runStep(std::move(*pre)))
                 return false;
+        }
     ran = !compiles.empty();
     if (!runSteps(std::move(compiles)))
         return false;
 
+    const std::size_t linkStart = exported.size();
     if (linking) {
         if (mode == Mode::Run && !LinkPlanner::prepare(link, name, *log))
             return false;
+        std::optional<std::size_t> preLinkAt;
         if (executable)
-            if (std::optional<StepPlan> preLink = userCommand(values, "linker_pre_build_command",
-                                                              QStringLiteral("Pre-link command ")))
+            if (std::optional<StepPlan> preLink = userCommand(
+                    values, "linker_pre_build_command", QStringLiteral("Pre-link command "))) {
+                preLinkAt = exported.size();
                 if (!runStep(std::move(*preLink)))
                     return false;
+            }
         UpToDateCheck steps = check(values.yes("build_always_rebuild"));
         for (const StepPlan &step : link.steps) {
             // A step without outputs (a user command among the steps) runs with the link; one
@@ -695,24 +752,31 @@ bool BuildEngine::Private::buildCompiled(const ProjectElement &project, const No
                     log->message(UpToDateCheck::upToDateText(step.outputs.first()));
                 continue;
             }
-            if (!writeGenerated(step) || !runStep(step))
+            if (writesSource(step) || !writeGenerated(step) || !runStep(step))
                 return false;
             ran = true;
         }
+        coverSince(preLinkAt);
     } else if (mode == Mode::Run) {
         log->message(UpToDateCheck::upToDateText(link.output));
     }
     if (postLink && (linking || postLinkDue)) {
-        if (!runStep(std::move(*postLink)))
+        if (postLink->outputs.isEmpty())
+            runsAfter(*postLink, false, exported.size() - linkStart);
+        if (writesSource(*postLink) || !runStep(std::move(*postLink)))
             return false;
         ran = true;
     }
+    coverSince(preBuild);
 
     if (std::optional<StepPlan> post =
             userCommand(values, "post_build_command", QStringLiteral("Post-build command ")))
-        if (values.raw("post_build_command_control") == "Always Run" || ran)
+        if (values.raw("post_build_command_control") == "Always Run" || ran) {
+            runsAfter(*post, values.raw("post_build_command_control") == "Always Run",
+                      exported.size() - start);
             if (mode != Mode::Check && !runStep(std::move(*post)))
                 return false;
+        }
     return true;
 }
 
@@ -745,15 +809,21 @@ bool BuildEngine::Private::buildStaged(const ProjectElement &project, bool &ran)
     if (due.empty())
         return true;
     ran = true;
+    const std::size_t start = exported.size();
     if (!runSteps(std::move(due)))
         return false;
-    for (StepPlan &step : plan.finishing)
+    for (StepPlan &step : plan.finishing) {
+        runsAfter(step, false, exported.size() - start);
         if (!writeGenerated(step) || !runStep(std::move(step)))
             return false;
+    }
     return true;
 }
 
 void BuildEngine::Private::cleanAll(const std::vector<OrderedProject> &order) {
+    // A make file of a rebuild holds every step anyway; writing it removes nothing.
+    if (mode == Mode::Export)
+        return;
     for (const OrderedProject &project : order) {
         if (cancelled() || (failed && !keepGoing))
             return;

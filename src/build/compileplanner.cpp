@@ -180,17 +180,14 @@ std::optional<StepPlan> analyzeStep(const NodeValues &values, const CompileValue
 }
 
 // The compile or assemble step of the source the node's input macros name, without its
-// commands: what says whether it is current.
+// description and commands: what says whether it is current.
 StepPlan compileDraft(const NodeValues &values, BuildAction action) {
     const CompileValues compile(values, action);
     StepPlan plan;
     plan.action = action;
-    plan.description =
-        (compile.assemble ? QStringLiteral("Assembling ") : QStringLiteral("Compiling ")) +
-        values.macro("InputFileName");
     plan.workingDirectory = compile.projectDir;
-    plan.inputs << compile.source;
-    plan.outputs << compile.object;
+    plan.inputs = QStringList{compile.source};
+    plan.outputs = QStringList{compile.object};
     plan.alwaysRebuild = values.yes("build_always_rebuild");
     plan.dependencyFile = compile.dependencies;
     return plan;
@@ -199,6 +196,10 @@ StepPlan compileDraft(const NodeValues &values, BuildAction action) {
 // The command of a drafted step, with those that go with it.
 void addCommands(const NodeValues &values, StepPlan &plan) {
     const CompileValues compile(values, plan.action);
+    if (plan.description.isEmpty()) // a unity step has its own
+        plan.description =
+            (compile.assemble ? QStringLiteral("Assembling ") : QStringLiteral("Compiling ")) +
+            values.macro("InputFileName");
     const CompileOptions options(values, compile);
     const QStringList launcher = commandWords(values.text("build_compiler_launcher"));
     plan.arguments = externalCommand(values, compile, options);
@@ -236,6 +237,13 @@ struct CompilePlanner::Walk {
     // What the files without a configuration of their own share, by folder.
     std::map<const ProjectElement *, std::shared_ptr<NodeValues::Siblings>> siblings;
     std::optional<QSet<QString>> taken; // read when the first unity folder needs it
+    const std::function<bool(Draft &)> *visit = nullptr;
+    bool stopped = false; // the visitor said so
+
+    void hand(Draft &draft) {
+        if (!stopped)
+            stopped = !(*visit)(draft);
+    }
 };
 
 CompilePlanner::CompilePlanner(const PropertyRegistry &registry, const NodeMacros &macros)
@@ -274,7 +282,7 @@ std::optional<StepPlan> CompilePlanner::plan(const ProjectElement &file,
     std::optional<Draft> draft = planFile(file, configuration, nullptr);
     if (!draft)
         return std::nullopt;
-    addCommands(*draft->values, draft->step);
+    draft->complete();
     return std::move(draft->step);
 }
 
@@ -312,7 +320,10 @@ std::optional<CompilePlanner::Draft> CompilePlanner::planFile(const ProjectEleme
                   values->yes("c_files_are_cpp"));
     if (action == BuildAction::None)
         return std::nullopt;
-    return Draft{compileDraft(*values, action), std::move(values)};
+    Draft draft;
+    draft.step = compileDraft(*values, action);
+    draft.m_values = std::move(values);
+    return draft;
 }
 
 QSet<QString> CompilePlanner::sourcePaths(const ProjectElement &node,
@@ -331,7 +342,7 @@ QSet<QString> CompilePlanner::sourcePaths(const ProjectElement &node,
 }
 
 bool CompilePlanner::unityPlans(const ProjectElement &folder, const std::string &configuration,
-                                Walk &walk, Drafts &result) const {
+                                Walk &walk) const {
     auto shared = std::make_shared<NodeValues>(m_registry, m_macros, folder, configuration);
     NodeValues &values = *shared;
     const QString name = values.text("unity_build_file_name");
@@ -398,46 +409,49 @@ bool CompilePlanner::unityPlans(const ProjectElement &folder, const std::string 
         // The members come after the unity file: the source stays first.
         unity.inputs << members;
         unity.generatedFiles.push_back({path, content, QString()});
-        result.steps.push_back(std::move(unity));
-        result.m_values.push_back(std::move(shared));
+        Draft draft;
+        draft.step = std::move(unity);
+        draft.m_values = std::move(shared);
+        walk.hand(draft);
     }
-    for (Draft &draft : alone) {
-        result.steps.push_back(std::move(draft.step));
-        result.m_values.push_back(std::move(draft.values));
-    }
+    for (Draft &draft : alone)
+        walk.hand(draft);
     return true;
 }
 
 std::vector<StepPlan> CompilePlanner::plans(const ProjectElement &node,
                                             const std::string &configuration) const {
-    Drafts result = drafts(node, configuration);
-    for (std::size_t i = 0; i < result.steps.size(); ++i)
-        result.complete(i);
-    return std::move(result.steps);
+    std::vector<StepPlan> steps;
+    forEachDraft(node, configuration, [&steps](Draft &draft) {
+        draft.complete();
+        steps.push_back(std::move(draft.step));
+        return true;
+    });
+    return steps;
 }
 
-CompilePlanner::Drafts CompilePlanner::drafts(const ProjectElement &node,
-                                              const std::string &configuration) const {
-    Drafts result;
+bool CompilePlanner::forEachDraft(const ProjectElement &node, const std::string &configuration,
+                                  const std::function<bool(Draft &)> &visit) const {
     if (aboveExcluded(node, configuration))
-        return result;
+        return true;
     Walk walk;
+    walk.visit = &visit;
     walkBuildTree(node, [&](const ProjectElement &at) {
+        if (walk.stopped)
+            return false;
         if (at.kind() == Kind::File) {
-            if (std::optional<Draft> draft = planFile(at, configuration, &walk)) {
-                result.steps.push_back(std::move(draft->step));
-                result.m_values.push_back(std::move(draft->values));
-            }
+            if (std::optional<Draft> draft = planFile(at, configuration, &walk))
+                walk.hand(*draft);
             return false;
         }
         if (at.kind() != Kind::Solution && excluded(at, configuration))
             return false;
         return at.kind() != Kind::Folder || m_unityBuildDisabled ||
-               !unityPlans(at, configuration, walk, result);
+               !unityPlans(at, configuration, walk);
     });
-    return result;
+    return !walk.stopped;
 }
 
-void CompilePlanner::Drafts::complete(std::size_t index) {
-    addCommands(*m_values[index], steps[index]);
+void CompilePlanner::Draft::complete() {
+    addCommands(*m_values, step);
 }

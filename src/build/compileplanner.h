@@ -4,6 +4,7 @@
 
 #include <QSet>
 
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -52,23 +53,27 @@ public:
     // compiling one by one.
     std::vector<StepPlan> plans(const ProjectElement &node, const std::string &configuration) const;
 
-    // The steps of plans() holding what says whether they are current (the description,
-    // working directory, inputs, outputs, dependency file, `build_always_rebuild` and
-    // generated files) and getting their commands only when asked: a build with little to do
-    // need not work out the command lines of the files that are current. Keeps the values of
-    // the tree: complete steps on the tree's thread, before the tree changes.
-    class Drafts {
+    // A step of plans() holding what says whether it is current (the working directory,
+    // inputs, outputs, dependency file, `build_always_rebuild` and generated files), which
+    // gets its description and commands only when asked: a build with little to do need not
+    // work them out for the files that are current. Keeps the values of the tree: complete it
+    // on the tree's thread, before the tree changes.
+    class Draft {
     public:
-        std::vector<StepPlan> steps;
-        // Adds the launcher, the command, its environment and the steps before and after to
-        // steps[index].
-        void complete(std::size_t index);
+        StepPlan step;
+        // Adds the description, the launcher, the command, its environment and the steps
+        // before and after.
+        void complete();
 
     private:
         friend class CompilePlanner;
-        std::vector<std::shared_ptr<const NodeValues>> m_values; // one for each step
+        std::shared_ptr<const NodeValues> m_values;
     };
-    Drafts drafts(const ProjectElement &node, const std::string &configuration) const;
+    // Hands the drafts of plans() to `visit` one by one, in order, so that each may be
+    // checked and dropped before the next is made; false when `visit` returned false, which
+    // ends the walk.
+    bool forEachDraft(const ProjectElement &node, const std::string &configuration,
+                      const std::function<bool(Draft &)> &visit) const;
 
     // How a file is built: `file_type` "Assembly" assembles; "Default" goes by the extension
     // (".c" is C, or C++ when `c_files_are_cpp`; ".cpp", ".cc", ".cxx", ".c++", ".C" C++;
@@ -77,13 +82,8 @@ public:
                                  bool cFilesAreCpp);
 
 private:
-    // What one call of plans() keeps between files.
+    // What one call of forEachDraft() keeps between files.
     struct Walk;
-    // A step without its commands and the values that form them.
-    struct Draft {
-        StepPlan step;
-        std::shared_ptr<const NodeValues> values;
-    };
 
     bool excluded(const ProjectElement &node, const std::string &configuration) const;
     // Whether a folder or project above `node` is excluded from the build.
@@ -91,10 +91,10 @@ private:
     // plan() for a file whose folders and project are known to take part in the build.
     std::optional<Draft> planFile(const ProjectElement &file, const std::string &configuration,
                                   Walk *walk) const;
-    // The unity step of `folder` and the steps of its sources left out of it; false when
-    // the folder does not compile in unity mode.
-    bool unityPlans(const ProjectElement &folder, const std::string &configuration, Walk &walk,
-                    Drafts &result) const;
+    // Hands the unity step of `folder` and the steps of its sources left out of it to the
+    // walk's visitor; false when the folder does not compile in unity mode.
+    bool unityPlans(const ProjectElement &folder, const std::string &configuration,
+                    Walk &walk) const;
     // The absolute path of every file node of the solution `node` belongs to.
     QSet<QString> sourcePaths(const ProjectElement &node, const std::string &configuration) const;
 

@@ -1,8 +1,10 @@
 #include "build/consolebuilder.h"
 
 void ConsoleBuilder::line(const char *prefix, const QString &text) {
+    // Put, not printed: a build with nothing to do writes a line per object.
     const QByteArray bytes = text.toLocal8Bit();
-    if (std::fprintf(m_out, "%s%s\n", prefix, bytes.constData()) < 0)
+    if (std::fputs(prefix, m_out) == EOF || std::fputs(bytes.constData(), m_out) == EOF ||
+        std::fputc('\n', m_out) == EOF)
         m_failed = true;
 }
 

@@ -2,7 +2,6 @@
 
 #include "build/dependencyfile.h"
 
-#include <QDataStream>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -16,40 +15,75 @@
 
 namespace {
 
-constexpr quint32 kMagic = 0x50444331; // "PDC1"
-// Beyond this a damaged file is more likely than a real project.
-constexpr quint32 kMaxEntries = 1u << 22;
+constexpr quint32 kMagic = 0x50444332; // "PDC2"
+// The fewest bytes an entry takes: its path's and its inputs' counts, the time and the size.
+constexpr quint64 kEntryBytes = 4 + 8 + 4 + 8 + 4;
 
-// A list of numbers as QDataStream writes one (a count, then the numbers, big-endian), in one
-// read: number by number, the reads cost more than the rest of a load together.
-bool readNumbers(QDataStream &in, QByteArray &buffer, QList<quint32> &numbers) {
-    quint32 count = 0;
-    in >> count;
-    const qint64 size = qint64(count) * qint64(sizeof(quint32));
-    if (in.status() != QDataStream::Ok || size > in.device()->bytesAvailable()) {
-        in.setStatus(QDataStream::ReadCorruptData);
-        return false;
+// The file is big-endian numbers and texts led by their byte count, read straight from
+// memory: a stream's checks per value cost more than the rest of a load together.
+class Reader {
+public:
+    explicit Reader(const QByteArray &data)
+        : m_at(data.constData()), m_end(data.constData() + data.size()) {}
+
+    bool ok() const { return m_ok; }
+    bool atEnd() const { return m_at == m_end; }
+
+    template <typename T> T number() {
+        if (!take(sizeof(T)))
+            return 0;
+        return qFromBigEndian<T>(m_at - sizeof(T));
     }
-    buffer.resize(size);
-    if (in.readRawData(buffer.data(), int(size)) != size) {
-        in.setStatus(QDataStream::ReadPastEnd);
-        return false;
+    QByteArray bytes() {
+        const quint32 size = number<quint32>();
+        return take(size) ? QByteArray(m_at - size, qsizetype(size)) : QByteArray();
     }
-    numbers.resize(count);
-    qFromBigEndian<quint32>(buffer.constData(), count, numbers.data());
-    return true;
+    // A count, then that many numbers.
+    bool numbers(QList<quint32> &out) {
+        const quint32 count = number<quint32>();
+        if (!m_ok || quint64(count) * sizeof(quint32) > quint64(m_end - m_at))
+            return m_ok = false;
+        out.resize(count);
+        qFromBigEndian<quint32>(m_at, count, out.data());
+        m_at += count * sizeof(quint32);
+        return true;
+    }
+
+private:
+    bool take(quint64 size) {
+        if (!m_ok || size > quint64(m_end - m_at))
+            return m_ok = false;
+        m_at += size;
+        return true;
+    }
+
+    const char *m_at;
+    const char *m_end;
+    bool m_ok = true;
+};
+
+template <typename T> void put(QByteArray &out, T value) {
+    char bytes[sizeof(T)];
+    qToBigEndian<T>(value, bytes);
+    out.append(bytes, sizeof(T));
+}
+
+void putBytes(QByteArray &out, const QByteArray &bytes) {
+    put<quint32>(out, quint32(bytes.size()));
+    out.append(bytes);
 }
 
 } // namespace
 
-std::optional<QList<quint32>> DependencyCache::inputsOf(const QString &path, int directory,
+std::optional<QList<quint32>> DependencyCache::inputsOf(const QString &path,
+                                                        const QByteArray &systemName, int directory,
                                                         const char *name) {
     struct stat info;
     if (::fstatat(directory, name, &info, 0) != 0)
         return std::nullopt;
     const Entry key{
         qint64(info.st_mtim.tv_sec), qint32(info.st_mtim.tv_nsec), qint64(info.st_size), {}};
-    auto found = m_entries.constFind(path);
+    auto found = m_entries.constFind(systemName);
     if (found != m_entries.cend() && found->seconds == key.seconds &&
         found->nanoseconds == key.nanoseconds && found->size == key.size)
         return found->inputs;
@@ -59,7 +93,7 @@ std::optional<QList<quint32>> DependencyCache::inputsOf(const QString &path, int
     for (const QString &input : inputs)
         entry.inputs << indexOf(input);
     m_changed = true;
-    return m_entries.insert(path, std::move(entry))->inputs;
+    return m_entries.insert(systemName, std::move(entry))->inputs;
 }
 
 quint32 DependencyCache::indexOf(const QString &name) {
@@ -81,35 +115,35 @@ void DependencyCache::load(const QString &cacheFile) {
     QFile file(cacheFile);
     if (!file.open(QIODevice::ReadOnly))
         return;
-    // Read from memory: the stream asks how much is left once per entry, which a file
-    // answers with a system call.
     const QByteArray content = file.readAll();
-    QDataStream in(content);
-    in.setVersion(QDataStream::Qt_6_0);
-    quint32 magic = 0;
-    quint32 count = 0;
-    in >> magic >> count;
-    if (magic != kMagic || count > kMaxEntries)
-        return;
+    Reader in(content);
+    const quint32 magic = in.number<quint32>();
+    const quint32 count = in.number<quint32>();
     // Headers are shared by many objects: the file names each once.
+    const quint32 nameCount = in.number<quint32>();
+    // Counts a damaged file could not hold are not reserved for.
+    if (!in.ok() || magic != kMagic || quint64(count) * kEntryBytes > quint64(content.size()) ||
+        quint64(nameCount) * sizeof(quint32) > quint64(content.size()))
+        return;
     QStringList names;
-    in >> names;
-    QHash<QString, Entry> entries;
-    QByteArray buffer;
-    for (quint32 n = 0; n < count && in.status() == QDataStream::Ok; ++n) {
-        QString path;
+    names.reserve(nameCount);
+    for (quint32 n = 0; n < nameCount && in.ok(); ++n)
+        names << QString::fromUtf8(in.bytes());
+    QHash<QByteArray, Entry> entries;
+    entries.reserve(count);
+    for (quint32 n = 0; n < count && in.ok(); ++n) {
+        QByteArray path = in.bytes();
         Entry entry;
-        in >> path >> entry.seconds >> entry.nanoseconds >> entry.size;
-        if (!readNumbers(in, buffer, entry.inputs))
-            break;
-        if (std::any_of(entry.inputs.cbegin(), entry.inputs.cend(),
-                        [&](quint32 index) { return index >= quint32(names.size()); })) {
-            in.setStatus(QDataStream::ReadCorruptData);
-            break;
-        }
-        entries.insert(path, std::move(entry));
+        entry.seconds = in.number<qint64>();
+        entry.nanoseconds = in.number<qint32>();
+        entry.size = in.number<qint64>();
+        if (!in.numbers(entry.inputs) ||
+            std::any_of(entry.inputs.cbegin(), entry.inputs.cend(),
+                        [&](quint32 index) { return index >= quint32(names.size()); }))
+            return;
+        entries.insert(std::move(path), std::move(entry));
     }
-    if (in.status() == QDataStream::Ok && in.atEnd()) {
+    if (in.ok() && in.atEnd()) {
         m_entries = std::move(entries);
         m_names = std::move(names);
     }
@@ -127,21 +161,24 @@ bool DependencyCache::save(const QString &cacheFile) {
                 renumbered[input] = names.size();
                 names << m_names.at(input);
             }
+    QByteArray out;
+    put<quint32>(out, kMagic);
+    put<quint32>(out, quint32(m_entries.size()));
+    put<quint32>(out, quint32(names.size()));
+    for (const QString &name : std::as_const(names))
+        putBytes(out, name.toUtf8());
+    for (auto at = m_entries.cbegin(); at != m_entries.cend(); ++at) {
+        putBytes(out, at.key());
+        put<qint64>(out, at->seconds);
+        put<qint32>(out, at->nanoseconds);
+        put<qint64>(out, at->size);
+        put<quint32>(out, quint32(at->inputs.size()));
+        for (quint32 input : at->inputs)
+            put<quint32>(out, quint32(renumbered[input]));
+    }
     QDir().mkpath(QFileInfo(cacheFile).absolutePath());
     QSaveFile file(cacheFile);
-    if (!file.open(QIODevice::WriteOnly))
-        return false;
-    QDataStream out(&file);
-    out.setVersion(QDataStream::Qt_6_0);
-    out << kMagic << quint32(m_entries.size()) << names;
-    for (auto at = m_entries.cbegin(); at != m_entries.cend(); ++at) {
-        QList<quint32> indexes;
-        indexes.reserve(at->inputs.size());
-        for (quint32 input : at->inputs)
-            indexes << quint32(renumbered[input]);
-        out << at.key() << at->seconds << at->nanoseconds << at->size << indexes;
-    }
-    if (out.status() != QDataStream::Ok || !file.commit())
+    if (!file.open(QIODevice::WriteOnly) || file.write(out) != out.size() || !file.commit())
         return false;
     m_changed = false;
     return true;

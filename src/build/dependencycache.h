@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QHash>
 #include <QString>
 #include <QStringList>
@@ -15,12 +16,15 @@ public:
     // The inputs the dependency file at `path` names, as indexes for name(), from the cache
     // while the file is unchanged, read again otherwise. Nothing when the file does not exist;
     // throws HException as DependencyFile::read does.
+    // `systemName` is `path` as the system names it (FileTime::systemName()), the entry's key.
     // The file's time and size are looked at as `name` in the open `directory` (AT_FDCWD: the
-    // working directory), the same file as `path`, which names it for the cache and the reading.
-    std::optional<QList<quint32>> inputsOf(const QString &path, int directory, const char *name);
+    // working directory), the same file as `path`, which names it for the reading.
+    std::optional<QList<quint32>> inputsOf(const QString &path, const QByteArray &systemName,
+                                           int directory, const char *name);
     // An input by its index, which holds for the life of the cache: headers shared by many
     // objects are one name, looked up by number.
     const QString &name(quint32 index) const { return m_names.at(index); }
+    quint32 size() const { return quint32(m_names.size()); } // the names known so far
 
     // Takes the entries of a cache file; a missing, foreign or damaged file leaves the cache
     // empty, as the dependency files themselves are still there to read.
@@ -38,7 +42,9 @@ private:
     };
     quint32 indexOf(const QString &name);
 
-    QHash<QString, Entry> m_entries; // by the dependency file's path as given
+    // By the dependency file's path as given, in the system's bytes: a cache file holds them
+    // as they are, and loading one converts no text.
+    QHash<QByteArray, Entry> m_entries;
     QStringList m_names;
     QHash<QString, quint32> m_indexes; // of m_names, made when a dependency file is read
     bool m_changed = false;

@@ -31,12 +31,6 @@ FileTime FileTime::now() {
     return {true, qint64(time.tv_sec), qint32(time.tv_nsec)};
 }
 
-bool FileTime::isLaterThan(const FileTime &other) const {
-    if (seconds != other.seconds || nanoseconds == 0 || other.nanoseconds == 0)
-        return seconds > other.seconds;
-    return nanoseconds > other.nanoseconds;
-}
-
 QString FileTime::text() const {
     return QDateTime::fromSecsSinceEpoch(seconds).toString(QStringLiteral("dd.MM.yyyy hh:mm:ss"));
 }

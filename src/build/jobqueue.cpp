@@ -72,8 +72,7 @@ JobQueue::JobQueue(const QList<Builder *> &sinks, ProducedFiles *produced) : m_p
         throw HException("a job queue needs at least one sink");
     if (::pipe2(m_cancelPipe, O_CLOEXEC | O_NONBLOCK) != 0)
         qFatal("cannot create a pipe: %s", std::strerror(errno));
-    for (Builder *sink : sinks.first(qMin<qsizetype>(sinks.size(), kMaxThreads)))
-        m_workers.emplace_back([this, sink] { work(sink); });
+    m_sinks = sinks.first(qMin<qsizetype>(sinks.size(), kMaxThreads));
 }
 
 JobQueue::~JobQueue() {
@@ -101,6 +100,10 @@ void JobQueue::enqueue(StepPlan plan) {
         if (m_cancelled || (m_failed && !m_keepGoing))
             return;
         m_queue.push_back(std::move(plan));
+        // Started with the first step: a build with nothing to do starts no thread.
+        if (m_workers.empty())
+            for (Builder *sink : std::as_const(m_sinks))
+                m_workers.emplace_back([this, sink] { work(sink); });
     }
     m_wake.notify_one();
 }

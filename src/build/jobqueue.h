@@ -25,7 +25,8 @@ class ProducedFiles;
 class JobQueue : public QObject {
     Q_OBJECT
 public:
-    // One worker per sink (at least one, at most 128); the sinks outlive the queue. Outputs
+    // One worker per sink (at least one, at most 128), started with the first step; the
+    // sinks outlive the queue. Outputs
     // of the steps that succeed are added to `produced` when it is given.
     explicit JobQueue(const QList<Builder *> &sinks, ProducedFiles *produced = nullptr);
     ~JobQueue() override;
@@ -68,6 +69,7 @@ private:
     std::condition_variable m_wake;
     std::condition_variable m_idle;
     std::deque<StepPlan> m_queue;
+    QList<Builder *> m_sinks;
     std::vector<std::thread> m_workers;
     int m_active = 0;
     int m_ran = 0;

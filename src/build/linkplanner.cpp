@@ -23,9 +23,16 @@ namespace {
 
 // The link or archive step records its command and inputs in a file of its own, rewritten
 // only when they change and read as an input: an object taken out of the project, or an
-// option changed, must relink even though no remaining input is newer.
+// option changed, must relink even though no remaining input is newer. The commands that run
+// with it (the patch of an external link) count too: a program is only as current as the
+// patch that made it.
 void recordCommand(StepPlan &step, const QString &recordFile, const QStringList &objects) {
     QByteArray record = step.commandLine().toUtf8() + '\n';
+    for (const StepPlan &after : step.after)
+        record += (QStringLiteral("cd ") + StepPlan::shellQuote(after.workingDirectory) +
+                   QStringLiteral(" && ") + after.commandLine())
+                      .toUtf8() +
+                  '\n';
     for (const QString &object : objects)
         record += object.toUtf8() + '\n';
     step.generatedFiles.push_back({recordFile, record, QString()});

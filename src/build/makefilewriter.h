@@ -11,8 +11,10 @@
 // builds outside the IDE. Paths are written relative to the directory make runs in (absolute
 // when outside it, or when a compile command names its object that way), so the dependency
 // files a compiler writes name the same targets;
-// each step's rule runs in the step's own directory. A step without outputs becomes a phony
-// rule that runs after everything before it.
+// each step's rule runs in the step's own directory. A step's commands before and after it
+// go into its rule. A step without outputs (a user command) becomes a phony rule that runs
+// after everything before it, as its trigger says: always, first when one of the steps it
+// covers is due, or when one of them ran; "make -q" leaves such rules out.
 class MakefileWriter {
 public:
     // Throws HException for a command that make cannot carry (a line break in it).
@@ -21,6 +23,7 @@ public:
     static void write(const QString &path, const std::vector<StepPlan> &plans,
                       const QString &makeDirectory);
 
-    // A file name as make reads it in a rule: blanks, "#", ":" and "$" escaped.
+    // A file name as make reads it in a rule: blanks, "#", ":" and "$" escaped. Throws
+    // HException for a name make cannot carry (";", "|", "=", "%" or a line break in it).
     static QString escapeName(const QString &name);
 };

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "project/macromap.h"
+#include "project/macrotemplate.h"
 #include "project/nodemacros.h"
 #include "project/propertyresolver.h"
 
@@ -9,6 +10,7 @@
 
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -31,6 +33,11 @@ public:
         std::string projectDir;
         // Expanded lists, by property name, that no macro naming a file went into.
         std::map<std::string, QStringList, std::less<>> lists;
+        // Resolved texts made from `macros` once, by property name; nothing for a text that
+        // cannot be (it expands in full for each file).
+        std::map<std::string, std::optional<MacroTemplate>, std::less<>> templates;
+        // Values of `macros` as texts, by name, as they are asked for.
+        std::map<std::string, QString, std::less<>> macroTexts;
     };
 
     // `siblings`, when given, is what the node shares with the files resolving like it;
@@ -41,7 +48,7 @@ public:
 
     // Resolved, not expanded.
     std::string raw(std::string_view name) const;
-    QString text(std::string_view name) const { return expand(raw(name)); }
+    QString text(std::string_view name) const;
     // text(name) made absolute against the project directory; empty stays empty.
     QString path(std::string_view name) const;
     bool yes(std::string_view name) const { return raw(name) == "Yes"; }
@@ -65,13 +72,22 @@ public:
 
 private:
     std::string resolved(std::string_view name) const;
+    // Made when first needed: a file sharing its siblings' values has them resolved already.
+    const PropertyResolver &resolver() const;
+    // Made from m_ownValues when first needed.
+    const MacroMap &own() const;
 
     const PropertyRegistry &m_registry;
     const NodeMacros &m_macros;
-    PropertyResolver m_resolver;
+    const ProjectElement &m_node;
+    std::string m_configuration;
+    mutable std::optional<PropertyResolver> m_resolver;
     std::shared_ptr<Siblings> m_siblings;
-    MacroMap m_own;  // those naming the node, and any set()
-    MacroMap m_rest; // the others; no name of m_own
+    // A file sharing its siblings' macros: its own values, without a map unless one is asked
+    // for.
+    std::optional<NodeMacros::FileOwnValues> m_ownValues;
+    mutable std::optional<MacroMap> m_own; // those naming the node, and any set()
+    MacroMap m_rest;                       // the others; no name of m_own
     // Whether m_rest is the siblings' and m_own holds only the names a sibling has too: then
     // what expands without m_own expands alike for all of them.
     bool m_expandsAsSiblings = false;

@@ -66,6 +66,16 @@ struct StepPlan {
     std::vector<StepPlan> before;
     std::vector<StepPlan> after;
 
+    // When a step without outputs runs (a user build step). The engine decides it as it
+    // goes; a make file written from the plans needs it spelled out.
+    enum class Trigger {
+        Always,    // on every build
+        BeforeDue, // first, when one of the next `triggerSpan` steps is to run
+        AfterRan,  // when one of the previous `triggerSpan` steps ran
+    };
+    Trigger trigger = Trigger::Always;
+    int triggerSpan = 0;
+
     bool isCompile() const;
     // The words the child process runs: the launcher, then the arguments.
     QStringList commandWords() const { return launcher + arguments; }

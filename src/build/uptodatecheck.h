@@ -58,7 +58,14 @@ private:
     FileTime timeOf(const QString &path) const;
     void closeBaseDirectory();
     FileTime inputTime(const QString &input) const;
-    FileTime headerTime(quint32 index) const;
+    // Inline for the time read already: a build with nothing to do asks for every header of
+    // every object.
+    FileTime headerTime(quint32 index) const {
+        if (index < m_headerTimes.size() && m_headerTimes[index])
+            return *m_headerTimes[index];
+        return readHeaderTime(index);
+    }
+    FileTime readHeaderTime(quint32 index) const;
     void say(const QString &text) const;
 
     Builder *m_log;

@@ -247,7 +247,7 @@ void DwarfFrameTable::execute(std::uint64_t offset, std::uint64_t size, const Ci
                 break;
             case 0x2f: { // DW_CFA_GNU_negative_offset_extended
                 const std::uint64_t reg = reader.uleb();
-                set(reg, {Rule::Offset, -factored(reader.uleb(), cie.dataAlignment)});
+                set(reg, {Rule::Offset, factored(0 - reader.uleb(), cie.dataAlignment)});
                 break;
             }
             default:

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <limits>
 #include <map>
 
 namespace {
@@ -230,7 +231,9 @@ DwarfLineTable::DwarfLineTable(std::span<const std::uint8_t> lines,
         };
         std::vector<Row> sequence;
         std::uint64_t address = 0, file = 1;
-        int line = 1;
+        // Unsigned as in the line program, so that hostile advances wrap instead of
+        // overflowing; a row whose line does not fit an int is damage.
+        std::uint64_t line = 1;
         bool isStatement = defaultIsStatement;
         auto reset = [&] {
             address = 0;
@@ -238,7 +241,11 @@ DwarfLineTable::DwarfLineTable(std::span<const std::uint8_t> lines,
             line = 1;
             isStatement = defaultIsStatement;
         };
-        auto emit = [&] { sequence.push_back({address, file, line, isStatement}); };
+        auto emit = [&] {
+            if (line > std::uint64_t(std::numeric_limits<int>::max()))
+                bad();
+            sequence.push_back({address, file, int(line), isStatement});
+        };
         auto endSequence = [&] {
             // Each row covers the addresses up to the next; the last row only marks the end.
             // Rows of no length stay: they name the lines a breakpoint may ask for. A row
@@ -263,7 +270,7 @@ DwarfLineTable::DwarfLineTable(std::span<const std::uint8_t> lines,
             if (opcode >= opcodeBase) {
                 const unsigned adjusted = opcode - opcodeBase;
                 address += std::uint64_t(adjusted / lineRange) * minimumLength;
-                line += lineBase + int(adjusted % lineRange);
+                line += std::uint64_t(std::int64_t(lineBase) + adjusted % lineRange);
                 emit();
                 continue;
             }
@@ -294,7 +301,7 @@ DwarfLineTable::DwarfLineTable(std::span<const std::uint8_t> lines,
                 address += reader.uleb() * minimumLength;
                 break;
             case 3: // advance line
-                line += int(reader.sleb());
+                line += std::uint64_t(reader.sleb());
                 break;
             case 4: // set file
                 file = reader.uleb();

@@ -105,6 +105,7 @@ SourceStepper::Result SourceStepper::stepInstruction() {
 SourceStepper::Result SourceStepper::stepOver() {
     if (m_engine.isRunning())
         throw HException("the target is running");
+    m_engine.leaveRegisterContext();
     Line current = lineAt(m_engine, pc());
     if (current.line == 0)
         return stepInstruction();
@@ -134,6 +135,7 @@ SourceStepper::Result SourceStepper::stepOver() {
 SourceStepper::Result SourceStepper::stepOut() {
     if (m_engine.isRunning())
         throw HException("the target is running");
+    m_engine.leaveRegisterContext();
     const std::uint64_t here = pc();
     std::uint64_t back = 0;
     if (m_engine.getReturnAddress(back))

@@ -23,6 +23,7 @@ public:
                   std::function<bool(std::uint64_t)> hasBreakpoint,
                   std::function<bool()> cancelled);
 
+    // Both step the target from its own registers, leaving any located register context.
     Result stepOver();
     Result stepOut();
 

@@ -369,10 +369,9 @@ std::optional<std::vector<std::uint64_t>> StandardDebugger::unwind(std::size_t l
 
 std::optional<std::uint64_t> StandardDebugger::dwarfRegister(std::uint64_t number) {
     const std::vector<TargetRegister> &registers = m_target->registers();
-    const std::vector<std::uint64_t> &values = registerValues();
-    for (std::size_t i = 0; i < registers.size() && i < values.size(); ++i) {
+    for (std::size_t i = 0; i < registers.size(); ++i) {
         if (registers[i].number == number)
-            return values[i];
+            return registerValue(i);
     }
     return std::nullopt;
 }
@@ -736,14 +735,19 @@ const std::vector<std::uint64_t> &StandardDebugger::registerValues() {
     return *m_registers;
 }
 
+std::optional<std::uint64_t> StandardDebugger::registerValue(std::size_t index) {
+    if (m_located)
+        return index < m_located->size() ? (*m_located)[index] : std::nullopt;
+    const std::vector<std::uint64_t> &values = registerValues();
+    return index < values.size() ? std::optional(values[index]) : std::nullopt;
+}
+
 bool StandardDebugger::getRegister(const std::string &name, std::uint64_t &value) {
     const std::optional<std::size_t> index = registerIndex(name);
-    if (!index)
+    const std::optional<std::uint64_t> found = index ? registerValue(*index) : std::nullopt;
+    if (!found)
         return false;
-    const std::vector<std::uint64_t> &values = registerValues();
-    if (*index >= values.size())
-        return false;
-    value = values[*index];
+    value = *found;
     return true;
 }
 
@@ -751,8 +755,20 @@ bool StandardDebugger::setRegister(const std::string &name, std::uint64_t value)
     const std::optional<std::size_t> index = registerIndex(name);
     if (!index)
         return false;
+    if (m_located)
+        throw HException("the registers of a located context cannot be written");
     m_target->writeRegister(*index, value);
     m_registers.reset();
+    return true;
+}
+
+bool StandardDebugger::locateRegisters(const std::vector<std::optional<std::uint64_t>> &values) {
+    if (m_running)
+        throw HException("the target is running");
+    if (values.size() > m_target->registers().size())
+        throw HException("more register values than registers");
+    m_located = values;
+    m_located->resize(m_target->registers().size());
     return true;
 }
 
@@ -763,6 +779,7 @@ void StandardDebugger::stopped(const StopEvent &event) {
 }
 
 void StandardDebugger::go() {
+    leaveRegisterContext();
     bool stepped = false;
     StopEvent first = stepOffBreakpoint(&stepped);
     if (stepped && (first.kind != StopEvent::Signal || first.code != 5)) {
@@ -817,6 +834,7 @@ StopEvent StandardDebugger::stepOffBreakpoint(bool *stepped) {
 StopEvent StandardDebugger::continueFor(int timeoutMs, const std::function<bool()> &cancelled) {
     // Waits in slices, so that output shows as it comes and a cancel is seen soon.
     constexpr int kSlice = 200;
+    leaveRegisterContext();
     bool stepped = false;
     StopEvent first = stepOffBreakpoint(&stepped);
     if (stepped && (first.kind != StopEvent::Signal || first.code != 5)) {
@@ -849,6 +867,7 @@ StopEvent StandardDebugger::continueFor(int timeoutMs, const std::function<bool(
 }
 
 StopEvent StandardDebugger::step() {
+    leaveRegisterContext();
     bool stepped = false;
     StopEvent event = stepOffBreakpoint(&stepped);
     if (stepped) {

@@ -82,7 +82,12 @@ public:
     std::string getStackPointerName() override { return "sp"; }
     std::vector<std::string> getRegisterNames() override;
     bool getRegister(const std::string &name, std::uint64_t &value) override;
+    // Refused (HException) while a register context is located: the values are not the
+    // target's.
     bool setRegister(const std::string &name, std::uint64_t value) override;
+    // Refused (HException) while the target runs.
+    bool locateRegisters(const std::vector<std::optional<std::uint64_t>> &values) override;
+    void leaveRegisterContext() override { m_located.reset(); }
 
     void go() override;
     void stepInstruction() override;
@@ -124,6 +129,8 @@ private:
     // The register's index in the target's list, or none.
     std::optional<std::size_t> registerIndex(const std::string &name);
     const std::vector<std::uint64_t> &registerValues();
+    // The register at the index in the located context, else the target's; none when unknown.
+    std::optional<std::uint64_t> registerValue(std::size_t index);
     // A register of the innermost frame by its DWARF number (the targets number their core
     // registers as DWARF does), or none.
     std::optional<std::uint64_t> dwarfRegister(std::uint64_t number);
@@ -162,6 +169,8 @@ private:
     DwarfFrameTable m_frames;
     std::map<std::uint64_t, std::vector<std::uint8_t>> m_cache; // block start, kBlockSize bytes
     std::optional<std::vector<std::uint64_t>> m_registers;
+    // The located register context, by index into the target's registers.
+    std::optional<std::vector<std::optional<std::uint64_t>>> m_located;
     std::map<std::uint64_t, bool> m_breakpoints;
     bool m_running = false;
 };

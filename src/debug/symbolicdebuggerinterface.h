@@ -122,9 +122,19 @@ public:
     virtual std::string getProgramCounterName() { return "PC"; }
     virtual std::string getStackPointerName() { return "SP"; }
     virtual std::vector<std::string> getRegisterNames() = 0;
-    // False when there is no such register.
+    // False when there is no such register, or a located register context has no value for it.
     virtual bool getRegister(const std::string &name, std::uint64_t &value) = 0;
     virtual bool setRegister(const std::string &name, std::uint64_t value) = 0;
+    // Register contexts: the registers of another context than the target's own (a thread's
+    // saved registers, an exception's stacked frame), one value or none per entry of
+    // getRegisterNames, stand for the target's in register reads, callers, locals and
+    // expressions until the target resumes or the context is left. A register without a value
+    // is unknown there, and the target's own registers are never written. False when the
+    // engine cannot locate to registers.
+    virtual bool locateRegisters(const std::vector<std::optional<std::uint64_t>> &values) {
+        return false;
+    }
+    virtual void leaveRegisterContext() {}
 
     // Execution.
     virtual void go() = 0;

@@ -14,20 +14,6 @@ std::time_t systemClock() {
     return std::time(nullptr);
 }
 
-// The index of the ")" that closes the "(" at `open`, or npos. Nesting is only counted, so
-// deep parentheses cost no stack.
-std::size_t matchingParenthesis(std::string_view text, std::size_t open) {
-    std::size_t depth = 0;
-    for (std::size_t i = text.find_first_of("()", open); i != std::string_view::npos;
-         i = text.find_first_of("()", i + 1)) {
-        if (text[i] == '(')
-            ++depth;
-        else if (--depth == 0)
-            return i;
-    }
-    return std::string_view::npos;
-}
-
 } // namespace
 
 // One left-to-right scan. The output is only started at the first replacement, so a pass that
@@ -67,7 +53,7 @@ public:
                 i = in.find(kIntroducer, i + 1);
                 continue;
             }
-            std::size_t close = matchingParenthesis(in, i + 1);
+            std::size_t close = closingParenthesis(in, i + 1);
             if (close == std::string_view::npos)
                 break; // an unterminated reference and everything after it stand as written
             reference(i, close);
@@ -158,6 +144,18 @@ private:
     bool m_changed = false;
     bool m_again = false;
 };
+
+std::size_t MacroExpander::closingParenthesis(std::string_view text, std::size_t open) {
+    std::size_t depth = 0;
+    for (std::size_t i = text.find_first_of("()", open); i != std::string_view::npos;
+         i = text.find_first_of("()", i + 1)) {
+        if (text[i] == '(')
+            ++depth;
+        else if (--depth == 0)
+            return i;
+    }
+    return std::string_view::npos;
+}
 
 bool MacroExpander::expandInPlace(std::string &text, const MacroMap &local, bool useGlobal,
                                   bool useSystem) const {

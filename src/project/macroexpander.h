@@ -55,6 +55,10 @@ public:
     std::optional<std::string> lookup(std::string_view name, const MacroMap &local,
                                       bool useGlobal = true, bool useSystem = true) const;
 
+    // The index of the ")" that closes the "(" at `open`, or npos. Nesting is only counted, so
+    // deep parentheses cost no stack.
+    static std::size_t closingParenthesis(std::string_view text, std::size_t open);
+
     // Adding a name again replaces its value and description.
     void addSystemMacro(std::string name, std::string value, std::string description = {});
     void addComputedSystemMacro(std::string name, ComputedValue compute, std::string description);

@@ -184,24 +184,43 @@ MacroMap NodeMacros::build(const PropertyResolver &resolver) const {
     return map;
 }
 
+NodeMacros::FileOwnValues NodeMacros::fileOwnValues(const ProjectElement &file,
+                                                    const std::string &projectDir) const {
+    std::string name = m_expander.globalExpand(file.attributeOr("file_name"));
+    std::string input;
+    std::string relative;
+    // The usual case, a clean name below the project directory, is itself relative to it.
+    if (!name.empty() && name.front() != '/' && isClean(projectDir) && isClean(name)) {
+        input = projectDir + '/' + name;
+        relative = std::move(name);
+    } else {
+        input = anchored(projectDir, name);
+        relative = relativePath(projectDir, input, true).value_or(input);
+    }
+    std::string fileName = fileNamePart(input);
+    const std::size_t dot = fileName.rfind('.');
+    std::string relativeDir = directoryPart(relative);
+    FileOwnValues values;
+    values[0] = file.displayName();
+    values[1] = directoryPart(input);
+    values[3] = dot == std::string::npos ? fileName : fileName.substr(0, dot);
+    values[4] = dot == std::string::npos ? "" : fileName.substr(dot + 1);
+    values[2] = std::move(fileName);
+    values[5] = input;
+    values[6] = std::move(relative);
+    values[7] = relativeDir.empty() ? "." : std::move(relativeDir);
+    return values;
+}
+
 MacroMap NodeMacros::ownMacros(const ProjectElement &node, const std::string &projectDir) const {
     MacroMap map;
-    map.set("ProjectNodeName", node.displayName());
-    if (node.kind() == Kind::File) {
-        const std::string input =
-            anchored(projectDir, m_expander.globalExpand(node.attributeOr("file_name")));
-        const std::string fileName = fileNamePart(input);
-        const std::size_t dot = fileName.rfind('.');
-        map.set("InputDir", directoryPart(input));
-        map.set("InputFileName", fileName);
-        map.set("InputName", dot == std::string::npos ? fileName : fileName.substr(0, dot));
-        map.set("InputExt", dot == std::string::npos ? "" : fileName.substr(dot + 1));
-        map.set("InputPath", input);
-        const std::string relative = relativePath(projectDir, input, true).value_or(input);
-        const std::string relativeDir = directoryPart(relative);
-        map.set("RelInputPath", relative);
-        map.set("RelInputDir", relativeDir.empty() ? "." : relativeDir);
+    if (node.kind() != Kind::File) {
+        map.set("ProjectNodeName", node.displayName());
+        return map;
     }
+    FileOwnValues values = fileOwnValues(node, projectDir);
+    for (std::size_t i = 0; i < values.size(); ++i)
+        map.set(std::string(kFileOwnNames[i]), std::move(values[i]));
     return map;
 }
 

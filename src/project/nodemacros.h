@@ -2,7 +2,9 @@
 
 #include "project/macromap.h"
 
+#include <array>
 #include <string>
+#include <string_view>
 
 class MacroExpander;
 class ProjectElement;
@@ -39,6 +41,13 @@ public:
     };
     Layers buildLayers(const PropertyResolver &resolver) const;
     MacroMap ownMacros(const ProjectElement &node, const std::string &projectDir) const;
+    // The values of ownMacros() for a file, in the order of kFileOwnNames: a file that shares
+    // the rest has them filled into texts made from the rest once, and needs no map.
+    static constexpr std::array<std::string_view, 8> kFileOwnNames{
+        "ProjectNodeName", "InputDir",  "InputFileName", "InputName",
+        "InputExt",        "InputPath", "RelInputPath",  "RelInputDir"};
+    using FileOwnValues = std::array<std::string, kFileOwnNames.size()>;
+    FileOwnValues fileOwnValues(const ProjectElement &file, const std::string &projectDir) const;
 
     // `text` with every layer: the node map, global and system macros. A text without "$"
     // comes back as it is, and no map is built.

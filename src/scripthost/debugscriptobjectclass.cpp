@@ -609,6 +609,8 @@ ESValue locate(ESContext &c, ESObject *function, const ESValue &, int argc, ESVa
     DebugScriptObjectClass &debug = self(function);
     SymbolicDebuggerInterface &engine = debug.engine(c);
     ESValue frame = esArgument(argc, argv, 0);
+    // Frames are those of the target's own stack, not of a located register context.
+    engine.leaveRegisterContext();
     std::vector<std::uint64_t> stack = frames(c, engine);
     double number = frame.isUndefined() ? 0 : c.toNumber(frame);
     if (!(number >= 0) || number != std::trunc(number) || number >= double(stack.size()))
@@ -628,9 +630,88 @@ ESValue locatepc(ESContext &c, ESObject *function, const ESValue &, int, ESValue
     return ESValue::undefined();
 }
 
-ESValue locateregisters(ESContext &c, ESObject *function, const ESValue &, int, ESValue *) {
-    self(function).engine(c);
-    unsupported(c, "locateregisters");
+// A register value: a whole number that fits the target's words.
+std::uint64_t registerValue(ESContext &c, SymbolicDebuggerInterface &engine, const QString &name,
+                            const ESValue &value) {
+    if (!value.isNumber())
+        c.throwTypeError(QStringLiteral("register %1 is not a number").arg(name));
+    const unsigned bits = 8 * std::min(8u, guarded(c, [&] { return engine.getWordSizeInBytes(); }));
+    const double limit = bits >= 64 ? 18446744073709549568.0 : std::ldexp(1.0, int(bits)) - 1;
+    const double number = value.number;
+    if (!(number >= 0) || number != std::trunc(number) || number > limit)
+        c.throwRangeError(
+            QStringLiteral("invalid value for register %1: %2").arg(name, c.toText(value)));
+    return std::uint64_t(number);
+}
+
+// The position of a register among the engine's names, matched in any case.
+std::optional<std::size_t> registerIndex(const std::vector<std::string> &names,
+                                         const QString &name) {
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        if (name.compare(QString::fromStdString(names[i]), Qt::CaseInsensitive) == 0)
+            return i;
+    }
+    return std::nullopt;
+}
+
+// The values of an object keyed by register name, or of an array in the engine's register
+// order where null and undefined leave a register unknown.
+std::vector<std::optional<std::uint64_t>> registerContext(ESContext &c,
+                                                          SymbolicDebuggerInterface &engine,
+                                                          const std::vector<std::string> &names,
+                                                          const ESValue &registers) {
+    if (!registers.isObject() || registers.object->isFunction())
+        c.throwTypeError(QStringLiteral("registers must be an object or an array"));
+    std::vector<std::optional<std::uint64_t>> values(names.size());
+    ESObject *object = registers.object;
+    if (object->kind() == ESObject::Array) {
+        const double length = c.toInteger(c.get(object, c.names().length));
+        if (length > double(names.size()))
+            c.throwRangeError(QStringLiteral("more values than registers: %1").arg(length));
+        for (std::uint32_t i = 0; i < std::uint32_t(length); ++i) {
+            const ESValue value = c.get(object, c.indexName(i));
+            if (!value.isNullOrUndefined())
+                values[i] = registerValue(c, engine, QString::fromStdString(names[i]), value);
+        }
+        return values;
+    }
+    for (int i = 0; i < object->m_properties.size(); ++i) {
+        const ESProperty &property = object->m_properties.at(i);
+        if (property.isDeleted() || (property.attributes & ESProperty::DontEnum))
+            continue;
+        const QString name = c.toText(ESValue::fromString(property.name));
+        const std::optional<std::size_t> index = registerIndex(names, name);
+        if (!index)
+            c.throwRangeError(QStringLiteral("unknown register: ") + name);
+        std::optional<std::uint64_t> &slot = values[*index];
+        if (slot)
+            c.throwRangeError(QStringLiteral("register %1 given twice").arg(name));
+        slot = registerValue(c, engine, name, property.value);
+    }
+    return values;
+}
+
+// Locates to registers that are not the target's own: the where, source, locals and register
+// output follow them until the target runs or a frame of its own stack is located.
+ESValue locateregisters(ESContext &c, ESObject *function, const ESValue &, int argc,
+                        ESValue *argv) {
+    DebugScriptObjectClass &debug = self(function);
+    SymbolicDebuggerInterface &engine = debug.engine(c);
+    const std::vector<std::string> names = guarded(c, [&] { return engine.getRegisterNames(); });
+    const std::vector<std::optional<std::uint64_t>> values =
+        registerContext(c, engine, names, esArgument(argc, argv, 0));
+    const QString pcName =
+        QString::fromStdString(guarded(c, [&] { return engine.getProgramCounterName(); }));
+    const std::optional<std::size_t> pc = registerIndex(names, pcName);
+    if (!pc || !values[*pc])
+        c.throwTypeError(QStringLiteral("no value for register ") + pcName);
+    if (!guarded(c, [&] { return engine.locateRegisters(values); }))
+        unsupported(c, "locateregisters");
+    debug.located.reset();
+    const std::uint64_t address = *values[*pc];
+    say(function, describe(c, engine, address));
+    showSource(c, function, engine, address);
+    return ESValue::undefined();
 }
 
 int lineCount(ESContext &c, const ESValue &count) {
@@ -769,7 +850,8 @@ const ESMethodDef kMethods[] = {
      "<b>Debug.locatepc(pc)</b> locates to the address <i>pc</i>."},
     {"locateregisters", "Debug.property.locateregisters", 0, 24, locateregisters,
      "<b>Debug.locateregisters(registers)</b> locates to the register context "
-     "<i>registers</i>."},
+     "<i>registers</i>: an object of values by register name, or an array of values in "
+     "register order."},
     {"disassembly", "debug.property.disassembly", 0, 25, disassembly,
      "<b>Debug.disassembly(source, labels, before, after)</b> sets the disassembly display "
      "mode."},

@@ -1,5 +1,8 @@
 #include "build/buildengine.h"
 
+#include "build/makefilewriter.h"
+
+#include "crosstool.h"
 #include "project/builtinproperties.h"
 #include "project/macroexpander.h"
 #include "project/nodemacros.h"
@@ -11,6 +14,7 @@
 #include <QDirIterator>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QProcess>
 #include <QThread>
 
 #include <gtest/gtest.h>
@@ -375,6 +379,227 @@ TEST_F(BuildEngineTest, StagingCopiesWhatIsOutOfDateAndNeverOntoASource) {
                     " is a source file of the project"))
         << m_events.join('\n').toStdString();
     EXPECT_EQ(readFileBytes(path("doc/b.txt")), "b\n");
+}
+
+} // namespace
+
+namespace {
+
+// A driver that also links: without -c it writes the program and runs the -patch command.
+constexpr const char *kLinkingDriver = R"sh(#!/bin/sh
+while [ $# -gt 0 ]; do
+    case "$1" in
+    -depend) dep=$2; shift ;;
+    -c) src=$2; shift ;;
+    -o) out=$2; shift ;;
+    -patch) patch=$2; shift ;;
+    esac
+    shift
+done
+if [ -z "$src" ]; then echo link >> steps.log; echo linked > "$out"; exec sh -c "${patch:-:}"; fi
+echo "compile $(basename "$src")" >> steps.log
+cat "$src" > "$out"
+echo "$out: $src" > "$dep"
+)sh";
+
+class UserStepsTest : public BuildEngineTest {
+protected:
+    UserStepsTest() {
+        ::chmod(write("bin/cc", kLinkingDriver).c_str(), 0755);
+        write("board.ld", "\n");
+        write("a.c", "int a;\n");
+        write("b.c", "int b;\n");
+        // Every user command logs its name to steps.log through this script; an external
+        // link command writes its target as well.
+        write("step.sh", "echo \"$1\" >> \"$(dirname \"$0\")/steps.log\"\n"
+                         "[ -z \"$2\" ] || echo linked > \"$2\"\n");
+    }
+    // An Executable linked with the manual script; `attributes` add to its configuration.
+    void executable(const std::string &attributes) {
+        load("  <project Name=\"App\">\n    <configuration Name=\"Common\" "
+             "project_type=\"Executable\" build_intermediate_directory=\"obj\" "
+             "link_use_linker_script_file=\"Yes\" link_linker_script_file=\"board.ld\" "
+             "linker_map_file=\"No\" " +
+             attributes + " />\n" + file("a.c") + file("b.c") + "  </project>\n");
+    }
+    // One worker, so that the steps log in a fixed order.
+    BuildResult build(BuildRequest::Kind kind = BuildRequest::Kind::Build) {
+        return run(kind, {}, false, 1);
+    }
+    // Runs make on app.mak, exported from the solution first when `write` is set.
+    int make(const QStringList &arguments, bool write = false) {
+        if (write) {
+            BuildRequest request;
+            request.configuration = "Debug";
+            RecordingBuilder log;
+            const std::vector<StepPlan> plans =
+                BuildEngine(*m_system.solution(), m_registry, m_macros).exportSteps(request, log);
+            EXPECT_FALSE(plans.empty()) << log.events.join('\n').toStdString();
+            MakefileWriter::write(QString::fromStdString(path("app.mak")), plans, m_dir.path());
+        }
+        QProcess process;
+        process.setWorkingDirectory(m_dir.path());
+        process.start("make", QStringList{"-s", "-f", "app.mak"} + arguments);
+        process.waitForFinished(60000);
+        const QByteArray output = process.readAll();
+        EXPECT_EQ(process.exitStatus(), QProcess::NormalExit) << output.toStdString();
+        return process.exitCode();
+    }
+    // The steps logged since the last call, one a line.
+    std::string steps() {
+        QFile log(QString::fromStdString(path("steps.log")));
+        std::string result;
+        if (log.open(QIODevice::ReadOnly))
+            result = log.readAll().toStdString();
+        log.remove();
+        return result;
+    }
+};
+
+TEST_F(UserStepsTest, AChangedPatchCommandRelinks) {
+    // The built-in driver and an external link command: the patch runs with the link in both.
+    for (const std::string link :
+         {"", "external_link_command=\"sh step.sh link $(TargetPath)\" "}) {
+        SCOPED_TRACE(link);
+        executable(link + "linker_patch_build_command=\"sh step.sh patch-A\"");
+        EXPECT_EQ(build(BuildRequest::Kind::Rebuild), BuildSomething);
+        EXPECT_EQ(steps(), "compile a.c\ncompile b.c\nlink\npatch-A\n");
+        EXPECT_EQ(build(), BuildNothing);
+
+        executable(link + "linker_patch_build_command=\"sh step.sh patch-B\"");
+        EXPECT_EQ(build(BuildRequest::Kind::IsUpToDate), BuildSomething);
+        EXPECT_EQ(build(), BuildSomething);
+        EXPECT_EQ(steps(), "link\npatch-B\n");
+        EXPECT_EQ(build(), BuildNothing);
+        EXPECT_EQ(steps(), "");
+
+        // A macro the patch command names counts as much as its text.
+        executable(link + "linker_patch_build_command=\"sh step.sh patch-$(Which)\"");
+        m_expander.setGlobalMacrosFromList("TovanDir=" + m_dir.path().toStdString() + ";Which=C");
+        EXPECT_EQ(build(), BuildSomething);
+        EXPECT_EQ(steps(), "link\npatch-C\n");
+        m_expander.setGlobalMacrosFromList("TovanDir=" + m_dir.path().toStdString() + ";Which=D");
+        EXPECT_EQ(build(), BuildSomething);
+        EXPECT_EQ(steps(), "link\npatch-D\n");
+        EXPECT_EQ(build(), BuildNothing);
+        m_expander.setGlobalMacrosFromList("TovanDir=" + m_dir.path().toStdString());
+    }
+}
+
+// The user steps of a project, in a make file of its build: make runs the same commands in
+// the same order and under the same conditions as the engine, and "make -q" agrees with it.
+TEST_F(UserStepsTest, AnExportedMakefileRunsTheUserStepsInTheEngineOrder) {
+    REQUIRE_TOOL("make", "make");
+    const std::string commands =
+        "pre_build_command=\"sh step.sh pre-build\" "
+        "compile_pre_build_command=\"sh step.sh pre-compile-$(InputName)\" "
+        "compile_post_build_command=\"sh step.sh post-compile-$(InputName)\" "
+        "linker_pre_build_command=\"sh step.sh pre-link\" "
+        "linker_patch_build_command=\"sh step.sh patch\" "
+        "post_build_command=\"sh step.sh post-build\" ";
+    // The built-in driver with a post-link command that makes nothing; an external link with
+    // one that writes a file of its own.
+    const std::string builtIn = commands + "linker_post_build_command=\"sh step.sh post-link\"";
+    const std::string external =
+        commands + "external_link_command=\"sh step.sh link $(TargetPath)\" "
+                   "linker_post_build_command=\"sh step.sh post-link $(PostLinkOutputFilePath)\" "
+                   "linker_post_build_command_output_file=\"$(OutDir)/app.bin\"";
+    const std::string all = "pre-build\npre-compile-a\ncompile a.c\npost-compile-a\n"
+                            "pre-compile-b\ncompile b.c\npost-compile-b\n"
+                            "pre-link\nlink\npatch\npost-link\npost-build\n";
+    const std::string relink = "pre-build\npre-compile-b\ncompile b.c\npost-compile-b\n"
+                               "pre-link\nlink\npatch\npost-link\npost-build\n";
+    for (const std::string &attributes : {builtIn, external}) {
+        SCOPED_TRACE(attributes);
+        executable(attributes);
+        EXPECT_EQ(build(BuildRequest::Kind::Rebuild), BuildSomething);
+        EXPECT_EQ(steps(), all);
+        EXPECT_EQ(build(), BuildNothing);
+        touch("b.c");
+        EXPECT_EQ(build(), BuildSomething);
+        EXPECT_EQ(steps(), relink);
+
+        EXPECT_EQ(make({"-q"}, true), 0);
+        EXPECT_EQ(make({}), 0);
+        EXPECT_EQ(steps(), ""); // nothing to do: no user step either
+        touch("b.c");
+        EXPECT_EQ(make({"-q"}), 1);
+        EXPECT_EQ(steps(), "");
+        EXPECT_EQ(make({}), 0);
+        EXPECT_EQ(steps(), relink);
+        EXPECT_EQ(build(), BuildNothing);
+        EXPECT_EQ(build(BuildRequest::Kind::Clean), BuildSomething);
+        EXPECT_EQ(make({}), 0);
+        EXPECT_EQ(steps(), all);
+        EXPECT_EQ(build(), BuildNothing);
+        // In parallel the compiles may interleave, never the commands around the project's.
+        EXPECT_EQ(build(BuildRequest::Kind::Clean), BuildSomething);
+        EXPECT_EQ(make({"-j4"}), 0);
+        const std::string parallel = steps();
+        EXPECT_EQ(parallel.size(), all.size());
+        EXPECT_EQ(parallel.rfind("pre-build\n", 0), 0u) << parallel;
+        EXPECT_TRUE(parallel.ends_with("\npre-link\nlink\npatch\npost-link\npost-build\n"))
+            << parallel;
+        // A pre- and post-build command that always run do so with nothing else to do.
+        executable(attributes + " pre_build_command_control=\"Always Run\" "
+                                "post_build_command_control=\"Always Run\"");
+        EXPECT_EQ(build(), BuildSomething);
+        EXPECT_EQ(steps(), "pre-build\npost-build\n");
+        EXPECT_EQ(make({"-q"}, true), 0);
+        EXPECT_EQ(make({}), 0);
+        EXPECT_EQ(steps(), "pre-build\npost-build\n");
+        EXPECT_EQ(build(BuildRequest::Kind::Clean), BuildSomething);
+    }
+}
+
+// An Object file project's pre- and post-build commands go with its compiles.
+TEST_F(UserStepsTest, AnObjectFileProjectsCommandsUnderMake) {
+    REQUIRE_TOOL("make", "make");
+    load(project("Objs", "", file("a.c") + file("b.c"),
+                 "pre_build_command=\"sh step.sh pre-build\" "
+                 "post_build_command=\"sh step.sh post-build\""));
+    EXPECT_EQ(make({}, true), 0);
+    EXPECT_EQ(steps(), "pre-build\ncompile a.c\ncompile b.c\npost-build\n");
+    EXPECT_EQ(make({}), 0);
+    EXPECT_EQ(steps(), "");
+    EXPECT_EQ(build(), BuildNothing);
+    touch("a.c");
+    EXPECT_EQ(make({}), 0);
+    EXPECT_EQ(steps(), "pre-build\ncompile a.c\npost-build\n");
+}
+
+// Exporting the steps of a rebuild writes them all and removes nothing.
+TEST_F(UserStepsTest, ExportingARebuildRemovesNothing) {
+    load(project("Objs", "", file("a.c") + file("b.c")));
+    EXPECT_EQ(build(), BuildSomething);
+    BuildRequest request;
+    request.kind = BuildRequest::Kind::Rebuild;
+    request.configuration = "Debug";
+    RecordingBuilder log;
+    const std::vector<StepPlan> plans =
+        BuildEngine(*m_system.solution(), m_registry, m_macros).exportSteps(request, log);
+    EXPECT_EQ(plans.size(), 2u);
+    EXPECT_TRUE(QFile::exists(obj("Objs/a")));
+    EXPECT_TRUE(QFile::exists(obj("Objs/b.d")));
+    EXPECT_EQ(build(), BuildNothing);
+}
+
+// A program or post-link output named like a source would overwrite it.
+TEST_F(UserStepsTest, ALinkNeverWritesOverASource) {
+    for (const std::string attributes :
+         {"build_output_file_name=\"b.c\"",
+          "linker_post_build_command=\"sh step.sh post-link $(PostLinkOutputFilePath)\" "
+          "linker_post_build_command_output_file=\"a.c\""}) {
+        SCOPED_TRACE(attributes);
+        executable(attributes);
+        const std::string source = attributes.starts_with("build_output") ? "b.c" : "a.c";
+        EXPECT_EQ(build(), BuildFailed);
+        EXPECT_TRUE(has("error: Output file " + QString::fromStdString(path(source)) +
+                        " is a source file of the project"))
+            << m_events.join('\n').toStdString();
+        EXPECT_EQ(readFileBytes(path(source)), "int " + source.substr(0, 1) + ";\n");
+        EXPECT_EQ(build(BuildRequest::Kind::IsUpToDate), BuildSomething);
+    }
 }
 
 } // namespace

@@ -1,6 +1,7 @@
 #include "build/compileplanner.h"
 
 #include "build/compilecommandswriter.h"
+#include "build/nodevalues.h"
 #include "project/builtinproperties.h"
 #include "project/macroexpander.h"
 #include "project/nodemacros.h"
@@ -212,6 +213,21 @@ TEST_F(SiblingFilesTest, MacrosMadeFromTheInputFileAreEachFilesOwn) {
     EXPECT_TRUE(steps[4].arguments.contains("-DFILE=a"));
     EXPECT_TRUE(steps[5].arguments.contains("-DFILE=b"));
     EXPECT_TRUE(steps[5].arguments.contains("-DPROJECT=Plain"));
+}
+
+TEST_F(SiblingFilesTest, TextsAreFilledInForEachFileButItsOwnAttributes) {
+    auto siblings = std::make_shared<NodeValues::Siblings>();
+    std::vector<std::unique_ptr<NodeValues>> files;
+    for (const char *name : {"Plain/a.c", "Plain/b.c", "Plain/a.c"})
+        files.push_back(
+            std::make_unique<NodeValues>(m_registry, m_macros, node(name), "Debug", siblings));
+    // The first file makes the shared macros; the others fill their names into the texts.
+    for (const auto &[file, name] : {std::pair{0, "a"}, std::pair{1, "b"}, std::pair{2, "a"}}) {
+        const std::unique_ptr<NodeValues> &values = files[std::size_t(file)];
+        EXPECT_EQ(values->text("build_object_file_name"), m_data + "/obj/Plain/" + name + ".o");
+        EXPECT_EQ(values->text("file_name"), QString(name) + ".c");
+        EXPECT_EQ(values->macro("InputFileName"), QString(name) + ".c");
+    }
 }
 
 class CompileStepsTest : public PlannerTest {

@@ -4,6 +4,7 @@
 #include "crosstool.h"
 #include "scratchdirtest.h"
 
+#include <QFile>
 #include <QProcess>
 #include <QThread>
 
@@ -69,18 +70,21 @@ TEST_F(MakefileWriterTest, RulesReadAsWritten) {
     QString text = QString::fromUtf8(MakefileWriter::text(plans(), m_dir.path()));
     QString cc = StepPlan::shellQuote(QString::fromStdString(path("fake cc")));
     EXPECT_TRUE(text.startsWith("# Builds what the IDE builds, with the same commands.\n\n"
-                                ".PHONY: all\nall: obj/a.o app app.map step-1\n"));
+                                ".PHONY: all\nall: obj/a.o app app.map step-1\n\n"
+                                ".DELETE_ON_ERROR:\n"));
     EXPECT_TRUE(
         text.contains("obj/a.o: src/a$$1.c\n\t@echo 'Compiling a$$1.c'\n\t@mkdir -p obj\n\t" + cc +
                       " obj/a.o 'src/a$$1.c'\n"))
         << text.toStdString();
     EXPECT_TRUE(text.contains("app app.map &: obj/a.o\n"));
     EXPECT_TRUE(text.contains(".PHONY: step-1\n\nstep-1: obj/a.o app app.map\n"
-                              "\t@echo 'Post-build command'\n\tcd " +
+                              "ifeq ($(asking),)\n\t@echo 'Post-build command'\n\tcd " +
                               StepPlan::shellQuote(m_dir.path() + "/src") +
-                              " && WHERE=post.txt sh -c 'echo done > $$WHERE'\n"));
+                              " && WHERE=post.txt sh -c 'echo done > $$WHERE'\nendif\n"));
     EXPECT_TRUE(text.endsWith("\n-include obj/a.o.d\n"));
     EXPECT_EQ(MakefileWriter::escapeName("a b#c:d$e"), "a\\ b\\#c\\:d$$e");
+    for (const char *unreadable : {"a;b.c", "a|b.c", "a=b.c", "a%b.c", "a\nb.c"})
+        EXPECT_THROW(MakefileWriter::escapeName(unreadable), HException) << unreadable;
 
     // An object the compile command names by its absolute path is spelled so in every rule,
     // as the compiler writes it in the dependency file.
@@ -106,13 +110,42 @@ TEST_F(MakefileWriterTest, MakeBuildsAndChecksTheSameOutputs) {
     EXPECT_EQ(readFileBytes(path("app")), "a\n");
     EXPECT_EQ(readFileBytes(path("src/post.txt")), "done\n");
 
-    // Only the phony step is left to run; after a header edit the object is out of date.
-    EXPECT_EQ(make({"-q", "obj/a.o", "app"}), 0);
+    // The post-build command makes no output: "make -q" leaves it out. After a header edit
+    // the object is out of date.
+    EXPECT_EQ(make({"-q"}), 0);
     QThread::msleep(20);
     write("src/my header.h", "h2\n");
     EXPECT_EQ(make({"-q", "obj/a.o"}), 1);
     ASSERT_EQ(make({}), 0) << m_output.toStdString();
     EXPECT_EQ(make({"-q", "obj/a.o", "app"}), 0);
+
+    // A compile that fails after it wrote half an object leaves none.
+    std::vector<StepPlan> failing = plans();
+    failing[0].arguments = {"sh", "-c", "echo half > obj/a.o; exit 1"};
+    MakefileWriter::write(QString::fromStdString(path("build.mak")), failing, m_dir.path());
+    QThread::msleep(20);
+    write("src/a$1.c", "a2\n");
+    EXPECT_NE(make({}), 0);
+    EXPECT_FALSE(QFile::exists(QString::fromStdString(path("obj/a.o"))));
+}
+
+// The files the build writes for its steps are rules of their own, so that make can write
+// them again after a clean: byte for byte, whatever they hold and however long.
+TEST_F(MakefileWriterTest, GeneratedFilesAreWrittenAgainWhenMissing) {
+    REQUIRE_TOOL("make", "make");
+    QByteArray odd = "it's $HOME and %s and \\n, \"quoted\"\n\ttab\n\nno line break at the end";
+    QByteArray lines;
+    for (int i = 0; i < 5000; ++i)
+        lines += "obj/some/longer/path/name/object" + QByteArray::number(i) + ".o\n";
+    std::vector<StepPlan> steps = plans();
+    steps[1].generatedFiles = {{"obj/odd.txt", odd, {}}, {"list.ind", lines, {}}};
+    steps[1].inputs << "list.ind";
+    steps[2].generatedFiles = {{"sub/empty", {}, {}}};
+    MakefileWriter::write(QString::fromStdString(path("build.mak")), steps, m_dir.path());
+    ASSERT_EQ(make({}), 0) << m_output.toStdString();
+    EXPECT_EQ(readFileBytes(path("obj/odd.txt")), odd.toStdString());
+    EXPECT_EQ(readFileBytes(path("list.ind")), lines.toStdString());
+    EXPECT_EQ(readFileBytes(path("src/sub/empty")), ""); // in the step's own directory
 }
 
 } // namespace

@@ -190,9 +190,11 @@ TEST_F(UpToDateCheckTest, DependencyCacheHoldsWhileTheDependencyFileIsUnchanged)
     writeDependencies("a.o: a.c b.h\n", t + 1);
     EXPECT_FALSE(isUpToDate());
     EXPECT_EQ(log.events, QStringList{"message: b.h does not exist."});
-    // A damaged cache file is ignored.
+    // A damaged cache file is ignored, counts it cannot hold included.
     write("obj/dependencies.cache", std::string(40, '\xff'));
     file("b.h", t);
+    EXPECT_TRUE(isUpToDate());
+    write("obj/dependencies.cache", std::string("PDC2") + std::string(36, '\xff'));
     EXPECT_TRUE(isUpToDate());
     std::remove((base() + "/a.d").toLocal8Bit().constData());
     EXPECT_FALSE(isUpToDate());
@@ -232,6 +234,40 @@ TEST_F(UpToDateCheckTest, DependencyCacheKeepsEachEntrysHeadersWhenNamesGoOutOfU
     EXPECT_FALSE(check("x.o", "x.c", "x.d"));
     ASSERT_EQ(log.events.size(), 1);
     EXPECT_TRUE(log.events[0].startsWith("message: x.h (")) << log.events[0].toStdString();
+}
+
+TEST_F(UpToDateCheckTest, DependencyCacheKeepsNamesBeyondAscii) {
+    QString object = file("a.o", t);
+    file("a.c", t);
+    file("h\u00e9.h", t);
+    const QString cacheFile = base() + "/obj/dependencies.cache";
+    auto isUpToDate = [&] {
+        DependencyCache cache;
+        cache.load(cacheFile);
+        UpToDateCheck check(&log);
+        check.setBaseDirectory(base());
+        check.setDependencyCache(&cache);
+        const bool current = check.isObjectUpToDate(object, "a.c", "d\u00e9.d");
+        EXPECT_TRUE(cache.save(cacheFile));
+        return current;
+    };
+    auto writeDependencies = [&](const std::string &text) {
+        const std::string at = write("d\u00e9.d", text);
+        timespec times[2] = {{t, 0}, {t, 0}};
+        ASSERT_EQ(::utimensat(AT_FDCWD, at.c_str(), times, 0), 0);
+    };
+    writeDependencies("a.o: a.c h\u00e9.h\n");
+    EXPECT_TRUE(isUpToDate());
+    // The entry is found again by its name (the new text names a missing header)...
+    writeDependencies("a.o: a.c h\u00eb.h\n");
+    EXPECT_TRUE(isUpToDate());
+    // ... and the header it holds keeps its name.
+    file("h\u00e9.h", t + 1);
+    log.events.clear();
+    EXPECT_FALSE(isUpToDate());
+    ASSERT_EQ(log.events.size(), 1);
+    EXPECT_TRUE(log.events[0].startsWith(QString::fromUtf8("message: h\u00e9.h (")))
+        << log.events[0].toStdString();
 }
 
 TEST_F(UpToDateCheckTest, OnlyTheSourceNamedFirstIsSkippedAmongTheCachedHeaders) {

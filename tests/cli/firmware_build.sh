@@ -101,6 +101,35 @@ if command -v make >/dev/null; then
     cp "$elf" "$work/make.elf"
     qz -rebuild
     cmp -s "$elf" "$work/make.elf" || fail "make and qzbuild link different firmware"
+
+    # User build steps run in the same order under make as under qzbuild, and only when due.
+    cp "$work/demo.qzProject" "$work/demo.plain"
+    printf 'echo "$1" >>steps.log\nshift\nexec "$@"\n' >"$work/step.sh"
+    steps='pre_build_command="sh step.sh pre-build" linker_pre_build_command="sh step.sh pre-link"'
+    steps="$steps compile_pre_build_command=\"sh step.sh pre-compile-\$(InputName)\""
+    steps="$steps compile_post_build_command=\"sh step.sh post-compile-\$(InputName)\""
+    steps="$steps linker_post_build_command_output_file=\"\$(OutDir)/Demo.bin\""
+    steps="$steps linker_post_build_command=\"sh step.sh post-link arm-none-eabi-objcopy -O binary \$(OutDir)/Demo.elf \$(PostLinkOutputFilePath)\""
+    steps="$steps post_build_command=\"sh step.sh post-build\""
+    sed -i "s|<configuration Name=\"Common\" link_include_standard_libraries|<configuration Name=\"Common\" $steps link_include_standard_libraries|" \
+        "$work/demo.qzProject"
+    qz -rebuild -j 1
+    [ $status -eq 0 ] || fail "a build with user steps fails"
+    mv "$work/steps.log" "$work/qzbuild.steps"
+    grep -qx post-compile-main "$work/qzbuild.steps" && [ "$(head -n 1 "$work/qzbuild.steps")" = pre-build ] ||
+        fail "qzbuild does not run the user steps"
+    cp "$work/Output/Flash/Exe/Demo.bin" "$work/qzbuild.bin"
+    qz -export-makefile "$work/demo.mak"
+    (cd "$work" && make -q -f demo.mak) || fail "make -q finds work after a build with user steps"
+    qz -clean
+    (cd "$work" && make -s -f demo.mak >"$work/log" 2>&1) || fail "make fails on a make file with user steps"
+    cmp -s "$work/qzbuild.steps" "$work/steps.log" || fail "make runs the user steps in another order"
+    cmp -s "$work/qzbuild.bin" "$work/Output/Flash/Exe/Demo.bin" || fail "make's post-link output differs"
+    rm "$work/steps.log"
+    (cd "$work" && make -s -f demo.mak) && [ ! -e "$work/steps.log" ] || fail "make runs user steps with nothing to do"
+    qz
+    [ "$(last_line)" = "Build up to date" ] || fail "qzbuild is not up to date after make"
+    cp "$work/demo.plain" "$work/demo.qzProject"
 fi
 
 cp "$work/firmware/main.c" "$work/main.c.saved"

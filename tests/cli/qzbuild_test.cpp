@@ -17,6 +17,7 @@
 #include <algorithm>
 
 #include <signal.h>
+#include <unistd.h>
 
 namespace {
 
@@ -216,6 +217,12 @@ TEST_F(QzbuildExport, RefusesBadRequestsWithoutWriting) {
         {{solution, "-config", "Debug", "-export-compile-commands", "-frobnicate"},
          "unknown option -frobnicate"},
         {{solution, "-config"}, "-config needs a value"},
+        // An empty value is none, not every project nor a build instead of an export.
+        {{solution, "-config", "Debug", "-project", "", "-export-compile-commands"},
+         "-project needs a value"},
+        {{solution, "-config", "Debug", "-export-makefile", ""}, "-export-makefile needs a value"},
+        {{solution, "-config", "Debug", "-export-compile-commands", ""},
+         "-export-compile-commands needs a value"},
         {{solution, "-config", "Debug", "-D", "=1", "-export-compile-commands"},
          "-D needs NAME=VALUE, not \"=1\""},
         {{solution, "other.qzProject", "-config", "Debug", "-export-compile-commands"},
@@ -236,6 +243,35 @@ TEST_F(QzbuildExport, RefusesBadRequestsWithoutWriting) {
     EXPECT_EQ(missing.exitCode, 1);
     EXPECT_EQ(missing.err.rfind("error: ", 0), 0u) << missing.err;
     EXPECT_FALSE(QFile::exists(QString::fromStdString(path("compile_commands.json"))));
+}
+
+// An export never lands on the solution's own files or its sources, however they are named.
+TEST_F(QzbuildExport, NeverWritesOverTheSolutionOrASource) {
+    write("src/main.c", "int main;\n");
+    write("inner.qzProject", "<!DOCTYPE Palindor_Project_File>\n<solution Name=\"Inner\" />\n");
+    std::string outer = readFileBytes(path("compile.qzProject"));
+    outer.insert(outer.rfind("</solution>"), "<import file_name=\"inner.qzProject\" />\n");
+    write("compile.qzProject", outer);
+    ASSERT_EQ(::symlink("src/main.c", path("link.c").c_str()), 0);
+    // The name given, and the file it names as the error shows it.
+    const std::pair<std::string, std::string> names[] = {{"compile.qzProject", "compile.qzProject"},
+                                                         {"./src/main.c", "src/main.c"},
+                                                         {"link.c", "link.c"},
+                                                         {"inner.qzProject", "inner.qzProject"}};
+    for (const std::string option : {"-export-makefile", "-export-compile-commands"}) {
+        for (const auto &[name, shown] : names) {
+            // There a solution's name is taken for the solution, never for the file.
+            if (option == "-export-compile-commands" && name.ends_with(".qzProject"))
+                continue;
+            const std::string before = readFileBytes(path(shown));
+            ToolResult run = this->run({"compile.qzProject", "-config", "Debug", option, name});
+            EXPECT_EQ(run.exitCode, 1) << option << " " << name;
+            EXPECT_EQ(run.err,
+                      "error: Output file " + path(shown) + " is a source file of the project\n");
+            EXPECT_EQ(run.out, "");
+            EXPECT_EQ(readFileBytes(path(shown)), before) << option << " " << name;
+        }
+    }
 }
 
 // A language server reads an entry as written: the definitions and include directories it

@@ -275,4 +275,21 @@ TEST_F(FrameTable, UnwindsRegistersAndMemory) {
     }
 }
 
+// The GNU negative offset of the largest factored offset: it wraps as the others do.
+TEST(FrameProgram, ANegatedOffsetWraps) {
+    std::vector<std::uint8_t> section{
+        0x0c, 0, 0, 0, 0xff, 0xff, 0xff, 0xff, 3, 0, 1, 1, 14,   0x0c, 13, 0, // CIE
+        0x1a, 0, 0, 0, 0,    0,    0,    0,    0, 1, 0, 0, 0x10, 0,    0,  0, // FDE [0x100, 0x110)
+        0x2f, 4};
+    // r4 at CFA - 2^63, an offset whose negation does not fit.
+    section.insert(section.end(), 9, 0x80);
+    section.insert(section.end(), {0x01, 0, 0});
+    const DwarfFrameTable table(section, true, 4);
+    const std::optional<DwarfFrameTable::Row> row = table.rowAt(0x104);
+    ASSERT_TRUE(row);
+    ASSERT_TRUE(row->registers.count(4));
+    EXPECT_EQ(row->registers.at(4),
+              (DwarfFrameTable::Rule{DwarfFrameTable::Rule::Offset, INT64_MIN}));
+}
+
 } // namespace

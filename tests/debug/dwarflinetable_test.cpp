@@ -201,4 +201,45 @@ TEST_F(LineTable, DamagedTablesFailCleanly) {
     }
 }
 
+// A version 2 unit around a line program: instructions of 2 bytes, one file "a.c".
+std::vector<std::uint8_t> lineUnit(const std::vector<std::uint8_t> &program) {
+    std::vector<std::uint8_t> header = {2, 1, 0xfb, 14, 13, 0,   1,   1,   1, 1, 0, 0, 0,
+                                        1, 0, 0,    1,  0,  'a', '.', 'c', 0, 0, 0, 0, 0};
+    std::vector<std::uint8_t> unit = {2, 0};
+    for (unsigned i = 0; i < 4; ++i)
+        unit.push_back(std::uint8_t(header.size() >> (8 * i)));
+    unit.insert(unit.end(), header.begin(), header.end());
+    unit.insert(unit.end(), program.begin(), program.end());
+    std::vector<std::uint8_t> bytes;
+    for (unsigned i = 0; i < 4; ++i)
+        bytes.push_back(std::uint8_t(unit.size() >> (8 * i)));
+    bytes.insert(bytes.end(), unit.begin(), unit.end());
+    return bytes;
+}
+
+// Set address 0x100, advance the line by `advance`, a row, 4 instructions on, end.
+std::vector<std::uint8_t> advancedLine(std::int64_t advance) {
+    std::vector<std::uint8_t> program = {0, 5, 2, 0x00, 0x01, 0, 0, 3};
+    for (bool more = true; more;) {
+        const std::uint8_t byte = advance & 0x7f;
+        advance >>= 7;
+        more = !((advance == 0 && !(byte & 0x40)) || (advance == -1 && (byte & 0x40)));
+        program.push_back(more ? byte | 0x80 : byte);
+    }
+    program.insert(program.end(), {1, 2, 4, 0, 1, 1});
+    return lineUnit(program);
+}
+
+TEST(LineProgram, LinesOutsideWhatAnIntHoldsAreDamage) {
+    const DwarfLineTable table(advancedLine(9), {}, {}, true);
+    const std::optional<DwarfLineTable::Location> found = table.find(0x104);
+    ASSERT_TRUE(found);
+    EXPECT_EQ(found->line, 10);
+    EXPECT_EQ(found->end, 0x108u);
+    // Past the largest int, and below line 0, the rows would come out with wrong lines.
+    for (std::int64_t advance : {std::int64_t(0x7fffffff), std::int64_t(-2), INT64_MIN})
+        EXPECT_THROW(DwarfLineTable(advancedLine(advance), {}, {}, true), HException) << advance;
+    EXPECT_NO_THROW(DwarfLineTable(advancedLine(0x7ffffffe), {}, {}, true));
+}
+
 } // namespace

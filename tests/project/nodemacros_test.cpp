@@ -50,6 +50,8 @@ const std::string kSolution = R"xml(<?xml version="1.0" encoding="UTF-8"?>
         <file file_name="src/uart.driver.c" />
       </folder>
       <file file_name="$(Shared)/common.c" />
+      <file file_name="./src/../main.c" />
+      <file file_name="../lib/x.c" />
     </folder>
   </project>
 </solution>
@@ -131,6 +133,18 @@ TEST_F(NodeMacrosTest, InputOutsideTheProjectKeepsItsFullPath) {
     EXPECT_EQ(map.value("RelInputPath"), "/opt/shared/common.c");
     EXPECT_EQ(map.value("RelInputDir"), "/opt/shared");
     EXPECT_EQ(map.value("FolderPath"), "Source Files");
+}
+
+TEST_F(NodeMacrosTest, InputNamesAreCleanedBeforeTheyAreMadeRelative) {
+    const std::string app = dir() + "/app";
+    const MacroMap inside = m_macros.build(node("App/Source Files/./src/../main.c"), "Debug");
+    EXPECT_EQ(inside.value("InputPath"), app + "/main.c");
+    EXPECT_EQ(inside.value("RelInputPath"), "main.c");
+    EXPECT_EQ(inside.value("RelInputDir"), ".");
+    const MacroMap outside = m_macros.build(node("App/Source Files/../lib/x.c"), "Debug");
+    EXPECT_EQ(outside.value("InputPath"), dir() + "/lib/x.c");
+    EXPECT_EQ(outside.value("RelInputPath"), dir() + "/lib/x.c");
+    EXPECT_EQ(outside.value("InputDir"), dir() + "/lib");
 }
 
 TEST_F(NodeMacrosTest, NodesAboveFilesGetOnlyTheirOwnMacros) {

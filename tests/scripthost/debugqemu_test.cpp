@@ -145,6 +145,41 @@ TEST_F(DebugQemu, CountsTemporaryBreakpointsLeafFunctionsAndSource) {
         << output.toStdString();
 }
 
+TEST_F(DebugQemu, ASavedRegisterSetLocatesWhereItWasTaken) {
+    // The core registers as a thread switch saves them.
+    std::string save = "var saved = {};";
+    for (const char *name : {"r0", "r1", "r2", "r3", "r4", "r5", "r6", "r7", "r8", "r9", "r10",
+                             "r11", "r12", "sp", "lr", "pc", "xpsr"})
+        save += std::string("saved.") + name + " = Debug.evaluate('@" + name + "');";
+    EXPECT_EQ(eval("Debug.breakexpr('twice', 3); Debug.go(); Debug.wait(10000)"), "1");
+    eval(save);
+    m_host.output.clear();
+    eval("Debug.where(); Debug.printregisters()");
+    const QString before = m_host.output;
+    const std::string line = eval(kWhere);
+    EXPECT_EQ(line, "twice,7");
+
+    // On: out of twice and a line further in step.
+    EXPECT_EQ(
+        eval("Debug.deletebreak(0); Debug.stepout(); Debug.stepover();" + std::string(kWhere)),
+        "step,14");
+    const std::string livePc = eval("Debug.evaluate('@pc')");
+    m_host.output.clear();
+    eval("Debug.locateregisters(saved); Debug.where(); Debug.printregisters()");
+    const QString located = m_host.output;
+    ASSERT_TRUE(located.startsWith(QStringLiteral("0x"))) << located.toStdString();
+    EXPECT_EQ(located.section(QLatin1Char('\n'), 1), before) << located.toStdString() << "\n--\n"
+                                                             << before.toStdString();
+    EXPECT_EQ(eval(kWhere), line);
+    EXPECT_EQ(eval("Debug.evaluate('@r0')"), "2");
+
+    // The target kept its own registers, and goes on from them.
+    EXPECT_EQ(eval("Debug.locate(0); Debug.evaluate('@pc')"), livePc);
+    // Out of step, where the target is, not out of twice, where the located registers are.
+    EXPECT_EQ(eval("Debug.locateregisters(saved); Debug.stepout();" + std::string(kWhere)),
+              "start,23");
+}
+
 TEST_F(DebugQemu, DisassemblyShowsTheInstructionsThatRunWithSourceAndLabels) {
     REQUIRE_TOOL("arm-none-eabi-objdump", "binutils-arm-none-eabi");
     EXPECT_EQ(eval("Debug.breakexpr('twice'); Debug.go(); Debug.wait(10000)"), "1");

@@ -1,14 +1,19 @@
 #include "hosttesting.h"
 #include "scratchdirtest.h"
 
+#include "crosstool.h"
 #include "debug/memoryimagetarget.h"
 #include "debug/standarddebugger.h"
 #include "debug/symbolicdebuggerinterface.h"
 #include "expr/parserexception.h"
 #include "scripthost/threadswindow.h"
 #include "scripthost/tovanscriptsystem.h"
+#include "toolrunner.h"
 
 #include <QElapsedTimer>
+#include <QRegularExpression>
+#include <QStandardPaths>
+#include <QTemporaryDir>
 #include <QTimer>
 
 #include <gtest/gtest.h>
@@ -305,6 +310,140 @@ TEST(DebugWait, AStopRequestEndsTheWait) {
                          true, QStringLiteral("wait.js")));
     EXPECT_LT(clock.elapsed(), 10000);
     EXPECT_EQ(output, QString());
+}
+
+// A register context over a memory image with live pc 0x1000 and r0 1: values by name in any
+// case or in register order stand for the target's, which stay as they were.
+TEST(DebugRegisterContext, ValuesByNameOrOrderStandForTheTargetsUntilLeft) {
+    auto target = std::make_unique<MemoryImageTarget>();
+    MemoryImageTarget &memory = *target;
+    memory.writeRegister(0, 1);
+    memory.writeRegister(15, 0x1000);
+    StandardDebugger engine(std::move(target));
+    HostFixture host;
+    host.environment.setDebugger(&engine);
+    auto eval = [&](const char *source) { return host.eval(QString::fromUtf8(source)); };
+
+    eval("Debug.locateregisters({PC: 0x1234, r0: 5, Sp: 0x20000100}); Debug.printregisters()");
+    EXPECT_EQ(host.output, QStringLiteral("0x00001234\nr0 0x00000005\nsp 0x20000100\n"
+                                          "pc 0x00001234\n"));
+    EXPECT_EQ(eval("Debug.evaluate('@r0') + Debug.evaluate('@pc')"), "4665");
+    EXPECT_EQ(eval("Debug.evaluate('@r1')"), "error: unknown register");
+    EXPECT_EQ(eval("Debug.evaluate('@r0 = 3')"),
+              "error: the registers of a located context cannot be written");
+    EXPECT_EQ(memory.readRegisters()[0], 1u);
+
+    // Null and holes leave a register unknown.
+    host.output.clear();
+    eval("Debug.locateregisters([1, 2, null, 4,,,,,,,,,,,, 0xffffffff]); Debug.printregisters()");
+    EXPECT_EQ(host.output, QStringLiteral("0xffffffff\nr0 0x00000001\nr1 0x00000002\n"
+                                          "r3 0x00000004\npc 0xffffffff\n"));
+    // Locating a frame of the target's own stack leaves the context.
+    EXPECT_EQ(eval("Debug.locate(0); Debug.evaluate('@pc') + ',' + Debug.evaluate('@r0')"),
+              "4096,1");
+    // So does running: the target's own program counter decides where it goes.
+    EXPECT_EQ(eval("Debug.locateregisters({pc: 0x2000}); Debug.stepinto()"),
+              "error: a memory image cannot run");
+    EXPECT_EQ(eval("Debug.evaluate('@pc')"), "4096");
+
+    struct Failure {
+        const char *call;
+        const char *error;
+        const char *message;
+    } failures[] = {
+        {"Debug.locateregisters()", "TypeError", "registers must be an object or an array"},
+        {"Debug.locateregisters(0x100)", "TypeError", "registers must be an object or an array"},
+        {"Debug.locateregisters(function () {})", "TypeError",
+         "registers must be an object or an array"},
+        {"Debug.locateregisters({r0: 1})", "TypeError", "no value for register pc"},
+        {"Debug.locateregisters([])", "TypeError", "no value for register pc"},
+        {"Debug.locateregisters({pc: '0x100'})", "TypeError", "register pc is not a number"},
+        {"Debug.locateregisters([0, new Number(1)])", "TypeError", "register r1 is not a number"},
+        {"Debug.locateregisters({pc: 1, r13: 2})", "RangeError", "unknown register: r13"},
+        {"Debug.locateregisters({pc: 1, PC: 2})", "RangeError", "register PC given twice"},
+        {"Debug.locateregisters({pc: -1})", "RangeError", "invalid value for register pc: -1"},
+        {"Debug.locateregisters({pc: 1.5})", "RangeError", "invalid value for register pc: 1.5"},
+        {"Debug.locateregisters({pc: 0x100000000})", "RangeError",
+         "invalid value for register pc: 4294967296"},
+        {"Debug.locateregisters({pc: NaN})", "RangeError", "invalid value for register pc: NaN"},
+        {"var a = []; a[17] = 1; Debug.locateregisters(a)", "RangeError",
+         "more values than registers: 18"},
+    };
+    for (const Failure &failure : failures) {
+        const ESCompletion completion =
+            host.context->evaluate(QStringLiteral("test.js"), QString::fromUtf8(failure.call));
+        ASSERT_EQ(completion.type, ESCompletion::Throw) << failure.call;
+        EXPECT_EQ(host.context->toText(completion.value).toStdString(),
+                  std::string(failure.error) + ": " + failure.message);
+    }
+    // A refused context leaves the target's registers in force.
+    EXPECT_EQ(eval("Debug.evaluate('@pc')"), "4096");
+    host.environment.setDebugger(nullptr);
+
+    FakeDebugger fake;
+    host.environment.setDebugger(&fake);
+    EXPECT_EQ(eval("Debug.locateregisters({pc: 0x100})"),
+              "error: Debug.locateregisters is not supported by this debugger");
+    host.environment.setDebugger(nullptr);
+}
+
+// A thread stopped at the entry of twice(), called from step() at line 15, its stack in a
+// memory image of the program: the call chain, the source line and the locals follow the
+// located registers.
+TEST(DebugRegisterContext, WhereSourceAndLocalsFollowTheLocatedRegisters) {
+    REQUIRE_TOOL("arm-none-eabi-gcc", "gcc-arm-none-eabi");
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const std::string elf = dir.filePath(QStringLiteral("stepping.elf")).toStdString();
+    ToolResult gcc =
+        runTool(QStandardPaths::findExecutable(QStringLiteral("arm-none-eabi-gcc")).toStdString(),
+                {"-mcpu=cortex-m3", "-mthumb", "-O0", "-g", "-nostdlib", "-ffreestanding", "-T",
+                 testDataPath("debug/stepping.ld"), "-Wl,-e,start",
+                 testDataPath("debug/stepping.c"), "-o", elf});
+    ASSERT_EQ(gcc.exitCode, 0) << gcc.err;
+    auto target = std::make_unique<MemoryImageTarget>();
+    target->addElfFile(elf);
+    // Every stack word holds its own address.
+    std::vector<std::uint8_t> stack(0x1000);
+    for (std::size_t at = 0; at < stack.size(); ++at)
+        stack[at] = std::uint8_t((0x20000000 + at - at % 4) >> (8 * (at % 4)));
+    target->addRegion(0x20000000, stack);
+    StandardDebugger engine(std::move(target));
+    engine.loadSymbols(elf);
+    HostFixture host;
+    host.environment.setDebugger(&engine);
+    auto eval = [&](const std::string &source) {
+        return host.eval(QString::fromStdString(source)).toStdString();
+    };
+    int line = 15;
+    const std::vector<std::uint64_t> call = engine.lines().addresses("stepping.c", line);
+    ASSERT_FALSE(call.empty());
+    const std::string twice = eval("Debug.evaluate('twice')");
+    const std::string context = "{pc: " + twice + ", lr: " + std::to_string(call.front() + 3) +
+                                ", sp: 0x20000800, r7: 0x20000800}";
+
+    host.output.clear();
+    eval("Debug.locateregisters(" + context + "); Debug.where()");
+    const QString output = host.output;
+    EXPECT_TRUE(output.contains(QRegularExpression(
+        "^#0 0x0*[0-9a-f]+ in twice at [^\\n]*stepping.c:7\\n#1 0x0*[0-9a-f]+ in step at "
+        "[^\\n]*stepping.c:15\\n",
+        QRegularExpression::MultilineOption)))
+        << output.toStdString();
+    EXPECT_EQ(eval("Debug.getlinenumber()"), "7");
+    EXPECT_TRUE(eval("Debug.getfilename()").ends_with("stepping.c"));
+    // The parameter lies at a fixed distance from the frame base the stack pointer gives.
+    host.output.clear();
+    eval("Debug.printlocals()");
+    const QString first = host.output;
+    host.output.clear();
+    eval("var c = " + context + "; c.sp += 0x40; Debug.locateregisters(c); Debug.printlocals()");
+    const QString moved = host.output.section(QLatin1Char('\n'), 1);
+    ASSERT_TRUE(first.startsWith(QStringLiteral("x = "))) << first.toStdString();
+    ASSERT_TRUE(moved.startsWith(QStringLiteral("x = "))) << moved.toStdString();
+    EXPECT_EQ(moved.mid(4).trimmed().toLongLong() - first.mid(4).trimmed().toLongLong(), 0x40)
+        << first.toStdString() << moved.toStdString();
+    host.environment.setDebugger(nullptr);
 }
 
 class ThreadsWindowTest : public ScratchDirTest {

@@ -8,6 +8,7 @@
 #include "build/gnuprojectsystem.h"
 #include "build/makefilewriter.h"
 #include "build/nullbuilder.h"
+#include "build/stageplanner.h"
 #include "core/hexception.h"
 #include "project/builtinproperties.h"
 #include "project/configurations.h"
@@ -21,9 +22,11 @@
 #include "project/solutionloaderror.h"
 #include "project/standardprojectsystem.h"
 #include "project/systemmacros.h"
+#include "xml/xmlpp.h"
 
 #include <QDir>
 #include <QFileInfo>
+#include <QSet>
 
 #include <algorithm>
 #include <atomic>
@@ -93,8 +96,9 @@ BuildArguments parse(const std::vector<std::string> &words) {
     BuildArguments arguments;
     for (std::size_t at = 0; at < words.size(); ++at) {
         const std::string &word = words[at];
+        // An empty value is none: "-project ''" must not build every project.
         auto operand = [&]() -> const std::string & {
-            if (at + 1 >= words.size())
+            if (at + 1 >= words.size() || words[at + 1].empty())
                 throw Failure(word + " needs a value");
             return words[++at];
         };
@@ -137,7 +141,7 @@ BuildArguments parse(const std::vector<std::string> &words) {
             // solution.
             if (at + 1 < words.size() && words[at + 1].rfind('-', 0) != 0 &&
                 !isSolutionName(words[at + 1]))
-                arguments.compileCommandsFile = words[++at];
+                arguments.compileCommandsFile = operand();
         } else if (word.rfind('-', 0) == 0) {
             throw Failure("unknown option " + word);
         } else if (arguments.solution.empty()) {
@@ -198,8 +202,34 @@ private:
     std::atomic<bool> m_interrupted = false;
 };
 
-int exportCompileCommands(const BuildArguments &arguments, const ProjectElement &scope,
-                          const PropertyRegistry &registry, const NodeMacros &macros) {
+// An export written over the solution's own files or over a source of it would destroy them.
+void refuseSourceOutput(const QString &output, const ProjectElement &root,
+                        const BuildArguments &arguments, const NodeMacros &macros) {
+    QSet<QString> sources = StagePlanner::solutionSources(root, macros, arguments.configuration);
+    std::vector<std::pair<const ProjectElement *, std::string>> pending{
+        {&root, arguments.solution}};
+    while (!pending.empty()) {
+        const auto [solution, file] = pending.back();
+        pending.pop_back();
+        const QString path = QFileInfo(QString::fromStdString(file)).absoluteFilePath();
+        sources.insert(QDir::cleanPath(path));
+        if (const QString real = QFileInfo(path).canonicalFilePath(); !real.isEmpty())
+            sources.insert(real);
+        for (const XMLNode *child = solution->firstChild(); child; child = child->nextSibling())
+            if (const ProjectElement *element = ProjectElement::from(child);
+                element && element->isImported())
+                pending.emplace_back(
+                    element, XmlPP::resolvePath(file, macros.expander().globalExpand(
+                                                          element->attributeOr("file_name"))));
+    }
+    if (StagePlanner::isSource(sources, output))
+        throw Failure("Output file " + QDir::cleanPath(output).toStdString() +
+                      " is a source file of the project");
+}
+
+int exportCompileCommands(const BuildArguments &arguments, const ProjectElement &root,
+                          const ProjectElement &scope, const PropertyRegistry &registry,
+                          const NodeMacros &macros) {
     CompilePlanner planner(registry, macros);
     // Editors want an entry for every source, also for those a unity file compiles.
     planner.setUnityBuildDisabled(true);
@@ -213,6 +243,7 @@ int exportCompileCommands(const BuildArguments &arguments, const ProjectElement 
                                      .filePath(QStringLiteral("compile_commands.json"))
                                : QDir::current().absoluteFilePath(
                                      QString::fromStdString(arguments.compileCommandsFile));
+    refuseSourceOutput(output, root, arguments, macros);
     const bool written = CompileCommandsWriter::write(output, plans);
     std::printf("%s %s (%zu %s)\n", written ? "Wrote" : "Unchanged",
                 QDir::toNativeSeparators(output).toLocal8Bit().constData(), plans.size(),
@@ -251,7 +282,7 @@ int run(const BuildArguments &arguments, const char *argv0) {
                       arguments.solution);
     NodeMacros macros(registry, expander, &system);
     if (arguments.exportCompileCommands)
-        return exportCompileCommands(arguments, scope, registry, macros);
+        return exportCompileCommands(arguments, *root, scope, registry, macros);
 
     BuildRequest request;
     request.kind = arguments.kind;
@@ -268,11 +299,12 @@ int run(const BuildArguments &arguments, const char *argv0) {
         if (request.kind == BuildRequest::Kind::IsUpToDate ||
             request.kind == BuildRequest::Kind::Clean)
             throw Failure("-export-makefile needs a build, not " + arguments.modeOption);
+        const QString path =
+            QDir::current().absoluteFilePath(QString::fromStdString(arguments.makefile));
+        refuseSourceOutput(path, *root, arguments, macros);
         const std::vector<StepPlan> steps = engine.exportSteps(request, console);
         if (steps.empty())
             throw Failure("nothing to export");
-        const QString path =
-            QDir::current().absoluteFilePath(QString::fromStdString(arguments.makefile));
         MakefileWriter::write(path, steps, QFileInfo(path).absolutePath());
         std::printf("Wrote %s (%zu %s)\n", path.toLocal8Bit().constData(), steps.size(),
                     steps.size() == 1 ? "step" : "steps");
