@@ -943,6 +943,19 @@ bool ThumbDisassembler::decodeFloatingPoint(std::uint32_t w, std::uint64_t addre
                         floatRegister(false, vd, d) + ", " + rm,
                         {}};
                 break;
+            case 10:
+            case 11:
+            case 14:
+            case 15: {
+                // Fixed point with a number of fraction bits, in place.
+                const unsigned size = bit7 ? 32 : 16;
+                const std::uint32_t fractionBits = size - ((w & 15) << 1 | m);
+                const std::string fixed = std::string(op2 & 1 ? ".u" : ".s") + std::to_string(size);
+                line = {"vcvt" + cond + (op2 & 4 ? fixed + type : type + fixed),
+                        rd + ", " + rd + ", #" + std::to_string(fractionBits),
+                        {}};
+                break;
+            }
             default:
                 return false;
             }

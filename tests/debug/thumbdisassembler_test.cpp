@@ -92,6 +92,7 @@ const Row kBlock[] = {
     {0x10001a0, "eef1 fa10", "vmrs\tAPSR_nzcv, fpscr"},
     {0x10001a4, "eebc 0b41", "vcvtr.u32.f64\ts0, d1"},
     {0x10001a8, "eeb5 0bc0", "vcmpe.f64\td0, #0.0"},
+    {0x10001ac, "eeba 0aec", "vcvt.f32.s32\ts0, s0, #7"},
 };
 
 TEST(ThumbDisassembler, DecodesTheTableInOrder) {
