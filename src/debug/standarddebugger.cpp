@@ -4,6 +4,7 @@
 #include "debug/dwarflocals.h"
 #include "debug/lazymemoryblock.h"
 #include "debug/memorytransfer.h"
+#include "debug/thumbdisassembler.h"
 #include "expr/expressiontypes.h"
 #include "expr/parserexception.h"
 
@@ -165,6 +166,107 @@ void StandardDebugger::loadSymbols(const std::string &elfPath) {
         if (m_helpers)
             m_helpers->error(elfPath + ": " + error.message() + ", no call frames");
     }
+}
+
+std::vector<std::string> StandardDebugger::getDisassemblyModes() {
+    if (!registerIndex("xpsr"))
+        return {};
+    return {"Thumb"};
+}
+
+void StandardDebugger::setDisassemblyMode(const std::string &mode) {
+    const std::vector<std::string> modes = getDisassemblyModes();
+    if (std::find(modes.begin(), modes.end(), mode) == modes.end())
+        throw HException("unknown disassembly mode: " + mode);
+}
+
+std::string StandardDebugger::getDisassemblyMode() {
+    const std::vector<std::string> modes = getDisassemblyModes();
+    return modes.empty() ? std::string() : modes.front();
+}
+
+std::vector<DisassembledInstruction> StandardDebugger::decodeFrom(std::uint64_t from,
+                                                                  std::size_t count) {
+    std::vector<std::uint8_t> code(fitAddressSpace(from, count * 4));
+    code.resize(readMemory(Cached, from, code.size(), code.data()));
+    std::vector<DisassembledInstruction> found;
+    ThumbDisassembler disassembler;
+    for (std::size_t at = 0; at + 2 <= code.size() && found.size() < count;) {
+        const ThumbInstruction decoded =
+            disassembler.decode(from + at, code.data() + at, code.size() - at);
+        char units[16];
+        if (decoded.size == 4)
+            std::snprintf(units, sizeof units, "%04x %04x", unsigned(decoded.encoding >> 16),
+                          unsigned(decoded.encoding & 0xffff));
+        else
+            std::snprintf(units, sizeof units, "%04x", unsigned(decoded.encoding));
+        DisassembledInstruction instruction{from + at, decoded.size, units, decoded.text, {}};
+        if (decoded.hasTarget)
+            instruction.target = decoded.target;
+        found.push_back(std::move(instruction));
+        at += decoded.size;
+    }
+    return found;
+}
+
+std::optional<std::size_t> StandardDebugger::instructionsUpTo(std::uint64_t from,
+                                                              std::uint64_t to) {
+    std::vector<std::uint8_t> code(std::size_t(to - from));
+    if (readMemory(Cached, from, code.size(), code.data()) != code.size())
+        return std::nullopt;
+    ThumbDisassembler disassembler;
+    std::size_t count = 0, at = 0;
+    while (at < code.size()) {
+        const unsigned size =
+            disassembler.decode(from + at, code.data() + at, code.size() - at).size;
+        if (size == 0)
+            return std::nullopt;
+        at += size;
+        ++count;
+    }
+    if (at != code.size())
+        return std::nullopt;
+    return count;
+}
+
+std::vector<DisassembledInstruction> StandardDebugger::disassemble(std::uint64_t address,
+                                                                   int before, int after) {
+    if (getDisassemblyModes().empty())
+        return {};
+    // Thumb addresses may carry the mode bit.
+    address &= ~std::uint64_t(1);
+    const std::size_t leading = std::size_t(std::max(0, before));
+    const std::size_t following = std::size_t(std::max(0, after));
+    // Code cannot be told from data going backwards: a function's start is a known
+    // instruction boundary; without one, the earliest point whose decoding meets the address.
+    constexpr std::uint64_t kFunctionReach = 0x1000;
+    std::uint64_t start = address, functionStart = 0, functionEnd = 0;
+    std::size_t skipped = 0;
+    std::optional<std::size_t> lead;
+    if (leading > 0 && getFunctionRange(address, functionStart, functionEnd) &&
+        functionStart <= address && address - functionStart <= kFunctionReach) {
+        lead = instructionsUpTo(functionStart, address);
+        if (lead)
+            start = functionStart;
+    }
+    // Decoding from inside an instruction falls into step within a few instructions.
+    constexpr int kAttempts = 16;
+    std::uint64_t back = std::min<std::uint64_t>(address, leading * 4);
+    for (int attempt = 0; !lead && back > 0 && attempt < kAttempts; ++attempt, back -= 2) {
+        lead = instructionsUpTo(address - back, address);
+        if (lead)
+            start = address - back;
+    }
+    if (lead && *lead > leading)
+        skipped = *lead - leading;
+    const std::size_t total = (lead ? *lead : 0) + following + 1;
+    std::vector<DisassembledInstruction> found = decodeFrom(start, total);
+    found.erase(found.begin(), found.begin() + std::ptrdiff_t(std::min(skipped, found.size())));
+    // Nothing to show when the address itself cannot be read.
+    const bool reachesAddress =
+        std::any_of(found.begin(), found.end(),
+                    [&](const DisassembledInstruction &i) { return i.address == address; });
+    return reachesAddress ? found : std::vector<DisassembledInstruction>{};
 }
 
 bool StandardDebugger::getSourceLocation(std::uint64_t address, std::string &function,

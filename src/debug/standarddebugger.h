@@ -38,6 +38,17 @@ public:
     std::size_t writeMemory(int context, std::uint64_t address, std::size_t length,
                             const void *source) override;
 
+    // Thumb on an Arm M-profile core (one with an xPSR register), none elsewhere.
+    std::vector<std::string> getDisassemblyModes() override;
+    // Throws HException for a mode getDisassemblyModes does not offer.
+    void setDisassemblyMode(const std::string &mode) override;
+    std::string getDisassemblyMode() override;
+    // From target memory, so that what is shown is what runs. The instructions before the
+    // address are decoded from the start of its function where that is near, else from the
+    // nearest earlier point whose decoding meets the address.
+    std::vector<DisassembledInstruction> disassemble(std::uint64_t address, int before,
+                                                     int after) override;
+
     bool getSourceLocation(std::uint64_t address, std::string &function, std::string &file,
                            int &line, std::uint64_t &start, std::uint64_t &end) override;
     std::vector<std::uint64_t> getLineAddresses(const std::string &file, int &line) override;
@@ -140,6 +151,11 @@ private:
     std::optional<std::vector<std::uint64_t>> unwind(std::size_t limit);
     // Whether the Thumb code in [start, end) never stores the link register.
     bool keepsLinkRegister(std::uint64_t start, std::uint64_t end);
+    // How many instructions lie from `from` up to `to`, or none when decoding from there does
+    // not meet `to`.
+    std::optional<std::size_t> instructionsUpTo(std::uint64_t from, std::uint64_t to);
+    // Instructions from `from` on, at most `count`, as far as memory can be read.
+    std::vector<DisassembledInstruction> decodeFrom(std::uint64_t from, std::size_t count);
     // The highest address plus one (0 for a 64-bit space).
     std::uint64_t addressLimit() const;
     // How much of a memory access lies inside the target's address space: nothing lies past

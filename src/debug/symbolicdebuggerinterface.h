@@ -13,6 +13,18 @@ struct DebuggerThread {
     std::vector<std::string> fields; // one text per column of getThreadFields
 };
 
+// One instruction of a disassembly.
+struct DisassembledInstruction {
+    std::uint64_t address = 0;
+    unsigned size = 0;
+    // The instruction's units in hexadecimal as a listing shows them: "b580", "f8df 3010".
+    std::string encoding;
+    // Mnemonic, a tab and the operands; comments follow after a tab and "@".
+    std::string text;
+    // Where a branch goes, or what a PC-relative operand refers to.
+    std::optional<std::uint64_t> target;
+};
+
 // A local variable of the function at the program counter.
 struct LocalVariable {
     std::string name;
@@ -49,6 +61,13 @@ public:
     virtual std::vector<std::string> getDisassemblyModes() { return {}; }
     virtual void setDisassemblyMode(const std::string &mode) {}
     virtual std::string getDisassemblyMode() { return {}; }
+    // In the chosen mode: up to `before` instructions that lead to the address, the one at
+    // it and up to `after` that follow, as far as memory can be read; empty when the engine
+    // cannot disassemble or the address cannot be read.
+    virtual std::vector<DisassembledInstruction> disassemble(std::uint64_t address, int before,
+                                                             int after) {
+        return {};
+    }
 
     // Target memory: (context, address, length, buffer); returns the bytes that moved.
     virtual std::size_t readMemory(int context, std::uint64_t address, std::size_t length,

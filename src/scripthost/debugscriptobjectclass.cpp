@@ -16,6 +16,7 @@
 #include <cerrno>
 #include <cmath>
 #include <cstdlib>
+#include <map>
 
 namespace {
 
@@ -463,10 +464,15 @@ ESValue where(ESContext &c, ESObject *function, const ESValue &, int, ESValue *)
     return ESValue::undefined();
 }
 
+void showDisassembly(ESContext &c, ESObject *function, SymbolicDebuggerInterface &engine,
+                     std::uint64_t address);
+
 // Once a script chose source display: the lines around the one at the address, that line
 // marked.
 void showSource(ESContext &c, ESObject *function, SymbolicDebuggerInterface &engine,
                 std::uint64_t address) {
+    if (self(function).disassemblyDisplay)
+        return showDisassembly(c, function, engine, address);
     const std::optional<std::pair<int, int>> &display = self(function).sourceDisplay;
     if (!display)
         return;
@@ -491,6 +497,111 @@ void showSource(ESContext &c, ESObject *function, SymbolicDebuggerInterface &eng
                 .arg(number == location->line ? QStringLiteral("=>") : QStringLiteral("  "))
                 .arg(number, 5)
                 .arg(QString::fromUtf8(text)));
+    }
+}
+
+// The lines of the source files a disassembly shows, each file read once.
+class SourceFiles {
+public:
+    // The line's text; none when the file cannot be read (said once) or is shorter.
+    std::optional<QString> line(ESObject *function, const std::string &path, int number) {
+        auto found = m_files.find(path);
+        if (found == m_files.end()) {
+            QFile file(QString::fromStdString(path));
+            std::optional<QStringList> lines;
+            if (file.open(QIODevice::ReadOnly))
+                lines = QString::fromUtf8(file.readAll()).split(QLatin1Char('\n'));
+            else
+                say(function, QStringLiteral("cannot read ") + file.fileName());
+            found = m_files.emplace(path, std::move(lines)).first;
+        }
+        if (!found->second || number < 1 || number > found->second->size())
+            return std::nullopt;
+        QString text = found->second->at(number - 1);
+        while (text.endsWith(QLatin1Char('\r')))
+            text.chop(1);
+        return text;
+    }
+
+private:
+    std::map<std::string, std::optional<QStringList>> m_files;
+};
+
+// "<name+0x10>" for an address inside a known function, else "".
+QString symbolic(ESContext &c, SymbolicDebuggerInterface &engine, std::uint64_t address) {
+    std::optional<Location> location = sourceLocation(c, engine, address);
+    std::uint64_t start = 0, end = 0;
+    if (!location || location->function.empty() ||
+        !guarded(c, [&] { return engine.getFunctionRange(address, start, end); }))
+        return {};
+    QString text = QStringLiteral("<") + QString::fromStdString(location->function);
+    if (address > start)
+        text += QStringLiteral("+0x") + QString::fromStdString(hex(address - start));
+    return text + QLatin1Char('>');
+}
+
+// The mnemonic padded to a column, comments set off by two spaces, and the function a
+// target lies in after its address.
+QString instructionText(ESContext &c, SymbolicDebuggerInterface &engine,
+                        const DisassembledInstruction &instruction) {
+    QString text = QString::fromStdString(instruction.text);
+    if (instruction.target) {
+        const QString symbol = symbolic(c, engine, *instruction.target);
+        const QString target = QString::fromStdString(hex(*instruction.target));
+        for (qsizetype at = text.indexOf(target); !symbol.isEmpty() && at > 0;
+             at = text.indexOf(target, at + 1)) {
+            const qsizetype after = at + target.size();
+            const QChar before = text[at - 1];
+            if ((before == QLatin1Char(' ') || before == QLatin1Char('(') ||
+                 before == QLatin1Char('\t')) &&
+                (after == text.size() || text[after] == QLatin1Char(')') ||
+                 text[after] == QLatin1Char('\t'))) {
+                text.insert(after, QLatin1Char(' ') + symbol);
+                break;
+            }
+        }
+    }
+    const qsizetype tab = text.indexOf(QLatin1Char('\t'));
+    if (tab >= 0)
+        text = text.left(tab).leftJustified(8) + text.mid(tab + 1);
+    return text.replace(QLatin1Char('\t'), QStringLiteral("  "));
+}
+
+// Once a script chose disassembly display: the instructions around the one at the address,
+// that one marked, with the source lines they come from and the functions they begin.
+void showDisassembly(ESContext &c, ESObject *function, SymbolicDebuggerInterface &engine,
+                     std::uint64_t address) {
+    const DebugScriptObjectClass::DisassemblyDisplay display = *self(function).disassemblyDisplay;
+    const std::vector<DisassembledInstruction> instructions =
+        guarded(c, [&] { return engine.disassemble(address, display.before, display.after); });
+    if (instructions.empty()) {
+        say(function, QStringLiteral("cannot read memory at ") + hexAddress(address));
+        return;
+    }
+    SourceFiles files;
+    std::optional<std::pair<std::string, int>> shownLine;
+    for (const DisassembledInstruction &instruction : instructions) {
+        std::optional<Location> location;
+        if (display.source || display.labels)
+            location = sourceLocation(c, engine, instruction.address);
+        std::uint64_t start = 0, end = 0;
+        if (display.labels && location && !location->function.empty() &&
+            guarded(c, [&] { return engine.getFunctionRange(instruction.address, start, end); }) &&
+            start == instruction.address)
+            say(function, QString::fromStdString(location->function) + QLatin1Char(':'));
+        if (display.source && location && !location->file.empty() && location->line > 0 &&
+            shownLine != std::pair(location->file, location->line)) {
+            shownLine = std::pair(location->file, location->line);
+            if (std::optional<QString> text = files.line(function, location->file, location->line))
+                say(function, QStringLiteral("  %1  %2").arg(location->line, 5).arg(*text));
+        }
+        say(function,
+            QStringLiteral("%1 %2  %3  %4")
+                .arg(instruction.address == (address & ~std::uint64_t(1)) ? QStringLiteral("=>")
+                                                                          : QStringLiteral("  "))
+                .arg(hexAddress(instruction.address))
+                .arg(QString::fromStdString(instruction.encoding).leftJustified(9))
+                .arg(instructionText(c, engine, instruction)));
     }
 }
 
@@ -603,11 +714,6 @@ ESValue locateregisters(ESContext &c, ESObject *function, const ESValue &, int a
     return ESValue::undefined();
 }
 
-ESValue disassembly(ESContext &c, ESObject *function, const ESValue &, int, ESValue *) {
-    self(function).engine(c);
-    unsupported(c, "disassembly");
-}
-
 int lineCount(ESContext &c, const ESValue &count) {
     if (count.isUndefined())
         return 0;
@@ -617,12 +723,31 @@ int lineCount(ESContext &c, const ESValue &count) {
     return int(number);
 }
 
+// Shows the located position in disassembly display, which later locations keep.
+ESValue disassembly(ESContext &c, ESObject *function, const ESValue &, int argc, ESValue *argv) {
+    DebugScriptObjectClass &debug = self(function);
+    SymbolicDebuggerInterface &engine = debug.engine(c);
+    if (guarded(c, [&] { return engine.getDisassemblyModes(); }).empty())
+        unsupported(c, "disassembly");
+    DebugScriptObjectClass::DisassemblyDisplay display;
+    display.source = c.toBoolean(esArgument(argc, argv, 0));
+    display.labels = c.toBoolean(esArgument(argc, argv, 1));
+    display.before = lineCount(c, esArgument(argc, argv, 2));
+    display.after = lineCount(c, esArgument(argc, argv, 3));
+    debug.disassemblyDisplay = display;
+    std::uint64_t address = debug.located ? *debug.located : programCounter(c, engine);
+    say(function, describe(c, engine, address));
+    showSource(c, function, engine, address);
+    return ESValue::undefined();
+}
+
 // Shows the located position in source display, which later locations keep.
 ESValue source(ESContext &c, ESObject *function, const ESValue &, int argc, ESValue *argv) {
     DebugScriptObjectClass &debug = self(function);
     SymbolicDebuggerInterface &engine = debug.engine(c);
     debug.sourceDisplay =
         std::pair(lineCount(c, esArgument(argc, argv, 0)), lineCount(c, esArgument(argc, argv, 1)));
+    debug.disassemblyDisplay.reset();
     std::uint64_t address = debug.located ? *debug.located : programCounter(c, engine);
     say(function, describe(c, engine, address));
     showSource(c, function, engine, address);
@@ -814,4 +939,5 @@ void DebugScriptObjectClass::endSession() {
     m_breakpoints.clear();
     located.reset();
     sourceDisplay.reset();
+    disassemblyDisplay.reset();
 }

@@ -52,6 +52,14 @@ public:
     bool printString = false;
     // Source lines shown around a location (before, after), once a script asked for them.
     std::optional<std::pair<int, int>> sourceDisplay;
+    // Instructions shown around a location instead, once a script asked for them.
+    struct DisassemblyDisplay {
+        bool source = false; // the source lines of the instructions between them
+        bool labels = false; // the function names where functions begin
+        int before = 0;
+        int after = 0;
+    };
+    std::optional<DisassemblyDisplay> disassemblyDisplay;
 
 private:
     ScriptEnvironment &m_environment;

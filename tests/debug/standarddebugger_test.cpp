@@ -2,6 +2,7 @@
 // expressions, the lazy memory block, and memory saved to and loaded from files.
 
 #include "core/hexception.h"
+#include "core/hexformat.h"
 #include "debug/elffile.h"
 #include "debug/lazymemoryblock.h"
 #include "debug/memoryimagetarget.h"
@@ -203,6 +204,42 @@ TEST(ElfFile, HostileFilesFailCleanly) {
     ASSERT_NE(whole.findSymbol("counter"), nullptr);
     EXPECT_EQ(whole.findSymbol("counter")->size, 4u);
     EXPECT_EQ(whole.segments().size(), 2u);
+}
+
+TEST_F(Engine, DisassemblyReadsTargetMemoryAroundTheAddress) {
+    EXPECT_EQ(m_engine->getDisassemblyModes(), std::vector<std::string>{"Thumb"});
+    EXPECT_EQ(m_engine->getDisassemblyMode(), "Thumb");
+    EXPECT_THROW(m_engine->setDisassemblyMode("Arm"), HException);
+    // push {r7, lr}; ldr.w r3, [pc, #16]; it eq; subeq r0, #1; subs r0, #1; pop {r7, pc}
+    m_target->addRegion(0x4000, {0x80, 0xb5, 0xdf, 0xf8, 0x10, 0x30, 0x08, 0xbf, 0x01, 0x38, 0x01,
+                                 0x38, 0x80, 0xbd});
+    auto listing = [&](std::uint64_t address, int before, int after) {
+        std::vector<std::string> lines;
+        for (const DisassembledInstruction &i : m_engine->disassemble(address, before, after))
+            lines.push_back(hex(i.address) + " " + i.encoding + " " + i.text);
+        return lines;
+    };
+    // Without symbols the instructions before are found by decoding from a point that meets
+    // the address, the IT block's condition with them; the mode bit is ignored.
+    EXPECT_EQ(listing(0x400b, 2, 1),
+              (std::vector<std::string>{"4006 bf08 it\teq", "4008 3801 subeq\tr0, #1",
+                                        "400a 3801 subs\tr0, #1", "400c bd80 pop\t{r7, pc}"}));
+    EXPECT_EQ(listing(0x4002, 5, 0),
+              (std::vector<std::string>{"4000 b580 push\t{r7, lr}",
+                                        "4002 f8df 3010 ldr.w\tr3, [pc, #16]\t@ 4014"}));
+    // Memory ends after the last instruction; nothing is shown where none can be read.
+    EXPECT_EQ(listing(0x400c, 0, 10).size(), 1u);
+    EXPECT_TRUE(m_engine->disassemble(0x30000000, 2, 2).empty());
+    // What runs is shown: a changed instruction, not the one loaded.
+    const std::uint8_t nop[] = {0x00, 0xbf};
+    m_engine->writeMemory(0, 0x400a, 2, nop);
+    EXPECT_EQ(listing(0x400a, 0, 0), std::vector<std::string>{"400a bf00 nop"});
+
+    // A core without a Thumb instruction set offers no mode.
+    StandardDebugger other(std::make_unique<MemoryImageTarget>(
+        std::vector<TargetRegister>{{"pc", 0, 4}, {"sp", 1, 4}}));
+    EXPECT_TRUE(other.getDisassemblyModes().empty());
+    EXPECT_TRUE(other.disassemble(0, 1, 1).empty());
 }
 
 TEST_F(Engine, LazyMemoryBlockReadsAndWritesThroughTheEngine) {

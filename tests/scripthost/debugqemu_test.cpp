@@ -180,4 +180,57 @@ TEST_F(DebugQemu, ASavedRegisterSetLocatesWhereItWasTaken) {
               "start,23");
 }
 
+TEST_F(DebugQemu, DisassemblyShowsTheInstructionsThatRunWithSourceAndLabels) {
+    REQUIRE_TOOL("arm-none-eabi-objdump", "binutils-arm-none-eabi");
+    EXPECT_EQ(eval("Debug.breakexpr('twice'); Debug.go(); Debug.wait(10000)"), "1");
+    m_host.output.clear();
+    eval("Debug.disassembly(true, true, 2, 3)");
+    QString output = m_host.output;
+    // The first instruction of a function: its label and source line come first, and the
+    // instruction is the one objdump lists there.
+    ToolResult listing = runTool(program("arm-none-eabi-objdump"), {"-d", path("stepping.elf")});
+    ASSERT_EQ(listing.exitCode, 0) << listing.err;
+    const QRegularExpressionMatch objdump =
+        QRegularExpression(QStringLiteral("^ +8:\\t([0-9a-f ]+?) *\\t(\\S+)\\t?(.*)$"),
+                           QRegularExpression::MultilineOption)
+            .match(QString::fromStdString(listing.out));
+    ASSERT_TRUE(objdump.hasMatch()) << listing.out;
+    const QString marked = QStringLiteral("=> 0x00000008  %1  %2%3\n")
+                               .arg(objdump.captured(1).leftJustified(9))
+                               .arg(objdump.captured(2).leftJustified(8))
+                               .arg(objdump.captured(3));
+    EXPECT_NE(output.indexOf(QRegularExpression(QStringLiteral("\ntwice:\n +7  \\{\n") +
+                                                QRegularExpression::escape(marked))),
+              -1)
+        << output.toStdString() << marked.toStdString();
+    // Three instructions follow; nothing of the function before is shown.
+    EXPECT_EQ(output.count(QRegularExpression(QStringLiteral("^   0x000000[0-9a-f]{2}  "),
+                                              QRegularExpression::MultilineOption)),
+              3)
+        << output.toStdString();
+
+    // Locating to the caller shows the call, its target named.
+    m_host.output.clear();
+    eval("Debug.locate(1)");
+    output = m_host.output;
+    EXPECT_NE(output.indexOf(QRegularExpression(QStringLiteral("  bl +8 <twice>\n=> 0x"))), -1)
+        << output.toStdString();
+    EXPECT_NE(output.indexOf(QStringLiteral("  total += twice(i);\n")), -1) << output.toStdString();
+    // Without source and labels only instructions; source display comes back on request.
+    m_host.output.clear();
+    eval("Debug.disassembly(false, false, 0, 0)");
+    EXPECT_EQ(m_host.output.count(QLatin1Char('\n')), 2) << m_host.output.toStdString();
+    EXPECT_TRUE(m_host.output.contains(QStringLiteral("\n=> 0x"))) << m_host.output.toStdString();
+    // Where memory cannot be read there is nothing to decode.
+    m_host.output.clear();
+    eval("Debug.locatepc(0x30000000)");
+    EXPECT_EQ(m_host.output, QStringLiteral("0x30000000\ncannot read memory at 0x30000000\n"));
+    eval("Debug.locate(1)");
+    m_host.output.clear();
+    eval("Debug.source(0, 0)");
+    EXPECT_TRUE(m_host.output.contains(QStringLiteral("=>   15          total += twice(i);")))
+        << m_host.output.toStdString();
+    EXPECT_EQ(eval("Debug.disassembly(true, true, -1)"), "error: invalid line count: -1");
+}
+
 } // namespace

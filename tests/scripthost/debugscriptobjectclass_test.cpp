@@ -178,6 +178,9 @@ TEST_F(DebugObject, CountedAndTemporaryBreakpointsAndLineSteps) {
     EXPECT_EQ(eval("Debug.go(); Debug.stepover()"), "error: the target is running");
     EXPECT_EQ(eval("Debug.printglobals()"),
               "error: Debug.printglobals is not supported by this debugger");
+    // An engine without a disassembler keeps its display mode.
+    EXPECT_EQ(eval("Debug.disassembly(true, true, 1, 1)"),
+              "error: Debug.disassembly is not supported by this debugger");
 }
 
 TEST_F(DebugObject, WaitGivesUpAfterItsTime) {
