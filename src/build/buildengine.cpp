@@ -44,9 +44,11 @@ class StepRecorder : public Builder {
 public:
     StepRecorder(Builder &target, std::mutex &mutex) : m_target(target), m_mutex(mutex) {}
 
+    // Counted before it is recorded: a header handed on at once would let another step's
+    // events follow it, and the log would close the wrong group.
     void beginGroup(const QString &text) override {
-        record([text](Builder &b) { b.beginGroup(text); });
         ++m_depth;
+        record([text](Builder &b) { b.beginGroup(text); });
     }
     void endGroup(const QString &badge) override {
         --m_depth;

@@ -28,7 +28,8 @@ namespace {
 
 // Stands in for the compiler driver: copies the source to the object, writes a dependency
 // file naming the headers the source includes, and records each compile in compiles.log.
-// A source holding SYNTAX fails; with the flag file "sleep" present the compile writes half
+// A line "DELAY N" makes the compile take N seconds; a source holding SYNTAX then fails; with
+// the flag file "sleep" present the compile writes half
 // an object and waits for a sleep it started (its pid in cc.pid), as a driver waits for
 // cc1; with "segv" it kills itself.
 constexpr const char *kFakeCompiler = R"sh(#!/bin/sh
@@ -42,6 +43,7 @@ while [ $# -gt 0 ]; do
     shift
 done
 echo "$src" >> "$root/compiles.log"
+delay=$(sed -n 's/^DELAY //p' "$src"); [ -z "$delay" ] || sleep "$delay"
 if grep -q SYNTAX "$src"; then echo "$src:1:1: error: expected ';'" >&2; exit 1; fi
 if [ -e "$root/sleep" ]; then echo half > "$out"; sleep 30 & echo $! > "$root/cc.pid"; wait; fi
 if [ -e "$root/segv" ]; then echo half > "$out"; kill -SEGV $$; fi
@@ -260,6 +262,23 @@ TEST_F(BuildEngineTest, KeepGoingBuildsWhatDoesNotDependOnTheFailure) {
     EXPECT_EQ(compiles(), QStringList({"bad.c", "good.c", "other.c"}));
     EXPECT_TRUE(has("error: Dependency error detected in Broken"));
     EXPECT_FALSE(QFile::exists(obj("Broken/bad")));
+}
+
+// Steps running side by side reach the log one whole group at a time: a header is never
+// followed by the output of another step, and groups never end out of order.
+TEST_F(BuildEngineTest, ConcurrentStepsNeverInterleaveInTheLog) {
+    write("bad.c", "DELAY 0.3\nSYNTAX\n");
+    write("slow.c", "DELAY 1\nint s;\n");
+    load(project("App", "", file("bad.c") + file("slow.c")));
+    EXPECT_EQ(run(BuildRequest::Kind::Build, {}, true, 2), BuildFailed);
+    const qsizetype bad = m_events.indexOf("begin: Compiling bad.c");
+    const qsizetype slow = m_events.indexOf("begin: Compiling slow.c");
+    ASSERT_TRUE(bad >= 0 && slow >= 0) << m_events.join('\n').toStdString();
+    const QString error =
+        "stderr: " + QString::fromStdString(path("bad.c")) + ":1:1: error: expected ';'";
+    EXPECT_EQ(m_events.mid(bad, 4).join('\n'),
+              QStringList({"begin: Compiling bad.c", error, "failed", "end: failed"}).join('\n'));
+    EXPECT_EQ(m_events.mid(slow, 2).join('\n'), "begin: Compiling slow.c\nend: ");
 }
 
 TEST_F(BuildEngineTest, CancelKillsTheCompilerAndLeavesNoObject) {
