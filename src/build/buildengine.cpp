@@ -1,6 +1,7 @@
 #include "build/buildengine.h"
 
 #include "build/builder.h"
+#include "build/buildtree.h"
 #include "build/commandexpansion.h"
 #include "build/compileplanner.h"
 #include "build/dependencycache.h"
@@ -587,6 +588,12 @@ void BuildEngine::Private::buildAll(const std::vector<OrderedProject> &order) {
 }
 
 bool BuildEngine::Private::buildProject(const ProjectElement &project) {
+    // Taken out of the build with everything in it: not even its user steps run.
+    if (isExcludedFromBuild(registry, project, configuration)) {
+        if (mode == Mode::Run)
+            log->message(QStringLiteral("nothing to do"));
+        return true;
+    }
     const NodeValues values(registry, macros, project, configuration);
     const std::string type = values.raw("project_type");
     bool ran = false;

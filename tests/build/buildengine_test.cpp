@@ -505,6 +505,17 @@ TEST_F(UserStepsTest, AChangedPatchCommandRelinks) {
     }
 }
 
+// A project taken out of the build runs nothing at all: no user step, no link of nothing.
+TEST_F(UserStepsTest, AnExcludedProjectIsSkipped) {
+    executable("build_exclude_from_build=\"Yes\" pre_build_command=\"sh step.sh pre\" "
+               "pre_build_command_control=\"Always Run\"");
+    EXPECT_EQ(build(BuildRequest::Kind::IsUpToDate), BuildNothing);
+    EXPECT_EQ(build(), BuildNothing);
+    EXPECT_EQ(steps(), "");
+    EXPECT_TRUE(has("message: nothing to do"));
+    EXPECT_FALSE(QFile::exists(QString::fromStdString(path("Output/Debug/Exe/App.elf"))));
+}
+
 // The user steps of a project, in a make file of its build: make runs the same commands in
 // the same order and under the same conditions as the engine, and "make -q" agrees with it.
 TEST_F(UserStepsTest, AnExportedMakefileRunsTheUserStepsInTheEngineOrder) {
