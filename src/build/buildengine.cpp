@@ -203,6 +203,7 @@ struct BuildEngine::Private {
     bool keepGoing = false;
     bool failed = false;
     bool ranAnything = false;
+    int stepsRun = 0; // steps handed to run, user commands included: told apart per project
     std::string configuration;
     std::vector<StepPlan> exported;
     QHash<QString, QStringList> linkableOutputs; // of Library and Object file projects
@@ -223,8 +224,8 @@ struct BuildEngine::Private {
     void cleanAll(const std::vector<OrderedProject> &order);
     bool buildProject(const ProjectElement &project);
     bool buildCompiled(const ProjectElement &project, const NodeValues &values,
-                       const std::string &type, bool &ran);
-    bool buildStaged(const ProjectElement &project, bool &ran);
+                       const std::string &type);
+    bool buildStaged(const ProjectElement &project);
     bool cleanProject(const ProjectElement &project);
     bool compileFile(const QString &file);
     const QSet<QString> &solutionSources();
@@ -374,6 +375,7 @@ bool BuildEngine::Private::runSteps(std::vector<StepPlan> steps) {
     if (cancelled())
         return false;
     ranAnything = true;
+    stepsRun += int(steps.size());
     if (mode == Mode::Check)
         return true;
     if (mode == Mode::Export) {
@@ -596,23 +598,25 @@ bool BuildEngine::Private::buildProject(const ProjectElement &project) {
     }
     const NodeValues values(registry, macros, project, configuration);
     const std::string type = values.raw("project_type");
-    bool ran = false;
+    const int stepsBefore = stepsRun;
     bool ok;
     if (StagePlanner::handles(type)) {
-        ok = buildStaged(project, ran);
+        ok = buildStaged(project);
     } else if (isCompiledType(type)) {
-        ok = buildCompiled(project, values, type, ran);
+        ok = buildCompiled(project, values, type);
     } else {
         log->error(QStringLiteral("Unknown project type ") + QString::fromStdString(type));
         return false;
     }
-    if (ok && !ran && mode == Mode::Run)
+    // Commands that always run count: the project had something to do.
+    if (ok && stepsRun == stepsBefore && mode == Mode::Run)
         log->message(QStringLiteral("nothing to do"));
     return ok;
 }
 
 bool BuildEngine::Private::buildCompiled(const ProjectElement &project, const NodeValues &values,
-                                         const std::string &type, bool &ran) {
+                                         const std::string &type) {
+    bool ran = false;
     const QString name = QString::fromStdString(project.displayName());
     const bool everything = mode == Mode::Export;
     // Each compile carries its file's `build_always_rebuild`, which a file may also turn off.
@@ -789,7 +793,7 @@ bool BuildEngine::Private::buildCompiled(const ProjectElement &project, const No
     return true;
 }
 
-bool BuildEngine::Private::buildStaged(const ProjectElement &project, bool &ran) {
+bool BuildEngine::Private::buildStaged(const ProjectElement &project) {
     StagePlan plan = stager.plan(project, configuration);
     if (!plan.errors.isEmpty()) {
         if (mode == Mode::Check) {
@@ -817,7 +821,6 @@ bool BuildEngine::Private::buildStaged(const ProjectElement &project, bool &ran)
     }
     if (due.empty())
         return true;
-    ran = true;
     const std::size_t start = exported.size();
     if (!runSteps(std::move(due)))
         return false;

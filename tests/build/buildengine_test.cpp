@@ -505,6 +505,19 @@ TEST_F(UserStepsTest, AChangedPatchCommandRelinks) {
     }
 }
 
+// Commands that always run are steps that ran: the project does not claim it had nothing to do.
+TEST_F(UserStepsTest, AlwaysRunCommandsAreWorkDone) {
+    executable("pre_build_command=\"sh step.sh pre\" pre_build_command_control=\"Always Run\" "
+               "post_build_command=\"sh step.sh post\" "
+               "post_build_command_control=\"Always Run\"");
+    EXPECT_EQ(build(), BuildSomething);
+    steps();
+    EXPECT_EQ(build(), BuildSomething);
+    EXPECT_EQ(steps(), "pre\npost\n");
+    EXPECT_FALSE(has("message: nothing to do")) << m_events.join('\n').toStdString();
+    EXPECT_EQ(build(BuildRequest::Kind::IsUpToDate), BuildNothing);
+}
+
 // A project taken out of the build runs nothing at all: no user step, no link of nothing.
 TEST_F(UserStepsTest, AnExcludedProjectIsSkipped) {
     executable("build_exclude_from_build=\"Yes\" pre_build_command=\"sh step.sh pre\" "
