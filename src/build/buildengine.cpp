@@ -695,9 +695,11 @@ bool BuildEngine::Private::buildCompiled(const ProjectElement &project, const No
         linkableOutputs.insert(name, {link.output});
 
     // The link runs when an object is rebuilt, a file its steps read is to be rewritten (the
-    // options of the linker script) or any of its steps' outputs is out of date; asked
-    // quietly here, so that the reasons are logged once, when the steps run.
-    bool linking = !compiles.empty() || everything;
+    // options of the linker script), the project always rebuilds or any of its steps' outputs
+    // is out of date; asked quietly here, so that the reasons are logged once, when the steps
+    // run.
+    const bool alwaysRebuild = values.yes("build_always_rebuild");
+    bool linking = !compiles.empty() || everything || alwaysRebuild;
     {
         UpToDateCheck quiet(nullptr, &produced);
         for (const StepPlan &step : link.steps) {
@@ -751,7 +753,7 @@ bool BuildEngine::Private::buildCompiled(const ProjectElement &project, const No
                 if (!runStep(std::move(*preLink)))
                     return false;
             }
-        UpToDateCheck steps = check(values.yes("build_always_rebuild"));
+        UpToDateCheck steps = check(alwaysRebuild);
         for (const StepPlan &step : link.steps) {
             // A step without outputs (a user command among the steps) runs with the link; one
             // whose record of its command is yet to be rewritten (asking only) is due as well.

@@ -505,6 +505,23 @@ TEST_F(UserStepsTest, AChangedPatchCommandRelinks) {
     }
 }
 
+// `build_always_rebuild` on the project makes its program out of date, also when its files
+// turn it off for their objects.
+TEST_F(UserStepsTest, AlwaysRebuildOnTheProjectRelinks) {
+    load("  <project Name=\"App\">\n    <configuration Name=\"Common\" "
+         "project_type=\"Executable\" build_intermediate_directory=\"obj\" "
+         "link_use_linker_script_file=\"Yes\" link_linker_script_file=\"board.ld\" "
+         "linker_map_file=\"No\" build_always_rebuild=\"Yes\" />\n"
+         "    <file file_name=\"a.c\">\n"
+         "      <configuration Name=\"Common\" build_always_rebuild=\"No\" />\n"
+         "    </file>\n  </project>\n");
+    EXPECT_EQ(build(), BuildSomething);
+    EXPECT_EQ(steps(), "compile a.c\nlink\n");
+    EXPECT_EQ(build(BuildRequest::Kind::IsUpToDate), BuildSomething);
+    EXPECT_EQ(build(), BuildSomething);
+    EXPECT_EQ(steps(), "link\n");
+}
+
 // Commands that always run are steps that ran: the project does not claim it had nothing to do.
 TEST_F(UserStepsTest, AlwaysRunCommandsAreWorkDone) {
     executable("pre_build_command=\"sh step.sh pre\" pre_build_command_control=\"Always Run\" "
