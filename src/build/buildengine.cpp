@@ -404,7 +404,8 @@ std::optional<StepPlan> BuildEngine::Private::userCommand(const NodeValues &valu
     // Split before expanding (or run by the shell with every value quoted), so that a path
     // with blanks stays one word and redirections work.
     step.arguments = CommandExpansion(values, {}, map).arguments(raw);
-    step.workingDirectory = values.text(std::string(property) + "_wd");
+    // A relative directory lies in the project, as for the compile steps.
+    step.workingDirectory = values.path(std::string(property) + "_wd");
     if (step.workingDirectory.isEmpty())
         step.workingDirectory = values.macro("ProjectDir");
     if (!output.isEmpty())

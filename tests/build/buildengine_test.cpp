@@ -11,6 +11,7 @@
 #include "recordingbuilder.h"
 #include "scratchdirtest.h"
 
+#include <QDir>
 #include <QDirIterator>
 #include <QElapsedTimer>
 #include <QFile>
@@ -520,6 +521,19 @@ TEST_F(UserStepsTest, AlwaysRebuildOnTheProjectRelinks) {
     EXPECT_EQ(build(BuildRequest::Kind::IsUpToDate), BuildSomething);
     EXPECT_EQ(build(), BuildSomething);
     EXPECT_EQ(steps(), "link\n");
+}
+
+// A relative working directory of a user step lies in the project directory, wherever the
+// build was started from.
+TEST_F(UserStepsTest, RelativeWorkingDirectoriesLieInTheProject) {
+    ASSERT_TRUE(QDir(m_dir.path()).mkpath("scripts"));
+    std::string attributes;
+    for (const char *step : {"pre_build", "linker_pre_build", "post_build"})
+        attributes += std::string(step) + "_command=\"sh ../step.sh " + step + "\" " + step +
+                      "_command_wd=\"scripts\" ";
+    executable(attributes);
+    EXPECT_EQ(build(), BuildSomething) << m_events.join('\n').toStdString();
+    EXPECT_EQ(steps(), "pre_build\ncompile a.c\ncompile b.c\nlinker_pre_build\nlink\npost_build\n");
 }
 
 // Commands that always run are steps that ran: the project does not claim it had nothing to do.
