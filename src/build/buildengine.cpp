@@ -1,6 +1,7 @@
 #include "build/buildengine.h"
 
 #include "build/builder.h"
+#include "build/buildtree.h"
 #include "build/commandexpansion.h"
 #include "build/compileplanner.h"
 #include "build/dependencycache.h"
@@ -44,9 +45,11 @@ class StepRecorder : public Builder {
 public:
     StepRecorder(Builder &target, std::mutex &mutex) : m_target(target), m_mutex(mutex) {}
 
+    // Counted before it is recorded: a header handed on at once would let another step's
+    // events follow it, and the log would close the wrong group.
     void beginGroup(const QString &text) override {
-        record([text](Builder &b) { b.beginGroup(text); });
         ++m_depth;
+        record([text](Builder &b) { b.beginGroup(text); });
     }
     void endGroup(const QString &badge) override {
         --m_depth;
@@ -200,6 +203,7 @@ struct BuildEngine::Private {
     bool keepGoing = false;
     bool failed = false;
     bool ranAnything = false;
+    int stepsRun = 0; // steps handed to run, user commands included: told apart per project
     std::string configuration;
     std::vector<StepPlan> exported;
     QHash<QString, QStringList> linkableOutputs; // of Library and Object file projects
@@ -220,8 +224,8 @@ struct BuildEngine::Private {
     void cleanAll(const std::vector<OrderedProject> &order);
     bool buildProject(const ProjectElement &project);
     bool buildCompiled(const ProjectElement &project, const NodeValues &values,
-                       const std::string &type, bool &ran);
-    bool buildStaged(const ProjectElement &project, bool &ran);
+                       const std::string &type);
+    bool buildStaged(const ProjectElement &project);
     bool cleanProject(const ProjectElement &project);
     bool compileFile(const QString &file);
     const QSet<QString> &solutionSources();
@@ -371,6 +375,7 @@ bool BuildEngine::Private::runSteps(std::vector<StepPlan> steps) {
     if (cancelled())
         return false;
     ranAnything = true;
+    stepsRun += int(steps.size());
     if (mode == Mode::Check)
         return true;
     if (mode == Mode::Export) {
@@ -399,7 +404,8 @@ std::optional<StepPlan> BuildEngine::Private::userCommand(const NodeValues &valu
     // Split before expanding (or run by the shell with every value quoted), so that a path
     // with blanks stays one word and redirections work.
     step.arguments = CommandExpansion(values, {}, map).arguments(raw);
-    step.workingDirectory = values.text(std::string(property) + "_wd");
+    // A relative directory lies in the project, as for the compile steps.
+    step.workingDirectory = values.path(std::string(property) + "_wd");
     if (step.workingDirectory.isEmpty())
         step.workingDirectory = values.macro("ProjectDir");
     if (!output.isEmpty())
@@ -585,25 +591,33 @@ void BuildEngine::Private::buildAll(const std::vector<OrderedProject> &order) {
 }
 
 bool BuildEngine::Private::buildProject(const ProjectElement &project) {
+    // Taken out of the build with everything in it: not even its user steps run.
+    if (isExcludedFromBuild(registry, project, configuration)) {
+        if (mode == Mode::Run)
+            log->message(QStringLiteral("nothing to do"));
+        return true;
+    }
     const NodeValues values(registry, macros, project, configuration);
     const std::string type = values.raw("project_type");
-    bool ran = false;
+    const int stepsBefore = stepsRun;
     bool ok;
     if (StagePlanner::handles(type)) {
-        ok = buildStaged(project, ran);
+        ok = buildStaged(project);
     } else if (isCompiledType(type)) {
-        ok = buildCompiled(project, values, type, ran);
+        ok = buildCompiled(project, values, type);
     } else {
         log->error(QStringLiteral("Unknown project type ") + QString::fromStdString(type));
         return false;
     }
-    if (ok && !ran && mode == Mode::Run)
+    // Commands that always run count: the project had something to do.
+    if (ok && stepsRun == stepsBefore && mode == Mode::Run)
         log->message(QStringLiteral("nothing to do"));
     return ok;
 }
 
 bool BuildEngine::Private::buildCompiled(const ProjectElement &project, const NodeValues &values,
-                                         const std::string &type, bool &ran) {
+                                         const std::string &type) {
+    bool ran = false;
     const QString name = QString::fromStdString(project.displayName());
     const bool everything = mode == Mode::Export;
     // Each compile carries its file's `build_always_rebuild`, which a file may also turn off.
@@ -682,9 +696,11 @@ bool BuildEngine::Private::buildCompiled(const ProjectElement &project, const No
         linkableOutputs.insert(name, {link.output});
 
     // The link runs when an object is rebuilt, a file its steps read is to be rewritten (the
-    // options of the linker script) or any of its steps' outputs is out of date; asked
-    // quietly here, so that the reasons are logged once, when the steps run.
-    bool linking = !compiles.empty() || everything;
+    // options of the linker script), the project always rebuilds or any of its steps' outputs
+    // is out of date; asked quietly here, so that the reasons are logged once, when the steps
+    // run.
+    const bool alwaysRebuild = values.yes("build_always_rebuild");
+    bool linking = !compiles.empty() || everything || alwaysRebuild;
     {
         UpToDateCheck quiet(nullptr, &produced);
         for (const StepPlan &step : link.steps) {
@@ -738,7 +754,7 @@ bool BuildEngine::Private::buildCompiled(const ProjectElement &project, const No
                 if (!runStep(std::move(*preLink)))
                     return false;
             }
-        UpToDateCheck steps = check(values.yes("build_always_rebuild"));
+        UpToDateCheck steps = check(alwaysRebuild);
         for (const StepPlan &step : link.steps) {
             // A step without outputs (a user command among the steps) runs with the link; one
             // whose record of its command is yet to be rewritten (asking only) is due as well.
@@ -780,7 +796,7 @@ bool BuildEngine::Private::buildCompiled(const ProjectElement &project, const No
     return true;
 }
 
-bool BuildEngine::Private::buildStaged(const ProjectElement &project, bool &ran) {
+bool BuildEngine::Private::buildStaged(const ProjectElement &project) {
     StagePlan plan = stager.plan(project, configuration);
     if (!plan.errors.isEmpty()) {
         if (mode == Mode::Check) {
@@ -808,7 +824,6 @@ bool BuildEngine::Private::buildStaged(const ProjectElement &project, bool &ran)
     }
     if (due.empty())
         return true;
-    ran = true;
     const std::size_t start = exported.size();
     if (!runSteps(std::move(due)))
         return false;

@@ -206,9 +206,25 @@ ExternalBuilderReader::ExternalBuilderReader(CommandHandler handler)
 void ExternalBuilderReader::feed(QByteArrayView data) {
     while (!data.isEmpty()) {
         qsizetype newline = data.indexOf('\n');
+        if (m_skipping) {
+            if (newline < 0)
+                return;
+            m_skipping = false;
+            ++m_line;
+            data = data.sliced(newline + 1);
+            continue;
+        }
         QByteArrayView piece = newline < 0 ? data : data.first(newline);
-        if (m_partial.size() + piece.size() > kLineLimit)
-            throw HException("line " + std::to_string(m_line + 1) + ": line too long");
+        if (m_partial.size() + piece.size() > kLineLimit) {
+            // Reported once; the rest of the line goes unread and the next line counts again.
+            const int line = m_line + 1;
+            m_partial.clear();
+            if (newline < 0)
+                m_skipping = true;
+            else
+                m_line = line;
+            throw HException("line " + std::to_string(line) + ": line too long");
+        }
         if (newline < 0) {
             m_partial += piece;
             return;

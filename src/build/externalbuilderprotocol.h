@@ -61,5 +61,6 @@ private:
 
     CommandHandler m_handler;
     QByteArray m_partial;
+    bool m_skipping = false; // in a line too long to read, until its end
     int m_line = 0;
 };

@@ -11,6 +11,7 @@
 #include "recordingbuilder.h"
 #include "scratchdirtest.h"
 
+#include <QDir>
 #include <QDirIterator>
 #include <QElapsedTimer>
 #include <QFile>
@@ -28,7 +29,8 @@ namespace {
 
 // Stands in for the compiler driver: copies the source to the object, writes a dependency
 // file naming the headers the source includes, and records each compile in compiles.log.
-// A source holding SYNTAX fails; with the flag file "sleep" present the compile writes half
+// A line "DELAY N" makes the compile take N seconds; a source holding SYNTAX then fails; with
+// the flag file "sleep" present the compile writes half
 // an object and waits for a sleep it started (its pid in cc.pid), as a driver waits for
 // cc1; with "segv" it kills itself.
 constexpr const char *kFakeCompiler = R"sh(#!/bin/sh
@@ -42,6 +44,7 @@ while [ $# -gt 0 ]; do
     shift
 done
 echo "$src" >> "$root/compiles.log"
+delay=$(sed -n 's/^DELAY //p' "$src"); [ -z "$delay" ] || sleep "$delay"
 if grep -q SYNTAX "$src"; then echo "$src:1:1: error: expected ';'" >&2; exit 1; fi
 if [ -e "$root/sleep" ]; then echo half > "$out"; sleep 30 & echo $! > "$root/cc.pid"; wait; fi
 if [ -e "$root/segv" ]; then echo half > "$out"; kill -SEGV $$; fi
@@ -260,6 +263,23 @@ TEST_F(BuildEngineTest, KeepGoingBuildsWhatDoesNotDependOnTheFailure) {
     EXPECT_EQ(compiles(), QStringList({"bad.c", "good.c", "other.c"}));
     EXPECT_TRUE(has("error: Dependency error detected in Broken"));
     EXPECT_FALSE(QFile::exists(obj("Broken/bad")));
+}
+
+// Steps running side by side reach the log one whole group at a time: a header is never
+// followed by the output of another step, and groups never end out of order.
+TEST_F(BuildEngineTest, ConcurrentStepsNeverInterleaveInTheLog) {
+    write("bad.c", "DELAY 0.3\nSYNTAX\n");
+    write("slow.c", "DELAY 1\nint s;\n");
+    load(project("App", "", file("bad.c") + file("slow.c")));
+    EXPECT_EQ(run(BuildRequest::Kind::Build, {}, true, 2), BuildFailed);
+    const qsizetype bad = m_events.indexOf("begin: Compiling bad.c");
+    const qsizetype slow = m_events.indexOf("begin: Compiling slow.c");
+    ASSERT_TRUE(bad >= 0 && slow >= 0) << m_events.join('\n').toStdString();
+    const QString error =
+        "stderr: " + QString::fromStdString(path("bad.c")) + ":1:1: error: expected ';'";
+    EXPECT_EQ(m_events.mid(bad, 4).join('\n'),
+              QStringList({"begin: Compiling bad.c", error, "failed", "end: failed"}).join('\n'));
+    EXPECT_EQ(m_events.mid(slow, 2).join('\n'), "begin: Compiling slow.c\nend: ");
 }
 
 TEST_F(BuildEngineTest, CancelKillsTheCompilerAndLeavesNoObject) {
@@ -484,6 +504,60 @@ TEST_F(UserStepsTest, AChangedPatchCommandRelinks) {
         EXPECT_EQ(build(), BuildNothing);
         m_expander.setGlobalMacrosFromList("TovanDir=" + m_dir.path().toStdString());
     }
+}
+
+// `build_always_rebuild` on the project makes its program out of date, also when its files
+// turn it off for their objects.
+TEST_F(UserStepsTest, AlwaysRebuildOnTheProjectRelinks) {
+    load("  <project Name=\"App\">\n    <configuration Name=\"Common\" "
+         "project_type=\"Executable\" build_intermediate_directory=\"obj\" "
+         "link_use_linker_script_file=\"Yes\" link_linker_script_file=\"board.ld\" "
+         "linker_map_file=\"No\" build_always_rebuild=\"Yes\" />\n"
+         "    <file file_name=\"a.c\">\n"
+         "      <configuration Name=\"Common\" build_always_rebuild=\"No\" />\n"
+         "    </file>\n  </project>\n");
+    EXPECT_EQ(build(), BuildSomething);
+    EXPECT_EQ(steps(), "compile a.c\nlink\n");
+    EXPECT_EQ(build(BuildRequest::Kind::IsUpToDate), BuildSomething);
+    EXPECT_EQ(build(), BuildSomething);
+    EXPECT_EQ(steps(), "link\n");
+}
+
+// A relative working directory of a user step lies in the project directory, wherever the
+// build was started from.
+TEST_F(UserStepsTest, RelativeWorkingDirectoriesLieInTheProject) {
+    ASSERT_TRUE(QDir(m_dir.path()).mkpath("scripts"));
+    std::string attributes;
+    for (const char *step : {"pre_build", "linker_pre_build", "post_build"})
+        attributes += std::string(step) + "_command=\"sh ../step.sh " + step + "\" " + step +
+                      "_command_wd=\"scripts\" ";
+    executable(attributes);
+    EXPECT_EQ(build(), BuildSomething) << m_events.join('\n').toStdString();
+    EXPECT_EQ(steps(), "pre_build\ncompile a.c\ncompile b.c\nlinker_pre_build\nlink\npost_build\n");
+}
+
+// Commands that always run are steps that ran: the project does not claim it had nothing to do.
+TEST_F(UserStepsTest, AlwaysRunCommandsAreWorkDone) {
+    executable("pre_build_command=\"sh step.sh pre\" pre_build_command_control=\"Always Run\" "
+               "post_build_command=\"sh step.sh post\" "
+               "post_build_command_control=\"Always Run\"");
+    EXPECT_EQ(build(), BuildSomething);
+    steps();
+    EXPECT_EQ(build(), BuildSomething);
+    EXPECT_EQ(steps(), "pre\npost\n");
+    EXPECT_FALSE(has("message: nothing to do")) << m_events.join('\n').toStdString();
+    EXPECT_EQ(build(BuildRequest::Kind::IsUpToDate), BuildNothing);
+}
+
+// A project taken out of the build runs nothing at all: no user step, no link of nothing.
+TEST_F(UserStepsTest, AnExcludedProjectIsSkipped) {
+    executable("build_exclude_from_build=\"Yes\" pre_build_command=\"sh step.sh pre\" "
+               "pre_build_command_control=\"Always Run\"");
+    EXPECT_EQ(build(BuildRequest::Kind::IsUpToDate), BuildNothing);
+    EXPECT_EQ(build(), BuildNothing);
+    EXPECT_EQ(steps(), "");
+    EXPECT_TRUE(has("message: nothing to do"));
+    EXPECT_FALSE(QFile::exists(QString::fromStdString(path("Output/Debug/Exe/App.elf"))));
 }
 
 // The user steps of a project, in a make file of its build: make runs the same commands in

@@ -112,9 +112,23 @@ TEST(ExternalBuilderReaderTest, ErrorsNameTheLine) {
         EXPECT_EQ(error.message(), "line 3: incomplete line");
     }
 
-    ExternalBuilderReader flood([](const Command &) {});
+    // An overlong line is one error, however it arrives; the lines after it still count.
+    QList<Command> after;
+    ExternalBuilderReader flood([&](const Command &command) { after << command; });
     QByteArray chunk(1 << 16, 'x');
-    EXPECT_THROW(for (int i = 0; i < 20; ++i) flood.feed(chunk), HException);
+    int errors = 0;
+    for (int i = 0; i < 40; ++i) {
+        try {
+            flood.feed(i == 39 ? chunk + "\nreload\n" : chunk);
+        } catch (const HException &error) {
+            EXPECT_EQ(error.message(), "line 1: line too long");
+            ++errors;
+        }
+    }
+    EXPECT_EQ(errors, 1);
+    EXPECT_EQ(after, QList<Command>{Command{}});
+    flood.feed("build 1 'D' 1\n");
+    EXPECT_EQ(after.size(), 2);
 }
 
 } // namespace
