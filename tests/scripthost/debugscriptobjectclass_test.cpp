@@ -495,6 +495,11 @@ TEST_F(ThreadsWindowTest, TheScriptFillsTheListsUpToTheLimit) {
     script = write("loop.js", "while (true) {}");
     EXPECT_FALSE(window.update(QString::fromStdString(script), 3));
     EXPECT_EQ(messages, QStringLiteral("error: Threads\nthe thread script ran too long\n"));
+    // An engine fault is the script's failure, not the window's.
+    messages.clear();
+    script = write("deep.js", "function f() { return f(); }\nf();");
+    EXPECT_FALSE(window.update(QString::fromStdString(script), 3));
+    EXPECT_EQ(messages, QStringLiteral("error: Threads\nvirtual machine stack too small\n"));
 }
 
 } // namespace
