@@ -235,6 +235,24 @@ TEST_F(HostObjects, TovanMacrosSettingsAndXml) {
     EXPECT_EQ(eval("tovan.getTovanName() + ' ' + tovan.getTovanVersion()"), "Palindor 1.0.0");
 }
 
+// Without a window dialogs are cancelled, and nothing offers pages, actions or updates.
+TEST_F(HostObjects, TovanWindowMethodsWithoutAWindow) {
+    EXPECT_EQ(eval("tovan.browseExistingFileName('Image', '/fw', '*.hex') + '|' + "
+                   "tovan.browseSaveFileName() + '|' + tovan.browseExistingDirectory('Out') + "
+                   "'|' + tovan.browseExistingFileNames('Sources', '/src').length"),
+              "|||0");
+    EXPECT_EQ(host.messages.toStdString(), "Image: /fw [cancelled]\nSave file:  [cancelled]\n"
+                                           "Out:  [cancelled]\nSources: /src [cancelled]\n");
+    EXPECT_EQ(eval("[tovan.openURL('https://example.org'), tovan.getNewsFeed(5).length, "
+                   "tovan.getReleaseUpdateURL(), tovan.getReleaseUpdateVersion()].join()"),
+              "false,0,,");
+    EXPECT_EQ(eval("tovan.activateAction('Build Solution')"),
+              "error: no action named Build Solution");
+    EXPECT_FALSE(host.environment.closeStatus());
+    EXPECT_EQ(eval("tovan.closeWindow(2)"), "undefined");
+    EXPECT_EQ(host.environment.closeStatus(), 2);
+}
+
 TEST_F(HostObjects, SpawnPassesArgumentsAndEnvironment) {
     EXPECT_EQ(eval("var r = tovan.spawn('sh', ['-c', 'echo \"$0 $V\"; pwd; exit 4', 'arg'], " +
                    quoted(path("")) +
