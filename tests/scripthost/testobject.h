@@ -50,7 +50,10 @@ public:
         ++m_calls;
         return date.day();
     }
-    Q_INVOKABLE QDate today() { return QDate(2024, 2, 29); }
+    Q_INVOKABLE QDate today() {
+        ++m_calls;
+        return QDate(2024, 2, 29);
+    }
     Q_INVOKABLE QObject *child() {
         auto *object = new TestObject;
         object->m_count = 41;
