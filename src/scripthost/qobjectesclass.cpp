@@ -439,6 +439,9 @@ ESValue QObjectESClass::call(ESContext &context, ESObject *function, const ESVal
             context.throwTypeError(unsupported(type));
         pointers[slot] = (*arguments)[slot].pointer;
     }
+    // A stop while a list converted leaves only part of it.
+    if (context.isStopped())
+        return ESValue::undefined();
     int returnId = form.returnType.id();
     bool scalarResult = isScalar(returnId);
     if (scalarResult) {

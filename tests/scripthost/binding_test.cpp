@@ -88,6 +88,18 @@ TEST_F(Binding, UnsupportedParametersAreRefusedWithoutCallingAndResultsDropped) 
               "Unsupported type QDate|Unsupported type QDate|Unsupported type QDate");
 }
 
+// A stop while an argument is converted leaves the method uncalled: it would act on part of
+// the list.
+TEST_F(Binding, AStopDuringConversionCallsNothing) {
+    StoppingContext stopping(100);
+    TestObject target;
+    stopping.adoptClass(std::make_unique<QObjectESClass>(&target))->install(stopping, "obj");
+    ESCompletion completion =
+        stopping.evaluate(QStringLiteral("stop.js"), QStringLiteral("obj.words({length: 1e9})"));
+    EXPECT_EQ(completion.type, ESCompletion::Normal);
+    EXPECT_EQ(target.m_calls, 0);
+}
+
 TEST_F(Binding, PropertiesAndEnumerations) {
     EXPECT_EQ(eval("obj.count = 12; obj.count + 1"), "13");
     EXPECT_EQ(object.m_count, 12);

@@ -7,6 +7,7 @@
 #include "scripthost/javascriptconsole.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QProcess>
 
 #include <gtest/gtest.h>
@@ -93,6 +94,21 @@ TEST_F(HostObjects, ByteMethodsStayInsideTheirArrays) {
     EXPECT_EQ(eval("BinaryFile.crc32(2, 5)"), "error: offset out of range");
     EXPECT_EQ(eval("BinaryFile.resize(-1, 0)"), "error: invalid length");
     EXPECT_EQ(eval("BinaryFile.length()"), "6");
+}
+
+// A stop while the bytes of a huge array-like object are read ends the run without
+// writing what was read so far.
+TEST_F(HostObjects, AStopWhileReadingBytesWritesNothing) {
+    StoppingContext context(100);
+    host.environment.installHostObjects(context);
+    ESCompletion completion = context.evaluate(
+        QStringLiteral("stop.js"),
+        QString::fromStdString("KVSys.writeByteArrayToFile(" + quoted(path("b.bin")) +
+                               ", {length: 3e7}); KVSys.writeStringToFile(" +
+                               quoted(path("c.txt")) + ", 'after')"));
+    EXPECT_EQ(completion.type, ESCompletion::Normal);
+    EXPECT_FALSE(QFileInfo::exists(QString::fromStdString(path("b.bin"))));
+    EXPECT_FALSE(QFileInfo::exists(QString::fromStdString(path("c.txt"))));
 }
 
 TEST_F(HostObjects, ImageSizeIsChargedToTheMemoryLimit) {

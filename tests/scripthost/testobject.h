@@ -32,6 +32,7 @@ public:
     Q_INVOKABLE uint unsignedValue(uint value) { return value; }
     Q_INVOKABLE bool negate(bool value) { return !value; }
     Q_INVOKABLE QStringList words(const QStringList &list) {
+        ++m_calls;
         QStringList out = list;
         out.append(QString::number(list.size()));
         return out;
