@@ -481,6 +481,9 @@ QString JavaScriptTovanObject::formatXMLString(const QString &xml, int indent,
         case QXmlStreamReader::EndDocument:
             writer.writeEndDocument();
             break;
+        case QXmlStreamReader::Invalid:
+            // The error ends the loop and is reported below.
+            break;
         case QXmlStreamReader::Characters:
             if (!reader.isWhitespace())
                 writer.writeCurrentToken(reader);

@@ -246,8 +246,16 @@ TEST_F(HostObjects, TovanMacrosSettingsAndXml) {
     EXPECT_EQ(eval("tovan.formatXMLString('<a><b>t</b></a>')"), "<a>\n  <b>t</b>\n</a>\n");
     EXPECT_EQ(eval("tovan.formatXMLString('<a><b>t</b></a>', 4, 'a')"),
               "<!DOCTYPE a>\n<a>\n    <b>t</b>\n</a>\n");
+    // Broken XML is the script's error alone: nothing is logged besides.
+    static QStringList logged;
+    logged.clear();
+    QtMessageHandler previous = qInstallMessageHandler(
+        [](QtMsgType, const QMessageLogContext &, const QString &text) { logged << text; });
     EXPECT_EQ(eval("tovan.formatXMLString('<a><b></a>')").rfind("error: invalid XML at line 1", 0),
               0u);
+    EXPECT_EQ(eval("tovan.formatXMLString('<a>')").rfind("error: invalid XML at line 1", 0), 0u);
+    qInstallMessageHandler(previous);
+    EXPECT_EQ(logged.join(QLatin1Char('|')).toStdString(), "");
     EXPECT_EQ(eval("tovan.getTovanName() + ' ' + tovan.getTovanVersion()"), "Palindor 1.0.0");
 }
 
