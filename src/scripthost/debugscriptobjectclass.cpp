@@ -7,6 +7,7 @@
 #include "expr/parserexception.h"
 #include "script/escontext.h"
 #include "script/esobject.h"
+#include "scripthost/processwait.h"
 #include "scripthost/scriptenvironment.h"
 
 #include <QDeadlineTimer>
@@ -422,7 +423,7 @@ ESValue wait(ESContext &c, ESObject *function, const ESValue &, int, ESValue *ar
             return engine.waitForStop(int(std::min<qint64>(
                 kSliceMs, deadline.isForever() ? kSliceMs : deadline.remainingTime())));
         })) {
-            if (c.shouldStop())
+            if (stopWhileBlocked(&c))
                 return ESValue::undefined();
             if (deadline.hasExpired())
                 return ESValue::fromNumber(0);

@@ -69,6 +69,15 @@ bool HeadlessScriptEnvironment::askYesNo(const QString &title, const QString &qu
     return m_answer;
 }
 
+QStringList HeadlessScriptEnvironment::browse(FileDialog dialog, const QString &caption,
+                                              const QString &dir, const QString &) {
+    static const char *const kTitles[] = {"Select directory", "Open file", "Open files",
+                                          "Save file"};
+    QString title = caption.isEmpty() ? QString::fromLatin1(kTitles[dialog]) : caption;
+    m_messages(QStringLiteral("%1: %2 [cancelled]\n").arg(title, dir));
+    return {};
+}
+
 void HeadlessScriptEnvironment::showMessage(MessageKind kind, const QString &title,
                                             const QString &text) {
     m_messages(

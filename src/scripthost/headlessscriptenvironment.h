@@ -9,6 +9,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 
 class Builder;
 class ProjectElement;
@@ -52,6 +53,17 @@ public:
     void endBuildLogGroup() override;
     void outputBuildLog(BuildLogKind kind, const QString &text) override;
     QString currentDeviceName() override { return m_deviceName; }
+    // Dialogs are cancelled; there is no browser, no action and no update service.
+    QStringList browse(FileDialog dialog, const QString &caption, const QString &dir,
+                       const QString &filter) override;
+    bool openUrl(const QString &) override { return false; }
+    void closeWindow(int status) override { m_closeStatus = status; }
+    bool activateAction(const QString &) override { return false; }
+    QVariantList newsFeed() override { return {}; }
+    QString releaseUpdateUrl() override { return {}; }
+    QString releaseUpdateVersion() override { return {}; }
+    // The status a script closed the window with, if it did.
+    std::optional<int> closeStatus() const { return m_closeStatus; }
     bool openSolution(const QString &fileName) override;
     QString solutionFileName() override { return m_solutionFile; }
     QString solutionAttribute(const QString &name) override;
@@ -90,4 +102,5 @@ private:
     SymbolicDebuggerInterface *m_debugger = nullptr;
     PackageSystem *m_packages = nullptr;
     int m_buildLogDepth = 0;
+    std::optional<int> m_closeStatus;
 };

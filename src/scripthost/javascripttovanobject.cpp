@@ -216,6 +216,26 @@ QStringList JavaScriptTovanObject::getRecentFiles(int maximumItems) {
                       maximumItems);
 }
 
+void JavaScriptTovanObject::activateAction(const QString &name) {
+    if (!m_environment.activateAction(name))
+        scriptError(QStringLiteral("no action named ") + name);
+}
+
+QVariantList JavaScriptTovanObject::getNewsFeed(int maximumItems) {
+    QVariantList items = m_environment.newsFeed();
+    if (maximumItems >= 0 && items.size() > maximumItems)
+        items.resize(maximumItems);
+    return items;
+}
+
+QString JavaScriptTovanObject::getReleaseUpdateURL() {
+    return m_environment.releaseUpdateUrl();
+}
+
+QString JavaScriptTovanObject::getReleaseUpdateVersion() {
+    return m_environment.releaseUpdateVersion();
+}
+
 // --- Packages -------------------------------------------------------------------------------
 
 PackageSystem *JavaScriptTovanObject::packageSystem() {
@@ -298,6 +318,37 @@ int JavaScriptTovanObject::getTovanTargetNumber() {
 
 QString JavaScriptTovanObject::getCurrentDeviceName() {
     return m_environment.currentDeviceName();
+}
+
+// --- Window ---------------------------------------------------------------------------------
+
+bool JavaScriptTovanObject::openURL(const QString &url) {
+    return m_environment.openUrl(url);
+}
+
+void JavaScriptTovanObject::closeWindow(int status) {
+    m_environment.closeWindow(status);
+}
+
+QString JavaScriptTovanObject::browseExistingDirectory(const QString &caption, const QString &dir) {
+    return m_environment.browse(ScriptEnvironment::ExistingDirectory, caption, dir, QString())
+        .value(0);
+}
+
+QString JavaScriptTovanObject::browseExistingFileName(const QString &caption, const QString &dir,
+                                                      const QString &filter) {
+    return m_environment.browse(ScriptEnvironment::ExistingFile, caption, dir, filter).value(0);
+}
+
+QStringList JavaScriptTovanObject::browseExistingFileNames(const QString &caption,
+                                                           const QString &dir,
+                                                           const QString &filter) {
+    return m_environment.browse(ScriptEnvironment::ExistingFiles, caption, dir, filter);
+}
+
+QString JavaScriptTovanObject::browseSaveFileName(const QString &caption, const QString &dir,
+                                                  const QString &filter) {
+    return m_environment.browse(ScriptEnvironment::SaveFile, caption, dir, filter).value(0);
 }
 
 // --- Message boxes --------------------------------------------------------------------------
@@ -429,6 +480,9 @@ QString JavaScriptTovanObject::formatXMLString(const QString &xml, int indent,
             break;
         case QXmlStreamReader::EndDocument:
             writer.writeEndDocument();
+            break;
+        case QXmlStreamReader::Invalid:
+            // The error ends the loop and is reported below.
             break;
         case QXmlStreamReader::Characters:
             if (!reader.isWhitespace())

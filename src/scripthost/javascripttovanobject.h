@@ -42,6 +42,12 @@ public:
     Q_INVOKABLE QString getActiveProject();
     Q_INVOKABLE QStringList getRecentSolutions(int maximumItems);
     Q_INVOKABLE QStringList getRecentFiles(int maximumItems);
+    // Triggers the window's action of that name; a script error when there is none.
+    Q_INVOKABLE void activateAction(const QString &name);
+    // Items of the update service: objects with title, url and date.
+    Q_INVOKABLE QVariantList getNewsFeed(int maximumItems);
+    Q_INVOKABLE QString getReleaseUpdateURL();
+    Q_INVOKABLE QString getReleaseUpdateVersion();
 
     // Packages: records are objects with name, title, version, installedVersion,
     // latestVersion, kind, url and dependencies.
@@ -59,6 +65,21 @@ public:
     Q_INVOKABLE QString getTovanVersion();
     Q_INVOKABLE int getTovanTargetNumber();
     Q_INVOKABLE QString getCurrentDeviceName();
+
+    // The window. A cancelled dialog answers "" (or no names).
+    Q_INVOKABLE bool openURL(const QString &url);
+    Q_INVOKABLE void closeWindow(int status = 0);
+    Q_INVOKABLE QString browseExistingDirectory(const QString &caption = QString(),
+                                                const QString &dir = QString());
+    Q_INVOKABLE QString browseExistingFileName(const QString &caption = QString(),
+                                               const QString &dir = QString(),
+                                               const QString &filter = QString());
+    Q_INVOKABLE QStringList browseExistingFileNames(const QString &caption = QString(),
+                                                    const QString &dir = QString(),
+                                                    const QString &filter = QString());
+    Q_INVOKABLE QString browseSaveFileName(const QString &caption = QString(),
+                                           const QString &dir = QString(),
+                                           const QString &filter = QString());
 
     // Message boxes.
     Q_INVOKABLE void showWarningMessageBox(const QString &heading, const QString &message);

@@ -65,7 +65,10 @@ ESValue readStringFromFile(ESContext &c, ESObject *, const ESValue &, int, ESVal
 }
 
 ESValue writeByteArrayToFile(ESContext &c, ESObject *, const ESValue &, int, ESValue *argv) {
-    return ESValue::fromBool(writeHostFile(c.toText(argv[0]), scriptBytes(c, argv[1])));
+    QByteArray bytes = scriptBytes(c, argv[1]);
+    if (c.isStopped())
+        return ESValue::undefined();
+    return ESValue::fromBool(writeHostFile(c.toText(argv[0]), bytes));
 }
 
 ESValue readByteArrayFromFile(ESContext &c, ESObject *, const ESValue &, int, ESValue *argv) {

@@ -7,19 +7,21 @@
 #include <QProcess>
 #include <QThread>
 
+bool stopWhileBlocked(ESContext *context) {
+    QCoreApplication *application = QCoreApplication::instance();
+    if (application && application->thread() == QThread::currentThread())
+        QCoreApplication::processEvents();
+    return context && context->shouldStop();
+}
+
 ProcessWait waitForProcess(QProcess &process, ESContext *context, int timeoutMs,
                            bool killOnTimeout) {
     constexpr int kSliceMs = 50;
     QDeadlineTimer deadline =
         timeoutMs < 0 ? QDeadlineTimer(QDeadlineTimer::Forever) : QDeadlineTimer(timeoutMs);
     ProcessWait outcome = ProcessWait::Finished;
-    QCoreApplication *application = QCoreApplication::instance();
-    bool onMainThread = application && application->thread() == QThread::currentThread();
     while (process.state() != QProcess::NotRunning) {
-        // The stop action must stay reachable while a native blocks.
-        if (onMainThread)
-            QCoreApplication::processEvents();
-        if (context && context->shouldStop()) {
+        if (stopWhileBlocked(context)) {
             outcome = ProcessWait::Stopped;
             break;
         }

@@ -243,6 +243,22 @@ ESValue fromScalar(int id, const Scalar &value) {
     }
 }
 
+// Result types with a conversion back to script values.
+bool convertsResult(int id) {
+    switch (id) {
+    case QMetaType::QString:
+    case QMetaType::QStringList:
+    case QMetaType::QByteArray:
+    case QMetaType::QVariant:
+    case QMetaType::QVariantList:
+    case QMetaType::QVariantMap:
+    case QMetaType::QObjectStar:
+        return true;
+    default:
+        return isScalar(id);
+    }
+}
+
 // One argument of a meta-call: a value of the parameter's type, or for a QVariant parameter
 // the variant itself.
 struct Argument {
@@ -423,6 +439,9 @@ ESValue QObjectESClass::call(ESContext &context, ESObject *function, const ESVal
             context.throwTypeError(unsupported(type));
         pointers[slot] = (*arguments)[slot].pointer;
     }
+    // A stop while a list converted leaves only part of it.
+    if (context.isStopped())
+        return ESValue::undefined();
     int returnId = form.returnType.id();
     bool scalarResult = isScalar(returnId);
     if (scalarResult) {
@@ -441,6 +460,10 @@ ESValue QObjectESClass::call(ESContext &context, ESObject *function, const ESVal
         return fromScalar(returnId, scalars[0]);
     if (returnId == QMetaType::Void)
         return ESValue::undefined();
+    if (!convertsResult(returnId)) {
+        unsupported(form.returnType);
+        return ESValue::undefined();
+    }
     return scriptValueOf(context, (*arguments)[0].storage, 0);
 }
 

@@ -33,9 +33,12 @@ QByteArray scriptBytes(ESContext &context, const ESValue &value) {
     if (length > 0x7fffffff)
         context.throwRangeError(QStringLiteral("invalid array length"));
     QByteArray bytes(qsizetype(length), Qt::Uninitialized);
-    for (qsizetype i = 0; i < bytes.size(); ++i)
+    for (qsizetype i = 0; i < bytes.size(); ++i) {
+        if ((i & 0xfff) == 0xfff && context.shouldStop())
+            return {};
         bytes[i] =
             char(context.toUint32(context.get(object, context.indexName(std::uint32_t(i)))) & 0xff);
+    }
     return bytes;
 }
 

@@ -4,6 +4,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <QVariantList>
 
 #include <functional>
 #include <memory>
@@ -51,6 +52,24 @@ public:
 
     // Identity: the selected target device ("" when none).
     virtual QString currentDeviceName() = 0;
+
+    // The window. A file dialog answers the paths chosen, none when it was cancelled; the
+    // filter is a list of name patterns such as "Images (*.hex *.bin)".
+    enum FileDialog { ExistingDirectory, ExistingFile, ExistingFiles, SaveFile };
+    virtual QStringList browse(FileDialog dialog, const QString &caption, const QString &dir,
+                               const QString &filter) = 0;
+    // Shows the page in a browser; false when it could not.
+    virtual bool openUrl(const QString &url) = 0;
+    // Closes the window once the running script has returned; the environment then exits
+    // with the status.
+    virtual void closeWindow(int status) = 0;
+    // Triggers the window's action of that name; false when there is none.
+    virtual bool activateAction(const QString &name) = 0;
+    // What the update service last offered: news items (objects with title, url and date)
+    // and a newer release (empty when none).
+    virtual QVariantList newsFeed() = 0;
+    virtual QString releaseUpdateUrl() = 0;
+    virtual QString releaseUpdateVersion() = 0;
 
     // The open solution, its active project and build configuration (empty when there is
     // none). Opening reports why it failed; the setters refuse a name the solution lacks.

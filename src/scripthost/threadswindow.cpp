@@ -1,5 +1,6 @@
 #include "scripthost/threadswindow.h"
 
+#include "script/esexception.h"
 #include "scripthost/hostfiles.h"
 #include "scripthost/myescontext.h"
 #include "scripthost/scriptenvironment.h"
@@ -27,7 +28,14 @@ bool ThreadsWindow::update(const QString &scriptPath, int threadLimit) {
     m_threads = static_cast<ThreadsWindowScriptObjectClass *>(m_context->adoptClass(
         std::make_unique<ThreadsWindowScriptObjectClass>(threadLimit, report)));
     m_threads->install(*m_context, "Debug");
-    ESCompletion completion = m_context->evaluate(scriptPath, QString::fromUtf8(*source));
+    ESCompletion completion;
+    try {
+        completion = m_context->evaluate(scriptPath, QString::fromUtf8(*source));
+    } catch (const ESFatalError &e) {
+        m_environment.showMessage(ScriptEnvironment::Error, kTitle,
+                                  QString::fromStdString(e.message()));
+        return false;
+    }
     if (completion.type == ESCompletion::Throw) {
         m_environment.showMessage(ScriptEnvironment::Error, kTitle, completion.text);
         return false;

@@ -81,6 +81,16 @@ TEST_F(QzScriptHost, ScriptErrorsOfHostObjectsFailTheRun) {
     EXPECT_EQ(r.err, "error: Flash\nno probe\n");
 }
 
+TEST_F(QzScriptHost, ClosingTheWindowSetsTheExitStatus) {
+    ToolResult r =
+        runTool("qzscript", {"--host", "-e", "tovan.closeWindow(3); WScript.Echo('runs on')"});
+    EXPECT_EQ(r.exitCode, 3);
+    EXPECT_EQ(r.out, "runs on\n");
+    // A status no exit status holds still fails the run.
+    EXPECT_EQ(runTool("qzscript", {"--host", "-e", "tovan.closeWindow(256)"}).exitCode, 1);
+    EXPECT_EQ(runTool("qzscript", {"--host", "-e", "tovan.closeWindow()"}).exitCode, 0);
+}
+
 TEST_F(QzScriptHost, OpensTheSolutionAndConfigurationGiven) {
     std::string solution = write("demo.qzProject", "<!DOCTYPE Palindor_Project_File>\n"
                                                    "<solution Name=\"Demo\">\n"

@@ -62,7 +62,17 @@ TEST_F(Binding, CyclicValuesDoNotRecurseForever) {
     EXPECT_EQ(eval("var a = [1]; a[1] = a; var b = obj.echo(a); b[0]"), "1");
 }
 
-TEST_F(Binding, RefusesUnsupportedParameterTypesWithoutCalling) {
+// Messages of the error category, while a test watches them.
+QStringList g_critical;
+
+void keepCritical(QtMsgType type, const QMessageLogContext &, const QString &text) {
+    if (type == QtCriticalMsg)
+        g_critical << text;
+}
+
+TEST_F(Binding, UnsupportedParametersAreRefusedWithoutCallingAndResultsDropped) {
+    g_critical.clear();
+    QtMessageHandler previous = qInstallMessageHandler(keepCritical);
     EXPECT_EQ(eval("obj.dayOf('2024-01-05')"), "error: Unsupported type QDate");
     EXPECT_EQ(object.m_calls, 0);
     ESCompletion thrown = context.evaluate(QString(), QStringLiteral("obj.dayOf(1)"));
@@ -70,8 +80,24 @@ TEST_F(Binding, RefusesUnsupportedParameterTypesWithoutCalling) {
     ASSERT_TRUE(thrown.value.isObject());
     EXPECT_EQ(thrown.value.object->m_class, context.typeErrorClass());
     EXPECT_EQ(object.m_calls, 0);
-    // A return type without a conversion gives its text where it has one.
-    EXPECT_EQ(eval("obj.today()"), "2024-02-29");
+    // A result type without a conversion is logged too; the call happens and gives undefined.
+    EXPECT_EQ(eval("typeof obj.today()"), "undefined");
+    EXPECT_EQ(object.m_calls, 1);
+    qInstallMessageHandler(previous);
+    EXPECT_EQ(g_critical.join(QLatin1Char('|')).toStdString(),
+              "Unsupported type QDate|Unsupported type QDate|Unsupported type QDate");
+}
+
+// A stop while an argument is converted leaves the method uncalled: it would act on part of
+// the list.
+TEST_F(Binding, AStopDuringConversionCallsNothing) {
+    StoppingContext stopping(100);
+    TestObject target;
+    stopping.adoptClass(std::make_unique<QObjectESClass>(&target))->install(stopping, "obj");
+    ESCompletion completion =
+        stopping.evaluate(QStringLiteral("stop.js"), QStringLiteral("obj.words({length: 1e9})"));
+    EXPECT_EQ(completion.type, ESCompletion::Normal);
+    EXPECT_EQ(target.m_calls, 0);
 }
 
 TEST_F(Binding, PropertiesAndEnumerations) {

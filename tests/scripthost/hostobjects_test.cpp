@@ -7,6 +7,7 @@
 #include "scripthost/javascriptconsole.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QProcess>
 
 #include <gtest/gtest.h>
@@ -93,6 +94,21 @@ TEST_F(HostObjects, ByteMethodsStayInsideTheirArrays) {
     EXPECT_EQ(eval("BinaryFile.crc32(2, 5)"), "error: offset out of range");
     EXPECT_EQ(eval("BinaryFile.resize(-1, 0)"), "error: invalid length");
     EXPECT_EQ(eval("BinaryFile.length()"), "6");
+}
+
+// A stop while the bytes of a huge array-like object are read ends the run without
+// writing what was read so far.
+TEST_F(HostObjects, AStopWhileReadingBytesWritesNothing) {
+    StoppingContext context(100);
+    host.environment.installHostObjects(context);
+    ESCompletion completion = context.evaluate(
+        QStringLiteral("stop.js"),
+        QString::fromStdString("KVSys.writeByteArrayToFile(" + quoted(path("b.bin")) +
+                               ", {length: 3e7}); KVSys.writeStringToFile(" +
+                               quoted(path("c.txt")) + ", 'after')"));
+    EXPECT_EQ(completion.type, ESCompletion::Normal);
+    EXPECT_FALSE(QFileInfo::exists(QString::fromStdString(path("b.bin"))));
+    EXPECT_FALSE(QFileInfo::exists(QString::fromStdString(path("c.txt"))));
 }
 
 TEST_F(HostObjects, ImageSizeIsChargedToTheMemoryLimit) {
@@ -230,9 +246,35 @@ TEST_F(HostObjects, TovanMacrosSettingsAndXml) {
     EXPECT_EQ(eval("tovan.formatXMLString('<a><b>t</b></a>')"), "<a>\n  <b>t</b>\n</a>\n");
     EXPECT_EQ(eval("tovan.formatXMLString('<a><b>t</b></a>', 4, 'a')"),
               "<!DOCTYPE a>\n<a>\n    <b>t</b>\n</a>\n");
+    // Broken XML is the script's error alone: nothing is logged besides.
+    static QStringList logged;
+    logged.clear();
+    QtMessageHandler previous = qInstallMessageHandler(
+        [](QtMsgType, const QMessageLogContext &, const QString &text) { logged << text; });
     EXPECT_EQ(eval("tovan.formatXMLString('<a><b></a>')").rfind("error: invalid XML at line 1", 0),
               0u);
+    EXPECT_EQ(eval("tovan.formatXMLString('<a>')").rfind("error: invalid XML at line 1", 0), 0u);
+    qInstallMessageHandler(previous);
+    EXPECT_EQ(logged.join(QLatin1Char('|')).toStdString(), "");
     EXPECT_EQ(eval("tovan.getTovanName() + ' ' + tovan.getTovanVersion()"), "Palindor 1.0.0");
+}
+
+// Without a window dialogs are cancelled, and nothing offers pages, actions or updates.
+TEST_F(HostObjects, TovanWindowMethodsWithoutAWindow) {
+    EXPECT_EQ(eval("tovan.browseExistingFileName('Image', '/fw', '*.hex') + '|' + "
+                   "tovan.browseSaveFileName() + '|' + tovan.browseExistingDirectory('Out') + "
+                   "'|' + tovan.browseExistingFileNames('Sources', '/src').length"),
+              "|||0");
+    EXPECT_EQ(host.messages.toStdString(), "Image: /fw [cancelled]\nSave file:  [cancelled]\n"
+                                           "Out:  [cancelled]\nSources: /src [cancelled]\n");
+    EXPECT_EQ(eval("[tovan.openURL('https://example.org'), tovan.getNewsFeed(5).length, "
+                   "tovan.getReleaseUpdateURL(), tovan.getReleaseUpdateVersion()].join()"),
+              "false,0,,");
+    EXPECT_EQ(eval("tovan.activateAction('Build Solution')"),
+              "error: no action named Build Solution");
+    EXPECT_FALSE(host.environment.closeStatus());
+    EXPECT_EQ(eval("tovan.closeWindow(2)"), "undefined");
+    EXPECT_EQ(host.environment.closeStatus(), 2);
 }
 
 TEST_F(HostObjects, SpawnPassesArgumentsAndEnvironment) {

@@ -11,6 +11,16 @@
 // made once per test program.
 void ensureApplication();
 
+// A context whose run stops after so many polls, as one does on a stop request.
+class StoppingContext : public ESContext {
+public:
+    explicit StoppingContext(int polls) : m_polls(polls) {}
+    bool carryOnExecuting() override { return --m_polls > 0; }
+
+private:
+    int m_polls;
+};
+
 // A context with the host objects of a headless environment whose output and messages are
 // kept for the test to read.
 class HostFixture {

@@ -32,6 +32,7 @@ public:
     Q_INVOKABLE uint unsignedValue(uint value) { return value; }
     Q_INVOKABLE bool negate(bool value) { return !value; }
     Q_INVOKABLE QStringList words(const QStringList &list) {
+        ++m_calls;
         QStringList out = list;
         out.append(QString::number(list.size()));
         return out;
@@ -50,7 +51,10 @@ public:
         ++m_calls;
         return date.day();
     }
-    Q_INVOKABLE QDate today() { return QDate(2024, 2, 29); }
+    Q_INVOKABLE QDate today() {
+        ++m_calls;
+        return QDate(2024, 2, 29);
+    }
     Q_INVOKABLE QObject *child() {
         auto *object = new TestObject;
         object->m_count = 41;

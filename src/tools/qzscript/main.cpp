@@ -61,7 +61,9 @@ const char kUsage[] =
     "  --gc-stats  print the collector's work on standard error at exit\n"
     "  --help      show this text\n"
     "\n"
-    "exit status: 0 on success, 1 after a script error, an engine fault or a bad command.\n";
+    "exit status: 0 on success, 1 after a script error, an engine fault or a bad command;\n"
+    "with --host a script that calls tovan.closeWindow(STATUS) and ends normally exits\n"
+    "with STATUS.\n";
 
 int g_writeError = 0; // errno of the first failed write to standard output
 
@@ -305,6 +307,12 @@ int run(int argc, char **argv) {
             }
         }
         flushOutput();
+        // A script that closed the window chose the status; one that does not fit an exit
+        // status must not read as success.
+        if (environment && environment->closeStatus()) {
+            int status = *environment->closeStatus();
+            return status >= 0 && status <= 255 ? status : 1;
+        }
         return 0;
     } catch (const ESFatalError &e) {
         flushOutput();
