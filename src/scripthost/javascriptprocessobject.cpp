@@ -2,8 +2,9 @@
 
 #include "scripthost/processwait.h"
 
-JavaScriptProcessObject::JavaScriptProcessObject(bool inheritEnvironment)
-    : m_environment(inheritEnvironment ? QProcessEnvironment::systemEnvironment()
+JavaScriptProcessObject::JavaScriptProcessObject(bool inheritEnvironment, ESContext *context)
+    : m_outputLimit(m_process, context),
+      m_environment(inheritEnvironment ? QProcessEnvironment::systemEnvironment()
                                        : QProcessEnvironment()) {
     connect(&m_process, &QProcess::readyReadStandardOutput, this,
             &JavaScriptProcessObject::standardOutputAvailable);
@@ -24,6 +25,7 @@ bool JavaScriptProcessObject::start(const QString &program, const QStringList &a
     if (m_process.state() != QProcess::NotRunning)
         return false;
     m_process.setProcessEnvironment(m_environment);
+    m_outputLimit.restart();
     m_process.start(program, arguments);
     return m_process.waitForStarted(-1);
 }
@@ -62,14 +64,17 @@ void JavaScriptProcessObject::setWorkingDirectory(const QString &dir) {
 }
 
 QString JavaScriptProcessObject::readStandardOutput() {
+    m_outputLimit.check();
     return QString::fromUtf8(m_process.readAllStandardOutput());
 }
 
 QString JavaScriptProcessObject::readStandardError() {
+    m_outputLimit.check();
     return QString::fromUtf8(m_process.readAllStandardError());
 }
 
 QString JavaScriptProcessObject::readLine(QProcess::ProcessChannel channel) {
+    m_outputLimit.check();
     m_process.setReadChannel(channel);
     QByteArray line = m_process.readLine();
     if (line.endsWith('\n'))
@@ -78,6 +83,7 @@ QString JavaScriptProcessObject::readLine(QProcess::ProcessChannel channel) {
 }
 
 bool JavaScriptProcessObject::canReadLine(QProcess::ProcessChannel channel) {
+    m_outputLimit.check();
     m_process.setReadChannel(channel);
     return m_process.canReadLine();
 }
@@ -112,5 +118,7 @@ bool JavaScriptProcessObject::normalExit() const {
 }
 
 bool JavaScriptProcessObject::waitForFinished(int msecs) {
-    return waitForProcess(m_process, callingContext(), msecs, false) == ProcessWait::Finished;
+    ProcessWait outcome = waitForProcess(m_process, callingContext(), msecs, false);
+    m_outputLimit.check();
+    return outcome == ProcessWait::Finished;
 }

@@ -1,15 +1,18 @@
 #pragma once
 
+#include "scripthost/processoutputlimit.h"
 #include "scripthost/qobjectesclass.h"
 
 #include <QProcess>
 #include <QProcessEnvironment>
 
-// A child process a script starts and talks to (tovan.createProcessObject).
+// A child process a script starts and talks to (tovan.createProcessObject). Its unread
+// output is charged to `context`, the one that keeps the object; reading and waiting fail
+// with "out of memory" once too much of it was left unread.
 class JavaScriptProcessObject : public ESQObject {
     Q_OBJECT
 public:
-    explicit JavaScriptProcessObject(bool inheritEnvironment = true);
+    explicit JavaScriptProcessObject(bool inheritEnvironment = true, ESContext *context = nullptr);
     ~JavaScriptProcessObject() override;
 
     Q_INVOKABLE bool start(const QString &program, const QStringList &arguments);
@@ -43,5 +46,6 @@ private:
     bool canReadLine(QProcess::ProcessChannel channel);
 
     QProcess m_process;
+    ProcessOutputLimit m_outputLimit;
     QProcessEnvironment m_environment;
 };

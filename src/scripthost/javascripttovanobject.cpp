@@ -9,6 +9,7 @@
 #include "script/escontext.h"
 #include "scripthost/hostfiles.h"
 #include "scripthost/javascriptprocessobject.h"
+#include "scripthost/processoutputlimit.h"
 #include "scripthost/processwait.h"
 #include "scripthost/qobjectesclass.h"
 #include "scripthost/scriptenvironment.h"
@@ -546,6 +547,8 @@ QVariantMap JavaScriptTovanObject::spawn(const QString &program, const QStringLi
     process.setProcessEnvironment(environment);
     if (!workingDirectory.isEmpty())
         process.setWorkingDirectory(workingDirectory);
+    ESContext *context = QObjectESClass::callingContext();
+    ProcessOutputLimit outputLimit(process, context);
     process.start(program, arguments);
     QVariantMap result;
     if (!process.waitForStarted(-1)) {
@@ -555,8 +558,8 @@ QVariantMap JavaScriptTovanObject::spawn(const QString &program, const QStringLi
         result.insert(QStringLiteral("error"), process.errorString());
         return result;
     }
-    ProcessWait outcome = waitForProcess(process, QObjectESClass::callingContext(),
-                                         timeoutMsecs <= 0 ? -1 : timeoutMsecs);
+    ProcessWait outcome = waitForProcess(process, context, timeoutMsecs <= 0 ? -1 : timeoutMsecs);
+    outputLimit.check();
     bool normal = outcome == ProcessWait::Finished && process.exitStatus() == QProcess::NormalExit;
     result.insert(QStringLiteral("exitCode"), normal ? process.exitCode() : -1);
     result.insert(QStringLiteral("normalExit"), normal);
@@ -570,7 +573,8 @@ QVariantMap JavaScriptTovanObject::spawn(const QString &program, const QStringLi
 
 QObject *JavaScriptTovanObject::createProcessObject(const QString &objectName,
                                                     bool inheritEnvironment) {
-    auto *process = new JavaScriptProcessObject(inheritEnvironment);
+    auto *process =
+        new JavaScriptProcessObject(inheritEnvironment, QObjectESClass::callingContext());
     process->setObjectName(objectName);
     return process;
 }

@@ -116,7 +116,8 @@ public:
 
     // Processes. spawn waits for the program and returns an object with exitCode,
     // normalExit, timedOut, standardOutput and standardError (exitCode -1 when it did not
-    // start); a stop request of the script kills it.
+    // start); a stop request of the script kills it, and so does more output than the
+    // context's memory limit holds (the call fails with "out of memory").
     Q_INVOKABLE QVariantMap spawn(const QString &program,
                                   const QStringList &arguments = QStringList(),
                                   const QString &workingDirectory = QString(),

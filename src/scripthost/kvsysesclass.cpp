@@ -5,6 +5,7 @@
 #include "script/esobject.h"
 #include "scripthost/crc32bzip2.h"
 #include "scripthost/hostfiles.h"
+#include "scripthost/processoutputlimit.h"
 #include "scripthost/processwait.h"
 #include "scripthost/scriptbytes.h"
 #include "scripthost/scriptenvironment.h"
@@ -93,10 +94,12 @@ ESValue run(ESContext &c, ESObject *function, const ESValue &, int, ESValue *arg
     kvsys.m_runStdout.clear();
     kvsys.m_runStderr.clear();
     QProcess process;
+    ProcessOutputLimit outputLimit(process, &c);
     process.start(program, words);
     if (!process.waitForStarted(-1))
         return ESValue::fromNumber(-1);
     ProcessWait outcome = waitForProcess(process, &c);
+    outputLimit.check();
     kvsys.m_runStdout = process.readAllStandardOutput();
     kvsys.m_runStderr = process.readAllStandardError();
     if (outcome != ProcessWait::Finished || process.exitStatus() != QProcess::NormalExit)

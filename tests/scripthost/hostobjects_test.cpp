@@ -6,11 +6,15 @@
 #include "script/esexception.h"
 #include "scripthost/javascriptconsole.h"
 
+#include <QCoreApplication>
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QFileInfo>
 #include <QProcess>
 
 #include <gtest/gtest.h>
+
+#include <csignal>
 
 namespace {
 
@@ -305,6 +309,71 @@ TEST_F(HostObjects, ProcessObjectsTalkToTheirChild) {
     EXPECT_EQ(eval("var q = tovan.createProcessObject(); q.start('sh', ['-c', 'exit 7']) && "
                    "q.waitForFinished() && q.exitCode()"),
               "7");
+}
+
+// A child that writes more than the memory limit holds: its shell notes its pid first, and
+// a marker only if the output was taken to the end.
+class FloodingChild : public HostObjects {
+protected:
+    void SetUp() override { host.context->setMemoryLimit(std::size_t(16) << 20); }
+    std::string script() {
+        return "echo $$ > " + path("pid") + "; yes | head -c 100000000; touch " + path("done");
+    }
+    // Runs `source`, which must end the run with "out of memory" having killed the child.
+    void expectOutOfMemory(const std::string &source) {
+        try {
+            host.context->evaluate(QString(), QString::fromStdString(source));
+            ADD_FAILURE() << "no error from " << source;
+        } catch (const ESFatalError &error) {
+            EXPECT_EQ(error.message(), "out of memory");
+        }
+        EXPECT_FALSE(QFileInfo::exists(QString::fromStdString(path("done"))));
+        QFile pidFile(QString::fromStdString(path("pid")));
+        ASSERT_TRUE(pidFile.open(QIODevice::ReadOnly));
+        pid_t pid = pid_t(pidFile.readAll().trimmed().toLong());
+        ASSERT_GT(pid, 0);
+        EXPECT_EQ(::kill(pid, 0), -1) << "child " << pid << " still there";
+        // The context goes on.
+        EXPECT_EQ(eval("tovan.spawn('echo', ['after']).standardOutput"), "after\n");
+    }
+};
+
+TEST_F(FloodingChild, SpawnFailsAndKillsIt) {
+    expectOutOfMemory("tovan.spawn('sh', ['-c', " + quoted(script()) + "], '', 60000)");
+}
+
+TEST_F(FloodingChild, RunFailsKillsItAndKeepsNoOutput) {
+    EXPECT_EQ(eval("KVSys.run('echo before', true) + KVSys.getRunStdout()"), "0before\n");
+    expectOutOfMemory("KVSys.run('sh -c \"" + script() + "\"', true)");
+    EXPECT_EQ(eval("KVSys.getRunStdout().length"), "0");
+}
+
+TEST_F(FloodingChild, ProcessObjectFailsItsWaitAndDropsTheOutput) {
+    expectOutOfMemory("var p = tovan.createProcessObject(); p.start('sh', ['-c', " +
+                      quoted(script()) + "]); p.waitForFinished(60000)");
+    EXPECT_EQ(eval("p.readStandardOutput().length + ' ' + p.isRunning()"), "0 false");
+}
+
+// Output read by the event loop while the script does something else fails the next read.
+TEST_F(FloodingChild, ProcessObjectFailsTheReadAfterUnreadOutput) {
+    EXPECT_EQ(eval("var p = tovan.createProcessObject(); p.start('sh', ['-c', " + quoted(script()) +
+                   "])"),
+              "true");
+    QDeadlineTimer deadline(60000);
+    while (eval("p.isRunning()") == "true" && !deadline.hasExpired())
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+    expectOutOfMemory("p.readStandardOutputLine()");
+}
+
+TEST_F(FloodingChild, OutputWithinTheLimitIsWhole) {
+    EXPECT_EQ(eval("tovan.spawn('sh', ['-c', 'yes | head -c 3000000']).standardOutput.length"),
+              "3000000");
+    EXPECT_EQ(eval("KVSys.run('sh -c \"yes | head -c 3000000\"', true) + ' ' + "
+                   "KVSys.getRunStdout().length"),
+              "0 3000000");
+    EXPECT_EQ(eval("var q = tovan.createProcessObject(); q.start('sh', ['-c', 'yes | head -c "
+                   "3000000']); q.waitForFinished() && q.readStandardOutput().length"),
+              "3000000");
 }
 
 TEST(JavaScriptConsoleTest, PrintsResultsErrorsAndThePrompt) {
