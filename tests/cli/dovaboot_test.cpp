@@ -8,7 +8,6 @@
 #include "scratchdirtest.h"
 #include "toolrunner.h"
 
-#include <QStandardPaths>
 #include <gtest/gtest.h>
 
 #include <string>
@@ -59,10 +58,6 @@ const std::string kAllPass = "PASS .data copied from its load address\n"
                              "PASS stack and heap lie inside RAM\n"
                              "PASS 64-bit division\n";
 
-std::string program(const std::string &name) {
-    return QStandardPaths::findExecutable(QString::fromStdString(name)).toStdString();
-}
-
 std::string example(const std::string &name) {
     return testDataPath("../../examples/" + name);
 }
@@ -70,7 +65,7 @@ std::string example(const std::string &name) {
 class DovaBoot : public ScratchDirTest {
 protected:
     ToolResult run(const std::string &tool, const std::vector<std::string> &arguments) {
-        return runTool(tool == "dova" ? tool : program(tool), arguments, {},
+        return runTool(tool == "dova" ? tool : crossToolPath(tool), arguments, {},
                        m_dir.path().toStdString());
     }
 

@@ -6,7 +6,6 @@
 #include "scratchdirtest.h"
 #include "toolrunner.h"
 
-#include <QStandardPaths>
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -61,14 +60,10 @@ const std::string kArmObject = R"(
     .space 0x24
 )";
 
-std::string program(const std::string &name) {
-    return QStandardPaths::findExecutable(QString::fromStdString(name)).toStdString();
-}
-
 class DovaLink : public ScratchDirTest {
 protected:
     ToolResult run(const std::string &tool, const std::vector<std::string> &arguments) {
-        std::string executable = tool == "dova" ? tool : program(tool);
+        std::string executable = tool == "dova" ? tool : crossToolPath(tool);
         return runTool(executable, arguments, {}, m_dir.path().toStdString());
     }
 

@@ -7,16 +7,11 @@
 #include "scratchdirtest.h"
 #include "toolrunner.h"
 
-#include <QStandardPaths>
 #include <gtest/gtest.h>
 
 #include <regex>
 
 namespace {
-
-std::string program(const std::string &name) {
-    return QStandardPaths::findExecutable(QString::fromStdString(name)).toStdString();
-}
 
 class QzDebugQemu : public ScratchDirTest {
 protected:
@@ -40,7 +35,7 @@ protected:
             {}, m_dir.path().toStdString());
         ASSERT_EQ(dova.exitCode, 0) << dova.err;
         ToolResult gcc = runTool(
-            program("arm-none-eabi-gcc"),
+            crossToolPath("arm-none-eabi-gcc"),
             {"-mcpu=cortex-m3", "-mthumb", "-O2", "-g", "-nostdlib", "-ffreestanding",
              "-fno-tree-loop-distribute-patterns", "-T", "demo.ld", "-Wl,-e,Reset_Handler",
              examples + "/firmware/startup.c", examples + "/firmware/main.c", "-o", "image.elf"},
@@ -60,11 +55,12 @@ protected:
         for (const std::string &command : commands)
             arguments.insert(arguments.end(), {"-ex", command});
         arguments.push_back("image.elf");
-        return runTool(program("gdb-multiarch"), arguments, {}, m_dir.path().toStdString(), 60000);
+        return runTool(crossToolPath("gdb-multiarch"), arguments, {}, m_dir.path().toStdString(),
+                       60000);
     }
     std::uint64_t symbol(const std::string &name) {
-        ToolResult nm =
-            runTool(program("arm-none-eabi-nm"), {"image.elf"}, {}, m_dir.path().toStdString());
+        ToolResult nm = runTool(crossToolPath("arm-none-eabi-nm"), {"image.elf"}, {},
+                                m_dir.path().toStdString());
         std::smatch match;
         std::regex line("([0-9a-f]{8}) [A-Za-z] " + name + "\n");
         if (!std::regex_search(nm.out, match, line))
@@ -122,7 +118,7 @@ TEST_F(QzDebugQemu, ASavedVectorTableEqualsTheElfBytes) {
     std::snprintf(last, sizeof last, "0x%llx", static_cast<unsigned long long>(end));
     ToolResult saved = qzdebug({"save", "vectors", last, "vectors.bin"});
     ASSERT_EQ(saved.exitCode, 0) << saved.err;
-    ToolResult objcopy = runTool(program("arm-none-eabi-objcopy"),
+    ToolResult objcopy = runTool(crossToolPath("arm-none-eabi-objcopy"),
                                  {"-O", "binary", "-j", ".vectors", "image.elf", "elf.bin"}, {},
                                  m_dir.path().toStdString());
     ASSERT_EQ(objcopy.exitCode, 0) << objcopy.err;

@@ -8,7 +8,6 @@
 #include "scratchdirtest.h"
 #include "toolrunner.h"
 
-#include <QStandardPaths>
 #include <gtest/gtest.h>
 
 #include <cinttypes>
@@ -18,10 +17,6 @@
 #include <sstream>
 
 namespace {
-
-std::string program(const std::string &name) {
-    return QStandardPaths::findExecutable(QString::fromStdString(name)).toStdString();
-}
 
 const char kSource[] = "int counter;\n"
                        "static int __attribute__((noinline)) leaf(int x)\n"
@@ -90,7 +85,7 @@ protected:
         if (cieVersion != 1)
             arguments.push_back("-Wa,--gdwarf-cie-version=" + std::to_string(cieVersion));
         ToolResult gcc =
-            runTool(program("arm-none-eabi-gcc"), arguments, {}, m_dir.path().toStdString());
+            runTool(crossToolPath("arm-none-eabi-gcc"), arguments, {}, m_dir.path().toStdString());
         ASSERT_EQ(gcc.exitCode, 0) << gcc.err;
     }
 
@@ -103,8 +98,8 @@ protected:
     // Also the offsets where the entries of the section end.
     std::vector<ReadelfRow> readelfRows(std::set<std::uint64_t> &ends) {
         ToolResult readelf =
-            runTool(program("arm-none-eabi-readelf"), {"--debug-dump=frames-interp", "image.elf"},
-                    {}, m_dir.path().toStdString());
+            runTool(crossToolPath("arm-none-eabi-readelf"),
+                    {"--debug-dump=frames-interp", "image.elf"}, {}, m_dir.path().toStdString());
         EXPECT_EQ(readelf.exitCode, 0) << readelf.err;
         std::vector<ReadelfRow> rows;
         std::vector<std::string> columns;

@@ -9,7 +9,6 @@
 #include "toolrunner.h"
 
 #include <QFileInfo>
-#include <QStandardPaths>
 #include <gtest/gtest.h>
 
 #include <map>
@@ -18,10 +17,6 @@
 #include <sstream>
 
 namespace {
-
-std::string program(const std::string &name) {
-    return QStandardPaths::findExecutable(QString::fromStdString(name)).toStdString();
-}
 
 const char kStep[] = "static int helper(int x)\n"
                      "{\n"
@@ -55,7 +50,7 @@ protected:
         QDir(QString::fromStdString(m_dir.path().toStdString())).mkdir("sub");
         write("sub/start.c", kStart);
         ToolResult gcc = runTool(
-            program("arm-none-eabi-gcc"),
+            crossToolPath("arm-none-eabi-gcc"),
             {"-mcpu=cortex-m3", "-mthumb", "-O1", "-g", "-gdwarf-" + std::to_string(version),
              "-Wa,--gdwarf-" + std::to_string(version), "-nostdlib", "-ffreestanding",
              "-Wl,-e,start", "-Wl,-Ttext=0x1000", "step.c", "sub/start.c", "-o", "image.elf"},
@@ -72,8 +67,8 @@ protected:
     };
     std::vector<Row> readelfRows() {
         ToolResult readelf =
-            runTool(program("arm-none-eabi-readelf"), {"--debug-dump=decodedline", "image.elf"}, {},
-                    m_dir.path().toStdString());
+            runTool(crossToolPath("arm-none-eabi-readelf"),
+                    {"--debug-dump=decodedline", "image.elf"}, {}, m_dir.path().toStdString());
         EXPECT_EQ(readelf.exitCode, 0) << readelf.err;
         std::vector<Row> rows;
         std::istringstream lines(readelf.out);

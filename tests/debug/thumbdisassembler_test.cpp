@@ -11,7 +11,6 @@
 #include "toolrunner.h"
 
 #include <QRegularExpression>
-#include <QStandardPaths>
 #include <gtest/gtest.h>
 
 #include <string>
@@ -162,10 +161,8 @@ class ThumbDisassemblerCross : public ScratchDirTest,
 TEST_P(ThumbDisassemblerCross, AgreesWithObjdumpOnEveryInstruction) {
     REQUIRE_TOOL("arm-none-eabi-gcc", "gcc-arm-none-eabi");
     REQUIRE_TOOL("arm-none-eabi-objdump", "binutils-arm-none-eabi");
-    const std::string gcc =
-        QStandardPaths::findExecutable(QStringLiteral("arm-none-eabi-gcc")).toStdString();
-    const std::string objdump =
-        QStandardPaths::findExecutable(QStringLiteral("arm-none-eabi-objdump")).toStdString();
+    const std::string gcc = crossToolPath("arm-none-eabi-gcc");
+    const std::string objdump = crossToolPath("arm-none-eabi-objdump");
     std::vector<std::string> arguments = GetParam().options;
     for (const std::string &source : GetParam().sources)
         arguments.push_back(testDataPath(source));

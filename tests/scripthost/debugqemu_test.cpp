@@ -12,14 +12,9 @@
 #include "debug/standarddebugger.h"
 
 #include <QRegularExpression>
-#include <QStandardPaths>
 #include <gtest/gtest.h>
 
 namespace {
-
-std::string program(const std::string &name) {
-    return QStandardPaths::findExecutable(QString::fromStdString(name)).toStdString();
-}
 
 class DebugQemu : public ScratchDirTest {
 protected:
@@ -28,7 +23,7 @@ protected:
         REQUIRE_TOOL("arm-none-eabi-gcc", "gcc-arm-none-eabi");
         write("stepping.c", readFileBytes(testDataPath("debug/stepping.c")));
         ToolResult gcc =
-            runTool(program("arm-none-eabi-gcc"),
+            runTool(crossToolPath("arm-none-eabi-gcc"),
                     {"-mcpu=cortex-m3", "-mthumb", "-O0", "-g", "-gdwarf-5", "-Wa,--gdwarf-5",
                      "-nostdlib", "-ffreestanding", "-T", testDataPath("debug/stepping.ld"),
                      "-Wl,-e,start", "stepping.c", "-o", "stepping.elf"},
@@ -188,7 +183,8 @@ TEST_F(DebugQemu, DisassemblyShowsTheInstructionsThatRunWithSourceAndLabels) {
     QString output = m_host.output;
     // The first instruction of a function: its label and source line come first, and the
     // instruction is the one objdump lists there.
-    ToolResult listing = runTool(program("arm-none-eabi-objdump"), {"-d", path("stepping.elf")});
+    ToolResult listing =
+        runTool(crossToolPath("arm-none-eabi-objdump"), {"-d", path("stepping.elf")});
     ASSERT_EQ(listing.exitCode, 0) << listing.err;
     const QRegularExpressionMatch objdump =
         QRegularExpression(QStringLiteral("^ +8:\\t([0-9a-f ]+?) *\\t(\\S+)\\t?(.*)$"),

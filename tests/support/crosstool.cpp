@@ -4,5 +4,9 @@
 #include <QString>
 
 bool haveTool(const std::string &name) {
-    return !QStandardPaths::findExecutable(QString::fromStdString(name)).isEmpty();
+    return !crossToolPath(name).empty();
+}
+
+std::string crossToolPath(const std::string &name) {
+    return QStandardPaths::findExecutable(QString::fromStdString(name)).toStdString();
 }

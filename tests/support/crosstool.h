@@ -7,6 +7,8 @@
 
 // Whether a cross-check tool (arm-none-eabi-ld, srec_cat, python3, ...) is on the PATH.
 bool haveTool(const std::string &name);
+// The tool's full path on the PATH, or "" when it is missing.
+std::string crossToolPath(const std::string &name);
 
 // Skips the current test when the tool is missing, naming the Debian package to install;
 // in CI (CI=true) a missing tool fails the test instead, so a gap in scripts/install-deps
